@@ -1,0 +1,75 @@
+#include <CLI/CLI.hpp>
+#include <cstdio>
+#include <cstring>
+
+#include "CliTerminal.h"
+#include "Commands.h"
+#include "app/ApplicationState.h"
+#include "disk/FileReadSeek.h"
+#include "disk/Partition.h"
+
+namespace {
+struct PartitionsOptions {
+    std::string source;
+    bool gpt = false;
+    bool advanced = false;
+    bool noSkip = false;
+    std::int64_t startSector = 0;
+    std::int64_t endSector = 0;
+};
+
+/// Prints each find as the volume list page shows it, in delivery order.
+class PrintVolumes final : public VolumeSink {
+public:
+    void volumeFound(const VolumeRecord& r, bool) override {
+        std::printf("%s\t%s\t%s\t%lld\n", r.deviceName.c_str(), r.fileSystem.c_str(), r.sizeText.c_str(),
+                    static_cast<long long>(r.startSector));
+        std::fflush(stdout);
+    }
+};
+
+int runPartitions(const PartitionsOptions& options) {
+    ApplicationState app;
+    StderrNotifier notifier;
+    if (!app.replaceAndOpenSource(options.source, &notifier)) {
+        const auto& file = static_cast<const FileReadSeek&>(*app.currentSource);
+        std::fprintf(stderr, "file not opened..\n%s: %s\n", options.source.c_str(), file.openFailure().c_str());
+        return 1;
+    }
+    StderrProgress progress;
+    PrintVolumes rows;
+    Partition walk;
+    walk.statusLine = &progress;
+    walk.ownerPage = &rows;
+    walk.deviceSectorCount = app.deviceSectorCount;
+    int result = 0;
+    if (options.advanced) {
+        walk.skipVolume = options.noSkip ? 0 : 1;
+        walk.customStartSector = options.startSector;
+        walk.customEndSector = options.endSector;
+        result = walk.scanForVolumes(*app.currentSource);
+        progress.setStatus("Scanned Partitions");
+        if (result == 1)
+            result = 0;
+    } else {
+        walk.gptFlag = options.gpt ? 1 : 0;
+        result = walk.readPartitionTable(*app.currentSource);
+    }
+    if (result != 0)
+        std::fprintf(stderr, "read error: %s\n", std::strerror(result));
+    progress.setStatus("Finished Scanning.");
+    return 0;
+}
+}  // namespace
+
+void registerPartitionsCommand(CLI::App& app, int& exitCode) {
+    auto options = std::make_shared<PartitionsOptions>();
+    auto* command = app.add_subcommand("partitions", "List the volumes found on SOURCE");
+    command->add_option("SOURCE", options->source, "Block device or disk image")->required();
+    command->add_flag("--gpt", options->gpt, "Read the GPT instead of the MBR");
+    auto* advanced = command->add_flag("--advanced", options->advanced, "Search every sector for boot sectors");
+    command->add_flag("--no-skip", options->noSkip, "Do not jump over found volumes")->needs(advanced);
+    command->add_option("--start-sector", options->startSector, "First sector of the search")->needs(advanced);
+    command->add_option("--end-sector", options->endSector, "Last sector of the search")->needs(advanced);
+    command->callback([options, &exitCode] { exitCode = runPartitions(*options); });
+}

@@ -1,0 +1,57 @@
+#pragma once
+// Worker control: the stop flag each reader or engine owns, and the page's counted pause gate.
+// A worker's "is stop set?" test is also where it waits while paused, so it never advances
+// while paused (Linux has no thread suspension).
+
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <mutex>
+
+class PauseGate {
+public:
+    /// Every pause needs its own resume.
+    void pause() {
+        std::lock_guard lock(mutex_);
+        ++count_;
+    }
+    void resume() {
+        {
+            std::lock_guard lock(mutex_);
+            if (count_ > 0)
+                --count_;
+        }
+        changed_.notify_all();
+    }
+    bool paused() const {
+        std::lock_guard lock(mutex_);
+        return count_ > 0;
+    }
+    /// Blocks while paused. A paused worker stays paused when stopped, until resumed.
+    void waitWhilePaused() const {
+        std::unique_lock lock(mutex_);
+        changed_.wait(lock, [this] { return count_ == 0; });
+    }
+
+private:
+    mutable std::mutex mutex_;
+    mutable std::condition_variable changed_;
+    int count_ = 0;
+};
+
+class StopFlag {
+public:
+    void set() { stop_.store(1, std::memory_order_relaxed); }
+    void clear() { stop_.store(0, std::memory_order_relaxed); }
+    /// The poll point of every worker loop: waits at the pause gate, then reports the flag.
+    bool isSet() const {
+        if (gate_ != nullptr)
+            gate_->waitWhilePaused();
+        return stop_.load(std::memory_order_relaxed) != 0;
+    }
+    void attachGate(const PauseGate* gate) { gate_ = gate; }
+
+private:
+    std::atomic<std::uint8_t> stop_{0};
+    const PauseGate* gate_ = nullptr;
+};

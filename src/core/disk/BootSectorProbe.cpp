@@ -1,0 +1,98 @@
+#include "disk/BootSectorProbe.h"
+
+#include <bit>
+#include <vector>
+
+#include "disk/readWriteInterface.h"
+
+namespace boot_sector {
+namespace {
+bool hasFatJump(ByteView s) {
+    const std::uint8_t j = s.u8(1);
+    return s.u8(0) == 0xEB && (j == 0x3C || j == 0x58 || j == 0x76);
+}
+}  // namespace
+
+bool isNtfs(ByteView s, bool requireOemName) {
+    return s.u8(0) == 0xEB && s.u8(1) == 0x52 && s.le16(11) == 512 && (!requireOemName || s.matches(3, "NTFS"));
+}
+
+bool isExfat(ByteView s) { return hasFatJump(s) && s.matches(3, "EXFA"); }
+
+bool isFat(ByteView s) {
+    if (!hasFatJump(s) || isExfat(s))
+        return false;
+    const std::uint16_t bytesPerSector = s.le16(11);
+    const std::uint8_t sectorsPerCluster = s.u8(13);
+    return bytesPerSector >= 512 && bytesPerSector <= 4096 && std::has_single_bit(bytesPerSector) &&
+           std::has_single_bit(sectorsPerCluster) && s.le16(14) >= 1 && s.u8(16) >= 1;
+}
+
+FatKind fatKind(ByteView s) {
+    if (s.le16(22) != 0)
+        return FatKind::Fat16;
+    return s.le32(36) != 0 ? FatKind::Fat32 : FatKind::Unknown;
+}
+
+std::uint64_t fatVolumeBytes(ByteView s, FatKind kind) {
+    if (kind == FatKind::Fat16) {
+        const auto total16 = static_cast<std::int16_t>(s.le16(19));
+        if (total16 > 0)
+            return static_cast<std::uint64_t>(total16) * 512;
+    }
+    return static_cast<std::uint64_t>(s.le32(32)) * 512;
+}
+
+bool isHfsPlusHeader(ByteView s) {
+    return s.u8(0) == 'H' && (s.u8(1) == '+' || s.u8(1) == 'X') && s.u8(2) == 0x00;
+}
+
+bool isExtSuperblockSector(ByteView sector2) { return sector2.le16(kExtMagicOffset - 1024) == kExtMagic; }
+
+std::string identifyVolume(ByteView b) {
+    if (isNtfs(b, true))
+        return "NTFS";
+    if (isExfat(b))
+        return "exFAT";
+    if (isFat(b)) {
+        switch (fatKind(b)) {
+        case FatKind::Fat16: return "FAT";
+        case FatKind::Fat32: return "FAT32";
+        default: break;
+        }
+    }
+    if (isHfsPlusHeader(b.from(1024)))
+        return "HFS+";
+    if (isExtSuperblockSector(b.from(1024)))
+        return "extX";
+    return "Unknown";
+}
+
+std::string identifyVolume(readWriteInterface& source) {
+    std::vector<unsigned char> first(1536, 0);
+    if (!source.seekTo(0))
+        return "Unknown";
+    source.read(first.data(), static_cast<std::uint32_t>(first.size()));  // a short volume still identifies
+    return identifyVolume(ByteView(first.data(), first.size()));
+}
+
+std::string describeDisk(ByteView b) {
+    const std::string volume = identifyVolume(b);
+    if (volume != "Unknown")
+        return volume;
+    for (int index = 0; index < 4; ++index)
+        if (b.u8(446 + 16 * index + 4) == 0xEE)
+            return "GPT";
+    return b.le16(510) == 0xAA55 ? "MBR" : volume;
+}
+
+std::string extVariant(ByteView b) {
+    const ByteView super = b.from(1024);
+    const std::uint32_t compat = super.le32(0x5C);
+    const std::uint32_t incompat = super.le32(0x60);
+    constexpr std::uint32_t kHasJournal = 0x4, kExtents = 0x40, k64Bit = 0x80, kFlexBg = 0x200;
+    if ((incompat & (kExtents | k64Bit | kFlexBg)) != 0)
+        return "ext4";
+    return (compat & kHasJournal) != 0 ? "ext3" : "ext2";
+}
+}  // namespace boot_sector

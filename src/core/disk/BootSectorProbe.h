@@ -1,0 +1,46 @@
+#pragma once
+// Recognising a volume from its first sectors: the one identification table shared by the
+// partition walks, the advanced scan, the volume enumeration and the command line.
+
+#include <cstdint>
+#include <string>
+
+#include "common/ByteView.h"
+
+class readWriteInterface;
+
+enum class FatKind { None, Fat16, Fat32, Unknown };
+
+namespace boot_sector {
+inline constexpr std::uint32_t kExtMagicOffset = 1080;  // s_magic of the superblock at byte 1024
+inline constexpr std::uint16_t kExtMagic = 0xEF53;
+
+/// EB 52 .., bytes per sector 512; requireOemName also asks for "NTFS" at byte 3.
+bool isNtfs(ByteView sector, bool requireOemName);
+/// EB 3C/58/76 and "EXFA" at byte 3.
+bool isExfat(ByteView sector);
+/// EB 3C/58/76 with a plausible BIOS parameter block: bytes per sector 512..4096 (power of two),
+/// sectors per cluster a power of two, reserved sectors >= 1, at least one FAT. The OEM name
+/// does not matter: mkfs.fat, cameras and phones write their own.
+bool isFat(ByteView sector);
+/// For a sector that passes isFat: a non-zero 16-bit sectors-per-FAT means FAT12/16; zero with
+/// a non-zero 32-bit value means FAT32; otherwise Unknown.
+FatKind fatKind(ByteView sector);
+/// Volume size in bytes as the FAT boot sector states it (16-bit total, else the 32-bit total).
+std::uint64_t fatVolumeBytes(ByteView sector, FatKind kind);
+/// "H+" or "HX" followed by a version: the HFS+/HFSX volume header (byte 1024 of the volume).
+bool isHfsPlusHeader(ByteView sector);
+/// The ext superblock magic, given the volume's sector 2 (bytes 1024..1535).
+bool isExtSuperblockSector(ByteView sector2);
+
+/// The name the command line and the volume enumeration give a volume from its first bytes
+/// (at least 1536 of them): "NTFS", "FAT" (FAT12/16), "FAT32", "exFAT", "extX", "HFS+" or "Unknown".
+std::string identifyVolume(ByteView firstBytes);
+/// Reads the first 1536 bytes of source (from its origin) and identifies them.
+std::string identifyVolume(readWriteInterface& source);
+/// What a whole disk holds, from its first 1536 bytes: "GPT" (a protective MBR entry of type
+/// 0xEE), "MBR" (boot signature 55 AA and no file system), or the name identifyVolume gives.
+std::string describeDisk(ByteView firstBytes);
+/// ext2/ext3/ext4 from the superblock's feature flags, as the platform would name a mounted volume.
+std::string extVariant(ByteView firstBytes);
+}  // namespace boot_sector

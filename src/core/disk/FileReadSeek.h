@@ -1,0 +1,30 @@
+#pragma once
+// The sector source over a block device or an image file, opened with O_RDONLY only.
+
+#include "disk/PositionedSource.h"
+
+class Notifier;
+
+class FileReadSeek final : public PositionedSource {
+public:
+    /// notifier receives "Invalid handle ..." when open fails; may be null.
+    explicit FileReadSeek(Notifier* notifier = nullptr) : notifier_(notifier) {}
+    ~FileReadSeek() override;
+    FileReadSeek(const FileReadSeek&) = delete;
+    FileReadSeek& operator=(const FileReadSeek&) = delete;
+
+    bool open(const std::string& path) override;
+    std::int64_t byteSize() const override { return size_; }
+    /// The operating system's reason for the last failed open, for front ends to print.
+    const std::string& openFailure() const { return openFailure_; }
+
+protected:
+    long readBytes(void* buffer, std::uint32_t n, std::int64_t position) override;
+
+private:
+    void close();
+    Notifier* notifier_;
+    int fd_ = -1;
+    std::int64_t size_ = 0;
+    std::string openFailure_;
+};

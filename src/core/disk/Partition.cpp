@@ -1,0 +1,290 @@
+#include "disk/Partition.h"
+
+#include <array>
+#include <cerrno>
+#include <limits>
+#include <memory>
+#include <set>
+#include <vector>
+
+#include "app/ProgressSink.h"
+#include "common/ByteView.h"
+#include "common/TextFormat.h"
+#include "disk/BootSectorProbe.h"
+#include "disk/readWriteInterface.h"
+
+namespace {
+constexpr std::uint32_t kSector = 512;
+constexpr std::uint32_t kMbrTable = 446;
+constexpr std::uint32_t kMbrEntrySize = 16;
+constexpr int kMaxExtendedRecords = 50;
+constexpr std::uint32_t kGptEntryArrayBytes = 10240;  // 80 entries of 128 bytes
+constexpr std::uint32_t kGptEntrySize = 128;
+constexpr int kMaxGptEntries = 72;
+constexpr std::uint64_t kMiB = 1024 * 1024;
+
+struct MbrEntry {
+    std::uint8_t type;
+    std::uint32_t firstLba;
+    std::uint32_t sectorCount;
+};
+
+MbrEntry mbrEntry(ByteView table, int index) {
+    const ByteView e = table.slice(kMbrTable + index * kMbrEntrySize, kMbrEntrySize);
+    return {e.u8(4), e.le32(8), e.le32(12)};
+}
+
+bool isExtendedType(std::uint8_t type) { return type == 0x05 || type == 0x0F; }
+
+int failure(const readWriteInterface& source) { return source.lastError() != 0 ? source.lastError() : EIO; }
+
+/// Byte count of sectors * 512, or 0 when that cannot be a real volume (negative or overflowing).
+std::uint64_t sectorsToBytes(std::uint64_t sectors) {
+    return sectors > std::numeric_limits<std::uint64_t>::max() / kSector ? 0 : sectors * kSector;
+}
+}  // namespace
+
+void Partition::status(const std::string& text) {
+    if (statusLine != nullptr)
+        statusLine->setStatus(text);
+}
+
+void Partition::deliver(VolumeRecord record, bool fromScan) {
+    record.deviceName = std::to_string(delivered_++);
+    if (ownerPage != nullptr)
+        ownerPage->volumeFound(record, fromScan);
+}
+
+int Partition::readPartitionTable(readWriteInterface& source) {
+    delivered_ = 0;
+    ntfsCount_ = 0;
+    source.setOriginOffset(0);
+    return gptFlag != 0 ? walkGpt(source) : walkMbr(source);
+}
+
+// An empty or extended entry does not end the primary walk: deleting a partition in the middle
+// of a table leaves an empty entry, and primaries may follow the extended one.
+int Partition::walkMbr(readWriteInterface& source) {
+    std::array<std::uint8_t, kSector> mbr{};
+    if (!source.readAt(0, mbr.data(), kSector))
+        return failure(source);
+    const ByteView table(mbr.data(), mbr.size());
+    int result = 0;
+    for (int index = 0; index < 4; ++index) {
+        const MbrEntry entry = mbrEntry(table, index);
+        if (entry.type == 0x00)
+            continue;
+        if (isExtendedType(entry.type)) {
+            const int chainResult = followExtendedChain(source, entry.firstLba);
+            if (result == 0)
+                result = chainResult;
+            continue;
+        }
+        VolumeRecord record;
+        record.startSector = entry.firstLba;
+        record.sizeText = formatText("%lld   MB", static_cast<long long>(entry.sectorCount / 2048));
+        switch (entry.type) {
+        case 0x01: record.fileSystem = "FAT12"; break;
+        case 0x04:
+        case 0x06:
+        case 0x0E:
+            record.fileSystem = "FAT16";
+            status("found FAT 16...");
+            break;
+        case 0x0B:
+        case 0x0C:
+            record.fileSystem = "FAT32";
+            status("found FAT 32...");
+            break;
+        case 0x07: {
+            std::array<std::uint8_t, kSector> boot{};
+            source.readAt(static_cast<std::int64_t>(entry.firstLba) * kSector, boot.data(), kSector);
+            if (boot_sector::isExfat(ByteView(boot.data(), boot.size()))) {
+                record.fileSystem = "FAT64";
+                status("found FAT64...");
+            } else {
+                record.fileSystem = "NTFS";
+                status(formatText("found NTFS %d...", ++ntfsCount_));
+            }
+            break;
+        }
+        case 0x42:
+            record.fileSystem = "NTFS";
+            status("NTFS...");
+            break;
+        case 0x83:
+            record.fileSystem = "extX";
+            status("found ext2...");
+            break;
+        default:
+            record.fileSystem = "Unknown";
+            status("found UNKNOWN...");
+            break;
+        }
+        deliver(std::move(record), false);
+    }
+    return result;
+}
+
+// A chain that links back to a record already read ends there instead of listing the same
+// logical volumes again and again.
+int Partition::followExtendedChain(readWriteInterface& source, std::uint64_t extendedBase) {
+    std::uint64_t linkOffset = 0;
+    std::set<std::uint64_t> visited;
+    for (int records = 0; records < kMaxExtendedRecords; ++records) {
+        if (!visited.insert(linkOffset).second)
+            return 0;
+        source.setOriginOffset(0);
+        std::array<std::uint8_t, kSector> ebr{};
+        const std::uint64_t recordSector = extendedBase + linkOffset;
+        if (recordSector > static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max() / kSector) ||
+            !source.readAt(static_cast<std::int64_t>(recordSector * kSector), ebr.data(), kSector))
+            return failure(source);
+        const ByteView table(ebr.data(), ebr.size());
+        bool linked = false;
+        for (int index = 0; index < 4 && !linked; ++index) {
+            const MbrEntry entry = mbrEntry(table, index);
+            if (entry.type == 0x00)
+                return 0;
+            if (isExtendedType(entry.type)) {
+                linkOffset = entry.firstLba;
+                linked = true;
+                continue;
+            }
+            VolumeRecord record;
+            record.startSector = static_cast<std::int64_t>(recordSector + entry.firstLba);
+            record.sizeText = formatText("%d   MB", static_cast<int>(entry.sectorCount / 2048));
+            switch (entry.type) {
+            case 0x01: record.fileSystem = "FAT12"; break;
+            case 0x04:
+            case 0x06:
+            case 0x0E:
+                record.fileSystem = "FAT16";
+                status("found FAT 16...");
+                break;
+            case 0x0B:
+            case 0x0C:
+                record.fileSystem = "FAT32";
+                status("found FAT 32...");
+                break;
+            case 0x07: {
+                std::array<std::uint8_t, kSector> boot{};
+                source.readAt(record.startSector * kSector, boot.data(), kSector);
+                if (boot_sector::isExfat(ByteView(boot.data(), boot.size()))) {
+                    record.fileSystem = "FAT64";
+                    status("found FAT64...");
+                } else {
+                    record.fileSystem = "NTFS";
+                    status("found NTFS...");
+                }
+                break;
+            }
+            case 0x83:
+                record.fileSystem = "extX";
+                status("found extx...");
+                break;
+            default:
+                record.fileSystem = "Unknown";
+                status("found UNKNOWN...");
+                break;
+            }
+            deliver(std::move(record), false);
+        }
+        if (!linked)
+            return 0;
+    }
+    return 0;
+}
+
+// Empty entries are skipped rather than ending the walk, for the same reason as in the MBR.
+int Partition::walkGpt(readWriteInterface& source) {
+    std::array<std::uint8_t, 2 * kSector> head{};
+    if (!source.readAt(0, head.data(), head.size()))
+        return failure(source);
+    const std::uint64_t entryLba = ByteView(head.data(), head.size()).le64(kSector + 72);
+    if (entryLba > static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max() / kSector))
+        return EINVAL;
+    std::vector<std::uint8_t> entries(kGptEntryArrayBytes, 0);
+    if (!source.readAt(static_cast<std::int64_t>(entryLba * kSector), entries.data(), kGptEntryArrayBytes))
+        return failure(source);
+    const ByteView array(entries.data(), entries.size());
+
+    struct GptEntry {
+        std::int64_t start;
+        std::int64_t end;
+        std::string name;
+    };
+    std::vector<GptEntry> collected;
+    for (std::uint32_t i = 0; i < kGptEntryArrayBytes / kGptEntrySize && collected.size() < kMaxGptEntries; ++i) {
+        const ByteView e = array.slice(i * kGptEntrySize, kGptEntrySize);
+        const auto start = static_cast<std::int64_t>(e.le64(32));
+        if (start <= 2)
+            continue;
+        collected.push_back({start, static_cast<std::int64_t>(e.le64(40)), utf16leToUtf8(e.data() + 56, 36)});
+    }
+
+    for (const GptEntry& entry : collected) {
+        std::array<std::uint8_t, kSector> boot{};
+        const bool bootRead = entry.start <= std::numeric_limits<std::int64_t>::max() / kSector &&
+                              source.readAt(entry.start * kSector, boot.data(), kSector);
+        if (entry.name == "Microsoft reserved partition")
+            continue;
+        if (!bootRead)
+            return failure(source);
+        const ByteView b(boot.data(), boot.size());
+        VolumeRecord record;
+        record.startSector = entry.start;
+        bool knownBootSector = true;
+        if (boot_sector::isNtfs(b, false)) {
+            const auto megabytes = sectorsToBytes(static_cast<std::int64_t>(b.le64(40)) > 0 ? b.le64(40) : 0) / kMiB;
+            if (megabytes > 0) {
+                record.fileSystem = "NTFS";
+                record.sizeText = formatText("%d   MB", static_cast<int>(megabytes));
+                status(formatText("found NTFS %d...", ++ntfsCount_));
+                deliver(std::move(record), false);
+            }
+        } else if (boot_sector::isExfat(b)) {
+            const auto megabytes = sectorsToBytes(b.le64(72)) / kMiB;
+            status("found FAT 64...");
+            if (megabytes > 0) {
+                record.fileSystem = "FAT64";
+                record.sizeText = formatText("%lld  MB", static_cast<long long>(megabytes));
+                deliver(std::move(record), false);
+            }
+        } else if (boot_sector::isFat(b)) {
+            const FatKind kind = boot_sector::fatKind(b);
+            if (kind == FatKind::Unknown) {
+                status("found unknown...");
+            } else {
+                status(kind == FatKind::Fat32 ? "found FAT 32..." : "found FAT 16...");
+                const auto megabytes = boot_sector::fatVolumeBytes(b, kind) / kMiB;
+                if (megabytes > 0) {
+                    record.fileSystem = kind == FatKind::Fat32 ? "FAT32" : "FAT16";
+                    record.sizeText = formatText("%lld  MB", static_cast<long long>(megabytes));
+                    deliver(std::move(record), false);
+                }
+            }
+        } else {
+            knownBootSector = false;
+        }
+        if (knownBootSector) {
+            if (stop.isSet())
+                return 0;
+            continue;
+        }
+        // Neither NTFS nor the FAT family: look for an HFS+ header or an ext superblock in sector 2.
+        std::array<std::uint8_t, kSector> third{};
+        if (entry.start <= std::numeric_limits<std::int64_t>::max() / kSector - 2)
+            source.readAt((entry.start + 2) * kSector, third.data(), kSector);
+        const ByteView s2(third.data(), third.size());
+        if (boot_sector::isHfsPlusHeader(s2))
+            record.fileSystem = "HFS+";
+        else if (boot_sector::isExtSuperblockSector(s2))
+            record.fileSystem = "extX";
+        else
+            record.fileSystem = entry.name;
+        record.sizeText = formatText("%lld", static_cast<long long>((entry.end - entry.start) / 2048));
+        deliver(std::move(record), false);
+    }
+    return 0;
+}

@@ -1,0 +1,51 @@
+#pragma once
+// Partition discovery: the standard walk of the MBR with its extended chain or of the GPT, and
+// the advanced sector-by-sector search for boot sectors whose table entries are lost.
+
+#include <cstdint>
+#include <string>
+
+#include "app/StopFlag.h"
+#include "disk/VolumeRecord.h"
+
+class ProgressSink;
+class readWriteInterface;
+
+/// The volume list page as partition discovery sees it.
+class VolumeSink {
+public:
+    virtual ~VolumeSink() = default;
+    /// A find, in delivery order. fromScan: the advanced scan also shows it as a row at once.
+    virtual void volumeFound(const VolumeRecord& record, bool fromScan) = 0;
+    /// The "Filter Entries" button, disabled while the advanced scan runs.
+    virtual void setFilterEntriesEnabled(bool) {}
+};
+
+class Partition {
+public:
+    std::uint8_t skipVolume = 0;          ///< advanced scan: jump over each volume found
+    ProgressSink* statusLine = nullptr;   ///< status texts and the scan's progress; may be null
+    StopFlag stop;
+    std::int64_t customStartSector = 0;   ///< 0 = not given
+    std::int64_t customEndSector = 0;     ///< 0 = not given
+    VolumeSink* ownerPage = nullptr;      ///< receives every find; may be null
+    std::uint8_t gptFlag = 0;             ///< the standard walk reads the GPT instead of the MBR
+    std::int64_t deviceSectorCount = 0;   ///< upper bound of the advanced scan
+
+    /// The standard walk. Returns 0 when it finished, else the error code of the failed read or
+    /// seek (the finds before it were delivered).
+    int readPartitionTable(readWriteInterface& source);
+    /// The advanced scan. Returns 1 when it finished or was stopped, else the error code of a
+    /// failed block read.
+    int scanForVolumes(readWriteInterface& source);
+
+private:
+    int walkMbr(readWriteInterface& source);
+    int followExtendedChain(readWriteInterface& source, std::uint64_t extendedBase);
+    int walkGpt(readWriteInterface& source);
+    void deliver(VolumeRecord record, bool fromScan);
+    void status(const std::string& text);
+
+    int delivered_ = 0;
+    int ntfsCount_ = 0;
+};

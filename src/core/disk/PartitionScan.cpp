@@ -1,0 +1,161 @@
+// The advanced scan of Partition: every 512-byte sector of the device, read in 1 MiB blocks, is
+// tested for an NTFS, FAT, exFAT or HFS+ boot sector.
+
+#include <limits>
+#include <memory>
+
+#include "app/ProgressSink.h"
+#include "common/ByteView.h"
+#include "common/TextFormat.h"
+#include "disk/BootSectorProbe.h"
+#include "disk/Partition.h"
+#include "disk/readWriteInterface.h"
+
+namespace {
+constexpr std::uint32_t kSector = 512;
+constexpr std::uint32_t kScanBlock = 1024 * 1024;
+constexpr std::int64_t kSectorsPerBlock = kScanBlock / kSector;
+constexpr std::uint64_t kMiB = 1024 * 1024;
+constexpr std::uint64_t kHfsMaxMegabytes = 20971519;
+
+/// What one sector turned out to be: nothing, or a volume to deliver and how far it reaches.
+struct SectorFind {
+    bool deliver = false;
+    bool fatFamily = false;  ///< FAT and exFAT finds may start the next block beyond this one
+    VolumeRecord record;
+    std::uint64_t lengthSectors = 0;
+};
+
+std::uint64_t sectorsToBytes(std::uint64_t sectors) {
+    return sectors > std::numeric_limits<std::uint64_t>::max() / kSector ? 0 : sectors * kSector;
+}
+}  // namespace
+
+int Partition::scanForVolumes(readWriteInterface& source) {
+    delivered_ = 0;
+    ntfsCount_ = 0;
+    if (ownerPage != nullptr)
+        ownerPage->setFilterEntriesEnabled(false);
+    stop.clear();
+    status("Scanning partition.....");
+
+    const std::int64_t firstSector = customStartSector > 0 ? customStartSector : 0;
+    const bool hasEnd = customEndSector > 0;
+    const std::int64_t endByte = hasEnd ? customEndSector * static_cast<std::int64_t>(kSector) : 0;
+    if (statusLine != nullptr)
+        statusLine->setRange(0, 1000);
+
+    auto block = std::make_unique<std::uint8_t[]>(kScanBlock);
+    std::int64_t blockFirstByte = firstSector * kSector;
+    std::int64_t currentSector = firstSector;
+    int result = 1;
+
+    auto identify = [&](ByteView s, std::int64_t position) {
+        SectorFind find;
+        const std::uint8_t first = s.u8(0);
+        if (first != 0xEB && first != 'H')
+            return find;
+        if (boot_sector::isNtfs(s, true)) {
+            const auto total = static_cast<std::int64_t>(s.le64(40));
+            const std::uint64_t megabytes = total > 0 ? sectorsToBytes(static_cast<std::uint64_t>(total)) / kMiB : 0;
+            if (megabytes > 0) {
+                find.deliver = true;
+                find.record.fileSystem = "NTFS";
+                find.record.sizeText = formatText("%d   MB", static_cast<int>(megabytes));
+                find.lengthSectors = static_cast<std::uint64_t>(total);
+                status(formatText("found NTFS %d...", ++ntfsCount_));
+            }
+        } else if (boot_sector::isExfat(s)) {
+            status("found FAT 64...");
+            const std::uint64_t bytes = sectorsToBytes(s.le64(72));
+            if (bytes / kMiB > 0) {
+                find.deliver = find.fatFamily = true;
+                find.record.fileSystem = "FAT64";
+                find.record.sizeText = formatText("%lld  MB", static_cast<long long>(bytes / kMiB));
+                find.lengthSectors = bytes / kSector;
+            }
+        } else if (boot_sector::isFat(s)) {
+            const FatKind kind = boot_sector::fatKind(s);
+            if (kind == FatKind::Unknown) {
+                status("found unknown...");
+                return find;
+            }
+            status(kind == FatKind::Fat32 ? "found FAT 32..." : "found FAT 16...");
+            const std::uint64_t bytes = boot_sector::fatVolumeBytes(s, kind);
+            if (bytes / kMiB > 0) {
+                find.deliver = find.fatFamily = true;
+                find.record.fileSystem = kind == FatKind::Fat32 ? "FAT32" : "FAT16";
+                find.record.sizeText = formatText("%lld  MB", static_cast<long long>(bytes / kMiB));
+                find.lengthSectors = bytes / kSector;
+            }
+        } else if (boot_sector::isHfsPlusHeader(s) && position >= 1024) {
+            const std::uint64_t bytes = static_cast<std::uint64_t>(s.be32(40)) * s.be32(44);
+            const std::uint64_t megabytes = bytes / kMiB;
+            if (megabytes >= 1 && megabytes <= kHfsMaxMegabytes) {
+                find.deliver = true;
+                find.record.fileSystem = "HFS+";
+                find.record.sizeText = formatText("%lld  MB", static_cast<long long>(megabytes));
+                find.lengthSectors = bytes / kSector;
+                status("found HFS+...");
+                find.record.startSector = (position - 1024) / kSector;
+                return find;
+            }
+        }
+        find.record.startSector = position / kSector;
+        return find;
+    };
+
+    bool stopped = false;
+    if (!source.seekTo(blockFirstByte))
+        return source.lastError();
+    while (static_cast<std::uint64_t>(currentSector) < static_cast<std::uint64_t>(deviceSectorCount)) {
+        std::int64_t sectorsInBlock = kSectorsPerBlock;
+        if (!source.read(block.get(), kScanBlock)) {
+            // The tail of a medium that is not a whole number of blocks is examined too.
+            if (source.lastError() != kEndOfMedium)
+                result = source.lastError();
+            sectorsInBlock = source.lastReadCount() / kSector;
+            if (sectorsInBlock == 0)
+                break;
+        }
+        if (hasEnd && endByte < blockFirstByte)
+            break;
+        const ByteView bytes(block.get(), static_cast<std::size_t>(sectorsInBlock) * kSector);
+        std::int64_t i = 0;
+        while (i < sectorsInBlock) {
+            if (stop.isSet()) {
+                stopped = true;
+                break;
+            }
+            const std::int64_t position = blockFirstByte + i * kSector;
+            SectorFind find = identify(bytes.slice(static_cast<std::uint64_t>(i) * kSector, kSector), position);
+            if (find.deliver)
+                deliver(std::move(find.record), true);
+            if (find.deliver && skipVolume != 0) {
+                const auto jump = static_cast<std::int64_t>(
+                    std::min<std::uint64_t>(find.lengthSectors, std::numeric_limits<std::int64_t>::max() / 1024));
+                i += jump;
+                if (find.fatFamily && i >= sectorsInBlock)
+                    continue;
+            }
+            ++i;
+        }
+        if (stopped || stop.isSet()) {
+            status("Scanned Partitions");
+            stopped = true;
+            break;
+        }
+        if (sectorsInBlock < kSectorsPerBlock)
+            break;
+        currentSector += i;
+        blockFirstByte += i * kSector;
+        if (statusLine != nullptr && deviceSectorCount > 0)
+            statusLine->setPosition(
+                static_cast<std::int64_t>(static_cast<double>(currentSector) * 1000.0 / deviceSectorCount));
+        if (!source.seekTo(blockFirstByte))
+            break;
+    }
+    if (ownerPage != nullptr)
+        ownerPage->setFilterEntriesEnabled(true);
+    return result;
+}

@@ -1,0 +1,54 @@
+#pragma once
+// The read-only sector source every reader reads through: a device, a partition or an image file.
+// Positions are bytes; every seek adds the origin offset, which the worker sets to the volume's
+// first byte, so a reader addresses its volume from byte 0. Nothing here can write.
+
+#include <cstdint>
+#include <string>
+
+#include <cerrno>
+
+/// lastError() after a read that ran into the end of the medium.
+inline constexpr int kEndOfMedium = ENODATA;
+
+enum SeekMethod : int { SeekFromStart = 0, SeekFromCurrent = 1, SeekFromEnd = 2 };
+
+class readWriteInterface {
+public:
+    virtual ~readWriteInterface() = default;
+
+    /// Opens path read-only. False when it cannot be opened.
+    virtual bool open(const std::string& path) = 0;
+    /// Reads n bytes at the current position. True only when all n bytes arrived. After a short
+    /// read the buffer holds the bytes read followed by zeros up to n; when nothing at all could
+    /// be read the buffer is left untouched. The position advances by the bytes read.
+    virtual bool read(void* buffer, std::uint32_t n) = 0;
+    /// Moves to (high:low + origin offset) from the start, the current position or the end.
+    virtual bool seek(std::uint32_t low, std::int32_t high, int method) = 0;
+
+    /// Bytes in the medium (device size or file length); 0 before open.
+    virtual std::int64_t byteSize() const = 0;
+    /// Number of 512-byte sectors of the medium, remainder dropped.
+    std::int64_t deviceSectorCount() const { return byteSize() / 512; }
+
+    /// seek(offset, SeekFromStart) without splitting the offset by hand.
+    bool seekTo(std::int64_t offset) {
+        return seek(static_cast<std::uint32_t>(offset), static_cast<std::int32_t>(offset >> 32), SeekFromStart);
+    }
+    /// seekTo(offset) then read(buffer, n).
+    bool readAt(std::int64_t offset, void* buffer, std::uint32_t n) { return seekTo(offset) && read(buffer, n); }
+
+    std::int64_t originOffset() const { return originOffset_; }
+    void setOriginOffset(std::int64_t bytes) { originOffset_ = bytes; }
+
+    /// The operating system's error code of the last failed call (errno), or 0; a read that ran
+    /// into the end of the medium reports kEndOfMedium.
+    int lastError() const { return lastError_; }
+    /// Bytes that the last read delivered (n after a complete read, fewer after a short one).
+    std::uint32_t lastReadCount() const { return lastReadCount_; }
+
+protected:
+    std::int64_t originOffset_ = 0;
+    int lastError_ = 0;
+    std::uint32_t lastReadCount_ = 0;
+};

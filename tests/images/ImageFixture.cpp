@@ -1,0 +1,52 @@
+#include "ImageFixture.h"
+
+#include <array>
+#include <cstdio>
+#include <map>
+#include <mutex>
+#include <sys/wait.h>
+
+std::string runCommand(const std::string& command, int* exitStatus) {
+    std::string out;
+    FILE* pipe = ::popen(command.c_str(), "r");
+    if (pipe == nullptr) {
+        if (exitStatus != nullptr)
+            *exitStatus = -1;
+        return out;
+    }
+    std::array<char, 4096> chunk{};
+    std::size_t got = 0;
+    while ((got = std::fread(chunk.data(), 1, chunk.size(), pipe)) > 0)
+        out.append(chunk.data(), got);
+    const int status = ::pclose(pipe);
+    if (exitStatus != nullptr)
+        *exitStatus = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return out;
+}
+
+std::string cliPath() { return PICTORVA_CLI; }
+
+BuiltImage buildImage(const std::string& script) {
+    static std::mutex mutex;
+    static std::map<std::string, BuiltImage> built;
+    std::lock_guard lock(mutex);
+    if (auto found = built.find(script); found != built.end())
+        return found->second;
+    int status = 0;
+    const std::string out = runCommand("bash '" + std::string(PICTORVA_IMAGE_SCRIPTS) + "/" + script + "' '" +
+                                           PICTORVA_IMAGE_CACHE + "' 2>&1",
+                                       &status);
+    BuiltImage image;
+    std::string lastLine = out;
+    while (!lastLine.empty() && lastLine.back() == '\n')
+        lastLine.pop_back();
+    if (const auto cut = lastLine.rfind('\n'); cut != std::string::npos)
+        lastLine = lastLine.substr(cut + 1);
+    if (status == 0) {
+        image.ok = true;
+        image.path = lastLine;
+    } else {
+        image.reason = status == 77 ? lastLine : "script failed (" + std::to_string(status) + "): " + out;
+    }
+    return built.emplace(script, image).first->second;
+}

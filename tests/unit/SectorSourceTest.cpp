@@ -1,0 +1,118 @@
+#include <gtest/gtest.h>
+
+#include <array>
+#include <filesystem>
+#include <fstream>
+#include <numeric>
+#include <vector>
+
+#include "RecordingSinks.h"
+#include "app/ApplicationState.h"
+#include "disk/FileReadSeek.h"
+#include "disk/MemoryReadSeek.h"
+
+namespace {
+class ImageFile {
+public:
+    explicit ImageFile(std::size_t size) {
+        path_ = std::filesystem::temp_directory_path() /
+                ("pictorva-source-" + std::to_string(::getpid()) + "-" + std::to_string(size) + ".img");
+        std::vector<char> bytes(size);
+        std::iota(bytes.begin(), bytes.end(), 1);
+        std::ofstream(path_, std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    }
+    ~ImageFile() { std::filesystem::remove(path_); }
+    std::string path() const { return path_.string(); }
+
+private:
+    std::filesystem::path path_;
+};
+}  // namespace
+
+TEST(FileReadSeek, SectorCountIsFileLengthOver512) {
+    ImageFile image(10'000'000);
+    FileReadSeek source;
+    ASSERT_TRUE(source.open(image.path()));
+    EXPECT_EQ(source.deviceSectorCount(), 19531);
+    ApplicationState app;
+    ASSERT_TRUE(app.replaceAndOpenSource(image.path(), nullptr));
+    EXPECT_EQ(app.deviceSectorCount, 19531);
+}
+
+TEST(FileReadSeek, ShortReadFillsZerosAndFails) {
+    ImageFile image(4096);
+    FileReadSeek source;
+    ASSERT_TRUE(source.open(image.path()));
+    std::vector<unsigned char> buffer(1024, 0xCC);
+    ASSERT_TRUE(source.seekTo(4096 - 512));
+    EXPECT_FALSE(source.read(buffer.data(), 1024));
+    EXPECT_EQ(source.lastReadCount(), 512u);
+    for (int i = 0; i < 512; ++i)
+        ASSERT_EQ(buffer[i], static_cast<unsigned char>(4096 - 512 + i + 1)) << i;
+    for (int i = 512; i < 1024; ++i)
+        ASSERT_EQ(buffer[i], 0) << i;
+}
+
+TEST(FileReadSeek, ReadAtOrPastEndLeavesBufferUntouched) {
+    ImageFile image(4096);
+    FileReadSeek source;
+    ASSERT_TRUE(source.open(image.path()));
+    for (std::int64_t position : {4096, 8192}) {
+        std::vector<unsigned char> buffer(512, 0xCC);
+        ASSERT_TRUE(source.seekTo(position));
+        EXPECT_FALSE(source.read(buffer.data(), 512));
+        EXPECT_EQ(source.lastError(), kEndOfMedium);
+        EXPECT_EQ(buffer, std::vector<unsigned char>(512, 0xCC));
+    }
+}
+
+TEST(FileReadSeek, OriginOffsetIsAddedToEverySeekMethod) {
+    ImageFile image(3 * 1048576);
+    FileReadSeek source;
+    ASSERT_TRUE(source.open(image.path()));
+    source.setOriginOffset(1048576);
+    ASSERT_TRUE(source.seek(0, 0, SeekFromStart));
+    EXPECT_EQ(source.position(), 1048576);
+    ASSERT_TRUE(source.seek(512, 0, SeekFromCurrent));
+    EXPECT_EQ(source.position(), 2 * 1048576 + 512);
+    ASSERT_TRUE(source.seek(static_cast<std::uint32_t>(-1048576), -1, SeekFromEnd));
+    EXPECT_EQ(source.position(), 3 * 1048576);
+    unsigned char byte = 0;
+    ASSERT_TRUE(source.seekTo(5));
+    ASSERT_TRUE(source.read(&byte, 1));
+    EXPECT_EQ(byte, static_cast<unsigned char>(1048576 + 5 + 1));
+    source.setOriginOffset(0);
+    EXPECT_FALSE(source.seek(static_cast<std::uint32_t>(-1), -1, SeekFromStart)) << "negative positions are refused";
+}
+
+TEST(FileReadSeek, UnopenablePathsSayInvalidHandleOnce) {
+    const std::string directory = std::filesystem::temp_directory_path().string();
+    for (const std::string& path : {std::string("/nonexistent/pictorva.img"), directory}) {
+        RecordingNotifier notifier;
+        FileReadSeek source(&notifier);
+        EXPECT_FALSE(source.open(path)) << path;
+        EXPECT_EQ(notifier.messages, std::vector<std::string>{"Pictorva: Invalid handle ..."}) << path;
+        EXPECT_FALSE(source.openFailure().empty());
+        unsigned char byte = 0;
+        EXPECT_FALSE(source.read(&byte, 1));
+    }
+}
+
+TEST(FileReadSeek, EmptyImageOpensWithNoSectors) {
+    ImageFile image(0);
+    FileReadSeek source;
+    ASSERT_TRUE(source.open(image.path()));
+    EXPECT_EQ(source.deviceSectorCount(), 0);
+    std::array<unsigned char, 512> sector{};
+    EXPECT_FALSE(source.readAt(0, sector.data(), 512));
+}
+
+TEST(MemoryReadSeek, BehavesLikeTheFileSource) {
+    MemoryReadSeek source(std::vector<unsigned char>(1000, 7));
+    std::vector<unsigned char> buffer(600, 0xCC);
+    ASSERT_TRUE(source.seekTo(500));
+    EXPECT_FALSE(source.read(buffer.data(), 600));
+    EXPECT_EQ(buffer[499], 7);
+    EXPECT_EQ(buffer[500], 0);
+    EXPECT_EQ(source.deviceSectorCount(), 1);
+}
