@@ -1,0 +1,53 @@
+#pragma once
+// One browser for six file systems: each reader gets an adapter that answers the browser's
+// questions about its records (which entries are top level, what is skipped, what is a folder, a
+// file, deleted, the name, the children), its list texts and its content writer. The fill, prune,
+// search, count and save walks are written once against this interface.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+class StopFlag;
+
+/// An entry of a reader, opaque to the browser: an index, an address or a catalog node ID,
+/// whatever the reader's records are keyed by. Valid while the view exists.
+using EntryRef = std::uint64_t;
+
+/// Where an entry is met: some readers treat top-level entries differently from nested ones.
+enum class Placement { TopLevel, Nested };
+
+/// The list columns of one entry, exactly as the reader formats them.
+struct ListTexts {
+    std::string created;
+    std::string accessed;
+    std::string modified;
+    std::string size;
+    std::string attributes;
+};
+
+class EntryView {
+public:
+    virtual ~EntryView() = default;
+
+    /// The volume's top-level entries in the reader's order, skipped records left out.
+    virtual std::vector<EntryRef> topLevel() const = 0;
+    /// A folder's children in link order, skipped records left out. Walks are bounded: a crafted
+    /// loop in the links ends.
+    virtual std::vector<EntryRef> children(EntryRef folder) const = 0;
+    virtual bool isFolder(EntryRef entry, Placement where) const = 0;
+    /// A file the browser shows (at the top level some readers show only some non-folders).
+    virtual bool isFile(EntryRef entry, Placement where) const = 0;
+    /// Shown in red. parentDeleted: the folder it was met in is itself deleted.
+    virtual bool isDeleted(EntryRef entry, bool parentDeleted) const = 0;
+    /// The name the browser filters, shows and saves under.
+    virtual std::string name(EntryRef entry) const = 0;
+    /// The reader's own byte count (NTFS real size, FAT size, exFAT valid data length, ...).
+    virtual std::uint64_t byteSize(EntryRef entry) const = 0;
+    virtual ListTexts listTexts(EntryRef entry) const = 0;
+    /// Writes the entry's content to targetPath (created or replaced) and sets its times.
+    /// False when the target could not be written; the reader reports nothing itself.
+    virtual bool writeContent(EntryRef entry, const std::string& targetPath) = 0;
+    /// The reader's stop flag, polled once per entry by every walk.
+    virtual StopFlag& stopFlag() = 0;
+};

@@ -1,0 +1,37 @@
+#include "browser/ReaderRegistry.h"
+
+#include <array>
+
+namespace {
+using ScanFunction = std::unique_ptr<EntryView> (*)(ReaderContext&, std::string&);
+
+struct ReaderRow {
+    FileSystemKind kind;
+    const char* name;
+    ScanFunction scan;  ///< null until the reader exists
+};
+
+// One row per file system; a reader's adapter provides its scan function.
+constexpr std::array<ReaderRow, 6> kReaders{{
+    {FileSystemKind::Ntfs, "NTFS", nullptr},
+    {FileSystemKind::Fat16, "FAT12/16", nullptr},
+    {FileSystemKind::Fat32, "FAT32", nullptr},
+    {FileSystemKind::Exfat, "exFAT", nullptr},
+    {FileSystemKind::Ext, "ext2/3/4", nullptr},
+    {FileSystemKind::Hfsp, "HFS+", nullptr},
+}};
+}  // namespace
+
+std::unique_ptr<EntryView> scanVolume(FileSystemKind kind, ReaderContext& context, std::string& error) {
+    for (const ReaderRow& row : kReaders) {
+        if (row.kind != kind)
+            continue;
+        if (row.scan == nullptr) {
+            error = std::string("no reader for ") + row.name + " volumes yet";
+            return nullptr;
+        }
+        return row.scan(context, error);
+    }
+    error = "can not parse unknown volume";
+    return nullptr;
+}

@@ -1,0 +1,45 @@
+#pragma once
+// The one table that says which reader serves which file system, and how a volume is scanned
+// into an entry view in each recovery mode.
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "browser/EntryView.h"
+#include "browser/FileSystemKind.h"
+#include "disk/VolumeRecord.h"
+
+struct ApplicationState;
+class Notifier;
+class PauseGate;
+class ProgressSink;
+class readWriteInterface;
+
+enum class ScanMode { Standard = 1, Advanced = 2, Deep = 3 };
+
+/// The Advanced mode's choices, as the advanced options page would offer them.
+struct AdvancedChoice {
+    int structure = 0;  ///< index of the found structure (MFT copy, FAT start, catalog node set)
+    int spc = -1;       ///< sectors per cluster (exFAT: the shift); -1 = the first offered
+    int heap = 0;       ///< exFAT heap offset index
+    int max = 3;        ///< structures to find
+};
+
+/// Everything a reader needs for one scan. The source's origin offset is the volume's first byte.
+struct ReaderContext {
+    readWriteInterface& source;
+    VolumeRecord volume;
+    std::int64_t volumeBytes = 0;
+    ApplicationState& app;
+    ProgressSink& progress;
+    Notifier& notifier;
+    ScanMode mode = ScanMode::Standard;
+    AdvancedChoice advanced;
+    const PauseGate* pauseGate = nullptr;
+};
+
+/// Creates the reader for kind, runs its walk for context.mode and returns a view over the
+/// result, or null with error set (the mode is not offered for that file system, the volume
+/// could not be read). Stop during the walk gives the view of what was found so far.
+std::unique_ptr<EntryView> scanVolume(FileSystemKind kind, ReaderContext& context, std::string& error);
