@@ -34,13 +34,11 @@ FatKind fatKind(ByteView s) {
     return s.le32(36) != 0 ? FatKind::Fat32 : FatKind::Unknown;
 }
 
-std::uint64_t fatVolumeBytes(ByteView s, FatKind kind) {
-    if (kind == FatKind::Fat16) {
-        const auto total16 = static_cast<std::int16_t>(s.le16(19));
-        if (total16 > 0)
-            return static_cast<std::uint64_t>(total16) * 512;
-    }
-    return static_cast<std::uint64_t>(s.le32(32)) * 512;
+std::uint64_t fatVolumeBytes(ByteView s) {
+    // The 16-bit count is unsigned (32768 sectors and more are common on small cards), and
+    // mkfs.fat uses it on FAT32 too when the volume is small enough.
+    const std::uint16_t total16 = s.le16(19);
+    return static_cast<std::uint64_t>(total16 != 0 ? total16 : s.le32(32)) * 512;
 }
 
 bool isHfsPlusHeader(ByteView s) {

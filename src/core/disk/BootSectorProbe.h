@@ -26,8 +26,9 @@ bool isFat(ByteView sector);
 /// For a sector that passes isFat: a non-zero 16-bit sectors-per-FAT means FAT12/16; zero with
 /// a non-zero 32-bit value means FAT32; otherwise Unknown.
 FatKind fatKind(ByteView sector);
-/// Volume size in bytes as the FAT boot sector states it (16-bit total, else the 32-bit total).
-std::uint64_t fatVolumeBytes(ByteView sector, FatKind kind);
+/// Volume size in bytes as the FAT boot sector states it: the 16-bit total sector count when it
+/// is not zero, else the 32-bit one.
+std::uint64_t fatVolumeBytes(ByteView sector);
 /// "H+" or "HX" followed by a version: the HFS+/HFSX volume header (byte 1024 of the volume).
 bool isHfsPlusHeader(ByteView sector);
 /// The ext superblock magic, given the volume's sector 2 (bytes 1024..1535).

@@ -257,7 +257,7 @@ int Partition::walkGpt(readWriteInterface& source) {
                 status("found unknown...");
             } else {
                 status(kind == FatKind::Fat32 ? "found FAT 32..." : "found FAT 16...");
-                const auto megabytes = boot_sector::fatVolumeBytes(b, kind) / kMiB;
+                const auto megabytes = boot_sector::fatVolumeBytes(b) / kMiB;
                 if (megabytes > 0) {
                     record.fileSystem = kind == FatKind::Fat32 ? "FAT32" : "FAT16";
                     record.sizeText = formatText("%lld  MB", static_cast<long long>(megabytes));

@@ -81,7 +81,7 @@ int Partition::scanForVolumes(readWriteInterface& source) {
                 return find;
             }
             status(kind == FatKind::Fat32 ? "found FAT 32..." : "found FAT 16...");
-            const std::uint64_t bytes = boot_sector::fatVolumeBytes(s, kind);
+            const std::uint64_t bytes = boot_sector::fatVolumeBytes(s);
             if (bytes / kMiB > 0) {
                 find.deliver = find.fatFamily = true;
                 find.record.fileSystem = kind == FatKind::Fat32 ? "FAT32" : "FAT16";
