@@ -1,0 +1,270 @@
+#include "raw/myJpg.h"
+
+#include <algorithm>
+#include <cstring>
+#include <memory>
+
+#include "app/Notifier.h"
+#include "app/ProgressSink.h"
+#include "common/ByteView.h"
+#include "common/TextFormat.h"
+#include "disk/readWriteInterface.h"
+
+namespace {
+constexpr std::uint8_t kWildcard = 0x2A;  // '*' in a pattern matches any byte
+
+class DiscardTree final : public TreeSink {
+public:
+    TreeItemId InsertItem(const std::string&, TreeItemId, std::uint64_t, bool) override { return ++last_; }
+    void SetItemText(TreeItemId, const std::string&) override {}
+    void DeleteItem(TreeItemId) override {}
+    void Expand(TreeItemId) override {}
+    void SetItemTextColor(TreeItemId, std::uint32_t) override {}
+
+private:
+    TreeItemId last_ = 0;
+};
+}  // namespace
+
+void myJpg::appendSignature(const SignatureRecord& record) { signatures_.push_back(record); }
+
+std::int64_t myJpg::approxOf(std::size_t index) const {
+    // A negative approximate size would make a length of nearly 2^64 bytes: treat it as not given.
+    return std::max<std::int64_t>(0, signatures_[index].approxSize);
+}
+
+bool myJpg::buildMatcher() {
+    const std::size_t n = signatures_.size();
+    if (n == 0)
+        return false;
+    matcher_.assign(2 * n, MatcherRow{});
+    const auto fill = [](MatcherRow& row, std::size_t index, std::uint32_t offset, std::uint8_t length,
+                         const std::array<std::uint8_t, signature_layout::kSignatureBytes>& bytes) {
+        row.index = index;
+        row.offset = offset;
+        row.pattern = bytes;
+        // Rows whose pattern would be read outside its 10-byte field or the 512-byte sector never
+        // match; the loader refuses such records, this keeps the engine safe on its own.
+        const bool fits = length <= bytes.size() && offset + length <= kSectorSize;
+        row.length = fits ? length : 0;
+    };
+    for (std::size_t i = 0; i < n; ++i) {
+        const SignatureRecord& e = signatures_[i];
+        fill(matcher_[i], i, e.startOffset, e.startLength, e.startSignature);
+        fill(matcher_[n + i], i, 0, e.endLength, e.endSignature);
+    }
+    pendingStarts_.assign(n, {});
+    return true;
+}
+
+SectorMatch myJpg::matchSector(const std::uint8_t* sector) const {
+    const std::size_t n = matcher_.size() / 2;
+    for (std::size_t r = 0; r < matcher_.size(); ++r) {
+        const MatcherRow& row = matcher_[r];
+        if (row.length < 2)
+            continue;
+        const std::uint8_t* bytes = sector + row.offset;
+        bool match = true;
+        for (std::uint8_t k = 0; k < row.length; ++k) {
+            if (row.pattern[k] != bytes[k] && row.pattern[k] != kWildcard) {
+                match = false;
+                break;
+            }
+        }
+        if (match)
+            return {r < n ? MatchKind::Start : MatchKind::End, row.index};
+    }
+    return {};
+}
+
+std::size_t myJpg::carvedFileCount() const {
+    std::lock_guard lock(foundMutex_);
+    return found_.size();
+}
+
+std::optional<CarvedFile> myJpg::carvedFile(std::uint64_t index) const {
+    std::lock_guard lock(foundMutex_);
+    if (index >= found_.size())
+        return std::nullopt;
+    return found_[index];
+}
+
+std::vector<CarvedFile> myJpg::carvedFiles() const {
+    std::lock_guard lock(foundMutex_);
+    return found_;
+}
+
+std::string myJpg::carvedFileName(const CarvedFile& file) const {
+    std::string name = formatText("%lld .", static_cast<long long>(file.namePosition));
+    if (file.signature < signatures_.size())
+        name += signatures_[file.signature].extensionText();
+    return name;
+}
+
+void myJpg::listCarvedFile(std::uint64_t start, std::uint64_t length, std::uint64_t namePosition, std::size_t index) {
+    const CarvedFile file{start, length, index, namePosition};
+    const std::string category = signatures_[index].categoryText();
+    const std::uint64_t count = ++categoryCounts_[category];
+    treeControl->SetItemText(categoryItems_[index],
+                             formatText("%s (%lld)", category.c_str(), static_cast<long long>(count)));
+    std::uint64_t position = 0;
+    {
+        // Appended before its tree item exists, so the item's data always names a listed file.
+        std::lock_guard lock(foundMutex_);
+        position = found_.size();
+        found_.push_back(file);
+    }
+    treeControl->InsertItem(carvedFileName(file), categoryItems_[index], position);
+}
+
+std::uint64_t myJpg::skipAfter(const SignatureRecord& entry, std::uint64_t p) const {
+    if (entry.skipSize > static_cast<std::int64_t>(kSectorSize))
+        return p + static_cast<std::uint64_t>(entry.skipSize) / kSectorSize * kSectorSize;
+    return p + kSectorSize;
+}
+
+myJpg::NextSector myJpg::actOn(const SectorMatch& match, const std::uint8_t* sector, std::uint64_t p) {
+    const std::size_t u = match.index;
+    if (match.kind == MatchKind::None)
+        return {p + kSectorSize, false};
+    const SignatureRecord& e = signatures_[u];
+    const auto approx = static_cast<std::uint64_t>(approxOf(u));
+    if (match.kind == MatchKind::Start) {
+        if (e.endLength > 0) {
+            pendingStarts_[u].push_back(p);
+            return {p + kSectorSize, false};
+        }
+        if (e.sizeByteCount < 1) {
+            listCarvedFile(p, approx, p, u);
+            return {skipAfter(e, p), false};
+        }
+        // The size field is read from the file's first sector, which is the sector in hand.
+        const ByteView first(sector, kSectorSize);
+        std::int64_t s = static_cast<std::int32_t>(first.le32(static_cast<std::uint64_t>(static_cast<std::int64_t>(e.sizeOffset))));
+        if (s > static_cast<std::int64_t>(approx))
+            s = 0;
+        if (e.sizeByteCount == 4 && s > 0) {
+            listCarvedFile(p, approx, p, u);
+            // Go on right after the file, also when that lies in a later chunk: jumping to the
+            // start of the chunk after it would leave up to 1 MiB after the file untested.
+            return {p + (static_cast<std::uint64_t>(s) / kSectorSize + 1) * kSectorSize, true};
+        }
+        return {p + kSectorSize, false};
+    }
+    auto& stack = pendingStarts_[u];
+    if (stack.empty())
+        return {p + kSectorSize, false};
+    const std::uint64_t b = stack.back();
+    std::uint64_t length = (p - b) + e.endLength + 1;
+    if (approx > 0 && length > approx)
+        length = approx;
+    listCarvedFile(b, length, p, u);
+    stack.pop_back();
+    // The sector after the end may hold the next file's start, so the skip rule alone decides.
+    return {skipAfter(e, p), false};
+}
+
+void myJpg::listUnmatchedStarts() {
+    for (std::size_t u = 0; u < pendingStarts_.size(); ++u) {
+        const std::vector<std::uint64_t> stack = pendingStarts_[u];
+        const auto approx = static_cast<std::uint64_t>(approxOf(u));
+        for (std::size_t i = stack.size(); i-- > 0;) {
+            const std::uint64_t a = stack[i];
+            std::uint64_t length = i > 0 ? a - stack[i - 1] + 1 : approx;
+            if (length > approx)
+                length = approx;
+            if (length > 0)
+                listCarvedFile(a, length, a, u);
+        }
+    }
+}
+
+bool myJpg::runCarving() {
+    if (!buildMatcher() || sectorSource == nullptr) {
+        if (notifier != nullptr)
+            notifier->inform("not properly initialized", "");
+        return false;
+    }
+    DiscardTree discard;
+    if (treeControl == nullptr)
+        treeControl = &discard;
+    ProgressSink& progress = ownerWindow != nullptr ? *ownerWindow : NullProgressSink::instance();
+    {
+        std::lock_guard lock(foundMutex_);
+        found_.clear();
+    }
+    categoryCounts_.clear();
+
+    const TreeItemId root = treeControl->InsertItem(kRootLabel, kTreeRoot, kNoCarvedFile, true);
+    std::map<std::string, TreeItemId> itemOfCategory;
+    categoryItems_.assign(signatures_.size(), kTreeNoItem);
+    for (std::size_t i = 0; i < signatures_.size(); ++i) {
+        const std::string category = signatures_[i].categoryText();
+        categoryCounts_[category] = 0;
+        auto [item, added] = itemOfCategory.try_emplace(category, kTreeNoItem);
+        if (added)
+            item->second = treeControl->InsertItem(category, root, kNoCarvedFile);
+        categoryItems_[i] = item->second;
+    }
+    treeControl->Expand(root);
+
+    progress.setRange(0, 1000);
+    const auto volumeBytes = static_cast<std::uint64_t>(std::max<std::int64_t>(0, volumeByteCount));
+    // A tail shorter than 1 MiB is scanned as a last, shorter chunk of whole sectors.
+    const std::uint64_t chunkCount = (volumeBytes + kChunkSize - 1) / kChunkSize;
+    progress.setRange(0, static_cast<std::int64_t>(chunkCount));
+    const std::unique_ptr<std::uint8_t[]> chunk(new std::uint8_t[kChunkSize]);
+
+    std::uint64_t next = 0;  // volume position of the next sector to test
+    for (std::uint64_t c = 0; c < chunkCount; ++c) {
+        progress.setPosition(static_cast<std::int64_t>(c));
+        if (stopFlag.isSet())
+            break;
+        const std::uint64_t chunkStart = c * kChunkSize;
+        if (next >= chunkStart + kChunkSize)
+            continue;  // inside a file whose size field said where it ends
+        const std::uint64_t left = volumeBytes - chunkStart;
+        const std::uint64_t chunkBytes =
+            left >= kChunkSize ? kChunkSize : (left + kSectorSize - 1) / kSectorSize * kSectorSize;
+        const bool positioned = sectorSource->seekTo(static_cast<std::int64_t>(chunkStart));
+        const bool complete = positioned && sectorSource->read(chunk.get(), static_cast<std::uint32_t>(chunkBytes));
+        if (!complete) {
+            const std::uint32_t got = positioned ? sectorSource->lastReadCount() : 0;
+            if (got == 0) {
+                // Nothing arrived: never test what the previous chunk left in the buffer.
+                if (positioned && sectorSource->lastError() == kEndOfMedium)
+                    break;  // the medium ends before the volume size said: nothing more to find
+                std::memset(chunk.get(), 0, chunkBytes);
+            }
+        }
+        bool stopped = false;
+        std::uint64_t o = next > chunkStart ? next - chunkStart : 0;
+        while (o < chunkBytes) {
+            const std::uint64_t p = chunkStart + o;
+            const SectorMatch match = matchSector(chunk.get() + o);
+            if (stopFlag.isSet()) {
+                stopped = true;
+                break;
+            }
+            NextSector step = actOn(match, chunk.get() + o, p);
+            // A skip never carries over into the next chunk.
+            if (!step.mayLeaveChunk && step.position > chunkStart + chunkBytes)
+                step.position = chunkStart + chunkBytes;
+            next = step.position;
+            if (next >= chunkStart + chunkBytes)
+                break;
+            o = next - chunkStart;
+        }
+        if (stopped)
+            break;
+    }
+    progress.setPosition(static_cast<std::int64_t>(chunkCount));
+    listUnmatchedStarts();
+    matcher_.clear();
+    matcher_.shrink_to_fit();
+    if (notifier != nullptr)
+        notifier->inform("done..", "");
+    if (treeControl == &discard)
+        treeControl = nullptr;
+    return true;
+}
