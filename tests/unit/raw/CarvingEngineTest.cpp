@@ -1,0 +1,352 @@
+// The carving engine over in-memory volumes with planted signatures: starts, ends, size fields,
+// skips, unmatched starts, the results tree, progress and stop.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "DiskBytes.h"
+#include "RecordingSinks.h"
+#include "disk/MemoryReadSeek.h"
+#include "raw/MemoryTree.h"
+#include "raw/myJpg.h"
+
+namespace {
+constexpr std::uint64_t MiB = 1048576;
+using Bytes = std::vector<unsigned char>;
+
+/// A signature entry with the fields a test cares about.
+struct Entry {
+    std::string ext;
+    Bytes start;
+    Bytes end = {};
+    std::uint16_t startOffset = 0;
+    std::int64_t approx = 0;
+    std::int64_t skip = 0;
+    std::int32_t sizeOffset = -1;
+    std::int32_t sizeBytes = 0;
+    std::string category = "Files";
+};
+
+SignatureRecord record(const Entry& e) {
+    SignatureRecord r;
+    for (std::size_t i = 0; i < e.ext.size() && i < 4; ++i)
+        r.extension[i] = static_cast<char16_t>(e.ext[i]);
+    r.extensionLength = static_cast<std::uint8_t>(e.ext.size());
+    std::copy(e.start.begin(), e.start.end(), r.startSignature.begin());
+    r.startLength = static_cast<std::uint8_t>(e.start.size());
+    std::copy(e.end.begin(), e.end.end(), r.endSignature.begin());
+    r.endLength = static_cast<std::uint8_t>(e.end.size());
+    r.startOffset = e.startOffset;
+    r.approxSize = e.approx;
+    r.skipSize = e.skip;
+    r.sizeOffset = e.sizeOffset;
+    r.sizeByteCount = e.sizeBytes;
+    r.category = utf8ToUtf16(e.category);
+    return r;
+}
+
+struct Found {
+    std::uint64_t start;
+    std::uint64_t length;
+    std::string name;
+    bool operator==(const Found&) const = default;
+};
+std::ostream& operator<<(std::ostream& out, const Found& f) {
+    return out << "{" << f.start << ", " << f.length << ", " << f.name << "}";
+}
+
+struct Carving {
+    MemoryReadSeek source;
+    MemoryTree tree;
+    RecordingProgress progress;
+    RecordingNotifier notifier;
+    myJpg engine;
+
+    Carving(std::uint64_t bytes, const std::vector<Entry>& entries) : source(Bytes(bytes, 0xEE)) {
+        for (const auto& e : entries)
+            engine.appendSignature(record(e));
+        engine.ownerWindow = &progress;
+        engine.notifier = &notifier;
+        engine.treeControl = &tree;
+        engine.sectorSource = &source;
+        engine.volumeByteCount = static_cast<std::int64_t>(bytes);
+    }
+    void plant(std::uint64_t at, const Bytes& bytes) {
+        std::copy(bytes.begin(), bytes.end(), source.bytes().begin() + static_cast<long>(at));
+    }
+    std::vector<Found> run() {
+        EXPECT_TRUE(engine.runCarving());
+        std::vector<Found> out;
+        for (const auto& f : engine.carvedFiles())
+            out.push_back({f.start, f.length, engine.carvedFileName(f)});
+        return out;
+    }
+};
+
+const Bytes kJpg = {0xFF, 0xD8, 0xFF};
+const Bytes kEoi = {0xFF, 0xD9};
+}  // namespace
+
+TEST(CarvingEngine, MatchesAtTheSignatureOffsetOnly) {
+    Carving c(MiB, {{.ext = "ftp", .start = {'f', 't', 'y', 'p'}, .startOffset = 3, .approx = 100}});
+    c.plant(0, {'f', 't', 'y', 'p'});
+    c.plant(4096 + 3, {'f', 't', 'y', 'p'});
+    EXPECT_EQ(c.run(), (std::vector<Found>{{4096, 100, "4096 .ftp"}}));
+}
+
+TEST(CarvingEngine, WildcardsMatchAnyByteAndOneByteNeverMatches) {
+    Carving c(MiB, {{.ext = "one", .start = {0x42}, .approx = 10},
+                    {.ext = "gif", .start = {'G', 'I', 'F', '8', '*', 'a'}, .approx = 10}});
+    c.plant(0, {0x42});
+    c.plant(512, {'G', 'I', 'F', '8', '7', 'a'});
+    c.plant(1024, {'G', 'I', 'F', '8', '9', 'a'});
+    c.plant(1536, {'G', 'I', 'F', '8', '9', 'b'});
+    EXPECT_EQ(c.run(), (std::vector<Found>{{512, 10, "512 .gif"}, {1024, 10, "1024 .gif"}}));
+}
+
+TEST(CarvingEngine, StartWinsOverAnotherTypesEndInTheSameSector) {
+    Carving c(MiB, {{.ext = "aaa", .start = {0xAA, 0xAA}, .end = {0xFF, 0xD8}, .approx = 0},
+                    {.ext = "jpg", .start = kJpg, .approx = 50}});
+    c.plant(0, {0xAA, 0xAA});
+    c.plant(8192, kJpg);  // also "aaa"'s end, which must not close the start at 0
+    c.plant(16384, {0xFF, 0xD8, 0x00});
+    const auto found = c.run();
+    EXPECT_EQ(found, (std::vector<Found>{{8192, 50, "8192 .jpg"}, {0, 16384 + 2 + 1, "16384 .aaa"}}));
+}
+
+TEST(CarvingEngine, NestedStartsCloseTheLatestFirst) {
+    Carving c(MiB, {{.ext = "jpg", .start = kJpg, .end = kEoi, .approx = 1000000}});
+    c.plant(0, kJpg);
+    c.plant(8192, kJpg);
+    c.plant(16384, kEoi);
+    c.plant(20480, kEoi);  // closes the start at 0
+    c.plant(24576, kEoi);  // no start left: ignored
+    EXPECT_EQ(c.run(), (std::vector<Found>{{8192, 16384 - 8192 + 3, "16384 .jpg"}, {0, 20480 + 3, "20480 .jpg"}}));
+}
+
+TEST(CarvingEngine, EndLengthIsCappedByTheApproximateSize) {
+    Carving c(MiB, {{.ext = "png", .start = {0x89, 'P'}, .end = {'I', 'E'}, .approx = 1000}});
+    c.plant(0, {0x89, 'P'});
+    c.plant(4096, {'I', 'E'});
+    EXPECT_EQ(c.run(), (std::vector<Found>{{0, 1000, "4096 .png"}}));
+}
+
+TEST(CarvingEngine, TheSectorAfterAnEndIsTested) {
+    Carving c(MiB, {{.ext = "png", .start = {0x89, 'P'}, .end = {'I', 'E'}, .approx = 0}});
+    c.plant(0, {0x89, 'P'});
+    c.plant(1024, {'I', 'E'});
+    c.plant(1536, {0x89, 'P'});
+    c.plant(2048, {'I', 'E'});
+    EXPECT_EQ(c.run(), (std::vector<Found>{{0, 1027, "1024 .png"}, {1536, 515, "2048 .png"}}));
+}
+
+TEST(CarvingEngine, UnmatchedStartsTakeTheDistanceToTheEarlierStart) {
+    Carving c(2 * MiB, {{.ext = "jpg", .start = kJpg, .end = kEoi, .approx = 2000000}});
+    c.plant(0, kJpg);
+    c.plant(MiB, kJpg);
+    EXPECT_EQ(c.run(), (std::vector<Found>{{MiB, MiB + 1, "1048576 .jpg"}, {0, 2000000, "0 .jpg"}}));
+}
+
+TEST(CarvingEngine, UnmatchedStartsWithoutApproximateSizeAreNotListed) {
+    Carving c(MiB, {{.ext = "jpg", .start = kJpg, .end = kEoi, .approx = 0}});
+    c.plant(0, kJpg);
+    c.plant(4096, kJpg);
+    EXPECT_TRUE(c.run().empty());
+}
+
+TEST(CarvingEngine, WithoutEndOrSizeTheLengthIsTheApproximateSizeEvenZero) {
+    Carving c(MiB, {{.ext = "mp3", .start = {'I', 'D', '3'}, .approx = 0}});
+    c.plant(512, {'I', 'D', '3'});
+    EXPECT_EQ(c.run(), (std::vector<Found>{{512, 0, "512 .mp3"}}));
+}
+
+TEST(CarvingEngine, SizeFieldRules) {
+    const Entry bmp{.ext = "bmp", .start = {'B', 'M'}, .approx = 4 * MiB, .sizeOffset = 2, .sizeBytes = 4};
+    const auto bm = [](std::uint32_t size) {
+        Bytes b{'B', 'M', 0, 0, 0, 0};
+        disk_bytes::putLe(b, 2, size, 4);
+        return b;
+    };
+    {
+        SCOPED_TRACE("the scan goes on after the size, within the chunk");
+        Carving c(MiB, {bmp});
+        c.plant(0, bm(3000));
+        c.plant(2560, bm(100));  // inside the first file: not tested
+        c.plant(3072, bm(100));
+        EXPECT_EQ(c.run(), (std::vector<Found>{{0, 4 * MiB, "0 .bmp"}, {3072, 4 * MiB, "3072 .bmp"}}));
+    }
+    {
+        SCOPED_TRACE("a size reaching into a later chunk resumes right after the file");
+        Carving c(4 * MiB, {bmp});
+        c.plant(MiB / 2, bm(2 * MiB));
+        c.plant(MiB, bm(100));                    // inside: not tested
+        c.plant(MiB / 2 + 2 * MiB + 512, bm(100)); // right after it
+        EXPECT_EQ(c.run(), (std::vector<Found>{{MiB / 2, 4 * MiB, "524288 .bmp"},
+                                               {MiB / 2 + 2 * MiB + 512, 4 * MiB, "2621952 .bmp"}}));
+    }
+    {
+        SCOPED_TRACE("a size above the approximate size, zero or negative lists nothing");
+        Carving c(MiB, {bmp});
+        c.plant(0, bm(4 * MiB + 1));
+        c.plant(512, bm(0));
+        c.plant(1024, bm(0x80000000u));
+        EXPECT_TRUE(c.run().empty());
+    }
+    {
+        SCOPED_TRACE("a 2-byte size field lists nothing");
+        Entry twoBytes = bmp;
+        twoBytes.sizeBytes = 2;
+        Carving c(MiB, {twoBytes});
+        c.plant(0, bm(3000));
+        EXPECT_TRUE(c.run().empty());
+    }
+}
+
+TEST(CarvingEngine, SkipsStopAtTheChunkEnd) {
+    Carving c(3 * MiB, {{.ext = "mpg", .start = {0, 0, 1, 0xBA}, .approx = 10, .skip = 2 * MiB}});
+    c.plant(MiB - 512, {0, 0, 1, 0xBA});  // the last sector of the chunk is tested
+    c.plant(MiB, {0, 0, 1, 0xBA});
+    c.plant(MiB + 4096, {0, 0, 1, 0xBA});  // skipped over
+    c.plant(2 * MiB, {0, 0, 1, 0xBA});
+    EXPECT_EQ(c.run(), (std::vector<Found>{{MiB - 512, 10, "1048064 .mpg"},
+                                           {MiB, 10, "1048576 .mpg"},
+                                           {2 * MiB, 10, "2097152 .mpg"}}));
+}
+
+TEST(CarvingEngine, SkipRoundsDownToSectors) {
+    Carving c(MiB, {{.ext = "jpg", .start = kJpg, .approx = 10, .skip = 1500}});
+    c.plant(0, kJpg);
+    c.plant(512, kJpg);   // skipped
+    c.plant(1024, kJpg);  // 1500 rounds down to 1024
+    EXPECT_EQ(c.run(), (std::vector<Found>{{0, 10, "0 .jpg"}, {1024, 10, "1024 .jpg"}}));
+}
+
+TEST(CarvingEngine, TreeListsCategoriesWithCountsAndFilesWithTheirIndex) {
+    Carving c(MiB, {{.ext = "jpg", .start = kJpg, .approx = 10, .category = "Photos"},
+                    {.ext = "png", .start = {0x89, 'P'}, .approx = 10, .category = "Photos"},
+                    {.ext = "mp3", .start = {'I', 'D', '3'}, .approx = 10, .category = "Audio"}});
+    c.plant(0, kJpg);
+    c.plant(512, {0x89, 'P'});
+    c.plant(1024, kJpg);
+    c.run();
+    const auto& top = c.tree.children(kTreeRoot);
+    ASSERT_EQ(top.size(), 1u);
+    const auto* root = c.tree.item(top[0]);
+    EXPECT_EQ(root->text, "RAW RECOVERY ");
+    EXPECT_TRUE(root->expanded);
+    EXPECT_EQ(root->data, myJpg::kNoCarvedFile);
+    ASSERT_EQ(root->children.size(), 2u);
+    const auto* photos = c.tree.item(root->children[0]);
+    EXPECT_EQ(photos->text, "Photos (3)");
+    EXPECT_EQ(c.tree.item(root->children[1])->text, "Audio");
+    std::vector<std::pair<std::string, std::uint64_t>> files;
+    for (const auto id : photos->children)
+        files.emplace_back(c.tree.item(id)->text, c.tree.item(id)->data);
+    EXPECT_EQ(files, (std::vector<std::pair<std::string, std::uint64_t>>{{"0 .jpg", 0}, {"512 .png", 1}, {"1024 .jpg", 2}}));
+    EXPECT_EQ(c.engine.categoryCounts().at("Photos"), 3u);
+    EXPECT_EQ(c.engine.categoryCounts().at("Audio"), 0u);
+    EXPECT_FALSE(c.engine.carvedFile(3).has_value());
+}
+
+TEST(CarvingEngine, ProgressPerChunkAndDoneMessage) {
+    Carving c(3 * MiB, {{.ext = "jpg", .start = kJpg, .approx = 10}});
+    c.run();
+    EXPECT_EQ(c.progress.ranges, (std::vector<std::pair<std::int64_t, std::int64_t>>{{0, 1000}, {0, 3}}));
+    EXPECT_EQ(c.progress.positions, (std::vector<std::int64_t>{0, 1, 2, 3}));
+    EXPECT_EQ(c.notifier.messages, std::vector<std::string>{": done.."});
+}
+
+namespace {
+/// Sets the engine's stop flag when the scan reports the given chunk.
+struct StopAtChunk final : ProgressSink {
+    myJpg* engine = nullptr;
+    std::int64_t chunk = 0;
+    void setRange(std::int64_t, std::int64_t) override {}
+    void setPosition(std::int64_t position) override {
+        if (position == chunk)
+            engine->stopFlag.set();
+    }
+    void setStatus(const std::string&) override {}
+};
+}  // namespace
+
+TEST(CarvingEngine, StopKeepsFindsAndListsUnmatchedStarts) {
+    Carving c(3 * MiB, {{.ext = "jpg", .start = kJpg, .approx = 10},
+                        {.ext = "png", .start = {0x89, 'P'}, .end = {'I', 'E'}, .approx = 99}});
+    c.plant(0, kJpg);
+    c.plant(4096, {0x89, 'P'});
+    c.plant(MiB, kJpg);  // in the chunk at which the stop arrives
+    StopAtChunk stop;
+    stop.engine = &c.engine;
+    stop.chunk = 1;
+    c.engine.ownerWindow = &stop;
+    EXPECT_EQ(c.run(), (std::vector<Found>{{0, 10, "0 .jpg"}, {4096, 99, "4096 .png"}}));
+    EXPECT_EQ(c.notifier.messages, std::vector<std::string>{": done.."});
+}
+
+TEST(CarvingEngine, ShortSourcesAndOddVolumeSizes) {
+    {
+        SCOPED_TRACE("a tail shorter than a chunk is scanned");
+        Carving c(MiB + 1536, {{.ext = "jpg", .start = kJpg, .approx = 10}});
+        c.plant(MiB + 1024, kJpg);
+        EXPECT_EQ(c.run(), (std::vector<Found>{{MiB + 1024, 10, "1049600 .jpg"}}));
+    }
+    {
+        SCOPED_TRACE("a volume size beyond the end of the source");
+        Carving c(MiB, {{.ext = "jpg", .start = kJpg, .approx = 10}});
+        c.engine.volumeByteCount = std::int64_t{1} << 50;
+        c.plant(MiB - 512, kJpg);
+        EXPECT_EQ(c.run(), (std::vector<Found>{{MiB - 512, 10, "1048064 .jpg"}}));
+    }
+    {
+        SCOPED_TRACE("no signatures: not properly initialized");
+        Carving c(MiB, {});
+        EXPECT_FALSE(c.engine.runCarving());
+        EXPECT_EQ(c.notifier.messages, std::vector<std::string>{": not properly initialized"});
+    }
+}
+
+namespace {
+/// A source whose reads fail, with nothing delivered, inside [badFrom, badTo).
+class FailingSource final : public PositionedSource {
+public:
+    FailingSource(Bytes bytes, std::int64_t badFrom, std::int64_t badTo)
+        : bytes_(std::move(bytes)), badFrom_(badFrom), badTo_(badTo) {}
+    bool open(const std::string&) override { return true; }
+    std::int64_t byteSize() const override { return static_cast<std::int64_t>(bytes_.size()); }
+
+protected:
+    long readBytes(void* buffer, std::uint32_t n, std::int64_t position) override {
+        if (position >= badFrom_ && position < badTo_) {
+            lastError_ = EIO;
+            return -1;
+        }
+        const auto count = std::min<std::int64_t>(n, byteSize() - position);
+        std::copy_n(bytes_.begin() + position, count, static_cast<unsigned char*>(buffer));
+        return static_cast<long>(count);
+    }
+
+private:
+    Bytes bytes_;
+    std::int64_t badFrom_, badTo_;
+};
+}  // namespace
+
+TEST(CarvingEngine, AnUnreadableChunkIsNotTestedAgainWithOldBytes) {
+    Carving c(3 * MiB, {{.ext = "jpg", .start = kJpg, .approx = 10}});
+    c.plant(0, kJpg);
+    c.plant(2 * MiB, kJpg);
+    FailingSource failing(c.source.bytes(), MiB, 2 * MiB);
+    c.engine.sectorSource = &failing;
+    EXPECT_EQ(c.run(), (std::vector<Found>{{0, 10, "0 .jpg"}, {2 * MiB, 10, "2097152 .jpg"}}));
+}
+
+TEST(CarvingEngine, HighSignatureIndexesHaveTheirPendingStarts) {
+    std::vector<Entry> entries(130, Entry{.ext = "xxx", .start = {0x01, 0x02, 0x03}, .approx = 10});
+    entries[129] = {.ext = "hi", .start = {0x77, 0x78}, .end = {0x79, 0x7A}, .approx = 0};
+    Carving c(MiB, entries);
+    c.plant(0, {0x77, 0x78});
+    c.plant(4096, {0x79, 0x7A});
+    EXPECT_EQ(c.run(), (std::vector<Found>{{0, 4096 + 3, "4096 .hi"}}));
+}
