@@ -1,9 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <fstream>
 #include <vector>
 
 #include "DiskBytes.h"
 #include "RecordingSinks.h"
+#include "disk/FileReadSeek.h"
 #include "disk/MemoryReadSeek.h"
 #include "disk/Partition.h"
 
@@ -221,6 +224,28 @@ TEST(AdvancedScan, FindsBootSectorsAndTheBackupWithoutSkip) {
     scan(skipping, d, true);
     EXPECT_EQ(skipping.rows, (std::vector<Row>{{"NTFS", "1   MB", 2048}, {"FAT16", "2  MB", 4200}}))
         << "the backup, and the HFS+ and exFAT headers inside the FAT16 volume, are jumped over";
+}
+
+// Image files are mapped instead of read: the finds must be the same, the tail included.
+TEST(AdvancedScan, MappedImageFileGivesTheSameFinds) {
+    auto d = disk(3 * 2048 + 300);
+    putNtfsBoot(d, 2048 * 512, 2048);
+    putNtfsBoot(d, (2048 + 2047) * 512, 2048);
+    putExfatBoot(d, (3 * 2048 + 5) * 512, 4096);
+    const std::string path = ::testing::TempDir() + "/pictorva-scan.img";
+    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(d.data()), static_cast<std::streamsize>(d.size()));
+    FileReadSeek file;
+    ASSERT_TRUE(file.open(path));
+    RecordingVolumes volumes;
+    Partition partition;
+    partition.ownerPage = &volumes;
+    partition.deviceSectorCount = file.deviceSectorCount();
+    EXPECT_EQ(partition.scanForVolumes(file), 1);
+    ScanResult memory;
+    scan(memory, d, false);
+    ASSERT_EQ(volumes.records.size(), 3u);
+    EXPECT_EQ(volumes.records, memory.volumes.records);
+    std::remove(path.c_str());
 }
 
 TEST(AdvancedScan, CustomRangeAndStop) {

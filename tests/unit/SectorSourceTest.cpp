@@ -116,3 +116,21 @@ TEST(MemoryReadSeek, BehavesLikeTheFileSource) {
     EXPECT_EQ(buffer[500], 0);
     EXPECT_EQ(source.deviceSectorCount(), 1);
 }
+
+TEST(FileReadSeek, MapRangeShowsTheBytesInPlace) {
+    ImageFile image(40 * 1048576 + 100);
+    FileReadSeek source;
+    ASSERT_TRUE(source.open(image.path()));
+    source.setOriginOffset(512);
+    const ByteView head = source.mapRange(0, 1024);
+    ASSERT_EQ(head.size(), 1024u);
+    EXPECT_EQ(head.u8(0), static_cast<unsigned char>(512 + 1));
+    const std::int64_t acrossWindows = 16 * 1048576 - 700;  // spans two 16 MiB windows
+    const ByteView across = source.mapRange(acrossWindows, 4096);
+    ASSERT_EQ(across.size(), 4096u);
+    EXPECT_EQ(across.u8(4095), static_cast<unsigned char>(512 + acrossWindows + 4095 + 1));
+    const ByteView tail = source.mapRange(40 * 1048576 - 512, 4096);
+    EXPECT_EQ(tail.size(), 100u) << "shorter at the end of the medium";
+    EXPECT_TRUE(source.mapRange(40 * 1048576, 512).empty());
+    EXPECT_TRUE(MemoryReadSeek(std::vector<unsigned char>(10)).mapRange(0, 5).empty()) << "callers fall back to read";
+}

@@ -15,6 +15,9 @@ public:
 
     bool open(const std::string& path) override;
     std::int64_t byteSize() const override { return size_; }
+    /// Image files are mapped in windows of 16 MiB; devices are not mapped, so that a read error
+    /// on failing media stays a failed read.
+    ByteView mapRange(std::int64_t offset, std::uint32_t length) override;
     /// The operating system's reason for the last failed open, for front ends to print.
     const std::string& openFailure() const { return openFailure_; }
 
@@ -23,8 +26,13 @@ protected:
 
 private:
     void close();
+    void unmap();
     Notifier* notifier_;
     int fd_ = -1;
     std::int64_t size_ = 0;
     std::string openFailure_;
+    bool mappable_ = false;
+    const unsigned char* window_ = nullptr;
+    std::int64_t windowStart_ = 0;
+    std::size_t windowLength_ = 0;
 };

@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <string>
 
+#include "common/ByteView.h"
+
 #include <cerrno>
 
 /// lastError() after a read that ran into the end of the medium.
@@ -25,6 +27,16 @@ public:
     virtual bool read(void* buffer, std::uint32_t n) = 0;
     /// Moves to (high:low + origin offset) from the start, the current position or the end.
     virtual bool seek(std::uint32_t low, std::int32_t high, int method) = 0;
+
+    /// Bytes [offset + origin, + length) of the medium in place, without copying them, when the
+    /// source can map them; the view is shorter at the end of the medium, and empty when the
+    /// source cannot map (callers then read). Valid until the next call on the source; does
+    /// not move the position. Bulk scans use it to keep up with plain sequential reading.
+    virtual ByteView mapRange(std::int64_t offset, std::uint32_t length) {
+        (void)offset;
+        (void)length;
+        return {};
+    }
 
     /// Bytes in the medium (device size or file length); 0 before open.
     virtual std::int64_t byteSize() const = 0;
