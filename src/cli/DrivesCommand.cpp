@@ -13,7 +13,8 @@ void registerDrivesCommand(CLI::App& app, int& exitCode) {
         for (const PhysicalDrive& drive : enumeratePhysicalDrives()) {
             FileReadSeek probe;
             const bool opened = probe.open(drive.devicePath);
-            const std::string size = opened ? volumeSizeText(static_cast<unsigned long long>(probe.byteSize())) : "";
+            const std::string size =
+                volumeSizeText(opened ? static_cast<unsigned long long>(probe.byteSize()) : drive.sysfsBytes);
             std::vector<unsigned char> first(1536, 0);
             if (opened)
                 probe.readAt(0, first.data(), static_cast<std::uint32_t>(first.size()));

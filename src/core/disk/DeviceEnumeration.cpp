@@ -94,8 +94,10 @@ std::vector<PhysicalDrive> enumeratePhysicalDrives(const std::string& sysRoot) {
         } else {
             const std::string vendor = readTrimmed(dir / "device/vendor");
             const std::string model = readTrimmed(dir / "device/model");
-            drive.model = vendor.empty() ? model : (model.empty() ? vendor : vendor + " " + model);
+            // Without a model the vendor file holds only a bus ID (virtio's "0x1af4"): show the path.
+            drive.model = model.empty() ? "" : (vendor.empty() ? model : vendor + " " + model);
         }
+        drive.sysfsBytes = sysfsBytes(dir);
         drives.push_back(std::move(drive));
     }
     return drives;

@@ -10,6 +10,7 @@ struct PhysicalDrive {
     int index = 0;            ///< position in name order; the drive's identity for later pages
     std::string devicePath;   ///< /dev/sda, /dev/nvme0n1, /dev/loop3, ...
     std::string model;        ///< vendor and model, or a loop device's backing file; may be empty
+    unsigned long long sysfsBytes = 0;  ///< size as the kernel reports it (readable without opening)
     std::string displayName() const { return model.empty() ? devicePath : model; }
 };
 
