@@ -8,3 +8,5 @@ class App;
 
 void registerDrivesCommand(CLI::App& app, int& exitCode);
 void registerPartitionsCommand(CLI::App& app, int& exitCode);
+void registerCarveCommand(CLI::App& app, int& exitCode);
+void registerSignaturesCommand(CLI::App& app, int& exitCode);

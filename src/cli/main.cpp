@@ -8,6 +8,8 @@ int main(int argc, char** argv) {
     int exitCode = 0;
     registerDrivesCommand(app, exitCode);
     registerPartitionsCommand(app, exitCode);
+    registerCarveCommand(app, exitCode);
+    registerSignaturesCommand(app, exitCode);
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& error) {

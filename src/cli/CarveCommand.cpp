@@ -1,0 +1,85 @@
+#include <CLI/CLI.hpp>
+#include <cstdio>
+
+#include "CliTerminal.h"
+#include "Commands.h"
+#include "VolumeOptions.h"
+#include "raw/CarvedFileSaver.h"
+#include "raw/MemoryTree.h"
+#include "raw/SignatureFile.h"
+#include "raw/myJpg.h"
+
+namespace {
+struct CarveOptions {
+    VolumeOptions volume;
+    std::vector<std::string> signatureFiles;
+    bool noDefault = false;
+    std::string out;
+};
+
+int runCarve(const CarveOptions& options) {
+    ApplicationState app;
+    StderrNotifier notifier;
+    myJpg engine;
+    if (!options.noDefault) {
+        const std::string path = defaultSignatureFilePath();
+        const SignatureLoad load = loadSignatureFile(path, SignatureFileRole::Default, engine, notifier);
+        if (load.status == SignatureLoadStatus::NotOpened)
+            std::fprintf(stderr, "the default signature set %s could not be opened\n", path.c_str());
+    }
+    for (const std::string& path : options.signatureFiles) {
+        if (loadSignatureFile(path, SignatureFileRole::User, engine, notifier).status != SignatureLoadStatus::Loaded)
+            return 1;
+    }
+    if (engine.signatureCount() == 0) {
+        std::fprintf(stderr, "no signatures to carve with\n");
+        return 1;
+    }
+    const auto volume = resolveVolume(options.volume, app, notifier);
+    if (!volume)
+        return 1;
+    readWriteInterface& source = *app.currentSource;
+
+    StderrProgress progress;
+    MemoryTree tree;
+    engine.ownerWindow = &progress;
+    engine.notifier = &notifier;
+    engine.treeControl = &tree;
+    engine.sectorSource = &source;
+    engine.volumeByteCount = volume->byteLength;
+    progress.setStatus("Processing.....");
+    if (!engine.runCarving())
+        return 1;
+
+    CarvedFileSaver saver(options.out);
+    const auto volumeBytes = static_cast<std::uint64_t>(volume->byteLength);
+    std::size_t written = 0;
+    const std::vector<CarvedFile> files = engine.carvedFiles();
+    progress.setStatus("Saving.....");
+    progress.setRange(0, static_cast<std::int64_t>(files.size()));
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        progress.setPosition(static_cast<std::int64_t>(i));
+        const CarvedFile& file = files[i];
+        std::string path, error;
+        if (saver.save(source, file, volumeBytes, engine.signature(file.signature).categoryText(),
+                       engine.carvedFileName(file), path, error))
+            ++written;
+        else
+            std::fprintf(stderr, "%s\n", error.c_str());
+    }
+    progress.setPosition(static_cast<std::int64_t>(files.size()));
+    std::printf("%zu files carved\n", written);
+    return 0;
+}
+}  // namespace
+
+void registerCarveCommand(CLI::App& app, int& exitCode) {
+    auto options = std::make_shared<CarveOptions>();
+    auto* command = app.add_subcommand("carve", "Carve files out of a volume by their signatures");
+    options->volume.addTo(*command);
+    command->add_option("--signatures", options->signatureFiles, "A further signature settings file (repeatable)")
+        ->allow_extra_args(false);
+    command->add_flag("--no-default", options->noDefault, "Do not load the default signature set");
+    command->add_option("--out", options->out, "Folder the carved files are written below")->required();
+    command->callback([options, &exitCode] { exitCode = runCarve(*options); });
+}

@@ -1,0 +1,28 @@
+#pragma once
+// Writes carved files out of the volume into DIR/<category>/<name>: names from signature files
+// never leave the folder, and a file never overwrites another (also not one written earlier in
+// the same save): a taken name gets " (2)", " (3)", ... before its extension.
+
+#include <cstdint>
+#include <string>
+
+#include "raw/myJpg.h"
+
+class readWriteInterface;
+
+class CarvedFileSaver {
+public:
+    explicit CarvedFileSaver(std::string outFolder) : outFolder_(std::move(outFolder)) {}
+
+    /// Copies file's bytes (cut at volumeBytes, the end of the volume) from source. On success
+    /// writtenPath is the file made; otherwise error says why (nothing is left behind for a
+    /// file that could not be created).
+    bool save(readWriteInterface& source, const CarvedFile& file, std::uint64_t volumeBytes, const std::string& category,
+              const std::string& name, std::string& writtenPath, std::string& error);
+
+    /// A name usable as one path component: "/" and NUL become "_", "", "." and ".." are replaced.
+    static std::string safeComponent(const std::string& name);
+
+private:
+    std::string outFolder_;
+};
