@@ -2,6 +2,8 @@
 
 #include <array>
 
+#include "browser/NtfsEntryView.h"
+
 namespace {
 using ScanFunction = std::unique_ptr<EntryView> (*)(ReaderContext&, std::string&);
 
@@ -13,7 +15,7 @@ struct ReaderRow {
 
 // One row per file system; a reader's adapter provides its scan function.
 constexpr std::array<ReaderRow, 6> kReaders{{
-    {FileSystemKind::Ntfs, "NTFS", nullptr},
+    {FileSystemKind::Ntfs, "NTFS", scanNtfsVolume},
     {FileSystemKind::Fat16, "FAT12/16", nullptr},
     {FileSystemKind::Fat32, "FAT32", nullptr},
     {FileSystemKind::Exfat, "exFAT", nullptr},

@@ -1,0 +1,137 @@
+#include "browser/NtfsEntryView.h"
+
+#include <unordered_set>
+
+#include "app/ProgressSink.h"
+#include "browser/ReaderRegistry.h"
+#include "common/TextFormat.h"
+#include "fs/ntfs/ntfs.h"
+
+namespace {
+constexpr int kDefaultSectorsPerCluster = 8;  // the first item the advanced options page offers
+}
+
+NtfsEntryView::NtfsEntryView(std::unique_ptr<ntfs> reader) : reader_(std::move(reader)) {}
+NtfsEntryView::~NtfsEntryView() = default;
+
+std::vector<EntryRef> NtfsEntryView::chain(std::uint64_t first) const {
+    const auto& entries = reader_->entryList;
+    std::vector<EntryRef> out;
+    std::unordered_set<std::uint64_t> seen;
+    for (std::uint64_t i = first; i != 0 && i < entries.size() && seen.insert(i).second; i = entries[i].nextSibling)
+        out.push_back(i);
+    return out;
+}
+
+std::vector<EntryRef> NtfsEntryView::topLevel() const {
+    const auto& entries = reader_->entryList;
+    const std::uint64_t orphan = reader_->orphanIndex;
+    std::vector<EntryRef> top;
+    const bool rootValid = reader_->rootIndex < entries.size();
+    if (rootValid && reader_->scanMode != 3)
+        top = chain(entries[reader_->rootIndex].firstChild);
+    // Without a root the orphans are still shown: they are what the scan found.
+    bool orphanMet = false;
+    for (EntryRef e : top)
+        orphanMet = orphanMet || e == orphan;
+    if (!orphanMet && orphan < entries.size())
+        top.push_back(orphan);
+    return top;
+}
+
+std::vector<EntryRef> NtfsEntryView::children(EntryRef folder) const {
+    const auto& entries = reader_->entryList;
+    if (folder >= entries.size())
+        return {};
+    std::vector<EntryRef> out;
+    for (EntryRef child : chain(entries[folder].firstChild)) {
+        const NtfsEntry& e = entries[child];
+        if (e.kind == 'D' && e.named && e.name == ".")
+            continue;
+        out.push_back(child);
+    }
+    return out;
+}
+
+bool NtfsEntryView::isFolder(EntryRef entry, Placement) const {
+    return entry < reader_->entryList.size() && reader_->entryList[entry].kind == 'D';
+}
+
+bool NtfsEntryView::isFile(EntryRef entry, Placement where) const {
+    return entry < reader_->entryList.size() && !isFolder(entry, where);
+}
+
+bool NtfsEntryView::isDeleted(EntryRef entry, bool) const {
+    if (entry >= reader_->entryList.size() || entry == reader_->orphanIndex)
+        return false;
+    return (reader_->entryList[entry].recordFlags & 0x0001) == 0;
+}
+
+std::string NtfsEntryView::name(EntryRef entry) const {
+    return entry < reader_->entryList.size() ? ntfs::entryName(reader_->entryList[entry]) : std::string();
+}
+
+std::uint64_t NtfsEntryView::byteSize(EntryRef entry) const { return reader_->realDataSize(entry); }
+
+ListTexts NtfsEntryView::listTexts(EntryRef entry) const {
+    if (entry >= reader_->entryList.size())
+        return {};
+    const auto times = reader_->formatTimes(reader_->entryList[entry]);
+    return {times[0], times[1], times[2], reader_->formatSize(entry), times[3]};
+}
+
+bool NtfsEntryView::writeContent(EntryRef entry, const std::string& targetPath) {
+    if (entry >= reader_->entryList.size())
+        return false;
+    if (name(entry) == "$BadClus")
+        return true;
+    return reader_->writeEntry(entry, targetPath);
+}
+
+StopFlag& NtfsEntryView::stopFlag() { return reader_->stopFlag; }
+
+std::unique_ptr<EntryView> scanNtfsVolume(ReaderContext& context, std::string& error) {
+    auto reader = std::make_unique<ntfs>(context.source, context.volume, context.progress, &context.notifier);
+    reader->mediumBytes = context.volumeBytes;
+    reader->stopFlag.attachGate(context.pauseGate);
+    ntfs& r = *reader;
+    switch (context.mode) {
+    case ScanMode::Standard:
+        r.readBootSector();
+        r.scanMode = 1;
+        context.progress.setStatus(" ParsingBasedOnMFT is going on....");
+        r.locateMft();
+        break;
+    case ScanMode::Deep:
+        r.readBootSector();
+        r.scanMode = 3;
+        context.progress.setStatus(" scanning for mft entries in deep mode ....");
+        r.deepScan();
+        break;
+    case ScanMode::Advanced: {
+        r.readBootSector();
+        const int max = context.advanced.max < 1 ? 3 : context.advanced.max;
+        const std::uint32_t found = r.findMftRecords(static_cast<std::uint64_t>(max));
+        context.progress.setStatus(formatText("Number of MFT-ENTRY found = %u . Please select the choice from combo box "
+                                              "and click Next button to proceed.",
+                                              found));
+        if (found == 0) {
+            error = "No File system Entry Found.Process cannot be continue...";
+            return nullptr;
+        }
+        if (context.advanced.structure < 0 || static_cast<std::uint32_t>(context.advanced.structure) >= found) {
+            error = formatText("no MFT_ENTRY:%d (%u found)", context.advanced.structure, found);
+            return nullptr;
+        }
+        r.stopFlag.clear();
+        r.clearEntries();
+        r.selectFoundMft(static_cast<std::uint32_t>(context.advanced.structure));
+        const int spc = context.advanced.spc > 0 ? context.advanced.spc : kDefaultSectorsPerCluster;
+        r.clusterSize = static_cast<std::uint64_t>(spc) * 512;
+        break;
+    }
+    }
+    r.buildEntryList();
+    r.parseEntries();
+    return std::make_unique<NtfsEntryView>(std::move(reader));
+}

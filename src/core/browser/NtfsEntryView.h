@@ -1,0 +1,43 @@
+#pragma once
+// The browser's view of the ntfs reader: the NTFS column of the browser's rules.
+
+#include <memory>
+#include <string>
+
+#include "browser/EntryView.h"
+
+class ntfs;
+struct ReaderContext;
+
+class NtfsEntryView final : public EntryView {
+public:
+    explicit NtfsEntryView(std::unique_ptr<ntfs> reader);
+    ~NtfsEntryView() override;
+
+    /// The root directory's children (none in the Deep scan), then ORPHAN_ENTRY when the root's
+    /// chain did not hold it.
+    std::vector<EntryRef> topLevel() const override;
+    /// Link order; folders named "." are left out.
+    std::vector<EntryRef> children(EntryRef folder) const override;
+    bool isFolder(EntryRef entry, Placement where) const override;
+    bool isFile(EntryRef entry, Placement where) const override;
+    /// The in-use bit of the record is clear; ORPHAN_ENTRY is never shown deleted.
+    bool isDeleted(EntryRef entry, bool parentDeleted) const override;
+    std::string name(EntryRef entry) const override;
+    std::uint64_t byteSize(EntryRef entry) const override;
+    ListTexts listTexts(EntryRef entry) const override;
+    /// "$BadClus" is never written (its content is the whole volume's bad-cluster map): true
+    /// without touching the target.
+    bool writeContent(EntryRef entry, const std::string& targetPath) override;
+    StopFlag& stopFlag() override;
+
+    ntfs& reader() { return *reader_; }
+
+private:
+    std::vector<EntryRef> chain(std::uint64_t first) const;
+    std::unique_ptr<ntfs> reader_;
+};
+
+/// The registry's scan function for NTFS: Standard, Advanced (MFT finder, then the chosen MFT)
+/// and Deep.
+std::unique_ptr<EntryView> scanNtfsVolume(ReaderContext& context, std::string& error);

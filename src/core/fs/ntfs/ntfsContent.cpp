@@ -1,0 +1,460 @@
+// The ntfs reader's list texts and content writer: resident, plain, sparse, LZNT1-compressed and
+// $ATTRIBUTE_LIST data, written with the file's times.
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "app/Notifier.h"
+#include "browser/ListTextFormat.h"
+#include "common/TextFormat.h"
+#include "disk/readWriteInterface.h"
+#include "fs/ntfs/Lznt1.h"
+#include "fs/ntfs/NtfsAttributes.h"
+#include "fs/ntfs/NtfsLayout.h"
+#include "fs/ntfs/ntfs.h"
+
+using namespace ntfs_layout;
+
+namespace {
+constexpr std::uint64_t kCopyPiece = 1u << 20;            // plain data is copied in pieces of this size
+constexpr std::uint64_t kMaxUnitBytes = 64u << 20;        // a compression unit larger than this is not believed
+constexpr std::uint64_t kMaxAttributeListBytes = 16u << 20;
+constexpr std::uint64_t kFileTimeUnixEpoch = 116444736000000000ull;  // 1970-01-01 in 100 ns since 1601
+
+std::string attributeText(std::uint16_t flags) {
+    std::string text;
+    if (flags & kFileReadOnly)
+        text += "-R";
+    if (flags & kFileHidden)
+        text += "-H";
+    if (flags & kFileSparse)
+        text += "-S";
+    if (flags & kFileArchive)
+        text += "-A";
+    if (flags & kFileCompressed)
+        text += "-C";
+    if (flags & kFileEncrypted)
+        text += "-E";
+    return text;
+}
+
+std::time_t fileTimeToUnix(std::uint64_t fileTime) {
+    const auto ticks = static_cast<std::int64_t>(fileTime) - static_cast<std::int64_t>(kFileTimeUnixEpoch);
+    std::int64_t seconds = ticks / 10000000;
+    if (ticks % 10000000 < 0)
+        --seconds;
+    return static_cast<std::time_t>(seconds);
+}
+
+timespec fileTimeToTimespec(std::uint64_t fileTime) {
+    const auto ticks = static_cast<std::int64_t>(fileTime) - static_cast<std::int64_t>(kFileTimeUnixEpoch);
+    std::int64_t seconds = ticks / 10000000;
+    std::int64_t rest = ticks % 10000000;
+    if (rest < 0) {
+        rest += 10000000;
+        --seconds;
+    }
+    timespec t{};
+    t.tv_sec = static_cast<time_t>(seconds);
+    t.tv_nsec = static_cast<long>(rest * 100);
+    return t;
+}
+
+bool writeAll(int fd, const std::uint8_t* data, std::uint64_t size, std::uint64_t at) {
+    while (size > 0) {
+        const ssize_t done = ::pwrite(fd, data, size, static_cast<off_t>(at));
+        if (done < 0 && errno == EINTR)
+            continue;
+        if (done <= 0)
+            return false;
+        data += done;
+        at += static_cast<std::uint64_t>(done);
+        size -= static_cast<std::uint64_t>(done);
+    }
+    return true;
+}
+
+std::string trimmed(const std::string& text, bool leading) {
+    std::size_t first = 0;
+    std::size_t last = text.size();
+    while (leading && first < last && std::isspace(static_cast<unsigned char>(text[first])))
+        ++first;
+    while (last > first && std::isspace(static_cast<unsigned char>(text[last - 1])))
+        --last;
+    return text.substr(first, last - first);
+}
+}  // namespace
+
+std::array<std::string, 4> ntfs::formatTimes(const NtfsEntry& entry) {
+    if (entry.baseRecord != 0) {
+        const NtfsTimes times = readTimes(contentOffset(entry));
+        return {formatListTime(fileTimeToUnix(times.creationTime)), formatListTime(fileTimeToUnix(times.accessTime)),
+                formatListTime(fileTimeToUnix(times.modificationTime)), attributeText(entry.fileAttributes)};
+    }
+    return {formatListTime(fileTimeToUnix(entry.creationTime)), formatListTime(fileTimeToUnix(entry.accessTime)),
+            formatListTime(fileTimeToUnix(entry.modificationTime)), attributeText(entry.fileAttributes)};
+}
+
+std::string ntfs::formatSize(std::uint64_t index) { return formatListSize(realDataSize(index)); }
+
+NtfsTimes ntfs::readTimes(std::uint64_t offset) {
+    NtfsTimes times;
+    std::vector<std::uint8_t> raw;
+    if (!readRecord(offset, raw))
+        return times;
+    std::vector<std::uint8_t> fixed(recordSize);
+    applyFixup(fixed.data(), ByteView(raw.data(), raw.size()), recordSize);
+    forEachAttribute(ByteView(fixed.data(), fixed.size()), [&](const AttributeRef& a) {
+        const ByteView value = residentValue(a);
+        if (a.type == kTypeStandardInformation && value.has(0, kSiMinimumSize)) {
+            times.creationTime = value.le64(kSiCreationTime);
+            times.modificationTime = value.le64(kSiModificationTime);
+            times.accessTime = value.le64(kSiAccessTime);
+        } else if (a.type == kTypeFileName && value.has(0, kFnName)) {
+            times.attributeText = attributeText(value.le16(kFnFlags));
+        }
+        return true;
+    });
+    return times;
+}
+
+DataInfo ntfs::inspectData(ByteView record) {
+    DataInfo info;
+    forEachAttribute(record, [&](const AttributeRef& a) {
+        // Only the unnamed stream is the file's content; a named one (a download's zone mark,
+        // say) must never stand in for it.
+        if (a.type != kTypeData || a.bytes.u8(kAttrNameLength) != 0)
+            return true;
+        const std::uint16_t flags = a.bytes.le16(kAttrFlags);
+        if (a.nonResident) {
+            if (!a.bytes.has(0, kNonResidentHeaderSize))
+                return true;
+            hasData = true;
+            info.dataOffset = a.bytes.le16(kAttrRunListOffset);
+            info.dataLength = a.bytes.size() > info.dataOffset ? static_cast<std::uint32_t>(a.bytes.size()) - info.dataOffset : 0;
+            info.compressionExponent = a.bytes.u8(kAttrCompressionUnit);
+            info.startVcn = a.bytes.le64(kAttrStartVcn);
+            info.lastVcn = a.bytes.le64(kAttrLastVcn);
+            info.allocatedSize = a.bytes.le64(kAttrAllocatedSize);
+            info.realSize = a.bytes.le64(kAttrRealSize);
+            info.initializedSize = a.bytes.le64(kAttrInitializedSize);
+            info.residency = 'N';
+            info.status = (flags & kAttrFlagCompressionMask) != 0 ? "Compressed"
+                          : flags == kAttrFlagEncrypted           ? "Encrypted"
+                          : flags == 0                             ? "Normal"
+                                                                   : nullptr;
+            return false;
+        }
+        const ByteView value = residentValue(a);
+        if (!a.bytes.has(0, kResidentHeaderSize) || (value.empty() && a.bytes.le32(kAttrValueLength) != 0))
+            return true;
+        hasData = true;
+        info.dataOffset = a.offset + a.bytes.le16(kAttrValueOffset);
+        info.dataLength = a.bytes.le32(kAttrValueLength);
+        info.realSize = info.dataLength;
+        info.initializedSize = info.dataLength;
+        info.residency = 'R';
+        info.status = flags == kAttrFlagEncrypted ? "Encrypted" : flags == 0 ? "Normal" : nullptr;
+        return false;
+    });
+    return info;
+}
+
+bool ntfs::collectExtensionRuns(ByteView record, std::vector<RunPair>& runs, DataInfo& info) {
+    // The list itself: resident, or in clusters of its own.
+    std::vector<std::uint8_t> listBytes;
+    forEachAttribute(record, [&](const AttributeRef& a) {
+        if (a.type != kTypeAttributeList)
+            return true;
+        if (!a.nonResident) {
+            const ByteView value = residentValue(a);
+            listBytes.assign(value.data(), value.data() + value.size());
+            return false;
+        }
+        if (!a.bytes.has(0, kNonResidentHeaderSize))
+            return false;
+        const std::uint64_t startVcn = a.bytes.le64(kAttrStartVcn);
+        const std::uint64_t lastVcn = a.bytes.le64(kAttrLastVcn);
+        std::vector<RunPair> listRuns;
+        decodeMappingPairs(a.bytes.from(a.bytes.le16(kAttrRunListOffset)),
+                           lastVcn >= startVcn ? lastVcn - startVcn + 1 : 0, listRuns);
+        const std::uint64_t size = std::min(a.bytes.le64(kAttrRealSize), kMaxAttributeListBytes);
+        listBytes.assign(size, 0);
+        std::uint64_t at = 0;
+        for (const RunPair& run : listRuns) {
+            if (at >= size)
+                break;
+            const std::uint64_t n = std::min(size - at, run.clusterCount * clusterSize);
+            if (!run.sparse && source_.seekTo(static_cast<std::int64_t>(run.startCluster * clusterSize)))
+                source_.read(listBytes.data() + at, static_cast<std::uint32_t>(n));
+            at += n;
+        }
+        return false;
+    });
+    if (listBytes.empty())
+        return false;
+
+    struct Extent {
+        std::uint64_t startVcn;
+        std::uint64_t recordNumber;
+    };
+    std::vector<Extent> extents;
+    const ByteView list(listBytes.data(), listBytes.size());
+    for (std::uint64_t pos = 0; list.has(pos, kAlMinimumLength);) {
+        const std::uint32_t type = list.le32(pos + kAlType);
+        const std::uint16_t length = list.le16(pos + kAlLength);
+        if (type == 0 || type == kTypeEnd || length < kAlMinimumLength)
+            break;
+        if (type == kTypeData && list.u8(pos + kAlNameLength) == 0)
+            extents.push_back({list.le64(pos + kAlStartVcn),
+                               list.le32(pos + kAlRecordLow) | (std::uint64_t{list.le16(pos + kAlRecordHigh)} << 32)});
+        pos += length;
+    }
+    if (extents.empty())
+        return false;
+    std::stable_sort(extents.begin(), extents.end(),
+                     [](const Extent& a, const Extent& b) { return a.startVcn < b.startVcn; });
+
+    // Each extent's runs go where its starting VCN says; a missing extension record leaves a hole
+    // instead of shifting everything after it.
+    runs.clear();
+    std::uint64_t covered = 0;
+    bool gotFirst = false;
+    std::uint64_t lastRecord = kNoIndex;
+    std::vector<std::uint8_t> raw;
+    std::vector<std::uint8_t> fixed(recordSize);
+    for (const Extent& extent : extents) {
+        if (extent.recordNumber == lastRecord)
+            continue;
+        lastRecord = extent.recordNumber;
+        const std::uint64_t offset = recordOffsetOf(extent.recordNumber);
+        if (offset == kNoIndex || !readRecord(offset, raw))
+            continue;
+        applyFixup(fixed.data(), ByteView(raw.data(), raw.size()), recordSize);
+        const ByteView extension(fixed.data(), fixed.size());
+        if (!extension.matches(kRecordSignature, "FILE"))
+            continue;
+        forEachAttribute(extension, [&](const AttributeRef& a) {
+            if (a.type != kTypeData || !a.nonResident || a.bytes.u8(kAttrNameLength) != 0 ||
+                !a.bytes.has(0, kNonResidentHeaderSize))
+                return true;
+            const std::uint64_t startVcn = a.bytes.le64(kAttrStartVcn);
+            const std::uint64_t lastVcn = a.bytes.le64(kAttrLastVcn);
+            if (lastVcn < startVcn || startVcn < covered)
+                return true;
+            if (startVcn == 0 && !gotFirst) {
+                gotFirst = true;
+                const bool keep = hasData;
+                info = inspectData(extension);
+                hasData = keep;
+            }
+            if (startVcn > covered)
+                runs.push_back({0, startVcn - covered, true});
+            const std::uint64_t span = lastVcn - startVcn + 1;
+            std::vector<RunPair> pairs;
+            decodeMappingPairs(a.bytes.from(a.bytes.le16(kAttrRunListOffset)), span, pairs);
+            std::uint64_t decoded = 0;
+            for (const RunPair& pair : pairs)
+                decoded += pair.clusterCount;
+            runs.insert(runs.end(), pairs.begin(), pairs.end());
+            if (decoded < span)
+                runs.push_back({0, span - decoded, true});
+            covered = lastVcn + 1;
+            return true;
+        });
+    }
+    attrClusterCount = covered;
+    return gotFirst;
+}
+
+std::uint64_t ntfs::realDataSize(std::uint64_t index) {
+    if (index >= entryList.size())
+        return 0;
+    const NtfsEntry& entry = entryList[index];
+    if (entry.kind == 'D')
+        return 0;
+    if (entry.dataInRecord && entry.baseRecord == 0)
+        return entry.dataSize;
+    if (!entry.hasAttributeListAttr && entry.baseRecord == 0)
+        return 0;
+    std::vector<std::uint8_t> raw;
+    const std::uint64_t offset = contentOffset(entry);
+    if (offset == kNoIndex || !readRecord(offset, raw))
+        return 0;
+    std::vector<std::uint8_t> fixed(recordSize);
+    applyFixup(fixed.data(), ByteView(raw.data(), raw.size()), recordSize);
+    const ByteView record(fixed.data(), fixed.size());
+    const bool keep = hasData;
+    DataInfo info = inspectData(record);
+    hasData = keep;
+    std::vector<RunPair> runs;
+    collectExtensionRuns(record, runs, info);
+    return info.realSize;
+}
+
+bool ntfs::writeRuns(int fd, const std::vector<RunPair>& runs, const DataInfo& info) {
+    const std::uint64_t total = info.realSize;
+    const std::uint64_t initialized = std::min(info.initializedSize, total);
+    std::vector<std::uint8_t> piece;
+    std::uint64_t at = 0;  // byte of the file the current run starts at
+    for (const RunPair& run : runs) {
+        if (at >= total)
+            break;
+        const std::uint64_t remaining = total - at;
+        const std::uint64_t span = run.clusterCount > remaining / clusterSize ? remaining : run.clusterCount * clusterSize;
+        // Holes and bytes past the initialized size read as zeros: the output keeps them as holes.
+        const std::uint64_t readable = run.sparse ? 0 : std::min(span, initialized > at ? initialized - at : 0);
+        for (std::uint64_t done = 0; done < readable; done += kCopyPiece) {
+            const std::uint64_t n = std::min(kCopyPiece, readable - done);
+            piece.assign(n, 0);
+            const std::uint64_t from = static_cast<std::uint64_t>(run.startCluster) * clusterSize + done;
+            if (source_.seekTo(static_cast<std::int64_t>(from)))
+                source_.read(piece.data(), static_cast<std::uint32_t>(n));
+            if (!writeAll(fd, piece.data(), n, at + done))
+                return false;
+        }
+        at += span;
+    }
+    return ::ftruncate(fd, static_cast<off_t>(std::min(at, total))) == 0;
+}
+
+bool ntfs::writeCompressed(int fd, const std::vector<RunPair>& runs, const DataInfo& info) {
+    const unsigned exponent = info.compressionExponent & 0x1F;
+    const std::uint64_t unitClusters = std::uint64_t{1} << std::min(exponent, 31u);
+    if (unitClusters > kMaxUnitBytes / clusterSize)
+        return writeRuns(fd, runs, info);  // a unit this large is not NTFS compression: copy as stored
+    compressionUnit = static_cast<std::uint16_t>(std::min<std::uint64_t>(unitClusters, 0xFFFF));
+    const std::uint64_t unitBytes = unitClusters * clusterSize;
+    const std::uint64_t total = info.realSize;
+    std::vector<std::int64_t> slots(unitClusters);  // cluster number per slot; 0 for a hole
+    std::vector<std::uint8_t> stored(unitBytes);
+    std::vector<std::uint8_t> unit(unitBytes);
+    std::size_t runIndex = 0;
+    std::uint64_t inRun = 0;  // clusters of runs[runIndex] already consumed
+    for (std::uint64_t at = 0; at < total;) {
+        if (runIndex >= runs.size())
+            break;  // past the run list everything is a hole
+        // A long hole is skipped whole instead of unit by unit.
+        if (runs[runIndex].sparse && runs[runIndex].clusterCount - inRun >= unitClusters) {
+            const std::uint64_t units = (runs[runIndex].clusterCount - inRun) / unitClusters;
+            inRun += units * unitClusters;
+            at = units > (total - at) / unitBytes ? total : at + units * unitBytes;
+            if (inRun == runs[runIndex].clusterCount) {
+                ++runIndex;
+                inRun = 0;
+            }
+            continue;
+        }
+        std::uint64_t used = 0;  // slots up to and including the last allocated one
+        for (std::uint64_t s = 0; s < unitClusters; ++s) {
+            while (runIndex < runs.size() && inRun >= runs[runIndex].clusterCount) {
+                ++runIndex;
+                inRun = 0;
+            }
+            if (runIndex >= runs.size()) {
+                slots[s] = 0;
+                continue;
+            }
+            const RunPair& run = runs[runIndex];
+            slots[s] = run.sparse ? 0 : run.startCluster + static_cast<std::int64_t>(inRun);
+            if (!run.sparse)
+                used = s + 1;
+            ++inRun;
+        }
+        const std::uint64_t length = std::min(unitBytes, total - at);
+        if (used > 0) {
+            std::fill(stored.begin(), stored.end(), 0);
+            for (std::uint64_t s = 0; s < used; ++s) {
+                if (slots[s] != 0 && source_.seekTo(slots[s] * static_cast<std::int64_t>(clusterSize)))
+                    source_.read(stored.data() + s * clusterSize, static_cast<std::uint32_t>(clusterSize));
+            }
+            const std::uint8_t* out = stored.data();
+            if (used < unitClusters) {
+                // A unit that needs fewer clusters than it covers holds LZNT1 data.
+                const Lznt1Result result = lznt1Decompress(ByteView(stored.data(), used * clusterSize), unit.data(), unitBytes);
+                std::fill(unit.begin() + static_cast<std::ptrdiff_t>(result.produced), unit.end(), 0);
+                out = unit.data();
+            }
+            if (!writeAll(fd, out, length, at))
+                return false;
+        }
+        at += length;
+    }
+    return ::ftruncate(fd, static_cast<off_t>(total)) == 0;
+}
+
+bool ntfs::writeEntry(std::uint64_t index, const std::string& targetPath) {
+    hasData = false;
+    hasAttributeList = false;
+    if (index >= entryList.size())
+        return false;
+    const NtfsEntry& entry = entryList[index];
+    std::vector<std::uint8_t> raw;
+    const std::uint64_t offset = contentOffset(entry);
+    if (offset == kNoIndex || !readRecord(offset, raw))
+        return false;
+    std::vector<std::uint8_t> fixed(recordSize);
+    applyFixup(fixed.data(), ByteView(raw.data(), raw.size()), recordSize);
+    const ByteView record(fixed.data(), fixed.size());
+    if (!record.matches(kRecordSignature, "FILE")) {
+        notify("not a valid entry...");
+        return false;
+    }
+    currentName = entryName(entry);
+    DataInfo info = inspectData(record);
+    std::vector<RunPair> runs;
+    forEachAttribute(record, [&](const AttributeRef& a) {
+        hasAttributeList = hasAttributeList || a.type == kTypeAttributeList;
+        return true;
+    });
+    bool fromExtensions = false;
+    if (hasAttributeList) {
+        DataInfo extended;
+        if (collectExtensionRuns(record, runs, extended)) {
+            info = extended;
+            hasData = true;
+            fromExtensions = true;
+        }
+    }
+    if (hasData && entry.kind == 'D') {
+        notify(formatText("This is  %s directory .Please specify file names ", currentName.c_str()));
+        return false;
+    }
+    const int fd = ::open(targetPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (fd < 0)
+        return false;
+    bool ok = true;
+    if (hasData && info.residency == 'R') {
+        const ByteView value = record.slice(info.dataOffset, info.dataLength);
+        ok = writeAll(fd, value.data(), value.size(), 0);
+    } else if (hasData && info.residency == 'N' && clusterSize != 0) {
+        if (!fromExtensions)
+            runs = decodeRunLists(record, kTypeData, true, nullptr);
+        const bool compressed = info.status != nullptr && std::strcmp(info.status, "Compressed") == 0 &&
+                                (info.compressionExponent & 0x1F) != 0;
+        ok = compressed ? writeCompressed(fd, runs, info) : writeRuns(fd, runs, info);
+    }
+    // Linux keeps no creation time: access and modification times are restored.
+    NtfsTimes times = readTimes(offset);
+    const timespec stamps[2] = {fileTimeToTimespec(times.accessTime), fileTimeToTimespec(times.modificationTime)};
+    ok = ::futimens(fd, stamps) == 0 && ok;
+    ok = ::close(fd) == 0 && ok;
+    return ok;
+}
+
+bool ntfs::saveEntry(const std::string& indexText) {
+    const std::uint64_t index = std::strtoull(indexText.c_str(), nullptr, 10);
+    if (index >= entryList.size() || !entryList[index].named)
+        return false;
+    std::string name = trimmed(entryList[index].name, true);
+    // A name from the disk never leads out of the output folder.
+    std::replace(name.begin(), name.end(), '/', '_');
+    std::replace(name.begin(), name.end(), '\0', '_');
+    if (name.empty() || name == "." || name == "..")
+        name = "_" + name;
+    return writeEntry(index, trimmed(outputPath, false) + name);
+}
