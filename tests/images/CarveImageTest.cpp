@@ -1,0 +1,138 @@
+// pictorva-cli carve and signatures over real files: planted amid random bytes, and left on a
+// FAT32 volume that was formatted again. Carved files must hold the originals whole.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "ImageFixture.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+std::string readBytes(const fs::path& path, std::size_t limit = std::string::npos) {
+    std::ifstream in(path, std::ios::binary);
+    std::string bytes;
+    if (limit == std::string::npos) {
+        std::stringstream all;
+        all << in.rdbuf();
+        return all.str();
+    }
+    bytes.resize(limit);
+    in.read(bytes.data(), static_cast<std::streamsize>(limit));
+    bytes.resize(static_cast<std::size_t>(in.gcount()));
+    return bytes;
+}
+
+class TempDir {
+public:
+    TempDir() {
+        std::string pattern = (fs::temp_directory_path() / "pictorva-carve-XXXXXX").string();
+        path_ = ::mkdtemp(pattern.data());
+    }
+    ~TempDir() { fs::remove_all(path_); }
+    const fs::path& path() const { return path_; }
+
+private:
+    fs::path path_;
+};
+
+std::string sourceDir() { return std::string(PICTORVA_IMAGE_SCRIPTS) + "/../.."; }
+
+std::vector<fs::path> filesBelow(const fs::path& dir) {
+    std::vector<fs::path> files;
+    for (const auto& entry : fs::recursive_directory_iterator(dir))
+        if (entry.is_regular_file())
+            files.push_back(entry.path());
+    return files;
+}
+
+/// Carves image with the default set into out; returns the command's stdout.
+std::string carve(const std::string& image, const fs::path& out, int* status) {
+    return runCommand("'" + cliPath() + "' carve '" + image + "' --out '" + out.string() + "' 2>/dev/null", status);
+}
+}  // namespace
+
+TEST(CarveImage, PlantedFilesComeBackWhole) {
+    REQUIRE_IMAGE(image, "carve-planted.sh");
+    TempDir out;
+    int status = -1;
+    const std::string printed = carve(image.path, out.path(), &status);
+    ASSERT_EQ(status, 0);
+    std::ifstream manifest(fs::path(image.path).parent_path() / "manifest.tsv");
+    std::string offset, category, ext, original;
+    std::size_t planted = 0;
+    while (std::getline(manifest, offset, '\t') && std::getline(manifest, category, '\t') &&
+           std::getline(manifest, ext, '\t') && std::getline(manifest, original)) {
+        ++planted;
+        SCOPED_TRACE(original);
+        const fs::path carved = out.path() / category / (offset + " ." + ext);
+        ASSERT_TRUE(fs::exists(carved));
+        const std::string bytes = readBytes(original);
+        EXPECT_EQ(readBytes(carved, bytes.size()), bytes) << "not whole";
+    }
+    EXPECT_GE(planted, 22u);
+    EXPECT_EQ(filesBelow(out.path()).size(), planted) << "files carved that were never planted";
+    EXPECT_EQ(printed, std::to_string(planted) + " files carved\n");
+}
+
+TEST(CarveImage, PhotosOfAReformattedFat32VolumeComeBackWhole) {
+    REQUIRE_IMAGE(image, "fat32-reformatted-photos.sh");
+    TempDir out;
+    int status = -1;
+    carve(image.path, out.path(), &status);
+    ASSERT_EQ(status, 0);
+    const std::vector<fs::path> carved = filesBelow(out.path());
+    const auto originals = filesBelow(fs::path(image.path).parent_path() / "originals");
+    ASSERT_EQ(originals.size(), 11u);
+    for (const auto& original : originals) {
+        SCOPED_TRACE(original.string());
+        const std::string bytes = readBytes(original);
+        std::size_t whole = 0;
+        for (const auto& file : carved)
+            whole += readBytes(file, bytes.size()) == bytes ? 1 : 0;
+        EXPECT_EQ(whole, 1u);
+    }
+}
+
+TEST(CarveImage, DefaultSetIsTheTableWritten) {
+    TempDir out;
+    const std::string built = (out.path() / "FileSetting.txt").string();
+    int status = -1;
+    const std::string printed = runCommand("'" + cliPath() + "' signatures build '" + sourceDir() +
+                                               "/data/signatures.tsv' '" + built + "' 2>&1",
+                                           &status);
+    ASSERT_EQ(status, 0) << printed;
+    EXPECT_EQ(readBytes(built), readBytes(sourceDir() + "/data/FileSetting.txt"))
+        << "data/FileSetting.txt is stale: run pictorva-cli signatures build data/signatures.tsv data/FileSetting.txt";
+}
+
+TEST(CarveImage, SignaturesAddAndList) {
+    TempDir dir;
+    const std::string file = (dir.path() / "mine.txt").string();
+    const std::string cli = "'" + cliPath() + "' signatures ";
+    int status = -1;
+    runCommand(cli + "add '" + file + "' --ext png --start 0x89,0x50,0x4E,0x47 --end 49,45,4e,44 --approx 5000000 "
+                   "--skip 1024 --category Pictures 2>&1",
+               &status);
+    EXPECT_EQ(status, 0);
+    runCommand(cli + "add '" + file + "' --ext bmp --start 42,4d --size-offset 2 --size-bytes 4 --header-size 54 "
+                   "--size-includes-header 2>&1",
+               &status);
+    EXPECT_EQ(status, 0);
+    const std::string refused = runCommand(cli + "add '" + file + "' --ext x --start ,, 2>&1", &status);
+    EXPECT_EQ(status, 1);
+    EXPECT_EQ(refused, "signature length is zero..\n");
+    EXPECT_EQ(fs::file_size(file), 2u * 173u);
+    EXPECT_EQ(runCommand(cli + "list '" + file + "'", &status),
+              "png\t89,50,4e,47\t0\t49,45,4e,44\t\t\t\t0\t1024\t5000000\tPictures\n"
+              "bmp\t42,4d\t0\t\t2\t4\t54\t1\t0\t0\t\n");
+    EXPECT_EQ(status, 0);
+    std::ofstream(dir.path() / "short.txt") << "garbage";
+    EXPECT_EQ(runCommand(cli + "list '" + (dir.path() / "short.txt").string() + "' 2>&1", &status),
+              "Please select a valid file..\n");
+    EXPECT_EQ(status, 1);
+}

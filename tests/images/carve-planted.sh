@@ -1,0 +1,72 @@
+#!/usr/bin/env bash
+# An image of real files amid random bytes, each at a sector boundary: pictures made by
+# ImageMagick (JFIF, EXIF and bare JPEG, PNG, GIF, BMP, TIFF in both byte orders, PSD), a WAV
+# made by sox and an MP3 by lame (when installed), and hand-made video headers. Next to the
+# image, manifest.tsv lists offset, category, extension and original of every planted file.
+set -euo pipefail
+out="$1/carve-planted"
+if [ -f "$out/image" ] && [ -f "$out/manifest.tsv" ]; then echo "$out/image"; exit 0; fi
+command -v convert >/dev/null || { echo "SKIP: ImageMagick convert is missing"; exit 77; }
+command -v python3 >/dev/null || { echo "SKIP: python3 is missing"; exit 77; }
+rm -rf "$out" && mkdir -p "$out/files" && cd "$out/files"
+
+convert -size 2400x1600 -seed 1 plasma:fractal -quality 92 photo1.jpg
+convert -size 1200x900 -seed 2 plasma:fractal -quality 85 photo2.jpg
+convert -size 640x480 -seed 3 plasma:fractal photo3.jpg
+convert -size 3000x2000 -seed 4 plasma:fractal -quality 95 photo4.jpg
+convert -size 800x600 -seed 5 plasma:fractal picture.png
+convert -size 400x300 -seed 6 plasma:fractal -colors 64 anim.gif
+convert -size 500x400 -seed 7 plasma:fractal BMP3:picture.bmp
+convert -size 300x200 -seed 8 plasma:fractal -endian LSB -compress none little.tif
+convert -size 300x200 -seed 9 plasma:fractal -endian MSB -compress none big.tif
+convert -size 256x256 -seed 10 plasma:fractal layers.psd
+if command -v sox >/dev/null; then
+    sox -n -r 44100 -c 2 -b 16 tone.wav synth 3 sine 440 sine 660
+    if command -v lame >/dev/null; then lame --quiet --add-id3v2 --tt "tone" tone.wav tone.mp3; fi
+fi
+
+python3 - <<'PY'
+import os, random, struct
+rnd = random.Random(7)
+def noise(n): return bytes(rnd.getrandbits(8) for _ in range(n)) if n < 4096 else rnd.randbytes(n)
+jfif = open("photo2.jpg", "rb").read()
+app0 = 4 + struct.unpack(">H", jfif[4:6])[0]
+tiff = b"II*\x00\x08\x00\x00\x00\x00\x00\x00\x00\x00\x00"
+exif = b"Exif\x00\x00" + tiff
+open("exif.jpg", "wb").write(b"\xff\xd8\xff\xe1" + struct.pack(">H", len(exif) + 2) + exif + jfif[app0:])
+open("bare.jpg", "wb").write(b"\xff\xd8" + jfif[app0:])
+def riff(form, body):
+    return b"RIFF" + struct.pack("<I", len(body) + 4) + form + body
+open("clip.avi", "wb").write(riff(b"AVI ", b"LIST" + struct.pack("<I", 200000) + noise(200000)))
+open("clip.mp4", "wb").write(struct.pack(">I", 24) + b"ftypisom\x00\x00\x02\x00isomiso2" + struct.pack(">I", 300008) + b"mdat" + noise(300000))
+open("clip.mov", "wb").write(struct.pack(">I", 20) + b"ftypqt  \x20\x05\x03\x00qt  " + noise(250000))
+open("clip.3gp", "wb").write(struct.pack(">I", 20) + b"ftyp3gp4\x00\x00\x02\x00isom" + noise(150000))
+open("song.m4a", "wb").write(struct.pack(">I", 24) + b"ftypM4A \x00\x00\x00\x00M4A mp42" + noise(180000))
+open("clip.mkv", "wb").write(b"\x1a\x45\xdf\xa3\x9f\x42\x86\x81\x01" + noise(220000))
+open("clip.flv", "wb").write(b"FLV\x01\x05\x00\x00\x00\x09" + noise(120000))
+open("clip.wmv", "wb").write(bytes.fromhex("3026b2758e66cf11a6d900aa0062ce6c") + noise(160000))
+open("clip.mpg", "wb").write(b"\x00\x00\x01\xba\x44" + noise(90000))
+open("sound.ogg", "wb").write(b"OggS\x00\x02" + noise(70000))
+
+planted = [("photo1.jpg", "JPEG", "jpg"), ("exif.jpg", "JPEG", "jpg"), ("photo2.jpg", "JPEG", "jpg"),
+           ("bare.jpg", "JPEG", "jpg"), ("photo3.jpg", "JPEG", "jpg"), ("photo4.jpg", "JPEG", "jpg"),
+           ("picture.png", "PNG", "png"), ("anim.gif", "GIF", "gif"), ("picture.bmp", "BMP", "bmp"),
+           ("little.tif", "TIFF and RAW", "tif"), ("big.tif", "TIFF and RAW", "tif"), ("layers.psd", "Photoshop", "psd"),
+           ("tone.wav", "WAV", "wav"), ("tone.mp3", "MP3", "mp3"), ("sound.ogg", "OGG", "ogg"),
+           ("song.m4a", "M4A", "m4a"), ("clip.avi", "AVI", "avi"), ("clip.mp4", "MP4", "mp4"),
+           ("clip.mov", "QuickTime", "mov"), ("clip.3gp", "3GP", "3gp"), ("clip.mkv", "Matroska", "mkv"),
+           ("clip.flv", "Flash Video", "flv"), ("clip.wmv", "Windows Media", "wmv"), ("clip.mpg", "MPEG", "mpg")]
+image = bytearray()
+rows = []
+for name, category, ext in planted:
+    if not os.path.exists(name):
+        continue
+    image += noise(512 * rnd.randint(1, 64))
+    rows.append(f"{len(image)}\t{category}\t{ext}\t{os.path.abspath(name)}\n")
+    data = open(name, "rb").read()
+    image += data + noise(-len(data) % 512)
+image += noise(2 * 1048576)
+open("../image", "wb").write(image)
+open("../manifest.tsv", "w").write("".join(rows))
+PY
+echo "$out/image"
