@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -101,6 +102,9 @@ std::vector<ManifestLine> readManifest(const std::string& image) {
     }
     return lines;
 }
+
+/// The ntfs-basic image's path without extension, beside a copy made of it.
+std::string basicImage(const std::string& copy) { return (fs::path(copy).parent_path() / "ntfs-basic").string(); }
 
 fs::path scratchDir(const std::string& name) {
     const fs::path dir = fs::temp_directory_path() / ("pictorva-ntfs-" + name + "-" + std::to_string(::getpid()));
@@ -215,4 +219,70 @@ TEST(NtfsImage, ListingHoldsEverythingSleuthkitLists) {
         ++checked;
     }
     EXPECT_GT(checked, 3000);
+}
+
+TEST(NtfsImage, ZeroedBootSectorFallsBackToTheScanInStandardMode) {
+    REQUIRE_IMAGE(image, "ntfs-zeroboot.sh");
+    Scan scan(image.path, ScanMode::Standard);
+    ASSERT_NE(scan.view, nullptr) << scan.error;
+    EXPECT_EQ(scan.progress.statuses.at(1), "boot sector corrupt.Scanning for first mft entry...");
+    EXPECT_NE(std::find(scan.progress.statuses.begin(), scan.progress.statuses.end(), "found mft entry.getting its run ..."),
+              scan.progress.statuses.end());
+    EXPECT_EQ(scan.reader().clusterSize, 4096u);
+    const auto listed = scan.listing();
+    for (const ManifestLine& m : readManifest(basicImage(image.path) + ".img")) {
+        if (m.path != kSecondLink) {
+            EXPECT_EQ(listed.count(m.path), 1u) << m.path;
+        }
+    }
+    const std::string base = basicImage(image.path);
+    expectSavedLikeCopies(scan, listed, "", base + ".deleted", true);
+}
+
+TEST(NtfsImage, FinderReportsTheMftAndTheAdvancedScanWalksIt) {
+    REQUIRE_IMAGE(image, "ntfs-zeroboot.sh");
+    AdvancedChoice choice;
+    choice.max = 3;
+    choice.structure = 0;
+    Scan scan(image.path, ScanMode::Advanced, choice);
+    ASSERT_NE(scan.view, nullptr) << scan.error;
+    EXPECT_EQ(scan.reader().foundMftRecords.size(), 1u);
+    EXPECT_EQ(scan.reader().foundMftRecords[0].name, "$MFT");
+    EXPECT_NE(std::find(scan.progress.statuses.begin(), scan.progress.statuses.end(),
+                        "Number of MFT-ENTRY found = 1 . Please select the choice from combo box and click Next "
+                        "button to proceed."),
+              scan.progress.statuses.end());
+    const auto listed = scan.listing();
+    EXPECT_EQ(listed.count("small/hello.txt"), 1u);
+    EXPECT_EQ(listed.count("many/f2999.txt"), 1u);
+    const std::string base = basicImage(image.path);
+    expectSavedLikeCopies(scan, listed, "", base + ".files", false);
+
+    choice.structure = 1;
+    Scan missing(image.path, ScanMode::Advanced, choice);
+    EXPECT_EQ(missing.view, nullptr);
+    EXPECT_EQ(missing.error, "no MFT_ENTRY:1 (1 found)");
+}
+
+TEST(NtfsImage, DeepScanListsEverythingUnderOrphanEntry) {
+    REQUIRE_IMAGE(image, "ntfs-zeroboot.sh");
+    Scan scan(image.path, ScanMode::Deep);
+    ASSERT_NE(scan.view, nullptr) << scan.error;
+    const auto top = scan.view->topLevel();
+    ASSERT_EQ(top.size(), 1u);
+    EXPECT_EQ(scan.view->name(top[0]), "ORPHAN_ENTRY");
+    // Files hang under the folder found last before them; every name written is there once at least.
+    std::map<std::string, EntryRef> byName;
+    for (const auto& [path, item] : scan.listing())
+        byName.emplace(path.substr(path.rfind('/') + 1), item.ref);
+    for (const char* name : {"hello.txt", "listed.bin", "text.txt", "holes.bin", "f1234.txt", "gone.jpg", "deep.txt"})
+        EXPECT_EQ(byName.count(name), 1u) << name;
+    const std::string base = basicImage(image.path);
+    const fs::path out = scratchDir("deep");
+    for (const char* rel : {"small/hello.txt", "big/listed.bin", "comp/text.txt", "sparse/holes.bin"}) {
+        const std::string name = fs::path(rel).filename().string();
+        ASSERT_TRUE(scan.view->writeContent(byName.at(name), (out / name).string())) << rel;
+        EXPECT_TRUE(fileBytes(out / name) == fileBytes(fs::path(base + ".files") / rel)) << rel;
+    }
+    fs::remove_all(out);
 }
