@@ -2,6 +2,7 @@
 
 #include <array>
 
+#include "browser/ExtEntryView.h"
 #include "browser/NtfsEntryView.h"
 
 namespace {
@@ -19,7 +20,7 @@ constexpr std::array<ReaderRow, 6> kReaders{{
     {FileSystemKind::Fat16, "FAT12/16", nullptr},
     {FileSystemKind::Fat32, "FAT32", nullptr},
     {FileSystemKind::Exfat, "exFAT", nullptr},
-    {FileSystemKind::Ext, "ext2/3/4", nullptr},
+    {FileSystemKind::Ext, "ext2/3/4", scanExtVolume},
     {FileSystemKind::Hfsp, "HFS+", nullptr},
 }};
 }  // namespace

@@ -1,0 +1,107 @@
+#include "browser/ExtEntryView.h"
+
+#include <unordered_set>
+
+#include "app/StopFlag.h"
+#include "disk/readWriteInterface.h"
+#include "fs/ext/ext2Class.h"
+
+namespace {
+bool hasType(const ExtEntry& entry, std::uint16_t type) { return (entry.mode & ext_layout::kModeTypeMask) == type; }
+
+class ExtEntryView final : public EntryView {
+public:
+    explicit ExtEntryView(std::unique_ptr<ext2Class> reader) : reader_(std::move(reader)) {}
+
+    std::vector<EntryRef> topLevel() const override { return children(2); }
+
+    std::vector<EntryRef> children(EntryRef folder) const override {
+        std::vector<EntryRef> result;
+        const ExtEntry* parent = find(folder);
+        if (parent == nullptr || !hasType(*parent, ext_layout::kModeDirectory))
+            return result;
+        // A chain that loops back ends at the first repeat.
+        std::unordered_set<std::uint32_t> seen;
+        for (std::uint32_t key = parent->firstChild; static_cast<std::int32_t>(key) > 0 && seen.insert(key).second;) {
+            const ExtEntry* child = find(key);
+            if (child == nullptr)
+                break;
+            // Symbolic links, devices, sockets and pipes carry no file content to recover.
+            if (!child->name.empty() && (hasType(*child, ext_layout::kModeDirectory) || hasType(*child, ext_layout::kModeRegular)))
+                result.push_back(key);
+            key = child->nextSibling;
+        }
+        return result;
+    }
+
+    bool isFolder(EntryRef entry, Placement) const override {
+        const ExtEntry* e = find(entry);
+        return e != nullptr && hasType(*e, ext_layout::kModeDirectory);
+    }
+    bool isFile(EntryRef entry, Placement) const override {
+        const ExtEntry* e = find(entry);
+        return e != nullptr && hasType(*e, ext_layout::kModeRegular);
+    }
+    bool isDeleted(EntryRef, bool) const override { return false; }
+    std::string name(EntryRef entry) const override {
+        const ExtEntry* e = find(entry);
+        return e != nullptr ? e->name : std::string();
+    }
+    std::uint64_t byteSize(EntryRef entry) const override {
+        const ExtEntry* e = find(entry);
+        return e != nullptr ? e->size : 0;
+    }
+    ListTexts listTexts(EntryRef entry) const override {
+        const ExtEntry* e = find(entry);
+        if (e == nullptr)
+            return {};
+        ExtTimesText times = reader_->formatTimes(*e);
+        return {times.changed, times.accessed, times.modified, reader_->formatSize(*e), times.permissions};
+    }
+    bool writeContent(EntryRef entry, const std::string& targetPath) override {
+        const ExtEntry* e = find(entry);
+        return e != nullptr && hasType(*e, ext_layout::kModeRegular) && reader_->saveEntry(targetPath, *e);
+    }
+    StopFlag& stopFlag() override { return reader_->stopFlag; }
+
+private:
+    const ExtEntry* find(EntryRef key) const {
+        if (key > 0xFFFFFFFFull)
+            return nullptr;
+        auto it = reader_->entryMap.find(static_cast<std::uint32_t>(key));
+        return it == reader_->entryMap.end() ? nullptr : &it->second;
+    }
+    std::unique_ptr<ext2Class> reader_;
+};
+}  // namespace
+
+std::unique_ptr<EntryView> scanExtVolume(ReaderContext& context, std::string& error) {
+    if (context.mode != ScanMode::Standard) {
+        error = "ext2/3/4 volumes are read in the standard mode only";
+        return nullptr;
+    }
+    auto reader = std::make_unique<ext2Class>(context.source, context.volume, context.progress, context.notifier);
+    reader->stopFlag.attachGate(context.pauseGate);
+    if (!reader->openVolume()) {
+        error = "can not read the volume";
+        return nullptr;
+    }
+    std::int64_t bytes = context.volumeBytes;
+    if (bytes <= 0)
+        bytes = context.source.byteSize() - context.source.originOffset();
+    reader->volumeSize = bytes > 0 ? static_cast<std::uint64_t>(bytes) : 0;
+    if (!reader->findSuperblock()) {
+        error = "no ext2/3/4 superblock found";
+        return nullptr;
+    }
+    if (!reader->readGroupDescriptors()) {
+        error = "the group descriptors can not be read";
+        return nullptr;
+    }
+    reader->collectInodes();
+    reader->readDirectories();
+    reader->buildEntryMap();
+    reader->linkEntries();
+    reader->stopFlag.clear();
+    return std::make_unique<ExtEntryView>(std::move(reader));
+}

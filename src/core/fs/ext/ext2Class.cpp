@@ -1,0 +1,495 @@
+#include "fs/ext/ext2Class.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstring>
+
+#include "app/Notifier.h"
+#include "app/ProgressSink.h"
+#include "browser/ListTextFormat.h"
+#include "common/ByteView.h"
+#include "common/TextFormat.h"
+#include "disk/readWriteInterface.h"
+
+using namespace ext_layout;
+
+namespace {
+constexpr std::uint32_t kTableChunkBytes = 4u << 20;  // inode tables are read in pieces of at most 4 MiB
+constexpr std::uint32_t kCopyChunkBytes = 1u << 20;
+
+bool fitsInVolume(std::uint64_t offset, std::uint64_t length, std::uint64_t volumeSize) {
+    return offset <= volumeSize && length <= volumeSize - offset;
+}
+}  // namespace
+
+ext2Class::ext2Class(readWriteInterface& source, const VolumeRecord& volumeRecord, ProgressSink& progress,
+                     Notifier& notifier)
+    : volume(volumeRecord), sectorSource_(source), progress_(progress), notifier_(notifier) {}
+
+bool ext2Class::openVolume() {
+    sectorSource_.setOriginOffset(volume.startSector * 512);
+    return sectorSource_.seekTo(0);
+}
+
+bool ext2Class::findSuperblock() {
+    if (volumeSize <= 1536)
+        return false;
+    for (std::uint64_t offset = kSuperblockOffset; offset + 512 < volumeSize; offset += 512) {
+        superblock.fill(0);
+        if (!sectorSource_.readAt(static_cast<std::int64_t>(offset), superblock.data(), kSuperblockSize))
+            continue;
+        const ByteView sb(superblock.data(), superblock.size());
+        if (stopFlag.isSet()) {
+            stopFlag.clear();
+            return false;
+        }
+        if (sb.le16(kMagic) != kMagicValue)
+            continue;
+        // The magic alone is two bytes: a candidate must also describe a geometry that can exist,
+        // or the search goes on (a backup superblock further on may be intact).
+        const std::uint32_t logBlockSize = sb.le32(kLogBlockSize);
+        if (logBlockSize > kMaxLogBlockSize)
+            continue;
+        const std::uint32_t size = 1024u << logBlockSize;
+        const std::uint32_t bpg = sb.le32(kBlocksPerGroup);
+        const std::uint32_t ipg = sb.le32(kInodesPerGroup);
+        std::uint32_t isize = sb.le16(kInodeSize);
+        if (isize == 0)
+            isize = kMinInodeSize;  // revision 0 volumes leave the field empty
+        const std::uint32_t incompat = sb.le32(kFeatureIncompat);
+        std::uint64_t blocks = sb.le32(kBlocksCountLo);
+        if (incompat & kIncompat64Bit)
+            blocks |= static_cast<std::uint64_t>(sb.le32(kBlocksCountHi)) << 32;
+        const std::uint32_t firstData = sb.le32(kFirstDataBlock);
+        if (bpg == 0 || bpg > 8u * size || ipg == 0 || ipg > 8u * size || isize < kMinInodeSize || isize > size ||
+            (isize & (isize - 1)) != 0 || blocks <= firstData)
+            continue;
+        std::uint32_t descSize = kGdSmallSize;
+        if (incompat & kIncompat64Bit) {
+            descSize = sb.le16(kDescSize);
+            if (descSize < kGdLargeSize || descSize > size || (descSize & (descSize - 1)) != 0)
+                descSize = kGdLargeSize;
+        }
+        // Every group counts, the last partial one too: its inodes are as real as the others.
+        const std::uint64_t groups = (blocks - firstData + bpg - 1) / bpg;
+        if (groups == 0 || groups > 0xFFFFFFFFull || groups * descSize > volumeSize)
+            continue;
+
+        blockSize = size;
+        blocksPerGroup = bpg;
+        inodesPerGroup = ipg;
+        inodeSize = isize;
+        descriptorSize = descSize;
+        groupCount = static_cast<std::uint32_t>(groups);
+        bytesPerGroup = static_cast<std::uint64_t>(blockSize) * blocksPerGroup;
+        blocksCount = std::min<std::uint64_t>(blocks, volumeSize / blockSize);
+        // Records are bounded by what the groups hold and by what the medium can hold.
+        std::uint64_t inodes = std::min<std::uint64_t>(sb.le32(kInodesCount), groups * ipg);
+        inodes = std::min<std::uint64_t>(inodes, volumeSize / inodeSize);
+        inodesCount = static_cast<std::uint32_t>(inodes);
+        superblockOffset = offset;
+        hasFileType = (incompat & kIncompatFileType) != 0;
+        switch (sb.le32(kFeatureRoCompat)) {
+        case 0:
+            notifier_.inform("ext 2 file System");
+            break;
+        case 3:
+            notifier_.inform("ext 3 file System");
+            break;
+        case 0x7B:
+            notifier_.inform("ext 4 file System");
+            isExt4 = true;
+            break;
+        default:
+            break;
+        }
+        return true;
+    }
+    return false;
+}
+
+bool ext2Class::readGroupDescriptors() {
+    if (blockSize == 0 || groupCount == 0)
+        return false;
+    const std::uint64_t position = (superblockOffset / blockSize + 1) * blockSize;
+    const std::uint64_t length = static_cast<std::uint64_t>(groupCount) * descriptorSize;
+    if (!fitsInVolume(position, length, volumeSize) || length > 0xFFFFFFFFull)
+        return false;
+    groupDescriptors.assign(length, 0);
+    return sectorSource_.readAt(static_cast<std::int64_t>(position), groupDescriptors.data(),
+                                static_cast<std::uint32_t>(length));
+}
+
+std::uint64_t ext2Class::inodeTableBlock(std::uint32_t group) const {
+    const ByteView table(groupDescriptors.data(), groupDescriptors.size());
+    const std::uint64_t at = static_cast<std::uint64_t>(group) * descriptorSize;
+    std::uint64_t block = table.le32(at + kGdInodeTableLo);
+    if (descriptorSize >= kGdLargeSize)
+        block |= static_cast<std::uint64_t>(table.le32(at + kGdInodeTableHi)) << 32;
+    return block;
+}
+
+void ext2Class::collectInodes() {
+    progress_.setRange(0, groupCount);
+    inodeRecords.clear();
+    inodeRecords.reserve(inodesCount);
+    directories_.clear();
+    const std::uint64_t tableBytes = static_cast<std::uint64_t>(inodeSize) * inodesPerGroup;
+    const std::uint32_t perChunk = std::max<std::uint32_t>(1, kTableChunkBytes / inodeSize);
+    std::vector<std::uint8_t> chunk;
+    for (std::uint32_t g = 0; g < groupCount && inodeRecords.size() < inodesCount; ++g) {
+        if (stopFlag.isSet()) {
+            stopFlag.clear();
+            break;
+        }
+        progress_.setStatus(formatText("parsing group %d  of %d ", static_cast<int>(g + 1), static_cast<int>(groupCount)));
+        progress_.setPosition(g + 1);
+        const std::uint64_t table = inodeTableBlock(g);
+        // A table outside the volume still gives its (empty) records, so record positions stay
+        // equal to inode numbers - 1 for the groups after it.
+        const bool readable = table != 0 && table < blocksCount && fitsInVolume(table * blockSize, tableBytes, volumeSize);
+        for (std::uint32_t first = 0; first < inodesPerGroup && inodeRecords.size() < inodesCount; first += perChunk) {
+            const std::uint32_t count = std::min(perChunk, inodesPerGroup - first);
+            chunk.assign(static_cast<std::size_t>(count) * inodeSize, 0);
+            if (readable)
+                sectorSource_.readAt(static_cast<std::int64_t>(table * blockSize + static_cast<std::uint64_t>(first) * inodeSize),
+                                     chunk.data(), static_cast<std::uint32_t>(chunk.size()));
+            for (std::uint32_t i = 0; i < count && inodeRecords.size() < inodesCount; ++i) {
+                const ByteView inode(chunk.data() + static_cast<std::size_t>(i) * inodeSize, inodeSize);
+                ExtEntry record;
+                record.inodeIndex = inodeBase + first + i;
+                record.mode = inode.le16(kInodeMode);
+                record.size = inode.le32(kInodeSizeLo) | static_cast<std::uint64_t>(inode.le32(kInodeSizeHi)) << 32;
+                record.tableBlock = table;
+                record.tableSlot = first + i;
+                if ((record.mode & kModeTypeMask) == kModeDirectory && inode.le32(kInodeBlock) != 0) {
+                    DirectoryInode dir{record.inodeIndex, {}};
+                    std::memcpy(dir.bytes.data(), inode.data(), dir.bytes.size());
+                    directories_.push_back(dir);
+                }
+                inodeRecords.push_back(std::move(record));
+            }
+        }
+        inodeBase += inodesPerGroup;
+    }
+}
+
+void ext2Class::addRun(std::vector<BlockRun>& runs, std::uint64_t logical, std::uint64_t physical, std::uint64_t count,
+                       bool unwritten) const {
+    // Blocks outside the volume are hostile or damaged: they are left as holes.
+    if (physical == 0 || physical >= blocksCount || count == 0)
+        return;
+    count = std::min(count, blocksCount - physical);
+    if (!runs.empty()) {
+        BlockRun& last = runs.back();
+        if (last.unwritten == unwritten && last.logical + last.count == logical && last.physical + last.count == physical) {
+            last.count += count;
+            return;
+        }
+    }
+    runs.push_back({logical, physical, count, unwritten});
+}
+
+void ext2Class::walkExtentNode(const std::uint8_t* node, std::size_t nodeSize, unsigned depth, std::uint64_t limitBlocks,
+                               std::vector<BlockRun>& runs, std::unordered_set<std::uint64_t>& visited,
+                               std::uint64_t& budget) {
+    const ByteView view(node, nodeSize);
+    if (view.le16(kEhMagic) != kExtentMagic || view.le16(kEhDepth) != depth)
+        return;
+    const std::size_t entries = std::min<std::size_t>(view.le16(kEhEntries), (nodeSize - kEhSize) / kEntrySize);
+    std::vector<std::uint8_t> child;
+    for (std::size_t i = 0; i < entries; ++i) {
+        const std::uint64_t e = kEhSize + i * kEntrySize;
+        if (depth == 0) {
+            const std::uint64_t logical = view.le32(e + kEeBlock);
+            std::uint32_t length = view.le16(e + kEeLen);
+            const bool unwritten = length > kInitMaxLen;
+            if (unwritten)
+                length -= kInitMaxLen;
+            const std::uint64_t physical =
+                view.le32(e + kEeStartLo) | static_cast<std::uint64_t>(view.le16(e + kEeStartHi)) << 32;
+            if (logical >= limitBlocks)
+                continue;
+            addRun(runs, logical, physical, std::min<std::uint64_t>(length, limitBlocks - logical), unwritten);
+            continue;
+        }
+        const std::uint64_t block = view.le32(e + kEiLeafLo) | static_cast<std::uint64_t>(view.le16(e + kEiLeafHi)) << 32;
+        if (block == 0 || block >= blocksCount || budget == 0 || !visited.insert(block).second)
+            continue;
+        --budget;
+        if (!readBlock(block, child))
+            continue;
+        walkExtentNode(child.data(), child.size(), depth - 1, limitBlocks, runs, visited, budget);
+    }
+}
+
+void ext2Class::walkIndirect(std::uint64_t block, unsigned level, std::uint64_t& logical, std::uint64_t limitBlocks,
+                             std::vector<BlockRun>& runs, std::uint64_t& budget) {
+    const std::uint64_t perBlock = blockSize / 4;
+    std::uint64_t span = 1;
+    for (unsigned i = 0; i < level; ++i)
+        span *= perBlock;
+    if (logical >= limitBlocks)
+        return;
+    std::vector<std::uint8_t> pointers;
+    if (block == 0 || block >= blocksCount || budget == 0 || !readBlock(block, pointers)) {
+        logical += span;  // a hole (or an unreadable map): its blocks read as zeros
+        return;
+    }
+    --budget;
+    const ByteView view(pointers.data(), pointers.size());
+    for (std::uint64_t i = 0; i < perBlock && logical < limitBlocks; ++i) {
+        const std::uint64_t p = view.le32(i * 4);
+        if (level == 1) {
+            addRun(runs, logical, p, 1, false);
+            ++logical;
+        } else if (p == 0) {
+            logical += span / perBlock;
+        } else {
+            walkIndirect(p, level - 1, logical, limitBlocks, runs, budget);
+        }
+    }
+}
+
+std::vector<ext2Class::BlockRun> ext2Class::mapBlocks(const std::uint8_t* inode, std::uint64_t limitBlocks) {
+    std::vector<BlockRun> runs;
+    const ByteView view(inode, kMinInodeSize);
+    // Each map block is read at most once per file, and never more of them than the volume holds.
+    std::uint64_t budget = blocksCount;
+    if (view.le32(kInodeFlags) & kInodeFlagExtents) {
+        const std::uint16_t depth = view.le16(kInodeBlock + kEhDepth);
+        if (depth > kMaxExtentDepth)
+            return runs;
+        std::unordered_set<std::uint64_t> visited;
+        walkExtentNode(inode + kInodeBlock, kInodeBlockBytes, depth, limitBlocks, runs, visited, budget);
+        std::sort(runs.begin(), runs.end(), [](const BlockRun& a, const BlockRun& b) { return a.logical < b.logical; });
+        return runs;
+    }
+    std::uint64_t logical = 0;
+    for (unsigned i = 0; i < kDirectBlocks && logical < limitBlocks; ++i, ++logical)
+        addRun(runs, logical, view.le32(kInodeBlock + i * 4), 1, false);
+    logical = kDirectBlocks;
+    walkIndirect(view.le32(kInodeBlock + kSingleIndirect * 4), 1, logical, limitBlocks, runs, budget);
+    walkIndirect(view.le32(kInodeBlock + kDoubleIndirect * 4), 2, logical, limitBlocks, runs, budget);
+    walkIndirect(view.le32(kInodeBlock + kTripleIndirect * 4), 3, logical, limitBlocks, runs, budget);
+    return runs;
+}
+
+bool ext2Class::readBlock(std::uint64_t block, std::vector<std::uint8_t>& buffer) {
+    buffer.assign(blockSize, 0);
+    if (block >= blocksCount)
+        return false;
+    return sectorSource_.readAt(static_cast<std::int64_t>(block * blockSize), buffer.data(), blockSize);
+}
+
+void ext2Class::walkDirectoryBlock(const std::vector<std::uint8_t>& block) {
+    const ByteView view(block.data(), block.size());
+    const std::uint64_t records = inodeRecords.size();
+    std::uint64_t offset = 0;
+    while (view.has(offset, kDeName)) {
+        const std::uint32_t inode = view.le32(offset + kDeInode);
+        const std::uint16_t recordLength = view.le16(offset + kDeRecLen);
+        std::uint32_t nameLength = 0;
+        std::uint64_t advance = recordLength;
+        if (!hasFileType) {
+            nameLength = view.le16(offset + kDeNameLen);
+            if (nameLength == 0 || nameLength > 1024 || recordLength == 0)
+                break;
+        } else {
+            nameLength = view.u8(offset + kDeNameLen);
+            const std::uint8_t fileType = view.u8(offset + kDeFileType);
+            if (inode > 0 && inode < records) {
+                if (fileType == kFileTypeDirectory)
+                    inodeRecords[inode - 1].mode = kModeDirectory;
+                else if (fileType == kFileTypeRegular)
+                    inodeRecords[inode - 1].mode = kModeRegular;
+            }
+            if (nameLength == 0 || recordLength == 0 || inode >= records)
+                break;
+            const std::uint64_t ownSize = (kDeName + nameLength + 3) & ~3ull;
+            if (recordLength < ownSize + 4)
+                advance = ownSize;
+        }
+        // A name that claims to run past the block ends the block: its length lies.
+        if (!view.has(offset + kDeName, nameLength))
+            break;
+        const std::string name(reinterpret_cast<const char*>(view.data() + offset + kDeName), nameLength);
+        if (!firstEntryMet_) {
+            // The walk starts with the root directory, whose "." names the ROOT key.
+            firstEntryMet_ = true;
+            currentParent_ = inode;
+            if (name != "." && name != ".." && inode > 0 && inode < records) {
+                inodeRecords[inode - 1].name = name;
+                inodeRecords[inode - 1].parentIndex = currentParent_;
+            }
+        } else if (name == ".") {
+            currentParent_ = inode - 1;
+        } else if (name != ".." && inode > 0 && inode < records) {
+            inodeRecords[inode - 1].name = name;
+            inodeRecords[inode - 1].parentIndex = currentParent_;
+        }
+        offset += advance;
+    }
+}
+
+bool ext2Class::readDirectories() {
+    const std::uint64_t records = inodeRecords.size();
+    progress_.setRange(0, static_cast<std::int64_t>(records));
+    std::vector<std::uint8_t> block;
+    std::uint64_t lastGroup = ~0ull;
+    for (const DirectoryInode& dir : directories_) {
+        if (stopFlag.isSet()) {
+            stopFlag.clear();
+            break;
+        }
+        const std::uint64_t group = dir.inodeIndex / inodesPerGroup;
+        if (group != lastGroup) {
+            lastGroup = group;
+            progress_.setStatus(formatText("parsing inode entry %d  of %d ", static_cast<int>(dir.inodeIndex + 1),
+                                           static_cast<int>(records)));
+            progress_.setPosition(dir.inodeIndex + 1);
+        }
+        const ByteView inode(dir.bytes.data(), dir.bytes.size());
+        const std::uint64_t size = inode.le32(kInodeSizeLo) | static_cast<std::uint64_t>(inode.le32(kInodeSizeHi)) << 32;
+        const std::uint64_t limit = size > 0 ? (size + blockSize - 1) / blockSize : blocksCount;
+        for (const BlockRun& run : mapBlocks(dir.bytes.data(), limit)) {
+            if (run.unwritten)
+                continue;
+            for (std::uint64_t b = 0; b < run.count; ++b) {
+                if (!walkedDirectoryBlocks_.insert(run.physical + b).second)
+                    continue;
+                if (readBlock(run.physical + b, block))
+                    walkDirectoryBlock(block);
+            }
+        }
+    }
+    progress_.setStatus(formatText("parsed inode entry %d  of %d ", static_cast<int>(records), static_cast<int>(records)));
+    progress_.setPosition(static_cast<std::int64_t>(records));
+    return records != 0;
+}
+
+void ext2Class::buildEntryMap() {
+    progress_.setStatus("clearing vector....");
+    entryMap.clear();
+    for (ExtEntry& record : inodeRecords)
+        if (!record.name.empty())
+            entryMap.emplace(record.inodeIndex, std::move(record));
+    ExtEntry root;
+    root.name = "ROOT";
+    root.inodeIndex = 2;
+    root.mode = kModeDirectory;
+    if (inodeRecords.size() > 1) {
+        // The root directory's own inode (number 2) gives ROOT its times.
+        root.tableBlock = inodeRecords[1].tableBlock;
+        root.tableSlot = inodeRecords[1].tableSlot;
+    }
+    entryMap[2] = root;
+    const std::uint32_t last = static_cast<std::uint32_t>(inodeRecords.size()) - 1;
+    if (!inodeRecords.empty() && entryMap.find(last) == entryMap.end())
+        entryMap[last] = ExtEntry{};
+    inodeRecords.clear();
+    inodeRecords.shrink_to_fit();
+}
+
+void ext2Class::linkEntries() {
+    progress_.setStatus("Maintaining Parent Child....");
+    const auto total = static_cast<std::int64_t>(entryMap.size());
+    progress_.setRange(0, total);
+    std::int64_t counter = 0;
+    for (auto& [key, entry] : entryMap) {
+        if (stopFlag.isSet()) {
+            stopFlag.clear();
+            break;
+        }
+        progress_.setStatus(formatText("Maintaining Parent Child for record %d of %d....", static_cast<int>(counter),
+                                       static_cast<int>(total)));
+        progress_.setPosition(++counter);
+        if (static_cast<std::int32_t>(entry.parentIndex) <= 0)
+            continue;
+        auto parent = entryMap.find(entry.parentIndex);
+        if (parent == entryMap.end() || parent->second.inodeIndex == entry.inodeIndex || parent->first == key)
+            continue;
+        // Pushing at the head gives the same order as appending after walking the chain, in O(1).
+        entry.nextSibling = parent->second.firstChild;
+        parent->second.firstChild = key;
+    }
+}
+
+bool ext2Class::readInode(const ExtEntry& entry, std::vector<std::uint8_t>& inode) {
+    inode.assign(std::max<std::uint32_t>(inodeSize, kMinInodeSize), 0);
+    const std::uint64_t offset = entry.tableBlock * blockSize + static_cast<std::uint64_t>(entry.tableSlot) * inodeSize;
+    if (entry.tableBlock == 0 || entry.tableBlock >= blocksCount || !fitsInVolume(offset, inodeSize, volumeSize))
+        return false;
+    return sectorSource_.readAt(static_cast<std::int64_t>(offset), inode.data(), inodeSize);
+}
+
+ExtTimesText ext2Class::formatTimes(const ExtEntry& entry) {
+    ExtTimesText texts;
+    std::vector<std::uint8_t> bytes;
+    if (!readInode(entry, bytes))
+        return texts;
+    const ByteView inode(bytes.data(), bytes.size());
+    texts.changed = formatListTime(static_cast<std::time_t>(inode.le32(kInodeCtime)));
+    texts.accessed = formatListTime(static_cast<std::time_t>(inode.le32(kInodeAtime)));
+    texts.modified = formatListTime(static_cast<std::time_t>(inode.le32(kInodeMtime)));
+    static constexpr std::pair<std::uint16_t, const char*> kBits[] = {
+        {0x001, "-OE"}, {0x002, "-OW"}, {0x004, "-OR"}, {0x008, "-GE"}, {0x010, "-GW"},
+        {0x020, "-GR"}, {0x040, "-UE"}, {0x080, "-UW"}, {0x100, "-UR"},
+    };
+    const std::uint16_t mode = inode.le16(kInodeMode);
+    for (const auto& [bit, text] : kBits)
+        if (mode & bit)
+            texts.permissions += text;
+    return texts;
+}
+
+std::string ext2Class::formatSize(const ExtEntry& entry) const { return formatListSize(entry.size); }
+
+bool ext2Class::saveEntry(const std::string& path, const ExtEntry& entry) {
+    std::vector<std::uint8_t> bytes;
+    if (blockSize == 0 || !readInode(entry, bytes))
+        return false;
+    const ByteView inode(bytes.data(), bytes.size());
+    const std::uint64_t size = entry.size;
+    const std::uint64_t limit = size / blockSize + (size % blockSize != 0 ? 1 : 0);
+    const std::vector<BlockRun> runs = mapBlocks(bytes.data(), limit);
+
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (fd < 0)
+        return false;
+    bool ok = true;
+    std::vector<std::uint8_t> buffer;
+    for (const BlockRun& run : runs) {
+        if (run.unwritten)
+            continue;  // allocated but never written: reads as zeros, like a hole
+        const std::uint64_t blocksPerChunk = std::max<std::uint64_t>(1, kCopyChunkBytes / blockSize);
+        for (std::uint64_t b = 0; b < run.count && ok; b += blocksPerChunk) {
+            const std::uint64_t count = std::min(blocksPerChunk, run.count - b);
+            const std::uint64_t fileOffset = (run.logical + b) * blockSize;
+            if (fileOffset >= size)
+                break;
+            const std::uint64_t length = std::min<std::uint64_t>(count * blockSize, size - fileOffset);
+            buffer.assign(count * blockSize, 0);
+            // An unreadable block is left as zeros: what follows keeps its offset.
+            if (!sectorSource_.readAt(static_cast<std::int64_t>((run.physical + b) * blockSize), buffer.data(),
+                                      static_cast<std::uint32_t>(buffer.size())) &&
+                sectorSource_.lastReadCount() == 0)
+                continue;
+            if (::pwrite(fd, buffer.data(), length, static_cast<off_t>(fileOffset)) != static_cast<ssize_t>(length))
+                ok = false;
+        }
+    }
+    // Holes at the end (and between runs) become zeros up to the file's size.
+    if (ok && ::ftruncate(fd, static_cast<off_t>(size)) != 0)
+        ok = false;
+    // Linux sets no creation time; access and modification come from the inode.
+    const timespec times[2] = {{static_cast<time_t>(inode.le32(kInodeAtime)), 0},
+                               {static_cast<time_t>(inode.le32(kInodeMtime)), 0}};
+    ::futimens(fd, times);
+    if (::close(fd) != 0)
+        ok = false;
+    return ok;
+}

@@ -1,0 +1,122 @@
+#pragma once
+// The ext2/3/4 ("extX") reader: finds the superblock, reads the group descriptors and every inode
+// table once, walks the directories to name the inodes, and links them into a tree under ROOT
+// (key 2). It also gives the list texts of an entry and writes a file's content.
+//
+// Calling order on the scan thread: openVolume; set volumeSize; findSuperblock and
+// readGroupDescriptors (both must succeed); collectInodes, readDirectories, buildEntryMap,
+// linkEntries. Everything read from the volume is untrusted: block numbers are checked against
+// the volume, extent trees are depth-capped, directory records are bounds-checked, and memory is
+// bounded by the volume's real size.
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <string>
+#include <unordered_set>
+#include <vector>
+
+#include "app/StopFlag.h"
+#include "disk/VolumeRecord.h"
+#include "fs/ext/ExtEntry.h"
+#include "fs/ext/ExtLayout.h"
+
+class Notifier;
+class ProgressSink;
+class readWriteInterface;
+
+/// The list texts of one entry, in the order the file list shows them.
+struct ExtTimesText {
+    std::string changed;   ///< shown as "Creation Time"
+    std::string accessed;
+    std::string modified;
+    std::string permissions;  ///< "Attribute"
+};
+
+class ext2Class {
+public:
+    ext2Class(readWriteInterface& source, const VolumeRecord& volume, ProgressSink& progress, Notifier& notifier);
+
+    /// Puts the source's origin at the volume's first byte; false when the seek fails.
+    bool openVolume();
+    /// Searches for a valid superblock from byte 1024 in 512-byte steps (only when volumeSize
+    /// > 1536) and announces ext2/3/4 by its read-only-compatible features.
+    bool findSuperblock();
+    /// Reads the group descriptor table behind the superblock's block. False when it lies outside
+    /// the volume or cannot be read.
+    bool readGroupDescriptors();
+    /// Reads every group's inode table once and makes one record per inode slot.
+    void collectInodes();
+    /// Walks the blocks of every directory inode and names the inodes it lists. False when there
+    /// are no inode records.
+    bool readDirectories();
+    /// Copies the named records into entryMap, with ROOT at key 2.
+    void buildEntryMap();
+    /// Links every entry under its parent (children end up highest key first).
+    void linkEntries();
+
+    ExtTimesText formatTimes(const ExtEntry& entry);
+    std::string formatSize(const ExtEntry& entry) const;
+    /// Writes the file's content to path (created or truncated): every mapped block at its own
+    /// offset, holes and unwritten extents as zeros, cut at the file's size; then sets the access
+    /// and modification times. False when the inode or the target cannot be read or written.
+    bool saveEntry(const std::string& path, const ExtEntry& entry);
+
+    std::uint64_t volumeSize = 0;  ///< bytes of the volume
+    bool hasFileType = false;
+    bool isExt4 = false;
+    std::uint64_t superblockOffset = 0;
+    std::uint32_t groupCount = 0;
+    std::uint32_t inodesCount = 0;
+    std::uint64_t bytesPerGroup = 0;
+    std::uint32_t blockSize = 0;
+    std::uint32_t blocksPerGroup = 0;
+    std::uint32_t inodeSize = 0;
+    std::uint32_t inodesPerGroup = 0;
+    std::uint32_t descriptorSize = ext_layout::kGdSmallSize;
+    std::uint64_t blocksCount = 0;  ///< blocks the volume really holds (the smaller of the superblock's and the medium's)
+    std::array<std::uint8_t, ext_layout::kSuperblockSize> superblock{};
+    std::vector<std::uint8_t> groupDescriptors;
+    StopFlag stopFlag;
+    std::vector<ExtEntry> inodeRecords;
+    std::map<std::uint32_t, ExtEntry> entryMap;
+    std::uint32_t inodeBase = 0;
+    VolumeRecord volume;
+
+    /// One mapped run of a file: count blocks from logical block `logical` at physical `physical`;
+    /// unwritten runs read as zeros.
+    struct BlockRun {
+        std::uint64_t logical = 0;
+        std::uint64_t physical = 0;
+        std::uint64_t count = 0;
+        bool unwritten = false;
+    };
+    /// The runs of an inode's data (block map or extent tree), in logical order as stored, each
+    /// inside the volume; logical blocks at or past limitBlocks are dropped.
+    std::vector<BlockRun> mapBlocks(const std::uint8_t* inode, std::uint64_t limitBlocks);
+
+private:
+    struct DirectoryInode {
+        std::uint32_t inodeIndex;
+        std::array<std::uint8_t, ext_layout::kMinInodeSize> bytes;
+    };
+    bool readBlock(std::uint64_t block, std::vector<std::uint8_t>& buffer);
+    bool readInode(const ExtEntry& entry, std::vector<std::uint8_t>& inode);
+    std::uint64_t inodeTableBlock(std::uint32_t group) const;
+    void walkExtentNode(const std::uint8_t* node, std::size_t nodeSize, unsigned depth, std::uint64_t limitBlocks,
+                        std::vector<BlockRun>& runs, std::unordered_set<std::uint64_t>& visited, std::uint64_t& budget);
+    void walkIndirect(std::uint64_t block, unsigned level, std::uint64_t& logical, std::uint64_t limitBlocks,
+                      std::vector<BlockRun>& runs, std::uint64_t& budget);
+    void addRun(std::vector<BlockRun>& runs, std::uint64_t logical, std::uint64_t physical, std::uint64_t count,
+                bool unwritten) const;
+    void walkDirectoryBlock(const std::vector<std::uint8_t>& block);
+
+    readWriteInterface& sectorSource_;
+    ProgressSink& progress_;
+    Notifier& notifier_;
+    std::vector<DirectoryInode> directories_;  ///< directory inodes met while reading the tables
+    std::unordered_set<std::uint64_t> walkedDirectoryBlocks_;  ///< each directory block is walked once
+    std::uint32_t currentParent_ = 0;
+    bool firstEntryMet_ = false;
+};
