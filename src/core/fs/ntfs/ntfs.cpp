@@ -569,6 +569,8 @@ void ntfs::hangOrphans() {
         entry.firstChild = 0;
         entry.parentIndex = 0;
         entry.nextSibling = 0;
+        if (i == 0 || !entry.named)
+            continue;
         if (entry.kind == 'D' && placed < kDirectoriesUnderOrphan) {
             entry.parentIndex = orphanIndex;
             entry.nextSibling = orphan.firstChild != 0 ? orphan.firstChild : kChainEnd;

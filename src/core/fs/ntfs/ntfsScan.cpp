@@ -203,6 +203,12 @@ bool ntfs::selectFoundMft(std::uint32_t index) {
 bool ntfs::deepScan() {
     startWholeVolumeSearch();
     progress_.setRange(0, static_cast<std::int64_t>(volumeSize / kScanChunk));
+    // Index 0 means "none" in the links: a placeholder takes it, so the first record found can
+    // still be a child.
+    if (entryList.empty()) {
+        entryList.emplace_back();
+        ensureLinkTables();
+    }
     if (volumeSize != 0) {
         scanVolume(scanLimit(), 1, [&](std::uint64_t offset, ByteView unit, bool& done) {
             if (!isRecordCandidate(unit))
