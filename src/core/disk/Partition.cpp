@@ -62,6 +62,51 @@ int Partition::readPartitionTable(readWriteInterface& source) {
     return gptFlag != 0 ? walkGpt(source) : walkMbr(source);
 }
 
+// The type code decides, except for 0x07, which is NTFS or exFAT by the volume's boot sector.
+// Logical volumes differ in a few texts and in not knowing type 0x42.
+void Partition::identifyByType(readWriteInterface& source, std::uint8_t type, VolumeRecord& record, bool logical) {
+    switch (type) {
+    case 0x01: record.fileSystem = "FAT12"; return;
+    case 0x04:
+    case 0x06:
+    case 0x0E:
+        record.fileSystem = "FAT16";
+        status("found FAT 16...");
+        return;
+    case 0x0B:
+    case 0x0C:
+        record.fileSystem = "FAT32";
+        status("found FAT 32...");
+        return;
+    case 0x07: {
+        std::array<std::uint8_t, kSector> boot{};
+        source.readAt(record.startSector * kSector, boot.data(), kSector);
+        if (boot_sector::isExfat(ByteView(boot.data(), boot.size()))) {
+            record.fileSystem = "FAT64";
+            status("found FAT64...");
+        } else {
+            record.fileSystem = "NTFS";
+            status(logical ? std::string("found NTFS...") : formatText("found NTFS %d...", ++ntfsCount_));
+        }
+        return;
+    }
+    case 0x42:
+        if (!logical) {
+            record.fileSystem = "NTFS";
+            status("NTFS...");
+            return;
+        }
+        break;
+    case 0x83:
+        record.fileSystem = "extX";
+        status(logical ? "found extx..." : "found ext2...");
+        return;
+    default: break;
+    }
+    record.fileSystem = "Unknown";
+    status("found UNKNOWN...");
+}
+
 // An empty or extended entry does not end the primary walk: deleting a partition in the middle
 // of a table leaves an empty entry, and primaries may follow the extended one.
 int Partition::walkMbr(readWriteInterface& source) {
@@ -83,44 +128,7 @@ int Partition::walkMbr(readWriteInterface& source) {
         VolumeRecord record;
         record.startSector = entry.firstLba;
         record.sizeText = formatText("%lld   MB", static_cast<long long>(entry.sectorCount / 2048));
-        switch (entry.type) {
-        case 0x01: record.fileSystem = "FAT12"; break;
-        case 0x04:
-        case 0x06:
-        case 0x0E:
-            record.fileSystem = "FAT16";
-            status("found FAT 16...");
-            break;
-        case 0x0B:
-        case 0x0C:
-            record.fileSystem = "FAT32";
-            status("found FAT 32...");
-            break;
-        case 0x07: {
-            std::array<std::uint8_t, kSector> boot{};
-            source.readAt(static_cast<std::int64_t>(entry.firstLba) * kSector, boot.data(), kSector);
-            if (boot_sector::isExfat(ByteView(boot.data(), boot.size()))) {
-                record.fileSystem = "FAT64";
-                status("found FAT64...");
-            } else {
-                record.fileSystem = "NTFS";
-                status(formatText("found NTFS %d...", ++ntfsCount_));
-            }
-            break;
-        }
-        case 0x42:
-            record.fileSystem = "NTFS";
-            status("NTFS...");
-            break;
-        case 0x83:
-            record.fileSystem = "extX";
-            status("found ext2...");
-            break;
-        default:
-            record.fileSystem = "Unknown";
-            status("found UNKNOWN...");
-            break;
-        }
+        identifyByType(source, entry.type, record, false);
         deliver(std::move(record), false);
     }
     return result;
@@ -154,40 +162,7 @@ int Partition::followExtendedChain(readWriteInterface& source, std::uint64_t ext
             VolumeRecord record;
             record.startSector = static_cast<std::int64_t>(recordSector + entry.firstLba);
             record.sizeText = formatText("%d   MB", static_cast<int>(entry.sectorCount / 2048));
-            switch (entry.type) {
-            case 0x01: record.fileSystem = "FAT12"; break;
-            case 0x04:
-            case 0x06:
-            case 0x0E:
-                record.fileSystem = "FAT16";
-                status("found FAT 16...");
-                break;
-            case 0x0B:
-            case 0x0C:
-                record.fileSystem = "FAT32";
-                status("found FAT 32...");
-                break;
-            case 0x07: {
-                std::array<std::uint8_t, kSector> boot{};
-                source.readAt(record.startSector * kSector, boot.data(), kSector);
-                if (boot_sector::isExfat(ByteView(boot.data(), boot.size()))) {
-                    record.fileSystem = "FAT64";
-                    status("found FAT64...");
-                } else {
-                    record.fileSystem = "NTFS";
-                    status("found NTFS...");
-                }
-                break;
-            }
-            case 0x83:
-                record.fileSystem = "extX";
-                status("found extx...");
-                break;
-            default:
-                record.fileSystem = "Unknown";
-                status("found UNKNOWN...");
-                break;
-            }
+            identifyByType(source, entry.type, record, true);
             deliver(std::move(record), false);
         }
         if (!linked)

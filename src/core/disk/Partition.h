@@ -43,6 +43,7 @@ private:
     int walkMbr(readWriteInterface& source);
     int followExtendedChain(readWriteInterface& source, std::uint64_t extendedBase);
     int walkGpt(readWriteInterface& source);
+    void identifyByType(readWriteInterface& source, std::uint8_t type, VolumeRecord& record, bool logical);
     void deliver(VolumeRecord record, bool fromScan);
     void status(const std::string& text);
 
