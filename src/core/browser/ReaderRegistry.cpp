@@ -3,6 +3,7 @@
 #include <array>
 
 #include "browser/ExtEntryView.h"
+#include "browser/HfsEntryView.h"
 #include "browser/NtfsEntryView.h"
 
 namespace {
@@ -21,7 +22,7 @@ constexpr std::array<ReaderRow, 6> kReaders{{
     {FileSystemKind::Fat32, "FAT32", nullptr},
     {FileSystemKind::Exfat, "exFAT", nullptr},
     {FileSystemKind::Ext, "ext2/3/4", scanExtVolume},
-    {FileSystemKind::Hfsp, "HFS+", nullptr},
+    {FileSystemKind::Hfsp, "HFS+", scanHfsVolume},
 }};
 }  // namespace
 

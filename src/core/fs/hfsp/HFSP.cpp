@@ -1,0 +1,455 @@
+#include "fs/hfsp/HFSP.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <unordered_set>
+
+#include "app/Notifier.h"
+#include "app/ProgressSink.h"
+#include "browser/ListTextFormat.h"
+#include "common/ByteView.h"
+#include "common/TextFormat.h"
+#include "disk/readWriteInterface.h"
+
+using namespace hfs_layout;
+
+namespace {
+constexpr std::uint64_t kScanChunkBytes = 52428800;  // the deep scan reads 50 MiB at a time
+constexpr std::uint64_t kCopyChunkBytes = 1u << 20;
+
+bool isPowerOfTwo(std::uint64_t v) { return v != 0 && (v & (v - 1)) == 0; }
+
+/// A key's UTF-16BE name as UTF-8; NUL units (HFS+ private folder names) show as '^'.
+std::string nameText(const ByteView& node, std::uint64_t at, unsigned units) {
+    std::vector<unsigned char> le(static_cast<std::size_t>(units) * 2);
+    for (unsigned i = 0; i < units; ++i) {
+        std::uint16_t unit = node.be16(at + 2ull * i);
+        if (unit == 0)
+            unit = '^';
+        le[2 * i] = static_cast<unsigned char>(unit & 0xFF);
+        le[2 * i + 1] = static_cast<unsigned char>(unit >> 8);
+    }
+    return utf16leToUtf8(le.data(), units);
+}
+
+std::time_t unixTime(std::uint32_t hfsSeconds) {
+    return static_cast<std::time_t>(static_cast<std::int64_t>(hfsSeconds) - kHfsEpochToUnix);
+}
+}  // namespace
+
+HFSP::HFSP(readWriteInterface& source, const VolumeRecord& volumeRecord, ProgressSink& progress, Notifier& notifier)
+    : volume(volumeRecord), sectorSource_(source), progress_(progress), notifier_(notifier) {}
+
+bool HFSP::openVolume() {
+    sectorSource_.setOriginOffset(volume.startSector * 512);
+    return true;
+}
+
+bool HFSP::readVolumeHeader() {
+    volumeHeader.fill(0);
+    if (!sectorSource_.readAt(static_cast<std::int64_t>(kVolumeHeaderOffset), volumeHeader.data(), kVolumeHeaderSize))
+        return false;
+    const ByteView header(volumeHeader.data(), volumeHeader.size());
+    blockSize = header.be32(kBlockSize);
+    if (blockSize < 512 || !isPowerOfTwo(blockSize) || volumeSize < blockSize)
+        return false;
+    volumeBlocks = volumeSize / blockSize;
+    catalogExtents = forkExtents(kCatalogFork);
+    extentsExtents = forkExtents(kExtentsFork);
+    return true;
+}
+
+std::vector<HFSP::Extent> HFSP::forkExtents(unsigned forkOffset) const {
+    const ByteView header(volumeHeader.data(), volumeHeader.size());
+    std::vector<Extent> extents;
+    for (unsigned i = 0; i < kExtentCount; ++i) {
+        const std::uint64_t at = forkOffset + kForkExtents + i * kExtentSize;
+        const std::uint32_t start = header.be32(at);
+        const std::uint32_t count = header.be32(at + 4);
+        if (count == 0)
+            break;
+        if (start == 0 || start >= volumeBlocks)
+            break;  // a fork's extents are contiguous in the record: one outside ends it
+        extents.emplace_back(start, static_cast<std::uint32_t>(std::min<std::uint64_t>(count, volumeBlocks - start)));
+    }
+    return extents;
+}
+
+std::uint64_t HFSP::forkToVolume(const std::vector<Extent>& extents, std::uint64_t offset, std::uint64_t length) const {
+    std::uint64_t forkPos = 0;
+    for (const auto& [start, count] : extents) {
+        const std::uint64_t bytes = static_cast<std::uint64_t>(count) * blockSize;
+        if (offset < forkPos + bytes)
+            return offset + length <= forkPos + bytes ? start * blockSize + (offset - forkPos) : 0;
+        forkPos += bytes;
+    }
+    return 0;
+}
+
+bool HFSP::readFork(const std::vector<Extent>& extents, std::uint64_t offset, std::vector<std::uint8_t>& buffer) {
+    std::fill(buffer.begin(), buffer.end(), 0);
+    std::uint64_t forkPos = 0, done = 0;
+    for (const auto& [start, count] : extents) {
+        if (done == buffer.size())
+            break;
+        const std::uint64_t bytes = static_cast<std::uint64_t>(count) * blockSize;
+        const std::uint64_t want = offset + done;
+        if (want < forkPos + bytes) {
+            const std::uint64_t piece = std::min<std::uint64_t>(forkPos + bytes - want, buffer.size() - done);
+            if (!sectorSource_.readAt(static_cast<std::int64_t>(start * blockSize + (want - forkPos)), buffer.data() + done,
+                                      static_cast<std::uint32_t>(piece)))
+                return false;
+            done += piece;
+        }
+        forkPos += bytes;
+    }
+    return done == buffer.size();
+}
+
+bool HFSP::readHeaderNode(const std::vector<Extent>& extents, std::uint64_t& nodeSize, std::uint32_t& totalNodes) {
+    std::vector<std::uint8_t> head(kMinNodeSize);
+    if (extents.empty() || !readFork(extents, 0, head))
+        return false;
+    const ByteView node(head.data(), head.size());
+    if (static_cast<std::int8_t>(node.u8(kNodeKind)) != kKindHeader)
+        return false;
+    nodeSize = node.be16(kHeaderRecord + kHeaderNodeSize);
+    if (nodeSize < kMinNodeSize || nodeSize > kMaxNodeSize || !isPowerOfTwo(nodeSize))
+        return false;
+    std::uint64_t forkBytes = 0;
+    for (const auto& extent : extents)
+        forkBytes += static_cast<std::uint64_t>(extent.second) * blockSize;
+    // Never more nodes than the file's extents hold, whatever the header claims.
+    totalNodes = static_cast<std::uint32_t>(std::min<std::uint64_t>(node.be32(kHeaderRecord + kHeaderTotalNodes), forkBytes / nodeSize));
+    return true;
+}
+
+bool HFSP::acceptNode(const std::uint8_t* bytes, std::size_t size, NodeInfo& info) {
+    const ByteView node(bytes, size);
+    info.kind = static_cast<std::int8_t>(node.u8(kNodeKind));
+    info.height = node.u8(kNodeHeight);
+    const std::uint16_t records = node.be16(kNodeNumRecords);
+    if (info.kind < kKindLeaf || info.kind > kKindMap || records == 0 || records > (size - kNodeDescriptorSize) / 2)
+        return false;
+    info.recordOffsets.clear();
+    for (std::uint16_t i = 0; i < records; ++i) {
+        const std::uint16_t offset = node.be16(size - 2 - 2ull * i);
+        if (offset >= kNodeDescriptorSize && offset < size)
+            info.recordOffsets.push_back(offset);
+    }
+    return true;
+}
+
+bool HFSP::walkNodes(const std::vector<Extent>& extents, std::uint64_t nodeSize, std::uint32_t totalNodes,
+                     std::vector<NodeInfo>& nodes) {
+    std::vector<std::uint8_t> node(nodeSize);
+    progress_.setRange(0, totalNodes);
+    for (std::uint32_t n = 1; n < totalNodes; ++n) {
+        if (stopFlag.isSet())
+            break;
+        progress_.setPosition(n);
+        if (!readFork(extents, static_cast<std::uint64_t>(n) * nodeSize, node))
+            continue;
+        NodeInfo info;
+        info.offset = n;
+        // Free nodes are walked too: records of deleted files stay in them.
+        if (acceptNode(node.data(), node.size(), info))
+            nodes.push_back(std::move(info));
+    }
+    stopFlag.clear();
+    return true;
+}
+
+bool HFSP::readExtentsOverflow() {
+    std::uint32_t totalNodes = 0;
+    if (!readHeaderNode(extentsExtents, extentsNodeSize, totalNodes))
+        return false;
+    extentNodes.clear();
+    walkNodes(extentsExtents, extentsNodeSize, totalNodes, extentNodes);
+    std::vector<std::uint8_t> bytes(extentsNodeSize);
+    for (const NodeInfo& info : extentNodes) {
+        if (info.kind != kKindLeaf || !readFork(extentsExtents, info.offset * extentsNodeSize, bytes))
+            continue;
+        const ByteView node(bytes.data(), bytes.size());
+        for (std::uint16_t r : info.recordOffsets) {
+            if (!node.has(r, kExtKeySize + kExtentCount * kExtentSize) || node.be16(r) < kExtKeySize - 2)
+                continue;
+            // Resource fork records share the key's numbers; only the data fork is recovered.
+            if (node.u8(r + kExtKeyForkType) != 0)
+                continue;
+            std::array<Extent, 8> extents{};
+            for (unsigned i = 0; i < kExtentCount; ++i) {
+                const std::uint64_t at = r + kExtKeySize + i * kExtentSize;
+                extents[i] = {node.be32(at), node.be32(at + 4)};
+            }
+            // The first record found for a key stays: nodes are read in file order.
+            overflowMap.emplace(std::make_pair(node.be32(r + kExtKeyFileId), node.be32(r + kExtKeyStartBlock)), extents);
+        }
+    }
+    // The catalog file's own further extents live in the overflow file under its CNID.
+    std::uint64_t listed = 0;
+    for (const auto& extent : catalogExtents)
+        listed += extent.second;
+    const std::uint32_t catalogBlocks = ByteView(volumeHeader.data(), volumeHeader.size()).be32(kCatalogFork + kForkTotalBlocks);
+    while (listed < catalogBlocks) {
+        auto found = overflowMap.find({kCatalogFileId, static_cast<std::uint32_t>(listed)});
+        if (found == overflowMap.end())
+            break;
+        const std::uint64_t before = listed;
+        for (const auto& [start, count] : found->second) {
+            if (count == 0 || start == 0 || start >= volumeBlocks)
+                break;
+            catalogExtents.emplace_back(start, static_cast<std::uint32_t>(std::min<std::uint64_t>(count, volumeBlocks - start)));
+            listed += count;
+        }
+        if (listed == before)
+            break;
+    }
+    return true;
+}
+
+bool HFSP::readCatalogNodes() {
+    std::uint32_t totalNodes = 0;
+    if (blockSize == 0 || !readHeaderNode(catalogExtents, catalogNodeSize, totalNodes))
+        return false;
+    absoluteNodes = false;
+    catalogNodes.clear();
+    return walkNodes(catalogExtents, catalogNodeSize, totalNodes, catalogNodes);
+}
+
+bool HFSP::scanCatalogNodes() {
+    std::uint32_t totalNodes = 0;
+    if (!readHeaderNode(catalogExtents, catalogNodeSize, totalNodes))
+        catalogNodeSize = 0;
+    absoluteNodes = true;
+    catalogNodes.clear();
+    if (volumeBlocks == 0 || blockSize == 0 || catalogNodeSize == 0) {
+        notifier_.inform("BlockSize not valid .Aborting..");
+        return false;
+    }
+    // Nodes start at multiples of the smaller of block and node size: that is the step.
+    const std::uint64_t step = std::min(blockSize, catalogNodeSize);
+    const std::uint64_t chunk = std::max(kScanChunkBytes / step, std::uint64_t{1}) * step;
+    std::vector<std::uint8_t> buffer;
+    progress_.setRange(0, static_cast<std::int64_t>(volumeBlocks));
+    for (std::uint64_t base = 0; base < volumeSize; base += chunk) {
+        if (stopFlag.isSet())
+            break;
+        progress_.setPosition(static_cast<std::int64_t>(base / blockSize));
+        // One node's length of overlap, so a node starting near the chunk's end is whole.
+        const std::uint64_t length = std::min(chunk + catalogNodeSize, volumeSize - base);
+        buffer.assign(length, 0);
+        if (!sectorSource_.readAt(static_cast<std::int64_t>(base), buffer.data(), static_cast<std::uint32_t>(length)) &&
+            sectorSource_.lastReadCount() == 0)
+            continue;
+        for (std::uint64_t at = 0; at < chunk && at + catalogNodeSize <= length; at += step) {
+            const ByteView node(buffer.data() + at, catalogNodeSize);
+            const std::uint16_t records = node.be16(kNodeNumRecords);
+            if (node.u8(kNodeKind) != 0xFF || node.u8(kNodeHeight) == 0 || node.be16(catalogNodeSize - 2) != 0x000E ||
+                records == 0 || records >= 1000 || records > (catalogNodeSize - kNodeDescriptorSize) / 2)
+                continue;
+            NodeInfo info;
+            info.offset = base + at;  // the node's exact place, whatever its alignment
+            info.kind = kKindLeaf;
+            info.height = node.u8(kNodeHeight);
+            for (std::uint16_t i = 0; i < records; ++i) {
+                const std::uint16_t offset = node.be16(catalogNodeSize - 2 - 2ull * i);
+                if (offset != 0 && (offset >> 8) < 0x80 && offset < catalogNodeSize)
+                    info.recordOffsets.push_back(offset);
+            }
+            catalogNodes.push_back(std::move(info));
+        }
+    }
+    stopFlag.clear();
+    return true;
+}
+
+void HFSP::parseNode(const std::vector<std::uint8_t>& bytes, const NodeInfo& info, std::uint64_t nodeOffset) {
+    const ByteView node(bytes.data(), bytes.size());
+    for (std::uint16_t r : info.recordOffsets) {
+        const std::uint16_t keyLength = node.be16(r + kKeyLength);
+        const std::uint16_t nameLength = node.be16(r + kKeyNameLength);
+        if (keyLength < kMinCatalogKeyLength || nameLength == 0 || nameLength > kMaxNameLength ||
+            kMinCatalogKeyLength + 2u * nameLength > keyLength)
+            continue;
+        const std::uint64_t record = static_cast<std::uint64_t>(r) + keyLength + 2;
+        const std::uint16_t type = node.be16(record + kRecordType);
+        const unsigned recordSize = type == kRecordFolder ? kFolderRecordSize : kFileRecordSize;
+        if ((type != kRecordFolder && type != kRecordFile) || !node.has(record, recordSize))
+            continue;
+        HfsEntry entry;
+        entry.type = type;
+        entry.parentId = node.be32(r + kKeyParentId);
+        entry.cnid = node.be32(record + kRecordId);
+        entry.name = nameText(node, r + kKeyName, nameLength);
+        entry.nodeOffset = nodeOffset;
+        entry.recordOffset = r;
+        entry.createDate = node.be32(record + kCreateDate);
+        entry.contentModDate = node.be32(record + kContentModDate);
+        entry.attributeModDate = node.be32(record + kAttributeModDate);
+        entry.accessDate = node.be32(record + kAccessDate);
+        entry.fileMode = node.be16(record + kFileMode);
+        if (entry.cnid == 0)
+            continue;
+        if (type == kRecordFile) {
+            entry.logicalSize = node.be64(record + kDataFork + kForkLogicalSize);
+            entry.totalBlocks = node.be32(record + kDataFork + kForkTotalBlocks);
+            for (unsigned i = 0; i < kExtentCount; ++i) {
+                const std::uint64_t at = record + kDataFork + kForkExtents + i * kExtentSize;
+                if (node.be32(at) != 0)
+                    entry.extents.emplace_back(node.be32(at), node.be32(at + 4));
+            }
+        }
+        // Two records with one CNID: the first read stays.
+        entryMap.emplace(entry.cnid, std::move(entry));
+    }
+}
+
+bool HFSP::parseCatalog() {
+    if (catalogNodeSize == 0)
+        return false;
+    std::vector<std::uint8_t> bytes(catalogNodeSize);
+    progress_.setRange(0, static_cast<std::int64_t>(catalogNodes.size()));
+    std::int64_t position = 0;
+    for (const NodeInfo& info : catalogNodes) {
+        if (stopFlag.isSet())
+            break;
+        progress_.setPosition(++position);
+        if (info.kind != kKindLeaf)
+            continue;
+        std::uint64_t volumeOffset = info.offset;
+        if (absoluteNodes) {
+            if (!sectorSource_.readAt(static_cast<std::int64_t>(info.offset), bytes.data(), static_cast<std::uint32_t>(bytes.size())))
+                continue;
+        } else {
+            if (!readFork(catalogExtents, info.offset * catalogNodeSize, bytes))
+                continue;
+            volumeOffset = forkToVolume(catalogExtents, info.offset * catalogNodeSize, catalogNodeSize);
+        }
+        parseNode(bytes, info, volumeOffset);
+    }
+    stopFlag.clear();
+    return true;
+}
+
+bool HFSP::linkEntries() {
+    progress_.setStatus("Maintaining Parent Child....");
+    if (absoluteNodes && !entryMap.empty() && entryMap.rbegin()->first > 1 && entryMap.rbegin()->first < kNoLink) {
+        orphanKey = entryMap.rbegin()->first + 1;
+        HfsEntry orphan;
+        orphan.type = kRecordFolder;
+        orphan.parentId = kRootFolderId;
+        orphan.cnid = orphanKey;
+        orphan.name = "ORPHAN_ENTRY";
+        entryMap.emplace(orphanKey, orphan);
+    }
+    const auto total = static_cast<std::int64_t>(entryMap.size());
+    progress_.setRange(0, total);
+    std::int64_t counter = 0;
+    for (auto& [cnid, entry] : entryMap) {
+        if (stopFlag.isSet())
+            break;
+        progress_.setStatus(formatText("Maintaining Parent Child for record %d of %d....", static_cast<int>(counter),
+                                       static_cast<int>(total)));
+        progress_.setPosition(++counter);
+        if (orphanKey != 0 && cnid == orphanKey)
+            continue;
+        auto parent = entryMap.find(entry.parentId);
+        const bool placed = entry.parentId > 0 && parent != entryMap.end() && parent->second.type == kRecordFolder &&
+                            parent->first != cnid && (orphanKey == 0 || parent->first != orphanKey);
+        if (!placed) {
+            if (orphanKey == 0)
+                continue;
+            // Found by the volume scan without its folder: it goes under ORPHAN_ENTRY.
+            parent = entryMap.find(orphanKey);
+            entry.parentId = orphanKey;
+        }
+        entry.nextSibling = parent->second.firstChild;
+        parent->second.firstChild = cnid;
+    }
+    stopFlag.clear();
+    return true;
+}
+
+HfsTimesText HFSP::formatTimes(const HfsEntry& entry) {
+    HfsTimesText texts;
+    texts.created = formatListTime(unixTime(entry.createDate));
+    texts.accessed = formatListTime(unixTime(entry.accessDate));
+    texts.modified = formatListTime(unixTime(entry.contentModDate));
+    static constexpr std::pair<std::uint16_t, const char*> kBits[] = {
+        {0x040, "-Owner:X"}, {0x080, "-Owner:W"}, {0x100, "-Owner:R"}, {0x001, "-OX"}, {0x002, "-OW"},
+        {0x004, "-OR"},      {0x008, "-GX"},      {0x010, "-GW"},      {0x020, "-GR"},
+    };
+    for (const auto& [bit, text] : kBits)
+        if (entry.fileMode & bit)
+            texts.permissions += text;
+    return texts;
+}
+
+std::string HFSP::formatSize(const HfsEntry& entry) const { return formatListSize(entry.logicalSize); }
+
+bool HFSP::saveEntry(const std::string& path, const HfsEntry& entry) {
+    if (blockSize == 0)
+        return false;
+    std::vector<Extent> extents;
+    std::uint64_t listed = 0;
+    if (entry.logicalSize != 0)
+        for (const auto& extent : entry.extents) {
+            extents.push_back(extent);
+            listed += extent.second;
+        }
+    // Further extents come from the overflow records keyed by the blocks listed so far; each
+    // step must list more blocks, so records that refer to each other end the chain.
+    while (entry.logicalSize != 0 && listed < entry.totalBlocks) {
+        auto found = overflowMap.find({entry.cnid, static_cast<std::uint32_t>(listed)});
+        if (found == overflowMap.end())
+            break;
+        const std::uint64_t before = listed;
+        for (const auto& [start, count] : found->second)
+            if (start != 0 && count != 0) {
+                extents.emplace_back(start, count);
+                listed += count;
+            }
+        if (listed == before)
+            break;
+    }
+
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (fd < 0)
+        return false;
+    bool ok = true;
+    std::vector<std::uint8_t> buffer;
+    std::uint64_t forkPos = 0;
+    for (const auto& [start, count] : extents) {
+        const std::uint64_t bytes = static_cast<std::uint64_t>(count) * blockSize;
+        if (forkPos >= entry.logicalSize)
+            break;
+        // Blocks outside the volume stay zeros, so what follows keeps its offset.
+        if (start < volumeBlocks) {
+            const std::uint64_t inVolume = std::min<std::uint64_t>(count, volumeBlocks - start) * blockSize;
+            for (std::uint64_t done = 0; done < inVolume && forkPos + done < entry.logicalSize && ok; done += kCopyChunkBytes) {
+                const std::uint64_t length = std::min({kCopyChunkBytes, inVolume - done, entry.logicalSize - forkPos - done});
+                buffer.assign(length, 0);
+                if (!sectorSource_.readAt(static_cast<std::int64_t>(start * blockSize + done), buffer.data(),
+                                          static_cast<std::uint32_t>(length)) &&
+                    sectorSource_.lastReadCount() == 0)
+                    continue;
+                if (::pwrite(fd, buffer.data(), length, static_cast<off_t>(forkPos + done)) != static_cast<ssize_t>(length))
+                    ok = false;
+            }
+        }
+        forkPos += bytes;
+    }
+    const std::uint64_t written = std::min(entry.logicalSize, forkPos);
+    if (ok && ::ftruncate(fd, static_cast<off_t>(written)) != 0)
+        ok = false;
+    // Linux sets no creation time; the modification time is the content's.
+    const timespec times[2] = {{unixTime(entry.accessDate), 0}, {unixTime(entry.contentModDate), 0}};
+    ::futimens(fd, times);
+    if (::close(fd) != 0)
+        ok = false;
+    return ok;
+}

@@ -1,0 +1,104 @@
+#pragma once
+// The HFS+ (and HFSX) reader: reads the volume header, the extents overflow file and the catalog
+// file over all their extents, collects the folder and file records of every catalog leaf node
+// (Standard mode: every node of the catalog file, free ones too, so records left in them are
+// found; Deep mode: every node-aligned position of the volume that looks like a catalog leaf),
+// links them by parent ID, gives list texts and writes a file's data fork.
+//
+// Calling order: openVolume, readVolumeHeader, readExtentsOverflow, then readCatalogNodes
+// (Standard) or scanCatalogNodes (Deep), parseCatalog, linkEntries. All on-disk values are
+// untrusted: extents are checked against the volume, node sizes and record offsets against the
+// node, and no allocation follows a size field beyond what the volume can hold.
+
+#include <array>
+#include <cstdint>
+#include <map>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "app/StopFlag.h"
+#include "disk/VolumeRecord.h"
+#include "fs/hfsp/HfsEntry.h"
+#include "fs/hfsp/HfsLayout.h"
+
+class Notifier;
+class ProgressSink;
+class readWriteInterface;
+
+struct HfsTimesText {
+    std::string created;
+    std::string accessed;
+    std::string modified;
+    std::string permissions;
+};
+
+class HFSP {
+public:
+    using Extent = std::pair<std::uint32_t, std::uint32_t>;  ///< start block, block count
+
+    /// One accepted B-tree node: where it lies in the volume and its record offsets.
+    struct NodeInfo {
+        std::uint64_t offset = 0;  ///< Standard mode: node index in its file; Deep mode: byte offset in the volume
+        std::int8_t kind = 0;
+        std::uint8_t height = 0;
+        std::vector<std::uint16_t> recordOffsets;
+    };
+
+    HFSP(readWriteInterface& source, const VolumeRecord& volume, ProgressSink& progress, Notifier& notifier);
+
+    bool openVolume();
+    /// Reads the 512-byte volume header at 1024. False when it cannot be read or names no usable
+    /// block size (a power of two from 512 bytes up).
+    bool readVolumeHeader();
+    /// Standard mode: every node of the catalog file, in file order, across all its extents.
+    bool readCatalogNodes();
+    /// Deep mode: every node-aligned position of the volume tested as a catalog leaf node.
+    bool scanCatalogNodes();
+    /// Reads every node of the extents overflow file and keeps the data fork overflow extents.
+    bool readExtentsOverflow();
+    bool parseCatalog();
+    bool linkEntries();
+
+    HfsTimesText formatTimes(const HfsEntry& entry);
+    std::string formatSize(const HfsEntry& entry) const;
+    /// Writes the data fork (its extents, then the overflow extents keyed by the CNID and the
+    /// blocks listed so far) to path, each block at its own offset, cut at the logical size; sets
+    /// the access and modification times. False when the target cannot be written.
+    bool saveEntry(const std::string& path, const HfsEntry& entry);
+
+    std::uint64_t volumeSize = 0;  ///< bytes
+    std::array<std::uint8_t, hfs_layout::kVolumeHeaderSize> volumeHeader{};
+    std::uint64_t blockSize = 0;
+    std::uint64_t volumeBlocks = 0;
+    std::uint64_t catalogNodeSize = 0;
+    std::uint64_t extentsNodeSize = 0;
+    bool absoluteNodes = false;  ///< true after the whole-volume scan
+    std::uint32_t orphanKey = 0;
+    std::map<std::uint32_t, HfsEntry> entryMap;
+    /// (file ID, file-relative start block) -> the 8 data fork extents of that overflow record
+    std::map<std::pair<std::uint32_t, std::uint32_t>, std::array<Extent, 8>> overflowMap;
+    std::vector<NodeInfo> catalogNodes;
+    std::vector<NodeInfo> extentNodes;
+    std::vector<Extent> catalogExtents;  ///< the catalog file: its 8 extents, then its overflow ones
+    std::vector<Extent> extentsExtents;
+    StopFlag stopFlag;
+    VolumeRecord volume;
+
+private:
+    std::vector<Extent> forkExtents(unsigned forkOffset) const;
+    /// Reads length bytes at byte `offset` of a fork given by its extents. False when any part
+    /// lies outside the fork or the volume.
+    bool readFork(const std::vector<Extent>& extents, std::uint64_t offset, std::vector<std::uint8_t>& buffer);
+    /// The volume byte offset of fork byte `offset` when the node there lies in one extent, else 0.
+    std::uint64_t forkToVolume(const std::vector<Extent>& extents, std::uint64_t offset, std::uint64_t length) const;
+    bool readHeaderNode(const std::vector<Extent>& extents, std::uint64_t& nodeSize, std::uint32_t& totalNodes);
+    bool walkNodes(const std::vector<Extent>& extents, std::uint64_t nodeSize, std::uint32_t totalNodes,
+                   std::vector<NodeInfo>& nodes);
+    static bool acceptNode(const std::uint8_t* node, std::size_t size, NodeInfo& info);
+    void parseNode(const std::vector<std::uint8_t>& node, const NodeInfo& info, std::uint64_t nodeOffset);
+
+    readWriteInterface& sectorSource_;
+    ProgressSink& progress_;
+    Notifier& notifier_;
+};
