@@ -81,7 +81,9 @@ std::uint64_t ntfs::bootClusterSize() const {
     const std::uint64_t bytesPerSector = boot.le16(kBootBytesPerSector);
     const std::uint8_t perCluster = boot.u8(kBootSectorsPerCluster);
     // Clusters above 64 KiB store the sector count as a negative power of two.
-    return perCluster > 0x80 ? bytesPerSector << std::min(31, 256 - perCluster) : bytesPerSector * perCluster;
+    const std::uint64_t size =
+        perCluster > 0x80 ? bytesPerSector << std::min(31, 256 - perCluster) : bytesPerSector * perCluster;
+    return size <= kMaxClusterSize ? size : 0;
 }
 
 std::uint64_t ntfs::volumeClusters() const {

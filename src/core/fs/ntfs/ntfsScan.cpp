@@ -37,9 +37,12 @@ std::uint64_t ntfs::scanLimit() const {
 
 template <typename OnUnit>
 void ntfs::scanVolume(std::uint64_t limit, std::uint64_t progressEvery, OnUnit onUnit) {
+    // Units past the volume's end are zeros and never records, so a small volume gets a buffer
+    // of its own size rather than a whole chunk.
+    const std::uint64_t chunkBytes = std::min<std::uint64_t>(kScanChunk, (limit + kScanUnit - 1) / kScanUnit * kScanUnit);
     std::vector<std::uint8_t> buffer;
     try {
-        buffer.assign(kScanChunk, 0);
+        buffer.assign(chunkBytes, 0);
     } catch (const std::bad_alloc&) {
         return;
     }
@@ -48,12 +51,12 @@ void ntfs::scanVolume(std::uint64_t limit, std::uint64_t progressEvery, OnUnit o
         if (chunk % progressEvery == 0)
             progress_.setPosition(static_cast<std::int64_t>(chunk));
         std::fill(buffer.begin(), buffer.end(), 0);
-        const std::uint64_t want = std::min<std::uint64_t>(kScanChunk, limit - position);
+        const std::uint64_t want = std::min<std::uint64_t>(chunkBytes, limit - position);
         if (source_.seekTo(static_cast<std::int64_t>(position)))
             source_.read(buffer.data(), static_cast<std::uint32_t>(want));
         std::uint64_t b = 0;
-        while (b <= kScanChunk - kScanUnit) {
-            const ByteView unit(buffer.data() + b, kScanChunk - b);
+        while (b + kScanUnit <= chunkBytes) {
+            const ByteView unit(buffer.data() + b, chunkBytes - b);
             bool done = false;
             const bool candidate = onUnit(position + b, unit, done);
             if (done)
