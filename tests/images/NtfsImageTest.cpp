@@ -286,3 +286,16 @@ TEST(NtfsImage, DeepScanListsEverythingUnderOrphanEntry) {
     }
     fs::remove_all(out);
 }
+
+TEST(NtfsImage, RecordsOf4096BytesAreReadWhole) {
+    REQUIRE_IMAGE(image, "ntfs-4k-records.sh");
+    Scan scan(image.path, ScanMode::Standard);
+    ASSERT_NE(scan.view, nullptr) << scan.error;
+    EXPECT_EQ(scan.reader().recordSize, 4096u);
+    const auto listed = scan.listing();
+    for (const ManifestLine& m : readManifest(image.path)) {
+        ASSERT_EQ(listed.count(m.path), 1u) << m.path;
+        EXPECT_EQ(scan.view->byteSize(listed.at(m.path).ref), m.size) << m.path;
+    }
+    expectSavedLikeCopies(scan, listed, "", fs::path(image.path).replace_extension(".files"), false);
+}

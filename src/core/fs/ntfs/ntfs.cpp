@@ -54,8 +54,12 @@ bool ntfs::readBootSector() {
         source_.read(bootSector.data(), kBootSectorSize);
     const ByteView boot(bootSector.data(), bootSector.size());
     if (boot.matches(kBootOemName, "NTFS")) {
+        // Sectors of the size the boot sector states: 4096-byte sectors are real (4Kn disks).
         const std::uint64_t sectors = boot.le64(kBootTotalSectors);
-        volumeSize = sectors > (~std::uint64_t{0} >> 10) ? 0 : sectors * 512;
+        std::uint64_t sectorSize = boot.le16(kBootBytesPerSector);
+        if (!isPowerOfTwo(sectorSize) || sectorSize < 512 || sectorSize > 4096)
+            sectorSize = 512;
+        volumeSize = sectors > (~std::uint64_t{0} >> 13) ? 0 : sectors * sectorSize;
         const std::uint64_t cluster = bootClusterSize();
         const auto perRecord = static_cast<std::int8_t>(boot.u8(kBootClustersPerRecord));
         std::uint64_t bytes = 0;
