@@ -3,6 +3,7 @@
 #include <array>
 
 #include "browser/ExtEntryView.h"
+#include "browser/FatEntryView.h"
 #include "browser/HfsEntryView.h"
 #include "browser/NtfsEntryView.h"
 
@@ -18,8 +19,8 @@ struct ReaderRow {
 // One row per file system; a reader's adapter provides its scan function.
 constexpr std::array<ReaderRow, 6> kReaders{{
     {FileSystemKind::Ntfs, "NTFS", scanNtfsVolume},
-    {FileSystemKind::Fat16, "FAT12/16", nullptr},
-    {FileSystemKind::Fat32, "FAT32", nullptr},
+    {FileSystemKind::Fat16, "FAT12/16", scanFat16Volume},
+    {FileSystemKind::Fat32, "FAT32", scanFat32Volume},
     {FileSystemKind::Exfat, "exFAT", nullptr},
     {FileSystemKind::Ext, "ext2/3/4", scanExtVolume},
     {FileSystemKind::Hfsp, "HFS+", scanHfsVolume},

@@ -1,0 +1,84 @@
+#include "fs/fat/Fat32Class.h"
+
+#include <algorithm>
+
+#include "browser/ListTextFormat.h"
+#include "disk/readWriteInterface.h"
+#include "fs/fat/FatLayout.h"
+#include "fs/fat/RecoveredFile.h"
+
+using namespace fat_layout;
+
+Fat32Class::Fat32Class(ApplicationState& app, ProgressSink& progress) : FatClassBase(app, progress) {
+    rules_.zeroEndsCluster = true;
+    rules_.trimFileNames = true;
+}
+
+bool Fat32Class::readBootSector() {
+    std::vector<unsigned char> sector(512, 0);
+    if (source_ == nullptr || !source_->readAt(0, sector.data(), 512))
+        return false;
+    const ByteView s(sector.data(), sector.size());
+    if (!hasValidBpb(s, true))
+        return false;
+    const std::uint64_t bps = s.le16(kBytesPerSector);
+    const std::uint64_t spc = s.u8(kSectorsPerCluster);
+    const std::uint64_t reserved = s.le16(kReservedSectors);
+    const std::uint64_t sectorsPerFat = s.le32(kSectorsPerFat32);
+    clusterLength_ = bps * spc;
+    dataOffset_ = bps * (s.u8(kFatCount) * sectorsPerFat + reserved);
+    const std::uint64_t totalSectors = s.le32(kTotalSectors32) != 0 ? s.le32(kTotalSectors32) : s.le16(kTotalSectors16);
+    const std::uint64_t firstDataSector = dataOffset_ / bps;
+    const std::uint64_t dataClusters = totalSectors > firstDataSector ? (totalSectors - firstDataSector) / spc : 0;
+    fat_.configure(source_, bps * reserved, sectorsPerFat * bps, 32,
+                   static_cast<std::uint32_t>(std::min<std::uint64_t>(dataClusters + 2, 0x0FFFFFF7)), true);
+    rootCluster_ = s.le32(kRootCluster);
+    bootSectorPassed_ = true;
+    return true;
+}
+
+std::uint32_t Fat32Class::countRootClusters() {
+    std::uint32_t count = 0;
+    std::unordered_set<std::uint32_t> seen;
+    for (std::uint32_t c = rootCluster_; fat_.validCluster(c) && seen.insert(c).second; c = fat_.next(c))
+        ++count;
+    return count;
+}
+
+void Fat32Class::readRootDirectory() { entries_.clear(); }
+
+std::vector<FatEntry> Fat32Class::walkRootDirectory() {
+    entries_.clear();
+    appendDummyEntry();
+    DirectoryState root;
+    root.isRoot = true;
+    walkClusterChain(rootCluster_, root);
+    walkQueuedDirectories();
+    return entries_;
+}
+
+std::uint32_t Fat32Class::nextCluster(std::uint32_t c) {
+    const std::uint32_t value = fat_.entry(c);
+    return value == FatTable::kChainEnd ? 0x0FFFFFFF : value;
+}
+
+Fat32Class::EntryTimes Fat32Class::formatEntryTimes(const FatEntry& e) {
+    EntryTimes t;
+    const DosStamp created = decodeDos(e.createDate, e.createTime);
+    const DosStamp modified = decodeDos(e.writeDate, e.writeTime);
+    const DosStamp accessed = decodeDos(e.accessDate, 0);
+    t.created = formatListTime(created.month, created.day, created.year, created.hour, created.minute);
+    t.modified = formatListTime(modified.month, modified.day, modified.year, modified.hour, modified.minute);
+    t.accessed = formatListDate(accessed.month, accessed.day, accessed.year);
+    if ((e.attributes & 0x01) != 0)
+        t.attributes += "-R";
+    if ((e.attributes & 0x02) != 0)
+        t.attributes += "-H";
+    if ((e.attributes & 0x04) != 0)
+        t.attributes += "-S";
+    if ((e.attributes & 0x20) != 0)
+        t.attributes += "-A";
+    return t;
+}
+
+std::string Fat32Class::formatEntrySize(const FatEntry& e) { return formatListSize(e.size); }

@@ -1,0 +1,277 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <sys/stat.h>
+
+#include "FatVolumeBuilder.h"
+#include "RecordingSinks.h"
+#include "app/ApplicationState.h"
+#include "browser/FatEntryView.h"
+#include "disk/MemoryReadSeek.h"
+#include "fs/fat/Fat16Class.h"
+#include "fs/fat/Fat32Class.h"
+
+namespace {
+struct Scan {
+    MemoryReadSeek source;
+    ApplicationState app;
+    RecordingProgress progress;
+    RecordingNotifier notifier;
+    std::unique_ptr<EntryView> view;
+    std::string error;
+
+    Scan(std::vector<unsigned char> bytes, FileSystemKind kind, ScanMode mode = ScanMode::Standard)
+        : source(std::move(bytes)) {
+        VolumeRecord record;
+        ReaderContext context{source, record, source.byteSize(), app, progress, notifier, mode, AdvancedChoice{}, nullptr};
+        view = scanVolume(kind, context, error);
+    }
+    /// "name" for each entry below the folder (or the top level), depth first, "/" between levels.
+    std::vector<std::string> paths() const {
+        std::vector<std::string> out;
+        walk(view->topLevel(), Placement::TopLevel, "", out);
+        return out;
+    }
+    EntryRef find(const std::string& path) const {
+        std::vector<EntryRef> refs;
+        std::vector<std::string> names;
+        walkRefs(view->topLevel(), Placement::TopLevel, "", refs, names);
+        for (std::size_t i = 0; i < names.size(); ++i)
+            if (names[i] == path)
+                return refs[i];
+        ADD_FAILURE() << path << " not listed";
+        return 0;
+    }
+    std::string content(EntryRef ref) {
+        const auto path = std::filesystem::temp_directory_path() / ("pictorva-fat-unit-" + std::to_string(::getpid()));
+        EXPECT_TRUE(view->writeContent(ref, path.string()));
+        std::ifstream in(path, std::ios::binary);
+        std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        std::filesystem::remove(path);
+        return bytes;
+    }
+
+private:
+    void walk(const std::vector<EntryRef>& refs, Placement where, const std::string& prefix, std::vector<std::string>& out) const {
+        std::vector<EntryRef> r;
+        walkRefs(refs, where, prefix, r, out);
+    }
+    void walkRefs(const std::vector<EntryRef>& refs, Placement where, const std::string& prefix, std::vector<EntryRef>& outRefs,
+                  std::vector<std::string>& outNames) const {
+        for (EntryRef ref : refs) {
+            outRefs.push_back(ref);
+            outNames.push_back(prefix + view->name(ref));
+            if (view->isFolder(ref, where))
+                walkRefs(view->children(ref), Placement::Nested, prefix + view->name(ref) + "/", outRefs, outNames);
+        }
+    }
+};
+
+std::string repeated(char c, std::size_t n) { return std::string(n, c); }
+
+TEST(FatBootSector, ValidParameterBlockDecidesNotTheOemName) {
+    struct Case {
+        const char* what;
+        std::size_t offset;
+        std::vector<unsigned char> bytes;
+        bool fat16, fat32;
+    };
+    const std::vector<Case> cases = {
+        {"mkfs.fat OEM name", 3, {'m', 'k', 'f', 's', '.', 'f', 'a', 't'}, true, false},
+        {"blank OEM name", 3, {' ', ' ', ' ', ' ', ' ', ' ', ' ', ' '}, true, false},
+        {"MSDOS", 3, {'M', 'S', 'D', 'O', 'S', '5', '.', '0'}, true, false},
+        {"BSD", 3, {'B', 'S', 'D', ' ', ' ', '4', '.', '4'}, true, false},
+        {"bytes per sector 0", 11, {0, 0}, false, false},
+        {"bytes per sector 513", 11, {1, 2}, false, false},
+        {"bytes per sector 4096", 11, {0, 16}, true, false},
+        {"sectors per cluster 0", 13, {0}, false, false},
+        {"sectors per cluster 3", 13, {3}, false, false},
+        {"no reserved sector", 14, {0, 0}, false, false},
+        {"no FAT", 16, {0}, false, false},
+        {"FAT32 layout", 22, {0, 0}, false, false},  // 16-bit field zero, 32-bit field zero too
+    };
+    for (const Case& c : cases) {
+        FatVolumeBuilder volume(12, 100);
+        std::copy(c.bytes.begin(), c.bytes.end(), volume.bytes.begin() + static_cast<long>(c.offset));
+        ApplicationState app;
+        RecordingProgress progress;
+        MemoryReadSeek source(volume.bytes);
+        Fat16Class fat16(app, progress);
+        fat16.openVolume(source);
+        EXPECT_EQ(fat16.readBootSector(), c.fat16) << c.what;
+        Fat32Class fat32(app, progress);
+        fat32.openVolume(source);
+        EXPECT_EQ(fat32.readBootSector(), c.fat32) << c.what;
+    }
+    FatVolumeBuilder fat32Volume(32, 100);
+    ApplicationState app;
+    RecordingProgress progress;
+    MemoryReadSeek source(fat32Volume.bytes);
+    Fat32Class fat32(app, progress);
+    fat32.openVolume(source);
+    EXPECT_TRUE(fat32.readBootSector());
+    Fat16Class fat16(app, progress);
+    fat16.openVolume(source);
+    EXPECT_FALSE(fat16.readBootSector());
+
+    Scan wrongKind(fat32Volume.bytes, FileSystemKind::Fat16);
+    EXPECT_EQ(wrongKind.view, nullptr);
+    EXPECT_EQ(wrongKind.error, "Selected Drive is not in Fat16 Format");
+    Scan deep(fat32Volume.bytes, FileSystemKind::Fat32, ScanMode::Deep);
+    EXPECT_EQ(deep.view, nullptr);
+    EXPECT_EQ(deep.error, kFatDeepModeError);
+}
+
+TEST(FatTwelve, ChainsUseTwelveBitEntries) {
+    FatVolumeBuilder v(12, 200);
+    // Odd and even entries, which share bytes in a 12-bit FAT.
+    v.chain({2, 3, 5, 8});
+    for (std::uint32_t c : {2u, 3u, 5u, 8u})
+        v.fillCluster(c, static_cast<unsigned char>('a' + c));
+    v.putSlot(v.rootOffset(), "PHOTO   JPG", 0x20, 2, 4 * 512 - 100);
+    Scan scan(v.bytes, FileSystemKind::Fat16);
+    ASSERT_NE(scan.view, nullptr) << scan.error;
+    EXPECT_EQ(scan.paths(), std::vector<std::string>{"PHOTO.JPG"});
+    const std::string expected = repeated('c', 512) + repeated('d', 512) + repeated('f', 512) + repeated('i', 412);
+    EXPECT_EQ(scan.content(scan.find("PHOTO.JPG")), expected);
+}
+
+TEST(FatThirtyTwo, RootStartsAtTheRootClusterFieldAndFollowsItsChain) {
+    FatVolumeBuilder v(32, 300);
+    disk_bytes::putLe(v.bytes, 44, 5, 4);
+    v.chain({5, 9});
+    v.putSlot(v.clusterOffset(5), "FIRST   JPG", 0x20, 0, 0);
+    v.putSlot(v.clusterOffset(9), "SECOND  JPG", 0x20, 0, 0);
+    Scan scan(v.bytes, FileSystemKind::Fat32);
+    ASSERT_NE(scan.view, nullptr) << scan.error;
+    EXPECT_EQ(scan.paths(), (std::vector<std::string>{"FIRST.JPG", "SECOND.JPG"}));
+}
+
+TEST(FatThirtyTwo, LongDirectoriesAreFollowedToTheirEnd) {
+    FatVolumeBuilder v(32, 300);
+    v.chain({2});
+    v.putSlot(v.clusterOffset(2), "DCIM       ", 0x10, 10, 0);
+    std::vector<std::uint32_t> clusters;
+    for (std::uint32_t c = 10; c < 40; ++c)
+        clusters.push_back(c);
+    v.chain(clusters);
+    std::size_t at = v.startDirectory(10, 0);
+    int files = 0;
+    for (std::uint32_t c : clusters) {
+        for (std::size_t end = v.clusterOffset(c) + 512; at < end; at += 32)
+            v.putSlot(at, "IMG_" + std::to_string(1000 + files++) + "JPG", 0x20, 0, 0);
+        at = v.clusterOffset(c + 1);
+    }
+    Scan scan(v.bytes, FileSystemKind::Fat32);
+    ASSERT_NE(scan.view, nullptr);
+    EXPECT_EQ(scan.paths().size(), static_cast<std::size_t>(files) + 1);
+    EXPECT_EQ(scan.paths().back(), "DCIM       /IMG_" + std::to_string(1000 + files - 1) + ".JPG");
+}
+
+TEST(FatNames, ShortAndLongNameForms) {
+    for (int bits : {16, 32}) {
+        FatVolumeBuilder v(bits == 16 ? 12 : 32, 100);
+        std::size_t at = bits == 32 ? v.clusterOffset(2) : v.rootOffset();
+        if (bits == 32)
+            v.chain({2, 3});
+        v.putSlot(at, "PHOTO   JPG", 0x20, 0, 0);
+        v.putSlot(at += 32, "README     ", 0x20, 0, 0);
+        v.putSlot(at += 32, "NOTES   TXT", 0x20, 0, 0, 0x18);
+        v.putSlot(at += 32, "\xE5HOTO2  JPG", 0x20, 0, 0);
+        v.putSlot(at += 32, "DCIM       ", 0x10, 0, 0);
+        const std::string longName = repeated('L', 190) + ".jpg";  // 15 long-name slots
+        at = v.putLongName(at + 32, longName, "LLLLLL~1JPG");
+        v.putSlot(at, "LLLLLL~1JPG", 0x20, 0, 0);
+        // A deleted run followed by a live short entry that reused the slot: not its name.
+        at = v.putLongName(at + 32, "old deleted name.jpg", "OLDDEL~1JPG", true);
+        v.putSlot(at, "NEWFILE JPG", 0x20, 0, 0);
+        at = v.putLongName(at + 32, "gone photo.jpg", "GONEPH~1JPG", true);
+        v.putSlot(at, "\xE5ONEPH~1JPG", 0x20, 0, 0);
+        Scan scan(v.bytes, bits == 16 ? FileSystemKind::Fat16 : FileSystemKind::Fat32);
+        ASSERT_NE(scan.view, nullptr) << scan.error;
+        const std::vector<EntryRef> top = scan.view->topLevel();
+        std::vector<std::string> names;
+        std::vector<bool> deleted;
+        for (EntryRef ref : top) {
+            names.push_back(scan.view->name(ref));
+            deleted.push_back(scan.view->isDeleted(ref, false));
+        }
+        const std::string readme = bits == 16 ? "README  .   " : "README  ";
+        EXPECT_EQ(names, (std::vector<std::string>{"PHOTO.JPG", readme, "notes.txt", "\xEF\xBF\xA5HOTO2.JPG", "DCIM       ",
+                                                   longName, "NEWFILE.JPG", "gone photo.jpg"}))
+            << bits;
+        EXPECT_EQ(deleted, (std::vector<bool>{false, false, false, true, false, false, false, true})) << bits;
+    }
+}
+
+TEST(FatContent, DeletedFilesComeBackFromConsecutiveClusters) {
+    FatVolumeBuilder v(16, 4200);
+    for (std::uint32_t c = 20; c < 23; ++c)
+        v.fillCluster(c, static_cast<unsigned char>('0' + c - 20));
+    // Freed chain (zeros in the FAT), as every deletion leaves it.
+    v.putSlot(v.rootOffset(), "\xE5" "ELETED JPG", 0x20, 20, 1300);
+    v.chain({30, 31});
+    v.fillCluster(30, 'x');
+    v.fillCluster(31, 'y');
+    v.putSlot(v.rootOffset() + 32, "LIVE    JPG", 0x20, 30, 600);
+    Scan scan(v.bytes, FileSystemKind::Fat16);
+    ASSERT_NE(scan.view, nullptr);
+    const auto top = scan.view->topLevel();
+    ASSERT_EQ(top.size(), 2u);
+    EXPECT_EQ(scan.content(top[0]), repeated('0', 512) + repeated('1', 512) + repeated('2', 276));
+    EXPECT_EQ(scan.content(top[1]), repeated('x', 512) + repeated('y', 88));
+}
+
+TEST(FatContent, TimesAreSetFromTheEntry) {
+    FatVolumeBuilder v(32, 100);
+    v.chain({2});
+    v.chain({3});
+    v.putSlot(v.clusterOffset(2), "A       JPG", 0x20, 3, 10);
+    Scan scan(v.bytes, FileSystemKind::Fat32);
+    ASSERT_NE(scan.view, nullptr);
+    const auto path = std::filesystem::temp_directory_path() / ("pictorva-fat-times-" + std::to_string(::getpid()));
+    ASSERT_TRUE(scan.view->writeContent(scan.view->topLevel().at(0), path.string()));
+    struct stat st {};
+    ASSERT_EQ(::stat(path.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mtime, 1623762320);  // 2021-06-15 13:05:20 as it stands
+    EXPECT_EQ(st.st_atime, 1623801600);  // 2021-06-16 00:00
+    EXPECT_EQ(st.st_size, 10);
+    std::filesystem::remove(path);
+    const ListTexts texts = scan.view->listTexts(scan.view->topLevel().at(0));
+    EXPECT_EQ(texts.modified, "06/15/2021  01:05 PM");
+    EXPECT_EQ(texts.created, "06/15/2021  10:00 AM");
+    EXPECT_EQ(texts.size, "10 Bytes");
+    EXPECT_EQ(texts.attributes, "-A");
+}
+
+TEST(FatHostile, LoopsAndAbsurdFieldsEndWithAResult) {
+    FatVolumeBuilder v(32, 100);
+    v.chain({2});
+    std::size_t at = v.clusterOffset(2);
+    // A directory whose chain loops back on itself, and one that points at the root.
+    v.putSlot(at, "LOOP       ", 0x10, 10, 0);
+    v.startDirectory(10, 0);
+    v.setFat(10, 11);
+    v.setFat(11, 10);
+    v.startDirectory(11, 0);
+    v.putSlot(v.clusterOffset(11) + 64, "INNER   JPG", 0x20, 0, 0);
+    v.putSlot(at += 32, "ROOTAGN    ", 0x10, 2, 0);
+    // Files with a looping chain and with a first cluster and size past the volume's end.
+    v.setFat(20, 21);
+    v.setFat(21, 20);
+    v.putSlot(at += 32, "CYCLE   JPG", 0x20, 20, 0xFFFFFFFF);
+    v.putSlot(at += 32, "PAST    JPG", 0x20, 5000, 100000);
+    v.putSlot(at += 32, "\xE5" "EAREND JPG", 0x20, 99, 0xFFFFFFF0);
+    Scan scan(v.bytes, FileSystemKind::Fat32);
+    ASSERT_NE(scan.view, nullptr);
+    EXPECT_EQ(scan.paths(), (std::vector<std::string>{"LOOP       ", "LOOP       /INNER.JPG", "ROOTAGN    ", "CYCLE.JPG",
+                                                      "PAST.JPG", "\xEF\xBF\xA5" "EAREND.JPG"}));
+    // The looping chain ends where it meets a cluster again.
+    EXPECT_EQ(scan.content(scan.find("CYCLE.JPG")).size(), 2u * 512);
+    EXPECT_EQ(scan.content(scan.find("PAST.JPG")).size(), 0u);
+    // A deleted file never reads past the volume's last cluster.
+    EXPECT_EQ(scan.content(scan.find("\xEF\xBF\xA5" "EAREND.JPG")).size(), 3u * 512);
+}
+}  // namespace
