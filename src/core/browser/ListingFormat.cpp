@@ -1,0 +1,40 @@
+#include "browser/ListingFormat.h"
+
+#include "common/TextFormat.h"
+
+std::string escapeListingText(const std::string& text) {
+    std::string out;
+    out.reserve(text.size());
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x20 || byte == 0x7F)
+            out += formatText("\\x%02X", byte);
+        else
+            out += c;
+    }
+    return out;
+}
+
+std::string formatTsvRow(const ListedEntry& entry, std::uint64_t size, const ListTexts& texts) {
+    std::string row = escapeListingText(entry.path);
+    row += entry.folder ? "\tD" : "\tF";
+    row += entry.deleted ? "\t1\t" : "\t0\t";
+    row += std::to_string(size);
+    for (const std::string* text : {&texts.created, &texts.accessed, &texts.modified, &texts.attributes}) {
+        row += '\t';
+        row += escapeListingText(*text);
+    }
+    return row;
+}
+
+std::string formatTreeLine(const ListedEntry& entry, const ListTexts& texts) {
+    std::string line(static_cast<std::size_t>(entry.depth) * 2, ' ');
+    line += escapeListingText(entry.name);
+    if (entry.folder)
+        line += '/';
+    else if (!texts.size.empty())
+        line += "  " + escapeListingText(texts.size);
+    if (entry.deleted)
+        line += "  [deleted]";
+    return line;
+}
