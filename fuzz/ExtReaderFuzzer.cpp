@@ -1,0 +1,7 @@
+// Arbitrary bytes as an ext2/3/4 volume: the walk, the list texts and saving end on any of them.
+#include "ReaderFuzzWalk.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    fuzzReader(data, size, "extX", ScanMode::Standard);
+    return 0;
+}

@@ -1,0 +1,39 @@
+#pragma once
+// A reader of the table run over bytes built in a test, with the view and what it needs kept
+// together; savedBytes() writes one entry through the view and reads the result back.
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/ApplicationState.h"
+#include "app/Notifier.h"
+#include "app/ProgressSink.h"
+#include "browser/ReaderRegistry.h"
+#include "disk/MemoryReadSeek.h"
+
+struct MemoryScan {
+    MemoryScan(std::vector<unsigned char> bytes, const std::string& fileSystem, ScanMode mode)
+        : source(std::move(bytes)) {
+        ReaderContext context{source, VolumeRecord{fileSystem, "", "", "", 0}, source.byteSize(), app,
+                              NullProgressSink::instance(), notifier, mode, {}, nullptr};
+        view = scanVolume(fileSystemKind(fileSystem), context, error);
+    }
+    /// The entry's content as its writer saves it, or "<failed>".
+    std::string savedBytes(EntryRef ref) {
+        const auto path = std::filesystem::temp_directory_path() / "pictorva-reader-unit";
+        if (!view->writeContent(ref, path.string()))
+            return "<failed>";
+        std::ifstream in(path, std::ios::binary);
+        std::string bytes{std::istreambuf_iterator<char>(in), {}};
+        std::filesystem::remove(path);
+        return bytes;
+    }
+    MemoryReadSeek source;
+    ApplicationState app;
+    SilentNotifier notifier;
+    std::unique_ptr<EntryView> view;
+    std::string error;
+};
