@@ -1,0 +1,119 @@
+#include "app/WizardPage.h"
+
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QMenu>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+#include "app/CTessalyAboutDlg.h"
+#include "app/CVantrelApp.h"
+#include "app/QtProgressSink.h"
+#include "app/WizardWindow.h"
+
+WizardPage::WizardPage(WizardPage* previous, int previousPageNumber)
+    : previous_(previous), previousPageNumber_(previousPageNumber), body_(new QVBoxLayout),
+      buttons_(new QHBoxLayout), sink_(new QtProgressSink(this)) {
+    setWindowTitle(QString::fromLatin1(kApplicationTitle));
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(18, 14, 18, 12);
+    layout->setSpacing(10);
+    body_->setSpacing(8);
+    layout->addLayout(body_, 1);
+
+    auto* help = new QToolButton;
+    help->setObjectName(QStringLiteral("helpButton"));
+    help->setText(QStringLiteral("Help"));
+    help->setPopupMode(QToolButton::InstantPopup);
+    help->setToolButtonStyle(Qt::ToolButtonTextOnly);
+    auto* menu = new QMenu(help);
+    connect(menu->addAction(QStringLiteral("Help")), &QAction::triggered, this,
+            [] { theApp()->openUrl(theApp()->guideUrl()); });
+    connect(menu->addAction(QStringLiteral("Software Homepage")), &QAction::triggered, this,
+            [] { theApp()->openUrl(theApp()->homepageUrl()); });
+    connect(menu->addAction(QStringLiteral("About")), &QAction::triggered, this, [this] {
+        CTessalyAboutDlg about(this);
+        about.exec();
+    });
+    help->setMenu(menu);
+
+    auto* link = new QLabel(QStringLiteral("<a href='products'>Explore more data recovery products</a>"));
+    link->setObjectName(QStringLiteral("productLink"));
+    connect(link, &QLabel::linkActivated, this, [] { theApp()->openUrl(theApp()->productsUrl()); });
+
+    buttons_->addWidget(help);
+    buttons_->addSpacing(8);
+    buttons_->addWidget(link);
+    buttons_->addStretch(1);
+    layout->addLayout(buttons_);
+}
+
+WizardPage::~WizardPage() = default;
+
+QPushButton* WizardPage::addButton(const QString& text, const char* objectName) {
+    auto* button = new QPushButton(text);
+    if (objectName != nullptr)
+        button->setObjectName(QString::fromLatin1(objectName));
+    button->setAutoDefault(false);
+    button->setMinimumWidth(88);
+    buttons_->addWidget(button);
+    return button;
+}
+
+void WizardPage::addProgressArea() {
+    status_ = new QLabel;
+    status_->setObjectName(QStringLiteral("statusLine"));
+    status_->setMinimumHeight(status_->fontMetrics().height() + 4);
+    progress_ = new QProgressBar;
+    progress_->setTextVisible(false);
+    progress_->setMaximumHeight(16);
+    body_->addWidget(status_);
+    body_->addWidget(progress_);
+    connect(sink_, &QtProgressSink::statusChanged, status_, &QLabel::setText);
+    connect(sink_, &QtProgressSink::rangeChanged, progress_, [this](qint64 low, qint64 high) {
+        progress_->setRange(static_cast<int>(std::clamp<qint64>(low, INT_MIN, INT_MAX)),
+                            static_cast<int>(std::clamp<qint64>(high, INT_MIN, INT_MAX)));
+    });
+    connect(sink_, &QtProgressSink::positionChanged, progress_, [this](qint64 position) {
+        progress_->setValue(static_cast<int>(std::clamp<qint64>(position, INT_MIN, INT_MAX)));
+    });
+}
+
+void WizardPage::setStatus(const QString& text) {
+    if (status_ != nullptr)
+        status_->setText(text);
+}
+
+QString WizardPage::status() const { return status_ != nullptr ? status_->text() : QString(); }
+
+void WizardPage::pauseWorker() {
+    if (!working())
+        return;
+    gate_.pause();
+    setStatus(QStringLiteral("Pause button pressed"));
+}
+
+void WizardPage::resumeWorker() {
+    if (!working())
+        return;
+    gate_.resume();
+    setStatus(QStringLiteral("Resume button pressed"));
+}
+
+WizardWindow* WizardPage::wizard() const { return theApp()->wizard(); }
+
+bool WizardPage::showNext(WizardPage* next) {
+    if (!next->initialise()) {
+        delete next;
+        return false;
+    }
+    wizard()->push(next);
+    return true;
+}
+
+void WizardPage::goBack() {
+    if (previous_ != nullptr)
+        wizard()->pop(this);
+}

@@ -1,0 +1,77 @@
+#pragma once
+// What every wizard page shares: the page it came from, the furniture (Help menu button, the
+// product-range link, the page's own buttons at the bottom right), an optional status line and
+// progress bar fed by a QtProgressSink, and the worker control (stop flags, counted pause gate).
+
+#include <QBoxLayout>
+#include <QWidget>
+
+#include "app/StopFlag.h"
+
+class QHBoxLayout;
+class QLabel;
+class QProgressBar;
+class QPushButton;
+class QtProgressSink;
+class WizardWindow;
+
+class WizardPage : public QWidget {
+    Q_OBJECT
+public:
+    /// previous is the page that created this one (null for the first page).
+    explicit WizardPage(WizardPage* previous = nullptr, int previousPageNumber = 0);
+    ~WizardPage() override;
+
+    WizardPage* previousPage() const { return previous_; }
+    int previousPageNumber() const { return previousPageNumber_; }
+
+    /// Reads the page's input from the page before it and starts its work; false when the page
+    /// cannot be created (it is then deleted and the current page stays).
+    virtual bool initialise() { return true; }
+
+    /// A worker runs.
+    virtual bool working() const { return false; }
+    /// Sets the stop flag of every reader or engine the page holds; does not wait.
+    virtual void stopWorkers() {}
+    /// Waits for the page's worker to end (releasing a pause first, so it can).
+    virtual void waitForWorkers() {}
+    /// False while the page refuses to close (the results page while it works).
+    virtual bool mayClose() const { return true; }
+
+    void setStatus(const QString& text);
+    QString status() const;
+    QProgressBar* progressBar() const { return progress_; }
+    QtProgressSink* progressSink() const { return sink_; }
+    PauseGate& pauseGate() { return gate_; }
+
+public slots:
+    /// Pause: the worker waits at its next stop-flag check; every Pause needs its own Resume.
+    void pauseWorker();
+    void resumeWorker();
+
+protected:
+    /// Creates next, lets it initialise from this page and shows it in place of this one.
+    /// False (and next deleted) when next could not initialise.
+    bool showNext(WizardPage* next);
+    /// Shows the previous page again and destroys this one.
+    void goBack();
+    WizardWindow* wizard() const;
+
+    /// The area above the furniture row, for the page's own controls.
+    QBoxLayout* body() const { return body_; }
+    /// A button at the right end of the furniture row (Back, Next, Stop, ...); objectName lets
+    /// tests find it.
+    QPushButton* addButton(const QString& text, const char* objectName = nullptr);
+    /// Adds a status line and a progress bar above the furniture row.
+    void addProgressArea();
+
+private:
+    WizardPage* previous_;
+    int previousPageNumber_;
+    QBoxLayout* body_;
+    QHBoxLayout* buttons_;
+    QLabel* status_ = nullptr;
+    QProgressBar* progress_ = nullptr;
+    QtProgressSink* sink_;
+    PauseGate gate_;
+};

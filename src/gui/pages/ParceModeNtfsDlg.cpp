@@ -1,0 +1,134 @@
+#include "pages/ParceModeNtfsDlg.h"
+
+#include <QCheckBox>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QRegularExpressionValidator>
+
+#include "app/CVantrelApp.h"
+#include "pages/NextPages.h"
+#include "pages/PopulateDriveDlg.h"
+#include "pages/VolumeOperations.h"
+
+ParceModeNtfsDlg::Offer ParceModeNtfsDlg::offeredModes(const std::string& fileSystem) {
+    const QString prefix = QString::fromStdString(fileSystem).trimmed().left(3);
+    auto is = [&](const char* p) { return prefix.compare(QLatin1String(p), Qt::CaseInsensitive) == 0; };
+    if (is("fat") || is("exF"))
+        return {true, true, false};
+    if (is("ext"))
+        return {true, false, false};
+    if (is("HFS"))
+        return {true, false, true};
+    return {true, true, true};
+}
+
+ParceModeNtfsDlg::ParceModeNtfsDlg(WizardPage* previous, int previousPageNumber)
+    : WizardPage(previous, previousPageNumber), standard_(new QRadioButton(QStringLiteral("Standard"))),
+      advanced_(new QRadioButton(QStringLiteral("Advanced"))), deep_(new QRadioButton(QStringLiteral("Deep"))),
+      maxPrompt_(new QLabel(QStringLiteral("Please Enter Max File Systems to Find :"))), maxEdit_(new QLineEdit),
+      maxNote_(new QLabel(QStringLiteral("( By  Default  it's  = 3 )"))),
+      formatted_(new QCheckBox(QStringLiteral("Is Drive Formated..?"))) {
+    auto* group = new QGroupBox(QStringLiteral("Select Recovery Mode:"));
+    auto* grid = new QGridLayout(group);
+    grid->addWidget(standard_, 0, 0, 1, 3);
+    auto* standardNote = new QLabel(QStringLiteral("Reads the file system's own records: fast; finds deleted files "
+                                                   "whose records survive."));
+    auto* advancedNote = new QLabel(QStringLiteral("First searches the volume for lost file-system structures, "
+                                                   "then lets you choose one."));
+    auto* deepNote = new QLabel(QStringLiteral("Rebuilds entries from every file record found anywhere on the "
+                                               "volume: slow, thorough."));
+    for (QLabel* note : {standardNote, advancedNote, deepNote}) {
+        note->setWordWrap(true);
+        note->setEnabled(false);
+    }
+    grid->setColumnMinimumWidth(0, 20);
+    grid->addWidget(standardNote, 1, 1, 1, 2);
+    grid->addWidget(advanced_, 2, 0, 1, 3);
+    grid->addWidget(advancedNote, 3, 1, 1, 2);
+    grid->addWidget(deep_, 4, 0, 1, 3);
+    grid->addWidget(deepNote, 5, 1, 1, 2);
+    grid->setColumnStretch(2, 1);
+    body()->addWidget(group);
+
+    maxEdit_->setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]{0,9}")), maxEdit_));
+    maxEdit_->setMaximumWidth(60);
+    auto* maxRow = new QHBoxLayout;
+    maxRow->addWidget(maxPrompt_);
+    maxRow->addWidget(maxEdit_);
+    maxRow->addWidget(maxNote_);
+    maxRow->addStretch(1);
+    body()->addLayout(maxRow);
+    body()->addWidget(formatted_);
+    body()->addStretch(1);
+
+    QPushButton* back = addButton(QStringLiteral("Back"), "backButton");
+    QPushButton* nextButton = addButton(QStringLiteral("Next"), "nextButton");
+    connect(back, &QPushButton::clicked, this, &ParceModeNtfsDlg::goBack);
+    connect(nextButton, &QPushButton::clicked, this, &ParceModeNtfsDlg::next);
+    connect(standard_, &QRadioButton::clicked, this, &ParceModeNtfsDlg::chooseStandard);
+    connect(advanced_, &QRadioButton::clicked, this, &ParceModeNtfsDlg::chooseAdvanced);
+    connect(deep_, &QRadioButton::clicked, this, &ParceModeNtfsDlg::chooseDeep);
+    connect(formatted_, &QCheckBox::toggled, this, [](bool ticked) { theApp()->formattedDrive = ticked ? 1 : 0; });
+}
+
+bool ParceModeNtfsDlg::initialise() {
+    maxEdit_->setText(QStringLiteral("3"));
+    showAdvancedOptions(false);
+    formatted_->hide();
+    chooseStandard();
+    if (const auto* list = qobject_cast<const PopulateDriveDlg*>(previousPage()); list && list->currentRecord())
+        record_ = *list->currentRecord();
+    else if (const auto* volume = qobject_cast<const VolumeOperations*>(previousPage()))
+        record_ = volume->currentRecord();
+    prefix_ = QString::fromStdString(record_.fileSystem).trimmed().left(3);
+    const Offer offer = offeredModes(record_.fileSystem);
+    standard_->setVisible(offer.standard);
+    advanced_->setVisible(offer.advanced);
+    deep_->setVisible(offer.deep);
+    return true;
+}
+
+QString ParceModeNtfsDlg::maxText() const { return maxEdit_->text(); }
+
+void ParceModeNtfsDlg::showAdvancedOptions(bool shown) {
+    maxPrompt_->setVisible(shown);
+    maxEdit_->setVisible(shown);
+    maxNote_->setVisible(shown);
+}
+
+void ParceModeNtfsDlg::clearFormatted() {
+    theApp()->formattedDrive = 0;
+    formatted_->setChecked(false);
+}
+
+void ParceModeNtfsDlg::chooseStandard() {
+    clearFormatted();
+    showAdvancedOptions(false);
+    formatted_->hide();
+    standard_->setChecked(true);
+    mode_ = 1;
+}
+
+void ParceModeNtfsDlg::chooseAdvanced() {
+    clearFormatted();
+    showAdvancedOptions(true);
+    advanced_->setChecked(true);
+    formatted_->setVisible(prefix_.compare(QLatin1String("fat"), Qt::CaseInsensitive) == 0);
+    mode_ = 2;
+}
+
+void ParceModeNtfsDlg::chooseDeep() {
+    clearFormatted();
+    showAdvancedOptions(false);
+    formatted_->hide();
+    deep_->setChecked(true);
+    mode_ = 3;
+}
+
+void ParceModeNtfsDlg::next() {
+    showNext(mode_ == 2 ? createAdvancedOptionsPage(this) : createResultsPage(this));
+}

@@ -1,0 +1,201 @@
+#include "pages/Physical_DriveDialog.h"
+
+#include <QCheckBox>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QPushButton>
+#include <QStyle>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+#include <vector>
+
+#include "app/CVantrelApp.h"
+#include "disk/BootSectorProbe.h"
+#include "disk/FileReadSeek.h"
+#include "pages/DriveParsingModes.h"
+#include "pages/VolumeOperations.h"
+
+namespace {
+enum ItemKind { DriveItem = 1, VolumeItem = 2 };
+constexpr int kKindRole = Qt::UserRole;
+constexpr int kIndexRole = Qt::UserRole + 1;
+}  // namespace
+
+std::string Physical_DriveDialog::typePatternFor(bool photo, bool audio, bool video) {
+    std::string pattern;
+    if (photo)
+        pattern += kPhotoList;
+    if (audio)
+        pattern += (pattern.empty() ? "" : "|") + std::string(kAudioList);
+    if (video)
+        pattern += (pattern.empty() ? "" : "|") + std::string(kVideoList);
+    return pattern;
+}
+
+Physical_DriveDialog::Physical_DriveDialog()
+    : tree_(new QTreeWidget), photo_(new QCheckBox(QStringLiteral("Photo"))),
+      audio_(new QCheckBox(QStringLiteral("Audio"))), video_(new QCheckBox(QStringLiteral("Video"))) {
+    auto* group = new QGroupBox(QStringLiteral("Currently system contains:"));
+    auto* groupLayout = new QVBoxLayout(group);
+    tree_->setObjectName(QStringLiteral("driveTree"));
+    tree_->setHeaderHidden(true);
+    tree_->setIconSize(QSize(16, 16));
+    groupLayout->addWidget(tree_);
+    auto* addImage = new QPushButton(QStringLiteral("Add disk image..."));
+    addImage->setObjectName(QStringLiteral("addImageButton"));
+    addImage->setAutoDefault(false);
+    addImage->setToolTip(QStringLiteral("Recover from an image file of a card or disk (dd, raw, img)."));
+    connect(addImage, &QPushButton::clicked, this, &Physical_DriveDialog::addImageClicked);
+    auto* imageRow = new QHBoxLayout;
+    imageRow->addStretch(1);
+    imageRow->addWidget(addImage);
+    groupLayout->addLayout(imageRow);
+
+    auto* hint = new QLabel(QStringLiteral("Select volume or drive to continue the recovery process "));
+    auto* scanRow = new QHBoxLayout;
+    scanRow->addWidget(new QLabel(QStringLiteral("Scan For :")));
+    for (QCheckBox* box : {photo_, audio_, video_}) {
+        scanRow->addSpacing(12);
+        scanRow->addWidget(box);
+    }
+    scanRow->addStretch(1);
+    body()->addWidget(hint);
+    body()->addWidget(group, 1);
+    body()->addLayout(scanRow);
+
+    QPushButton* nextButton = addButton(QStringLiteral("Next"), "nextButton");
+    connect(nextButton, &QPushButton::clicked, this, &Physical_DriveDialog::next);
+
+    volumesRoot_ = new QTreeWidgetItem(tree_, QStringList(QStringLiteral("     VOLUMES:")));
+    drivesRoot_ = new QTreeWidgetItem(tree_, QStringList(QStringLiteral("     PHYSICAL DRIVES:")));
+    const CVantrelApp::Devices devices = theApp()->deviceSource();
+    for (const PhysicalDrive& drive : devices.drives)
+        addDriveItem(drive);
+    // The records keep their order; the tree shows them last first.
+    for (auto it = devices.volumes.rbegin(); it != devices.volumes.rend(); ++it)
+        addVolumeItem(*it);
+    volumesRoot_->setExpanded(true);
+    drivesRoot_->setExpanded(true);
+    photo_->setChecked(true);
+    audio_->setChecked(true);
+    video_->setChecked(true);
+}
+
+QTreeWidgetItem* Physical_DriveDialog::addDriveItem(const PhysicalDrive& drive) {
+    PhysicalDrive numbered = drive;
+    numbered.index = static_cast<int>(drives_.size());
+    drives_.push_back(numbered);
+    auto* item = new QTreeWidgetItem(drivesRoot_, QStringList(QString::fromStdString(numbered.displayName())));
+    item->setIcon(0, style()->standardIcon(QStyle::SP_DriveHDIcon));
+    item->setToolTip(0, QString::fromStdString(numbered.devicePath));
+    item->setData(0, kKindRole, DriveItem);
+    item->setData(0, kIndexRole, numbered.index);
+    return item;
+}
+
+QTreeWidgetItem* Physical_DriveDialog::addVolumeItem(const VolumeRecord& record) {
+    volumes_.push_back(record);
+    auto* item = new QTreeWidgetItem(volumesRoot_, QStringList(QString::fromStdString(record.rootPath)));
+    item->setIcon(0, style()->standardIcon(QStyle::SP_DriveCDIcon));
+    item->setToolTip(0, QString::fromStdString(record.fileSystem + ", " + record.sizeText + ", " + record.deviceName));
+    item->setData(0, kKindRole, VolumeItem);
+    item->setData(0, kIndexRole, static_cast<int>(volumes_.size() - 1));
+    return item;
+}
+
+bool Physical_DriveDialog::addImage(const QString& path, ImageRole role) {
+    const std::string file = QFileInfo(path).absoluteFilePath().toStdString();
+    FileReadSeek probe;
+    if (!probe.open(file)) {
+        theApp()->message(QStringLiteral("file not opened..\n\n") + path + QStringLiteral(": ") +
+                              QString::fromStdString(probe.openFailure()),
+                          QMessageBox::Information, this);
+        return false;
+    }
+    std::vector<unsigned char> first(1536, 0);
+    probe.readAt(0, first.data(), static_cast<std::uint32_t>(first.size()));
+    const ByteView bytes(first.data(), first.size());
+    const std::string disk = boot_sector::describeDisk(bytes);
+    if (role == ImageRole::Guess)
+        role = (disk == "GPT" || disk == "MBR" || disk == "Unknown") ? ImageRole::Drive : ImageRole::Volume;
+    QTreeWidgetItem* item = nullptr;
+    if (role == ImageRole::Drive) {
+        item = addDriveItem(PhysicalDrive{0, file, {}, static_cast<unsigned long long>(probe.byteSize())});
+    } else {
+        std::string system = boot_sector::identifyVolume(bytes);
+        if (system == "extX")
+            system = boot_sector::extVariant(bytes);
+        item = addVolumeItem(
+            VolumeRecord{system, file, file, volumeSizeText(static_cast<unsigned long long>(probe.byteSize())), 0});
+    }
+    tree_->setCurrentItem(item);
+    return true;
+}
+
+void Physical_DriveDialog::addImageClicked() {
+    const QString path = QFileDialog::getOpenFileName(
+        this, QStringLiteral("Add disk image"), QString(),
+        QStringLiteral("Disk images (*.img *.dd *.raw *.bin *.iso *.dmg *.001 *.image);;All files (*)"));
+    if (path.isEmpty())
+        return;
+    QMessageBox ask(QMessageBox::Question, QString::fromLatin1(kApplicationTitle),
+                    QStringLiteral("How should \"%1\" be read?").arg(QFileInfo(path).fileName()), QMessageBox::Cancel,
+                    this);
+    ask.setInformativeText(QStringLiteral("A disk image holds a partition table and its volumes (a whole card or "
+                                          "disk); a volume image holds one file system (one partition)."));
+    QPushButton* asDrive = ask.addButton(QStringLiteral("As a disk"), QMessageBox::AcceptRole);
+    QPushButton* asVolume = ask.addButton(QStringLiteral("As a volume"), QMessageBox::AcceptRole);
+    ask.exec();
+    if (ask.clickedButton() == asDrive)
+        addImage(path, ImageRole::Drive);
+    else if (ask.clickedButton() == asVolume)
+        addImage(path, ImageRole::Volume);
+}
+
+std::string Physical_DriveDialog::selectedDrivePath() const {
+    const QTreeWidgetItem* item = tree_->currentItem();
+    if (item == nullptr || item->data(0, kKindRole).toInt() != DriveItem)
+        return {};
+    const int index = item->data(0, kIndexRole).toInt();
+    return index >= 0 && index < static_cast<int>(drives_.size()) ? drives_[static_cast<std::size_t>(index)].devicePath
+                                                                   : std::string();
+}
+
+const VolumeRecord* Physical_DriveDialog::selectedVolume() const {
+    const QTreeWidgetItem* item = tree_->currentItem();
+    if (item == nullptr || item->data(0, kKindRole).toInt() != VolumeItem)
+        return nullptr;
+    const int index = item->data(0, kIndexRole).toInt();
+    return index >= 0 && index < static_cast<int>(volumes_.size()) ? &volumes_[static_cast<std::size_t>(index)]
+                                                                    : nullptr;
+}
+
+QString Physical_DriveDialog::selectedText() const {
+    const QTreeWidgetItem* item = tree_->currentItem();
+    return item != nullptr ? item->text(0) : QString();
+}
+
+void Physical_DriveDialog::next() {
+    CVantrelApp& app = *theApp();
+    app.typePattern = typePatternFor(photo_->isChecked(), audio_->isChecked(), video_->isChecked());
+    if (app.typePattern.empty()) {
+        app.message(QStringLiteral("Please select at least one Format to proceed.."), QMessageBox::Information, this);
+        return;
+    }
+    const QTreeWidgetItem* item = tree_->currentItem();
+    const QString parentText = item != nullptr && item->parent() != nullptr ? item->parent()->text(0).trimmed() : QString();
+    app.replaceSource();
+    if (parentText == QLatin1String("VOLUMES:")) {
+        app.volumeSelected = 1;
+        showNext(new VolumeOperations(this));
+    } else if (parentText == QLatin1String("PHYSICAL DRIVES:")) {
+        app.volumeSelected = 0;
+        showNext(new DriveParsingModes(this));
+    } else {
+        app.message(QStringLiteral("Please select a volume or a drive.."), QMessageBox::Information, this);
+    }
+}

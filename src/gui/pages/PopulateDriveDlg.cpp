@@ -1,0 +1,382 @@
+#include "pages/PopulateDriveDlg.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTableWidget>
+#include <cstdlib>
+
+#include "app/CVantrelApp.h"
+#include "app/QtProgressSink.h"
+#include "common/TextFormat.h"
+#include "controls/SectorEdit.h"
+#include "pages/NextPages.h"
+#include "pages/ParceModeNtfsDlg.h"
+
+namespace {
+constexpr int kRecordRole = Qt::UserRole;
+
+std::int64_t leadingNumber(const QString& text) {
+    return std::strtoll(text.toLatin1().constData(), nullptr, 10);
+}
+}  // namespace
+
+PopulateDriveDlg::PopulateDriveDlg(WizardPage* previous, DriveWalkInput input)
+    : WizardPage(previous, 152), input_(std::move(input)), list_(new QTableWidget(0, 4)),
+      custom_(new QCheckBox(QStringLiteral("Custom Settings For Selected Volume "))), selectedValue_(new QLabel),
+      start_(new SectorEdit), end_(new SectorEdit), systems_(new QComboBox) {
+    list_->setObjectName(QStringLiteral("volumeList"));
+    list_->setHorizontalHeaderLabels(
+        {QStringLiteral("VOLUME"), QStringLiteral("FILE_SYSTEM"), QStringLiteral("VOLUME_SIZE"), QStringLiteral("START_SECTOR")});
+    list_->verticalHeader()->hide();
+    list_->verticalHeader()->setDefaultSectionSize(list_->fontMetrics().height() + 8);
+    list_->setSelectionBehavior(QAbstractItemView::SelectRows);
+    list_->setSelectionMode(QAbstractItemView::SingleSelection);
+    list_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    list_->setShowGrid(true);
+    list_->setWordWrap(false);
+    const int widths[] = {80, 80, 80, 100};
+    for (int column = 0; column < 4; ++column)
+        list_->setColumnWidth(column, std::max(widths[column], list_->horizontalHeader()->sectionSizeHint(column)));
+    list_->horizontalHeader()->setStretchLastSection(true);
+    body()->addWidget(list_, 1);
+
+    auto* listButtons = new QHBoxLayout;
+    filter_ = new QPushButton(QStringLiteral("Filter Entries"));
+    filter_->setToolTip(QStringLiteral("Filter volume entries."));
+    addCustom_ = new QPushButton(QStringLiteral("Add Custom Volume"));
+    addCustom_->setToolTip(QStringLiteral("Add Custom Volume entry."));
+    for (QPushButton* button : {filter_, addCustom_})
+        button->setAutoDefault(false);
+    listButtons->addWidget(filter_);
+    listButtons->addWidget(addCustom_);
+    listButtons->addStretch(1);
+    body()->addLayout(listButtons);
+
+    auto* group = new QGroupBox;
+    auto* grid = new QGridLayout(group);
+    auto* selectedLabel = new QLabel(QStringLiteral("Selected Volume :"));
+    auto* startLabel = new QLabel(QStringLiteral("Start Sector:"));
+    auto* endLabel = new QLabel(QStringLiteral("End Sector :"));
+    auto* systemLabel = new QLabel(QStringLiteral("Treat file system as:"));
+    systems_->addItems({QStringLiteral("EXTX"), QStringLiteral("FAT16"), QStringLiteral("FAT32"), QStringLiteral("FAT64"),
+                        QStringLiteral("HFS+"), QStringLiteral("NTFS"), QStringLiteral("RAW")});
+    systems_->setCurrentIndex(-1);
+    grid->addWidget(custom_, 0, 0, 1, 4);
+    grid->addWidget(selectedLabel, 1, 0);
+    grid->addWidget(selectedValue_, 1, 1);
+    grid->addWidget(systemLabel, 1, 2);
+    grid->addWidget(systems_, 1, 3);
+    grid->addWidget(startLabel, 2, 0);
+    grid->addWidget(start_, 2, 1);
+    grid->addWidget(endLabel, 2, 2);
+    grid->addWidget(end_, 2, 3);
+    grid->setColumnStretch(1, 1);
+    grid->setColumnStretch(3, 1);
+    body()->addWidget(group);
+    customGroup_ = {selectedLabel, selectedValue_, startLabel, start_, endLabel, end_, systemLabel, systems_};
+    addProgressArea();
+
+    stop_ = addButton(QStringLiteral("Stop"), "stopButton");
+    back_ = addButton(QStringLiteral("Back"), "backButton");
+    next_ = addButton(QStringLiteral("Next"), "nextButton");
+    connect(stop_, &QPushButton::clicked, this, &PopulateDriveDlg::stop);
+    connect(back_, &QPushButton::clicked, this, &PopulateDriveDlg::back);
+    connect(next_, &QPushButton::clicked, this, &PopulateDriveDlg::next);
+    connect(filter_, &QPushButton::clicked, this, &PopulateDriveDlg::filterEntries);
+    connect(addCustom_, &QPushButton::clicked, this, &PopulateDriveDlg::addCustomVolume);
+    connect(custom_, &QCheckBox::toggled, this, &PopulateDriveDlg::enableCustomGroup);
+    connect(list_, &QTableWidget::itemSelectionChanged, this, &PopulateDriveDlg::selectionChanged);
+    connect(list_, &QTableWidget::cellClicked, this, [this](int row, int) { rowClicked(row); });
+}
+
+PopulateDriveDlg::~PopulateDriveDlg() {
+    leaving_ = true;
+    stopWorkers();
+    waitForWorkers();
+}
+
+bool PopulateDriveDlg::initialise() {
+    enableCustomGroup(false);
+    custom_->setEnabled(false);
+    addCustom_->setEnabled(false);
+    if (input_.mode == 1)
+        standardWalk();
+    else
+        startAdvancedScan();
+    return true;
+}
+
+void PopulateDriveDlg::enableCustomGroup(bool enabled) {
+    for (QWidget* widget : customGroup_)
+        widget->setEnabled(enabled);
+}
+
+void PopulateDriveDlg::volumeFound(const VolumeRecord& record, bool fromScan) {
+    if (!fromScan) {
+        volumes_.push_back(record);
+        return;
+    }
+    // On the worker: the page's thread appends and shows it, in the order of the finds.
+    QMetaObject::invokeMethod(
+        this,
+        [this, record] {
+            if (leaving_)
+                return;
+            volumes_.push_back(record);
+            rowCopies_.push_back(record);
+            insertRow(0, &rowCopies_.back());
+        },
+        Qt::QueuedConnection);
+}
+
+void PopulateDriveDlg::setFilterEntriesEnabled(bool enabled) {
+    QMetaObject::invokeMethod(filter_, [this, enabled] { filter_->setEnabled(enabled); }, Qt::AutoConnection);
+}
+
+void PopulateDriveDlg::standardWalk() {
+    CVantrelApp& app = *theApp();
+    progressSink()->setRange(0, 1000);
+    addCustom_->hide();
+    partition_ = std::make_unique<Partition>();
+    partition_->gptFlag = input_.gptFlag;
+    app.replaceSource();
+    if (!app.openCurrentSource(input_.devicePath)) {
+        app.message(QStringLiteral("file not opened.."), QMessageBox::Information, this);
+    } else {
+        partition_->statusLine = progressSink();
+        partition_->ownerPage = this;
+        partition_->deviceSectorCount = app.deviceSectorCount;
+        clearRows();
+        volumes_.clear();
+        partition_->readPartitionTable(*app.currentSource);
+        for (std::size_t i = volumes_.size(); i-- > 0;) {
+            volumes_[i].deviceName = std::to_string(i);
+            insertRow(0, &volumes_[i]);
+        }
+        if (!volumes_.empty())
+            custom_->setEnabled(true);
+    }
+    filter_->setEnabled(true);
+    setStatus(QStringLiteral("Finished Scanning."));
+    progressBar()->hide();
+    stop_->hide();
+    setStatus(QStringLiteral("Select volume and click next button..."));
+    progressSink()->setPosition(1000);
+}
+
+void PopulateDriveDlg::startAdvancedScan() {
+    CVantrelApp& app = *theApp();
+    addCustom_->setEnabled(false);
+    next_->setEnabled(false);
+    partition_ = std::make_unique<Partition>();
+    partition_->skipVolume = input_.noSkip != 0 ? 0 : 1;
+    partition_->customStartSector = input_.customStartSector;
+    partition_->customEndSector = input_.customEndSector;
+    app.replaceSource();
+    partition_->statusLine = progressSink();
+    if (!app.openCurrentSource(input_.devicePath)) {
+        next_->setEnabled(true);
+        app.message(QStringLiteral("file not opened.."), QMessageBox::Information, this);
+        return;
+    }
+    clearRows();
+    volumes_.clear();
+    partition_->ownerPage = this;
+    partition_->deviceSectorCount = app.deviceSectorCount;
+    partition_->stop.clear();
+    partition_->stop.attachGate(&pauseGate());
+    back_->setEnabled(false);
+    Partition* walk = partition_.get();
+    readWriteInterface* source = app.currentSource.get();
+    worker_ = std::thread([this, walk, source] {
+        walk->scanForVolumes(*source);
+        QMetaObject::invokeMethod(this, [this] { scanFinished(); }, Qt::QueuedConnection);
+    });
+}
+
+void PopulateDriveDlg::scanFinished() {
+    if (leaving_)
+        return;
+    releaseWorker();
+    back_->setEnabled(true);
+    setStatus(QStringLiteral("Scanned Partitions"));
+    theApp()->message(QStringLiteral("populated partitions...."), QMessageBox::NoIcon, this, theApp()->executableName());
+    setStatus(QStringLiteral("Finished Scanning."));
+    partition_.reset();
+    if (!volumes_.empty())
+        custom_->setEnabled(true);
+    addCustom_->setEnabled(true);
+    progressBar()->hide();
+    stop_->hide();
+    next_->setEnabled(true);
+    setStatus(QStringLiteral("Select volume and click next button..."));
+}
+
+void PopulateDriveDlg::releaseWorker() {
+    if (!worker_.joinable())
+        return;
+    // A paused worker could never see its stop flag: open the gate for good before waiting.
+    while (pauseGate().paused())
+        pauseGate().resume();
+    worker_.join();
+}
+
+void PopulateDriveDlg::stopWorkers() {
+    if (partition_)
+        partition_->stop.set();
+}
+
+void PopulateDriveDlg::waitForWorkers() { releaseWorker(); }
+
+void PopulateDriveDlg::stop() {
+    if (partition_)
+        partition_->stop.set();
+    back_->setEnabled(true);
+}
+
+void PopulateDriveDlg::back() {
+    // The worker refers to this page and its lists until it ends.
+    leaving_ = true;
+    stopWorkers();
+    releaseWorker();
+    clearRows();
+    rowCopies_.clear();
+    goBack();
+}
+
+void PopulateDriveDlg::clearRows() {
+    list_->setRowCount(0);
+    if (input_.mode != 1)
+        rowCopies_.clear();
+}
+
+void PopulateDriveDlg::insertRow(int row, VolumeRecord* record) {
+    list_->insertRow(row);
+    const QString texts[] = {QString::fromStdString(record->deviceName), QString::fromStdString(record->fileSystem),
+                             QString::fromStdString(record->sizeText),
+                             QString::fromStdString(formatText("%lld", static_cast<long long>(record->startSector)))};
+    for (int column = 0; column < 4; ++column) {
+        auto* item = new QTableWidgetItem(texts[column]);
+        if (column == 0)
+            item->setData(kRecordRole, QVariant::fromValue(reinterpret_cast<quintptr>(record)));
+        list_->setItem(row, column, item);
+    }
+}
+
+VolumeRecord* PopulateDriveDlg::rowRecord(int row) const {
+    const QTableWidgetItem* item = list_->item(row, VolumeColumn);
+    return item != nullptr ? reinterpret_cast<VolumeRecord*>(item->data(kRecordRole).value<quintptr>()) : nullptr;
+}
+
+std::int64_t PopulateDriveDlg::endSectorFor(std::int64_t start, const QString& sizeText) {
+    const std::int64_t megabytes = leadingNumber(sizeText);
+    if (megabytes <= 0 || megabytes > INT64_MAX / 2048)
+        return 0;
+    const std::int64_t sectors = megabytes * 2048;
+    return start > INT64_MAX - sectors ? 0 : start + sectors - 1;
+}
+
+void PopulateDriveDlg::selectionChanged() {
+    const QList<QTableWidgetItem*> selected = list_->selectedItems();
+    if (selected.isEmpty())
+        return;
+    const int row = selected.first()->row();
+    selectedValue_->setText(list_->item(row, VolumeColumn)->text());
+    const QString startText = list_->item(row, StartColumn)->text();
+    start_->setText(startText);
+    end_->setText(QString::number(endSectorFor(leadingNumber(startText), list_->item(row, SizeColumn)->text())));
+}
+
+void PopulateDriveDlg::rowClicked(int row) {
+    const QTableWidgetItem* item = list_->item(row, FileSystemColumn);
+    if (item == nullptr)
+        return;
+    const int found = systems_->findText(item->text(), Qt::MatchStartsWith);
+    if (found >= 0)
+        systems_->setCurrentIndex(found);
+}
+
+void PopulateDriveDlg::addCustomVolume() {
+    volumes_.push_back(VolumeRecord{"CUSTOM ", {}, std::to_string(volumes_.size()), "0", 0});
+    custom_->setEnabled(true);
+    custom_->setChecked(true);
+    enableCustomGroup(true);
+    VolumeRecord* record = &volumes_.back();
+    if (input_.mode != 1) {
+        rowCopies_.push_back(*record);
+        record = &rowCopies_.back();
+    }
+    const int row = input_.mode == 1 ? list_->rowCount() : 0;
+    insertRow(row, record);
+    list_->selectRow(row);
+    start_->setText(QStringLiteral("0"));
+    end_->setText(QStringLiteral("0"));
+}
+
+void PopulateDriveDlg::filterEntries() {
+    clearRows();
+    rowCopies_.clear();
+    if (volumes_.size() <= 1)
+        return;
+    for (std::size_t i = 1; i < volumes_.size(); ++i) {
+        if (volumes_[i].startSector != volumes_[i - 1].startSector + 1)
+            continue;
+        volumes_[i].deviceName = std::to_string(i);
+        VolumeRecord* record = &volumes_[i];
+        if (input_.mode != 1) {
+            rowCopies_.push_back(*record);
+            record = &rowCopies_.back();
+        }
+        insertRow(0, record);
+    }
+}
+
+void PopulateDriveDlg::next() {
+    CVantrelApp& app = *theApp();
+    const QList<QTableWidgetItem*> selected = list_->selectedItems();
+    VolumeRecord* record = selected.isEmpty() ? nullptr : rowRecord(selected.first()->row());
+    if (record == nullptr) {
+        app.message(QStringLiteral("please select a valid volume."), QMessageBox::Information, this);
+        return;
+    }
+    const int row = selected.first()->row();
+    current_ = record;
+    if (!custom_->isChecked() && customised_ != 0) {
+        current_->deviceName = list_->item(row, VolumeColumn)->text().toStdString();
+        current_->fileSystem = list_->item(row, FileSystemColumn)->text().toStdString();
+        current_->sizeText = list_->item(row, SizeColumn)->text().remove(QStringLiteral("MB")).trimmed().toStdString();
+        current_->startSector = leadingNumber(list_->item(row, StartColumn)->text());
+    }
+    QString chosen;
+    if (custom_->isChecked()) {
+        customised_ = 1;
+        current_->startSector = start_->value();
+        const std::int64_t end = end_->value();
+        current_->sizeText = end > current_->startSector ? std::to_string((end - current_->startSector + 1) / 2048) : "0";
+        if (systems_->currentIndex() >= 0) {
+            chosen = systems_->currentText();
+            static const std::pair<const char*, const char*> kOverrides[] = {
+                {"NTFS", "ntfs"}, {"FAT16", "fat16"}, {"FAT32", "fat32"}, {"FAT64", "fat64"}, {"EXTX", "extX"}, {"HFS+", "HFS+"}};
+            for (const auto& [shown, name] : kOverrides)
+                if (chosen.compare(QLatin1String(shown), Qt::CaseInsensitive) == 0)
+                    current_->fileSystem = name;
+        }
+    }
+    if (chosen.compare(QLatin1String("RAW"), Qt::CaseInsensitive) != 0) {
+        if (QString::fromStdString(current_->fileSystem).compare(QLatin1String("unknown"), Qt::CaseInsensitive) == 0)
+            app.message(QStringLiteral("can not parse unknown volume"), QMessageBox::NoIcon, this, app.executableName());
+        else
+            showNext(new ParceModeNtfsDlg(this, 134));
+    } else {
+        customised_ = 1;
+        current_->fileSystem = "RAW";
+        showNext(createRawRecoveryPage(this));
+    }
+    partition_.reset();
+}

@@ -1,0 +1,479 @@
+// The wizard on the offscreen platform: start-up and the single instance, the first page's type
+// pattern and selection rules, the page chain with Next and Back keeping state, Enter and Escape,
+// the volume list of a real MBR image (custom volume, filter, unknown volume), the advanced scan
+// with the counted pause gate and Stop then Back, Close, and the check tree's item model.
+
+#include <QAbstractItemModelTester>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTableWidget>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTreeWidget>
+#include <fstream>
+
+#include "../unit/DiskBytes.h"
+#include "app/CVantrelApp.h"
+#include "app/InstanceLock.h"
+#include "app/WizardWindow.h"
+#include "controls/CXHtmlTree.h"
+#include "controls/CheckTreeModel.h"
+#include "controls/SectorEdit.h"
+#include "pages/DriveParsingModes.h"
+#include "pages/ParceModeNtfsDlg.h"
+#include "pages/PendingPage.h"
+#include "pages/Physical_DriveDialog.h"
+#include "pages/PopulateDriveDlg.h"
+#include "pages/VolumeOperations.h"
+
+using namespace disk_bytes;
+
+namespace {
+/// An 8 MiB disk: NTFS at 2048 (2 MiB), FAT32 at 6144 (2 MiB), an entry of an unknown type at 10240.
+std::vector<unsigned char> threeVolumeDisk() {
+    std::vector<unsigned char> disk(8u << 20, 0);
+    putMbrEntry(disk, 0, 0, 0x07, 2048, 4096);
+    putMbrEntry(disk, 0, 1, 0x0C, 6144, 4096);
+    putMbrEntry(disk, 0, 2, 0xDA, 10240, 2048);
+    putNtfsBoot(disk, 2048 * 512, 4095);
+    putFatBoot(disk, 6144 * 512, true, 4096);
+    return disk;
+}
+
+QString writeImage(const QTemporaryDir& dir, const QString& name, const std::vector<unsigned char>& bytes) {
+    const QString path = dir.filePath(name);
+    std::ofstream(path.toStdString(), std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    return path;
+}
+
+template <typename T>
+T* current() {
+    return qobject_cast<T*>(theApp()->wizard()->currentPage());
+}
+
+QPushButton* button(QWidget* page, const char* name) { return page->findChild<QPushButton*>(QString::fromLatin1(name)); }
+
+QStringList rowTexts(QTableWidget* list, int row) {
+    QStringList texts;
+    for (int column = 0; column < list->columnCount(); ++column)
+        texts << list->item(row, column)->text();
+    return texts;
+}
+
+void saveShot(QWidget* widget, const QString& name) {
+    QDir().mkpath(QStringLiteral(PICTORVA_SCREENSHOTS));
+    widget->grab().save(QStringLiteral(PICTORVA_SCREENSHOTS "/") + name + QStringLiteral(".png"));
+}
+}  // namespace
+
+class WizardTest : public QObject {
+    Q_OBJECT
+    QTemporaryDir dir_;
+    QString disk_;
+    QStringList messages_;
+    QList<QUrl> urls_;
+    bool answer_ = false;
+
+    /// Starts afresh on the first page with the three-volume image added as a drive.
+    Physical_DriveDialog* restart(const QStringList& images) {
+        messages_.clear();
+        if (!theApp()->startUp(false, images))
+            return nullptr;
+        return current<Physical_DriveDialog>();
+    }
+
+    PopulateDriveDlg* volumeListOf(const QString& image, bool advanced = false) {
+        Physical_DriveDialog* first = restart({image});
+        button(first, "nextButton")->click();
+        auto* modes = current<DriveParsingModes>();
+        if (modes == nullptr)
+            return nullptr;
+        if (advanced)
+            modes->advancedButton()->click();
+        button(modes, "nextButton")->click();
+        return current<PopulateDriveDlg>();
+    }
+
+private slots:
+    void initTestCase() {
+        QVERIFY(dir_.isValid());
+        disk_ = writeImage(dir_, QStringLiteral("card.img"), threeVolumeDisk());
+        theApp()->messageHook = [this](const QString& text, const QString& caption, QMessageBox::Icon) {
+            messages_ << caption + QStringLiteral(": ") + text;
+        };
+        theApp()->questionHook = [this](const QString& text) {
+            messages_ << QStringLiteral("? ") + text;
+            return answer_;
+        };
+        theApp()->urlHook = [this](const QUrl& url) { urls_ << url; };
+        theApp()->deviceSource = [] {
+            return CVantrelApp::Devices{{PhysicalDrive{0, "/dev/nonexistent-disk", "Camera Card 32GB", 0}},
+                                        {VolumeRecord{"ext4", "/", "/dev/nonexistent1", "100  MB", 0},
+                                         VolumeRecord{"vfat", "/media/card", "/dev/nonexistent2", "30  MB", 0}}};
+        };
+    }
+
+    void secondInstanceIsRefused() {
+        QTemporaryDir lockDir;
+        InstanceLock first(lockDir.path().toStdString());
+        InstanceLock second(lockDir.path().toStdString());
+        QVERIFY(!first.alreadyRunning());
+        QVERIFY(second.alreadyRunning());
+        messages_.clear();
+        QVERIFY(!theApp()->startUp(second.alreadyRunning()));
+        QCOMPARE(messages_, QStringList{QStringLiteral("Pictorva: Another instance of application is already running")});
+        QVERIFY(theApp()->wizard() == nullptr);
+    }
+
+    void startUpSetsTheStateAndTheFirstPage() {
+        theApp()->rootName = "changed";
+        Physical_DriveDialog* first = restart({});
+        QVERIFY(first != nullptr);
+        QCOMPARE(QCoreApplication::applicationName(), QStringLiteral("PictorvaReg.0"));
+        QCOMPARE(theApp()->rootName, std::string("ROOT"));
+        QCOMPARE(theApp()->wizard()->windowTitle(), QStringLiteral("Pictorva"));
+        QCOMPARE(first->volumesRoot()->text(0), QStringLiteral("     VOLUMES:"));
+        QCOMPARE(first->tree()->topLevelItem(1)->text(0), QStringLiteral("     PHYSICAL DRIVES:"));
+        // Records stay in order, the tree shows the last first.
+        QCOMPARE(first->volumesRoot()->child(0)->text(0), QStringLiteral("/media/card"));
+        QCOMPARE(first->volumesRoot()->child(1)->text(0), QStringLiteral("/"));
+        QCOMPARE(first->drivesRoot()->child(0)->text(0), QStringLiteral("Camera Card 32GB"));
+        QVERIFY(first->photoBox()->isChecked() && first->audioBox()->isChecked() && first->videoBox()->isChecked());
+        saveShot(theApp()->wizard(), QStringLiteral("drive-selection"));
+    }
+
+    void typePatternFollowsTheTickedLists_data() {
+        QTest::addColumn<bool>("photo");
+        QTest::addColumn<bool>("audio");
+        QTest::addColumn<bool>("video");
+        QTest::addColumn<int>("length");
+        QTest::newRow("audio only") << false << true << false << 81;
+        QTest::newRow("photo and video") << true << false << true << 324;
+        QTest::newRow("all") << true << true << true << 214 + 1 + 81 + 1 + 109;
+        QTest::newRow("none") << false << false << false << 0;
+    }
+    void typePatternFollowsTheTickedLists() {
+        QFETCH(bool, photo);
+        QFETCH(bool, audio);
+        QFETCH(bool, video);
+        QFETCH(int, length);
+        const std::string pattern = Physical_DriveDialog::typePatternFor(photo, audio, video);
+        QCOMPARE(static_cast<int>(pattern.size()), length);
+        QVERIFY(pattern.empty() || pattern.front() != '|');
+    }
+
+    void firstPageRefusesMissingChoices() {
+        Physical_DriveDialog* first = restart({});
+        first->photoBox()->setChecked(false);
+        first->audioBox()->setChecked(false);
+        first->videoBox()->setChecked(false);
+        first->tree()->setCurrentItem(first->drivesRoot()->child(0));
+        button(first, "nextButton")->click();
+        QCOMPARE(messages_.last(), QStringLiteral("Pictorva: Please select at least one Format to proceed.."));
+        first->audioBox()->setChecked(true);
+        first->tree()->setCurrentItem(first->volumesRoot());
+        theApp()->currentSource.reset();
+        button(first, "nextButton")->click();
+        QCOMPARE(messages_.last(), QStringLiteral("Pictorva: Please select a volume or a drive.."));
+        QVERIFY(theApp()->currentSource != nullptr);  // replaced all the same
+        QCOMPARE(theApp()->typePattern, std::string(Physical_DriveDialog::kAudioList));
+        QCOMPARE(current<Physical_DriveDialog>(), first);
+    }
+
+    void enterAndEscapeDoNothing() {
+        Physical_DriveDialog* first = restart({disk_});
+        QPushButton* next = button(first, "nextButton");
+        next->setFocus();
+        QTest::keyClick(next, Qt::Key_Return);
+        QTest::keyClick(next, Qt::Key_Enter);
+        QTest::keyClick(first->tree(), Qt::Key_Escape);
+        QCOMPARE(current<Physical_DriveDialog>(), first);
+        QVERIFY(theApp()->wizard()->isVisible());
+        QVERIFY(messages_.isEmpty());
+    }
+
+    void volumeImageGoesThroughVolumeInformation() {
+        std::vector<unsigned char> volume(1u << 20, 0);
+        putFatBoot(volume, 0, true, 2048);
+        const QString path = writeImage(dir_, QStringLiteral("partition.img"), volume);
+        Physical_DriveDialog* first = restart({path});
+        QCOMPARE(first->tree()->currentItem()->parent(), first->volumesRoot());
+        button(first, "nextButton")->click();
+        auto* info = current<VolumeOperations>();
+        QVERIFY(info != nullptr);
+        QCOMPARE(theApp()->volumeSelected, std::uint8_t{1});
+        QCOMPARE(info->currentRecord().fileSystem, std::string("FAT32"));
+        button(info, "nextButton")->click();
+        auto* modes = current<ParceModeNtfsDlg>();
+        QVERIFY(modes != nullptr);
+        QCOMPARE(modes->previousPageNumber(), 135);
+        QVERIFY(!modes->deepButton()->isVisibleTo(modes) && modes->advancedButton()->isVisibleTo(modes));
+    }
+
+    void tableWalkThroughTheChainAndBack() {
+        Physical_DriveDialog* first = restart({disk_});
+        first->videoBox()->setChecked(false);
+        button(first, "nextButton")->click();
+        auto* modes = current<DriveParsingModes>();
+        QVERIFY(modes != nullptr);
+        QCOMPARE(theApp()->volumeSelected, std::uint8_t{0});
+        QCOMPARE(modes->findChild<QLabel*>(QStringLiteral("drivePath"))->text(), disk_);
+        QVERIFY(modes->standardButton()->isChecked());
+        QVERIFY(!modes->customBox()->isEnabled());
+        button(modes, "nextButton")->click();
+
+        auto* list = current<PopulateDriveDlg>();
+        QVERIFY(list != nullptr);
+        QCOMPARE(list->list()->rowCount(), 3);
+        QCOMPARE(rowTexts(list->list(), 0), (QStringList{"0", "NTFS", "2   MB", "2048"}));
+        QCOMPARE(rowTexts(list->list(), 1), (QStringList{"1", "FAT32", "2   MB", "6144"}));
+        QCOMPARE(list->list()->item(2, 0)->text(), QStringLiteral("2"));
+        QCOMPARE(list->status(), QStringLiteral("Select volume and click next button..."));
+        QVERIFY(list->progressBar()->isHidden());
+        QVERIFY(list->customBox()->isEnabled());
+        list->show();
+        saveShot(theApp()->wizard(), QStringLiteral("volume-list"));
+
+        // Selecting a row fills the range; a click picks its file system in the override list.
+        list->list()->selectRow(1);
+        list->rowClicked(1);
+        QCOMPARE(list->startEdit()->text(), QStringLiteral("6144"));
+        QCOMPARE(list->endEdit()->text(), QStringLiteral("10239"));
+        QCOMPARE(list->fileSystemList()->currentText(), QStringLiteral("FAT32"));
+        list->nextButton()->click();
+        auto* recovery = current<ParceModeNtfsDlg>();
+        QVERIFY(recovery != nullptr);
+        QCOMPARE(recovery->previousPageNumber(), 134);
+        QCOMPARE(recovery->recordCopy().startSector, std::int64_t{6144});
+        QVERIFY(recovery->standardButton()->isChecked());
+        recovery->advancedButton()->click();
+        QVERIFY(recovery->formattedBox()->isVisibleTo(recovery));
+        recovery->formattedBox()->setChecked(true);
+        QCOMPARE(theApp()->formattedDrive, std::uint8_t{1});
+        recovery->standardButton()->click();
+        QCOMPARE(theApp()->formattedDrive, std::uint8_t{0});
+        button(recovery, "nextButton")->click();
+        QVERIFY(current<PendingPage>() != nullptr);
+
+        // Back all the way: every earlier page as it was left.
+        button(current<PendingPage>(), "backButton")->click();
+        QCOMPARE(current<ParceModeNtfsDlg>(), recovery);
+        button(recovery, "backButton")->click();
+        QCOMPARE(current<PopulateDriveDlg>(), list);
+        QCOMPARE(list->list()->rowCount(), 3);
+        QCOMPARE(list->list()->selectedItems().first()->row(), 1);
+        list->backButton()->click();
+        QCOMPARE(current<DriveParsingModes>(), modes);
+        button(modes, "backButton")->click();
+        QCOMPARE(current<Physical_DriveDialog>(), first);
+        QVERIFY(!first->videoBox()->isChecked());
+        QCOMPARE(first->tree()->currentItem()->text(0), disk_);
+        QTRY_COMPARE(theApp()->wizard()->pages().size(), 1);
+    }
+
+    void modesOfferedByFileSystem_data() {
+        QTest::addColumn<QString>("system");
+        QTest::addColumn<bool>("advanced");
+        QTest::addColumn<bool>("deep");
+        QTest::newRow("extX") << "extX" << false << false;
+        QTest::newRow("HFS+") << "HFS+" << false << true;
+        QTest::newRow("FAT32") << "FAT32" << true << false;
+        QTest::newRow("fat16 override") << "fat16" << true << false;
+        QTest::newRow("NTFS") << "NTFS" << true << true;
+        QTest::newRow("exFAT") << "exFAT" << true << false;
+    }
+    void modesOfferedByFileSystem() {
+        QFETCH(QString, system);
+        QFETCH(bool, advanced);
+        QFETCH(bool, deep);
+        const ParceModeNtfsDlg::Offer offer = ParceModeNtfsDlg::offeredModes(system.toStdString());
+        QCOMPARE(offer, (ParceModeNtfsDlg::Offer{true, advanced, deep}));
+    }
+
+    void customRangeReachesTheVolumeList() {
+        Physical_DriveDialog* first = restart({disk_});
+        button(first, "nextButton")->click();
+        auto* modes = current<DriveParsingModes>();
+        modes->advancedButton()->click();
+        modes->customBox()->setChecked(true);
+        modes->startEdit()->setText(QStringLiteral("2048"));
+        modes->endEdit()->setText(QStringLiteral("0"));
+        QCOMPARE(modes->input().customStartSector, std::int64_t{2048});
+        QCOMPARE(modes->input().customEndSector, std::int64_t{0});
+        QCOMPARE(modes->input().mode, 2);
+        modes->standardButton()->click();
+        QVERIFY(!modes->customBox()->isChecked() && !modes->customBox()->isEnabled());
+        QCOMPARE(modes->input().customStartSector, std::int64_t{0});
+        QCOMPARE(modes->input().mode, 1);
+    }
+
+    void customVolumeBecomesTheRecordHandedOn() {
+        // The table walk hides the button; the advanced scan offers it once it has ended.
+        PopulateDriveDlg* list = volumeListOf(disk_, true);
+        QVERIFY(list != nullptr);
+        QTRY_VERIFY(!list->working() && list->addCustomButton()->isEnabled());
+        const int found = list->list()->rowCount();
+        list->addCustomButton()->click();
+        QCOMPARE(list->list()->rowCount(), found + 1);
+        QCOMPARE(rowTexts(list->list(), 0), (QStringList{QString::number(found), "CUSTOM ", "0", "0"}));
+        QCOMPARE(list->list()->selectedItems().first()->row(), 0);
+        QVERIFY(list->customBox()->isChecked());
+        QCOMPARE(list->endEdit()->text(), QStringLiteral("0"));
+        list->startEdit()->setText(QStringLiteral("2048"));
+        list->endEdit()->setText(QStringLiteral("206847"));
+        list->fileSystemList()->setCurrentText(QStringLiteral("FAT32"));
+        list->nextButton()->click();
+        auto* recovery = current<ParceModeNtfsDlg>();
+        QVERIFY(recovery != nullptr);
+        QCOMPARE(recovery->recordCopy().fileSystem, std::string("fat32"));
+        QCOMPARE(recovery->recordCopy().startSector, std::int64_t{2048});
+        QCOMPARE(recovery->recordCopy().sizeText, std::string("100"));
+    }
+
+    void upDownAndEndSectorRules() {
+        QCOMPARE(PopulateDriveDlg::endSectorFor(2048, QStringLiteral("100   MB")), std::int64_t{206847});
+        QCOMPARE(PopulateDriveDlg::endSectorFor(2048, QStringLiteral("0")), std::int64_t{0});
+        QCOMPARE(PopulateDriveDlg::endSectorFor(2048, QStringLiteral("garbage")), std::int64_t{0});
+        QCOMPARE(PopulateDriveDlg::endSectorFor(0, QStringLiteral("99999999999999999999 MB")), std::int64_t{0});
+        SectorEdit edit;
+        edit.setText(QStringLiteral("0"));
+        edit.stepDown();
+        QCOMPARE(edit.text(), QStringLiteral("0"));
+        edit.stepUp();
+        edit.stepUp();
+        QCOMPARE(edit.text(), QStringLiteral("2"));
+        edit.setText(QStringLiteral("5000000000"));
+        edit.stepDown();
+        QCOMPARE(edit.text(), QStringLiteral("4999999999"));
+    }
+
+    void unknownVolumeAndRawChoice() {
+        PopulateDriveDlg* list = volumeListOf(disk_);
+        list->list()->selectRow(2);
+        QCOMPARE(list->list()->item(2, 1)->text(), QStringLiteral("Unknown"));
+        list->nextButton()->click();
+        QCOMPARE(messages_.last(), theApp()->executableName() + QStringLiteral(": can not parse unknown volume"));
+        QCOMPARE(current<PopulateDriveDlg>(), list);
+        list->customBox()->setChecked(true);
+        list->fileSystemList()->setCurrentText(QStringLiteral("RAW"));
+        list->nextButton()->click();
+        QVERIFY(current<PendingPage>() != nullptr);
+        QCOMPARE(current<PendingPage>()->previousPageNumber(), 134);
+        QCOMPARE(list->currentRecord()->fileSystem, std::string("RAW"));
+        list->list()->clearSelection();
+        messages_.clear();
+    }
+
+    void filterKeepsVolumesRightAfterTheirPredecessor() {
+        std::vector<unsigned char> disk(4u << 20, 0);
+        putMbrEntry(disk, 0, 0, 0x07, 2048, 100);
+        putMbrEntry(disk, 0, 1, 0x07, 2049, 100);
+        putMbrEntry(disk, 0, 2, 0x07, 4096, 100);
+        PopulateDriveDlg* list = volumeListOf(writeImage(dir_, QStringLiteral("neighbours.img"), disk));
+        QCOMPARE(list->list()->rowCount(), 3);
+        list->filterButton()->click();
+        QCOMPARE(list->list()->rowCount(), 1);
+        QCOMPARE(list->list()->item(0, 0)->text(), QStringLiteral("1"));
+        QCOMPARE(list->list()->item(0, 3)->text(), QStringLiteral("2049"));
+    }
+
+    void advancedScanWaitsAtTheCountedPauseGate() {
+        Physical_DriveDialog* first = restart({disk_});
+        button(first, "nextButton")->click();
+        auto* modes = current<DriveParsingModes>();
+        modes->advancedButton()->click();
+        auto* list = new PopulateDriveDlg(modes, modes->input());
+        list->pauseGate().pause();
+        list->pauseGate().pause();
+        theApp()->wizard()->push(list);
+        QVERIFY(list->initialise());
+        QVERIFY(list->working());
+        QVERIFY(!list->nextButton()->isEnabled() && !list->backButton()->isEnabled());
+        list->resumeWorker();
+        QCOMPARE(list->status(), QStringLiteral("Resume button pressed"));
+        QTest::qWait(300);
+        QVERIFY(!messages_.contains(theApp()->executableName() + QStringLiteral(": populated partitions....")));
+        list->resumeWorker();
+        QTRY_VERIFY(messages_.contains(theApp()->executableName() + QStringLiteral(": populated partitions....")));
+        QCOMPARE(list->status(), QStringLiteral("Select volume and click next button..."));
+        QVERIFY(!list->working() && list->nextButton()->isEnabled());
+        QVERIFY(list->list()->rowCount() >= 2);
+        // Rows of the scan come in at the top: the last find first.
+        QCOMPARE(list->list()->item(0, 0)->text().toInt(), list->list()->rowCount() - 1);
+    }
+
+    void stopThenBackWaitsForTheWorker() {
+        Physical_DriveDialog* first = restart({disk_});
+        button(first, "nextButton")->click();
+        auto* modes = current<DriveParsingModes>();
+        modes->advancedButton()->click();
+        auto* list = new PopulateDriveDlg(modes, modes->input());
+        list->pauseGate().pause();
+        theApp()->wizard()->push(list);
+        list->initialise();
+        list->stopButton()->click();
+        QVERIFY(list->backButton()->isEnabled());
+        list->backButton()->click();  // the paused worker is released and waited for
+        QCOMPARE(current<DriveParsingModes>(), modes);
+        QTest::qWait(100);
+        QVERIFY(!messages_.contains(theApp()->executableName() + QStringLiteral(": populated partitions....")));
+    }
+
+    void checkTreeModelFollowsTheTree() {
+        CXHtmlTree view;
+        QAbstractItemModelTester tester(view.checkModel(), QAbstractItemModelTester::FailureReportingMode::QtTest);
+        CheckTree& tree = view.tree();
+        const TreeItemId root = tree.InsertItem("ROOT", kTreeRoot);
+        const TreeItemId folder = tree.InsertItem("DCIM", root);
+        for (int i = 0; i < 3; ++i)
+            tree.InsertItem("IMG_" + std::to_string(i) + ".JPG", folder);
+        std::thread worker([&] {
+            for (int i = 0; i < 5000; ++i)
+                view.sink().InsertItem("more.jpg", folder);
+        });
+        worker.join();
+        view.flushPending();
+        QCOMPARE(view.checkModel()->rowCount(view.checkModel()->indexOf(folder)), 5003);
+        const QModelIndex first = view.checkModel()->index(0, 0, view.checkModel()->indexOf(folder));
+        view.checkModel()->setData(first, Qt::Checked, Qt::CheckStateRole);
+        QCOMPARE(view.checkModel()->indexOf(folder).data(Qt::CheckStateRole).toInt(), int(Qt::PartiallyChecked));
+        tree.SetItemTextColor(tree.children(folder)[1], 255);
+        QCOMPARE(view.checkModel()->index(1, 0, view.checkModel()->indexOf(folder)).data(Qt::ForegroundRole).value<QColor>(),
+                 QColor(255, 0, 0));
+        tree.DeleteItem(tree.children(folder)[2]);
+        tree.setEnabled(folder, false);
+        QCOMPARE(view.checkModel()->flags(view.checkModel()->indexOf(folder)), Qt::NoItemFlags);
+        tree.Expand(root);
+        QVERIFY(view.isExpanded(view.checkModel()->indexOf(root)));
+    }
+
+    void closeAsksFirst() {
+        restart({});
+        answer_ = false;
+        theApp()->wizard()->close();
+        QCOMPARE(messages_.last(), QStringLiteral("? Do you want to Close Application ?"));
+        QVERIFY(theApp()->wizard()->isVisible());
+        QVERIFY(urls_.isEmpty());
+        answer_ = true;
+        theApp()->wizard()->close();
+        QVERIFY(!theApp()->wizard()->isVisible());
+        QCOMPARE(urls_, QList<QUrl>{theApp()->homepageUrl()});
+    }
+};
+
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    CVantrelApp app(argc, argv);
+    WizardTest test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "WizardTest.moc"
