@@ -1,4 +1,5 @@
-// FAT12, FAT16 and FAT32 volumes made by mkfs.fat and filled by mtools (make-fat*.sh): every
+// FAT12, FAT16 and FAT32 volumes made by mkfs.fat and filled by mtools (make-fat*.sh), and an
+// exFAT volume filled through exfat-fuse (make-exfat.sh): every
 // entry the scripts wrote is listed with its name and size, live files and deleted contiguous
 // files come back byte for byte with their modification time, and the deleted entries agree
 // with sleuthkit's fls -d.
@@ -170,7 +171,8 @@ TEST_P(FatImage, ListsAndRecoversWhatWasWritten) {
 INSTANTIATE_TEST_SUITE_P(Fat, FatImage,
                          ::testing::Values(FatCase{"make-fat12.sh", FileSystemKind::Fat16, 0},
                                            FatCase{"make-fat16.sh", FileSystemKind::Fat16, 2048},
-                                           FatCase{"make-fat32.sh", FileSystemKind::Fat32, 0}),
+                                           FatCase{"make-fat32.sh", FileSystemKind::Fat32, 0},
+                                           FatCase{"make-exfat.sh", FileSystemKind::Exfat, 0}),
                          [](const auto& info) {
                              std::string name = info.param.script;
                              return name.substr(5, name.size() - 8);

@@ -21,7 +21,7 @@ constexpr std::array<ReaderRow, 6> kReaders{{
     {FileSystemKind::Ntfs, "NTFS", scanNtfsVolume},
     {FileSystemKind::Fat16, "FAT12/16", scanFat16Volume},
     {FileSystemKind::Fat32, "FAT32", scanFat32Volume},
-    {FileSystemKind::Exfat, "exFAT", nullptr},
+    {FileSystemKind::Exfat, "exFAT", scanExfatVolume},
     {FileSystemKind::Ext, "ext2/3/4", scanExtVolume},
     {FileSystemKind::Hfsp, "HFS+", scanHfsVolume},
 }};

@@ -9,10 +9,8 @@
 struct AdvancedChoice;
 class Fat16Class;
 class Fat32Class;
-class Fat64Class;
 class ProgressSink;
 
 /// False with error set when no structure could be found or chosen.
 bool runFat16Advanced(Fat16Class& reader, const AdvancedChoice& choice, ProgressSink& progress, std::string& error);
 bool runFat32Advanced(Fat32Class& reader, const AdvancedChoice& choice, ProgressSink& progress, std::string& error);
-bool runExfatAdvanced(Fat64Class& reader, const AdvancedChoice& choice, ProgressSink& progress, std::string& error);

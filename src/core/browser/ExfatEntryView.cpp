@@ -1,0 +1,102 @@
+#include "app/ProgressSink.h"
+#include "browser/FatEntryView.h"
+#include "disk/readWriteInterface.h"
+#include "fs/fat/Fat64Class.h"
+#include "fs/fat/FatAdvanced.h"
+
+namespace {
+bool isFolderAttribute(std::uint16_t a) {
+    return a == 0x10 || a == 0x11 || a == 0x12 || a == 0x13 || a == 0x15 || a == 0x16 || a == 0x30;
+}
+
+std::string trimmed(const std::string& name) {
+    const auto first = name.find_first_not_of(" \t\r\n");
+    if (first == std::string::npos)
+        return {};
+    return name.substr(first, name.find_last_not_of(" \t\r\n") - first + 1);
+}
+
+/// The browser's rules for exFAT records.
+class ExfatEntryView final : public EntryView {
+public:
+    explicit ExfatEntryView(std::unique_ptr<Fat64Class> reader) : reader_(std::move(reader)) {}
+
+    std::vector<EntryRef> topLevel() const override {
+        std::vector<EntryRef> out;
+        const auto& list = reader_->entryList();
+        for (std::size_t i = 0; i < list.size(); ++i)
+            if (list[i].parentIndex == 0 && list[i].name != "DUMMY ENTRY")
+                out.push_back(i);
+        return out;
+    }
+    std::vector<EntryRef> children(EntryRef folder) const override {
+        std::vector<EntryRef> out;
+        const auto& list = reader_->entryList();
+        if (folder >= list.size())
+            return out;
+        const ExfatEntry* child = list[folder].firstChild;
+        for (std::size_t steps = 0; child != nullptr && steps < list.size(); ++steps, child = child->nextSibling)
+            out.push_back(static_cast<EntryRef>(child - list.data()));
+        return out;
+    }
+    bool isFolder(EntryRef entry, Placement) const override { return isFolderAttribute(record(entry).attributes); }
+    bool isFile(EntryRef entry, Placement where) const override { return !isFolder(entry, where); }
+    bool isDeleted(EntryRef entry, bool parentDeleted) const override {
+        const ExfatEntry& e = record(entry);
+        if (e.name == "ORPHAN ENTRY")
+            return false;
+        return e.deleted() || (parentDeleted && !isFolder(entry, Placement::Nested));
+    }
+    std::string name(EntryRef entry) const override { return trimmed(record(entry).name); }
+    std::uint64_t byteSize(EntryRef entry) const override { return record(entry).validDataLength; }
+    ListTexts listTexts(EntryRef entry) const override {
+        const ExfatEntry& e = record(entry);
+        const Fat64Class::EntryTimes t = Fat64Class::formatEntryTimes(e);
+        return ListTexts{t.created, t.accessed, t.modified, Fat64Class::formatEntrySize(e), t.attributes};
+    }
+    bool writeContent(EntryRef entry, const std::string& targetPath) override {
+        if (entry >= reader_->entryList().size())
+            return false;
+        return reader_->writeEntryContent(targetPath, record(entry));
+    }
+    StopFlag& stopFlag() override { return reader_->stopFlag; }
+
+private:
+    const ExfatEntry& record(EntryRef entry) const {
+        static const ExfatEntry none;
+        const auto& list = reader_->entryList();
+        return entry < list.size() ? list[entry] : none;
+    }
+    std::unique_ptr<Fat64Class> reader_;
+};
+}  // namespace
+
+std::unique_ptr<EntryView> scanExfatVolume(ReaderContext& context, std::string& error) {
+    if (context.mode == ScanMode::Deep) {
+        error = kFatDeepModeError;
+        return nullptr;
+    }
+    auto reader = std::make_unique<Fat64Class>(context.app, context.progress);
+    reader->volume = context.volume;
+    reader->volume.startSector = context.source.originOffset() / 512;
+    reader->totalBytes = context.volumeBytes;
+    reader->stopFlag.attachGate(context.pauseGate);
+    reader->openVolume(context.source);
+    if (context.mode == ScanMode::Advanced) {
+        error = "the advanced mode is not available for exFAT volumes yet";
+        return nullptr;
+    }
+    if (!reader->readBootSector()) {
+        error = "Selected Drive is not in exFat Format";
+        return nullptr;
+    }
+    if (!reader->readRootDirectory()) {
+        error = "error...";
+        return nullptr;
+    }
+    context.progress.setStatus("processing file and directory entries...");
+    context.progress.setStatus("Finding Fat64 File And Directory entries recursively....");
+    reader->walkRootDirectory();
+    reader->linkEntries();
+    return std::make_unique<ExfatEntryView>(std::move(reader));
+}

@@ -1,0 +1,78 @@
+#pragma once
+// The exFAT ("fat64") reader: lists the file entry sets of an exFAT volume, live and deleted, as
+// ExfatEntry records with parent links, and writes any listed entry's content to a file.
+// Standard mode: openVolume, readBootSector, readRootDirectory, walkRootDirectory, linkEntries.
+
+#include <cstdint>
+#include <deque>
+#include <string>
+#include <unordered_set>
+#include <vector>
+
+#include "app/StopFlag.h"
+#include "disk/VolumeRecord.h"
+#include "fs/fat/ExfatEntry.h"
+#include "fs/fat/FatTable.h"
+
+struct ApplicationState;
+class ProgressSink;
+class readWriteInterface;
+
+class Fat64Class {
+public:
+    Fat64Class(ApplicationState& app, ProgressSink& progress);
+    Fat64Class(const Fat64Class&) = delete;
+    Fat64Class& operator=(const Fat64Class&) = delete;
+
+    VolumeRecord volume;
+    std::int64_t totalBytes = 0;
+    StopFlag stopFlag;
+
+    bool openVolume(readWriteInterface& source);
+    /// True when bytes 3 to 7 are "EXFAT" and the sector and cluster shifts are sane.
+    bool readBootSector();
+    /// True when the root directory's first cluster lies inside the volume.
+    bool readRootDirectory();
+    /// Builds the entry list from the whole root chain down; returns a copy of it.
+    std::vector<ExfatEntry> walkRootDirectory();
+    void linkEntries();
+    /// Writes validDataLength bytes: from the FAT chain, or from consecutive clusters when the
+    /// set says there is no chain, when it is deleted (its chain is freed) or on a formatted
+    /// drive. Sets the access and modification times. False when the target cannot be written.
+    bool writeEntryContent(const std::string& outputPath, const ExfatEntry& entry);
+
+    struct EntryTimes {
+        std::string created, accessed, modified, attributes;
+    };
+    static EntryTimes formatEntryTimes(const ExfatEntry& entry);
+    static std::string formatEntrySize(const ExfatEntry& entry);
+
+    std::vector<ExfatEntry>& entryList() { return entries_; }
+    const std::vector<ExfatEntry>& entryList() const { return entries_; }
+
+private:
+    struct DirectoryTask {
+        std::uint32_t recordIndex = 0;
+        std::uint32_t firstCluster = 0;
+        std::uint64_t length = 0;
+        bool contiguous = false;
+    };
+    /// The clusters of a file or directory, in order, each once, bounded by the volume.
+    std::vector<std::uint32_t> clustersOf(std::uint32_t first, std::uint64_t length, bool contiguous, bool useVisited);
+    void walkDirectory(const DirectoryTask& task);
+    void walkSets(const std::vector<unsigned char>& bytes, std::uint32_t parentIndex);
+    std::uint64_t clusterOffset(std::uint32_t c) const {
+        return heapOffset_ + (static_cast<std::uint64_t>(c) - 2) * clusterLength_;
+    }
+
+    ApplicationState& app_;
+    ProgressSink& progress_;
+    readWriteInterface* source_ = nullptr;
+    FatTable fat_;
+    std::uint64_t clusterLength_ = 0;
+    std::uint64_t heapOffset_ = 0;
+    std::uint32_t rootCluster_ = 0;
+    std::vector<ExfatEntry> entries_;
+    std::unordered_set<std::uint32_t> visitedClusters_;
+    std::deque<DirectoryTask> pending_;
+};
