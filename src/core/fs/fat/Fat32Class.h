@@ -36,6 +36,7 @@ public:
     static std::string formatEntrySize(const FatEntry& entry);
 
 private:
+    bool isFat32Reader() const override { return true; }
     std::uint32_t rootCluster_ = 0;
     bool bootSectorPassed_ = false;
 };

@@ -10,6 +10,7 @@
 #include "common/TextFormat.h"
 #include "disk/readWriteInterface.h"
 #include "fs/fat/FatLayout.h"
+#include "fs/fat/FatStructureFinder.h"
 #include "fs/fat/RecoveredFile.h"
 
 using namespace fat_layout;
@@ -210,3 +211,15 @@ Fat64Class::EntryTimes Fat64Class::formatEntryTimes(const ExfatEntry& e) {
 }
 
 std::string Fat64Class::formatEntrySize(const ExfatEntry& e) { return formatListSize(e.validDataLength); }
+
+std::vector<std::uint64_t> Fat64Class::findFatPositions(std::int64_t maxCount) {
+    if (source_ == nullptr)
+        return fatPositions;
+    return findStructures(FinderKind::ExfatFat, *source_, totalBytes, maxCount, stopFlag, progress_, fatPositions);
+}
+
+std::vector<std::uint64_t> Fat64Class::findHeapOffsets(std::int64_t maxCount) {
+    if (source_ == nullptr)
+        return heapOffsets;
+    return findStructures(FinderKind::ExfatHeap, *source_, totalBytes, maxCount, stopFlag, progress_, heapOffsets);
+}

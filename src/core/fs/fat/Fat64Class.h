@@ -47,6 +47,13 @@ public:
     static EntryTimes formatEntryTimes(const ExfatEntry& entry);
     static std::string formatEntrySize(const ExfatEntry& entry);
 
+    /// The searches for exFAT FAT starts and cluster-heap candidates (up to maxCount each);
+    /// each appends to its list and returns a copy of it.
+    std::vector<std::uint64_t> findFatPositions(std::int64_t maxCount);
+    std::vector<std::uint64_t> findHeapOffsets(std::int64_t maxCount);
+    std::vector<std::uint64_t> fatPositions;
+    std::vector<std::uint64_t> heapOffsets;
+
     std::vector<ExfatEntry>& entryList() { return entries_; }
     const std::vector<ExfatEntry>& entryList() const { return entries_; }
 

@@ -7,6 +7,7 @@
 #include "common/TextFormat.h"
 #include "disk/readWriteInterface.h"
 #include "fs/fat/FatLayout.h"
+#include "fs/fat/FatStructureFinder.h"
 #include "fs/fat/RecoveredFile.h"
 
 using namespace fat_layout;
@@ -288,4 +289,11 @@ bool FatClassBase::writeEntryContent(const std::string& outputPath, const FatEnt
         }
     }
     return out.finish(dosDateTime(entry.accessDate, 0), dosDateTime(entry.writeDate, entry.writeTime));
+}
+
+std::vector<std::uint64_t> FatClassBase::findFatPositions(std::int64_t maxCount) {
+    if (source_ == nullptr)
+        return fatPositions;
+    return findStructures(isFat32Reader() ? FinderKind::Fat32 : FinderKind::Fat16, *source_, totalBytes, maxCount,
+                          stopFlag, progress_, fatPositions);
 }

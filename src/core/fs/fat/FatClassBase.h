@@ -46,6 +46,11 @@ public:
     /// first one up to the size. False when the target could not be created or written.
     bool writeEntryContent(const std::string& outputPath, const FatEntry& entry);
 
+    /// Searches the volume for FAT starts (up to maxCount); appends them to fatPositions and
+    /// returns a copy of that list.
+    std::vector<std::uint64_t> findFatPositions(std::int64_t maxCount);
+    std::vector<std::uint64_t> fatPositions;
+
     std::vector<FatEntry>& entryList() { return entries_; }
     const std::vector<FatEntry>& entryList() const { return entries_; }
 
@@ -94,6 +99,7 @@ protected:
     /// Walks a chain of clusters as one directory without the dot-entry rule (FAT32 root).
     void walkClusterChain(std::uint32_t firstCluster, DirectoryState& state);
     std::string shortName(ByteView slot, bool directory) const;
+    virtual bool isFat32Reader() const { return false; }
     bool chainContinues() const;
 
     ApplicationState& app_;
