@@ -164,8 +164,11 @@ private:
     /// The record that holds an entry's content: its base record when the entry is an extension
     /// record (the only one carrying the $FILE_NAME, as ntfs-3g writes attribute-list files).
     std::uint64_t contentOffset(const NtfsEntry& entry) const;
+    /// Bytes one save may read from the volume at most: what the volume really holds.
+    std::uint64_t copyBudget() const;
     bool writeRuns(int fd, const std::vector<RunPair>& runs, const DataInfo& info);
     bool writeCompressed(int fd, const std::vector<RunPair>& runs, const DataInfo& info);
+    std::uint64_t reachableBytes() const;
     std::uint64_t scanLimit() const;
     void startWholeVolumeSearch();
     /// The shared chunked whole-volume loop; onCandidate gets the candidate's raw record bytes.

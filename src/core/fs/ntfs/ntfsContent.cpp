@@ -296,10 +296,13 @@ std::uint64_t ntfs::realDataSize(std::uint64_t index) {
     return info.realSize;
 }
 
+std::uint64_t ntfs::copyBudget() const { return volumeSize != 0 ? scanLimit() : reachableBytes(); }
+
 bool ntfs::writeRuns(int fd, const std::vector<RunPair>& runs, const DataInfo& info) {
     const std::uint64_t total = info.realSize;
     const std::uint64_t initialized = std::min(info.initializedSize, total);
     std::vector<std::uint8_t> piece;
+    std::uint64_t budget = copyBudget();
     std::uint64_t at = 0;  // byte of the file the current run starts at
     for (const RunPair& run : runs) {
         if (at >= total)
@@ -307,7 +310,10 @@ bool ntfs::writeRuns(int fd, const std::vector<RunPair>& runs, const DataInfo& i
         const std::uint64_t remaining = total - at;
         const std::uint64_t span = run.clusterCount > remaining / clusterSize ? remaining : run.clusterCount * clusterSize;
         // Holes and bytes past the initialized size read as zeros: the output keeps them as holes.
-        const std::uint64_t readable = run.sparse ? 0 : std::min(span, initialized > at ? initialized - at : 0);
+        std::uint64_t readable = run.sparse ? 0 : std::min(span, initialized > at ? initialized - at : 0);
+        // No file holds more allocated bytes than the volume: runs that say so are not copied again and again.
+        readable = std::min(readable, budget);
+        budget -= readable;
         for (std::uint64_t done = 0; done < readable; done += kCopyPiece) {
             const std::uint64_t n = std::min(kCopyPiece, readable - done);
             piece.assign(n, 0);
@@ -333,6 +339,7 @@ bool ntfs::writeCompressed(int fd, const std::vector<RunPair>& runs, const DataI
     std::vector<std::int64_t> slots(unitClusters);  // cluster number per slot; 0 for a hole
     std::vector<std::uint8_t> stored(unitBytes);
     std::vector<std::uint8_t> unit(unitBytes);
+    std::uint64_t budget = copyBudget();
     std::size_t runIndex = 0;
     std::uint64_t inRun = 0;  // clusters of runs[runIndex] already consumed
     for (std::uint64_t at = 0; at < total;) {
@@ -366,7 +373,10 @@ bool ntfs::writeCompressed(int fd, const std::vector<RunPair>& runs, const DataI
             ++inRun;
         }
         const std::uint64_t length = std::min(unitBytes, total - at);
+        if (used > 0 && used * clusterSize > budget)
+            break;
         if (used > 0) {
+            budget -= used * clusterSize;
             std::fill(stored.begin(), stored.end(), 0);
             for (std::uint64_t s = 0; s < used; ++s) {
                 if (slots[s] != 0 && source_.seekTo(slots[s] * static_cast<std::int64_t>(clusterSize)))

@@ -28,12 +28,13 @@ bool isRecordCandidate(ByteView unit) {
 bool startsWith(const std::string& text, const char* prefix) { return text.rfind(prefix, 0) == 0; }
 }  // namespace
 
-std::uint64_t ntfs::scanLimit() const {
-    // Never further than the medium really reaches, whatever a size field claims.
+std::uint64_t ntfs::reachableBytes() const {
     const std::int64_t medium = source_.byteSize() - source_.originOffset();
-    const std::uint64_t reachable = medium > 0 ? static_cast<std::uint64_t>(medium) : 0;
-    return std::min(volumeSize, reachable);
+    return medium > 0 ? static_cast<std::uint64_t>(medium) : 0;
 }
+
+// Never further than the medium really reaches, whatever a size field claims.
+std::uint64_t ntfs::scanLimit() const { return std::min(volumeSize, reachableBytes()); }
 
 template <typename OnUnit>
 void ntfs::scanVolume(std::uint64_t limit, std::uint64_t progressEvery, OnUnit onUnit) {
