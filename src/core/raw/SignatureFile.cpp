@@ -139,25 +139,16 @@ bool appendSignatureRecord(std::FILE* file, const SignatureFields& fields, Notif
     return true;
 }
 
-std::optional<std::vector<SignatureRecord>> readSignatureFile(const std::string& path, SignatureFileRole role,
-                                                              Notifier& notifier, bool* opened) {
-    const auto bytes = readWholeFile(path, sl::kMaxFileBytes);
-    if (opened != nullptr)
-        *opened = bytes.has_value();
-    if (!bytes) {
-        if (role == SignatureFileRole::User)
-            notifier.inform("Cannot open the selected file");
-        return std::nullopt;
-    }
+std::optional<std::vector<SignatureRecord>> signatureRecordsFromBytes(ByteView file, SignatureFileRole role,
+                                                                      Notifier& notifier) {
     // A default file shorter than one record is refused like a user file: there is no last
     // record to take the count from. A length that is not a whole number of records means the
     // file was cut mid-record, and its "last record" would be read from the middle of two.
-    if (bytes->size() < sl::kRecordSize || bytes->size() > sl::kMaxFileBytes || bytes->size() % sl::kRecordSize != 0) {
+    if (file.size() < sl::kRecordSize || file.size() > sl::kMaxFileBytes || file.size() % sl::kRecordSize != 0) {
         notifier.inform(kInvalidFile);
         return std::nullopt;
     }
-    const ByteView file(bytes->data(), bytes->size());
-    const SignatureRecord last = SignatureRecord::fromBytes(file.from(bytes->size() - sl::kRecordSize));
+    const SignatureRecord last = SignatureRecord::fromBytes(file.from(file.size() - sl::kRecordSize));
     if (role == SignatureFileRole::User && last.sizeByteCount > 8) {
         notifier.inform(kInvalidFile);
         return std::nullopt;
@@ -179,6 +170,19 @@ std::optional<std::vector<SignatureRecord>> readSignatureFile(const std::string&
     return records;
 }
 
+std::optional<std::vector<SignatureRecord>> readSignatureFile(const std::string& path, SignatureFileRole role,
+                                                              Notifier& notifier, bool* opened) {
+    const auto bytes = readWholeFile(path, sl::kMaxFileBytes);
+    if (opened != nullptr)
+        *opened = bytes.has_value();
+    if (!bytes) {
+        if (role == SignatureFileRole::User)
+            notifier.inform("Cannot open the selected file");
+        return std::nullopt;
+    }
+    return signatureRecordsFromBytes(ByteView(bytes->data(), bytes->size()), role, notifier);
+}
+
 std::string signatureRecordProblem(const SignatureRecord& r) {
     if (r.startLength > sl::kSignatureBytes || r.endLength > sl::kSignatureBytes)
         return "its signature is longer than 10 bytes";
@@ -194,17 +198,11 @@ std::string signatureRecordProblem(const SignatureRecord& r) {
     return {};
 }
 
-SignatureLoad loadSignatureFile(const std::string& path, SignatureFileRole role, myJpg& engine, Notifier& notifier) {
+SignatureLoad appendSignatureRecords(const std::vector<SignatureRecord>& records, myJpg& engine, Notifier& notifier) {
     SignatureLoad result;
-    bool opened = false;
-    const auto records = readSignatureFile(path, role, notifier, &opened);
-    if (!records) {
-        result.status = opened ? SignatureLoadStatus::Refused : SignatureLoadStatus::NotOpened;
-        return result;
-    }
     std::string refused;
-    for (std::size_t i = 0; i < records->size(); ++i) {
-        const SignatureRecord& record = (*records)[i];
+    for (std::size_t i = 0; i < records.size(); ++i) {
+        const SignatureRecord& record = records[i];
         if (const std::string problem = signatureRecordProblem(record); !problem.empty()) {
             refused += formatText("\nentry %zu (%s): %s", i, record.extensionText().c_str(), problem.c_str());
             ++result.skipped;
@@ -217,6 +215,17 @@ SignatureLoad loadSignatureFile(const std::string& path, SignatureFileRole role,
         notifier.inform("These signatures cannot be used and were not loaded:" + refused);
     result.status = SignatureLoadStatus::Loaded;
     return result;
+}
+
+SignatureLoad loadSignatureFile(const std::string& path, SignatureFileRole role, myJpg& engine, Notifier& notifier) {
+    bool opened = false;
+    const auto records = readSignatureFile(path, role, notifier, &opened);
+    if (!records) {
+        SignatureLoad result;
+        result.status = opened ? SignatureLoadStatus::Refused : SignatureLoadStatus::NotOpened;
+        return result;
+    }
+    return appendSignatureRecords(*records, engine, notifier);
 }
 
 std::string defaultSignatureFilePath() {

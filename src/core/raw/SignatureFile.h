@@ -47,6 +47,10 @@ enum class SignatureFileRole { Default, User };
 std::optional<std::vector<SignatureRecord>> readSignatureFile(const std::string& path, SignatureFileRole role,
                                                               Notifier& notifier, bool* opened = nullptr);
 
+/// The same checks over a file's bytes already in memory.
+std::optional<std::vector<SignatureRecord>> signatureRecordsFromBytes(ByteView file, SignatureFileRole role,
+                                                                      Notifier& notifier);
+
 /// Why the carving engine cannot use a record (a signature or size field reaching outside the
 /// 512-byte sector, a signature longer than its 10-byte field or made only of '*'), or "".
 std::string signatureRecordProblem(const SignatureRecord& record);
@@ -59,6 +63,9 @@ struct SignatureLoad {
     std::size_t loaded = 0;   ///< records appended to the engine
     std::size_t skipped = 0;  ///< records refused one by one (named in one message)
 };
+
+/// Appends the usable records to engine, naming the refused ones in one message.
+SignatureLoad appendSignatureRecords(const std::vector<SignatureRecord>& records, myJpg& engine, Notifier& notifier);
 
 /// Reads path and appends its usable records to engine, after those already there.
 SignatureLoad loadSignatureFile(const std::string& path, SignatureFileRole role, myJpg& engine, Notifier& notifier);
