@@ -14,6 +14,7 @@
 #include <QRadioButton>
 #include <QTableWidget>
 #include <QTemporaryDir>
+#include <QSignalSpy>
 #include <QTest>
 #include <QTreeWidget>
 #include <fstream>
@@ -22,6 +23,8 @@
 #include "app/CVantrelApp.h"
 #include "app/InstanceLock.h"
 #include "app/WizardWindow.h"
+#include "controls/CCheckHeadCtrl.h"
+#include "controls/CCheckListCtrl.h"
 #include "controls/CXHtmlTree.h"
 #include "controls/CheckTreeModel.h"
 #include "controls/SectorEdit.h"
@@ -210,6 +213,7 @@ private slots:
         QVERIFY(info != nullptr);
         QCOMPARE(theApp()->volumeSelected, std::uint8_t{1});
         QCOMPARE(info->currentRecord().fileSystem, std::string("FAT32"));
+        saveShot(theApp()->wizard(), QStringLiteral("volume-information"));
         button(info, "nextButton")->click();
         auto* modes = current<ParceModeNtfsDlg>();
         QVERIFY(modes != nullptr);
@@ -227,6 +231,7 @@ private slots:
         QCOMPARE(modes->findChild<QLabel*>(QStringLiteral("drivePath"))->text(), disk_);
         QVERIFY(modes->standardButton()->isChecked());
         QVERIFY(!modes->customBox()->isEnabled());
+        saveShot(theApp()->wizard(), QStringLiteral("drive-parsing-modes"));
         button(modes, "nextButton")->click();
 
         auto* list = current<PopulateDriveDlg>();
@@ -255,6 +260,7 @@ private slots:
         QVERIFY(recovery->standardButton()->isChecked());
         recovery->advancedButton()->click();
         QVERIFY(recovery->formattedBox()->isVisibleTo(recovery));
+        saveShot(theApp()->wizard(), QStringLiteral("recovery-mode"));
         recovery->formattedBox()->setChecked(true);
         QCOMPARE(theApp()->formattedDrive, std::uint8_t{1});
         recovery->standardButton()->click();
@@ -452,6 +458,37 @@ private slots:
         QCOMPARE(view.checkModel()->flags(view.checkModel()->indexOf(folder)), Qt::NoItemFlags);
         tree.Expand(root);
         QVERIFY(view.isExpanded(view.checkModel()->indexOf(root)));
+    }
+
+    void checkListHeaderFollowsTheRows() {
+        CCheckListCtrl list;
+        list.setHeaderLabels({QStringLiteral("Name"), QStringLiteral("Size")});
+        QVERIFY(list.InitCheckHeader());
+        QVERIFY(list.InitCheckHeader());  // once only
+        for (int i = 0; i < 500; ++i)
+            list.addRow({QStringLiteral("IMG_%1.JPG").arg(i), QStringLiteral("1.00 MB")});
+        QCOMPARE(list.checkHeader()->image(), 1);
+        emit list.checkHeader()->sectionClicked(0);
+        QCOMPARE(list.checkHeader()->image(), 2);
+        for (int row = 0; row < 500; ++row)
+            QVERIFY(list.isRowChecked(row));
+        list.topLevelItem(250)->setCheckState(0, Qt::Unchecked);
+        QCOMPARE(list.checkHeader()->image(), 1);
+        list.topLevelItem(250)->setCheckState(0, Qt::Checked);
+        QCOMPARE(list.checkHeader()->image(), 2);
+        emit list.checkHeader()->sectionClicked(1);  // other columns do not count
+        QCOMPARE(list.checkHeader()->image(), 2);
+        emit list.checkHeader()->sectionClicked(0);
+        QVERIFY(!list.isRowChecked(0) && !list.isRowChecked(499));
+
+        list.resize(400, 300);
+        list.show();
+        QSignalSpy clicks(&list, &CCheckListCtrl::rowClicked);
+        const QRect label = list.visualRect(list.model()->index(2, 1));
+        QTest::mouseClick(list.viewport(), Qt::LeftButton, {}, label.center());
+        QCOMPARE(clicks.count(), 1);
+        QCOMPARE(clicks.first().first().toInt(), 2);
+        list.hide();
     }
 
     void closeAsksFirst() {

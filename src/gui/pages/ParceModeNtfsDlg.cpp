@@ -41,7 +41,10 @@ ParceModeNtfsDlg::ParceModeNtfsDlg(WizardPage* previous, int previousPageNumber)
                                                    "then lets you choose one."));
     auto* deepNote = new QLabel(QStringLiteral("Rebuilds entries from every file record found anywhere on the "
                                                "volume: slow, thorough."));
-    for (QLabel* note : {standardNote, advancedNote, deepNote}) {
+    notes_[0] = standardNote;
+    notes_[1] = advancedNote;
+    notes_[2] = deepNote;
+    for (QLabel* note : notes_) {
         note->setWordWrap(true);
         note->setEnabled(false);
     }
@@ -89,6 +92,9 @@ bool ParceModeNtfsDlg::initialise() {
     standard_->setVisible(offer.standard);
     advanced_->setVisible(offer.advanced);
     deep_->setVisible(offer.deep);
+    notes_[0]->setVisible(offer.standard);
+    notes_[1]->setVisible(offer.advanced);
+    notes_[2]->setVisible(offer.deep);
     return true;
 }
 

@@ -50,6 +50,7 @@ private:
     QRadioButton* standard_;
     QRadioButton* advanced_;
     QRadioButton* deep_;
+    QLabel* notes_[3];  // under Standard, Advanced, Deep; hidden with their mode
     QLabel* maxPrompt_;
     QLineEdit* maxEdit_;
     QLabel* maxNote_;
