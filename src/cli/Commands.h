@@ -10,3 +10,5 @@ void registerDrivesCommand(CLI::App& app, int& exitCode);
 void registerPartitionsCommand(CLI::App& app, int& exitCode);
 void registerCarveCommand(CLI::App& app, int& exitCode);
 void registerSignaturesCommand(CLI::App& app, int& exitCode);
+void registerListCommand(CLI::App& app, int& exitCode);
+void registerSaveCommand(CLI::App& app, int& exitCode);

@@ -10,6 +10,8 @@ int main(int argc, char** argv) {
     registerPartitionsCommand(app, exitCode);
     registerCarveCommand(app, exitCode);
     registerSignaturesCommand(app, exitCode);
+    registerListCommand(app, exitCode);
+    registerSaveCommand(app, exitCode);
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& error) {

@@ -1,0 +1,60 @@
+#include <CLI/CLI.hpp>
+#include <cstdio>
+#include <nlohmann/json.hpp>
+
+#include "CliTerminal.h"
+#include "Commands.h"
+#include "VolumeScan.h"
+#include "browser/EntryWalk.h"
+#include "browser/ListingFormat.h"
+
+namespace {
+struct ListOptions {
+    VolumeOptions volume;
+    std::string format = "text";
+};
+
+std::string jsonLine(const ListedEntry& entry, std::uint64_t size, const ListTexts& texts) {
+    const nlohmann::json row = {
+        {"path", entry.path},          {"dir", entry.folder},          {"deleted", entry.deleted},
+        {"size", size},                {"created", texts.created},     {"accessed", texts.accessed},
+        {"modified", texts.modified},  {"attributes", texts.attributes},
+    };
+    // Names from a damaged disk need not be valid UTF-8: such bytes become U+FFFD.
+    return row.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+}
+
+int runList(const ListOptions& options) {
+    StderrProgress progress;
+    StderrNotifier notifier;
+    ScannedVolume scanned;
+    if (!scanSelectedVolume(options.volume, progress, notifier, scanned))
+        return 1;
+    EntryView& view = *scanned.view;
+    listEntries(view, [&](const ListedEntry& entry) {
+        const ListTexts texts = view.listTexts(entry.entry);
+        std::string line;
+        if (options.format == "tsv")
+            line = formatTsvRow(entry, view.byteSize(entry.entry), texts);
+        else if (options.format == "jsonl")
+            line = jsonLine(entry, view.byteSize(entry.entry), texts);
+        else
+            line = formatTreeLine(entry, texts);
+        line += '\n';
+        std::fwrite(line.data(), 1, line.size(), stdout);
+    });
+    if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
+        std::perror("list: writing the listing");
+        return 1;
+    }
+    return 0;
+}
+}  // namespace
+
+void registerListCommand(CLI::App& app, int& exitCode) {
+    auto options = std::make_shared<ListOptions>();
+    auto* command = app.add_subcommand("list", "List every entry the reader finds on a volume of SOURCE");
+    options->volume.addTo(*command);
+    command->add_option("--format", options->format, "Output form")->check(CLI::IsMember({"text", "tsv", "jsonl"}));
+    command->callback([options, &exitCode] { exitCode = runList(*options); });
+}

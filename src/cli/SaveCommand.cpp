@@ -1,0 +1,87 @@
+#include <sys/stat.h>
+
+#include <CLI/CLI.hpp>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+
+#include "CliTerminal.h"
+#include "Commands.h"
+#include "VolumeScan.h"
+#include "browser/EntryWalk.h"
+#include "browser/SaveWalk.h"
+
+namespace {
+struct SaveOptions {
+    VolumeOptions volume;
+    std::string out;
+    std::string folder;
+};
+
+/// The output folder, made when missing. False with the reason on stderr when it is not a folder
+/// or cannot be made.
+bool prepareOutputFolder(const std::string& out) {
+    std::error_code error;
+    std::filesystem::create_directories(out, error);
+    struct stat info {};
+    if (stat(out.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) {
+        std::fprintf(stderr, "select output folder: %s cannot be used as a folder (%s)\n", out.c_str(),
+                     error ? error.message().c_str() : std::strerror(ENOTDIR));
+        return false;
+    }
+    return true;
+}
+
+int runSave(const SaveOptions& options) {
+    StderrProgress progress;
+    StderrNotifier notifier;
+    ScannedVolume scanned;
+    if (!scanSelectedVolume(options.volume, progress, notifier, scanned))
+        return 1;
+    EntryView& view = *scanned.view;
+
+    // Folders of one path (a live and a deleted copy) are all saved, into one output folder.
+    struct Start {
+        std::optional<EntryRef> folder;  // none: the whole volume
+        bool deleted = false;
+    };
+    std::vector<Start> starts;
+    if (options.folder.empty() || options.folder == "/") {
+        starts.push_back({});
+    } else {
+        for (const FoundFolder& found : findFolders(view, options.folder))
+            starts.push_back({found.entry, found.deleted});
+        if (starts.empty()) {
+            std::fprintf(stderr, "no folder %s on the volume (a path as list prints it)\n", options.folder.c_str());
+            return 1;
+        }
+    }
+    if (!prepareOutputFolder(options.out))
+        return 1;
+
+    std::int64_t files = 0;
+    for (const Start& start : starts)
+        files += countFiles(view, start.folder);
+    progress.setRange(0, files);
+    SaveWalk walk(view, progress);
+    for (const Start& start : starts) {
+        if (!walk.saveFolder(start.folder, start.deleted, options.out))
+            break;
+    }
+    progress.setPosition(files);
+    progress.setStatus("work done");
+    std::printf("%lld files written, %lld failed\n", static_cast<long long>(walk.written()),
+                static_cast<long long>(walk.failed()));
+    return 0;
+}
+}  // namespace
+
+void registerSaveCommand(CLI::App& app, int& exitCode) {
+    auto options = std::make_shared<SaveOptions>();
+    auto* command = app.add_subcommand("save", "Write the files of a volume of SOURCE, deleted ones included, below DIR");
+    options->volume.addTo(*command);
+    command->add_option("--out", options->out, "Output folder (made when missing)")->required();
+    command->add_option("--folder", options->folder, "Only this folder's content (a path as list prints it)");
+    command->callback([options, &exitCode] { exitCode = runSave(*options); });
+}

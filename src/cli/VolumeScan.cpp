@@ -1,0 +1,30 @@
+#include "VolumeScan.h"
+
+#include <cstdio>
+
+#include "browser/FileSystemKind.h"
+
+bool scanSelectedVolume(const VolumeOptions& options, ProgressSink& progress, Notifier& notifier, ScannedVolume& scanned) {
+    const std::optional<ResolvedVolume> volume = resolveVolume(options, scanned.app, notifier);
+    if (!volume)
+        return false;
+    const FileSystemKind kind = fileSystemKind(volume->record.fileSystem);
+    if (kind == FileSystemKind::Raw || kind == FileSystemKind::Unknown) {
+        std::fprintf(stderr, "can not parse unknown volume: %s has no file system to list (%s); try carve\n",
+                     options.source.c_str(), volume->record.fileSystem.empty() ? "none identified" : volume->record.fileSystem.c_str());
+        return false;
+    }
+    const ScanMode mode = options.mode == "advanced" ? ScanMode::Advanced
+                          : options.mode == "deep"   ? ScanMode::Deep
+                                                     : ScanMode::Standard;
+    ReaderContext& context = scanned.context.emplace(ReaderContext{
+        *scanned.app.currentSource, volume->record, volume->byteLength, scanned.app, progress, notifier, mode,
+        AdvancedChoice{options.structure, options.spc, options.heap, options.max}, nullptr});
+    std::string error;
+    scanned.view = scanVolume(kind, context, error);
+    if (!scanned.view) {
+        std::fprintf(stderr, "%s\n", error.empty() ? "the volume could not be read" : error.c_str());
+        return false;
+    }
+    return true;
+}
