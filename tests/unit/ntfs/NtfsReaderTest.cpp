@@ -378,3 +378,21 @@ TEST(NtfsFinder, ReportsEveryMftStartInVolumeOrderUpToTheMaximum) {
         EXPECT_FALSE(reader.searchMftWhileScanning);
     }
 }
+
+TEST(NtfsStop, DeepScanKeepsTheFlagTheFinderClearsIt) {
+    Volume volume(kCluster, 256, 4);
+    volume.withSystemRecords();
+    MemoryReadSeek source(volume.bytes());
+    RecordingProgress progress;
+    ntfs reader(source, VolumeRecord{}, progress);
+    reader.mediumBytes = source.byteSize();
+    reader.readBootSector();
+    reader.stopFlag.set();
+    reader.scanMode = 3;
+    EXPECT_FALSE(reader.deepScan());
+    EXPECT_TRUE(reader.stopFlag.isSet());
+    reader.parseEntries();  // the ORPHAN_ENTRY step still runs
+    EXPECT_EQ(reader.entryList.back().name, "ORPHAN_ENTRY");
+    EXPECT_EQ(reader.findMftRecords(3), 0u);
+    EXPECT_FALSE(reader.stopFlag.isSet());
+}
