@@ -1,7 +1,7 @@
 # Shared by the FAT image scripts: fills a FAT volume through mtools with what the FAT reader
 # tests look for, and writes a manifest of every entry beside the image.
 #   fat_fill VOLUME WORK MANIFEST MANY
-# VOLUME is an mtools image spec (image or image@@offset); MANY is the size of the big folder.
+# VOLUME is an mtools image path (image or image@@offset); MANY is the size of the big folder.
 # Manifest lines (tab-separated): kind D|F, deleted 0|1, whole 0|1 (content must come back byte
 # for byte), size, modification time (s since 1970), md5, path.
 export TZ=UTC MTOOLS_SKIP_CHECK=1 LC_ALL=C.UTF-8

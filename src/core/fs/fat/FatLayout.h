@@ -1,7 +1,7 @@
 #pragma once
 // On-disk layout of FAT12/16, FAT32 and exFAT volumes: byte offsets of the fields we read, all
 // little-endian. Public references: Microsoft's "FAT: General Overview of On-Disk Format" (FAT
-// boot sector, directory entries, long-name entries) and the "exFAT File System Specification"
+// boot sector, directory entries, long-name entries) and Microsoft's published exFAT file system reference
 // (boot sector, directory entry sets).
 
 #include <cstdint>
