@@ -83,8 +83,9 @@ std::unique_ptr<EntryView> scanExfatVolume(ReaderContext& context, std::string& 
     reader->stopFlag.attachGate(context.pauseGate);
     reader->openVolume(context.source);
     if (context.mode == ScanMode::Advanced) {
-        error = "the advanced mode is not available for exFAT volumes yet";
-        return nullptr;
+        if (!runExfatAdvanced(*reader, context.advanced, context.progress, error))
+            return nullptr;
+        return std::make_unique<ExfatEntryView>(std::move(reader));
     }
     if (!reader->readBootSector()) {
         error = "Selected Drive is not in exFat Format";

@@ -32,14 +32,17 @@ TEST(FatStructureFinder, FindsAlignedStartsInOrderUpToTheMaximum) {
 }
 
 TEST(FatStructureFinder, Fat32NeedsBothEntriesAndHeapCandidatesAreAllOnes) {
+    std::vector<unsigned char> mkfsEntry1 = kFat32;
+    mkfsEntry1[7] = 0x0F;  // entry 1 of 0x0FFFFFFF, as mkfs.fat writes it: the top 4 bits are reserved
     std::vector<unsigned char> notEntry1 = kFat32;
-    notEntry1[7] = 0x0F;  // entry 1 of 0x0FFFFFFF is not the FAT32 signature
-    MemoryReadSeek source(volumeWith({{4096, kFat32}, {8192, notEntry1}, {16384, std::vector<unsigned char>(8, 0xFF)}}));
+    notEntry1[7] = 0xF7;  // a bad-cluster mark is not entry 1
+    MemoryReadSeek source(volumeWith({{4096, kFat32}, {8192, mkfsEntry1}, {12288, notEntry1},
+                                      {16384, std::vector<unsigned char>(8, 0xFF)}}));
     StopFlag stop;
     RecordingProgress progress;
     std::vector<std::uint64_t> fat32, heap;
     EXPECT_EQ(findStructures(FinderKind::Fat32, source, source.byteSize(), 3, stop, progress, fat32),
-              (std::vector<std::uint64_t>{4096}));
+              (std::vector<std::uint64_t>{4096, 8192}));
     EXPECT_EQ(progress.statuses.front(), "Parsing Disk Currently at position 0.000000 of the disk of size 12582912.000000");
     stop.set();  // a stop left from an earlier search does not stop the heap search
     EXPECT_EQ(findStructures(FinderKind::ExfatHeap, source, source.byteSize(), 3, stop, progress, heap),

@@ -53,6 +53,7 @@ bool Fat64Class::readBootSector() {
         return false;
     const std::uint64_t bps = 1ull << bpsShift;
     clusterLength_ = bps << spcShift;
+    spcShift_ = spcShift;
     heapOffset_ = static_cast<std::uint64_t>(s.le32(kExfatHeapOffset)) * bps;
     rootCluster_ = s.le32(kExfatRootCluster);
     const std::uint32_t clusterCount = std::min<std::uint32_t>(s.le32(kExfatClusterCount), 0xFFFFFFF5u);
@@ -143,14 +144,19 @@ std::vector<ExfatEntry> Fat64Class::walkRootDirectory() {
     progress_.setRange(0, 1000);
     // The root has no length field: its chain is followed to its end, within the format's limit.
     walkDirectory(DirectoryTask{0, rootCluster_, kMaxDirectoryBytes, app_.formattedDrive != 0});
+    walkPending(true);
+    return entries_;
+}
+
+void Fat64Class::walkPending(bool reportProgress) {
     while (!pending_.empty() && !stopFlag.isSet()) {
         const DirectoryTask task = pending_.front();
         pending_.pop_front();
         walkDirectory(task);
-        progress_.setPosition(static_cast<std::int64_t>(std::min<std::uint64_t>(visitedClusters_.size() * 1000 / std::max<std::uint32_t>(fat_.clusterLimit(), 1), 1000)));
+        if (reportProgress)
+            progress_.setPosition(static_cast<std::int64_t>(std::min<std::uint64_t>(visitedClusters_.size() * 1000 / std::max<std::uint32_t>(fat_.clusterLimit(), 1), 1000)));
     }
     pending_.clear();
-    return entries_;
 }
 
 void Fat64Class::linkEntries() {
@@ -176,25 +182,43 @@ bool Fat64Class::writeEntryContent(const std::string& outputPath, const ExfatEnt
     if (!out.create(outputPath))
         return false;
     std::uint64_t remaining = entry.validDataLength;
+    bool cutAtVolumeEnd = false;
     if (!isExfatDirectory(entry.attributes) && remaining > 0) {
         const bool contiguous = (entry.streamFlags & kExfatNoFatChain) != 0 || entry.deleted() || app_.formattedDrive != 0;
         const auto clusters = clustersOf(entry.firstCluster, remaining, contiguous, false);
+        // Nothing is taken from beyond the volume's end: a crafted length would otherwise have
+        // the save write gigabytes of zeros.
+        const std::uint64_t volumeEnd = readableBytes();
         std::vector<unsigned char> buffer;
         for (std::size_t i = 0; i < clusters.size() && remaining > 0;) {
             // Consecutive clusters are read together.
             std::size_t run = 1;
             while (i + run < clusters.size() && clusters[i + run] == clusters[i] + run && run * clusterLength_ < kContentChunk)
                 ++run;
-            const std::uint64_t piece = std::min<std::uint64_t>(run * clusterLength_, remaining);
+            const std::uint64_t offset = clusterOffset(clusters[i]);
+            std::uint64_t piece = std::min<std::uint64_t>(run * clusterLength_, remaining);
+            if (offset >= volumeEnd || piece > volumeEnd - offset) {
+                cutAtVolumeEnd = true;
+                piece = offset >= volumeEnd ? 0 : volumeEnd - offset;
+            }
+            if (piece == 0)
+                break;
             buffer.assign(piece, 0);
-            source_->readAt(static_cast<std::int64_t>(clusterOffset(clusters[i])), buffer.data(), static_cast<std::uint32_t>(piece));
+            source_->readAt(static_cast<std::int64_t>(offset), buffer.data(), static_cast<std::uint32_t>(piece));
             out.write(buffer.data(), piece);
             remaining -= piece;
             i += run;
+            if (cutAtVolumeEnd)
+                break;
         }
     }
-    return out.finish(stampTime(entry.accessTimestamp), stampTime(entry.modifyTimestamp));
+    const bool finished = out.finish(stampTime(entry.accessTimestamp), stampTime(entry.modifyTimestamp));
+    // What the volume holds is kept, but a file cut short by the volume's end is not reported
+    // as recovered.
+    return finished && !cutAtVolumeEnd;
 }
+
+std::uint64_t Fat64Class::readableBytes() const { return readableVolumeBytes(totalBytes, source_); }
 
 Fat64Class::EntryTimes Fat64Class::formatEntryTimes(const ExfatEntry& e) {
     EntryTimes t{stampText(e.createTimestamp), stampText(e.accessTimestamp), stampText(e.modifyTimestamp), {}};
@@ -222,4 +246,178 @@ std::vector<std::uint64_t> Fat64Class::findHeapOffsets(std::int64_t maxCount) {
     if (source_ == nullptr)
         return heapOffsets;
     return findStructures(FinderKind::ExfatHeap, *source_, totalBytes, maxCount, stopFlag, progress_, heapOffsets);
+}
+
+// --- Advanced mode ---
+
+namespace {
+/// The disk scan reads this much at a time; the tail overlap lets a set that starts near the end
+/// of a piece be tested whole.
+constexpr std::uint64_t kScanPiece = 4 * 1024 * 1024;
+constexpr std::uint64_t kLongestSet = (2 + kExfatMaxNameEntries) * 32;
+
+bool zeroBytes(ByteView slot, std::uint32_t from, std::uint32_t to) {
+    for (std::uint32_t i = from; i < to; ++i)
+        if (slot.u8(i) != 0)
+            return false;
+    return true;
+}
+
+/// The slots of the file entry set at `at` when they look like one (0 when not): a file entry
+/// with a folder or archive attribute and clean reserved fields, a stream extension, and as many
+/// name entries as the name length needs.
+std::uint64_t entrySetSlots(ByteView piece, std::uint64_t at) {
+    const ByteView file = piece.slice(at, 32);
+    const std::uint8_t type = file.u8(0);
+    if (type != kExfatFileEntry && type != kExfatDeletedFileEntry)
+        return 0;
+    const std::uint16_t a = file.le16(kExfatAttributes);
+    if (!(a == 0x10 || a == 0x11 || a == 0x12 || a == 0x13 || a == 0x15 || a == 0x20 || a == 0x30) ||
+        file.le16(kExfatReserved1) != 0 || !zeroBytes(file, kExfatReserved2, 32))
+        return 0;
+    const ByteView stream = piece.slice(at + 32, 32);
+    const std::uint8_t flags = stream.u8(kExfatStreamFlags);
+    if ((stream.u8(0) != kExfatStreamEntry && stream.u8(0) != kExfatDeletedStreamEntry) || stream.u8(kExfatStreamReserved1) != 0 ||
+        stream.le16(kExfatStreamReserved2) != 0 || stream.le32(kExfatStreamReserved3) != 0 || (flags != 0x01 && flags != 0x03))
+        return 0;
+    const std::uint64_t names = (stream.u8(kExfatNameLength) + kExfatUnitsPerNameEntry - 1) / kExfatUnitsPerNameEntry;
+    if (names == 0)
+        return 0;
+    for (std::uint64_t n = 0; n < names; ++n) {
+        const ByteView name = piece.slice(at + 64 + n * 32, 32);
+        if ((name.u8(0) != kExfatNameEntry && name.u8(0) != kExfatDeletedNameEntry) || name.u8(kExfatNameFlags) > 3)
+            return 0;
+    }
+    return 2 + names;
+}
+}  // namespace
+
+void Fat64Class::setAssumedGeometry(std::uint32_t sectorsPerClusterShift) {
+    advanced_ = true;
+    spcShift_ = std::min<std::uint32_t>(sectorsPerClusterShift, 16);  // clusters of 32 MiB at most
+    clusterLength_ = 512ull << spcShift_;
+}
+
+void Fat64Class::scanEntrySets() {
+    candidates_.clear();
+    rootPosition_ = UINT64_MAX;
+    const std::uint64_t total = readableVolumeBytes(totalBytes, source_);
+    progress_.setRange(0, 1000);
+    std::vector<unsigned char> buffer;
+    for (std::uint64_t position = 0; position < total && source_ != nullptr; position += kScanPiece) {
+        if (stopFlag.isSet())
+            break;
+        progress_.setPosition(static_cast<std::int64_t>(static_cast<double>(position) / static_cast<double>(total) * 1000));
+        const std::uint64_t length = std::min(kScanPiece, total - position);
+        const std::uint64_t withTail = std::min(length + kLongestSet, total - position);
+        buffer.assign(withTail, 0);
+        source_->readAt(static_cast<std::int64_t>(position), buffer.data(), static_cast<std::uint32_t>(withTail));
+        const ByteView piece(buffer.data(), buffer.size());
+        for (std::uint64_t at = 0; at < length; at += 32) {
+            const std::uint8_t type = piece.u8(at);
+            // The volume label and the allocation bitmap entry live in the root only.
+            if (rootPosition_ == UINT64_MAX &&
+                ((type == kExfatVolumeLabel && zeroBytes(piece.slice(at, 32), 24, 32)) || type == kExfatBitmap))
+                rootPosition_ = position + at;
+            const std::uint64_t slots = entrySetSlots(piece, at);
+            if (slots == 0 || candidates_.size() >= kMaxCandidates)
+                continue;
+            const ByteView stream = piece.slice(at + 32, 32);
+            SetCandidate c;
+            c.position = position + at;
+            c.firstCluster = stream.le32(kExfatFirstCluster);
+            c.length = std::max(stream.le64(kExfatDataLength), stream.le64(kExfatValidDataLength));
+            c.directory = isExfatDirectory(piece.le16(at + kExfatAttributes));
+            c.contiguous = (stream.u8(kExfatStreamFlags) & kExfatNoFatChain) != 0 || type == kExfatDeletedFileEntry;
+            candidates_.push_back(c);
+            progress_.setStatus(formatText("found Entry %d ", static_cast<int>(candidates_.size())));
+            at += (slots - 1) * 32;
+        }
+    }
+}
+
+std::size_t Fat64Class::heapAgreement(std::uint64_t heapOffset) {
+    // The root lies on a cluster boundary of the heap.
+    if (source_ == nullptr || clusterLength_ == 0 ||
+        (rootPosition_ != UINT64_MAX && (rootPosition_ < heapOffset || (rootPosition_ - heapOffset) % clusterLength_ != 0)))
+        return 0;
+    std::size_t agreeing = 0, tried = 0;
+    unsigned char first = 0;
+    for (const SetCandidate& c : candidates_) {
+        if (!c.directory || c.firstCluster < 2 || c.length == 0)
+            continue;
+        if (++tried > 64)
+            break;
+        first = 0;
+        source_->readAt(static_cast<std::int64_t>(heapOffset + (static_cast<std::uint64_t>(c.firstCluster) - 2) * clusterLength_), &first, 1);
+        agreeing += first == kExfatFileEntry || first == kExfatDeletedFileEntry ? 1 : 0;
+    }
+    return agreeing;
+}
+
+std::vector<ExfatEntry> Fat64Class::buildFromCandidates(std::uint64_t heapOffset, std::uint64_t fatPosition) {
+    entries_.clear();
+    visitedClusters_.clear();
+    pending_.clear();
+    if (source_ == nullptr || clusterLength_ == 0)
+        return entries_;
+    heapOffset_ = heapOffset;
+    const std::uint64_t total = readableVolumeBytes(totalBytes, source_);
+    const std::uint64_t clusters = total > heapOffset ? (total - heapOffset) / clusterLength_ : 0;
+    const std::uint32_t limit = static_cast<std::uint32_t>(std::min<std::uint64_t>(clusters + 2, 0xFFFFFFF5u));
+    fat_.configure(source_, fatPosition, static_cast<std::uint64_t>(limit) * 4, 32, limit, false);
+    ExfatEntry dummy;
+    dummy.name = "DUMMY ENTRY";
+    entries_.push_back(dummy);
+    ExfatEntry orphan;
+    orphan.entryType = kExfatFileEntry;
+    orphan.attributes = 0x10;
+    orphan.name = "ORPHAN ENTRY";
+    orphan.selfIndex = 1;
+    entries_.push_back(orphan);
+    progress_.setStatus(formatText("assumed geometry: %u bytes per cluster, FAT at byte %llu, cluster heap at byte %llu",
+                                   static_cast<unsigned>(clusterLength_), static_cast<unsigned long long>(fatPosition),
+                                   static_cast<unsigned long long>(heapOffset)));
+    if (rootPosition_ != UINT64_MAX && rootPosition_ >= heapOffset) {
+        const auto root = static_cast<std::uint32_t>(std::min<std::uint64_t>(2 + (rootPosition_ - heapOffset) / clusterLength_, limit));
+        walkDirectory(DirectoryTask{0, root, kMaxDirectoryBytes, app_.formattedDrive != 0});
+        walkPending(false);
+    }
+    buildOrphans();
+    return entries_;
+}
+
+void Fat64Class::buildOrphans() {
+    // Clusters a found folder set leads to: sets found there are reached through that folder,
+    // so they are not taken as orphans before it has been walked.
+    std::unordered_set<std::uint32_t> owned;
+    for (const SetCandidate& c : candidates_)
+        if (c.directory)
+            for (const std::uint32_t cluster : clustersOf(c.firstCluster, std::min(std::max<std::uint64_t>(c.length, 1), kMaxDirectoryBytes), c.contiguous, false))
+                owned.insert(cluster);
+    progress_.setRange(0, 1000);
+    const std::size_t count = candidates_.size();
+    std::vector<unsigned char> set;
+    // Folders first, those no other found folder leads to before the rest, then the files.
+    for (int pass = 0; pass < 3; ++pass) {
+        for (std::size_t i = 0; i < count && !stopFlag.isSet(); ++i) {
+            const SetCandidate& c = candidates_[i];
+            if (c.directory != (pass < 2) || c.position < heapOffset_)
+                continue;
+            const auto home = static_cast<std::uint32_t>(std::min<std::uint64_t>(2 + (c.position - heapOffset_) / clusterLength_, UINT32_MAX));
+            if (visitedClusters_.count(home) != 0 || (pass == 0 && owned.count(home) != 0))
+                continue;
+            set.assign(kLongestSet, 0);
+            source_->readAt(static_cast<std::int64_t>(c.position), set.data(), static_cast<std::uint32_t>(set.size()));
+            const std::uint64_t slots = entrySetSlots(ByteView(set.data(), set.size()), 0);
+            if (slots == 0)
+                continue;
+            set.resize(slots * 32);
+            walkSets(set, 1);
+            walkPending(false);
+            if (count > 1000 && i % (count / 1000) == 0)
+                progress_.setPosition(static_cast<std::int64_t>((pass * count + i) * 1000 / (3 * count)));
+        }
+    }
+    progress_.setPosition(1000);
 }

@@ -54,10 +54,37 @@ public:
     std::vector<std::uint64_t> fatPositions;
     std::vector<std::uint64_t> heapOffsets;
 
+    // --- Advanced mode: no boot sector; an assumed geometry and a disk-wide scan for sets. ---
+    /// A file entry set the scan found: its position and where its data lies.
+    struct SetCandidate {
+        std::uint64_t position = 0;
+        std::uint32_t firstCluster = 0;
+        std::uint64_t length = 0;
+        bool directory = false;
+        bool contiguous = false;
+    };
+    /// Raises the advanced flag; clusters are 512 << sectorsPerClusterShift bytes.
+    void setAssumedGeometry(std::uint32_t sectorsPerClusterShift);
+    /// Reads the whole volume for file entry sets (progress 0..1000, "found Entry %d ", stop).
+    void scanEntrySets();
+    /// Builds the entry list on heap offset H and the FAT at P: "DUMMY ENTRY", "ORPHAN ENTRY",
+    /// the tree from the root the scan found, then the sets no walk reached under "ORPHAN ENTRY".
+    std::vector<ExfatEntry> buildFromCandidates(std::uint64_t heapOffset, std::uint64_t fatPosition);
+    /// How many of the folder sets found (up to 64) have a file entry set at the start of their
+    /// first cluster when the cluster heap starts at heapOffset: 0 for a heap that cannot be
+    /// this volume's. Call after scanEntrySets.
+    std::size_t heapAgreement(std::uint64_t heapOffset);
+    const std::vector<SetCandidate>& candidates() const { return candidates_; }
+    std::uint64_t heapOffset() const { return heapOffset_; }
+    std::uint32_t sectorsPerClusterShift() const { return spcShift_; }
+    std::uint64_t clusterLength() const { return clusterLength_; }
+    bool advanced() const { return advanced_; }
+
     std::vector<ExfatEntry>& entryList() { return entries_; }
     const std::vector<ExfatEntry>& entryList() const { return entries_; }
 
 private:
+    std::uint64_t readableBytes() const;
     struct DirectoryTask {
         std::uint32_t recordIndex = 0;
         std::uint32_t firstCluster = 0;
@@ -68,6 +95,9 @@ private:
     std::vector<std::uint32_t> clustersOf(std::uint32_t first, std::uint64_t length, bool contiguous, bool useVisited);
     void walkDirectory(const DirectoryTask& task);
     void walkSets(const std::vector<unsigned char>& bytes, std::uint32_t parentIndex);
+    /// Walks the queued directories until none is left or stop is set.
+    void walkPending(bool reportProgress);
+    void buildOrphans();
     std::uint64_t clusterOffset(std::uint32_t c) const {
         return heapOffset_ + (static_cast<std::uint64_t>(c) - 2) * clusterLength_;
     }
@@ -82,4 +112,10 @@ private:
     std::vector<ExfatEntry> entries_;
     std::unordered_set<std::uint32_t> visitedClusters_;
     std::deque<DirectoryTask> pending_;
+    /// The scan keeps no more sets than this (hostile bytes could make every slot one).
+    static constexpr std::size_t kMaxCandidates = 4'000'000;
+    std::uint32_t spcShift_ = 0;
+    bool advanced_ = false;
+    std::vector<SetCandidate> candidates_;
+    std::uint64_t rootPosition_ = UINT64_MAX;  ///< the first volume-label or bitmap entry found
 };

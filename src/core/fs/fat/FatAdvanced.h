@@ -9,8 +9,13 @@
 struct AdvancedChoice;
 class Fat16Class;
 class Fat32Class;
+class Fat64Class;
 class ProgressSink;
 
+/// Each searches for the FAT starts (exFAT: and the heap offsets), takes the structure, sectors
+/// per cluster (exFAT: the shift) and heap offset of the choice (-1 sectors per cluster: the first
+/// the advanced options page offers), scans the volume and builds and links the entry list.
 /// False with error set when no structure could be found or chosen.
 bool runFat16Advanced(Fat16Class& reader, const AdvancedChoice& choice, ProgressSink& progress, std::string& error);
 bool runFat32Advanced(Fat32Class& reader, const AdvancedChoice& choice, ProgressSink& progress, std::string& error);
+bool runExfatAdvanced(Fat64Class& reader, const AdvancedChoice& choice, ProgressSink& progress, std::string& error);

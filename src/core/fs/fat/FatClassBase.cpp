@@ -195,14 +195,16 @@ void FatClassBase::walkClusterChain(std::uint32_t firstCluster, DirectoryState& 
 
 void FatClassBase::walkDirectory(const DirectoryTask& task) {
     const std::uint32_t first = task.firstCluster;
-    if (!fat_.validCluster(first) || !visitedClusters_.insert(first).second)
+    if (!fat_.validCluster(first) || visitedClusters_.count(first) != 0)
         return;
     std::vector<unsigned char> buffer;
     readCluster(first, buffer);
     ++clustersWalked_;
-    // A directory starts with its '.' entry; anything else (a reused cluster) is not read as one.
+    // A directory starts with its '.' entry; anything else (a reused cluster) is not read as one,
+    // and stays free for the directory that really owns it.
     if (buffer.empty() || buffer[0] != kDotMark)
         return;
+    visitedClusters_.insert(first);
     DirectoryState state;
     state.parentIndex = task.recordIndex;
     walkSlots(ByteView(buffer.data(), buffer.size()), state);
@@ -212,14 +214,16 @@ void FatClassBase::walkDirectory(const DirectoryTask& task) {
     walkClusterChain(fat_.next(first), state);
 }
 
-void FatClassBase::walkQueuedDirectories() {
+void FatClassBase::walkQueuedDirectories(bool reportProgress) {
     const std::uint64_t total = std::max<std::uint32_t>(fat_.clusterLimit(), 1);
-    progress_.setRange(0, 1000);
+    if (reportProgress)
+        progress_.setRange(0, 1000);
     while (!pendingDirectories_.empty() && !stopFlag.isSet()) {
         const DirectoryTask task = pendingDirectories_.front();
         pendingDirectories_.pop_front();
         walkDirectory(task);
-        progress_.setPosition(static_cast<std::int64_t>(std::min<std::uint64_t>(clustersWalked_ * 1000 / total, 1000)));
+        if (reportProgress)
+            progress_.setPosition(static_cast<std::int64_t>(std::min<std::uint64_t>(clustersWalked_ * 1000 / total, 1000)));
     }
     pendingDirectories_.clear();
 }
@@ -253,6 +257,7 @@ bool FatClassBase::writeEntryContent(const std::string& outputPath, const FatEnt
     if (!out.create(outputPath))
         return false;
     std::uint64_t remaining = entry.size;
+    bool cutAtVolumeEnd = false;
     const bool directory = isDirectoryAttribute(entry.attributes);
     if (clusterLength_ > 0 && !directory && remaining > 0) {
         // Runs of consecutive clusters, read in large pieces.
@@ -273,10 +278,17 @@ bool FatClassBase::writeEntryContent(const std::string& outputPath, const FatEnt
                 }
             }
         }
+        // Nothing is taken from beyond the volume's end: a crafted size or cluster count would
+        // otherwise have the save write gigabytes of zeros.
+        const std::uint64_t volumeEnd = readableBytes();
         std::vector<unsigned char> buffer;
         for (const auto& [start, length] : runs) {
             std::uint64_t offset = clusterOffset(start);
             std::uint64_t runBytes = std::min<std::uint64_t>(length * clusterLength_, remaining);
+            if (offset >= volumeEnd || runBytes > volumeEnd - offset) {
+                cutAtVolumeEnd = true;
+                runBytes = offset >= volumeEnd ? 0 : volumeEnd - offset;
+            }
             while (runBytes > 0) {
                 const std::uint64_t piece = std::min(runBytes, kContentChunk);
                 buffer.assign(piece, 0);
@@ -286,10 +298,17 @@ bool FatClassBase::writeEntryContent(const std::string& outputPath, const FatEnt
                 runBytes -= piece;
                 remaining -= piece;
             }
+            if (cutAtVolumeEnd)
+                break;
         }
     }
-    return out.finish(dosDateTime(entry.accessDate, 0), dosDateTime(entry.writeDate, entry.writeTime));
+    const bool finished = out.finish(dosDateTime(entry.accessDate, 0), dosDateTime(entry.writeDate, entry.writeTime));
+    // What the volume holds is kept, but a file cut short by the volume's end is not reported
+    // as recovered.
+    return finished && !cutAtVolumeEnd;
 }
+
+std::uint64_t FatClassBase::readableBytes() const { return readableVolumeBytes(totalBytes, source_); }
 
 std::vector<std::uint64_t> FatClassBase::findFatPositions(std::int64_t maxCount) {
     if (source_ == nullptr)

@@ -54,6 +54,35 @@ public:
     std::vector<FatEntry>& entryList() { return entries_; }
     const std::vector<FatEntry>& entryList() const { return entries_; }
 
+    // --- Advanced mode: no boot sector; an assumed geometry and a disk-wide candidate scan. ---
+    /// One slot the disk scan took for a directory entry (its absolute position) and what it
+    /// points at.
+    struct Candidate {
+        std::uint64_t position = 0;
+        std::uint32_t firstCluster = 0;
+        bool directory = false;
+    };
+    /// The '.' and '..' pair that begins a directory's first cluster: where it lies and the
+    /// clusters it names tie the cluster numbers to byte positions.
+    struct DotPair {
+        std::uint64_t position = 0;
+        std::uint32_t self = 0;
+        std::uint32_t parent = 0;
+    };
+    /// Raises the advanced flag and assumes 512-byte sectors, sectorsPerCluster and the FAT at
+    /// fatPosition (a byte offset found by findFatPositions). The data area is settled after
+    /// the scan, from the directory clusters it found.
+    void setAssumedGeometry(std::uint32_t sectorsPerCluster, std::uint64_t fatPosition);
+    /// Reads the whole volume and collects the slots that look like directory entries (progress,
+    /// status texts and stop as the scan reports them).
+    void scanDirectoryEntries();
+    /// Builds the entry list: "DUMMY ENTRY", "ORPHAN ENTRY", the tree reachable from the root,
+    /// then every candidate no directory walk reached, under "ORPHAN ENTRY". Returns a copy.
+    std::vector<FatEntry> buildFromCandidates();
+    bool advanced() const { return advanced_; }
+    const std::vector<Candidate>& candidates() const { return candidates_; }
+    std::uint64_t rootDirectoryOffset() const { return advancedRootOffset_; }
+
     std::uint64_t clusterLength() const { return clusterLength_; }
     std::uint64_t dataAreaOffset() const { return dataOffset_; }
     std::uint32_t clusterLimit() const { return fat_.clusterLimit(); }
@@ -92,7 +121,7 @@ protected:
     void walkSlots(ByteView piece, DirectoryState& state);
     /// Walks the queued directories until none is left (or stop is set). Each cluster is walked
     /// once per reader; chains are followed to their end.
-    void walkQueuedDirectories();
+    void walkQueuedDirectories(bool reportProgress = true);
     /// Walks one directory: its first cluster must start with a '.' entry; live directories
     /// follow their chain, deleted ones (and all on a formatted drive) give their first cluster.
     void walkDirectory(const DirectoryTask& task);
@@ -113,4 +142,20 @@ protected:
     std::unordered_set<std::uint32_t> visitedClusters_;
     std::deque<DirectoryTask> pendingDirectories_;
     std::uint64_t clustersWalked_ = 0;
+
+    // Advanced mode.
+    /// Candidate and dot-pair lists never grow past this (hostile bytes could make every slot one).
+    static constexpr std::size_t kMaxCandidates = 4'000'000;
+    bool advanced_ = false;
+    std::uint64_t assumedFatPosition_ = 0;
+    std::vector<Candidate> candidates_;
+    std::vector<DotPair> dots_;
+    std::uint64_t rootMarkPosition_ = UINT64_MAX;  ///< FAT32: the first volume-label or recycle slot
+    std::uint64_t advancedRootOffset_ = 0;         ///< FAT12/16: start of the fixed root region
+    std::uint32_t advancedRootCluster_ = 2;        ///< FAT32: first cluster of the root
+    /// The length of the volume as far as it can be read: totalBytes, cut to the source's length.
+    std::uint64_t readableBytes() const;
+    void settleAssumedGeometry();
+    void buildOrphans();
+    void walkSingleEntry(std::uint64_t position, std::uint32_t parentIndex);
 };

@@ -26,6 +26,13 @@ std::string_view signatureOf(FinderKind kind) {
     }
     return view(heap, sizeof heap);
 }
+/// FAT32 entries are 28 bits wide: entry 1 reads 0x0FFFFFFF on volumes made by mkfs.fat and
+/// many cameras, 0xFFFFFFFF on others, so its top four bits are not compared.
+bool matchesAt(FinderKind kind, const unsigned char* at, std::string_view signature) {
+    if (kind != FinderKind::Fat32)
+        return std::memcmp(at, signature.data(), signature.size()) == 0;
+    return std::memcmp(at, signature.data(), 7) == 0 && (at[7] & 0x0F) == 0x0F;
+}
 }  // namespace
 
 std::vector<std::uint64_t> findStructures(FinderKind kind, readWriteInterface& source, std::int64_t totalBytes,
@@ -64,7 +71,7 @@ std::vector<std::uint64_t> findStructures(FinderKind kind, readWriteInterface& s
         for (std::uint32_t s = 0; s + signature.size() <= kSearchBuffer; s += 512) {
             if (heap && stop.isSet())
                 break;
-            if (std::memcmp(buffer.get() + s, signature.data(), signature.size()) != 0)
+            if (!matchesAt(kind, buffer.get() + s, signature))
                 continue;
             list.push_back(static_cast<std::uint64_t>(p) + s);
             ++finds;

@@ -40,3 +40,7 @@ private:
     std::uint32_t clusterLimit_ = 0;
     std::unordered_map<std::uint64_t, std::vector<unsigned char>> blocks_;
 };
+
+/// How far a FAT-family volume can be read: its stated length (totalBytes, when positive), cut
+/// to what the source holds past its origin offset.
+std::uint64_t readableVolumeBytes(std::int64_t totalBytes, const readWriteInterface* source);
