@@ -246,6 +246,63 @@ TEST(FatContent, TimesAreSetFromTheEntry) {
     EXPECT_EQ(texts.attributes, "-A");
 }
 
+/// An exFAT volume of eight 512-byte sectors (512-byte clusters, FAT in sector 1, heap from
+/// sector 2) whose boot sector claims four thousand million clusters, with one deleted 64 MiB
+/// file set in the root.
+std::vector<unsigned char> craftedExfat() {
+    using disk_bytes::putLe;
+    std::vector<unsigned char> b(8 * 512, 0);
+    disk_bytes::putText(b, 3, "EXFAT   ");
+    putLe(b, 80, 1, 4);            // FAT offset, sectors
+    putLe(b, 84, 1, 4);            // FAT length
+    putLe(b, 88, 2, 4);            // heap offset
+    putLe(b, 92, 0xFFFFFFF0, 4);   // cluster count
+    putLe(b, 96, 2, 4);            // root cluster
+    b[108] = 9;
+    b[109] = 0;
+    putLe(b, 512 + 8, 0xFFFFFFFF, 4);  // the root's FAT entry: end of chain
+    std::size_t at = 2 * 512;
+    b[at] = 0x05;
+    b[at + 1] = 2;
+    putLe(b, at + 4, 0x20, 2);
+    b[at + 32] = 0x40;
+    b[at + 33] = 0x03;  // no FAT chain
+    b[at + 35] = 3;
+    putLe(b, at + 40, 64ull << 20, 8);
+    putLe(b, at + 52, 3, 4);
+    putLe(b, at + 56, 64ull << 20, 8);
+    b[at + 64] = 0x41;
+    putLe(b, at + 66, 'B', 2);
+    putLe(b, at + 68, 'I', 2);
+    putLe(b, at + 70, 'G', 2);
+    return b;
+}
+
+TEST(FatContent, NeverReadsPastTheVolumeEnd) {
+    // A FAT16 boot sector claiming the largest volume there is with 32 KiB clusters, and a
+    // deleted 64 MiB file: only what the image holds comes back, and the save says the file is
+    // incomplete.
+    FatVolumeBuilder fat16(16, 4200);
+    disk_bytes::putLe(fat16.bytes, 19, 0, 2);
+    disk_bytes::putLe(fat16.bytes, 32, 0xFFFFFFFF, 4);
+    fat16.bytes[13] = 64;
+    fat16.putSlot(fat16.rootOffset(), "\xE5" "IG     JPG", 0x20, 2, 64u << 20);
+    struct Case {
+        std::vector<unsigned char> bytes;
+        FileSystemKind kind;
+        std::size_t contentStart;
+    } cases[] = {{fat16.bytes, FileSystemKind::Fat16, fat16.clusterOffset(2)}, {craftedExfat(), FileSystemKind::Exfat, 3 * 512}};
+    for (const Case& c : cases) {
+        Scan scan(c.bytes, c.kind);
+        ASSERT_NE(scan.view, nullptr) << scan.error;
+        ASSERT_EQ(scan.view->topLevel().size(), 1u);
+        const auto path = std::filesystem::temp_directory_path() / ("pictorva-fat-end-" + std::to_string(::getpid()));
+        EXPECT_FALSE(scan.view->writeContent(scan.view->topLevel()[0], path.string()));
+        EXPECT_EQ(std::filesystem::file_size(path), c.bytes.size() - c.contentStart);
+        std::filesystem::remove(path);
+    }
+}
+
 TEST(FatHostile, LoopsAndAbsurdFieldsEndWithAResult) {
     FatVolumeBuilder v(32, 100);
     v.chain({2});
