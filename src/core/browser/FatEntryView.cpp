@@ -7,6 +7,23 @@
 #include "fs/fat/FatAdvanced.h"
 
 namespace {
+/// The name a user would type for a record: the blanks that pad short names ("DCIM       ",
+/// "README  .   ") and the dot of an empty extension go; a deleted entry's first character
+/// stays as the reader made it. A name of nothing but blanks and dots is kept as it is.
+std::string typedName(const std::string& stored) {
+    std::string name = stored;
+    auto dropTrailing = [&](char c) {
+        while (!name.empty() && name.back() == c)
+            name.pop_back();
+    };
+    dropTrailing(' ');
+    if (!name.empty() && name.back() == '.') {
+        dropTrailing('.');
+        dropTrailing(' ');
+    }
+    return name.empty() ? stored : name;
+}
+
 /// The browser's rules for FAT records: FAT12/16 and FAT32 differ in which attribute bytes make
 /// a folder and which records the top level skips.
 class FatEntryView final : public EntryView {
@@ -47,7 +64,7 @@ public:
     bool isDeleted(EntryRef entry, bool parentDeleted) const override {
         return record(entry).deleted == 1 || (parentDeleted && !isFolder(entry, Placement::Nested));
     }
-    std::string name(EntryRef entry) const override { return record(entry).name; }
+    std::string name(EntryRef entry) const override { return typedName(record(entry).name); }
     std::uint64_t byteSize(EntryRef entry) const override { return record(entry).size; }
     ListTexts listTexts(EntryRef entry) const override {
         const FatEntry& e = record(entry);

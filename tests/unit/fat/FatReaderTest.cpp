@@ -167,7 +167,7 @@ TEST(FatThirtyTwo, LongDirectoriesAreFollowedToTheirEnd) {
     Scan scan(v.bytes, FileSystemKind::Fat32);
     ASSERT_NE(scan.view, nullptr);
     EXPECT_EQ(scan.paths().size(), static_cast<std::size_t>(files) + 1);
-    EXPECT_EQ(scan.paths().back(), "DCIM       /IMG_" + std::to_string(1000 + files - 1) + ".JPG");
+    EXPECT_EQ(scan.paths().back(), "DCIM/IMG_" + std::to_string(1000 + files - 1) + ".JPG");
 }
 
 TEST(FatNames, ShortAndLongNameForms) {
@@ -198,8 +198,9 @@ TEST(FatNames, ShortAndLongNameForms) {
             names.push_back(scan.view->name(ref));
             deleted.push_back(scan.view->isDeleted(ref, false));
         }
-        const std::string readme = bits == 16 ? "README  .   " : "README  ";
-        EXPECT_EQ(names, (std::vector<std::string>{"PHOTO.JPG", readme, "notes.txt", "\xEF\xBF\xA5HOTO2.JPG", "DCIM       ",
+        // Shown as a user would type them: the padding of short names and an empty
+        // extension's dot go.
+        EXPECT_EQ(names, (std::vector<std::string>{"PHOTO.JPG", "README", "notes.txt", "\xEF\xBF\xA5HOTO2.JPG", "DCIM",
                                                    longName, "NEWFILE.JPG", "gone photo.jpg"}))
             << bits;
         EXPECT_EQ(deleted, (std::vector<bool>{false, false, false, true, false, false, false, true})) << bits;
@@ -323,7 +324,7 @@ TEST(FatHostile, LoopsAndAbsurdFieldsEndWithAResult) {
     v.putSlot(at += 32, "\xE5" "EAREND JPG", 0x20, 99, 0xFFFFFFF0);
     Scan scan(v.bytes, FileSystemKind::Fat32);
     ASSERT_NE(scan.view, nullptr);
-    EXPECT_EQ(scan.paths(), (std::vector<std::string>{"LOOP       ", "LOOP       /INNER.JPG", "ROOTAGN    ", "CYCLE.JPG",
+    EXPECT_EQ(scan.paths(), (std::vector<std::string>{"LOOP", "LOOP/INNER.JPG", "ROOTAGN", "CYCLE.JPG",
                                                       "PAST.JPG", "\xEF\xBF\xA5" "EAREND.JPG"}));
     // The looping chain ends where it meets a cluster again.
     EXPECT_EQ(scan.content(scan.find("CYCLE.JPG")).size(), 2u * 512);
