@@ -53,8 +53,7 @@ std::vector<ManifestLine> readManifest(const std::string& path) {
     return lines;
 }
 
-/// Names as the save walk writes them: blanks at both ends trimmed. A short name without an
-/// extension keeps a dot on FAT12/16 ("README  ."); the comparison drops it.
+/// Names as the save walk writes them: blanks at both ends and trailing dots trimmed.
 std::string comparable(std::string name) {
     while (!name.empty() && (name.back() == ' ' || name.back() == '.'))
         name.pop_back();
