@@ -244,7 +244,8 @@ void FatClassBase::settleAssumedGeometry() {
         const std::uint64_t rootRegion = 512 * kSlotSize;
         advancedRootOffset_ = fatsEnd > 0 && fatsEnd < dataOffset_ && dataOffset_ - fatsEnd <= 65536 * kSlotSize
                                   ? fatsEnd
-                                  : (dataOffset_ > rootRegion ? dataOffset_ - rootRegion : 0);
+                                  : std::min(dataOffset_, std::max((fatStart + fatBytes + 511) / 512 * 512,
+                                                                   dataOffset_ > rootRegion ? dataOffset_ - rootRegion : 0));
     }
     progress_.setStatus(formatText("assumed geometry: %u bytes per cluster, FAT at byte %llu, data area at byte %llu",
                                    static_cast<unsigned>(clusterLength_), static_cast<unsigned long long>(fatStart),
@@ -324,10 +325,23 @@ std::vector<FatEntry> FatClassBase::buildFromCandidates() {
     DirectoryState root;
     root.isRoot = true;
     if (isFat32Reader()) {
-        walkClusterChain(advancedRootCluster_, root);
+        // Without a label to mark it, cluster 2 is taken for the root only when the scan found
+        // entries there: it may as well hold a file's bytes.
+        const std::uint64_t rootStart = clusterOffset(advancedRootCluster_);
+        const bool rootHasEntries = std::any_of(candidates_.begin(), candidates_.end(), [&](const Candidate& c) {
+            return c.position >= rootStart && c.position - rootStart < clusterLength_;
+        });
+        if (rootMarkPosition_ != UINT64_MAX || rootHasEntries)
+            walkClusterChain(advancedRootCluster_, root);
     } else if (dataOffset_ > advancedRootOffset_) {
         std::vector<unsigned char> region(std::min<std::uint64_t>(dataOffset_ - advancedRootOffset_, 65536 * kSlotSize), 0);
         source_->readAt(static_cast<std::int64_t>(advancedRootOffset_), region.data(), static_cast<std::uint32_t>(region.size()));
+        // The region is only assumed: what does not look like a directory entry (a FAT copy's
+        // tail, a boot sector) is passed over.
+        const std::uint64_t clusters = static_cast<std::uint64_t>(totalBytes) / clusterLength_;
+        for (std::size_t at = 0; at + kSlotSize <= region.size(); at += kSlotSize)
+            if (fat16Candidate(ByteView(region.data() + at, kSlotSize), clusters) == SlotKind::None)
+                region[at] = kEmptySlot;
         walkSlots(ByteView(region.data(), region.size()), root);
     }
     walkQueuedDirectories();
