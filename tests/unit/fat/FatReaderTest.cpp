@@ -5,70 +5,13 @@
 #include <iterator>
 #include <sys/stat.h>
 
+#include "FatScan.h"
 #include "FatVolumeBuilder.h"
-#include "RecordingSinks.h"
-#include "app/ApplicationState.h"
 #include "browser/FatEntryView.h"
-#include "disk/MemoryReadSeek.h"
 #include "fs/fat/Fat16Class.h"
 #include "fs/fat/Fat32Class.h"
 
 namespace {
-struct Scan {
-    MemoryReadSeek source;
-    ApplicationState app;
-    RecordingProgress progress;
-    RecordingNotifier notifier;
-    std::unique_ptr<EntryView> view;
-    std::string error;
-
-    Scan(std::vector<unsigned char> bytes, FileSystemKind kind, ScanMode mode = ScanMode::Standard)
-        : source(std::move(bytes)) {
-        VolumeRecord record;
-        ReaderContext context{source, record, source.byteSize(), app, progress, notifier, mode, AdvancedChoice{}, nullptr};
-        view = scanVolume(kind, context, error);
-    }
-    /// "name" for each entry below the folder (or the top level), depth first, "/" between levels.
-    std::vector<std::string> paths() const {
-        std::vector<std::string> out;
-        walk(view->topLevel(), Placement::TopLevel, "", out);
-        return out;
-    }
-    EntryRef find(const std::string& path) const {
-        std::vector<EntryRef> refs;
-        std::vector<std::string> names;
-        walkRefs(view->topLevel(), Placement::TopLevel, "", refs, names);
-        for (std::size_t i = 0; i < names.size(); ++i)
-            if (names[i] == path)
-                return refs[i];
-        ADD_FAILURE() << path << " not listed";
-        return 0;
-    }
-    std::string content(EntryRef ref) {
-        const auto path = std::filesystem::temp_directory_path() / ("pictorva-fat-unit-" + std::to_string(::getpid()));
-        EXPECT_TRUE(view->writeContent(ref, path.string()));
-        std::ifstream in(path, std::ios::binary);
-        std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-        std::filesystem::remove(path);
-        return bytes;
-    }
-
-private:
-    void walk(const std::vector<EntryRef>& refs, Placement where, const std::string& prefix, std::vector<std::string>& out) const {
-        std::vector<EntryRef> r;
-        walkRefs(refs, where, prefix, r, out);
-    }
-    void walkRefs(const std::vector<EntryRef>& refs, Placement where, const std::string& prefix, std::vector<EntryRef>& outRefs,
-                  std::vector<std::string>& outNames) const {
-        for (EntryRef ref : refs) {
-            outRefs.push_back(ref);
-            outNames.push_back(prefix + view->name(ref));
-            if (view->isFolder(ref, where))
-                walkRefs(view->children(ref), Placement::Nested, prefix + view->name(ref) + "/", outRefs, outNames);
-        }
-    }
-};
-
 std::string repeated(char c, std::size_t n) { return std::string(n, c); }
 
 TEST(FatBootSector, ValidParameterBlockDecidesNotTheOemName) {
