@@ -8,6 +8,7 @@
 
 #include "FatScan.h"
 #include "FatVolumeBuilder.h"
+#include "fs/fat/Fat16Class.h"
 
 namespace {
 TEST(FatAdvanced, RebuildsTheTreeWithoutTheBootSector) {
@@ -53,5 +54,28 @@ TEST(FatAdvanced, NoFatFoundAndAnIndexPastTheFindsAreClearErrors) {
     Scan none(blank, FileSystemKind::Fat16, ScanMode::Advanced);
     EXPECT_EQ(none.view, nullptr);
     EXPECT_EQ(none.error, "No File system Entry Found.Process cannot be continue...");
+}
+}  // namespace
+
+namespace {
+TEST(FatAdvanced, StopEndsTheScanAndWhatWasFoundIsStillBuilt) {
+    FatVolumeBuilder v(16, 4200);
+    v.putSlot(v.rootOffset(), "ROOT    JPG", 0x20, 20, 10);
+    ApplicationState app;
+    RecordingProgress progress;
+    MemoryReadSeek source(v.bytes);
+    Fat16Class reader(app, progress);
+    reader.totalBytes = source.byteSize();
+    reader.openVolume(source);
+    reader.setAssumedGeometry(1, v.fatOffset());
+    reader.stopFlag.set();
+    reader.scanDirectoryEntries();
+    EXPECT_TRUE(reader.candidates().empty());
+    EXPECT_FALSE(reader.stopFlag.isSet());  // cleared, so the build goes on
+    const auto built = reader.buildFromCandidates();
+    ASSERT_GE(built.size(), 2u);
+    EXPECT_EQ(built[0].name, "DUMMY ENTRY");
+    EXPECT_EQ(built[1].name, "ORPHAN ENTRY");
+    EXPECT_EQ(progress.ranges.front(), (std::pair<std::int64_t, std::int64_t>{0, 100000}));
 }
 }  // namespace

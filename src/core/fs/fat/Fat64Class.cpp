@@ -305,8 +305,11 @@ void Fat64Class::scanEntrySets() {
     progress_.setRange(0, 1000);
     std::vector<unsigned char> buffer;
     for (std::uint64_t position = 0; position < total && source_ != nullptr; position += kScanPiece) {
-        if (stopFlag.isSet())
+        // A stop ends the scan; the sets found so far are still built, so the flag is cleared.
+        if (stopFlag.isSet()) {
+            stopFlag.clear();
             break;
+        }
         progress_.setPosition(static_cast<std::int64_t>(static_cast<double>(position) / static_cast<double>(total) * 1000));
         const std::uint64_t length = std::min(kScanPiece, total - position);
         const std::uint64_t withTail = std::min(length + kLongestSet, total - position);

@@ -151,7 +151,9 @@ void FatClassBase::setAssumedGeometry(std::uint32_t sectorsPerCluster, std::uint
 
 void FatClassBase::scanDirectoryEntries() {
     const bool fat32 = isFat32Reader();
-    stopFlag.clear();
+    // FAT32's scan starts afresh; a stop set before a FAT12/16 scan ends it at once.
+    if (fat32)
+        stopFlag.clear();
     candidates_.clear();
     dots_.clear();
     const std::uint64_t total = readableBytes();
