@@ -370,8 +370,8 @@ private slots:
         list->customBox()->setChecked(true);
         list->fileSystemList()->setCurrentText(QStringLiteral("RAW"));
         list->nextButton()->click();
-        QVERIFY(current<PendingPage>() != nullptr);
-        QCOMPARE(current<PendingPage>()->previousPageNumber(), 134);
+        QVERIFY(current<WizardPage>() != list);
+        QCOMPARE(current<WizardPage>()->previousPageNumber(), 134);
         QCOMPARE(list->currentRecord()->fileSystem, std::string("RAW"));
         list->list()->clearSelection();
         messages_.clear();

@@ -65,8 +65,8 @@ bool CarvedFileSaver::save(readWriteInterface& source, const CarvedFile& file, s
     }
     if (!makeFolder(outFolder_, error))
         return false;
-    const std::string folder = outFolder_ + "/" + safeComponent(category);
-    if (!makeFolder(folder, error))
+    const std::string folder = byCategory_ ? outFolder_ + "/" + safeComponent(category) : outFolder_;
+    if (byCategory_ && !makeFolder(folder, error))
         return false;
     const std::string base = safeComponent(name);
     int fd = -1;

@@ -1,5 +1,5 @@
 #pragma once
-// Writes carved files out of the volume into DIR/<category>/<name>: names from signature files
+// Writes carved files out of the volume into DIR/<category>/<name> (or DIR/<name>): names from signature files
 // never leave the folder, and a file never overwrites another (also not one written earlier in
 // the same save): a taken name gets " (2)", " (3)", ... before its extension.
 
@@ -12,7 +12,9 @@ class readWriteInterface;
 
 class CarvedFileSaver {
 public:
-    explicit CarvedFileSaver(std::string outFolder) : outFolder_(std::move(outFolder)) {}
+    /// byCategory: files go to outFolder/<category>/<name>; otherwise straight into outFolder.
+    explicit CarvedFileSaver(std::string outFolder, bool byCategory = true)
+        : outFolder_(std::move(outFolder)), byCategory_(byCategory) {}
 
     /// Copies file's bytes (cut at volumeBytes, the end of the volume) from source. On success
     /// writtenPath is the file made; otherwise error says why (nothing is left behind for a
@@ -25,4 +27,5 @@ public:
 
 private:
     std::string outFolder_;
+    bool byCategory_;
 };

@@ -3,6 +3,7 @@
 #include "pages/ParceModeNtfsDlg.h"
 #include "pages/PendingPage.h"
 #include "pages/PopulateDriveDlg.h"
+#include "pages/RawRecoveryDialog.h"
 
 WizardPage* createAdvancedOptionsPage(ParceModeNtfsDlg* modes) {
     return new PendingPage(modes, 136, QStringLiteral("Advanced options"));
@@ -13,6 +14,4 @@ WizardPage* createResultsPage(ParceModeNtfsDlg* modes) {
                                                           : QStringLiteral("Standard recovery"));
 }
 
-WizardPage* createRawRecoveryPage(PopulateDriveDlg* volumes) {
-    return new PendingPage(volumes, 134, QStringLiteral("Raw recovery"));
-}
+WizardPage* createRawRecoveryPage(PopulateDriveDlg* volumes) { return new RawRecoveryDialog(volumes); }

@@ -1,0 +1,446 @@
+#include "pages/RawRecoveryDialog.h"
+
+#include <QCheckBox>
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProcess>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSplitter>
+#include <QStyle>
+#include <QTableWidget>
+#include <QToolButton>
+#include <algorithm>
+#include <cstdlib>
+
+#include "app/CVantrelApp.h"
+#include "app/Notifier.h"
+#include "app/QtProgressSink.h"
+#include "controls/CXHtmlTree.h"
+#include "disk/FileReadSeek.h"
+#include "pages/DriveParsingModes.h"
+#include "pages/PopulateDriveDlg.h"
+#include "pages/RawPageNotifier.h"
+#include "pages/RawSettingDlg.h"
+#include "raw/CarvedFileSaver.h"
+#include "raw/SignatureFile.h"
+#include "raw/myJpg.h"
+
+namespace {
+constexpr int kTreeItemRole = Qt::UserRole;
+constexpr const char* kBusy = "Please wait for the running process.";
+constexpr const char* kScanDone = "Scanning processing done.Select save button to save the data.";
+
+/// The drive the volume list page walked, found through the page chain.
+std::string drivePathOf(const WizardPage* volumes) {
+    const auto* modes = volumes != nullptr ? qobject_cast<const DriveParsingModes*>(volumes->previousPage()) : nullptr;
+    return modes != nullptr ? modes->drivePath() : std::string();
+}
+}  // namespace
+
+RawRecoveryDialog::RawRecoveryDialog(PopulateDriveDlg* previous)
+    : WizardPage(previous, 134), leaving_(std::make_shared<std::atomic<bool>>(false)), path_(new QLineEdit),
+      browse_(new QPushButton(QStringLiteral("..."))), parse_(new QPushButton(QStringLiteral("Parse"))),
+      loadDefault_(new QCheckBox(QStringLiteral("Load Default Items"))), setting_(new QToolButton),
+      tree_(new CXHtmlTree), list_(new QTableWidget(0, 1)) {
+    notifier_ = std::make_unique<RawPageNotifier>(this, leaving_);
+    auto* group = new QGroupBox(
+        QStringLiteral("Click Parse button to add default file settings or create your own file to process raw recovery."));
+    auto* grid = new QGridLayout(group);
+    path_->setObjectName(QStringLiteral("settingsPath"));
+    browse_->setObjectName(QStringLiteral("browseButton"));
+    parse_->setObjectName(QStringLiteral("parseButton"));
+    browse_->setToolTip(QStringLiteral("Choose a signature file"));
+    parse_->setToolTip(QStringLiteral("Parse"));
+    browse_->setFixedWidth(browse_->fontMetrics().horizontalAdvance(QStringLiteral("...")) + 24);
+    setting_->setObjectName(QStringLiteral("settingButton"));
+    setting_->setToolTip(QStringLiteral("Setting"));
+    setting_->setIcon(style()->standardIcon(QStyle::SP_FileDialogDetailedView));
+    setting_->setIconSize(QSize(24, 24));
+    setting_->setAutoRaise(true);
+    auto* settingText = new QLabel(QStringLiteral("[Add new signatures in \n new/existing file]"));
+    for (QPushButton* button : {browse_, parse_})
+        button->setAutoDefault(false);
+    grid->addWidget(path_, 0, 0);
+    grid->addWidget(browse_, 0, 1);
+    grid->addWidget(parse_, 0, 2);
+    grid->addWidget(loadDefault_, 1, 0);
+    auto* settingRow = new QHBoxLayout;
+    settingRow->addWidget(setting_);
+    settingRow->addWidget(settingText);
+    settingRow->addStretch(1);
+    grid->addLayout(settingRow, 1, 1, 1, 2);
+    grid->setColumnStretch(0, 1);
+    body()->addWidget(group);
+
+    tree_->setObjectName(QStringLiteral("rawTree"));
+    list_->setObjectName(QStringLiteral("rawFileList"));
+    list_->setHorizontalHeaderLabels({QStringLiteral("File(s) List")});
+    list_->setColumnWidth(0, 300);
+    list_->horizontalHeader()->setStretchLastSection(true);
+    list_->verticalHeader()->hide();
+    list_->verticalHeader()->setDefaultSectionSize(list_->fontMetrics().height() + 8);
+    list_->setShowGrid(true);
+    list_->setSelectionBehavior(QAbstractItemView::SelectRows);
+    list_->setSelectionMode(QAbstractItemView::SingleSelection);
+    list_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    auto* split = new QSplitter(Qt::Horizontal);
+    split->addWidget(tree_);
+    split->addWidget(list_);
+    split->setStretchFactor(0, 1);
+    split->setStretchFactor(1, 1);
+    split->setChildrenCollapsible(false);
+    body()->addWidget(split, 1);
+    addProgressArea();
+
+    pause_ = addButton(QStringLiteral("Pause"), "pauseButton");
+    resume_ = addButton(QStringLiteral("Resume"), "resumeButton");
+    stop_ = addButton(QStringLiteral("Stop"), "stopButton");
+    back_ = addButton(QStringLiteral("Back"), "backButton");
+    save_ = addButton(QStringLiteral("Save"), "saveButton");
+    pause_->setToolTip(QStringLiteral("Pause"));
+    resume_->setToolTip(QStringLiteral("Resume"));
+    stop_->setToolTip(QStringLiteral("Stop"));
+    save_->setToolTip(QStringLiteral("Save the checked files"));
+
+    connect(parse_, &QPushButton::clicked, this, &RawRecoveryDialog::parse);
+    connect(browse_, &QPushButton::clicked, this, &RawRecoveryDialog::browse);
+    connect(setting_, &QToolButton::clicked, this, &RawRecoveryDialog::openSettings);
+    connect(pause_, &QPushButton::clicked, this, &WizardPage::pauseWorker);
+    connect(resume_, &QPushButton::clicked, this, &WizardPage::resumeWorker);
+    connect(stop_, &QPushButton::clicked, this, &RawRecoveryDialog::stop);
+    connect(back_, &QPushButton::clicked, this, &RawRecoveryDialog::back);
+    connect(save_, &QPushButton::clicked, this, &RawRecoveryDialog::save);
+    connect(tree_, &CXHtmlTree::labelClicked, this, &RawRecoveryDialog::labelClicked);
+    connect(list_, &QTableWidget::cellClicked, this, [this](int row, int) { preview(row); });
+}
+
+RawRecoveryDialog::~RawRecoveryDialog() {
+    *leaving_ = true;
+    stopWorkers();
+    releaseWorker();
+}
+
+bool RawRecoveryDialog::initialise() {
+    tree_->tree().Initialize();
+    tree_->tree().smartCheckBoxes = true;
+    path_->setText(QString::fromStdString(defaultSignatureFilePath()));
+    loadDefault_->setChecked(true);
+    showWorkerControls(false);
+    setStatus(QStringLiteral("Please select parse button to scan the default file."));
+    return true;
+}
+
+void RawRecoveryDialog::showWorkerControls(bool shown) {
+    progressBar()->setVisible(shown);
+    for (QPushButton* button : {pause_, resume_, stop_})
+        button->setVisible(shown);
+}
+
+bool RawRecoveryDialog::busy() {
+    if (running_ == 0)
+        return false;
+    theApp()->message(QString::fromLatin1(kBusy), QMessageBox::Information, this);
+    return true;
+}
+
+void RawRecoveryDialog::endParse() {
+    back_->setEnabled(true);
+    save_->setEnabled(true);
+    setStatus(QString::fromLatin1(kScanDone));
+    showWorkerControls(false);
+    running_ = 0;
+}
+
+void RawRecoveryDialog::parse() {
+    if (busy())
+        return;
+    showWorkerControls(true);
+    setting_->setEnabled(false);
+    parse_->setEnabled(false);  // one scan per page: a new scan needs a new page
+    running_ = 1;
+    // A Stop of an earlier run must not cut the copies of this one.
+    stopRequest_ = false;
+
+    if (loadDefault_->isChecked()) {
+        auto engine = std::make_unique<myJpg>();
+        const SignatureLoad load =
+            loadSignatureFile(defaultSignatureFilePath(), SignatureFileRole::Default, *engine, *notifier_);
+        if (load.status != SignatureLoadStatus::NotOpened) {
+            setStatus(QStringLiteral("Processing....."));
+            engine_ = std::move(engine);
+            defaultRecordCount_ = load.loaded;
+        }
+    }
+    const std::string userPath = path_->text().toStdString();
+    if (!userPath.empty()) {
+        if (!engine_)
+            engine_ = std::make_unique<myJpg>();
+        if (loadSignatureFile(userPath, SignatureFileRole::User, *engine_, *notifier_).status != SignatureLoadStatus::Loaded) {
+            endParse();
+            return;
+        }
+    }
+    if (!engine_ || engine_->signatureCount() == 0) {
+        theApp()->message(QStringLiteral("No signatures are loaded: tick \"Load Default Items\" or choose a signature file."),
+                          QMessageBox::Information, this);
+        endParse();
+        return;
+    }
+
+    for (QWidget* widget : std::initializer_list<QWidget*>{save_, back_, browse_, path_, setting_})
+        widget->setEnabled(false);
+    const auto* volumes = qobject_cast<const PopulateDriveDlg*>(previousPage());
+    const VolumeRecord* record = volumes != nullptr ? volumes->currentRecord() : nullptr;
+    const std::int64_t megabytes = record != nullptr ? std::strtoll(record->sizeText.c_str(), nullptr, 10) : 0;
+    if (megabytes <= 0) {
+        for (QWidget* widget : std::initializer_list<QWidget*>{back_, save_, browse_, path_})
+            widget->setEnabled(true);
+        theApp()->message(QStringLiteral("zero size volume.."), QMessageBox::Information, this);
+        showWorkerControls(false);
+        running_ = 0;
+        setStatus(QString::fromLatin1(kScanDone));
+        return;
+    }
+
+    constexpr std::int64_t kMiB = 1048576;
+    const std::int64_t volumeBytes = megabytes > INT64_MAX / kMiB ? INT64_MAX / kMiB * kMiB : megabytes * kMiB;
+    const std::int64_t origin = record->startSector > INT64_MAX / 512 ? 0 : record->startSector * 512;
+    CVantrelApp& app = *theApp();
+    const std::string drive = drivePathOf(volumes);
+    if (!app.currentSource) {
+        app.replaceSource();
+        if (!drive.empty())
+            app.openCurrentSource(drive);
+    }
+    app.currentSource->setOriginOffset(origin);
+    scanSource_ = app.currentSource.get();
+    volumeBytes_ = static_cast<std::uint64_t>(volumeBytes);
+    // Preview and Save may run while the worker reads: they get a source of their own.
+    ownSource_.reset();
+    if (!drive.empty()) {
+        auto own = std::make_unique<FileReadSeek>();
+        if (own->open(drive)) {
+            own->setOriginOffset(origin);
+            ownSource_ = std::move(own);
+        }
+    }
+
+    myJpg* engine = engine_.get();
+    engine->ownerWindow = progressSink();
+    engine->notifier = notifier_.get();
+    engine->volumeByteCount = volumeBytes;
+    engine->sectorSource = scanSource_;
+    engine->treeControl = &tree_->sink();
+    engine->stopFlag.clear();
+    engine->stopFlag.attachGate(&pauseGate());
+    back_->setEnabled(false);
+    setStatus(QStringLiteral("Processing....."));
+    worker_ = std::thread([this, engine] {
+        engine->runCarving();
+        QMetaObject::invokeMethod(this, [this] { workerEnded(); }, Qt::QueuedConnection);
+    });
+}
+
+void RawRecoveryDialog::workerEnded() {
+    releaseWorker();
+    tree_->flushPending();
+    for (QWidget* widget : std::initializer_list<QWidget*>{back_, setting_, save_})
+        widget->setEnabled(true);
+    setStatus(QStringLiteral("Scanning processing done.Select save button to save the data"));
+    showWorkerControls(false);
+    running_ = 0;
+    // The request was meant for the scan; left set, every later preview would be cut short.
+    stopRequest_ = false;
+    emit scanFinished();
+}
+
+void RawRecoveryDialog::releaseWorker() {
+    if (!worker_.joinable())
+        return;
+    // A paused worker could never see its stop flag: open the gate for good before waiting.
+    while (pauseGate().paused())
+        pauseGate().resume();
+    worker_.join();
+}
+
+void RawRecoveryDialog::stopWorkers() {
+    if (engine_)
+        engine_->stopFlag.set();
+}
+
+void RawRecoveryDialog::waitForWorkers() { releaseWorker(); }
+
+void RawRecoveryDialog::stop() {
+    if (!working())
+        return;
+    if (engine_)
+        engine_->stopFlag.set();
+    stopRequest_ = true;
+    setStatus(QStringLiteral("Stop button pressed.Please wait for the process to stop"));
+}
+
+void RawRecoveryDialog::back() {
+    // Back is disabled while the worker runs; should it be reached all the same, the worker
+    // refers to this page's tree and engine until it ends.
+    *leaving_ = true;
+    stopWorkers();
+    releaseWorker();
+    goBack();
+}
+
+void RawRecoveryDialog::browse() {
+    if (busy())
+        return;
+    const QString chosen = settingsFileChooser
+                               ? settingsFileChooser()
+                               : QFileDialog::getOpenFileName(this, QString::fromLatin1(kApplicationTitle), QString(),
+                                                              QStringLiteral("Text Files (*.txt);;All Files (*)"));
+    if (!chosen.isEmpty() && QFileInfo::exists(chosen))
+        path_->setText(chosen);
+}
+
+void RawRecoveryDialog::openSettings() {
+    if (busy())
+        return;
+    if (settingsEditorRunner) {
+        settingsEditorRunner();
+        return;
+    }
+    RawSettingDlg editor(this);
+    editor.exec();
+}
+
+void RawRecoveryDialog::labelClicked(TreeItemId item) {
+    list_->setRowCount(0);
+    const CheckTree& tree = tree_->tree();
+    for (const TreeItemId child : tree.children(item)) {
+        const CheckTree::Item* entry = tree.item(child);
+        // Categories stand for no carved file; only files are listed.
+        if (entry == nullptr || entry->data == myJpg::kNoCarvedFile)
+            continue;
+        const int row = list_->rowCount();
+        list_->insertRow(row);
+        auto* cell = new QTableWidgetItem(QString::fromStdString(entry->text));
+        cell->setData(kTreeItemRole, QVariant::fromValue<qint64>(child));
+        cell->setToolTip(cell->text());
+        list_->setItem(row, 0, cell);
+    }
+}
+
+readWriteInterface* RawRecoveryDialog::copySource() const {
+    if (ownSource_)
+        return ownSource_.get();
+    return working() ? nullptr : scanSource_;
+}
+
+std::int64_t RawRecoveryDialog::copyForPreview(readWriteInterface& source, const CarvedFile& file,
+                                               std::uint64_t volumeBytes, const QString& target,
+                                               const std::atomic<bool>& stopRequest) {
+    QFile out(target);
+    if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return -1;
+    constexpr std::uint64_t kPiece = myJpg::kChunkSize;
+    const std::uint64_t left = file.start >= volumeBytes ? 0 : volumeBytes - file.start;
+    const std::uint64_t remainder = (file.length % kPiece + 511) / 512 * 512;
+    const std::uint64_t total = std::min(left, file.length / kPiece * kPiece + remainder);
+    const std::unique_ptr<std::uint8_t[]> buffer(new std::uint8_t[kPiece]);
+    std::uint64_t done = 0;
+    while (done < total && !stopRequest) {
+        const auto piece = static_cast<std::uint32_t>(std::min(kPiece, total - done));
+        std::fill_n(buffer.get(), piece, 0);
+        source.readAt(static_cast<std::int64_t>(file.start + done), buffer.get(), piece);
+        if (out.write(reinterpret_cast<const char*>(buffer.get()), piece) != piece)
+            break;
+        done += piece;
+    }
+    return static_cast<std::int64_t>(done);
+}
+
+void RawRecoveryDialog::preview(int row) {
+    const QTableWidgetItem* cell = list_->item(row, 0);
+    if (cell == nullptr || !engine_)
+        return;
+    const auto id = static_cast<TreeItemId>(cell->data(kTreeItemRole).toLongLong());
+    const CheckTree::Item* item = tree_->tree().item(id);
+    if (item == nullptr)
+        return;
+    const QString name = QString::fromStdString(item->text);
+    setStatus(QStringLiteral("Saving File: ") + name);
+    const std::optional<CarvedFile> file = engine_->carvedFile(item->data);
+    if (!file)
+        return;
+    readWriteInterface* source = copySource();
+    if (source == nullptr) {
+        setStatus(QStringLiteral("The preview is available when the scan has ended."));
+        return;
+    }
+    const QString target =
+        QDir(QDir::tempPath()).filePath(QString::fromStdString(CarvedFileSaver::safeComponent(item->text)));
+    if (file->length == 0 || copyForPreview(*source, *file, volumeBytes_, target, stopRequest_) < 0) {
+        theApp()->message(QStringLiteral("File could not be opened.."), QMessageBox::NoIcon, this, QString());
+        return;
+    }
+    const QString viewer = QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("vedivade"));
+    const bool started =
+        viewerLauncher ? viewerLauncher(viewer, {target}) : QProcess::startDetached(viewer, QStringList{target});
+    if (!started)
+        setStatus(QStringLiteral("The viewer could not be started: ") + viewer);
+}
+
+void RawRecoveryDialog::save() {
+    const CheckTree& tree = tree_->tree();
+    std::vector<std::pair<TreeItemId, CarvedFile>> chosen;
+    if (engine_) {
+        // Root, categories, carved files: only the files stand for bytes to write.
+        for (const TreeItemId root : tree.children(kTreeRoot))
+            for (const TreeItemId category : tree.children(root))
+                for (const TreeItemId child : tree.children(category)) {
+                    const CheckTree::Item* item = tree.item(child);
+                    if (item == nullptr || !item->checked || item->data == myJpg::kNoCarvedFile)
+                        continue;
+                    if (const auto file = engine_->carvedFile(item->data))
+                        chosen.emplace_back(child, *file);
+                }
+    }
+    if (chosen.empty()) {
+        theApp()->message(QStringLiteral("Please select folder to continue the saving process."),
+                          QMessageBox::Information, this);
+        return;
+    }
+    readWriteInterface* source = copySource();
+    if (source == nullptr)
+        return;
+    const QString folder = saveFolderChooser ? saveFolderChooser()
+                                             : QFileDialog::getExistingDirectory(
+                                                   this, QString::fromLatin1(kApplicationTitle), QDir::homePath());
+    if (folder.isEmpty())
+        return;
+    CarvedFileSaver saver(folder.toStdString(), false);
+    QStringList failures;
+    int written = 0;
+    for (const auto& [id, file] : chosen) {
+        const std::string name = tree.GetItemText(id);
+        setStatus(QStringLiteral("Saving File: ") + QString::fromStdString(name));
+        std::string path, error;
+        if (saver.save(*source, file, volumeBytes_, std::string(), name, path, error))
+            ++written;
+        else
+            failures << QString::fromStdString(error);
+    }
+    setStatus(QStringLiteral("%1 file(s) saved in %2").arg(written).arg(folder));
+    if (!failures.isEmpty()) {
+        const QStringList shown = failures.mid(0, 20);
+        theApp()->message(QStringLiteral("%1 file(s) could not be saved:\n").arg(failures.size()) +
+                              shown.join(QLatin1Char('\n')) + (failures.size() > shown.size() ? QStringLiteral("\n...") : QString()),
+                          QMessageBox::Warning, this);
+    }
+}

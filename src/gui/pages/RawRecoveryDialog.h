@@ -1,0 +1,112 @@
+#pragma once
+// The raw recovery page: loads signature files into a carving engine, carves the chosen volume
+// on a worker (progress, Pause, Resume, Stop), lists the carved files by category in a check
+// tree and a list, previews a carved file in the external viewer and saves the checked ones.
+
+#include <QString>
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <thread>
+
+#include "app/TreeSink.h"
+#include "app/WizardPage.h"
+
+class CXHtmlTree;
+class QCheckBox;
+class QLineEdit;
+class QPushButton;
+class QTableWidget;
+class QToolButton;
+class PopulateDriveDlg;
+class readWriteInterface;
+class myJpg;
+struct CarvedFile;
+
+class RawRecoveryDialog final : public WizardPage {
+    Q_OBJECT
+public:
+    explicit RawRecoveryDialog(PopulateDriveDlg* previous);
+    ~RawRecoveryDialog() override;
+    bool initialise() override;
+
+    bool working() const override { return worker_.joinable(); }
+    void stopWorkers() override;
+    void waitForWorkers() override;
+
+    /// The engine of the last Parse (null before), kept for preview and Save.
+    const myJpg* engine() const { return engine_.get(); }
+    bool running() const { return running_ != 0; }
+
+    /// Copies a carved file to target for the preview: whole 1 MiB pieces, then the remainder
+    /// rounded up to whole sectors, cut at the end of the volume. Returns the bytes written, or
+    /// -1 when target cannot be created. Stops between pieces when stopRequest is set.
+    static std::int64_t copyForPreview(readWriteInterface& source, const CarvedFile& file, std::uint64_t volumeBytes,
+                                       const QString& target, const std::atomic<bool>& stopRequest);
+
+    QLineEdit* pathEdit() const { return path_; }
+    QCheckBox* loadDefaultBox() const { return loadDefault_; }
+    QPushButton* parseButton() const { return parse_; }
+    QPushButton* browseButton() const { return browse_; }
+    QToolButton* settingButton() const { return setting_; }
+    CXHtmlTree* tree() const { return tree_; }
+    QTableWidget* fileList() const { return list_; }
+    QPushButton* pauseButton() const { return pause_; }
+    QPushButton* resumeButton() const { return resume_; }
+    QPushButton* stopButton() const { return stop_; }
+    QPushButton* backButton() const { return back_; }
+    QPushButton* saveButton() const { return save_; }
+
+    // How the page asks for files and starts the viewer; tests replace them.
+    std::function<QString()> settingsFileChooser;
+    std::function<QString()> saveFolderChooser;
+    std::function<bool(const QString& program, const QStringList& arguments)> viewerLauncher;
+    std::function<void()> settingsEditorRunner;
+
+signals:
+    /// The worker has ended and the page is idle again.
+    void scanFinished();
+
+public slots:
+    void parse();
+    void browse();
+    void openSettings();
+    void labelClicked(TreeItemId item);
+    void preview(int row);
+    void save();
+    void stop();
+    void back();
+
+private:
+    void endParse();
+    void showWorkerControls(bool shown);
+    void workerEnded();
+    void releaseWorker();
+    /// The source that preview and Save read: the page's own when the scan's may be busy.
+    readWriteInterface* copySource() const;
+    bool busy();
+
+    std::unique_ptr<myJpg> engine_;
+    std::unique_ptr<class Notifier> notifier_;
+    std::unique_ptr<readWriteInterface> ownSource_;  // preview and Save read here while a worker reads the other
+    readWriteInterface* scanSource_ = nullptr;
+    std::uint64_t volumeBytes_ = 0;
+    std::size_t defaultRecordCount_ = 0;
+    int running_ = 0;
+    std::atomic<bool> stopRequest_{false};
+    std::thread worker_;
+    std::shared_ptr<std::atomic<bool>> leaving_;
+
+    QLineEdit* path_;
+    QPushButton* browse_;
+    QPushButton* parse_;
+    QCheckBox* loadDefault_;
+    QToolButton* setting_;
+    CXHtmlTree* tree_;
+    QTableWidget* list_;
+    QPushButton* pause_;
+    QPushButton* resume_;
+    QPushButton* stop_;
+    QPushButton* back_;
+    QPushButton* save_;
+};

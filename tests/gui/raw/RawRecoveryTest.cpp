@@ -1,0 +1,393 @@
+// The raw recovery page, the signature editor and the vedivade viewer on the offscreen platform.
+// The page is reached as a user reaches it (a drive image, its volume treated as "RAW"), carves
+// JPEG and PNG pictures planted at sector boundaries amid random bytes with the default signature
+// set, previews one and saves the checked files byte for byte, twice, without overwriting.
+
+#include <QBuffer>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QImage>
+#include <QImageWriter>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPainter>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRandomGenerator>
+#include <QSignalSpy>
+#include <QTableWidget>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QToolButton>
+#include <fstream>
+
+#include "../../unit/DiskBytes.h"
+#include "VedivadeWindow.h"
+#include "app/CVantrelApp.h"
+#include "app/WizardWindow.h"
+#include "controls/CXHtmlTree.h"
+#include "pages/DriveParsingModes.h"
+#include "pages/Physical_DriveDialog.h"
+#include "pages/PopulateDriveDlg.h"
+#include "pages/RawRecoveryDialog.h"
+#include "pages/RawSettingDlg.h"
+#include "raw/SignatureFile.h"
+#include "raw/myJpg.h"
+
+using namespace disk_bytes;
+
+namespace {
+constexpr std::uint32_t kVolumeStart = 2048;  // sectors
+constexpr std::uint32_t kVolumeMiB = 6;
+
+QByteArray picture(const char* format, int seed) {
+    QImage image(320, 240, QImage::Format_RGB32);
+    QRandomGenerator random(static_cast<quint32>(seed));
+    QPainter painter(&image);
+    painter.fillRect(image.rect(), QColor::fromRgb(random.generate()));
+    for (int i = 0; i < 40; ++i)
+        painter.fillRect(QRect(random.bounded(300), random.bounded(220), 20 + random.bounded(100), 10 + random.bounded(80)),
+                         QColor::fromRgb(random.generate()));
+    painter.end();
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, format, 90);
+    return bytes;
+}
+
+QByteArray readFile(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+template <typename T>
+T* current() {
+    return qobject_cast<T*>(theApp()->wizard()->currentPage());
+}
+
+QPushButton* button(QWidget* page, const char* name) { return page->findChild<QPushButton*>(QString::fromLatin1(name)); }
+
+void saveShot(QWidget* widget, const QString& name) {
+    QDir().mkpath(QStringLiteral(PICTORVA_SCREENSHOTS));
+    widget->grab().save(QStringLiteral(PICTORVA_SCREENSHOTS "/") + name + QStringLiteral(".png"));
+}
+
+/// The tree's category item whose label starts with name (labels carry counts: "JPEG (2)").
+TreeItemId categoryItem(const CheckTree& tree, const QString& name) {
+    for (const TreeItemId root : tree.children(kTreeRoot))
+        for (const TreeItemId category : tree.children(root))
+            if (QString::fromStdString(tree.GetItemText(category)).startsWith(name + QStringLiteral(" (")))
+                return category;
+    return kTreeNoItem;
+}
+}  // namespace
+
+class RawRecoveryTest : public QObject {
+    Q_OBJECT
+    QTemporaryDir dir_;
+    QString disk_;
+    QStringList messages_;
+    struct Planted {
+        qint64 offset;  // volume-relative
+        QString name;
+        QByteArray bytes;
+    };
+    QList<Planted> planted_;
+
+    /// From the first page to the raw recovery page of the image's first volume.
+    RawRecoveryDialog* rawPage() {
+        messages_.clear();
+        if (!theApp()->startUp(false, {disk_}))
+            return nullptr;
+        button(current<Physical_DriveDialog>(), "nextButton")->click();
+        button(current<DriveParsingModes>(), "nextButton")->click();
+        auto* volumes = current<PopulateDriveDlg>();
+        if (volumes == nullptr || volumes->list()->rowCount() < 1)
+            return nullptr;
+        volumes->list()->selectRow(0);
+        volumes->customBox()->setChecked(true);
+        volumes->fileSystemList()->setCurrentText(QStringLiteral("RAW"));
+        volumes->nextButton()->click();
+        return current<RawRecoveryDialog>();
+    }
+
+    /// Parse with the repository's default signature set as the only file; waits for the end.
+    bool scan(RawRecoveryDialog* page) {
+        page->loadDefaultBox()->setChecked(false);
+        page->pathEdit()->setText(QStringLiteral(PICTORVA_SOURCE_DIR "/data/FileSetting.txt"));
+        QSignalSpy finished(page, &RawRecoveryDialog::scanFinished);
+        page->parseButton()->click();
+        return finished.count() > 0 || finished.wait(20000);
+    }
+
+    QStringList listed(RawRecoveryDialog* page) {
+        QStringList names;
+        for (int row = 0; row < page->fileList()->rowCount(); ++row)
+            names << page->fileList()->item(row, 0)->text();
+        return names;
+    }
+
+private slots:
+    void initTestCase() {
+        QVERIFY(dir_.isValid());
+        if (!QImageWriter::supportedImageFormats().contains("jpeg"))
+            QSKIP("Qt has no JPEG writer here");
+        theApp()->messageHook = [this](const QString& text, const QString& caption, QMessageBox::Icon) {
+            messages_ << caption + QStringLiteral(": ") + text;
+        };
+        theApp()->questionHook = [](const QString&) { return false; };
+        theApp()->urlHook = [](const QUrl&) {};
+        theApp()->deviceSource = [] { return CVantrelApp::Devices{}; };
+
+        // An MBR disk whose one volume holds random bytes and three pictures at sector boundaries.
+        std::vector<unsigned char> disk((kVolumeStart * 512) + (std::size_t{kVolumeMiB} << 20) + (1 << 20));
+        QRandomGenerator random(11);
+        random.fillRange(reinterpret_cast<quint32*>(disk.data()), static_cast<qsizetype>(disk.size() / 4));
+        std::fill(disk.begin(), disk.begin() + kVolumeStart * 512, 0);
+        putMbrEntry(disk, 0, 0, 0x0C, kVolumeStart, kVolumeMiB * 2048);
+        planted_ = {{65536, QStringLiteral("65536 .jpg"), picture("JPEG", 1)},
+                    {(1 << 20) + 1536, QStringLiteral("1050112 .png"), picture("PNG", 2)},
+                    {3 << 20, QStringLiteral("3145728 .jpg"), picture("JPEG", 3)}};
+        for (const Planted& file : planted_)
+            std::copy(file.bytes.begin(), file.bytes.end(), disk.begin() + kVolumeStart * 512 + file.offset);
+        disk_ = dir_.filePath(QStringLiteral("card.img"));
+        std::ofstream(disk_.toStdString(), std::ios::binary)
+            .write(reinterpret_cast<const char*>(disk.data()), static_cast<std::streamsize>(disk.size()));
+    }
+
+    void pageStartsIdleWithTheDefaultSet() {
+        RawRecoveryDialog* page = rawPage();
+        QVERIFY(page != nullptr);
+        QCOMPARE(page->previousPageNumber(), 134);
+        QCOMPARE(page->pathEdit()->text().toStdString(), defaultSignatureFilePath());
+        QVERIFY(page->loadDefaultBox()->isChecked());
+        QVERIFY(page->progressBar()->isHidden());
+        for (QPushButton* b : {page->pauseButton(), page->resumeButton(), page->stopButton()})
+            QVERIFY(b->isHidden());
+        QCOMPARE(page->status(), QStringLiteral("Please select parse button to scan the default file."));
+        QCOMPARE(page->settingButton()->toolTip(), QStringLiteral("Setting"));
+        QCOMPARE(page->fileList()->horizontalHeaderItem(0)->text(), QStringLiteral("File(s) List"));
+        page->saveButton()->click();
+        QCOMPARE(messages_, QStringList{QStringLiteral("Pictorva: Please select folder to continue the saving process.")});
+    }
+
+    void carvesPreviewsAndSavesWholeFiles() {
+        RawRecoveryDialog* page = rawPage();
+        QVERIFY(page != nullptr);
+        QVERIFY(scan(page));
+        QVERIFY(messages_.contains(QStringLiteral(": done..")));
+        QCOMPARE(page->status(), QStringLiteral("Scanning processing done.Select save button to save the data"));
+        QVERIFY(!page->parseButton()->isEnabled());
+        QVERIFY(page->backButton()->isEnabled() && page->saveButton()->isEnabled());
+        QVERIFY(page->progressBar()->isHidden());
+        QCOMPARE(page->engine()->carvedFileCount(), std::size_t(3));
+
+        const CheckTree& tree = page->tree()->tree();
+        const TreeItemId root = tree.children(kTreeRoot).at(0);
+        QCOMPARE(tree.GetItemText(root), std::string("RAW RECOVERY "));
+        const TreeItemId jpeg = categoryItem(tree, QStringLiteral("JPEG"));
+        QCOMPARE(tree.GetItemText(jpeg), std::string("JPEG (2)"));
+        QCOMPARE(tree.GetItemText(categoryItem(tree, QStringLiteral("PNG"))), std::string("PNG (1)"));
+        saveShot(theApp()->wizard(), QStringLiteral("raw-recovery"));
+
+        page->labelClicked(root);
+        QCOMPARE(page->fileList()->rowCount(), 0);  // the root's children are categories
+        page->labelClicked(jpeg);
+        QCOMPARE(listed(page), (QStringList{planted_[0].name, planted_[2].name}));
+
+        // Preview: the carved bytes go to a temp file that vedivade is started on.
+        QStringList launched;
+        page->viewerLauncher = [&](const QString& program, const QStringList& arguments) {
+            launched << program << arguments;
+            return true;
+        };
+        page->preview(1);
+        QCOMPARE(launched.size(), 2);
+        QVERIFY(launched[0].endsWith(QStringLiteral("/vedivade")));
+        QCOMPARE(QFileInfo(launched[1]).fileName(), planted_[2].name);
+        const QByteArray previewed = readFile(launched[1]);
+        QCOMPARE(previewed.size(), qsizetype(kVolumeMiB - 3) << 20);  // cut at the end of the volume
+        QCOMPARE(previewed.left(planted_[2].bytes.size()), planted_[2].bytes);
+        QFile::remove(launched[1]);
+
+        // Save the checked files, twice into one folder: the second save gets distinct names.
+        QTemporaryDir out;
+        page->saveFolderChooser = [&] { return out.path(); };
+        messages_.clear();
+        page->tree()->tree().SetCheck(root, true);
+        page->saveButton()->click();
+        page->saveButton()->click();
+        QVERIFY2(messages_.isEmpty(), qPrintable(messages_.join(QLatin1Char('\n'))));
+        const QStringList saved = QDir(out.path()).entryList(QDir::Files, QDir::Name);
+        QCOMPARE(saved.size(), 6);
+        for (const Planted& file : planted_) {
+            const QString stem = file.name.section(QLatin1Char('.'), 0, 0);
+            const QString ext = file.name.section(QLatin1Char('.'), 1);
+            for (const QString& name : {file.name, stem + QStringLiteral("(2).") + ext}) {
+                QVERIFY2(saved.contains(name), qPrintable(name));
+                QCOMPARE(readFile(QDir(out.path()).filePath(name)).left(file.bytes.size()), file.bytes);
+            }
+        }
+    }
+
+    void pauseIsCountedAndStopEndsTheScan() {
+        RawRecoveryDialog* page = rawPage();
+        QVERIFY(page != nullptr);
+        page->loadDefaultBox()->setChecked(false);
+        page->pathEdit()->setText(QStringLiteral(PICTORVA_SOURCE_DIR "/data/FileSetting.txt"));
+        QSignalSpy finished(page, &RawRecoveryDialog::scanFinished);
+        // Paused from the start, the worker waits at its first stop-flag check.
+        page->pauseGate().pause();
+        page->parseButton()->click();
+        QVERIFY(page->running());
+        page->pauseButton()->click();  // a second Pause: two Resumes are needed
+        QCOMPARE(page->status(), QStringLiteral("Pause button pressed"));
+        QVERIFY(!page->backButton()->isEnabled());
+        page->parseButton()->click();  // disabled: nothing happens
+        page->parse();
+        QCOMPARE(messages_.last(), QStringLiteral("Pictorva: Please wait for the running process."));
+        page->resumeButton()->click();
+        QVERIFY(!finished.wait(300));
+        page->stopButton()->click();
+        QCOMPARE(page->status(), QStringLiteral("Stop button pressed.Please wait for the process to stop"));
+        page->resumeButton()->click();
+        QVERIFY(finished.count() > 0 || finished.wait(10000));
+        QCOMPARE(page->engine()->carvedFileCount(), std::size_t(0));
+        QVERIFY(page->backButton()->isEnabled());
+        page->backButton()->click();
+        QVERIFY(current<PopulateDriveDlg>() != nullptr);
+    }
+
+    void refusedSignatureFileEndsParse() {
+        RawRecoveryDialog* page = rawPage();
+        QVERIFY(page != nullptr);
+        const QString bad = dir_.filePath(QStringLiteral("short.txt"));
+        QFile file(bad);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(QByteArray(100, 'x'));
+        file.close();
+        page->loadDefaultBox()->setChecked(false);
+        page->pathEdit()->setText(bad);
+        page->parseButton()->click();
+        QCOMPARE(messages_, QStringList{QStringLiteral("Pictorva: Please select a valid file..")});
+        QVERIFY(!page->running());
+        QCOMPARE(page->status(), QStringLiteral("Scanning processing done.Select save button to save the data."));
+        QVERIFY(page->backButton()->isEnabled());
+    }
+
+    void settingsEditorChecksAndAppends() {
+        const QString path = dir_.filePath(QStringLiteral("user.txt"));
+        RawSettingDlg editor;
+        messages_.clear();
+        editor.saveEntryButton()->click();
+        editor.newFileChooser = [] { return QString(); };
+        editor.saveInNewFile();
+        QCOMPARE(messages_, (QStringList{QStringLiteral("Pictorva: File not found for saving entry."),
+                                         QStringLiteral("Pictorva: File can not be created")}));
+        editor.newFileChooser = [&] { return path; };
+        editor.saveInNewFile();
+        QCOMPARE(editor.pathEdit()->text(), path);
+
+        // Refused entries leave the file empty, each with its message.
+        const struct {
+            const char* extension;
+            const char* start;
+            const char* message;
+        } refused[] = {{"", "0x89,0x50", "Pictorva: extention length is zero.."},
+                       {"png", ",,", ": signature length is zero.."}};
+        for (const auto& entry : refused) {
+            messages_.clear();
+            editor.field(RawSettingDlg::Extension)->setText(QString::fromLatin1(entry.extension));
+            editor.field(RawSettingDlg::StartSignature)->setText(QString::fromLatin1(entry.start));
+            editor.saveEntryButton()->click();
+            QCOMPARE(messages_, QStringList{QString::fromLatin1(entry.message)});
+            QCOMPARE(QFileInfo(path).size(), qint64(0));
+        }
+
+        // Digits-only fields take no letters.
+        QTest::keyClicks(editor.field(RawSettingDlg::ApproxSize), QStringLiteral("20x48"));
+        QCOMPARE(editor.field(RawSettingDlg::ApproxSize)->text(), QStringLiteral("2048"));
+        editor.field(RawSettingDlg::StartSignature)->setText(QStringLiteral("0x89,0x50,0x4E,0x47"));
+        editor.field(RawSettingDlg::Category)->setText(QStringLiteral("PNG"));
+        messages_.clear();
+        editor.saveEntryButton()->click();
+        QCOMPARE(messages_, QStringList{QStringLiteral(": everything initialized well.....")});
+        QCOMPARE(QFileInfo(path).size(), qint64(173));
+        QCOMPARE(editor.entryList()->count(), 1);
+        saveShot(&editor, QStringLiteral("raw-settings-editor"));
+
+        // An existing file keeps its entries; the next one carries index 1.
+        RawSettingDlg again;
+        again.existingFileChooser = [&] { return path; };
+        again.saveInExistingFile();
+        again.field(RawSettingDlg::Extension)->setText(QStringLiteral("gif"));
+        again.field(RawSettingDlg::StartSignature)->setText(QStringLiteral("47,49,46,38"));
+        again.saveEntryButton()->click();
+        QCOMPARE(QFileInfo(path).size(), qint64(346));
+        QCOMPARE(again.entryList()->count(), 2);
+        SilentNotifier silent;
+        const auto records = readSignatureFile(path.toStdString(), SignatureFileRole::User, silent);
+        QVERIFY(records.has_value());
+        QCOMPARE(records->size(), std::size_t(2));
+        QCOMPARE((*records)[0].extensionText(), std::string("png"));
+        QCOMPARE((*records)[0].approxSize, std::int64_t(2048));
+        QCOMPARE((*records)[1].recordIndex, std::uint8_t(1));
+    }
+
+    void helpButtonsCarryTheFieldTexts() {
+        RawSettingDlg editor;
+        QVERIFY(editor.helpButton(RawSettingDlg::StartOffset)->toolTip().isEmpty());
+        editor.helpButton(RawSettingDlg::StartOffset)->click();
+        QVERIFY(editor.helpButton(RawSettingDlg::StartOffset)->toolTip().startsWith(QStringLiteral("Here enter offset")));
+        QVERIFY(editor.helpButton(RawSettingDlg::SizeByteCount)->toolTip().contains(QStringLiteral("ifyou  don't")));
+        editor.helpButton(RawSettingDlg::SizeByteCount)->click();
+        QVERIFY(editor.helpButton(RawSettingDlg::SizeByteCount)->toolTip().contains(QStringLiteral("if you  don't")));
+        editor.helpButton(RawSettingDlg::kIncludesHeaderHelp)->click();
+        QVERIFY(editor.helpButton(RawSettingDlg::kIncludesHeaderHelp)->toolTip().startsWith(QStringLiteral("check this check box")));
+    }
+
+    void viewerShowsPicturesAndHex() {
+        const QString jpeg = dir_.filePath(QStringLiteral("photo.jpg"));
+        QFile file(jpeg);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(picture("JPEG", 5) + QByteArray(4096, '\x5a'));  // carved files run past the picture
+        file.close();
+        VedivadeWindow photo(jpeg);
+        QCOMPARE(photo.mode(), VedivadeWindow::Mode::Picture);
+        QCOMPARE(photo.picture().size(), QSize(320, 240));
+        QVERIFY(photo.infoText().contains(QStringLiteral("JPEG image")));
+
+        const QString binary = dir_.filePath(QStringLiteral("123 .mp3"));
+        QByteArray bytes("ID3\x03\x00", 5);
+        bytes += QByteArray(100000, '\x01');
+        QFile out(binary);
+        QVERIFY(out.open(QIODevice::WriteOnly));
+        out.write(bytes);
+        out.close();
+        VedivadeWindow hex(binary);
+        QCOMPARE(hex.mode(), VedivadeWindow::Mode::Hex);
+        QVERIFY(hex.infoText().contains(QStringLiteral("MP3")));
+        QVERIFY(hex.infoText().contains(QStringLiteral("first 65536 bytes")));
+        const QStringList lines = hex.hexText().split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        QCOMPARE(lines.size(), 4096);
+        QVERIFY(lines[0].startsWith(QStringLiteral("00000000  49 44 33 03 00 01 01 01  01")));
+        QVERIFY(lines[0].endsWith(QStringLiteral("|ID3.............|")));
+
+        VedivadeWindow missing(dir_.filePath(QStringLiteral("gone.jpg")));
+        QCOMPARE(missing.mode(), VedivadeWindow::Mode::Error);
+        QVERIFY(missing.infoText().contains(QStringLiteral("does not exist")));
+    }
+};
+
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    CVantrelApp app(argc, argv);
+    RawRecoveryTest test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "RawRecoveryTest.moc"
