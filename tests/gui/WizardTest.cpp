@@ -34,6 +34,7 @@
 #include "pages/Physical_DriveDialog.h"
 #include "pages/PopulateDriveDlg.h"
 #include "pages/VolumeOperations.h"
+#include "pages/VolumeScanDlg.h"
 
 using namespace disk_bytes;
 
@@ -266,10 +267,12 @@ private slots:
         recovery->standardButton()->click();
         QCOMPARE(theApp()->formattedDrive, std::uint8_t{0});
         button(recovery, "nextButton")->click();
-        QVERIFY(current<PendingPage>() != nullptr);
+        auto* results = current<VolumeScanDlg>();
+        QVERIFY(results != nullptr);
+        QTRY_VERIFY(!results->busy());
 
         // Back all the way: every earlier page as it was left.
-        button(current<PendingPage>(), "backButton")->click();
+        results->backButton()->click();
         QCOMPARE(current<ParceModeNtfsDlg>(), recovery);
         button(recovery, "backButton")->click();
         QCOMPARE(current<PopulateDriveDlg>(), list);
@@ -505,12 +508,15 @@ private slots:
     }
 };
 
+int runResultsPageTests(int argc, char** argv);
+
 int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     CVantrelApp app(argc, argv);
     WizardTest test;
-    return QTest::qExec(&test, argc, argv);
+    const int wizard = QTest::qExec(&test, argc, argv);
+    return runResultsPageTests(argc, argv) | wizard;
 }
 
 #include "WizardTest.moc"

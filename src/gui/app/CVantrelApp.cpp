@@ -61,6 +61,7 @@ bool CVantrelApp::openCurrentSource(const std::string& path) {
     deviceSectorCount = 0;
     if (currentSource->open(path)) {
         deviceSectorCount = currentSource->deviceSectorCount();
+        currentSourcePath = path;
         return true;
     }
     const auto* file = dynamic_cast<const FileReadSeek*>(currentSource.get());

@@ -51,6 +51,8 @@ public:
     /// Opens the current sector source with path (the device sector count follows). On failure
     /// the source's "Invalid handle ..." is shown with the operating system's reason.
     bool openCurrentSource(const std::string& path);
+    /// The path the current sector source was last opened with.
+    std::string currentSourcePath;
 
     /// The core's message boxes (the sector source's "Invalid handle ...") as this app shows them;
     /// safe to call from a worker thread.

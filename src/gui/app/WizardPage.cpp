@@ -81,6 +81,32 @@ void WizardPage::addProgressArea() {
     });
 }
 
+void WizardPage::addWorkerButtons() {
+    pauseButton_ = addButton(QStringLiteral("Pause"), "pauseButton");
+    resumeButton_ = addButton(QStringLiteral("Resume"), "resumeButton");
+    stopButton_ = addButton(QStringLiteral("Stop"), "stopButton");
+    pauseButton_->setToolTip(QStringLiteral("Pause"));
+    resumeButton_->setToolTip(QStringLiteral("Resume"));
+    stopButton_->setToolTip(QStringLiteral("Stop"));
+    connect(pauseButton_, &QPushButton::clicked, this, &WizardPage::pauseWorker);
+    connect(resumeButton_, &QPushButton::clicked, this, &WizardPage::resumeWorker);
+}
+
+void WizardPage::showWorkerControls(bool shown) {
+    for (QWidget* widget : {static_cast<QWidget*>(progress_), static_cast<QWidget*>(pauseButton_),
+                            static_cast<QWidget*>(resumeButton_), static_cast<QWidget*>(stopButton_)})
+        if (widget != nullptr)
+            widget->setVisible(shown);
+}
+
+void WizardPage::joinWorker(std::thread& worker) {
+    if (!worker.joinable())
+        return;
+    while (gate_.paused())
+        gate_.resume();
+    worker.join();
+}
+
 void WizardPage::setStatus(const QString& text) {
     if (status_ != nullptr)
         status_->setText(text);

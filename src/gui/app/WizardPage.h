@@ -5,6 +5,7 @@
 
 #include <QBoxLayout>
 #include <QWidget>
+#include <thread>
 
 #include "app/StopFlag.h"
 
@@ -64,6 +65,14 @@ protected:
     QPushButton* addButton(const QString& text, const char* objectName = nullptr);
     /// Adds a status line and a progress bar above the furniture row.
     void addProgressArea();
+    /// Adds Pause, Resume (wired to the pause gate) and Stop (for the page to wire) buttons.
+    void addWorkerButtons();
+    QPushButton* stopButtonOfPage() const { return stopButton_; }
+    /// Shows or hides the progress bar with Pause, Resume and Stop.
+    void showWorkerControls(bool shown);
+    /// Waits for worker to end, opening the pause gate for good first: a paused worker could
+    /// never see its stop flag.
+    void joinWorker(std::thread& worker);
 
 private:
     WizardPage* previous_;
@@ -72,6 +81,9 @@ private:
     QHBoxLayout* buttons_;
     QLabel* status_ = nullptr;
     QProgressBar* progress_ = nullptr;
+    QPushButton* pauseButton_ = nullptr;
+    QPushButton* resumeButton_ = nullptr;
+    QPushButton* stopButton_ = nullptr;
     QtProgressSink* sink_;
     PauseGate gate_;
 };

@@ -57,6 +57,8 @@ QVariant CheckTreeModel::data(const QModelIndex& index, int role) const {
         if (item->enabled && item->textColor != 0)
             return QColor(item->textColor & 0xFF, (item->textColor >> 8) & 0xFF, (item->textColor >> 16) & 0xFF);
         return {};
+    case Qt::DecorationRole:
+        return decoration ? decoration(id) : QVariant();
     case Qt::ToolTipRole:
         return item->tooltip.empty() ? QVariant() : QString::fromStdString(item->tooltip);
     default:

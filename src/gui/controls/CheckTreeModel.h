@@ -3,6 +3,7 @@
 // state and every rule live in CheckTree; this only translates.
 
 #include <QAbstractItemModel>
+#include <functional>
 
 #include "controls/CheckTree.h"
 
@@ -25,6 +26,9 @@ public:
     QVariant data(const QModelIndex& index, int role) const override;
     bool setData(const QModelIndex& index, const QVariant& value, int role) override;
     Qt::ItemFlags flags(const QModelIndex& index) const override;
+
+    /// The icon of an item (the results page's folder and file icons); none when unset.
+    std::function<QVariant(TreeItemId)> decoration;
 
 signals:
     /// "WM_XHTMLTREE_CHECKBOX_CLICKED"

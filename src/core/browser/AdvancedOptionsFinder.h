@@ -1,0 +1,66 @@
+#pragma once
+// What the advanced options page offers for a volume: the reader's search for lost file-system
+// structures (NTFS MFT copies, FAT starts, exFAT heap offsets) turned into the texts of the page's
+// three lists, its count message and its final status. Toolkit-free; the page runs run() on its
+// worker and shows the outcome.
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "browser/ReaderRegistry.h"
+
+class Fat16Class;
+class Fat32Class;
+class Fat64Class;
+class ntfs;
+
+struct AdvancedOptionLists {
+    /// Found structures in the order found ("MFT_ENTRY:0", "FAT_ENTRY:1", ...).
+    std::vector<std::string> structures;
+    std::vector<std::string> sectorsPerCluster;
+    std::vector<std::string> heapOffsets;  ///< exFAT only
+    std::int64_t found = 0;                ///< structures found
+    std::string message;                   ///< the count message box
+    std::string status;                    ///< the status line afterwards; empty: unchanged
+};
+
+class AdvancedOptionsFinder {
+public:
+    /// The four kinds with an advanced mode; false for any other.
+    static bool offered(FileSystemKind kind);
+    /// The text of the structure list's label ("TFS :" unless the kind has its own).
+    static std::string structureLabel(FileSystemKind kind);
+    /// The finders' count: a number below 1 (or no number) counts as 3.
+    static int maxCount(const std::string& text);
+    /// The structure number in an item text ("FAT_ENTRY:10" -> 10), or -1.
+    static int itemNumber(const std::string& text);
+
+    /// Creates the reader for kind over context (its source's origin offset is the volume's
+    /// first byte). context must outlive the finder.
+    AdvancedOptionsFinder(FileSystemKind kind, ReaderContext& context);
+    ~AdvancedOptionsFinder();
+    AdvancedOptionsFinder(const AdvancedOptionsFinder&) = delete;
+    AdvancedOptionsFinder& operator=(const AdvancedOptionsFinder&) = delete;
+
+    /// The search (long: up to a whole-volume read). Ends early when stop() is called.
+    AdvancedOptionLists run();
+    /// From any thread: ends run() at the reader's next check.
+    void stop();
+
+private:
+    AdvancedOptionLists runNtfs();
+    AdvancedOptionLists runFat(bool fat32);
+    AdvancedOptionLists runExfat();
+    /// Sector 0 of the volume (zeros when it cannot be read).
+    std::vector<unsigned char> bootSector() const;
+
+    FileSystemKind kind_;
+    ReaderContext& context_;
+    int max_;
+    std::unique_ptr<ntfs> ntfs_;
+    std::unique_ptr<Fat16Class> fat16_;
+    std::unique_ptr<Fat32Class> fat32_;
+    std::unique_ptr<Fat64Class> exfat_;
+};

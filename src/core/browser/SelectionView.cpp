@@ -1,0 +1,20 @@
+#include "browser/SelectionView.h"
+
+std::vector<EntryRef> SelectionView::children(EntryRef folder) const {
+    return narrowed(base_.children(folder), whole_.count(folder) != 0);
+}
+
+std::vector<EntryRef> SelectionView::narrowed(const std::vector<EntryRef>& entries, bool all) const {
+    std::vector<EntryRef> out;
+    for (EntryRef entry : entries) {
+        if (all) {
+            // Below a whole folder every subfolder is whole too.
+            if (base_.isFolder(entry, Placement::Nested))
+                whole_.insert(entry);
+            out.push_back(entry);
+        } else if (chosen_.count(entry) != 0) {
+            out.push_back(entry);
+        }
+    }
+    return out;
+}

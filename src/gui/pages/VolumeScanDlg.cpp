@@ -1,0 +1,649 @@
+#include "pages/VolumeScanDlg.h"
+
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QGridLayout>
+#include <QHash>
+#include <QHeaderView>
+#include <QIcon>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMimeDatabase>
+#include <QProcess>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSplitter>
+#include <QStyle>
+#include <cstdlib>
+
+#include "app/CVantrelApp.h"
+#include "app/QtProgressSink.h"
+#include "app/StopFlag.h"
+#include "browser/EntrySearch.h"
+#include "browser/EntryTreeFill.h"
+#include "browser/EntryWalk.h"
+#include "browser/SaveWalk.h"
+#include "browser/SelectionView.h"
+#include "browser/TypeFilter.h"
+#include "common/TextFormat.h"
+#include "controls/CCheckHeadCtrl.h"
+#include "controls/CCheckListCtrl.h"
+#include "controls/CXHtmlTree.h"
+#include "controls/CheckTreeModel.h"
+#include "pages/ParceModeNtfsDlg.h"
+#include "pages/VolumeSource.h"
+#include "pages/advanceOptions.h"
+
+namespace {
+constexpr int kRowDataRole = Qt::UserRole;
+const QString kWaitText = QStringLiteral("Please wait for the running process.");
+
+/// A path as the list shows it: FAT short names are blank-padded, and the padding is no part of
+/// the name.
+std::string trimmedPath(const std::string& path) {
+    std::string out;
+    std::size_t begin = 0;
+    while (begin <= path.size()) {
+        std::size_t end = path.find('/', begin);
+        if (end == std::string::npos)
+            end = path.size();
+        std::size_t last = end;
+        while (last > begin && (path[last - 1] == ' ' || path[last - 1] == '\t'))
+            --last;
+        if (!out.empty() || begin > 0)
+            out += '/';
+        out.append(path, begin, last - begin);
+        begin = end + 1;
+    }
+    return out;
+}
+
+/// The canonical sysfs folder of a block device number ("" when it has none).
+std::string sysfsBlockPath(dev_t device) {
+    const std::string link = formatText("/sys/dev/block/%u:%u", major(device), minor(device));
+    char* real = realpath(link.c_str(), nullptr);
+    if (real == nullptr)
+        return {};
+    std::string path(real);
+    std::free(real);
+    return path;
+}
+
+/// Same disk: the same device, or one is a partition of the other.
+bool sameDisk(dev_t a, dev_t b) {
+    if (a == b)
+        return true;
+    const std::string pa = sysfsBlockPath(a);
+    const std::string pb = sysfsBlockPath(b);
+    if (pa.empty() || pb.empty())
+        return false;
+    return pa.rfind(pb + "/", 0) == 0 || pb.rfind(pa + "/", 0) == 0;
+}
+}  // namespace
+
+std::function<QString(QWidget*)> VolumeScanDlg::folderChooser;
+
+VolumeScanDlg::VolumeScanDlg(WizardPage* previous, int previousPageNumber)
+    : WizardPage(previous, previousPageNumber), volumeData_(new QLineEdit), searchEdit_(new QLineEdit),
+      search_(new QPushButton(QStringLiteral("Search"))), tree_(new CXHtmlTree), list_(new CCheckListCtrl),
+      fileSize_(new QLabel) {
+    volumeData_->setReadOnly(true);
+    volumeData_->setObjectName(QStringLiteral("volumeData"));
+    searchEdit_->setObjectName(QStringLiteral("searchEdit"));
+    search_->setObjectName(QStringLiteral("searchButton"));
+    search_->setAutoDefault(false);
+    auto* top = new QGridLayout;
+    top->addWidget(new QLabel(QStringLiteral("Volume Data:")), 0, 0);
+    top->addWidget(volumeData_, 0, 1);
+    top->addWidget(searchEdit_, 0, 2);
+    top->addWidget(search_, 0, 3);
+    top->addWidget(new QLabel(QStringLiteral("* Use \"|\" to find multiple file type ")), 1, 2, 1, 2);
+    top->setColumnStretch(1, 2);
+    top->setColumnStretch(2, 2);
+    body()->addLayout(top);
+
+    tree_->setObjectName(QStringLiteral("folderTree"));
+    list_->setObjectName(QStringLiteral("fileList"));
+    list_->setHeaderLabels({QStringLiteral("File(s) List"), QStringLiteral("Creation Time"), QStringLiteral("Access Time"),
+                            QStringLiteral("Modification Time"), QStringLiteral("Size"), QStringLiteral("Attribute")});
+    list_->InitCheckHeader();
+    const int widths[] = {180, 150, 150, 150, 80, 80};
+    for (int column = 0; column < 6; ++column)
+        list_->setColumnWidth(column, widths[column]);
+    tree_->checkModel()->decoration = [this](TreeItemId item) { return iconOf(item); };
+    auto* split = new QSplitter;
+    split->addWidget(tree_);
+    split->addWidget(list_);
+    split->setStretchFactor(0, 1);
+    split->setStretchFactor(1, 2);
+    split->setChildrenCollapsible(false);
+    body()->addWidget(split, 1);
+    fileSize_->setObjectName(QStringLiteral("fileSizeText"));
+    body()->addWidget(fileSize_);
+    addProgressArea();
+
+    addWorkerButtons();
+    stop_ = stopButtonOfPage();
+    back_ = addButton(QStringLiteral("Back"), "backButton");
+    save_ = addButton(QStringLiteral("Save"), "saveButton");
+    connect(stop_, &QPushButton::clicked, this, &VolumeScanDlg::stop);
+    connect(back_, &QPushButton::clicked, this, &VolumeScanDlg::back);
+    connect(save_, &QPushButton::clicked, this, &VolumeScanDlg::saveSelected);
+    connect(search_, &QPushButton::clicked, this, &VolumeScanDlg::startSearch);
+    connect(tree_, &CXHtmlTree::labelClicked, this, &VolumeScanDlg::labelClicked);
+    connect(tree_, &QTreeView::expanded, this, [this](const QModelIndex& index) {
+        if (!busy())
+            populateOnDemand(CheckTreeModel::idOf(index), false);
+    });
+    connect(tree_, &QTreeView::doubleClicked, this, [this](const QModelIndex& index) {
+        const TreeItemId item = CheckTreeModel::idOf(index);
+        if (busy() || !view_)
+            return;
+        if (isFolderItem(item)) {
+            populateOnDemand(item, false);
+            showFolderInList(item);
+        } else {
+            previewEntry(tree_->tree().item(item)->data);
+        }
+    });
+    connect(list_, &CCheckListCtrl::rowClicked, this, &VolumeScanDlg::rowClicked);
+    // A row's own check box and its tree item stay one choice.
+    connect(list_, &QTreeWidget::itemChanged, this, [this](QTreeWidgetItem* row, int column) {
+        if (column != 0 || listMode_ != ListMode::Folder)
+            return;
+        const TreeItemId item = row->data(0, kRowDataRole).value<qint64>();
+        const bool checked = row->checkState(0) == Qt::Checked;
+        if (tree_->tree().item(item) != nullptr && tree_->tree().GetCheck(item) != checked)
+            tree_->tree().SetCheck(item, checked);
+    });
+}
+
+VolumeScanDlg::~VolumeScanDlg() {
+    leaving_ = true;
+    stopWorkers();
+    waitForWorkers();
+    tree_->checkModel()->decoration = nullptr;
+}
+
+bool VolumeScanDlg::initialise() {
+    CVantrelApp& app = *theApp();
+    scanAlive_ = true;
+    back_->setEnabled(false);
+    if (auto* advanced = qobject_cast<advanceOptions*>(previousPage())) {
+        mode_ = 2;
+        modes_ = advanced->modesPage();
+        choice_ = advanced->choice();
+    } else {
+        modes_ = qobject_cast<ParceModeNtfsDlg*>(previousPage());
+        mode_ = modes_ != nullptr ? modes_->mode() : 1;
+    }
+    if (modes_ != nullptr)
+        record_ = modes_->recordCopy();
+    volumeData_->setText(QString::fromStdString(record_.rootPath.empty() ? record_.deviceName : record_.rootPath));
+    typePattern_ = app.typePattern;
+    kind_ = fileSystemKind(record_.fileSystem);
+    auto refuse = [&](const QString& status, const QString& text) {
+        setStatus(status);
+        if (!text.isEmpty())
+            app.message(text, QMessageBox::Information, this);
+        scanAlive_ = false;
+        back_->setEnabled(true);
+        showWorkerControls(false);
+        return true;
+    };
+    if (kind_ == FileSystemKind::Raw || kind_ == FileSystemKind::Unknown)
+        return refuse(QStringLiteral("Not a valid Drive .Go back"), QStringLiteral("Not a valid drive."));
+    if (kind_ == FileSystemKind::Ntfs)
+        setStatus(QStringLiteral("ntfs partition selected...."));
+    else if (kind_ == FileSystemKind::Hfsp)
+        setStatus(QStringLiteral("HFS+ partition selected...."));
+    std::int64_t volumeBytes = 0;
+    if (!prepareVolumeSource(record_, volumeBytes))
+        return refuse(kRestartText, kRestartText);
+    context_.emplace(ReaderContext{*app.currentSource, record_, volumeBytes, app, *progressSink(), app.notifier(),
+                                   static_cast<ScanMode>(mode_), choice_, &pauseGate()});
+    rootItem_ = tree_->tree().InsertItem(app.rootName, kTreeRoot, kNoEntryData);
+    // Two panes of names and dates need more room than the earlier pages.
+    if (QWidget* window = this->window(); window != this && window->width() < 960)
+        window->resize(960, std::max(window->height(), 620));
+    startScan();
+    return true;
+}
+
+void VolumeScanDlg::runWorker(std::function<void()> work) {
+    processRunning_ = true;
+    stopRequest_ = false;
+    showWorkerControls(true);
+    search_->setEnabled(false);
+    save_->setEnabled(false);
+    worker_ = std::thread(std::move(work));
+}
+
+void VolumeScanDlg::endWork() {
+    waitForWorkers();
+    if (view_)
+        view_->stopFlag().clear();
+    stopRequest_ = false;
+    processRunning_ = false;
+    showWorkerControls(false);
+    search_->setEnabled(true);
+    save_->setEnabled(true);
+    tree_->setEnabled(true);
+}
+
+void VolumeScanDlg::startScan() {
+    runWorker([this] {
+        std::unique_ptr<EntryView> view = scanVolume(kind_, *context_, scanError_);
+        if (view) {
+            // Stop pressed while the reader walked: the fill ends at once, keeping the top level.
+            if (stopRequest_ || leaving_)
+                view->stopFlag().set();
+            shownView_ = view.get();
+            progressSink()->setStatus("Filling tree entries...");
+            fillEntryTree(*view, tree_->sink(), rootItem_, TypeFilter(typePattern_), *progressSink());
+        }
+        scanned_ = std::move(view);
+        QMetaObject::invokeMethod(this, [this] { scanFinished(); }, Qt::QueuedConnection);
+    });
+}
+
+void VolumeScanDlg::scanFinished() {
+    waitForWorkers();
+    view_ = std::move(scanned_);
+    const std::string error = scanError_;
+    endWork();
+    scanAlive_ = false;
+    back_->setEnabled(true);
+    if (leaving_)
+        return;
+    tree_->flushPending();
+    CVantrelApp& app = *theApp();
+    if (!view_) {
+        setStatus(QString::fromStdString(error));
+        if (kind_ == FileSystemKind::Fat32 && error == "Selected Drive is not in Fat32 Format")
+            app.message(QString::fromStdString(error), QMessageBox::NoIcon, this, QString());
+        else
+            app.message(QString::fromStdString(error.empty() ? "the volume could not be read" : error),
+                        QMessageBox::Information, this);
+        search_->setEnabled(false);
+        save_->setEnabled(false);
+        return;
+    }
+    switch (kind_) {
+    case FileSystemKind::Ntfs:
+    case FileSystemKind::Fat32:
+        app.message(QStringLiteral("Scanning process completed."), QMessageBox::Information, this);
+        break;
+    case FileSystemKind::Ext:
+        app.message(QStringLiteral("done.."), QMessageBox::NoIcon, this, QString());
+        break;
+    case FileSystemKind::Hfsp:
+        setStatus(QStringLiteral("Scanning process Done.."));
+        break;
+    default:
+        app.message(QStringLiteral("Scanning process completed..."), QMessageBox::Information, this);
+        break;
+    }
+    setStatus(QStringLiteral("Processing done..."));
+}
+
+void VolumeScanDlg::stopWorkers() {
+    stopRequest_ = true;
+    if (EntryView* view = shownView_.load())
+        view->stopFlag().set();
+}
+
+void VolumeScanDlg::waitForWorkers() { joinWorker(worker_); }
+
+bool VolumeScanDlg::mayClose() const {
+    if (busy()) {
+        theApp()->message(kWaitText, QMessageBox::Information, const_cast<VolumeScanDlg*>(this));
+        return false;
+    }
+    return true;
+}
+
+void VolumeScanDlg::stop() {
+    if (!working())
+        return;
+    stopWorkers();
+    setStatus(QStringLiteral("stop button pressed.Please wait for the process to be stopped."));
+}
+
+void VolumeScanDlg::back() {
+    if (busy()) {
+        theApp()->message(kWaitText, QMessageBox::Information, this);
+        return;
+    }
+    goBack();
+}
+
+Placement VolumeScanDlg::placementOf(TreeItemId item) const {
+    const CheckTree::Item* record = tree_->tree().item(item);
+    return record != nullptr && record->parent == rootItem_ ? Placement::TopLevel : Placement::Nested;
+}
+
+bool VolumeScanDlg::isFolderItem(TreeItemId item) const {
+    if (item == rootItem_)
+        return true;
+    const CheckTree::Item* record = tree_->tree().item(item);
+    EntryView* view = shownView_.load();
+    if (record == nullptr || record->data == kNoEntryData || view == nullptr)
+        return false;
+    return view->isFolder(record->data, placementOf(item));
+}
+
+QVariant VolumeScanDlg::iconOf(TreeItemId item) const {
+    const CheckTree::Item* record = tree_->tree().item(item);
+    if (record == nullptr || record->text == kPlaceholderText)
+        return {};
+    if (isFolderItem(item))
+        return style()->standardIcon(QStyle::SP_DirIcon);
+    // By name only, never by reading the disk: the icon the desktop gives the name's type.
+    static QHash<QString, QIcon> bySuffix;
+    const QString suffix = QFileInfo(QString::fromStdString(record->text)).suffix().toLower();
+    auto found = bySuffix.find(suffix);
+    if (found == bySuffix.end()) {
+        const QMimeType type = QMimeDatabase().mimeTypeForFile(QString::fromStdString(record->text), QMimeDatabase::MatchExtension);
+        found = bySuffix.insert(suffix, QIcon::fromTheme(type.iconName(), style()->standardIcon(QStyle::SP_FileIcon)));
+    }
+    return *found;
+}
+
+void VolumeScanDlg::populateOnDemand(TreeItemId item, bool colourDeleted) {
+    CheckTree& tree = tree_->tree();
+    const CheckTree::Item* record = tree.item(item);
+    if (!view_ || record == nullptr || item == rootItem_ || record->data == kNoEntryData)
+        return;
+    if (!tree.children(item).empty() && tree.GetItemText(tree.children(item).front()) == kPlaceholderText)
+        tree.DeleteItem(tree.children(item).front());
+    if (!tree.children(item).empty() || !isFolderItem(item))
+        return;
+    const EntryRef folder = record->data;
+    const bool checked = record->checked;
+    const bool folderDeleted = record->textColor == kDeletedColor;
+    for (EntryRef child : view_->children(folder)) {
+        const std::string name = view_->name(child);
+        const bool childFolder = view_->isFolder(child, Placement::Nested);
+        if (childFolder && isSelfOrParentLink(name))
+            continue;
+        CheckTree::NewItem made;
+        made.text = name;
+        made.data = child;
+        made.checked = checked;
+        const TreeItemId id = tree.insertItem(made, item);
+        if (colourDeleted && view_->isDeleted(child, folderDeleted))
+            tree.SetItemTextColor(id, kDeletedColor);
+        if (childFolder && !view_->children(child).empty())
+            tree.InsertItem(kPlaceholderText, id, kNoEntryData);
+    }
+}
+
+void VolumeScanDlg::addFileRow(TreeItemId item, EntryRef entry, const QString& text) {
+    const ListTexts texts = view_->listTexts(entry);
+    QTreeWidgetItem* row = list_->addRow({text, QString::fromStdString(texts.created), QString::fromStdString(texts.accessed),
+                                          QString::fromStdString(texts.modified), QString::fromStdString(texts.size),
+                                          QString::fromStdString(texts.attributes)});
+    if (listMode_ == ListMode::Folder) {
+        row->setData(0, kRowDataRole, QVariant::fromValue<qint64>(item));
+        row->setIcon(0, iconOf(item).value<QIcon>());
+        const CheckTree::Item* record = tree_->tree().item(item);
+        if (record != nullptr && record->textColor == kDeletedColor)
+            row->setForeground(0, QColor(255, 0, 0));
+        // The row shows the item's own choice, so checking in either place is one choice.
+        if (record != nullptr && record->checked)
+            row->setCheckState(0, Qt::Checked);
+    } else {
+        row->setData(0, kRowDataRole, QVariant::fromValue<quint64>(entry));
+    }
+}
+
+void VolumeScanDlg::showFolderInList(TreeItemId item) {
+    const QSignalBlocker quiet(list_);
+    list_->clear();
+    listMode_ = ListMode::Folder;
+    const CheckTree& tree = tree_->tree();
+    const CheckTree::Item* record = tree.item(item);
+    if (!view_ || record == nullptr)
+        return;
+    if (!isFolderItem(item)) {
+        if (record->data != kNoEntryData)
+            addFileRow(item, record->data, QString::fromStdString(record->text));
+    } else {
+        for (TreeItemId child : tree.children(item)) {
+            const CheckTree::Item* childRecord = tree.item(child);
+            if (childRecord != nullptr && childRecord->data != kNoEntryData && !isFolderItem(child))
+                addFileRow(child, childRecord->data, QString::fromStdString(childRecord->text));
+        }
+    }
+    list_->checkHeader()->setImage(list_->topLevelItemCount() > 0 && [this] {
+        for (int row = 0; row < list_->topLevelItemCount(); ++row)
+            if (!list_->isRowChecked(row))
+                return false;
+        return true;
+    }() ? 2 : 1);
+}
+
+void VolumeScanDlg::labelClicked(TreeItemId item) {
+    if (busy() || item == kTreeNoItem || item == kTreeRoot)
+        return;
+    populateOnDemand(item, true);
+    showFolderInList(item);
+}
+
+void VolumeScanDlg::rowClicked(int row) {
+    QTreeWidgetItem* rowItem = list_->topLevelItem(row);
+    if (rowItem == nullptr || !view_ || busy())
+        return;
+    EntryRef entry = 0;
+    if (listMode_ == ListMode::Folder) {
+        const TreeItemId item = rowItem->data(0, kRowDataRole).value<qint64>();
+        const CheckTree::Item* record = tree_->tree().item(item);
+        if (record == nullptr)
+            return;
+        entry = record->data;
+        // The row click toggles the file's choice (the row's box follows through itemChanged).
+        rowItem->setCheckState(0, list_->isRowChecked(row) ? Qt::Unchecked : Qt::Checked);
+    } else {
+        entry = rowItem->data(0, kRowDataRole).value<quint64>();
+    }
+    previewEntry(entry);
+}
+
+void VolumeScanDlg::previewEntry(EntryRef entry) {
+    // The viewer is optional: without it a preview copy would only litter the temporary folder.
+    const QString viewer = QCoreApplication::applicationDirPath() + QStringLiteral("/vedivade");
+    if (!view_ || !QFileInfo(viewer).isExecutable() || view_->isFolder(entry, Placement::Nested))
+        return;
+    const QString folder = QDir::temp().filePath(QStringLiteral("pictorva-preview"));
+    QDir().mkpath(folder);
+    const QString target = folder + QLatin1Char('/') + QString::fromStdString(safeComponent(view_->name(entry)));
+    if (view_->writeContent(entry, target.toStdString()) && QFileInfo::exists(target))
+        QProcess::startDetached(viewer, {target});
+}
+
+bool VolumeScanDlg::readyForWork() {
+    if (busy()) {
+        theApp()->message(kWaitText, QMessageBox::Information, this);
+        return false;
+    }
+    return view_ != nullptr;
+}
+
+void VolumeScanDlg::startSearch() {
+    CVantrelApp& app = *theApp();
+    if (!readyForWork())
+        return;
+    const std::string text = searchEdit_->text().toStdString();
+    app.searchPattern = text;
+    std::optional<std::wregex> pattern;
+    if (!text.empty()) {
+        pattern = compileSearchPattern(text);
+        if (!pattern) {
+            app.message(QString::fromLatin1(kSearchRefusal), QMessageBox::Information, this, QString());
+            return;
+        }
+    }
+    list_->clear();
+    listMode_ = ListMode::Search;
+    tree_->setEnabled(false);
+    view_->stopFlag().clear();
+    const std::string rootText = app.rootName;
+    runWorker([this, pattern = std::move(pattern), rootText] {
+        if (pattern) {
+            struct Row {
+                EntryRef entry;
+                QString path;
+            };
+            std::vector<Row> rows;
+            auto post = [this, &rows] {
+                QMetaObject::invokeMethod(
+                    this,
+                    [this, batch = std::move(rows)] {
+                        if (leaving_)
+                            return;
+                        for (const Row& row : batch)
+                            addFileRow(kTreeNoItem, row.entry, row.path);
+                    },
+                    Qt::QueuedConnection);
+                rows.clear();
+            };
+            searchEntries(*view_, TypeFilter(typePattern_), *pattern, *progressSink(), [&](const SearchHit& hit) {
+                rows.push_back({hit.entry, QString::fromStdString(rootText + "/" + trimmedPath(hit.path))});
+                if (rows.size() >= 200)
+                    post();
+            });
+            post();
+        }
+        QMetaObject::invokeMethod(this, [this] { searchFinished(); }, Qt::QueuedConnection);
+    });
+}
+
+void VolumeScanDlg::searchFinished() {
+    endWork();
+    if (leaving_)
+        return;
+    theApp()->message(QStringLiteral("Searching Finished"), QMessageBox::Information, this, QString());
+    setStatus(QStringLiteral("Searching Finished"));
+}
+
+void VolumeScanDlg::chooseChecked(SelectionView& selection) const {
+    const CheckTree& tree = tree_->tree();
+    std::vector<std::pair<TreeItemId, std::size_t>> stack;
+    const auto& top = tree.children(rootItem_);
+    for (auto it = top.rbegin(); it != top.rend(); ++it)
+        stack.emplace_back(*it, 0);
+    std::vector<EntryRef> path;  // the entries of the folders above the item
+    auto chooseWithFolders = [&](EntryRef entry, bool whole) {
+        for (EntryRef folder : path)
+            selection.choose(folder);
+        whole ? selection.chooseWhole(entry) : selection.choose(entry);
+    };
+    while (!stack.empty()) {
+        const auto [id, depth] = stack.back();
+        stack.pop_back();
+        const CheckTree::Item* record = tree.item(id);
+        if (record == nullptr || record->data == kNoEntryData)
+            continue;
+        path.resize(depth);
+        if (!isFolderItem(id)) {
+            if (record->checked)
+                chooseWithFolders(record->data, false);
+            continue;
+        }
+        const auto& children = tree.children(id);
+        const bool read = !children.empty() && !(children.size() == 1 && tree.GetItemText(children[0]) == kPlaceholderText);
+        if (!read) {
+            if (record->checked)
+                chooseWithFolders(record->data, true);
+            continue;
+        }
+        path.push_back(record->data);
+        for (auto it = children.rbegin(); it != children.rend(); ++it)
+            stack.emplace_back(*it, depth + 1);
+    }
+}
+
+bool VolumeScanDlg::onSourceDisk(const QString& folder) const {
+    const std::string& source = theApp()->currentSourcePath;
+    struct stat out {};
+    struct stat in {};
+    if (source.empty() || stat(folder.toStdString().c_str(), &out) != 0 || stat(source.c_str(), &in) != 0)
+        return false;
+    // An image file may sit anywhere; a disk's own file systems are where deleted files live.
+    return S_ISBLK(in.st_mode) && sameDisk(out.st_dev, in.st_rdev);
+}
+
+void VolumeScanDlg::saveSelected() {
+    CVantrelApp& app = *theApp();
+    if (!readyForWork())
+        return;
+    outputFolder_ = folderChooser ? folderChooser(this)
+                                  : QFileDialog::getExistingDirectory(this, QStringLiteral("Please choose a folder."));
+    if (outputFolder_.isEmpty()) {
+        app.message(QStringLiteral("select output folder"), QMessageBox::Information, this, QString());
+        return;
+    }
+    if (onSourceDisk(outputFolder_)) {
+        app.message(QStringLiteral("The chosen folder is on the disk being recovered: saving there could overwrite the "
+                                   "deleted files. Please choose a folder on another disk."),
+                    QMessageBox::Warning, this);
+        return;
+    }
+    auto selection = std::make_unique<SelectionView>(*view_);
+    chooseChecked(*selection);
+    std::optional<EntryRef> start;
+    bool startDeleted = false;
+    if (selection->empty()) {
+        // Nothing checked: the selected folder's whole content.
+        const TreeItemId item = CheckTreeModel::idOf(tree_->currentIndex());
+        const CheckTree::Item* record = tree_->tree().item(item);
+        if (item == rootItem_) {
+            selection->chooseEverything();
+        } else if (record != nullptr && isFolderItem(item)) {
+            start = record->data;
+            startDeleted = record->textColor == kDeletedColor;
+            selection->chooseWhole(record->data);
+        } else {
+            return;
+        }
+    }
+    const std::int64_t files = countFiles(*selection, start);
+    progressSink()->setRange(0, files);
+    if (!app.question(QString::fromStdString(formatText(
+                          "number of files found inside this folder = %lld .do u want to continue dumping these files..?",
+                          static_cast<long long>(files))),
+                      this))
+        return;
+    selection->beforeWrite = [this](EntryRef entry) {
+        const QString text = QString::fromStdString(
+            formatText("File size: %ld kb", static_cast<long>(view_->byteSize(entry) / 1024)));
+        QMetaObject::invokeMethod(fileSize_, [label = fileSize_, text] { label->setText(text); }, Qt::QueuedConnection);
+    };
+    selection_ = std::move(selection);
+    view_->stopFlag().clear();
+    tree_->setEnabled(false);
+    runWorker([this, start, startDeleted, files, out = outputFolder_.toStdString()] {
+        SaveWalk walk(*selection_, *progressSink());
+        walk.saveFolder(start, startDeleted, out);
+        progressSink()->setPosition(files);
+        const std::string status = formatText("work done: %lld files written, %lld could not be written",
+                                              static_cast<long long>(walk.written()), static_cast<long long>(walk.failed()));
+        progressSink()->setStatus(status);
+        QMetaObject::invokeMethod(this, [this] { saveFinished(); }, Qt::QueuedConnection);
+    });
+}
+
+void VolumeScanDlg::saveFinished() {
+    endWork();
+    selection_.reset();
+    fileSize_->clear();
+    if (leaving_)
+        return;
+    theApp()->message(QStringLiteral("work done"), QMessageBox::Information, this, QString());
+}

@@ -1,0 +1,32 @@
+#include "pages/VolumeSource.h"
+
+#include <algorithm>
+#include <cstdlib>
+
+#include "app/CVantrelApp.h"
+#include "disk/readWriteInterface.h"
+
+std::int64_t sizeTextMegabytes(const QString& text) {
+    const long long value = std::strtoll(text.trimmed().toLatin1().constData(), nullptr, 10);
+    return value > 0 ? value : 0;
+}
+
+bool prepareVolumeSource(const VolumeRecord& record, std::int64_t& volumeBytes) {
+    CVantrelApp& app = *theApp();
+    if (app.volumeSelected != 0 && !app.openCurrentSource(record.deviceName))
+        return false;
+    if (!app.currentSource || app.currentSource->byteSize() <= 0)
+        return false;
+    readWriteInterface& source = *app.currentSource;
+    const std::int64_t start = std::max<std::int64_t>(record.startSector, 0) * 512;
+    source.setOriginOffset(start);
+    source.seekTo(0);
+    const std::int64_t available = std::max<std::int64_t>(source.byteSize() - start, 0);
+    const std::int64_t megabytes = sizeTextMegabytes(QString::fromStdString(record.sizeText));
+    // A lettered volume is the whole medium; a listed size is rounded to whole MiB and may only
+    // shorten what the medium holds.
+    volumeBytes = available;
+    if (app.volumeSelected == 0 && megabytes > 0 && megabytes < (INT64_MAX >> 20))
+        volumeBytes = std::min(available, megabytes << 20);
+    return true;
+}

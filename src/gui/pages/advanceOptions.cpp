@@ -1,0 +1,170 @@
+#include "pages/advanceOptions.h"
+
+#include <QComboBox>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <algorithm>
+
+#include "app/CVantrelApp.h"
+#include "app/QtProgressSink.h"
+#include "pages/ParceModeNtfsDlg.h"
+#include "pages/VolumeScanDlg.h"
+#include "pages/VolumeSource.h"
+
+advanceOptions::advanceOptions(ParceModeNtfsDlg* modes)
+    : WizardPage(modes, 136), modes_(modes), structureLabel_(new QLabel(QStringLiteral("TFS :"))),
+      structures_(new QComboBox), clusterLabel_(new QLabel(QStringLiteral("Sector Per Cluster :"))),
+      clusters_(new QComboBox), heapLabel_(new QLabel(QStringLiteral("Heap Offset :"))), heaps_(new QComboBox) {
+    auto* group = new QGroupBox(QStringLiteral("Advanced Input:"));
+    auto* grid = new QGridLayout(group);
+    grid->addWidget(structureLabel_, 0, 0);
+    grid->addWidget(structures_, 0, 1);
+    grid->addWidget(clusterLabel_, 1, 0);
+    grid->addWidget(clusters_, 1, 1);
+    grid->addWidget(heapLabel_, 2, 0);
+    grid->addWidget(heaps_, 2, 1);
+    grid->setColumnStretch(1, 1);
+    structures_->setObjectName(QStringLiteral("structureList"));
+    clusters_->setObjectName(QStringLiteral("clusterList"));
+    heaps_->setObjectName(QStringLiteral("heapList"));
+    for (QComboBox* list : {structures_, clusters_, heaps_})
+        list->setMinimumWidth(220);
+    body()->addWidget(group);
+    body()->addStretch(1);
+    addProgressArea();
+
+    addWorkerButtons();
+    stop_ = stopButtonOfPage();
+    back_ = addButton(QStringLiteral("Back"), "backButton");
+    next_ = addButton(QStringLiteral("Next"), "nextButton");
+    connect(stop_, &QPushButton::clicked, this, &advanceOptions::stop);
+    connect(back_, &QPushButton::clicked, this, &advanceOptions::back);
+    connect(next_, &QPushButton::clicked, this, &advanceOptions::next);
+}
+
+advanceOptions::~advanceOptions() {
+    closing_ = true;
+    stopWorkers();
+    waitForWorkers();
+}
+
+bool advanceOptions::initialise() {
+    CVantrelApp& app = *theApp();
+    next_->setEnabled(false);
+    back_->setEnabled(false);
+    clusterLabel_->hide();
+    clusters_->hide();
+    heapLabel_->hide();
+    heaps_->hide();
+    if (modes_ != nullptr) {
+        record_ = modes_->recordCopy();
+        max_ = AdvancedOptionsFinder::maxCount(modes_->maxText().toStdString());
+    }
+    kind_ = fileSystemKind(record_.fileSystem);
+    auto onlyBack = [this](const QString& status) {
+        setStatus(status);
+        showWorkerControls(false);
+        back_->setEnabled(true);
+        return true;
+    };
+    if (!AdvancedOptionsFinder::offered(kind_))
+        return onlyBack(QStringLiteral("No advanced options for this file system. Go back."));
+    structureLabel_->setText(QString::fromStdString(AdvancedOptionsFinder::structureLabel(kind_)));
+    clusterLabel_->show();
+    clusters_->show();
+    if (kind_ == FileSystemKind::Exfat) {
+        heapLabel_->show();
+        heaps_->show();
+    }
+    if (kind_ == FileSystemKind::Ntfs)
+        setStatus(QStringLiteral("ntfs partition selected...."));
+    std::int64_t volumeBytes = 0;
+    if (!prepareVolumeSource(record_, volumeBytes)) {
+        if (kind_ == FileSystemKind::Ntfs)
+            app.message(kRestartText, QMessageBox::Information, this);
+        return onlyBack(kRestartText);
+    }
+    context_.emplace(ReaderContext{*app.currentSource, record_, volumeBytes, app, *progressSink(), app.notifier(),
+                                   ScanMode::Advanced, AdvancedChoice{0, -1, 0, max_}, &pauseGate()});
+    finder_ = std::make_unique<AdvancedOptionsFinder>(kind_, *context_);
+    worker_ = std::thread([this] {
+        found_ = finder_->run();
+        if (closing_)
+            return;
+        QMetaObject::invokeMethod(this, [this] { finished(); }, Qt::QueuedConnection);
+    });
+    return true;
+}
+
+void advanceOptions::finished() {
+    waitForWorkers();
+    if (closing_)
+        return;
+    // The structure list is sorted by text, as a sorted drop-down shows it ("..:10" before "..:2").
+    std::vector<std::string> structures = found_.structures;
+    std::sort(structures.begin(), structures.end());
+    for (const std::string& text : structures)
+        structures_->addItem(QString::fromStdString(text));
+    for (const std::string& text : found_.sectorsPerCluster)
+        clusters_->addItem(QString::fromStdString(text));
+    for (const std::string& text : found_.heapOffsets)
+        heaps_->addItem(QString::fromStdString(text));
+    for (QComboBox* list : {structures_, clusters_, heaps_})
+        list->setCurrentIndex(list->count() > 0 ? 0 : -1);
+    back_->setEnabled(true);
+    next_->setEnabled(true);
+    theApp()->message(QString::fromStdString(found_.message), QMessageBox::Information, this);
+    showWorkerControls(false);
+    if (!found_.status.empty())
+        setStatus(QString::fromStdString(found_.status));
+}
+
+AdvancedChoice advanceOptions::choice() const {
+    AdvancedChoice chosen;
+    chosen.structure = AdvancedOptionsFinder::itemNumber(structures_->currentText().toStdString());
+    chosen.spc = clusters_->currentIndex() >= 0 ? clusters_->currentText().toInt() : -1;
+    chosen.heap = std::max(heaps_->currentIndex(), 0);
+    chosen.max = max_;
+    return chosen;
+}
+
+void advanceOptions::stopWorkers() {
+    if (finder_)
+        finder_->stop();
+}
+
+void advanceOptions::waitForWorkers() { joinWorker(worker_); }
+
+void advanceOptions::stop() {
+    if (!finder_)
+        return;
+    finder_->stop();
+    setStatus(QStringLiteral("stop button pressed"));
+    back_->setEnabled(true);
+    next_->setEnabled(true);
+}
+
+void advanceOptions::back() {
+    // The worker uses this page, its lists and its reader: it must have ended first.
+    closing_ = true;
+    stopWorkers();
+    waitForWorkers();
+    goBack();
+}
+
+void advanceOptions::next() {
+    if (working()) {
+        theApp()->message(QStringLiteral("Please wait for the running process."), QMessageBox::Information, this);
+        return;
+    }
+    if (structures_->currentIndex() < 0) {
+        theApp()->message(QStringLiteral("No File system Entry Found.Process cannot be continue..."),
+                          QMessageBox::Information, this);
+        return;
+    }
+    if (clusters_->currentIndex() >= 0)
+        showNext(new VolumeScanDlg(this, 153));
+}

@@ -1,0 +1,423 @@
+// The results and advanced options pages on real volumes made here by mkfs.fat, mtools and
+// mkntfs (skipped when a tool is missing): the tree and list of a FAT16 volume, search, saving
+// the checked files, an unknown file system, Back refused during a scan, Stop then Save, and the
+// advanced options of a FAT16 volume and of an NTFS volume whose boot sector is zeroed.
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProcess>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QRandomGenerator>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include "app/CVantrelApp.h"
+#include "app/WizardWindow.h"
+#include "browser/EntryTreeFill.h"
+#include "controls/CCheckListCtrl.h"
+#include "controls/CXHtmlTree.h"
+#include "controls/CheckTreeModel.h"
+#include "pages/ParceModeNtfsDlg.h"
+#include "pages/Physical_DriveDialog.h"
+#include "pages/VolumeOperations.h"
+#include "pages/VolumeScanDlg.h"
+#include "pages/advanceOptions.h"
+
+namespace {
+template <typename T>
+T* currentPage() {
+    return qobject_cast<T*>(theApp()->wizard()->currentPage());
+}
+
+QPushButton* buttonOf(QWidget* page, const char* name) { return page->findChild<QPushButton*>(QString::fromLatin1(name)); }
+
+bool run(const QString& program, const QStringList& arguments) {
+    QProcess process;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("MTOOLS_SKIP_CHECK"), QStringLiteral("1"));
+    process.setProcessEnvironment(environment);
+    process.start(program, arguments);
+    return process.waitForFinished(60000) && process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
+}
+
+QString tool(const char* name) {
+    return QStandardPaths::findExecutable(QString::fromLatin1(name), {QStringLiteral("/usr/sbin"), QStringLiteral("/sbin"),
+                                                                       QStringLiteral("/usr/bin"), QStringLiteral("/bin")});
+}
+}  // namespace
+
+class ResultsPageTest : public QObject {
+    Q_OBJECT
+    QTemporaryDir dir_;
+    QString fat16_;                // a 16 MiB FAT16 volume image
+    QHash<QString, QByteArray> contents_;  // its files by path
+    QStringList messages_;
+
+    /// First page with image added and only Photo ticked, through Next to the recovery mode page.
+    ParceModeNtfsDlg* modesFor(const QString& image) {
+        messages_.clear();
+        if (!theApp()->startUp(false, {image}))
+            return nullptr;
+        auto* first = currentPage<Physical_DriveDialog>();
+        first->audioBox()->setChecked(false);
+        first->videoBox()->setChecked(false);
+        buttonOf(first, "nextButton")->click();
+        auto* info = currentPage<VolumeOperations>();
+        if (info == nullptr)
+            return nullptr;
+        buttonOf(info, "nextButton")->click();
+        return currentPage<ParceModeNtfsDlg>();
+    }
+
+    VolumeScanDlg* scannedStandard(const QString& image) {
+        ParceModeNtfsDlg* modes = modesFor(image);
+        if (modes == nullptr)
+            return nullptr;
+        buttonOf(modes, "nextButton")->click();
+        auto* results = currentPage<VolumeScanDlg>();
+        if (results != nullptr && !QTest::qWaitFor([results] { return !results->busy(); }, 30000))
+            return nullptr;
+        return results;
+    }
+
+    static TreeItemId childNamed(CheckTree& tree, TreeItemId parent, const char* name) {
+        for (TreeItemId child : tree.children(parent))
+            if (QString::fromStdString(tree.GetItemText(child)).trimmed() == QLatin1String(name))
+                return child;
+        return kTreeNoItem;
+    }
+
+    static QStringList childTexts(CheckTree& tree, TreeItemId parent) {
+        QStringList texts;
+        for (TreeItemId child : tree.children(parent))
+            texts << QString::fromStdString(tree.GetItemText(child)).trimmed();  // FAT short names are blank-padded
+        texts.sort();
+        return texts;
+    }
+
+    static QStringList firstColumn(CCheckListCtrl* list) {
+        QStringList texts;
+        for (int row = 0; row < list->topLevelItemCount(); ++row)
+            texts << list->topLevelItem(row)->text(0);
+        texts.sort();
+        return texts;
+    }
+
+    QStringList filesBelow(const QString& folder) {
+        QStringList found;
+        QDir base(folder);
+        const QStringList all = QDir(folder).entryList(QDir::Files | QDir::NoDotAndDotDot);
+        for (const QString& name : all)
+            found << name;
+        for (const QString& sub : base.entryList(QDir::Dirs | QDir::NoDotAndDotDot))
+            for (const QString& name : filesBelow(base.filePath(sub)))
+                found << sub + QLatin1Char('/') + name;
+        found.sort();
+        return found;
+    }
+
+private slots:
+    void initTestCase() {
+        QVERIFY(dir_.isValid());
+        theApp()->messageHook = [this](const QString& text, const QString& caption, QMessageBox::Icon) {
+            messages_ << caption + QStringLiteral(": ") + text;
+        };
+        theApp()->questionHook = [this](const QString& text) {
+            messages_ << QStringLiteral("? ") + text;
+            return true;
+        };
+        theApp()->urlHook = [](const QUrl&) {};
+        theApp()->deviceSource = [] { return CVantrelApp::Devices{}; };
+
+        const QString mkfs = tool("mkfs.fat");
+        const QString mcopy = tool("mcopy");
+        const QString mmd = tool("mmd");
+        const QString mdel = tool("mdel");
+        if (mkfs.isEmpty() || mcopy.isEmpty() || mmd.isEmpty() || mdel.isEmpty())
+            return;
+        const QString image = dir_.filePath(QStringLiteral("fat16.img"));
+        if (!run(mkfs, {QStringLiteral("-F"), QStringLiteral("16"), QStringLiteral("-s"), QStringLiteral("4"),
+                        QStringLiteral("-C"), image, QStringLiteral("16384")}))
+            return;
+        for (const char* folder : {"DCIM", "DCIM/100", "MUSIC", "EMPTY"})
+            QVERIFY(run(mmd, {QStringLiteral("-i"), image, QStringLiteral("::") + QString::fromLatin1(folder)}));
+        const std::pair<const char*, int> files[] = {{"DCIM/IMG_0001.jpg", 5000},  {"DCIM/100/IMG_0002.jpg", 9000},
+                                                     {"DCIM/100/sunset.png", 3000}, {"DCIM/gone.jpg", 2048},
+                                                     {"notes.txt", 100},           {"MUSIC/song.mp3", 4000}};
+        for (const auto& [path, size] : files) {
+            QByteArray bytes(size, Qt::Uninitialized);
+            for (char& byte : bytes)
+                byte = static_cast<char>(QRandomGenerator::global()->bounded(256));
+            const QString local = dir_.filePath(QStringLiteral("payload"));
+            QFile out(local);
+            QVERIFY(out.open(QIODevice::WriteOnly));
+            out.write(bytes);
+            out.close();
+            QVERIFY(run(mcopy, {QStringLiteral("-i"), image, local, QStringLiteral("::") + QString::fromLatin1(path)}));
+            contents_.insert(QString::fromLatin1(path), bytes);
+        }
+        QVERIFY(run(mdel, {QStringLiteral("-i"), image, QStringLiteral("::DCIM/gone.jpg")}));
+        fat16_ = image;
+    }
+
+    void fat16VolumeFillsTreeAndList() {
+        if (fat16_.isEmpty())
+            QSKIP("mkfs.fat or mtools is not installed");
+        VolumeScanDlg* results = scannedStandard(fat16_);
+        QVERIFY(results != nullptr);
+        QVERIFY(messages_.contains(QStringLiteral("Pictorva: Scanning process completed...")));
+        QCOMPARE(results->status(), QStringLiteral("Processing done..."));
+        QVERIFY(results->backButton()->isEnabled());
+        QVERIFY(results->stopButton()->isHidden());
+        QCOMPARE(results->volumeData()->text(), QFileInfo(fat16_).absoluteFilePath());
+
+        // Only photos are shown; folders left without any are gone.
+        CheckTree& tree = results->tree()->tree();
+        QCOMPARE(tree.GetItemText(results->rootItem()), std::string("ROOT"));
+        QCOMPARE(childTexts(tree, results->rootItem()), QStringList{QStringLiteral("DCIM")});
+        const TreeItemId dcim = childNamed(tree, results->rootItem(), "DCIM");
+        const TreeItemId inner = childNamed(tree, dcim, "100");
+        QVERIFY(inner != kTreeNoItem);
+        QCOMPARE(childTexts(tree, inner), (QStringList{QStringLiteral("IMG_0002.jpg"), QStringLiteral("sunset.png")}));
+        results->show();
+        QDir().mkpath(QStringLiteral(PICTORVA_SCREENSHOTS));
+
+        // A label click lists the folder's files with their six columns; the deleted one is red.
+        results->labelClicked(dcim);
+        CCheckListCtrl* list = results->list();
+        QCOMPARE(list->columnCount(), 6);
+        QCOMPARE(list->headerItem()->text(3), QStringLiteral("Modification Time"));
+        QCOMPARE(list->topLevelItemCount(), 2);
+        QTreeWidgetItem* live = list->findItems(QStringLiteral("IMG_0001.jpg"), Qt::MatchExactly).value(0);
+        QVERIFY(live != nullptr);
+        QCOMPARE(live->text(4), QStringLiteral("4.88 KB"));
+        QVERIFY(!live->text(3).isEmpty());
+        QTreeWidgetItem* deleted = (list->topLevelItem(0) == live) ? list->topLevelItem(1) : list->topLevelItem(0);
+        QCOMPARE(deleted->foreground(0).color(), QColor(255, 0, 0));
+        theApp()->wizard()->grab().save(QStringLiteral(PICTORVA_SCREENSHOTS "/results.png"));
+
+        // A row click toggles the file's check in the tree.
+        const int row = list->indexOfTopLevelItem(live);
+        const TreeItemId liveItem = childNamed(tree, dcim, "IMG_0001.jpg");
+        results->rowClicked(row);
+        QVERIFY(tree.GetCheck(liveItem));
+        QVERIFY(list->isRowChecked(row));
+        results->rowClicked(row);
+        QVERIFY(!tree.GetCheck(liveItem));
+    }
+
+    void searchFindsNamesAndRefusesBadPatterns() {
+        if (fat16_.isEmpty())
+            QSKIP("mkfs.fat or mtools is not installed");
+        VolumeScanDlg* results = scannedStandard(fat16_);
+        QVERIFY(results != nullptr);
+        results->searchEdit()->setText(QStringLiteral("IMG"));
+        results->searchButton()->click();
+        QTRY_VERIFY(!results->busy());
+        QCOMPARE(results->listMode(), VolumeScanDlg::ListMode::Search);
+        QCOMPARE(firstColumn(results->list()),
+                 (QStringList{QStringLiteral("ROOT/DCIM/100/IMG_0002.jpg"), QStringLiteral("ROOT/DCIM/IMG_0001.jpg")}));
+        QCOMPARE(messages_.last(), QStringLiteral(": Searching Finished"));
+        QCOMPARE(results->status(), QStringLiteral("Searching Finished"));
+
+        // Case-sensitive; a file of a type not chosen never shows.
+        results->searchEdit()->setText(QStringLiteral("img|song|notes"));
+        results->searchButton()->click();
+        QTRY_VERIFY(!results->busy());
+        QCOMPARE(results->list()->topLevelItemCount(), 0);
+
+        results->searchEdit()->setText(QStringLiteral("("));
+        results->searchButton()->click();
+        QCOMPARE(messages_.last(),
+                 QStringLiteral(": such characters are not allowed for search.Try again with different pattern."));
+        QVERIFY(!results->busy());
+    }
+
+    void saveWritesTheCheckedFiles() {
+        if (fat16_.isEmpty())
+            QSKIP("mkfs.fat or mtools is not installed");
+        VolumeScanDlg* results = scannedStandard(fat16_);
+        QVERIFY(results != nullptr);
+        CheckTree& tree = results->tree()->tree();
+        const TreeItemId dcim = childNamed(tree, results->rootItem(), "DCIM");
+        const TreeItemId inner = childNamed(tree, dcim, "100");
+        tree.SetCheck(childNamed(tree, inner, "IMG_0002.jpg"), true);
+        tree.SetCheck(childNamed(tree, dcim, "IMG_0001.jpg"), true);
+
+        QTemporaryDir out;
+        VolumeScanDlg::folderChooser = [&out](QWidget*) { return out.path(); };
+        results->saveButton()->click();
+        QTRY_VERIFY(!results->busy());
+        VolumeScanDlg::folderChooser = nullptr;
+        QVERIFY(messages_.contains(QStringLiteral(
+            "? number of files found inside this folder = 2 .do u want to continue dumping these files..?")));
+        QCOMPARE(messages_.last(), QStringLiteral(": work done"));
+        QCOMPARE(filesBelow(out.path()), (QStringList{QStringLiteral("DCIM/100/IMG_0002.jpg"), QStringLiteral("DCIM/IMG_0001.jpg")}));
+        for (const char* path : {"DCIM/100/IMG_0002.jpg", "DCIM/IMG_0001.jpg"}) {
+            QFile saved(out.filePath(QString::fromLatin1(path)));
+            QVERIFY(saved.open(QIODevice::ReadOnly));
+            QCOMPARE(saved.readAll(), contents_.value(QString::fromLatin1(path)));
+        }
+
+        // No folder chosen: nothing is written.
+        VolumeScanDlg::folderChooser = [](QWidget*) { return QString(); };
+        results->saveButton()->click();
+        VolumeScanDlg::folderChooser = nullptr;
+        QCOMPARE(messages_.last(), QStringLiteral(": select output folder"));
+    }
+
+    void backIsRefusedDuringTheScanAndStopThenSaveSavesInFull() {
+        if (fat16_.isEmpty())
+            QSKIP("mkfs.fat or mtools is not installed");
+        ParceModeNtfsDlg* modes = modesFor(fat16_);
+        QVERIFY(modes != nullptr);
+        auto* results = new VolumeScanDlg(modes, 136);
+        results->pauseGate().pause();
+        theApp()->wizard()->push(results);
+        QVERIFY(results->initialise());
+        QVERIFY(results->busy() && !results->backButton()->isEnabled());
+        results->back();
+        QCOMPARE(messages_.last(), QStringLiteral("Pictorva: Please wait for the running process."));
+        QCOMPARE(currentPage<VolumeScanDlg>(), results);
+        results->stop();
+        QCOMPARE(results->status(), QStringLiteral("stop button pressed.Please wait for the process to be stopped."));
+        results->resumeWorker();
+        QTRY_VERIFY(!results->busy());
+
+        // The stopped fill kept the top level; Save of the root then writes the whole volume.
+        CheckTree& tree = results->tree()->tree();
+        QVERIFY(childNamed(tree, results->rootItem(), "DCIM") != kTreeNoItem);
+        results->tree()->setCurrentIndex(results->tree()->checkModel()->indexOf(results->rootItem()));
+        QTemporaryDir out;
+        VolumeScanDlg::folderChooser = [&out](QWidget*) { return out.path(); };
+        results->saveButton()->click();
+        QTRY_VERIFY(!results->busy());
+        VolumeScanDlg::folderChooser = nullptr;
+        const QStringList saved = filesBelow(out.path());
+        for (const char* path : {"DCIM/IMG_0001.jpg", "DCIM/100/IMG_0002.jpg", "DCIM/100/sunset.png", "notes.txt", "MUSIC/song.mp3"})
+            QVERIFY2(saved.contains(QString::fromLatin1(path)), path);
+        QFile song(out.filePath(QStringLiteral("MUSIC/song.mp3")));
+        QVERIFY(song.open(QIODevice::ReadOnly));
+        QCOMPARE(song.readAll(), contents_.value(QStringLiteral("MUSIC/song.mp3")));
+
+        results->back();
+        QCOMPARE(currentPage<ParceModeNtfsDlg>(), modes);
+    }
+
+    void unknownFileSystemIsNotAValidDrive() {
+        const QString image = dir_.filePath(QStringLiteral("blank.img"));
+        QFile blank(image);
+        QVERIFY(blank.open(QIODevice::WriteOnly));
+        blank.write(QByteArray(1 << 20, '\0'));
+        blank.close();
+        messages_.clear();
+        QVERIFY(theApp()->startUp(false, {}));
+        auto* first = currentPage<Physical_DriveDialog>();
+        QVERIFY(first->addImage(image, Physical_DriveDialog::ImageRole::Volume));
+        buttonOf(first, "nextButton")->click();
+        buttonOf(currentPage<VolumeOperations>(), "nextButton")->click();
+        buttonOf(currentPage<ParceModeNtfsDlg>(), "nextButton")->click();
+        auto* results = currentPage<VolumeScanDlg>();
+        QVERIFY(results != nullptr);
+        QCOMPARE(messages_.last(), QStringLiteral("Pictorva: Not a valid drive."));
+        QCOMPARE(results->status(), QStringLiteral("Not a valid Drive .Go back"));
+        QVERIFY(results->backButton()->isEnabled() && !results->busy());
+        results->back();
+        QVERIFY(currentPage<ParceModeNtfsDlg>() != nullptr);
+    }
+
+    void advancedOptionsOfFat16() {
+        if (fat16_.isEmpty())
+            QSKIP("mkfs.fat or mtools is not installed");
+        ParceModeNtfsDlg* modes = modesFor(fat16_);
+        QVERIFY(modes != nullptr);
+        modes->advancedButton()->click();
+        modes->maxEdit()->clear();  // empty counts as 3
+        buttonOf(modes, "nextButton")->click();
+        auto* options = currentPage<advanceOptions>();
+        QVERIFY(options != nullptr);
+        QCOMPARE(options->maximumCount(), 3);
+        QTRY_VERIFY(!options->working() && options->nextButton()->isEnabled());
+        QCOMPARE(options->structureLabel()->text(), QStringLiteral("Total fat16 Entries Found:"));
+        QComboBox* structures = options->structureList();
+        QCOMPARE(structures->count(), 2);  // the volume's two FATs
+        QCOMPARE(structures->itemText(0), QStringLiteral("FAT_ENTRY:0"));
+        QCOMPARE(structures->itemText(1), QStringLiteral("FAT_ENTRY:1"));
+        QStringList clusters;
+        for (int i = 0; i < options->clusterList()->count(); ++i)
+            clusters << options->clusterList()->itemText(i);
+        QCOMPARE(clusters, (QStringList{"4", "4", "8", "16", "2", "32", "64", "128"}));
+        QVERIFY(options->heapList()->isHidden());
+        QVERIFY(messages_.contains(QStringLiteral("Pictorva: Number of FAT-ENTRY found = 2 . Please select the choice "
+                                                  "from combo box and click Next button to proceed.")));
+        QCOMPARE(options->status(), QStringLiteral("Parsing done.Click Next to continue."));
+        theApp()->wizard()->grab().save(QStringLiteral(PICTORVA_SCREENSHOTS "/advanced-options.png"));
+
+        // The results page in Advanced mode shows what the reader says (or its refusal) and offers Back.
+        options->nextButton()->click();
+        auto* results = currentPage<VolumeScanDlg>();
+        QVERIFY(results != nullptr);
+        QCOMPARE(results->mode(), 2);
+        QTRY_VERIFY_WITH_TIMEOUT(!results->busy(), 30000);
+        QVERIFY(results->backButton()->isEnabled());
+        results->back();
+        QCOMPARE(currentPage<advanceOptions>(), options);
+        options->backButton()->click();
+        QCOMPARE(currentPage<ParceModeNtfsDlg>(), modes);
+    }
+
+    void advancedOptionsOfNtfsWithoutBootSector() {
+        const QString mkntfs = tool("mkntfs");
+        if (mkntfs.isEmpty())
+            QSKIP("mkntfs is not installed");
+        const QString image = dir_.filePath(QStringLiteral("ntfs.img"));
+        QFile file(image);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        QVERIFY(file.resize(16 << 20));
+        file.close();
+        if (!run(mkntfs, {QStringLiteral("-F"), QStringLiteral("-Q"), QStringLiteral("-q"), QStringLiteral("-c"),
+                          QStringLiteral("4096"), image}))
+            QSKIP("mkntfs could not make a volume here");
+        ParceModeNtfsDlg* modes = modesFor(image);  // named from the intact boot sector ...
+        QVERIFY(modes != nullptr);
+        QVERIFY(file.open(QIODevice::ReadWrite));  // ... which is zeroed before the search
+        file.write(QByteArray(512, '\0'));
+        file.close();
+        modes->advancedButton()->click();
+        buttonOf(modes, "nextButton")->click();
+        auto* options = currentPage<advanceOptions>();
+        QVERIFY(options != nullptr);
+        QTRY_VERIFY_WITH_TIMEOUT(!options->working() && options->nextButton()->isEnabled(), 30000);
+        QCOMPARE(options->structureLabel()->text(), QStringLiteral("TFS :"));
+        QComboBox* structures = options->structureList();
+        QVERIFY(structures->count() >= 1);
+        QCOMPARE(structures->itemText(0), QStringLiteral("MFT_ENTRY:0"));
+        QCOMPARE(options->clusterList()->itemText(0), QStringLiteral("8"));
+        QCOMPARE(options->clusterList()->count(), 6);
+        QVERIFY(messages_.contains(QStringLiteral("Pictorva: Number of MFT-ENTRY found = %1 . Please select the choice "
+                                                  "from combo box and click Next button to proceed.")
+                                       .arg(structures->count())));
+        QCOMPARE(options->status(), QStringLiteral("Parsing done.Click next to continue."));
+
+        options->clusterList()->setCurrentIndex(0);
+        options->nextButton()->click();
+        auto* results = currentPage<VolumeScanDlg>();
+        QVERIFY(results != nullptr);
+        QTRY_VERIFY_WITH_TIMEOUT(!results->busy(), 30000);
+        QVERIFY(messages_.contains(QStringLiteral("Pictorva: Scanning process completed.")));
+        QCOMPARE(results->tree()->tree().GetItemText(results->rootItem()), std::string("ROOT"));
+    }
+};
+
+int runResultsPageTests(int argc, char** argv) {
+    ResultsPageTest test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "ResultsPageTest.moc"
