@@ -265,6 +265,14 @@ private slots:
             QCOMPARE(saved.readAll(), contents_.value(QString::fromLatin1(path)));
         }
 
+        // A double-click on a file copies it alone into the folder chosen for Save.
+        const TreeItemId first = childNamed(tree, dcim, "IMG_0001.jpg");
+        emit results->tree()->doubleClicked(results->tree()->checkModel()->indexOf(first));
+        QCOMPARE(messages_.last(), QStringLiteral(": file is dumped in path  :  %1   ").arg(out.path()));
+        QFile copied(out.filePath(QStringLiteral("IMG_0001.jpg")));
+        QVERIFY(copied.open(QIODevice::ReadOnly));
+        QCOMPARE(copied.readAll(), contents_.value(QStringLiteral("DCIM/IMG_0001.jpg")));
+
         // No folder chosen: nothing is written.
         VolumeScanDlg::folderChooser = [](QWidget*) { return QString(); };
         results->saveButton()->click();
@@ -359,13 +367,18 @@ private slots:
         QCOMPARE(options->status(), QStringLiteral("Parsing done.Click Next to continue."));
         theApp()->wizard()->grab().save(QStringLiteral(PICTORVA_SCREENSHOTS "/advanced-options.png"));
 
-        // The results page in Advanced mode shows what the reader says (or its refusal) and offers Back.
+        // The results page rebuilds the volume from the chosen FAT and cluster size.
         options->nextButton()->click();
         auto* results = currentPage<VolumeScanDlg>();
         QVERIFY(results != nullptr);
         QCOMPARE(results->mode(), 2);
         QTRY_VERIFY_WITH_TIMEOUT(!results->busy(), 30000);
         QVERIFY(results->backButton()->isEnabled());
+        QVERIFY(messages_.contains(QStringLiteral("Pictorva: Scanning process completed...")));
+        CheckTree& tree = results->tree()->tree();
+        const TreeItemId dcim = childNamed(tree, results->rootItem(), "DCIM");
+        QVERIFY(dcim != kTreeNoItem);
+        QVERIFY(childNamed(tree, dcim, "IMG_0001.jpg") != kTreeNoItem);
         results->back();
         QCOMPARE(currentPage<advanceOptions>(), options);
         options->backButton()->click();

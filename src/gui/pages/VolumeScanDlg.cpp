@@ -148,7 +148,7 @@ VolumeScanDlg::VolumeScanDlg(WizardPage* previous, int previousPageNumber)
             populateOnDemand(item, false);
             showFolderInList(item);
         } else {
-            previewEntry(tree_->tree().item(item)->data);
+            copyFileOnDoubleClick(item);
         }
     });
     connect(list_, &CCheckListCtrl::rowClicked, this, &VolumeScanDlg::rowClicked);
@@ -579,22 +579,47 @@ bool VolumeScanDlg::onSourceDisk(const QString& folder) const {
     return S_ISBLK(in.st_mode) && sameDisk(out.st_dev, in.st_rdev);
 }
 
-void VolumeScanDlg::saveSelected() {
+bool VolumeScanDlg::chooseOutputFolder() {
     CVantrelApp& app = *theApp();
-    if (!readyForWork())
-        return;
     outputFolder_ = folderChooser ? folderChooser(this)
                                   : QFileDialog::getExistingDirectory(this, QStringLiteral("Please choose a folder."));
     if (outputFolder_.isEmpty()) {
         app.message(QStringLiteral("select output folder"), QMessageBox::Information, this, QString());
-        return;
+        return false;
     }
     if (onSourceDisk(outputFolder_)) {
         app.message(QStringLiteral("The chosen folder is on the disk being recovered: saving there could overwrite the "
                                    "deleted files. Please choose a folder on another disk."),
                     QMessageBox::Warning, this);
-        return;
+        outputFolder_.clear();
+        return false;
     }
+    return true;
+}
+
+void VolumeScanDlg::copyFileOnDoubleClick(TreeItemId item) {
+    const CheckTree::Item* record = tree_->tree().item(item);
+    if (record == nullptr || record->data == kNoEntryData || (outputFolder_.isEmpty() && !chooseOutputFolder()))
+        return;
+    // The save walk over just this file keeps its name safe and never replaces a file.
+    SelectionView one(*view_);
+    one.choose(record->data);
+    std::optional<EntryRef> folder;
+    if (record->parent != rootItem_)
+        folder = tree_->tree().item(record->parent)->data;
+    SaveWalk walk(one, *progressSink());
+    walk.saveFolder(folder, false, outputFolder_.toStdString());
+    view_->stopFlag().clear();
+    theApp()->message(QStringLiteral("file is dumped in path  :  %1   ").arg(outputFolder_), QMessageBox::Information, this,
+                      QString());
+}
+
+void VolumeScanDlg::saveSelected() {
+    CVantrelApp& app = *theApp();
+    if (!readyForWork())
+        return;
+    if (!chooseOutputFolder())
+        return;
     auto selection = std::make_unique<SelectionView>(*view_);
     chooseChecked(*selection);
     std::optional<EntryRef> start;

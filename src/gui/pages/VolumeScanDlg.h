@@ -93,6 +93,10 @@ private:
     /// True when folder lies on the disk being read (the user must pick another).
     bool onSourceDisk(const QString& folder) const;
     void previewEntry(EntryRef entry);
+    /// Asks for the output folder; false (after saying why) when none or one on the source disk.
+    bool chooseOutputFolder();
+    /// A double-click on a file: copies it into the output folder (asked for when not chosen yet).
+    void copyFileOnDoubleClick(TreeItemId item);
 
     ParceModeNtfsDlg* modes_ = nullptr;
     VolumeRecord record_;
