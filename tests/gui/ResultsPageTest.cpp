@@ -300,7 +300,18 @@ private slots:
 
         // The stopped fill kept the top level; Save of the root then writes the whole volume.
         CheckTree& tree = results->tree()->tree();
-        QVERIFY(childNamed(tree, results->rootItem(), "DCIM") != kTreeNoItem);
+        const TreeItemId dcim = childNamed(tree, results->rootItem(), "DCIM");
+        QVERIFY(dcim != kTreeNoItem && tree.children(dcim).empty());
+        // A label click reads the folder: every file, unfiltered, and a placeholder under subfolders.
+        results->labelClicked(dcim);
+        QCOMPARE(childTexts(tree, dcim).size(), 3);
+        QVERIFY(childNamed(tree, dcim, "IMG_0001.jpg") != kTreeNoItem);
+        const TreeItemId inner = childNamed(tree, dcim, "100");
+        QCOMPARE(tree.children(inner).size(), std::size_t{1});
+        QCOMPARE(tree.GetItemText(tree.children(inner).front()), std::string(kPlaceholderText));
+        QCOMPARE(results->list()->topLevelItemCount(), 2);
+        results->labelClicked(inner);
+        QCOMPARE(childTexts(tree, inner), (QStringList{QStringLiteral("IMG_0002.jpg"), QStringLiteral("sunset.png")}));
         results->tree()->setCurrentIndex(results->tree()->checkModel()->indexOf(results->rootItem()));
         QTemporaryDir out;
         VolumeScanDlg::folderChooser = [&out](QWidget*) { return out.path(); };
