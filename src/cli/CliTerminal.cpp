@@ -1,6 +1,7 @@
 #include "CliTerminal.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <unistd.h>
 
@@ -20,10 +21,33 @@ void StderrProgress::setPosition(std::int64_t position) {
         drawBar();
 }
 
+namespace {
+/// The text with its digits left out: two texts of one shape differ only in their numbers.
+std::string shapeOf(const std::string& text) {
+    std::string shape;
+    for (const char c : text)
+        if (c < '0' || c > '9')
+            shape += c;
+    return shape;
+}
+
+std::int64_t nowMs() {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+}  // namespace
+
 void StderrProgress::setStatus(const std::string& text) {
     if (text == lastStatus_)
         return;
     lastStatus_ = text;
+    constexpr std::int64_t kCounterEveryMs = 200;
+    std::string shape = shapeOf(text);
+    const std::int64_t now = nowMs();
+    if (shape == lastPrintedShape_ && now - lastPrintedMs_ < kCounterEveryMs)
+        return;
+    lastPrintedShape_ = std::move(shape);
+    lastPrintedMs_ = now;
     clearBar();
     std::fprintf(stderr, "%s\n", text.c_str());
     if (terminal_ && high_ > low_)

@@ -9,6 +9,9 @@
 #include "app/ProgressSink.h"
 
 /// Status texts as lines (each distinct text once in a row); a progress bar when stderr is a terminal.
+/// Texts that differ from the last printed one only in their digits (a counter: "record 17 of
+/// 50000") are printed at most every 200 ms: a walk over 100,000 entries gives a few lines, not
+/// 100,000. A new kind of text is always printed.
 class StderrProgress final : public ProgressSink {
 public:
     StderrProgress();
@@ -25,6 +28,8 @@ private:
     std::int64_t low_ = 0, high_ = 0, position_ = 0;
     int lastPermille_ = -1;
     std::string lastStatus_;
+    std::string lastPrintedShape_;
+    std::int64_t lastPrintedMs_ = 0;
 };
 
 /// Message boxes become stderr lines; questions are answered Yes (a script cannot answer).

@@ -2,7 +2,35 @@
 
 #include "common/TextFormat.h"
 
+namespace {
+void appendTwoDigits(std::string& text, int value) {
+    text += static_cast<char>('0' + value / 10);
+    text += static_cast<char>('0' + value % 10);
+}
+}  // namespace
+
 std::string formatListTime(int month, int day, int year, int hour, int minute) {
+    // Listing a large volume formats three times per entry: the usual ranges are written digit
+    // by digit, anything else goes through the general formatter below.
+    const int shownHour = hour <= 12 ? hour : hour - 12;
+    const auto inTwoDigits = [](int value) { return value >= 0 && value <= 99; };
+    if (inTwoDigits(month) && inTwoDigits(day) && inTwoDigits(shownHour) && inTwoDigits(minute) && year >= 1000 &&
+        year <= 9999) {
+        std::string text;
+        text.reserve(20);
+        appendTwoDigits(text, month);
+        text += '/';
+        appendTwoDigits(text, day);
+        text += '/';
+        appendTwoDigits(text, year / 100);
+        appendTwoDigits(text, year % 100);
+        text += "  ";
+        appendTwoDigits(text, shownHour);
+        text += ':';
+        appendTwoDigits(text, minute);
+        text += hour <= 12 ? " AM" : " PM";
+        return text;
+    }
     if (hour <= 12)
         return formatText("%02d/%02d/%d  %02d:%02d AM", month, day, year, hour, minute);
     return formatText("%02d/%02d/%d  %02d:%02d PM", month, day, year, hour - 12, minute);

@@ -1,8 +1,17 @@
 #include "browser/ListingFormat.h"
 
+#include <algorithm>
+
 #include "common/TextFormat.h"
 
 std::string escapeListingText(const std::string& text) {
+    const auto isControl = [](char c) {
+        const auto byte = static_cast<unsigned char>(c);
+        return byte < 0x20 || byte == 0x7F;
+    };
+    // Nearly every text has nothing to escape: one scan, then a plain copy.
+    if (std::none_of(text.begin(), text.end(), isControl))
+        return text;
     std::string out;
     out.reserve(text.size());
     for (const char c : text) {

@@ -3,12 +3,27 @@
 #include <cstdlib>
 
 #include "browser/ListTextFormat.h"
+#include "common/TextFormat.h"
 
 TEST(ListTextFormat, HoursUpToTwelveAreAmAsTheyAreLaterOnesArePmLessTwelve) {
     EXPECT_EQ(formatListTime(3, 7, 2021, 12, 30), "03/07/2021  12:30 AM");
     EXPECT_EQ(formatListTime(3, 7, 2021, 13, 5), "03/07/2021  01:05 PM");
     EXPECT_EQ(formatListTime(3, 7, 2021, 0, 10), "03/07/2021  00:10 AM");
     EXPECT_EQ(formatListTime(12, 31, 1999, 23, 59), "12/31/1999  11:59 PM");
+}
+
+TEST(ListTextFormat, DigitByDigitTextsEqualThePrintfForm) {
+    // The general rule spelled out with printf, against the fast path and its edges.
+    const auto printfForm = [](int month, int day, int year, int hour, int minute) {
+        return hour <= 12 ? formatText("%02d/%02d/%d  %02d:%02d AM", month, day, year, hour, minute)
+                          : formatText("%02d/%02d/%d  %02d:%02d PM", month, day, year, hour - 12, minute);
+    };
+    for (int year : {999, 1000, 1601, 1970, 2038, 9999, 10000, -1})
+        for (int month : {0, 1, 9, 10, 12, 100})
+            for (int hour : {-1, 0, 9, 12, 13, 23, 111, 112, 113})
+                for (int minute : {0, 7, 59})
+                    EXPECT_EQ(formatListTime(month, 31, year, hour, minute), printfForm(month, 31, year, hour, minute))
+                        << year << " " << month << " " << hour << " " << minute;
 }
 
 TEST(ListTextFormat, UnixTimeIsShownInLocalTime) {

@@ -16,4 +16,11 @@ struct ExtEntry {
     std::uint32_t tableSlot = 0;        ///< the inode's position in that table
     std::uint32_t firstChild = kExtNone;
     std::uint32_t nextSibling = kExtNone;
+    /// The list texts' fields as the inode table held them when it was read; without them
+    /// (timesKnown false) the inode is read again when the texts are asked for.
+    bool timesKnown = false;
+    std::uint16_t inodeMode = 0;  ///< i_mode as stored (mode above may be set from a directory entry)
+    std::uint32_t accessTime = 0;
+    std::uint32_t changeTime = 0;
+    std::uint32_t modifyTime = 0;
 };

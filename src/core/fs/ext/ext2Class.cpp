@@ -154,7 +154,8 @@ void ext2Class::collectInodes() {
         for (std::uint32_t first = 0; first < inodesPerGroup && inodeRecords.size() < inodesCount; first += perChunk) {
             const std::uint32_t count = std::min(perChunk, inodesPerGroup - first);
             chunk.assign(static_cast<std::size_t>(count) * inodeSize, 0);
-            if (readable)
+            const bool haveChunk =
+                readable &&
                 sectorSource_.readAt(static_cast<std::int64_t>(table * blockSize + static_cast<std::uint64_t>(first) * inodeSize),
                                      chunk.data(), static_cast<std::uint32_t>(chunk.size()));
             for (std::uint32_t i = 0; i < count && inodeRecords.size() < inodesCount; ++i) {
@@ -165,6 +166,14 @@ void ext2Class::collectInodes() {
                 record.size = inode.le32(kInodeSizeLo) | static_cast<std::uint64_t>(inode.le32(kInodeSizeHi)) << 32;
                 record.tableBlock = table;
                 record.tableSlot = first + i;
+                if (haveChunk) {
+                    // Kept now so that listing needs no second read of every inode.
+                    record.timesKnown = true;
+                    record.inodeMode = record.mode;
+                    record.accessTime = inode.le32(kInodeAtime);
+                    record.changeTime = inode.le32(kInodeCtime);
+                    record.modifyTime = inode.le32(kInodeMtime);
+                }
                 if ((record.mode & kModeTypeMask) == kModeDirectory && inode.le32(kInodeBlock) != 0) {
                     DirectoryInode dir{record.inodeIndex, {}};
                     std::memcpy(dir.bytes.data(), inode.data(), dir.bytes.size());
@@ -385,6 +394,11 @@ void ext2Class::buildEntryMap() {
         // The root directory's own inode (number 2) gives ROOT its times.
         root.tableBlock = inodeRecords[1].tableBlock;
         root.tableSlot = inodeRecords[1].tableSlot;
+        root.timesKnown = inodeRecords[1].timesKnown;
+        root.inodeMode = inodeRecords[1].inodeMode;
+        root.accessTime = inodeRecords[1].accessTime;
+        root.changeTime = inodeRecords[1].changeTime;
+        root.modifyTime = inodeRecords[1].modifyTime;
     }
     entryMap[2] = root;
     const std::uint32_t last = static_cast<std::uint32_t>(inodeRecords.size()) - 1;
@@ -428,18 +442,25 @@ bool ext2Class::readInode(const ExtEntry& entry, std::vector<std::uint8_t>& inod
 
 ExtTimesText ext2Class::formatTimes(const ExtEntry& entry) {
     ExtTimesText texts;
-    std::vector<std::uint8_t> bytes;
-    if (!readInode(entry, bytes))
-        return texts;
-    const ByteView inode(bytes.data(), bytes.size());
-    texts.changed = formatListTime(static_cast<std::time_t>(inode.le32(kInodeCtime)));
-    texts.accessed = formatListTime(static_cast<std::time_t>(inode.le32(kInodeAtime)));
-    texts.modified = formatListTime(static_cast<std::time_t>(inode.le32(kInodeMtime)));
+    std::uint16_t mode = entry.inodeMode;
+    std::uint32_t accessTime = entry.accessTime, changeTime = entry.changeTime, modifyTime = entry.modifyTime;
+    if (!entry.timesKnown) {
+        std::vector<std::uint8_t> bytes;
+        if (!readInode(entry, bytes))
+            return texts;
+        const ByteView inode(bytes.data(), bytes.size());
+        mode = inode.le16(kInodeMode);
+        accessTime = inode.le32(kInodeAtime);
+        changeTime = inode.le32(kInodeCtime);
+        modifyTime = inode.le32(kInodeMtime);
+    }
+    texts.changed = formatListTime(static_cast<std::time_t>(changeTime));
+    texts.accessed = formatListTime(static_cast<std::time_t>(accessTime));
+    texts.modified = formatListTime(static_cast<std::time_t>(modifyTime));
     static constexpr std::pair<std::uint16_t, const char*> kBits[] = {
         {0x001, "-OE"}, {0x002, "-OW"}, {0x004, "-OR"}, {0x008, "-GE"}, {0x010, "-GW"},
         {0x020, "-GR"}, {0x040, "-UE"}, {0x080, "-UW"}, {0x100, "-UR"},
     };
-    const std::uint16_t mode = inode.le16(kInodeMode);
     for (const auto& [bit, text] : kBits)
         if (mode & bit)
             texts.permissions += text;
