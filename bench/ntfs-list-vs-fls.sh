@@ -6,7 +6,9 @@
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 work=${1:-/tmp/pictorva-bench}
-cli=${PICTORVA_CLI:-$top/build/pictorva-cli}
+# PICTORVA_CLI picks the binary; by default the Release build in build-rel, else build/.
+cli=${PICTORVA_CLI:-$top/build-rel/pictorva-cli}
+[[ -x $cli ]] || cli=$top/build/pictorva-cli
 image=$work/ntfs-100k.img
 mkdir -p "$work"
 for tool in mkntfs ntfs-3g fls /usr/bin/time python3; do
