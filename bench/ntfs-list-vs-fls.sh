@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # `pictorva-cli list` against sleuthkit's `fls -r` on one NTFS image holding 100,000 files (made
 # once by mkntfs and an ntfs-3g mount, cached in WORKDIR). Prints both times, their ratio and the
-# peak memory of each (/usr/bin/time -v). Needs root and /dev/fuse for the first run.
+# peak memory of each (bench/lib.sh: hyperfine means, /usr/bin/time -v). Needs root and /dev/fuse
+# for the first run.
 # Usage: bench/ntfs-list-vs-fls.sh [WORKDIR] (default /tmp/pictorva-bench)
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
@@ -11,9 +12,8 @@ cli=${PICTORVA_CLI:-$top/build-rel/pictorva-cli}
 [[ -x $cli ]] || cli=$top/build/pictorva-cli
 image=$work/ntfs-100k.img
 mkdir -p "$work"
-for tool in mkntfs ntfs-3g fls /usr/bin/time python3; do
-    command -v "$tool" >/dev/null || { echo "SKIP: $tool missing"; exit 77; }
-done
+source "$top/bench/lib.sh"
+bench_need mkntfs ntfs-3g fls python3
 [[ -x $cli ]] || { echo "SKIP: $cli not built"; exit 77; }
 
 if [[ ! -f $work/ntfs-100k.done ]]; then
@@ -42,18 +42,4 @@ PY
 fi
 
 cat "$image" >/dev/null  # both runs start from a warm page cache
-measure() {  # name, command...: wall seconds and peak KiB into $name.time
-    local name=$1
-    shift
-    /usr/bin/time -v "$@" >"$work/$name.out" 2>"$work/$name.time"
-}
-measure pictorva "$cli" list "$image" --format tsv
-measure fls fls -r "$image"
-seconds() { awk -F': ' '/Elapsed \(wall clock\)/ {n = split($2, p, ":"); s = 0; for (i = 1; i <= n; i++) s = s * 60 + p[i]; print s}' "$1"; }
-peak() { awk -F': ' '/Maximum resident set size/ {print $2}' "$1"; }
-ours=$(seconds "$work/pictorva.time")
-theirs=$(seconds "$work/fls.time")
-printf 'entries: pictorva-cli list %d lines, fls -r %d lines\n' "$(wc -l <"$work/pictorva.out")" "$(wc -l <"$work/fls.out")"
-printf 'time:    pictorva-cli list %.2f s, fls -r %.2f s, ratio %.2f\n' "$ours" "$theirs" \
-    "$(awk -v a="$ours" -v b="$theirs" 'BEGIN {print (b > 0 ? a / b : 0)}')"
-printf 'memory:  pictorva-cli list %d KiB peak, fls -r %d KiB peak\n' "$(peak "$work/pictorva.time")" "$(peak "$work/fls.time")"
+bench_compare "$work" "'$cli' list '$image' --format tsv" "fls -r '$image'"
