@@ -7,7 +7,8 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
-#include <QListWidget>
+#include <QHeaderView>
+#include <QTableWidget>
 #include <QPushButton>
 #include <QRegularExpressionValidator>
 #include <QStyle>
@@ -79,7 +80,7 @@ constexpr std::size_t kMaxRecords = 256;  // the record index is one byte
 RawSettingDlg::RawSettingDlg(QWidget* parent)
     : QDialog(parent), leaving_(std::make_shared<std::atomic<bool>>(false)),
       includesHeader_(new QCheckBox(QStringLiteral("Size includes header size"))), path_(new QLineEdit),
-      entries_(new QListWidget), saveEntry_(new QPushButton(QStringLiteral("Save Entry"))) {
+      entriesCaption_(new QLabel), entries_(new QTableWidget), saveEntry_(new QPushButton(QStringLiteral("Save Entry"))) {
     setWindowTitle(QString::fromLatin1(kApplicationTitle));
     setModal(true);
     notifier_ = std::make_unique<RawPageNotifier>(this, leaving_);
@@ -136,9 +137,18 @@ RawSettingDlg::RawSettingDlg(QWidget* parent)
     layout->addWidget(fileGroup);
 
     entries_->setObjectName(QStringLiteral("entryList"));
-    entries_->setToolTip(QStringLiteral("The entries of the open file"));
-    entries_->setMinimumHeight(90);
-    layout->addWidget(new QLabel(QStringLiteral("Entries in the file:")));
+    entries_->setColumnCount(11);
+    entries_->setHorizontalHeaderLabels({QStringLiteral("Extension"), QStringLiteral("Start"), QStringLiteral("Offset"),
+                                         QStringLiteral("End"), QStringLiteral("Size at"), QStringLiteral("Size bytes"),
+                                         QStringLiteral("Header"), QStringLiteral("Incl."), QStringLiteral("Skip"),
+                                         QStringLiteral("Approx"), QStringLiteral("Category")});
+    entries_->verticalHeader()->hide();
+    entries_->verticalHeader()->setDefaultSectionSize(entries_->fontMetrics().height() + 6);
+    entries_->horizontalHeader()->setStretchLastSection(true);
+    entries_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    entries_->setSelectionBehavior(QAbstractItemView::SelectRows);
+    entries_->setMinimumHeight(120);
+    layout->addWidget(entriesCaption_);
     layout->addWidget(entries_);
 
     auto* buttons = new QHBoxLayout;
@@ -162,6 +172,8 @@ RawSettingDlg::RawSettingDlg(QWidget* parent)
     connect(ok, &QPushButton::clicked, this, &QDialog::accept);
     connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
     connect(this, &QDialog::finished, this, &RawSettingDlg::closeFile);
+    refreshEntries();
+    resize(sizeHint().expandedTo(QSize(640, 0)));
 }
 
 RawSettingDlg::~RawSettingDlg() {
@@ -208,7 +220,7 @@ SignatureFields RawSettingDlg::fields() const {
 bool RawSettingDlg::openSettingsFile(const QString& path, bool existing) {
     closeFile();
     path_->clear();
-    entries_->clear();
+    entries_->setRowCount(0);
     const std::string name = path.toStdString();
     // An existing file keeps its entries: choosing it to add one must not wipe the others.
     std::FILE* file = std::fopen(name.c_str(), existing ? "r+b" : "w+b");
@@ -260,15 +272,29 @@ void RawSettingDlg::saveEntry() {
         refreshEntries();
 }
 
+QString RawSettingDlg::entryListCaption() const { return entriesCaption_->text(); }
+
 void RawSettingDlg::refreshEntries() {
-    entries_->clear();
-    if (file_ == nullptr)
-        return;
-    std::fflush(file_);
+    entries_->setRowCount(0);
     SilentNotifier silent;
-    const auto records = readSignatureFile(filePath_.toStdString(), SignatureFileRole::User, silent);
+    std::optional<std::vector<SignatureRecord>> records;
+    if (file_ != nullptr) {
+        std::fflush(file_);
+        entriesCaption_->setText(QStringLiteral("Entries in the file:"));
+        records = readSignatureFile(filePath_.toStdString(), SignatureFileRole::User, silent);
+    } else {
+        const std::string path = defaultSignatureFilePath();
+        entriesCaption_->setText(QStringLiteral("Entries of the default set (%1):").arg(QString::fromStdString(path)));
+        records = readSignatureFile(path, SignatureFileRole::Default, silent);
+    }
     if (!records)
         return;
-    for (const SignatureRecord& record : *records)
-        entries_->addItem(QString::fromStdString(signatureTableLine(record)).replace(QLatin1Char('\t'), QStringLiteral("  |  ")));
+    for (const SignatureRecord& record : *records) {
+        const int row = entries_->rowCount();
+        entries_->insertRow(row);
+        const QStringList cells = QString::fromStdString(signatureTableLine(record)).split(QLatin1Char('\t'));
+        for (int column = 0; column < cells.size() && column < entries_->columnCount(); ++column)
+            entries_->setItem(row, column, new QTableWidgetItem(cells[column]));
+    }
+    entries_->resizeColumnsToContents();
 }

@@ -1,7 +1,8 @@
 #pragma once
 // The signature editor: writes signature settings files record by record. The user opens a new
 // file or an existing one, fills the fields and saves each entry; the records are built and
-// checked by appendSignatureRecord. Lists the records the open file holds.
+// checked by appendSignatureRecord. Lists the records the open file holds (before a file is
+// open, those of the default set).
 
 #include <QDialog>
 #include <array>
@@ -14,7 +15,8 @@
 
 class QCheckBox;
 class QLineEdit;
-class QListWidget;
+class QLabel;
+class QTableWidget;
 class QPushButton;
 class QToolButton;
 
@@ -40,7 +42,9 @@ public:
     QCheckBox* includesHeaderBox() const { return includesHeader_; }
     QToolButton* helpButton(int which) const { return help_[which]; }
     QLineEdit* pathEdit() const { return path_; }
-    QListWidget* entryList() const { return entries_; }
+    /// The entries of the open file, or of the default set while no file is open.
+    QTableWidget* entryList() const { return entries_; }
+    QString entryListCaption() const;
     QPushButton* saveEntryButton() const { return saveEntry_; }
 
     // The file dialogs; tests replace them.
@@ -67,6 +71,7 @@ private:
     std::array<QToolButton*, FieldCount + 1> help_{};
     QCheckBox* includesHeader_;
     QLineEdit* path_;
-    QListWidget* entries_;
+    QLabel* entriesCaption_;
+    QTableWidget* entries_;
     QPushButton* saveEntry_;
 };

@@ -11,7 +11,6 @@
 #include <QImage>
 #include <QImageWriter>
 #include <QLineEdit>
-#include <QListWidget>
 #include <QPainter>
 #include <QProgressBar>
 #include <QPushButton>
@@ -27,6 +26,7 @@
 #include "VedivadeWindow.h"
 #include "app/CVantrelApp.h"
 #include "app/WizardWindow.h"
+#include "disk/MemoryReadSeek.h"
 #include "controls/CXHtmlTree.h"
 #include "pages/DriveParsingModes.h"
 #include "pages/Physical_DriveDialog.h"
@@ -261,6 +261,34 @@ private slots:
         QVERIFY(current<PopulateDriveDlg>() != nullptr);
     }
 
+    void previewCopiesWholeSectorsUpToTheVolumeEnd() {
+        std::vector<unsigned char> volume(4u << 20);
+        for (std::size_t i = 0; i < volume.size(); ++i)
+            volume[i] = static_cast<unsigned char>(i * 7 + i / 4096);
+        MemoryReadSeek source(volume);
+        const QString target = dir_.filePath(QStringLiteral("preview.bin"));
+        const std::atomic<bool> clear{false}, stopped{true};
+        const struct {
+            std::uint64_t start, length, volumeBytes;
+            std::atomic<bool> const* stop;
+            qint64 written;
+        } cases[] = {
+            {512, 1048577, volume.size(), &clear, 1049088},  // one whole MiB, the remainder rounded up to a sector
+            {(4u << 20) - 1024, 1048577, volume.size(), &clear, 1024},  // cut at the end of the volume
+            {512, 1048577, volume.size(), &stopped, 0},
+        };
+        for (const auto& c : cases) {
+            const CarvedFile file{c.start, c.length, 0, c.start};
+            QCOMPARE(RawRecoveryDialog::copyForPreview(source, file, c.volumeBytes, target, *c.stop), c.written);
+            const QByteArray bytes = readFile(target);
+            QCOMPARE(bytes.size(), c.written);
+            QVERIFY(std::equal(bytes.begin(), bytes.end(), reinterpret_cast<const char*>(volume.data()) + c.start));
+        }
+        QCOMPARE(RawRecoveryDialog::copyForPreview(source, CarvedFile{0, 512, 0, 0}, volume.size(),
+                                                   dir_.filePath(QStringLiteral("no/such/folder/x")), clear),
+                 qint64(-1));
+    }
+
     void refusedSignatureFileEndsParse() {
         RawRecoveryDialog* page = rawPage();
         QVERIFY(page != nullptr);
@@ -281,6 +309,7 @@ private slots:
     void settingsEditorChecksAndAppends() {
         const QString path = dir_.filePath(QStringLiteral("user.txt"));
         RawSettingDlg editor;
+        QVERIFY(editor.entryListCaption().startsWith(QStringLiteral("Entries of the default set")));
         messages_.clear();
         editor.saveEntryButton()->click();
         editor.newFileChooser = [] { return QString(); };
@@ -316,7 +345,9 @@ private slots:
         editor.saveEntryButton()->click();
         QCOMPARE(messages_, QStringList{QStringLiteral(": everything initialized well.....")});
         QCOMPARE(QFileInfo(path).size(), qint64(173));
-        QCOMPARE(editor.entryList()->count(), 1);
+        QCOMPARE(editor.entryList()->rowCount(), 1);
+        QCOMPARE(editor.entryList()->horizontalHeaderItem(10)->text(), QStringLiteral("Category"));
+        QCOMPARE(editor.entryList()->item(0, 1)->text(), QStringLiteral("89,50,4e,47"));
         saveShot(&editor, QStringLiteral("raw-settings-editor"));
 
         // An existing file keeps its entries; the next one carries index 1.
@@ -327,7 +358,7 @@ private slots:
         again.field(RawSettingDlg::StartSignature)->setText(QStringLiteral("47,49,46,38"));
         again.saveEntryButton()->click();
         QCOMPARE(QFileInfo(path).size(), qint64(346));
-        QCOMPARE(again.entryList()->count(), 2);
+        QCOMPARE(again.entryList()->rowCount(), 2);
         SilentNotifier silent;
         const auto records = readSignatureFile(path.toStdString(), SignatureFileRole::User, silent);
         QVERIFY(records.has_value());
@@ -359,6 +390,7 @@ private slots:
         QCOMPARE(photo.mode(), VedivadeWindow::Mode::Picture);
         QCOMPARE(photo.picture().size(), QSize(320, 240));
         QVERIFY(photo.infoText().contains(QStringLiteral("JPEG image")));
+        saveShot(&photo, QStringLiteral("vedivade-picture"));
 
         const QString binary = dir_.filePath(QStringLiteral("123 .mp3"));
         QByteArray bytes("ID3\x03\x00", 5);
@@ -373,6 +405,7 @@ private slots:
         QVERIFY(hex.infoText().contains(QStringLiteral("first 65536 bytes")));
         const QStringList lines = hex.hexText().split(QLatin1Char('\n'), Qt::SkipEmptyParts);
         QCOMPARE(lines.size(), 4096);
+        saveShot(&hex, QStringLiteral("vedivade-hex"));
         QVERIFY(lines[0].startsWith(QStringLiteral("00000000  49 44 33 03 00 01 01 01  01")));
         QVERIFY(lines[0].endsWith(QStringLiteral("|ID3.............|")));
 
