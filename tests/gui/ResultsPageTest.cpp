@@ -396,6 +396,39 @@ private slots:
         QCOMPARE(currentPage<ParceModeNtfsDlg>(), modes);
     }
 
+    void advancedOptionsOfExfat() {
+        const QString mkfs = tool("mkfs.exfat");
+        if (mkfs.isEmpty())
+            QSKIP("mkfs.exfat is not installed");
+        const QString image = dir_.filePath(QStringLiteral("exfat.img"));
+        QFile file(image);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        QVERIFY(file.resize(16 << 20));
+        file.close();
+        if (!run(mkfs, {image}))
+            QSKIP("mkfs.exfat could not make a volume here");
+        ParceModeNtfsDlg* modes = modesFor(image);
+        QVERIFY(modes != nullptr);
+        modes->advancedButton()->click();
+        buttonOf(modes, "nextButton")->click();
+        auto* options = currentPage<advanceOptions>();
+        QVERIFY(options != nullptr);
+        QTRY_VERIFY_WITH_TIMEOUT(!options->working() && options->nextButton()->isEnabled(), 30000);
+        QCOMPARE(options->structureLabel()->text(), QStringLiteral("Total fat64 Entries Found:"));
+        QVERIFY(!options->heapList()->isHidden());
+        QVERIFY(options->structureList()->count() >= 1);
+        QCOMPARE(options->structureList()->itemText(0), QStringLiteral("FAT64_ENTRY:0"));
+        QStringList clusters;
+        for (int i = 0; i < options->clusterList()->count(); ++i)
+            clusters << options->clusterList()->itemText(i);
+        QCOMPARE(clusters.mid(1), (QStringList{"8", "9", "10", "11"}));  // after the boot sector's shift
+        QVERIFY(messages_.last().startsWith(QStringLiteral("Pictorva: Number of FAT64-ENTRY found = %1 and Number of "
+                                                           "HeapOffset-ENTRY found =  %2  .")
+                                                .arg(options->structureList()->count())
+                                                .arg(options->heapList()->count())));
+        QCOMPARE(options->status(), QStringLiteral("Parsing done.Click Next to continue."));
+    }
+
     void advancedOptionsOfNtfsWithoutBootSector() {
         const QString mkntfs = tool("mkntfs");
         if (mkntfs.isEmpty())

@@ -176,28 +176,22 @@ AdvancedOptionLists AdvancedOptionsFinder::runFat(bool fat32) {
 AdvancedOptionLists AdvancedOptionsFinder::runExfat() {
     AdvancedOptionLists lists;
     exfat_->openVolume(context_.source);
-    const std::vector<unsigned char> boot = bootSector();
     const bool valid = exfat_->readBootSector();
     context_.progress.setStatus("Finding Fat64 entries....");
     const std::int64_t fats = static_cast<std::int64_t>(exfat_->findFatPositions(max_).size());
-    std::vector<std::uint64_t> heaps = exfat_->findHeapOffsets(max_);
-    const ByteView s(boot.data(), boot.size());
-    // The boot sector's own heap offset is the best first choice when the boot sector is sound.
-    if (valid && !heaps.empty()) {
-        heaps[0] = static_cast<std::uint64_t>(s.le32(fat_layout::kExfatHeapOffset))
-                   << s.u8(fat_layout::kExfatBytesPerSectorShift);
-        exfat_->heapOffsets = heaps;
-    }
+    const std::int64_t heaps = static_cast<std::int64_t>(exfat_->findHeapOffsets(max_).size());
     lists.found = fats;
     lists.structures = numbered("FAT64_ENTRY:%d", fats);
-    lists.heapOffsets = numbered("HEAP_OFFSET_ENTRY:%d", static_cast<std::int64_t>(heaps.size()));
+    // The first heap offset offered is the boot sector's own when it is sound (the Advanced scan
+    // puts it first the same way).
+    lists.heapOffsets = numbered("HEAP_OFFSET_ENTRY:%d", heaps);
     lists.sectorsPerCluster = {"8", "9", "10", "11"};
     if (valid)
         lists.sectorsPerCluster.insert(lists.sectorsPerCluster.begin(),
-                                       formatText("%d", static_cast<int>(s.u8(fat_layout::kExfatSectorsPerClusterShift))));
+                                       formatText("%d", static_cast<int>(exfat_->sectorsPerClusterShift())));
     lists.message = formatText("Number of FAT64-ENTRY found = %d and Number of HeapOffset-ENTRY found =  %d  . Please "
                                "select the choice from ( Entry and Heap ) Combobox and click Next button to proceed.",
-                               static_cast<int>(fats), static_cast<int>(heaps.size()));
+                               static_cast<int>(fats), static_cast<int>(heaps));
     lists.status = "Parsing done.Click Next to continue.";
     return lists;
 }

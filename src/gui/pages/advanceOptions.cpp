@@ -26,12 +26,12 @@ advanceOptions::advanceOptions(ParceModeNtfsDlg* modes)
     grid->addWidget(clusters_, 1, 1);
     grid->addWidget(heapLabel_, 2, 0);
     grid->addWidget(heaps_, 2, 1);
-    grid->setColumnStretch(1, 1);
     structures_->setObjectName(QStringLiteral("structureList"));
     clusters_->setObjectName(QStringLiteral("clusterList"));
     heaps_->setObjectName(QStringLiteral("heapList"));
     for (QComboBox* list : {structures_, clusters_, heaps_})
-        list->setMinimumWidth(220);
+        list->setMinimumWidth(260);
+    grid->setColumnStretch(2, 1);  // the lists stay as wide as their texts need
     body()->addWidget(group);
     body()->addStretch(1);
     addProgressArea();
