@@ -365,6 +365,18 @@ std::int64_t RawRecoveryDialog::copyForPreview(readWriteInterface& source, const
     return static_cast<std::int64_t>(done);
 }
 
+QString RawRecoveryDialog::previewFolder() {
+    // A folder of our own in the temporary folder: the program often runs as root, and a name
+    // another user planted in the shared folder (a link to a system file) must never be written
+    // through. Kept after the page, since the viewer may still be reading its file.
+    if (previewFolder_.isEmpty()) {
+        QByteArray pattern = QDir(QDir::tempPath()).filePath(QStringLiteral("pictorva-preview-XXXXXX")).toLocal8Bit();
+        if (::mkdtemp(pattern.data()) != nullptr)
+            previewFolder_ = QString::fromLocal8Bit(pattern);
+    }
+    return previewFolder_;
+}
+
 void RawRecoveryDialog::preview(int row) {
     const QTableWidgetItem* cell = list_->item(row, 0);
     if (cell == nullptr || !engine_)
@@ -383,9 +395,11 @@ void RawRecoveryDialog::preview(int row) {
         setStatus(QStringLiteral("The preview is available when the scan has ended."));
         return;
     }
-    const QString target =
-        QDir(QDir::tempPath()).filePath(QString::fromStdString(CarvedFileSaver::safeComponent(item->text)));
-    if (file->length == 0 || copyForPreview(*source, *file, volumeBytes_, target, stopRequest_) < 0) {
+    const QString folder = previewFolder();
+    const QString target = folder.isEmpty() ? QString()
+                                            : QDir(folder).filePath(
+                                                  QString::fromStdString(CarvedFileSaver::safeComponent(item->text)));
+    if (file->length == 0 || target.isEmpty() || copyForPreview(*source, *file, volumeBytes_, target, stopRequest_) < 0) {
         theApp()->message(QStringLiteral("File could not be opened.."), QMessageBox::NoIcon, this, QString());
         return;
     }

@@ -208,10 +208,14 @@ private slots:
         QCOMPARE(launched.size(), 2);
         QVERIFY(launched[0].endsWith(QStringLiteral("/vedivade")));
         QCOMPARE(QFileInfo(launched[1]).fileName(), planted_[2].name);
+        const QFileInfo folder(QFileInfo(launched[1]).path());  // the page's own, not the shared temp folder
+        QCOMPARE(folder.dir().path(), QDir::tempPath());
+        QCOMPARE(folder.permissions() & (QFile::ReadGroup | QFile::ReadOther | QFile::WriteGroup | QFile::WriteOther),
+                 QFile::Permissions());
         const QByteArray previewed = readFile(launched[1]);
         QCOMPARE(previewed.size(), qsizetype(kVolumeMiB - 3) << 20);  // cut at the end of the volume
         QCOMPARE(previewed.left(planted_[2].bytes.size()), planted_[2].bytes);
-        QFile::remove(launched[1]);
+        QDir(folder.filePath()).removeRecursively();
 
         // Save the checked files, twice into one folder: the second save gets distinct names.
         QTemporaryDir out;
