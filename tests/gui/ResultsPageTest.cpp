@@ -293,6 +293,9 @@ private slots:
         results->back();
         QCOMPARE(messages_.last(), QStringLiteral("Pictorva: Please wait for the running process."));
         QCOMPARE(currentPage<VolumeScanDlg>(), results);
+        messages_.clear();
+        theApp()->wizard()->close();  // refused without the Close question
+        QCOMPARE(messages_, QStringList{QStringLiteral("Pictorva: Please wait for the running process.")});
         results->stop();
         QCOMPARE(results->status(), QStringLiteral("stop button pressed.Please wait for the process to be stopped."));
         results->resumeWorker();
