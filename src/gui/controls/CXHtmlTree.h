@@ -21,7 +21,7 @@ public:
     CheckTree& tree() { return tree_; }
     CheckTreeModel* checkModel() const { return model_; }
     /// For a worker thread; its calls reach the tree at the next batch.
-    TreeSink& sink() { return sink_; }
+    BatchedTreeSink& sink() { return sink_; }
     /// Applies the worker's pending calls now (also done every 50 ms).
     void flushPending();
 

@@ -19,6 +19,7 @@
 #include <QPushButton>
 #include <QSplitter>
 #include <QStyle>
+#include <chrono>
 #include <cstdlib>
 
 #include "app/CVantrelApp.h"
@@ -42,6 +43,40 @@
 namespace {
 constexpr int kRowDataRole = Qt::UserRole;
 const QString kWaitText = QStringLiteral("Please wait for the running process.");
+
+/// The fill's tree calls, handed to the tree's batches with a pause now and then until the window
+/// thread has applied them: a million inserts then arrive as a few dozen short batches instead of
+/// one long stall of the window. Never waits once the page is stopping (it may be waiting for
+/// this worker and would apply nothing).
+class PacedTreeSink final : public TreeSink {
+public:
+    PacedTreeSink(BatchedTreeSink& target, const std::atomic<bool>& stop, const std::atomic<bool>& leaving)
+        : target_(target), stop_(stop), leaving_(leaving) {}
+    TreeItemId InsertItem(const std::string& text, TreeItemId parent, std::uint64_t data, bool atTop) override {
+        pace();
+        return target_.InsertItem(text, parent, data, atTop);
+    }
+    void SetItemText(TreeItemId item, const std::string& text) override { target_.SetItemText(item, text); }
+    void DeleteItem(TreeItemId item) override { target_.DeleteItem(item); }
+    void Expand(TreeItemId item) override { target_.Expand(item); }
+    void SetItemTextColor(TreeItemId item, std::uint32_t color) override {
+        pace();
+        target_.SetItemTextColor(item, color);
+    }
+
+private:
+    static constexpr std::int64_t kBatch = 50000;  // about 40 ms of the window thread's time
+    void pace() {
+        if (++calls_ % kBatch != 0)
+            return;
+        while (target_.pending() && !stop_ && !leaving_)
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    BatchedTreeSink& target_;
+    const std::atomic<bool>& stop_;
+    const std::atomic<bool>& leaving_;
+    std::int64_t calls_ = 0;
+};
 
 /// A path as the list shows it: FAT short names are blank-padded, and the padding is no part of
 /// the name.
@@ -245,7 +280,8 @@ void VolumeScanDlg::startScan() {
                 view->stopFlag().set();
             shownView_ = view.get();
             progressSink()->setStatus("Filling tree entries...");
-            fillEntryTree(*view, tree_->sink(), rootItem_, TypeFilter(typePattern_), *progressSink());
+            PacedTreeSink paced(tree_->sink(), stopRequest_, leaving_);
+            fillEntryTree(*view, paced, rootItem_, TypeFilter(typePattern_), *progressSink());
         }
         scanned_ = std::move(view);
         QMetaObject::invokeMethod(this, [this] { scanFinished(); }, Qt::QueuedConnection);
