@@ -12,6 +12,7 @@
 
 namespace {
 constexpr std::uint8_t kWildcard = 0x2A;  // '*' in a pattern matches any byte
+constexpr std::uint64_t kPrefetchAhead = 16 * 512;
 
 class DiscardTree final : public TreeSink {
 public:
@@ -54,25 +55,78 @@ bool myJpg::buildMatcher() {
         fill(matcher_[n + i], i, 0, e.endLength, e.endSignature);
     }
     pendingStarts_.assign(n, {});
+    buildKeyIndex();
+    return true;
+}
+
+void myJpg::buildKeyIndex() {
+    const std::size_t rows = matcher_.size();
+    rowWords_ = (rows + 63) / 64;
+    keyPositions_.clear();
+    anyRows_.assign(rowWords_, 0);
+    std::vector<std::pair<std::uint32_t, std::uint8_t>> keys(rows, {UINT32_MAX, 0});
+    for (std::size_t r = 0; r < rows; ++r) {
+        const MatcherRow& row = matcher_[r];
+        if (row.length < 2)
+            continue;  // never matches
+        std::uint8_t k = 0;
+        while (k < row.length && row.pattern[k] == kWildcard)
+            ++k;
+        if (k == row.length) {
+            anyRows_[r / 64] |= std::uint64_t{1} << (r % 64);
+            continue;
+        }
+        keys[r] = {row.offset + k, row.pattern[k]};
+        if (std::find(keyPositions_.begin(), keyPositions_.end(), row.offset + k) == keyPositions_.end())
+            keyPositions_.push_back(row.offset + k);
+    }
+    // Many user signatures at many places would make the index large: then rows are tried in turn.
+    constexpr std::size_t kMaxIndexWords = 512 * 1024;
+    keyIndexed_ = keyPositions_.size() * 256 * rowWords_ <= kMaxIndexWords;
+    if (!keyIndexed_) {
+        keyRows_.clear();
+        return;
+    }
+    keyRows_.assign(keyPositions_.size() * 256 * rowWords_, 0);
+    for (std::size_t r = 0; r < rows; ++r) {
+        if (keys[r].first == UINT32_MAX)
+            continue;
+        const std::size_t place = static_cast<std::size_t>(
+            std::find(keyPositions_.begin(), keyPositions_.end(), keys[r].first) - keyPositions_.begin());
+        keyRows_[(place * 256 + keys[r].second) * rowWords_ + r / 64] |= std::uint64_t{1} << (r % 64);
+    }
+}
+
+bool myJpg::rowMatches(const MatcherRow& row, const std::uint8_t* sector) const {
+    const std::uint8_t* bytes = sector + row.offset;
+    for (std::uint8_t k = 0; k < row.length; ++k) {
+        if (row.pattern[k] != bytes[k] && row.pattern[k] != kWildcard)
+            return false;
+    }
     return true;
 }
 
 SectorMatch myJpg::matchSector(const std::uint8_t* sector) const {
     const std::size_t n = matcher_.size() / 2;
-    for (std::size_t r = 0; r < matcher_.size(); ++r) {
-        const MatcherRow& row = matcher_[r];
-        if (row.length < 2)
-            continue;
-        const std::uint8_t* bytes = sector + row.offset;
-        bool match = true;
-        for (std::uint8_t k = 0; k < row.length; ++k) {
-            if (row.pattern[k] != bytes[k] && row.pattern[k] != kWildcard) {
-                match = false;
-                break;
-            }
+    if (!keyIndexed_) {
+        for (std::size_t r = 0; r < matcher_.size(); ++r) {
+            const MatcherRow& row = matcher_[r];
+            if (row.length >= 2 && rowMatches(row, sector))
+                return {r < n ? MatchKind::Start : MatchKind::End, row.index};
         }
-        if (match)
-            return {r < n ? MatchKind::Start : MatchKind::End, row.index};
+        return {};
+    }
+    // Candidates word by word, lowest row first: the first row that matches wins, as in table order.
+    for (std::size_t w = 0; w < rowWords_; ++w) {
+        std::uint64_t candidates = anyRows_[w];
+        for (std::size_t place = 0; place < keyPositions_.size(); ++place)
+            candidates |= keyRows_[(place * 256 + sector[keyPositions_[place]]) * rowWords_ + w];
+        while (candidates != 0) {
+            const std::size_t r = w * 64 + static_cast<std::size_t>(__builtin_ctzll(candidates));
+            candidates &= candidates - 1;
+            if (rowMatches(matcher_[r], sector))
+                return {r < n ? MatchKind::Start : MatchKind::End, matcher_[r].index};
+        }
     }
     return {};
 }
@@ -226,27 +280,39 @@ bool myJpg::runCarving() {
         const std::uint64_t left = volumeBytes - chunkStart;
         const std::uint64_t chunkBytes =
             left >= kChunkSize ? kChunkSize : (left + kSectorSize - 1) / kSectorSize * kSectorSize;
-        const bool positioned = sectorSource->seekTo(static_cast<std::int64_t>(chunkStart));
-        const bool complete = positioned && sectorSource->read(chunk.get(), static_cast<std::uint32_t>(chunkBytes));
-        if (!complete) {
-            const std::uint32_t got = positioned ? sectorSource->lastReadCount() : 0;
-            if (got == 0) {
-                // Nothing arrived: never test what the previous chunk left in the buffer.
-                if (positioned && sectorSource->lastError() == kEndOfMedium)
-                    break;  // the medium ends before the volume size said: nothing more to find
-                std::memset(chunk.get(), 0, chunkBytes);
+        // An image file is looked at in place (no copy); a device, or a chunk the medium does not
+        // hold whole, is read into the buffer.
+        const ByteView mapped = sectorSource->mapRange(static_cast<std::int64_t>(chunkStart), static_cast<std::uint32_t>(chunkBytes));
+        const std::uint8_t* bytes = chunk.get();
+        if (mapped.size() == chunkBytes) {
+            bytes = mapped.data();
+        } else {
+            const bool positioned = sectorSource->seekTo(static_cast<std::int64_t>(chunkStart));
+            const bool complete = positioned && sectorSource->read(chunk.get(), static_cast<std::uint32_t>(chunkBytes));
+            if (!complete) {
+                const std::uint32_t got = positioned ? sectorSource->lastReadCount() : 0;
+                if (got == 0) {
+                    // Nothing arrived: never test what the previous chunk left in the buffer.
+                    if (positioned && sectorSource->lastError() == kEndOfMedium)
+                        break;  // the medium ends before the volume size said: nothing more to find
+                    std::memset(chunk.get(), 0, chunkBytes);
+                }
             }
         }
         bool stopped = false;
         std::uint64_t o = next > chunkStart ? next - chunkStart : 0;
         while (o < chunkBytes) {
             const std::uint64_t p = chunkStart + o;
-            const SectorMatch match = matchSector(chunk.get() + o);
+            // Only the head of each sector is read: ask for it a few sectors early, as a sweep
+            // that touches one line in eight is left waiting on memory otherwise.
+            if (o + kPrefetchAhead < chunkBytes)
+                __builtin_prefetch(bytes + o + kPrefetchAhead);
+            const SectorMatch match = matchSector(bytes + o);
             if (stopFlag.isSet()) {
                 stopped = true;
                 break;
             }
-            NextSector step = actOn(match, chunk.get() + o, p);
+            NextSector step = actOn(match, bytes + o, p);
             // A skip never carries over into the next chunk.
             if (!step.mayLeaveChunk && step.position > chunkStart + chunkBytes)
                 step.position = chunkStart + chunkBytes;
@@ -262,6 +328,10 @@ bool myJpg::runCarving() {
     listUnmatchedStarts();
     matcher_.clear();
     matcher_.shrink_to_fit();
+    keyIndexed_ = false;
+    rowWords_ = 0;
+    keyRows_.clear();
+    keyRows_.shrink_to_fit();
     if (notifier != nullptr)
         notifier->inform("done..", "");
     if (treeControl == &discard)

@@ -98,6 +98,16 @@ private:
     std::vector<SignatureRecord> signatures_;
     std::vector<TreeItemId> categoryItems_;  ///< per table entry, once the scan has begun
     std::vector<MatcherRow> matcher_;
+    /// The matcher's index: each row that can match is filed under its first non-wildcard byte
+    /// (its key) at that byte's place in the sector, so a sector is tested only against the rows
+    /// whose key it holds. Row sets are bit sets of rowWords_ words, lowest row first.
+    void buildKeyIndex();
+    bool rowMatches(const MatcherRow& row, const std::uint8_t* sector) const;
+    std::size_t rowWords_ = 0;
+    std::vector<std::uint32_t> keyPositions_;  ///< distinct sector offsets of the keys
+    std::vector<std::uint64_t> keyRows_;       ///< [position][byte value][word]
+    std::vector<std::uint64_t> anyRows_;       ///< [word]: rows of wildcards only, which match every sector
+    bool keyIndexed_ = false;                  ///< false: the index would be too large, rows are tried in turn
     std::vector<std::vector<std::uint64_t>> pendingStarts_;  ///< per table entry, latest last
     std::map<std::string, std::uint64_t> categoryCounts_;
 

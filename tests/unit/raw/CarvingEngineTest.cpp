@@ -350,3 +350,61 @@ TEST(CarvingEngine, HighSignatureIndexesHaveTheirPendingStarts) {
     c.plant(4096, {0x79, 0x7A});
     EXPECT_EQ(c.run(), (std::vector<Found>{{0, 4096 + 3, "4096 .hi"}}));
 }
+
+TEST(CarvingEngine, IndexedMatchingAgreesWithTryingEveryRowInTurn) {
+    // Tables of 90 entries (180 rows over three index words) with leading wildcards, all-wildcard
+    // and one-byte patterns, offsets up to the sector's end, against sectors over a few byte
+    // values, so that sectors match rows in every word, often several.
+    const unsigned char sectorBytes[] = {0x00, 0xFF, 0x41, 0x10, 0x2A, 0x01, 0x02, 0x03};
+    std::uint32_t seed = 12345;
+    const auto next = [&seed](std::uint32_t bound) {
+        seed = seed * 1103515245u + 12345u;
+        return (seed >> 8) % bound;
+    };
+    for (int table = 0; table < 40; ++table) {
+        myJpg engine;
+        std::vector<SignatureRecord> rows;
+        for (int i = 0; i < 90; ++i) {
+            // Wildcards in odd tables, and in even tables only in the last entries, so that an
+            // all-wildcard row (which matches every sector) does not hide the words after it.
+            const bool wild = table % 2 == 1 || i >= 85;
+            const auto pattern = [&](std::uint32_t length) {
+                Bytes bytes;
+                for (std::uint32_t k = 0; k < length; ++k)
+                    bytes.push_back(wild && next(4) == 0 ? 0x2A : sectorBytes[next(4)]);
+                return bytes;
+            };
+            Entry e{"x", pattern(next(8) == 0 ? next(2) : 2 + next(4))};
+            e.end = pattern(next(3) == 0 ? 0 : 2 + next(3));
+            e.startOffset = static_cast<std::uint16_t>(next(3) == 0 ? 512 - e.start.size() : next(12));
+            rows.push_back(record(e));
+            engine.appendSignature(rows.back());
+        }
+        ASSERT_TRUE(engine.buildMatcher());
+        const auto reference = [&rows](const unsigned char* sector) -> SectorMatch {
+            const auto matches = [sector](const std::uint8_t* pattern, std::size_t length, std::size_t offset) {
+                if (length < 2 || offset + length > 512)
+                    return false;
+                for (std::size_t k = 0; k < length; ++k)
+                    if (pattern[k] != 0x2A && pattern[k] != sector[offset + k])
+                        return false;
+                return true;
+            };
+            for (std::size_t i = 0; i < rows.size(); ++i)
+                if (matches(rows[i].startSignature.data(), rows[i].startLength, rows[i].startOffset))
+                    return {MatchKind::Start, i};
+            for (std::size_t i = 0; i < rows.size(); ++i)
+                if (matches(rows[i].endSignature.data(), rows[i].endLength, 0))
+                    return {MatchKind::End, i};
+            return {};
+        };
+        for (int s = 0; s < 400; ++s) {
+            unsigned char sector[512];
+            for (unsigned char& b : sector)
+                b = sectorBytes[next(8)];
+            const SectorMatch got = engine.matchSector(sector), want = reference(sector);
+            ASSERT_EQ(got.kind, want.kind) << "table " << table << " sector " << s;
+            ASSERT_EQ(got.index, want.index) << "table " << table << " sector " << s;
+        }
+    }
+}
