@@ -332,6 +332,31 @@ private slots:
         QCOMPARE(currentPage<ParceModeNtfsDlg>(), modes);
     }
 
+    void ext4VolumeEndsWithItsOwnMessage() {
+        const QString mkfs = tool("mkfs.ext4");
+        if (mkfs.isEmpty())
+            QSKIP("mkfs.ext4 is not installed");
+        QTemporaryDir content;
+        QVERIFY(QDir(content.path()).mkpath(QStringLiteral("Camera/2024")));
+        QFile photo(content.filePath(QStringLiteral("Camera/2024/beach.jpg")));
+        QVERIFY(photo.open(QIODevice::WriteOnly));
+        photo.write(QByteArray(7000, 'p'));
+        photo.close();
+        const QString image = dir_.filePath(QStringLiteral("ext4.img"));
+        if (!run(mkfs, {QStringLiteral("-q"), QStringLiteral("-F"), QStringLiteral("-d"), content.path(), image,
+                        QStringLiteral("8M")}))
+            QSKIP("mkfs.ext4 could not make a volume here");
+        VolumeScanDlg* results = scannedStandard(image);
+        QVERIFY(results != nullptr);
+        QCOMPARE(results->kind(), FileSystemKind::Ext);
+        QVERIFY(messages_.contains(QStringLiteral(": done..")));
+        QCOMPARE(results->status(), QStringLiteral("Processing done..."));
+        CheckTree& tree = results->tree()->tree();
+        const TreeItemId camera = childNamed(tree, results->rootItem(), "Camera");
+        QVERIFY(camera != kTreeNoItem);
+        QCOMPARE(childTexts(tree, childNamed(tree, camera, "2024")), QStringList{QStringLiteral("beach.jpg")});
+    }
+
     void unknownFileSystemIsNotAValidDrive() {
         const QString image = dir_.filePath(QStringLiteral("blank.img"));
         QFile blank(image);

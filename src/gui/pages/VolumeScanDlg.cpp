@@ -320,7 +320,7 @@ void VolumeScanDlg::scanFinished() {
         break;
     case FileSystemKind::Hfsp:
         setStatus(QStringLiteral("Scanning process Done.."));
-        break;
+        return;
     default:
         app.message(QStringLiteral("Scanning process completed..."), QMessageBox::Information, this);
         break;
