@@ -103,6 +103,24 @@ run() {  # name, command...: wall seconds into $work/$name.time
 }
 run cat sh -c "cat '$image' >/dev/null"
 run pictorva "$cli" carve "$image" --out "$work/out-pictorva"
+# The carve command also writes every carved file (at the signature's approximate size when no
+# end is found): its status lines split the scan from the writing.
+python3 - "$cli" "$image" "$work/out-pictorva-scan" >"$work/pictorva-scan.txt" <<'PY'
+import shutil, subprocess, sys, time
+shutil.rmtree(sys.argv[3], ignore_errors=True)
+start = time.monotonic()
+run = subprocess.Popen([sys.argv[1], "carve", sys.argv[2], "--out", sys.argv[3]], stdout=subprocess.DEVNULL,
+                       stderr=subprocess.PIPE, text=True)
+seen = {}
+for line in run.stderr:
+    seen.setdefault(line.strip(), time.monotonic() - start)
+run.wait()
+end = time.monotonic() - start
+saving = seen.get("Saving.....", end)
+print("%.3f %.3f %d" % (saving - seen.get("Processing.....", 0), end - saving,
+      sum(f.stat().st_size for f in __import__("pathlib").Path(sys.argv[3]).rglob("*") if f.is_file())))
+shutil.rmtree(sys.argv[3], ignore_errors=True)
+PY
 run foremost foremost -Q -t jpg,png,gif,wav,avi,mp4,mov -i "$image" -o "$work/out-foremost"
 run foremost-q foremost -Q -q -t jpg,png,gif,wav,avi,mp4,mov -i "$image" -o "$work/out-foremost-q"
 run scalpel scalpel -c "$conf" -o "$work/out-scalpel" "$image"
@@ -171,4 +189,7 @@ for tool in ["cat", "pictorva", "foremost", "foremost-q", "scalpel", "photorec"]
             whole |= prefixes
     print("%-11s %7.2f %7.0f %6.2f %7.2f %6s  %-22s %s" % (tool, t, size / 2**20 / t if t else 0, t / cat if cat else 0,
           t / ours if ours else 0, files if tool != "cat" else "-", per_kind(exact), per_kind(whole)))
+scan, save, written = open(os.path.join(work, "pictorva-scan.txt")).read().split()
+print("pictorva-cli carve split: scan %.2f s (%.0f MiB/s, %.2f x cat), writing %.0f MiB of carved files %.2f s"
+      % (float(scan), size / 2**20 / float(scan), float(scan) / cat, int(written) / 2**20, float(save)))
 PY
