@@ -421,7 +421,10 @@ void VolumeScanDlg::populateOnDemand(TreeItemId item, bool colourDeleted) {
 }
 
 void VolumeScanDlg::addFileRow(TreeItemId item, EntryRef entry, const QString& text) {
-    const ListTexts texts = view_->listTexts(entry);
+    addFileRow(item, entry, text, view_->listTexts(entry));
+}
+
+void VolumeScanDlg::addFileRow(TreeItemId item, EntryRef entry, const QString& text, const ListTexts& texts) {
     QTreeWidgetItem* row = list_->addRow({text, QString::fromStdString(texts.created), QString::fromStdString(texts.accessed),
                                           QString::fromStdString(texts.modified), QString::fromStdString(texts.size),
                                           QString::fromStdString(texts.attributes)});
@@ -532,9 +535,12 @@ void VolumeScanDlg::startSearch() {
     const std::string rootText = app.rootName;
     runWorker([this, pattern = std::move(pattern), rootText] {
         if (pattern) {
+            // The texts are read here: some readers read the disk for them, which only this thread may
+            // use while the search runs.
             struct Row {
                 EntryRef entry;
                 QString path;
+                ListTexts texts;
             };
             std::vector<Row> rows;
             auto post = [this, &rows] {
@@ -544,13 +550,14 @@ void VolumeScanDlg::startSearch() {
                         if (leaving_)
                             return;
                         for (const Row& row : batch)
-                            addFileRow(kTreeNoItem, row.entry, row.path);
+                            addFileRow(kTreeNoItem, row.entry, row.path, row.texts);
                     },
                     Qt::QueuedConnection);
                 rows.clear();
             };
             searchEntries(*view_, TypeFilter(typePattern_), *pattern, *progressSink(), [&](const SearchHit& hit) {
-                rows.push_back({hit.entry, QString::fromStdString(rootText + "/" + trimmedPath(hit.path))});
+                rows.push_back({hit.entry, QString::fromStdString(rootText + "/" + trimmedPath(hit.path)),
+                                view_->listTexts(hit.entry)});
                 if (rows.size() >= 200)
                     post();
             });

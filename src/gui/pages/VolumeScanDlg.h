@@ -85,6 +85,7 @@ private:
     void populateOnDemand(TreeItemId item, bool colourDeleted);
     void showFolderInList(TreeItemId item);
     void addFileRow(TreeItemId item, EntryRef entry, const QString& text);
+    void addFileRow(TreeItemId item, EntryRef entry, const QString& text, const ListTexts& texts);
     bool isFolderItem(TreeItemId item) const;
     Placement placementOf(TreeItemId item) const;
     QVariant iconOf(TreeItemId item) const;
