@@ -491,6 +491,9 @@ private slots:
         QCOMPARE(options->status(), QStringLiteral("Parsing done.Click next to continue."));
 
         options->clusterList()->setCurrentIndex(0);
+        structures->setCurrentIndex(structures->count() - 1);  // the scan's own search stops there
+        QCOMPARE(options->choice().structure, structures->count() - 1);
+        QCOMPARE(options->choice().max, structures->count());
         options->nextButton()->click();
         auto* results = currentPage<VolumeScanDlg>();
         QVERIFY(results != nullptr);

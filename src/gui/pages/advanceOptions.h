@@ -28,7 +28,8 @@ public:
     void waitForWorkers() override;
 
     ParceModeNtfsDlg* modesPage() const { return modes_; }
-    /// The user's choices as the results page's Advanced scan takes them.
+    /// The user's choices as the results page's Advanced scan takes them; its count ends the
+    /// scan's own search at the chosen structure.
     AdvancedChoice choice() const;
     int maximumCount() const { return max_; }
 
