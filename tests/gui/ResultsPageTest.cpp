@@ -375,6 +375,7 @@ private slots:
         QCOMPARE(messages_.last(), QStringLiteral("Pictorva: Not a valid drive."));
         QCOMPARE(results->status(), QStringLiteral("Not a valid Drive .Go back"));
         QVERIFY(results->backButton()->isEnabled() && !results->busy());
+        QVERIFY(!results->saveButton()->isEnabled() && !results->searchButton()->isEnabled());
         results->back();
         QVERIFY(currentPage<ParceModeNtfsDlg>() != nullptr);
     }

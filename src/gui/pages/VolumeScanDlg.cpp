@@ -228,6 +228,8 @@ bool VolumeScanDlg::initialise() {
             app.message(text, QMessageBox::Information, this);
         scanAlive_ = false;
         back_->setEnabled(true);
+        search_->setEnabled(false);
+        save_->setEnabled(false);
         showWorkerControls(false);
         return true;
     };
