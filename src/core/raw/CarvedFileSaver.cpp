@@ -83,7 +83,19 @@ bool CarvedFileSaver::save(readWriteInterface& source, const CarvedFile& file, s
     bool ok = source.seekTo(static_cast<std::int64_t>(file.start));
     for (std::uint64_t done = 0; ok && done < length;) {
         const auto piece = static_cast<std::uint32_t>(std::min(kPiece, length - done));
-        if (!source.read(buffer.get(), piece) && source.lastReadCount() == 0) {
+        // An image file's bytes are written from where they lie; otherwise they are read.
+        const ByteView mapped = source.mapRange(static_cast<std::int64_t>(file.start + done), piece);
+        if (mapped.size() == piece) {
+            if (!writeAll(fd, mapped.data(), piece)) {
+                error = formatText("%s: %s", writtenPath.c_str(), std::strerror(errno));
+                ok = false;
+                break;
+            }
+            done += piece;
+            continue;
+        }
+        if (!source.seekTo(static_cast<std::int64_t>(file.start + done)) ||
+            (!source.read(buffer.get(), piece) && source.lastReadCount() == 0)) {
             error = formatText("%s: read failed at byte %llu of the volume", writtenPath.c_str(),
                                static_cast<unsigned long long>(file.start + done));
             ok = false;
