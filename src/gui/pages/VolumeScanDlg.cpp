@@ -245,11 +245,15 @@ bool VolumeScanDlg::initialise() {
     context_.emplace(ReaderContext{*app.currentSource, record_, volumeBytes, app, *progressSink(), app.notifier(),
                                    static_cast<ScanMode>(mode_), choice_, &pauseGate()});
     rootItem_ = tree_->tree().InsertItem(app.rootName, kTreeRoot, kNoEntryData);
+    startScan();
+    return true;
+}
+
+void VolumeScanDlg::showEvent(QShowEvent* event) {
+    WizardPage::showEvent(event);
     // Two panes of names and dates need more room than the earlier pages.
     if (QWidget* window = this->window(); window != this && window->width() < 960)
         window->resize(960, std::max(window->height(), 620));
-    startScan();
-    return true;
 }
 
 void VolumeScanDlg::runWorker(std::function<void()> work) {

@@ -70,6 +70,9 @@ public slots:
     /// A click on a list row outside its check box.
     void rowClicked(int row);
 
+protected:
+    void showEvent(QShowEvent* event) override;
+
 private:
     void startScan();
     void scanFinished();
