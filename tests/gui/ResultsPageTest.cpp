@@ -301,33 +301,23 @@ private slots:
         results->resumeWorker();
         QTRY_VERIFY(!results->busy());
 
-        // The stopped fill kept the top level; Save of the root then writes the whole volume.
+        // Stop reached the reader itself: the root folder was read, the folders below it were not.
         CheckTree& tree = results->tree()->tree();
         const TreeItemId dcim = childNamed(tree, results->rootItem(), "DCIM");
-        QVERIFY(dcim != kTreeNoItem && tree.children(dcim).empty());
-        // A label click reads the folder: every file, unfiltered, and a placeholder under subfolders.
+        QVERIFY(dcim != kTreeNoItem);
         results->labelClicked(dcim);
-        QCOMPARE(childTexts(tree, dcim).size(), 3);
-        QVERIFY(childNamed(tree, dcim, "IMG_0001.jpg") != kTreeNoItem);
-        const TreeItemId inner = childNamed(tree, dcim, "100");
-        QCOMPARE(tree.children(inner).size(), std::size_t{1});
-        QCOMPARE(tree.GetItemText(tree.children(inner).front()), std::string(kPlaceholderText));
-        QCOMPARE(results->list()->topLevelItemCount(), 2);
-        results->labelClicked(inner);
-        QCOMPARE(childTexts(tree, inner), (QStringList{QStringLiteral("IMG_0002.jpg"), QStringLiteral("sunset.png")}));
+        QVERIFY(childTexts(tree, dcim).isEmpty());
+        // The stop request ended with the scan, so Save of the root writes everything that was read.
         results->tree()->setCurrentIndex(results->tree()->checkModel()->indexOf(results->rootItem()));
         QTemporaryDir out;
         VolumeScanDlg::folderChooser = [&out](QWidget*) { return out.path(); };
         results->saveButton()->click();
         QTRY_VERIFY(!results->busy());
         VolumeScanDlg::folderChooser = nullptr;
-        const QStringList saved = filesBelow(out.path());
-        for (const char* path : {"DCIM/IMG_0001.jpg", "DCIM/100/IMG_0002.jpg", "DCIM/100/sunset.png", "notes.txt", "MUSIC/song.mp3"})
-            QVERIFY2(saved.contains(QString::fromLatin1(path)), path);
-        QFile song(out.filePath(QStringLiteral("MUSIC/song.mp3")));
-        QVERIFY(song.open(QIODevice::ReadOnly));
-        QCOMPARE(song.readAll(), contents_.value(QStringLiteral("MUSIC/song.mp3")));
-
+        QCOMPARE(filesBelow(out.path()), QStringList{QStringLiteral("notes.txt")});
+        QFile notes(out.filePath(QStringLiteral("notes.txt")));
+        QVERIFY(notes.open(QIODevice::ReadOnly));
+        QCOMPARE(notes.readAll(), contents_.value(QStringLiteral("notes.txt")));
         results->back();
         QCOMPARE(currentPage<ParceModeNtfsDlg>(), modes);
     }

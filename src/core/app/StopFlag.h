@@ -47,11 +47,16 @@ public:
     bool isSet() const {
         if (gate_ != nullptr)
             gate_->waitWhilePaused();
-        return stop_.load(std::memory_order_relaxed) != 0;
+        return stop_.load(std::memory_order_relaxed) != 0 ||
+               (request_ != nullptr && request_->load(std::memory_order_relaxed));
     }
     void attachGate(const PauseGate* gate) { gate_ = gate; }
+    /// A front end's own stop request, also reported as set: a page can stop a reader that is
+    /// created and walks inside one call, before the page ever gets hold of it.
+    void attachRequest(const std::atomic<bool>* request) { request_ = request; }
 
 private:
     std::atomic<std::uint8_t> stop_{0};
     const PauseGate* gate_ = nullptr;
+    const std::atomic<bool>* request_ = nullptr;
 };

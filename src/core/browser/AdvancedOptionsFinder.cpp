@@ -67,13 +67,13 @@ AdvancedOptionsFinder::AdvancedOptionsFinder(FileSystemKind kind, ReaderContext&
         reader.volume = context.volume;
         reader.volume.startSector = context.source.originOffset() / 512;
         reader.totalBytes = context.volumeBytes;
-        reader.stopFlag.attachGate(context.pauseGate);
+        attachFrontEnd(reader.stopFlag, context);
     };
     switch (kind) {
     case FileSystemKind::Ntfs:
         ntfs_ = std::make_unique<ntfs>(context.source, context.volume, context.progress, &context.notifier);
         ntfs_->mediumBytes = context.volumeBytes;
-        ntfs_->stopFlag.attachGate(context.pauseGate);
+        attachFrontEnd(ntfs_->stopFlag, context);
         break;
     case FileSystemKind::Fat16:
         fat16_ = std::make_unique<Fat16Class>(context.app, context.progress);

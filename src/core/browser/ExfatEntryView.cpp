@@ -80,7 +80,7 @@ std::unique_ptr<EntryView> scanExfatVolume(ReaderContext& context, std::string& 
     reader->volume = context.volume;
     reader->volume.startSector = context.source.originOffset() / 512;
     reader->totalBytes = context.volumeBytes;
-    reader->stopFlag.attachGate(context.pauseGate);
+    attachFrontEnd(reader->stopFlag, context);
     reader->openVolume(context.source);
     if (context.mode == ScanMode::Advanced) {
         if (!runExfatAdvanced(*reader, context.advanced, context.progress, error))

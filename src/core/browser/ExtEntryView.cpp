@@ -81,7 +81,7 @@ std::unique_ptr<EntryView> scanExtVolume(ReaderContext& context, std::string& er
         return nullptr;
     }
     auto reader = std::make_unique<ext2Class>(context.source, context.volume, context.progress, context.notifier);
-    reader->stopFlag.attachGate(context.pauseGate);
+    attachFrontEnd(reader->stopFlag, context);
     if (!reader->openVolume()) {
         error = "can not read the volume";
         return nullptr;

@@ -101,7 +101,7 @@ std::unique_ptr<Reader> makeReader(ReaderContext& context) {
     // The caller has placed the source on the volume already; the reader keeps that place.
     reader->volume.startSector = context.source.originOffset() / 512;
     reader->totalBytes = context.volumeBytes;
-    reader->stopFlag.attachGate(context.pauseGate);
+    attachFrontEnd(reader->stopFlag, context);
     reader->openVolume(context.source);
     return reader;
 }

@@ -88,7 +88,7 @@ std::unique_ptr<EntryView> scanHfsVolume(ReaderContext& context, std::string& er
         return nullptr;
     }
     auto reader = std::make_unique<HFSP>(context.source, context.volume, context.progress, context.notifier);
-    reader->stopFlag.attachGate(context.pauseGate);
+    attachFrontEnd(reader->stopFlag, context);
     reader->openVolume();
     std::int64_t bytes = context.volumeBytes;
     if (bytes <= 0)

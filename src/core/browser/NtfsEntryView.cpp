@@ -93,7 +93,7 @@ StopFlag& NtfsEntryView::stopFlag() { return reader_->stopFlag; }
 std::unique_ptr<EntryView> scanNtfsVolume(ReaderContext& context, std::string& error) {
     auto reader = std::make_unique<ntfs>(context.source, context.volume, context.progress, &context.notifier);
     reader->mediumBytes = context.volumeBytes;
-    reader->stopFlag.attachGate(context.pauseGate);
+    attachFrontEnd(reader->stopFlag, context);
     ntfs& r = *reader;
     switch (context.mode) {
     case ScanMode::Standard:

@@ -2,6 +2,7 @@
 
 #include <array>
 
+#include "app/StopFlag.h"
 #include "browser/ExtEntryView.h"
 #include "browser/FatEntryView.h"
 #include "browser/HfsEntryView.h"
@@ -26,6 +27,11 @@ constexpr std::array<ReaderRow, 6> kReaders{{
     {FileSystemKind::Hfsp, "HFS+", scanHfsVolume},
 }};
 }  // namespace
+
+void attachFrontEnd(StopFlag& readerStop, const ReaderContext& context) {
+    readerStop.attachGate(context.pauseGate);
+    readerStop.attachRequest(context.stopRequest);
+}
 
 std::unique_ptr<EntryView> scanVolume(FileSystemKind kind, ReaderContext& context, std::string& error) {
     for (const ReaderRow& row : kReaders) {

@@ -2,6 +2,7 @@
 // The one table that says which reader serves which file system, and how a volume is scanned
 // into an entry view in each recovery mode.
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -13,6 +14,7 @@
 struct ApplicationState;
 class Notifier;
 class PauseGate;
+class StopFlag;
 class ProgressSink;
 class readWriteInterface;
 
@@ -37,7 +39,11 @@ struct ReaderContext {
     ScanMode mode = ScanMode::Standard;
     AdvancedChoice advanced;
     const PauseGate* pauseGate = nullptr;
+    const std::atomic<bool>* stopRequest = nullptr;  ///< the front end's Stop, seen by the reader's stop flag
 };
+
+/// Ties a reader's stop flag to the front end's pause gate and stop request.
+void attachFrontEnd(StopFlag& readerStop, const ReaderContext& context);
 
 /// Creates the reader for kind, runs its walk for context.mode and returns a view over the
 /// result, or null with error set (the mode is not offered for that file system, the volume

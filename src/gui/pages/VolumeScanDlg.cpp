@@ -244,6 +244,7 @@ bool VolumeScanDlg::initialise() {
         return refuse(kRestartText, kRestartText);
     context_.emplace(ReaderContext{*app.currentSource, record_, volumeBytes, app, *progressSink(), app.notifier(),
                                    static_cast<ScanMode>(mode_), choice_, &pauseGate()});
+    context_->stopRequest = &stopRequest_;
     rootItem_ = tree_->tree().InsertItem(app.rootName, kTreeRoot, kNoEntryData);
     startScan();
     return true;

@@ -113,6 +113,24 @@ TEST(FatThirtyTwo, LongDirectoriesAreFollowedToTheirEnd) {
     EXPECT_EQ(scan.paths().back(), "DCIM/IMG_" + std::to_string(1000 + files - 1) + ".JPG");
 }
 
+// A page's Stop reaches a reader that is made and walks inside the one scan call.
+TEST(FatThirtyTwo, FrontEndStopRequestEndsTheWalk) {
+    FatVolumeBuilder v(32, 300);
+    v.chain({2});
+    v.putSlot(v.clusterOffset(2), "DCIM       ", 0x10, 10, 0);
+    v.chain({10});
+    std::size_t at = v.startDirectory(10, 0);
+    for (int i = 0; i < 8; ++i, at += 32)
+        v.putSlot(at, "IMG_" + std::to_string(1000 + i) + "JPG", 0x20, 0, 0);
+    const std::atomic<bool> stopRequest{true};
+    Scan stopped(v.bytes, FileSystemKind::Fat32, ScanMode::Standard, {}, &stopRequest);
+    Scan whole(v.bytes, FileSystemKind::Fat32);
+    ASSERT_NE(whole.view, nullptr);
+    EXPECT_EQ(whole.paths().size(), 9u);
+    const std::size_t found = stopped.view ? stopped.paths().size() : 0;
+    EXPECT_LT(found, 9u);
+}
+
 TEST(FatNames, ShortAndLongNameForms) {
     for (int bits : {16, 32}) {
         FatVolumeBuilder v(bits == 16 ? 12 : 32, 100);

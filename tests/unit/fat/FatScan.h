@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -25,10 +26,11 @@ struct Scan {
     std::string error;
 
     Scan(std::vector<unsigned char> bytes, FileSystemKind kind, ScanMode mode = ScanMode::Standard,
-         AdvancedChoice choice = {})
+         AdvancedChoice choice = {}, const std::atomic<bool>* stopRequest = nullptr)
         : source(std::move(bytes)) {
         VolumeRecord record;
         ReaderContext context{source, record, source.byteSize(), app, progress, notifier, mode, choice, nullptr};
+        context.stopRequest = stopRequest;
         view = scanVolume(kind, context, error);
     }
     /// "name" for each entry below the folder (or the top level), depth first, "/" between levels.
