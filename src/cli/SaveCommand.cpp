@@ -10,6 +10,7 @@
 #include "Commands.h"
 #include "VolumeScan.h"
 #include "browser/EntryWalk.h"
+#include "browser/RecycleBinNames.h"
 #include "browser/SaveWalk.h"
 
 namespace {
@@ -40,6 +41,7 @@ int runSave(const SaveOptions& options) {
     if (!scanSelectedVolume(options.volume, progress, notifier, scanned))
         return 1;
     EntryView& view = *scanned.view;
+    restoreRecycleBinNames(view, fileSystemKind(scanned.context->volume.fileSystem), std::filesystem::temp_directory_path().string());
 
     // Folders of one path (a live and a deleted copy) are all saved, into one output folder.
     struct Start {

@@ -6,6 +6,8 @@
 
 #include <cstdint>
 #include <string>
+#include <unordered_map>
+#include <utility>
 #include <vector>
 
 class StopFlag;
@@ -50,4 +52,15 @@ public:
     virtual bool writeContent(EntryRef entry, const std::string& targetPath) = 0;
     /// The reader's stop flag, polled once per entry by every walk.
     virtual StopFlag& stopFlag() = 0;
+
+    /// The name a save writes the file under: the former name restored for a recycle-bin "$R"
+    /// file, otherwise name(). The tree and the list keep showing name().
+    virtual std::string saveName(EntryRef entry) const {
+        const auto restored = restoredNames_.find(entry);
+        return restored != restoredNames_.end() ? restored->second : name(entry);
+    }
+    void restoreName(EntryRef entry, std::string former) { restoredNames_[entry] = std::move(former); }
+
+private:
+    std::unordered_map<EntryRef, std::string> restoredNames_;
 };

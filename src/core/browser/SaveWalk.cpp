@@ -130,7 +130,7 @@ bool SaveWalk::saveFolder(std::optional<EntryRef> folder, bool folderDeleted, co
             childFolder = folderFor(here, safeComponent(item.name));
             return true;
         }
-        const std::string target = freeTarget(here, safeComponent(item.name), true);
+        const std::string target = freeTarget(here, safeComponent(view_.saveName(item.entry)), true);
         progress_.setStatus("saving File  " + target);
         if (!target.empty() && view_.writeContent(item.entry, target))
             ++written_;

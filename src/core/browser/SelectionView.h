@@ -32,6 +32,7 @@ public:
     bool isFile(EntryRef entry, Placement where) const override { return base_.isFile(entry, where); }
     bool isDeleted(EntryRef entry, bool parentDeleted) const override { return base_.isDeleted(entry, parentDeleted); }
     std::string name(EntryRef entry) const override { return base_.name(entry); }
+    std::string saveName(EntryRef entry) const override { return base_.saveName(entry); }
     std::uint64_t byteSize(EntryRef entry) const override { return base_.byteSize(entry); }
     ListTexts listTexts(EntryRef entry) const override { return base_.listTexts(entry); }
     bool writeContent(EntryRef entry, const std::string& targetPath) override {

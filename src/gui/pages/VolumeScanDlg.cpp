@@ -28,6 +28,7 @@
 #include "browser/EntrySearch.h"
 #include "browser/EntryTreeFill.h"
 #include "browser/EntryWalk.h"
+#include "browser/RecycleBinNames.h"
 #include "browser/SaveWalk.h"
 #include "browser/SelectionView.h"
 #include "browser/TypeFilter.h"
@@ -289,6 +290,7 @@ void VolumeScanDlg::startScan() {
             progressSink()->setStatus("Filling tree entries...");
             PacedTreeSink paced(tree_->sink(), stopRequest_, leaving_);
             fillEntryTree(*view, paced, rootItem_, TypeFilter(typePattern_), *progressSink());
+            restoreRecycleBinNames(*view, kind_, QDir::tempPath().toStdString());
         }
         scanned_ = std::move(view);
         QMetaObject::invokeMethod(this, [this] { scanFinished(); }, Qt::QueuedConnection);
