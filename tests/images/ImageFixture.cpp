@@ -33,8 +33,12 @@ BuiltImage buildImage(const std::string& script) {
     if (auto found = built.find(script); found != built.end())
         return found->second;
     int status = 0;
-    const std::string out = runCommand("bash '" + std::string(PICTORVA_IMAGE_SCRIPTS) + "/" + script + "' '" +
-                                           PICTORVA_IMAGE_CACHE + "' 2>&1",
+    // ctest runs tests in parallel processes that share the cache: one lock lets a single
+    // script at a time make (or find) its image, so nobody reads an image half written.
+    const std::string cache = PICTORVA_IMAGE_CACHE;
+    const std::string out = runCommand("mkdir -p '" + cache + "' && flock '" + cache + "/.build.lock' bash '" +
+                                           std::string(PICTORVA_IMAGE_SCRIPTS) + "/" + script + "' '" + cache +
+                                           "' 2>&1",
                                        &status);
     BuiltImage image;
     std::string lastLine = out;
