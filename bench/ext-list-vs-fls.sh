@@ -19,16 +19,7 @@ if [[ ! -f $work/ext4-50k.done ]]; then
     src=$(mktemp -d "$work/ext4-src.XXXXXX")
     trap 'rm -rf "$src"' EXIT
     echo "making 50,000 files and the ext4 image (once)..." >&2
-    python3 - "$src" <<'PY'
-import os, sys
-src = sys.argv[1]
-for d in range(50):
-    folder = os.path.join(src, "DCIM", "%03d" % d)
-    os.makedirs(folder)
-    for f in range(1000):
-        with open(os.path.join(folder, "IMG_%05d.jpg" % (d * 1000 + f)), "wb") as out:
-            out.write(b"\xff\xd8\xff\xe0" + bytes([f % 256]) * (f % 700))
-PY
+    bench_make_photo_tree "$src" 50
     rm -f "$image"
     mke2fs -q -F -t ext4 -N 60000 -d "$src" "$image" 1G >/dev/null
     rm -rf "$src"

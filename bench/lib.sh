@@ -5,12 +5,27 @@
 #       OURS and THEIRS are shell command lines. Both run first under /usr/bin/time -v (output
 #       lines and peak memory), then under hyperfine (warm-up run, then BENCH_RUNS runs, default
 #       5); prints lines, mean wall times, their ratio (ours / theirs) and peak memory.
+#   bench_make_photo_tree DIR FOLDERS
+#       DIR/DCIM/000.../IMG_nnnnn.jpg: FOLDERS folders of 1,000 small JPEG-headed files each.
 
 bench_need() {
     local tool
     for tool in "$@"; do
         command -v "$tool" >/dev/null || { echo "SKIP: $tool missing"; exit 77; }
     done
+}
+
+bench_make_photo_tree() {
+    python3 - "$1" "$2" <<'PY'
+import os, sys
+root, folders = sys.argv[1], int(sys.argv[2])
+for d in range(folders):
+    folder = os.path.join(root, "DCIM", "%03d" % d)
+    os.makedirs(folder)
+    for f in range(1000):
+        with open(os.path.join(folder, "IMG_%05d.jpg" % (d * 1000 + f)), "wb") as out:
+            out.write(b"\xff\xd8\xff\xe0" + bytes([f % 256]) * (f % 700))
+PY
 }
 
 bench_compare() {

@@ -25,16 +25,7 @@ if [[ ! -f $work/ntfs-100k.done ]]; then
     trap 'umount "$mnt" 2>/dev/null || true; rmdir "$mnt"' EXIT
     ntfs-3g "$image" "$mnt"
     echo "making 100,000 files through ntfs-3g (once)..." >&2
-    python3 - "$mnt" <<'PY'
-import os, sys
-mnt = sys.argv[1]
-for d in range(100):
-    folder = os.path.join(mnt, "DCIM", "%03d" % d)
-    os.makedirs(folder)
-    for f in range(1000):
-        with open(os.path.join(folder, "IMG_%05d.jpg" % (d * 1000 + f)), "wb") as out:
-            out.write(b"\xff\xd8\xff\xe0" + bytes([f % 256]) * (f % 700))
-PY
+    bench_make_photo_tree "$mnt" 100
     umount "$mnt"
     trap - EXIT
     rmdir "$mnt"

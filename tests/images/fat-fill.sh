@@ -89,3 +89,24 @@ fat_fill() {
     mdel -i "$vol" "::Deleted Photo.jpg"
     mdeltree -i "$vol" "::Trip Photos"
 }
+
+# fat_image CACHEDIR NAME SIZE FILES MKFS_OPTION...: a volume of SIZE made by mkfs.fat with the
+# options, filled by fat_fill with FILES files in one folder, cached as CACHEDIR/NAME with its
+# manifest beside it. Prints the image path.
+fat_image() {
+    local out=$1 name=$2 size=$3 files=$4
+    shift 4
+    local image="$out/$name"
+    if [ -s "$image" ] && [ -s "$image.manifest" ]; then echo "$image"; return 0; fi
+    fat_need mkfs.fat mcopy mmd mdel mdeltree md5sum
+    mkdir -p "$out"
+    local work
+    work=$(mktemp -d)
+    trap "rm -rf '$work'" EXIT
+    truncate -s "$size" "$work/fat.img"
+    mkfs.fat "$@" "$work/fat.img" >/dev/null
+    fat_fill "$work/fat.img" "$work" "$work/manifest" "$files"
+    mv "$work/manifest" "$image.manifest"
+    mv "$work/fat.img" "$image"
+    echo "$image"
+}
