@@ -23,6 +23,7 @@
 
 #include "app/CVantrelApp.h"
 #include "app/Notifier.h"
+#include "app/PreviewFiles.h"
 #include "app/QtProgressSink.h"
 #include "controls/CXHtmlTree.h"
 #include "disk/FileReadSeek.h"
@@ -365,18 +366,6 @@ std::int64_t RawRecoveryDialog::copyForPreview(readWriteInterface& source, const
     return static_cast<std::int64_t>(done);
 }
 
-QString RawRecoveryDialog::previewFolder() {
-    // A folder of our own in the temporary folder: the program often runs as root, and a name
-    // another user planted in the shared folder (a link to a system file) must never be written
-    // through. Kept after the page, since the viewer may still be reading its file.
-    if (previewFolder_.isEmpty()) {
-        QByteArray pattern = QDir(QDir::tempPath()).filePath(QStringLiteral("pictorva-preview-XXXXXX")).toLocal8Bit();
-        if (::mkdtemp(pattern.data()) != nullptr)
-            previewFolder_ = QString::fromLocal8Bit(pattern);
-    }
-    return previewFolder_;
-}
-
 void RawRecoveryDialog::preview(int row) {
     const QTableWidgetItem* cell = list_->item(row, 0);
     if (cell == nullptr || !engine_)
@@ -403,7 +392,7 @@ void RawRecoveryDialog::preview(int row) {
         theApp()->message(QStringLiteral("File could not be opened.."), QMessageBox::NoIcon, this, QString());
         return;
     }
-    const QString viewer = QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("vedivade"));
+    const QString viewer = viewerPath();
     const bool started =
         viewerLauncher ? viewerLauncher(viewer, {target}) : QProcess::startDetached(viewer, QStringList{target});
     if (!started)

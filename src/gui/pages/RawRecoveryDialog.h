@@ -86,7 +86,6 @@ private:
     readWriteInterface* copySource() const;
     bool busy();
     /// The private folder previews are copied into (made on first use; empty when it cannot be).
-    QString previewFolder();
 
     std::unique_ptr<myJpg> engine_;
     std::unique_ptr<class Notifier> notifier_;
@@ -94,7 +93,6 @@ private:
     readWriteInterface* scanSource_ = nullptr;
     std::uint64_t volumeBytes_ = 0;
     std::size_t defaultRecordCount_ = 0;
-    QString previewFolder_;
     int running_ = 0;
     std::atomic<bool> stopRequest_{false};
     std::thread worker_;

@@ -3,7 +3,6 @@
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 
-#include <QCoreApplication>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -23,6 +22,7 @@
 #include <cstdlib>
 
 #include "app/CVantrelApp.h"
+#include "app/PreviewFiles.h"
 #include "app/QtProgressSink.h"
 #include "app/StopFlag.h"
 #include "browser/EntrySearch.h"
@@ -505,11 +505,10 @@ void VolumeScanDlg::rowClicked(int row) {
 
 void VolumeScanDlg::previewEntry(EntryRef entry) {
     // The viewer is optional: without it a preview copy would only litter the temporary folder.
-    const QString viewer = QCoreApplication::applicationDirPath() + QStringLiteral("/vedivade");
-    if (!view_ || !QFileInfo(viewer).isExecutable() || view_->isFolder(entry, Placement::Nested))
+    const QString viewer = viewerPath();
+    const QString folder = previewFolder();
+    if (!view_ || folder.isEmpty() || !QFileInfo(viewer).isExecutable() || view_->isFolder(entry, Placement::Nested))
         return;
-    const QString folder = QDir::temp().filePath(QStringLiteral("pictorva-preview"));
-    QDir().mkpath(folder);
     const QString target = folder + QLatin1Char('/') + QString::fromStdString(safeComponent(view_->name(entry)));
     if (view_->writeContent(entry, target.toStdString()) && QFileInfo::exists(target))
         QProcess::startDetached(viewer, {target});
