@@ -1,0 +1,25 @@
+#pragma once
+// The built-in formats: one row per start signature, with the validator that walks the file's
+// own structure. Rows sharing a signature ("RIFF" for WAV, AVI and WebP) are tried in table
+// order; the first that does not answer "not this type" wins.
+
+#include <cstdint>
+#include <span>
+#include <string_view>
+
+#include "formats/Validation.h"
+
+namespace formats {
+
+struct FormatRow {
+    std::string_view name;       ///< "JPEG"
+    std::string_view extension;  ///< "jpg"
+    std::string_view category;   ///< the carved-file tree's category, as in the default signature set
+    std::uint16_t magicOffset;   ///< where the magic stands from the file's first byte
+    std::string_view magic;      ///< fixed bytes every file of the row holds there
+    ValidateFunction validate;
+};
+
+std::span<const FormatRow> builtInFormats();
+
+}  // namespace formats
