@@ -16,16 +16,19 @@ part_sectors=$(( (64 * 2048) - 2048 ))
 mkfs.fat -F 32 -s 1 -n PICTORVA --offset 2048 "$work/disk.img" $((part_sectors / 2)) >/dev/null
 vol="$work/disk.img@@1M"
 
-# Deterministic photos: a gradient and a caption each, JPEG and PNG.
+# Deterministic photos: a gradient and a caption each, JPEG and PNG. The caption font is named
+# as a file of fonts-dejavu-core: ImageMagick's default font comes from a package not installed here.
+font=/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf
+[ -r "$font" ] || { echo "make-demo-image.sh: $font is missing (Debian package fonts-dejavu-core)" >&2; exit 1; }
 mkdir -p "$work/DCIM/100CAMERA" "$work/Holiday"
 i=0
 for colours in red-yellow blue-cyan green-white purple-orange gray-black navy-gold; do
     i=$((i + 1))
-    convert -size 800x600 "gradient:$colours" -gravity center -pointsize 48 -annotate 0 "Photo $i" \
+    convert -size 800x600 "gradient:$colours" -font "$font" -gravity center -pointsize 48 -annotate 0 "Photo $i" \
         -quality 85 "$work/DCIM/100CAMERA/IMG_000$i.JPG"
 done
-convert -size 640x480 gradient:teal-pink -gravity center -pointsize 40 -annotate 0 "Beach" "$work/Holiday/beach.png"
-convert -size 1024x768 gradient:orange-blue -gravity center -pointsize 40 -annotate 0 "Sunset" -quality 90 \
+convert -size 640x480 gradient:teal-pink -font "$font" -gravity center -pointsize 40 -annotate 0 "Beach" "$work/Holiday/beach.png"
+convert -size 1024x768 gradient:orange-blue -font "$font" -gravity center -pointsize 40 -annotate 0 "Sunset" -quality 90 \
     "$work/Holiday/sunset over the bay.jpg"
 printf 'Photos from the trip.\n' > "$work/Holiday/notes.txt"
 
