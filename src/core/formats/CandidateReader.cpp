@@ -13,14 +13,25 @@ std::size_t SpanByteSource::read(std::uint64_t offset, std::uint8_t* out, std::s
     return count;
 }
 
+ByteView SpanByteSource::direct(std::uint64_t offset, std::size_t n) {
+    if (offset >= bytes_.size())
+        return {};
+    return ByteView(bytes_.data() + offset, static_cast<std::size_t>(std::min<std::uint64_t>(n, bytes_.size() - offset)));
+}
+
 ByteView CandidateReader::view(std::uint64_t offset, std::size_t n) {
     if (offset >= limit_ || n == 0)
         return {};
     n = static_cast<std::size_t>(std::min<std::uint64_t>({n, kWindowBytes, limit_ - offset}));
     const bool inside = offset >= windowStart_ && offset - windowStart_ + n <= windowBytes_;
     if (!inside) {
-        window_.resize(kWindowBytes);
-        const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(kWindowBytes, limit_ - offset));
+        const ByteView inPlace = source_.direct(offset, n);
+        if (!inPlace.empty())
+            return inPlace;
+        const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(std::max(n, nextRead_), limit_ - offset));
+        if (window_.size() < want)
+            window_.resize(want);
+        nextRead_ = std::min(kWindowBytes, 2 * nextRead_);
         windowStart_ = offset;
         windowBytes_ = source_.read(offset, window_.data(), want);
     }

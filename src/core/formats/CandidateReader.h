@@ -21,6 +21,9 @@ public:
     /// Copies up to n bytes at offset into out and returns how many were copied: fewer only where
     /// the readable bytes end (the end of the medium or of the volume).
     virtual std::size_t read(std::uint64_t offset, std::uint8_t* out, std::size_t n) = 0;
+    /// Up to n bytes at offset where they already lie in memory (shorter only where the readable
+    /// bytes end), or an empty view when they have to be read. Saves the copy for mapped images.
+    virtual ByteView direct(std::uint64_t /*offset*/, std::size_t /*n*/) { return {}; }
 };
 
 /// A candidate held in memory: tests, fuzz targets, and mapped images.
@@ -28,6 +31,7 @@ class SpanByteSource final : public ByteSource {
 public:
     explicit SpanByteSource(std::span<const std::uint8_t> bytes) : bytes_(bytes) {}
     std::size_t read(std::uint64_t offset, std::uint8_t* out, std::size_t n) override;
+    ByteView direct(std::uint64_t offset, std::size_t n) override;
 
 private:
     std::span<const std::uint8_t> bytes_;
@@ -69,6 +73,9 @@ private:
     std::vector<std::uint8_t> window_;
     std::uint64_t windowStart_ = 0;
     std::size_t windowBytes_ = 0;  ///< valid bytes in window_
+    /// Bytes the next window read asks for: small first, as most candidates are false starts
+    /// answered from their first bytes, doubling while a walk goes on.
+    std::size_t nextRead_ = 4096;
 };
 
 }  // namespace formats

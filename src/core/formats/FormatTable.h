@@ -18,6 +18,9 @@ struct FormatRow {
     std::uint16_t magicOffset;   ///< where the magic stands from the file's first byte
     std::string_view magic;      ///< fixed bytes every file of the row holds there
     ValidateFunction validate;
+    /// The longest file of the row a walk may span: the reader's limit, so a damaged file whose
+    /// data runs on into empty space is cut there rather than at the end of the volume.
+    std::uint64_t maxLength;
 };
 
 std::span<const FormatRow> builtInFormats();
