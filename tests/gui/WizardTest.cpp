@@ -23,6 +23,7 @@
 #include "app/CVantrelApp.h"
 #include "app/InstanceLock.h"
 #include "app/WizardWindow.h"
+#include "browser/TypeLists.h"
 #include "controls/CCheckHeadCtrl.h"
 #include "controls/CCheckListCtrl.h"
 #include "controls/CXHtmlTree.h"
@@ -157,38 +158,43 @@ private slots:
         QTest::addColumn<bool>("photo");
         QTest::addColumn<bool>("audio");
         QTest::addColumn<bool>("video");
-        QTest::addColumn<int>("length");
-        QTest::newRow("audio only") << false << true << false << 81;
-        QTest::newRow("photo and video") << true << false << true << 324;
-        QTest::newRow("all") << true << true << true << 214 + 1 + 81 + 1 + 109;
-        QTest::newRow("none") << false << false << false << 0;
+        QTest::addColumn<QString>("pattern");
+        const QString photo = QString::fromLatin1(kPhotoTypes);
+        const QString audio = QString::fromLatin1(kAudioTypes);
+        const QString video = QString::fromLatin1(kVideoTypes);
+        QTest::newRow("audio only") << false << true << false << audio;
+        QTest::newRow("photo and video") << true << false << true << photo + u'|' + video;
+        QTest::newRow("all") << true << true << true << photo + u'|' + audio + u'|' + video;
+        QTest::newRow("none") << false << false << false << QString();
     }
     void typePatternFollowsTheTickedLists() {
         QFETCH(bool, photo);
         QFETCH(bool, audio);
         QFETCH(bool, video);
-        QFETCH(int, length);
-        const std::string pattern = Physical_DriveDialog::typePatternFor(photo, audio, video);
-        QCOMPARE(static_cast<int>(pattern.size()), length);
-        QVERIFY(pattern.empty() || pattern.front() != '|');
+        QFETCH(QString, pattern);
+        QCOMPARE(QString::fromStdString(typePatternFor(photo, audio, video)), pattern);
     }
 
-    void firstPageRefusesMissingChoices() {
-        Physical_DriveDialog* first = restart({});
+    void firstPageTakesNoTypeAsEveryFileAndRefusesNoSelection() {
+        Physical_DriveDialog* first = restart({disk_});
+        QTreeWidgetItem* image = first->tree()->currentItem();
         first->photoBox()->setChecked(false);
         first->audioBox()->setChecked(false);
         first->videoBox()->setChecked(false);
-        first->tree()->setCurrentItem(first->drivesRoot()->child(0));
-        button(first, "nextButton")->click();
-        QCOMPARE(messages_.last(), QStringLiteral("Pictorva: Please select at least one Format to proceed.."));
-        first->audioBox()->setChecked(true);
         first->tree()->setCurrentItem(first->volumesRoot());
         theApp()->currentSource.reset();
         button(first, "nextButton")->click();
         QCOMPARE(messages_.last(), QStringLiteral("Pictorva: Please select a volume or a drive.."));
         QVERIFY(theApp()->currentSource != nullptr);  // replaced all the same
-        QCOMPARE(theApp()->typePattern, std::string(Physical_DriveDialog::kAudioList));
+        QCOMPARE(theApp()->typePattern, std::string());
         QCOMPARE(current<Physical_DriveDialog>(), first);
+        first->audioBox()->setChecked(true);
+        first->tree()->setCurrentItem(image);
+        messages_.clear();
+        button(first, "nextButton")->click();
+        QVERIFY(messages_.isEmpty());
+        QCOMPARE(theApp()->typePattern, std::string(kAudioTypes));
+        QVERIFY(current<DriveParsingModes>() != nullptr);
     }
 
     void enterAndEscapeDoNothing() {

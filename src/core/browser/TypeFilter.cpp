@@ -53,9 +53,13 @@ std::wstring utf8ToWide(const std::string& text) {
     return wide;
 }
 
-TypeFilter::TypeFilter(const std::string& pattern) {
+TypeFilter::TypeFilter(const std::string& pattern) : everyName_(pattern.empty()) {
+    if (everyName_) {
+        valid_ = true;
+        return;
+    }
     try {
-        expression_ = std::wregex(utf8ToWide(pattern), std::regex::ECMAScript);
+        expression_ = std::wregex(utf8ToWide(pattern), std::regex::ECMAScript | std::regex::icase);
         valid_ = true;
     } catch (const std::regex_error&) {
         valid_ = false;
@@ -63,6 +67,8 @@ TypeFilter::TypeFilter(const std::string& pattern) {
 }
 
 bool TypeFilter::passes(const std::string& name) const {
+    if (everyName_)
+        return true;
     if (!valid_)
         return false;
     const std::wstring wide = utf8ToWide(name);

@@ -1,7 +1,8 @@
 #pragma once
 // The type filter: which file names the browser shows for the file types chosen on the first
 // page. The type pattern ("|"-joined alternatives such as ".png|.jpg|.bmp") is an ECMAScript
-// regular expression, case-sensitive, matched against the name's tail, not searched in it.
+// regular expression matched against the name's tail, not searched in it, without regard to case:
+// cameras write "IMG_0001.JPG". An empty pattern (no type chosen) lets every name pass.
 // Names and patterns are matched as characters (code points), so "." in a pattern stands for
 // one character of any script.
 
@@ -10,7 +11,8 @@
 
 class TypeFilter {
 public:
-    /// Compiles pattern once. A pattern that does not compile lets no name pass.
+    /// Compiles pattern once. A pattern that does not compile lets no name pass; an empty one lets
+    /// every name pass.
     explicit TypeFilter(const std::string& pattern);
 
     bool valid() const { return valid_; }
@@ -24,6 +26,7 @@ public:
 private:
     std::wregex expression_;
     bool valid_ = false;
+    bool everyName_ = false;
 };
 
 /// UTF-8 text as one wide character per code point; each byte of a malformed sequence becomes one

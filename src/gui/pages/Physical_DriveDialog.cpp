@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "app/CVantrelApp.h"
+#include "browser/TypeLists.h"
 #include "disk/BootSectorProbe.h"
 #include "disk/FileReadSeek.h"
 #include "pages/DriveParsingModes.h"
@@ -24,17 +25,6 @@ enum ItemKind { DriveItem = 1, VolumeItem = 2 };
 constexpr int kKindRole = Qt::UserRole;
 constexpr int kIndexRole = Qt::UserRole + 1;
 }  // namespace
-
-std::string Physical_DriveDialog::typePatternFor(bool photo, bool audio, bool video) {
-    std::string pattern;
-    if (photo)
-        pattern += kPhotoList;
-    if (audio)
-        pattern += (pattern.empty() ? "" : "|") + std::string(kAudioList);
-    if (video)
-        pattern += (pattern.empty() ? "" : "|") + std::string(kVideoList);
-    return pattern;
-}
 
 Physical_DriveDialog::Physical_DriveDialog()
     : tree_(new QTreeWidget), photo_(new QCheckBox(QStringLiteral("Photo"))),
@@ -182,10 +172,6 @@ QString Physical_DriveDialog::selectedText() const {
 void Physical_DriveDialog::next() {
     CVantrelApp& app = *theApp();
     app.typePattern = typePatternFor(photo_->isChecked(), audio_->isChecked(), video_->isChecked());
-    if (app.typePattern.empty()) {
-        app.message(QStringLiteral("Please select at least one Format to proceed.."), QMessageBox::Information, this);
-        return;
-    }
     const QTreeWidgetItem* item = tree_->currentItem();
     const QString parentText = item != nullptr && item->parent() != nullptr ? item->parent()->text(0).trimmed() : QString();
     app.replaceSource();

@@ -16,18 +16,6 @@ class QTreeWidgetItem;
 class Physical_DriveDialog final : public WizardPage {
     Q_OBJECT
 public:
-    static constexpr const char* kPhotoList =
-        ".png|.jpg|.bmp|.gif|.tif|.mos|.mef|.psp|djvu|.tga|.pgm|.dng|.psd|indd|.jp2|.pct|.pbm|.eps|.nef|.nrw|"
-        ".orf|.arw|.srf|.sr2|.kdc|.dcs|.drf|.raf|.x3f|.raw|.rw2|.pef|.mrw|.crw|.ico|.cpt|.max|.3ds|.dwg|.cr2|"
-        ".kdc|.orf|.agp";
-    static constexpr const char* kAudioList =
-        ".mp3|.wav|.rm|.acd|.amr|.at3|.au|.dss|.iff|.m4a|.m4p|.nra|.ogg|.ra|.snd|.wma|aiff";
-    static constexpr const char* kVideoList =
-        ".avi|.3gp|.mp4|.mkv|.mov|.wmv|mpeg|.mpg|.mpe|divx|.f4v|.m4r|.moi|.ogm|.svi|.tod|.vid|.3g2|.asx|.mts|"
-        ".flv|.vob";
-    /// The ticked lists joined by "|", in the order photo, audio, video.
-    static std::string typePatternFor(bool photo, bool audio, bool video);
-
     enum class ImageRole { Drive, Volume, Guess };
 
     Physical_DriveDialog();

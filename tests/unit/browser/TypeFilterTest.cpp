@@ -1,8 +1,13 @@
 #include <gtest/gtest.h>
 
-#include "browser/TypeFilter.h"
+#include <cctype>
+#include <string>
+#include <vector>
 
-TEST(TypeFilter, MatchesTheExactTailCaseSensitively) {
+#include "browser/TypeFilter.h"
+#include "browser/TypeLists.h"
+
+TEST(TypeFilter, MatchesTheExactTailWithoutRegardToCase) {
     const TypeFilter photo(".png|.jpg|.bmp");
     const TypeFilter audio(".mp3|.wav|.rm|.au");
     const struct {
@@ -11,7 +16,8 @@ TEST(TypeFilter, MatchesTheExactTailCaseSensitively) {
         bool passes;
     } cases[] = {
         {photo, "a.jpg", true},
-        {photo, "a.JPG", false},  // case-sensitive
+        {photo, "IMG_0001.JPG", true},
+        {photo, "a.Jpg", true},
         {photo, "ajpg", true},    // "." matches any character
         {photo, ".jpg", true},
         {photo, "jpg", false},    // shorter than four characters
@@ -31,6 +37,42 @@ TEST(TypeFilter, MatchesTheExactTailCaseSensitively) {
     };
     for (const auto& c : cases)
         EXPECT_EQ(c.filter.passes(c.name), c.passes) << c.name;
+}
+
+TEST(TypeFilter, TheBuiltInListsTakeWhatCamerasPhonesAndRecordersWrite) {
+    const TypeFilter photo(kPhotoTypes);
+    const TypeFilter audio(kAudioTypes);
+    const TypeFilter video(kVideoTypes);
+    const struct {
+        const TypeFilter& filter;
+        std::vector<std::string> extensions;
+    } lists[] = {
+        {photo, {"jpg", "jpeg", "jpe", "heic", "heif", "png", "gif", "bmp", "tif", "tiff", "webp", "cr2", "cr3",
+                 "crw", "nef", "nrw", "arw", "srf", "sr2", "orf", "rw2", "raf", "dng", "pef", "srw", "x3f", "3fr",
+                 "kdc", "mrw", "erf", "psd"}},
+        {audio, {"mp3", "wav", "m4a", "aac", "flac", "ogg", "opus", "wma", "aiff", "amr", "mid"}},
+        {video, {"mp4", "mov", "m4v", "avi", "mkv", "mts", "m2ts", "3gp", "wmv", "mpg", "mpeg", "flv", "webm"}},
+    };
+    for (const auto& list : lists) {
+        for (std::string extension : list.extensions) {
+            EXPECT_TRUE(list.filter.passes("DSC_0052." + extension)) << extension;
+            for (char& c : extension)
+                c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+            EXPECT_TRUE(list.filter.passes("DSC_0052." + extension)) << extension;
+        }
+    }
+    for (const char* other : {"notes.txt", "a.rm", "clip.vob", "setup.exe", "photo.jpg.part"}) {
+        EXPECT_FALSE(photo.passes(other) || audio.passes(other) || video.passes(other)) << other;
+    }
+    EXPECT_FALSE(photo.passes("song.mp3"));
+    EXPECT_FALSE(audio.passes("IMG_0001.JPG"));
+}
+
+TEST(TypeFilter, NoTypeChosenLetsEveryNamePass) {
+    const TypeFilter every(typePatternFor(false, false, false));
+    EXPECT_TRUE(every.valid());
+    for (const char* name : {"IMG_0001.JPG", "notes.txt", "ab", "", "\xFF"})
+        EXPECT_TRUE(every.passes(name)) << name;
 }
 
 TEST(TypeFilter, APatternThatDoesNotCompileLetsNothingPass) {
