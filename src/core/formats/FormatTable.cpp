@@ -2,16 +2,59 @@
 
 #include <array>
 
+#include "formats/AmrFormat.h"
+#include "formats/FlacFormat.h"
+#include "formats/IsoMediaFormat.h"
+#include "formats/Jpeg2000Format.h"
 #include "formats/JpegFormat.h"
+#include "formats/MidiFormat.h"
+#include "formats/Mp3Format.h"
+#include "formats/OggFormat.h"
+#include "formats/PsdFormat.h"
+#include "formats/RiffFormat.h"
 
 namespace formats {
 namespace {
 constexpr std::uint64_t MiB = 1024 * 1024;
+constexpr std::uint64_t GiB = 1024 * MiB;
 using namespace std::string_view_literals;
 
-// Sorted by family. Validators register here; the carving engine reads no other list.
+// Sorted by family: pictures, camera raw, audio, video. Validators register here; the carving
+// engine reads no other list. Rows sharing a magic (RIFF, FORM, ftyp) are tried in this order;
+// each validator refuses its neighbours' forms and brands.
 constexpr std::array kRows = {
+    // Pictures
     FormatRow{"JPEG", "jpg", "JPEG", 0, "\xFF\xD8\xFF"sv, validateJpeg, 256 * MiB},
+    FormatRow{"WebP", "webp", "WebP", 0, "RIFF"sv, validateWebp, 256 * MiB},
+    FormatRow{"JPEG 2000", "jp2", "JPEG 2000", 0, "\x00\x00\x00\x0CjP  "sv, validateJp2, 4 * GiB},
+    FormatRow{"JPEG 2000 codestream", "j2k", "JPEG 2000", 0, "\xFF\x4F\xFF\x51"sv, validateJ2k, 4 * GiB},
+    FormatRow{"HEIF", "heic", "HEIF", 4, "ftyp"sv, validateHeif, 1 * GiB},
+    FormatRow{"Photoshop", "psd", "Photoshop", 0, "8BPS"sv, validatePsd, 16 * GiB},
+    // Camera raw
+    FormatRow{"CR3", "cr3", "Camera RAW", 4, "ftyp"sv, validateCr3, 1 * GiB},
+    // Audio
+    FormatRow{"MP3", "mp3", "MP3", 0, "ID3"sv, validateMp3, 2 * GiB},
+    FormatRow{"MP3", "mp3", "MP3", 0, "\xFF\xFB"sv, validateMp3, 2 * GiB},  // MPEG-1 layer III
+    FormatRow{"MP3", "mp3", "MP3", 0, "\xFF\xFA"sv, validateMp3, 2 * GiB},
+    FormatRow{"MP3", "mp3", "MP3", 0, "\xFF\xF3"sv, validateMp3, 2 * GiB},  // MPEG-2 layer III
+    FormatRow{"MP3", "mp3", "MP3", 0, "\xFF\xF2"sv, validateMp3, 2 * GiB},
+    FormatRow{"MP3", "mp3", "MP3", 0, "\xFF\xE3"sv, validateMp3, 2 * GiB},  // MPEG-2.5 layer III
+    FormatRow{"MP3", "mp3", "MP3", 0, "\xFF\xE2"sv, validateMp3, 2 * GiB},
+    FormatRow{"WAV", "wav", "WAV", 0, "RIFF"sv, validateWav, 4 * GiB + 8},
+    FormatRow{"AIFF", "aif", "AIFF", 0, "FORM"sv, validateAiff, 4 * GiB + 8},
+    FormatRow{"OGG", "ogg", "OGG", 0, "OggS"sv, validateOgg, 16 * GiB},
+    FormatRow{"FLAC", "flac", "FLAC", 0, "fLaC"sv, validateFlac, 16 * GiB},
+    FormatRow{"M4A", "m4a", "M4A", 4, "ftyp"sv, validateM4a, 16 * GiB},
+    FormatRow{"AMR", "amr", "AMR", 0, "#!AMR"sv, validateAmr, 1 * GiB},
+    FormatRow{"MIDI", "mid", "MIDI", 0, "MThd"sv, validateMidi, 256 * MiB},
+    // Video
+    FormatRow{"AVI", "avi", "AVI", 0, "RIFF"sv, validateAvi, 256 * GiB},
+    FormatRow{"3GP", "3gp", "3GP", 4, "ftyp"sv, validate3gp, 64 * GiB},
+    FormatRow{"QuickTime", "mov", "QuickTime", 4, "ftyp"sv, validateQuickTime, 256 * GiB},
+    FormatRow{"QuickTime", "mov", "QuickTime", 4, "moov"sv, validateQuickTime, 256 * GiB},
+    FormatRow{"QuickTime", "mov", "QuickTime", 4, "mdat"sv, validateQuickTime, 256 * GiB},
+    FormatRow{"QuickTime", "mov", "QuickTime", 4, "wide"sv, validateQuickTime, 256 * GiB},
+    FormatRow{"MP4", "mp4", "MP4", 4, "ftyp"sv, validateMp4, 256 * GiB},
 };
 }  // namespace
 
