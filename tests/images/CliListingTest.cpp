@@ -99,3 +99,47 @@ TEST(CliListing, ClearFailuresExitWithOne) {
     const CliSaveCounts badOut = cliSave(image.path, "--volume 0", image.path + "/inside-the-image");
     EXPECT_EQ(badOut.exitStatus, 1);
 }
+
+// A camera card's root files carry read-only, hidden or system bits or no archive bit, and its
+// DCIM folder is hidden: list shows and save writes every one of them, on FAT16 and on FAT32.
+TEST(CliListing, CameraCardFilesAreListedAndSavedWhateverTheirAttributeBits) {
+    REQUIRE_IMAGE(image, "camera-attributes.sh");
+    std::map<std::string, std::pair<std::uint64_t, std::string>> manifest;  // path: size, md5
+    {
+        std::ifstream in(image.path + ".manifest");
+        std::string path, size, md5;
+        while (std::getline(in, path, '\t') && std::getline(in, size, '\t') && std::getline(in, md5))
+            manifest[path] = {std::stoull(size), md5};
+    }
+    ASSERT_EQ(manifest.size(), 7u);
+    const std::map<std::string, std::string> attributes = {
+        {"IMG_0001.JPG", "-R-A"}, {"DSC_0052.JPG", "-H-A"}, {"IMG_0002.JPG", "-S-A"}, {"IMG_0003.JPG", ""},
+        {"IMG_0004.JPG", "-R-H-S"}, {"DCIM", "-H-S"}, {"DCIM/IMG_0100.JPG", "-R"}};
+    for (const char* volume : {"--volume 0", "--volume 1"}) {
+        int status = -1;
+        const auto rows = cliListRows(image.path, volume, &status);
+        EXPECT_EQ(status, 0) << volume;
+        for (const auto& [path, file] : manifest) {
+            const auto row = rows.find(path);
+            ASSERT_NE(row, rows.end()) << volume << " " << path;
+            EXPECT_FALSE(row->second.folder) << path;
+            EXPECT_EQ(row->second.size, file.first) << path;
+        }
+        ASSERT_EQ(rows.count("DCIM"), 1u) << volume;
+        EXPECT_TRUE(rows.at("DCIM").folder);
+        for (const auto& [path, text] : attributes)
+            EXPECT_EQ(rows.at(path).attributes, text) << volume << " " << path;
+
+        const std::string out = ::testing::TempDir() + "/cli-save-camera";
+        std::filesystem::remove_all(out);
+        const CliSaveCounts saved = cliSave(image.path, volume, out);
+        EXPECT_EQ(saved.exitStatus, 0);
+        EXPECT_EQ(saved.written, 7) << volume;
+        EXPECT_EQ(saved.failed, 0);
+        for (const auto& [path, file] : manifest) {
+            const std::string sum = runCommand("md5sum < " + shellQuote(out + "/" + path));
+            EXPECT_EQ(sum.substr(0, 32), file.second) << volume << " " << path;
+        }
+        std::filesystem::remove_all(out);
+    }
+}

@@ -5,6 +5,7 @@
 #include "fs/fat/Fat16Class.h"
 #include "fs/fat/Fat32Class.h"
 #include "fs/fat/FatAdvanced.h"
+#include "fs/fat/FatLayout.h"
 
 namespace {
 /// The name a user would type for a record: the blanks that pad short names ("DCIM       ",
@@ -24,17 +25,18 @@ std::string typedName(const std::string& stored) {
     return name.empty() ? stored : name;
 }
 
-/// The browser's rules for FAT records: FAT12/16 and FAT32 differ in which attribute bytes make
-/// a folder and which records the top level skips.
+/// The browser's rules for FAT records, the same at the top level as in folders and for FAT12/16
+/// as for FAT32: the directory bit makes a folder, any other record is a file whatever its
+/// read-only, hidden, system and archive bits; volume labels are neither.
 class FatEntryView final : public EntryView {
 public:
-    FatEntryView(std::unique_ptr<FatClassBase> reader, bool fat32) : reader_(std::move(reader)), fat32_(fat32) {}
+    explicit FatEntryView(std::unique_ptr<FatClassBase> reader) : reader_(std::move(reader)) {}
 
     std::vector<EntryRef> topLevel() const override {
         std::vector<EntryRef> out;
         const auto& list = entries();
         for (std::size_t i = 0; i < list.size(); ++i)
-            if (list[i].parentIndex == 0 && list[i].name != "DUMMY ENTRY" && shownAtTop(list[i].attributes))
+            if (list[i].parentIndex == 0 && shown(list[i]))
                 out.push_back(i);
         return out;
     }
@@ -46,21 +48,14 @@ public:
         // Links only ever point forward into the list, but a bound keeps any chain finite.
         const FatEntry* child = list[folder].firstChild;
         for (std::size_t steps = 0; child != nullptr && steps < list.size(); ++steps, child = child->nextSibling)
-            out.push_back(static_cast<EntryRef>(child - list.data()));
+            if (shown(*child))
+                out.push_back(static_cast<EntryRef>(child - list.data()));
         return out;
     }
-    bool isFolder(EntryRef entry, Placement where) const override {
-        const std::uint8_t a = record(entry).attributes;
-        if (!fat32_)
-            return a == 0x10 || a == 0x11 || a == 0x13;
-        const bool folder = a == 0x10 || a == 0x11 || a == 0x12 || a == 0x13 || a == 0x15 || a == 0x16 || a == 0x30;
-        return folder || (where == Placement::Nested && a == 0x14);
+    bool isFolder(EntryRef entry, Placement) const override {
+        return fat_layout::isDirectoryAttribute(record(entry).attributes);
     }
-    bool isFile(EntryRef entry, Placement where) const override {
-        if (where == Placement::TopLevel)
-            return record(entry).attributes == 0x20;
-        return !isFolder(entry, where);
-    }
+    bool isFile(EntryRef entry, Placement where) const override { return !isFolder(entry, where); }
     bool isDeleted(EntryRef entry, bool parentDeleted) const override {
         return record(entry).deleted == 1 || (parentDeleted && !isFolder(entry, Placement::Nested));
     }
@@ -84,14 +79,11 @@ private:
         static const FatEntry none;
         return entry < entries().size() ? entries()[entry] : none;
     }
-    bool shownAtTop(std::uint8_t a) const {
-        if (a == 0x10 || a == 0x11 || a == 0x13 || a == 0x20 || a == 0x01)
-            return true;
-        return fat32_ && (a == 0x12 || a == 0x15 || a == 0x16 || a == 0x30);
+    static bool shown(const FatEntry& e) {
+        return e.name != "DUMMY ENTRY" && !fat_layout::isLabelOrLongNameAttribute(e.attributes);
     }
 
     std::unique_ptr<FatClassBase> reader_;
-    bool fat32_;
 };
 
 template <typename Reader>
@@ -116,7 +108,7 @@ std::unique_ptr<EntryView> scanFat16Volume(ReaderContext& context, std::string& 
     if (context.mode == ScanMode::Advanced) {
         if (!runFat16Advanced(*reader, context.advanced, context.progress, error))
             return nullptr;
-        return std::make_unique<FatEntryView>(std::move(reader), false);
+        return std::make_unique<FatEntryView>(std::move(reader));
     }
     if (!reader->readBootSector()) {
         error = "Selected Drive is not in Fat16 Format";
@@ -128,7 +120,7 @@ std::unique_ptr<EntryView> scanFat16Volume(ReaderContext& context, std::string& 
     reader->walkRootDirectory();
     context.progress.setStatus("maintaining tree Structure in vector...");
     reader->linkEntries();
-    return std::make_unique<FatEntryView>(std::move(reader), false);
+    return std::make_unique<FatEntryView>(std::move(reader));
 }
 
 std::unique_ptr<EntryView> scanFat32Volume(ReaderContext& context, std::string& error) {
@@ -140,7 +132,7 @@ std::unique_ptr<EntryView> scanFat32Volume(ReaderContext& context, std::string& 
     if (context.mode == ScanMode::Advanced) {
         if (!runFat32Advanced(*reader, context.advanced, context.progress, error))
             return nullptr;
-        return std::make_unique<FatEntryView>(std::move(reader), true);
+        return std::make_unique<FatEntryView>(std::move(reader));
     }
     if (!reader->readBootSector()) {
         error = "Selected Drive is not in Fat32 Format";
@@ -152,5 +144,5 @@ std::unique_ptr<EntryView> scanFat32Volume(ReaderContext& context, std::string& 
     reader->walkRootDirectory();
     context.progress.setStatus("maintaining tree Structure in vector...");
     reader->linkEntries();
-    return std::make_unique<FatEntryView>(std::move(reader), true);
+    return std::make_unique<FatEntryView>(std::move(reader));
 }

@@ -168,6 +168,66 @@ TEST(FatNames, ShortAndLongNameForms) {
     }
 }
 
+// Read-only, hidden, system or a cleared archive bit hide nothing, at the root as in folders, on
+// FAT12/16 as on FAT32; volume labels are no entries.
+TEST(FatAttributes, EveryRootAndNestedEntryIsShownWhateverItsBits) {
+    struct Slot {
+        const char* name11;
+        std::uint8_t attributes;
+        const char* shown;  // nullptr: not listed
+        bool folder;
+    };
+    const Slot slots[] = {
+        {"IMG_0001JPG", 0x20, "IMG_0001.JPG", false}, {"DSC_0052JPG", 0x21, "DSC_0052.JPG", false},
+        {"HIDDEN  JPG", 0x22, "HIDDEN.JPG", false},   {"SYSTEM  JPG", 0x24, "SYSTEM.JPG", false},
+        {"NOARCH  JPG", 0x00, "NOARCH.JPG", false},   {"ALLBITS JPG", 0x07, "ALLBITS.JPG", false},
+        {"CARD LABEL ", 0x08, nullptr, false},        {"ARCHLABEL  ", 0x28, nullptr, false},
+        {"DCIM       ", 0x10, "DCIM", true},          {"HIDDIR     ", 0x12, "HIDDIR", true},
+        {"ROHSDIR    ", 0x17, "ROHSDIR", true},       {"ARCHDIR    ", 0x32, "ARCHDIR", true},
+    };
+    for (int bits : {12, 16, 32}) {
+        FatVolumeBuilder v(bits, bits == 16 ? 4200 : 200);  // FAT16 needs 4085 clusters or more
+        std::size_t root = bits == 32 ? v.clusterOffset(2) : v.rootOffset();
+        if (bits == 32)
+            v.chain({2});
+        std::vector<std::string> expected;
+        std::uint32_t next = 10;
+        for (const Slot& slot : slots) {
+            const std::uint32_t cluster = next++;
+            v.chain({cluster});
+            v.putSlot(root, slot.name11, slot.attributes, cluster, slot.folder ? 0 : 5);
+            root += 32;
+            if (slot.folder) {
+                // Each folder holds one file with the same bits, and no archive bit.
+                const std::uint32_t inner = next++;
+                v.chain({inner});
+                v.fillCluster(inner, 'n');
+                v.putSlot(v.startDirectory(cluster, 0), "INNER   JPG", slot.attributes & 0x07, inner, 3);
+            } else {
+                v.fillCluster(cluster, 'f');
+            }
+            if (slot.shown != nullptr)
+                expected.push_back(slot.shown);
+            if (slot.folder)
+                expected.push_back(std::string(slot.shown) + "/INNER.JPG");
+        }
+        Scan scan(v.bytes, bits == 32 ? FileSystemKind::Fat32 : FileSystemKind::Fat16);
+        ASSERT_NE(scan.view, nullptr) << scan.error;
+        EXPECT_EQ(scan.paths(), expected) << bits;
+        for (const Slot& slot : slots) {
+            if (slot.shown == nullptr)
+                continue;
+            const EntryRef ref = scan.find(slot.shown);
+            EXPECT_EQ(scan.view->isFolder(ref, Placement::TopLevel), slot.folder) << bits << slot.shown;
+            EXPECT_EQ(scan.view->isFile(ref, Placement::TopLevel), !slot.folder) << bits << slot.shown;
+            if (slot.folder)
+                EXPECT_EQ(scan.content(scan.find(std::string(slot.shown) + "/INNER.JPG")), "nnn") << bits;
+            else
+                EXPECT_EQ(scan.content(ref), "fffff") << bits << slot.shown;
+        }
+    }
+}
+
 TEST(FatContent, DeletedFilesComeBackFromConsecutiveClusters) {
     FatVolumeBuilder v(16, 4200);
     for (std::uint32_t c = 20; c < 23; ++c)

@@ -55,10 +55,11 @@ inline constexpr std::uint32_t kLfnUnitsPerSlot = 13;
 /// The longest run a long name can have (255 characters).
 inline constexpr std::uint32_t kLfnMaxSlots = 20;
 
-/// The attribute bytes that make an entry a directory.
-inline bool isDirectoryAttribute(std::uint32_t a) {
-    return a == 0x10 || a == 0x11 || a == 0x12 || a == 0x13 || a == 0x14 || a == 0x15 || a == 0x16 || a == 0x30;
-}
+/// A volume label (0x08) or a long-name slot (0x0F): no file and no folder of the user's.
+inline bool isLabelOrLongNameAttribute(std::uint32_t a) { return (a & 0x08) != 0; }
+
+/// The directory bit makes a directory, whatever the read-only, hidden, system and archive bits.
+inline bool isDirectoryAttribute(std::uint32_t a) { return (a & 0x10) != 0 && !isLabelOrLongNameAttribute(a); }
 
 /// The BIOS parameter block decides, not the OEM name: bytes per sector 512, 1024, 2048 or
 /// 4096, sectors per cluster a power of two, at least one reserved sector and one FAT, and the
