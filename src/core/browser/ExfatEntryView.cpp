@@ -3,12 +3,9 @@
 #include "disk/readWriteInterface.h"
 #include "fs/fat/Fat64Class.h"
 #include "fs/fat/FatAdvanced.h"
+#include "fs/fat/FatLayout.h"
 
 namespace {
-bool isFolderAttribute(std::uint16_t a) {
-    return a == 0x10 || a == 0x11 || a == 0x12 || a == 0x13 || a == 0x15 || a == 0x16 || a == 0x30;
-}
-
 std::string trimmed(const std::string& name) {
     const auto first = name.find_first_not_of(" \t\r\n");
     if (first == std::string::npos)
@@ -16,7 +13,7 @@ std::string trimmed(const std::string& name) {
     return name.substr(first, name.find_last_not_of(" \t\r\n") - first + 1);
 }
 
-/// The browser's rules for exFAT records.
+/// The browser's rules for exFAT records: the directory bit makes a folder, whatever the others.
 class ExfatEntryView final : public EntryView {
 public:
     explicit ExfatEntryView(std::unique_ptr<Fat64Class> reader) : reader_(std::move(reader)) {}
@@ -39,7 +36,7 @@ public:
             out.push_back(static_cast<EntryRef>(child - list.data()));
         return out;
     }
-    bool isFolder(EntryRef entry, Placement) const override { return isFolderAttribute(record(entry).attributes); }
+    bool isFolder(EntryRef entry, Placement) const override { return fat_layout::isExfatDirectoryAttribute(record(entry).attributes); }
     bool isFile(EntryRef entry, Placement where) const override { return !isFolder(entry, where); }
     bool isDeleted(EntryRef entry, bool parentDeleted) const override {
         const ExfatEntry& e = record(entry);

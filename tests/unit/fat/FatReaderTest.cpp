@@ -300,6 +300,66 @@ std::vector<unsigned char> craftedExfat() {
     return b;
 }
 
+// exFAT: the directory bit makes a folder whatever the other bits; any other entry is a file.
+TEST(ExfatAttributes, TheDirectoryBitMakesAFolder) {
+    using disk_bytes::putLe;
+    const struct {
+        const char* name;
+        std::uint16_t attributes;
+        bool folder;
+    } sets[] = {{"D10", 0x10, true}, {"D14", 0x14, true}, {"D30", 0x30, true}, {"D17", 0x17, true}, {"F21", 0x21, false}};
+    // 512-byte clusters, FAT in sector 1, heap from sector 2, root in cluster 2.
+    std::vector<unsigned char> b(24 * 512, 0);
+    disk_bytes::putText(b, 3, "EXFAT   ");
+    putLe(b, 80, 1, 4);
+    putLe(b, 84, 1, 4);
+    putLe(b, 88, 2, 4);
+    putLe(b, 92, 20, 4);
+    putLe(b, 96, 2, 4);
+    b[108] = 9;
+    putLe(b, 512 + 8, 0xFFFFFFFF, 4);
+    const auto cluster = [](std::uint32_t c) { return static_cast<std::size_t>(c) * 512; };  // heap at 2 sectors
+    const auto putSet = [&](std::size_t at, const std::string& name, std::uint16_t attributes, std::uint32_t first,
+                            std::uint64_t length) {
+        b[at] = 0x85;
+        b[at + 1] = 2;
+        putLe(b, at + 4, attributes, 2);
+        b[at + 32] = 0xC0;
+        b[at + 33] = 0x03;  // no FAT chain
+        b[at + 35] = static_cast<unsigned char>(name.size());
+        putLe(b, at + 40, length, 8);
+        putLe(b, at + 52, first, 4);
+        putLe(b, at + 56, length, 8);
+        b[at + 64] = 0xC1;
+        for (std::size_t i = 0; i < name.size(); ++i)
+            putLe(b, at + 66 + 2 * i, static_cast<unsigned char>(name[i]), 2);
+    };
+    std::vector<std::string> expected;
+    std::uint32_t next = 3;
+    for (std::size_t i = 0; i < std::size(sets); ++i) {
+        const std::uint32_t first = next++;
+        putSet(cluster(2) + i * 96, sets[i].name, sets[i].attributes, first, sets[i].folder ? 512 : 5);
+        expected.push_back(sets[i].name);
+        if (sets[i].folder) {
+            const std::uint32_t inner = next++;
+            putSet(cluster(first), "IN.JPG", 0x20, inner, 3);
+            std::fill_n(b.begin() + static_cast<long>(cluster(inner)), 3, 'i');
+            expected.push_back(std::string(sets[i].name) + "/IN.JPG");
+        } else {
+            std::fill_n(b.begin() + static_cast<long>(cluster(first)), 5, 'f');
+        }
+    }
+    Scan scan(b, FileSystemKind::Exfat);
+    ASSERT_NE(scan.view, nullptr) << scan.error;
+    EXPECT_EQ(scan.paths(), expected);
+    for (const auto& set : sets) {
+        EXPECT_EQ(scan.view->isFolder(scan.find(set.name), Placement::TopLevel), set.folder) << set.name;
+        EXPECT_EQ(scan.content(scan.find(set.folder ? std::string(set.name) + "/IN.JPG" : set.name)),
+                  set.folder ? "iii" : "fffff")
+            << set.name;
+    }
+}
+
 TEST(FatContent, NeverReadsPastTheVolumeEnd) {
     // A FAT16 boot sector claiming the largest volume there is with 32 KiB clusters, and a
     // deleted 64 MiB file: only what the image holds comes back, and the save says the file is

@@ -20,9 +20,6 @@ namespace {
 constexpr std::uint64_t kMaxDirectoryBytes = 256ull * 1024 * 1024;
 constexpr std::uint64_t kContentChunk = 4 * 1024 * 1024;
 
-bool isExfatDirectory(std::uint16_t a) {
-    return a == 0x10 || a == 0x11 || a == 0x12 || a == 0x13 || a == 0x15 || a == 0x16 || a == 0x30;
-}
 std::optional<std::time_t> stampTime(std::uint32_t stamp) {
     return dosDateTime(static_cast<std::uint16_t>(stamp >> 16), static_cast<std::uint16_t>(stamp & 0xFFFF));
 }
@@ -117,7 +114,7 @@ void Fat64Class::walkSets(const std::vector<unsigned char>& bytes, std::uint32_t
         }
         e.parentIndex = parentIndex;
         e.selfIndex = static_cast<std::uint32_t>(entries_.size());
-        if (isExfatDirectory(e.attributes)) {
+        if (isExfatDirectoryAttribute(e.attributes)) {
             const bool contiguous = (e.streamFlags & kExfatNoFatChain) != 0 || e.deleted() || app_.formattedDrive != 0;
             const std::uint64_t length = std::min(std::max(e.dataLength, e.validDataLength), kMaxDirectoryBytes);
             pending_.push_back(DirectoryTask{e.selfIndex, e.firstCluster, length, contiguous});
@@ -183,7 +180,7 @@ bool Fat64Class::writeEntryContent(const std::string& outputPath, const ExfatEnt
         return false;
     std::uint64_t remaining = entry.validDataLength;
     bool cutAtVolumeEnd = false;
-    if (!isExfatDirectory(entry.attributes) && remaining > 0) {
+    if (!isExfatDirectoryAttribute(entry.attributes) && remaining > 0) {
         const bool contiguous = (entry.streamFlags & kExfatNoFatChain) != 0 || entry.deleted() || app_.formattedDrive != 0;
         const auto clusters = clustersOf(entry.firstCluster, remaining, contiguous, false);
         // Nothing is taken from beyond the volume's end: a crafted length would otherwise have
@@ -264,7 +261,8 @@ bool zeroBytes(ByteView slot, std::uint32_t from, std::uint32_t to) {
 }
 
 /// The slots of the file entry set at `at` when they look like one (0 when not): a file entry
-/// with a folder or archive attribute and clean reserved fields, a stream extension, and as many
+/// with defined attribute bits only (a read-only photo or a hidden folder is found too) and clean
+/// reserved fields, a stream extension, and as many
 /// name entries as the name length needs.
 std::uint64_t entrySetSlots(ByteView piece, std::uint64_t at) {
     const ByteView file = piece.slice(at, 32);
@@ -272,8 +270,7 @@ std::uint64_t entrySetSlots(ByteView piece, std::uint64_t at) {
     if (type != kExfatFileEntry && type != kExfatDeletedFileEntry)
         return 0;
     const std::uint16_t a = file.le16(kExfatAttributes);
-    if (!(a == 0x10 || a == 0x11 || a == 0x12 || a == 0x13 || a == 0x15 || a == 0x20 || a == 0x30) ||
-        file.le16(kExfatReserved1) != 0 || !zeroBytes(file, kExfatReserved2, 32))
+    if ((a & ~kExfatDefinedAttributes) != 0 || file.le16(kExfatReserved1) != 0 || !zeroBytes(file, kExfatReserved2, 32))
         return 0;
     const ByteView stream = piece.slice(at + 32, 32);
     const std::uint8_t flags = stream.u8(kExfatStreamFlags);
@@ -330,7 +327,7 @@ void Fat64Class::scanEntrySets() {
             c.position = position + at;
             c.firstCluster = stream.le32(kExfatFirstCluster);
             c.length = std::max(stream.le64(kExfatDataLength), stream.le64(kExfatValidDataLength));
-            c.directory = isExfatDirectory(piece.le16(at + kExfatAttributes));
+            c.directory = isExfatDirectoryAttribute(piece.le16(at + kExfatAttributes));
             c.contiguous = (stream.u8(kExfatStreamFlags) & kExfatNoFatChain) != 0 || type == kExfatDeletedFileEntry;
             candidates_.push_back(c);
             progress_.setStatus(formatText("found Entry %d ", static_cast<int>(candidates_.size())));

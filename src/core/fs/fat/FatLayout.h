@@ -102,6 +102,9 @@ inline constexpr std::uint8_t kExfatBitmap = 0x81;
 // file entry
 inline constexpr std::uint32_t kExfatSecondaryCount = 1;   // u8
 inline constexpr std::uint32_t kExfatAttributes = 4;       // u16
+/// The attribute bits a file entry may carry: read-only, hidden, system, directory, archive.
+inline constexpr std::uint16_t kExfatDefinedAttributes = 0x37;
+inline bool isExfatDirectoryAttribute(std::uint16_t a) { return (a & 0x10) != 0; }
 inline constexpr std::uint32_t kExfatReserved1 = 6;        // u16
 inline constexpr std::uint32_t kExfatCreateTimestamp = 8;  // u32
 inline constexpr std::uint32_t kExfatModifyTimestamp = 12; // u32
