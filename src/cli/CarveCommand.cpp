@@ -1,5 +1,6 @@
 #include <CLI/CLI.hpp>
 #include <cstdio>
+#include <nlohmann/json.hpp>
 
 #include "CliTerminal.h"
 #include "Commands.h"
@@ -15,7 +16,21 @@ struct CarveOptions {
     std::vector<std::string> signatureFiles;
     bool noDefault = false;
     std::string out;
+    std::string format = "text";
 };
+
+std::string jsonLine(const myJpg& engine, const CarvedFile& file, const std::string& name) {
+    const nlohmann::json row = {
+        {"name", name},
+        {"category", engine.carvedFileCategory(file)},
+        {"offset", file.start},
+        {"length", file.length},
+        {"exact", file.exact()},
+        {"type", engine.carvedFileType(file)},
+        {"status", carvedStatusText(file.status)},
+    };
+    return row.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+}
 
 int runCarve(const CarveOptions& options) {
     ApplicationState app;
@@ -61,14 +76,19 @@ int runCarve(const CarveOptions& options) {
         progress.setPosition(static_cast<std::int64_t>(i));
         const CarvedFile& file = files[i];
         std::string path, error;
-        if (saver.save(source, file, volumeBytes, engine.signature(file.signature).categoryText(),
-                       engine.carvedFileName(file), path, error))
+        const std::string name = engine.carvedFileName(file);
+        if (saver.save(source, file, volumeBytes, engine.carvedFileCategory(file), name, path, error))
             ++written;
         else
             std::fprintf(stderr, "%s\n", error.c_str());
+        if (options.format == "jsonl")
+            std::printf("%s\n", jsonLine(engine, file, name).c_str());
     }
     progress.setPosition(static_cast<std::int64_t>(files.size()));
-    std::printf("%zu files carved\n", written);
+    if (options.format == "jsonl")
+        std::fprintf(stderr, "%zu files carved\n", written);
+    else
+        std::printf("%zu files carved\n", written);
     return 0;
 }
 }  // namespace
@@ -81,5 +101,7 @@ void registerCarveCommand(CLI::App& app, int& exitCode) {
         ->allow_extra_args(false);
     command->add_flag("--no-default", options->noDefault, "Do not load the default signature set");
     command->add_option("--out", options->out, "Folder the carved files are written below")->required();
+    command->add_option("--format", options->format, "Output form: the count, or one JSON object per carved file")
+        ->check(CLI::IsMember({"text", "jsonl"}));
     command->callback([options, &exitCode] { exitCode = runCarve(*options); });
 }

@@ -198,7 +198,8 @@ std::string signatureRecordProblem(const SignatureRecord& r) {
     return {};
 }
 
-SignatureLoad appendSignatureRecords(const std::vector<SignatureRecord>& records, myJpg& engine, Notifier& notifier) {
+SignatureLoad appendSignatureRecords(const std::vector<SignatureRecord>& records, myJpg& engine, Notifier& notifier,
+                                     SignatureFileRole role) {
     SignatureLoad result;
     std::string refused;
     for (std::size_t i = 0; i < records.size(); ++i) {
@@ -208,7 +209,7 @@ SignatureLoad appendSignatureRecords(const std::vector<SignatureRecord>& records
             ++result.skipped;
             continue;
         }
-        engine.appendSignature(record);
+        engine.appendSignature(record, role == SignatureFileRole::Default);
         ++result.loaded;
     }
     if (!refused.empty())
@@ -225,7 +226,7 @@ SignatureLoad loadSignatureFile(const std::string& path, SignatureFileRole role,
         result.status = opened ? SignatureLoadStatus::Refused : SignatureLoadStatus::NotOpened;
         return result;
     }
-    return appendSignatureRecords(*records, engine, notifier);
+    return appendSignatureRecords(*records, engine, notifier, role);
 }
 
 std::string defaultSignatureFilePath() {

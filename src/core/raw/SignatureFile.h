@@ -64,8 +64,10 @@ struct SignatureLoad {
     std::size_t skipped = 0;  ///< records refused one by one (named in one message)
 };
 
-/// Appends the usable records to engine, naming the refused ones in one message.
-SignatureLoad appendSignatureRecords(const std::vector<SignatureRecord>& records, myJpg& engine, Notifier& notifier);
+/// Appends the usable records to engine, naming the refused ones in one message. The default
+/// set's records of types with a built-in format switch that format on in place of themselves.
+SignatureLoad appendSignatureRecords(const std::vector<SignatureRecord>& records, myJpg& engine, Notifier& notifier,
+                                     SignatureFileRole role = SignatureFileRole::User);
 
 /// Reads path and appends its usable records to engine, after those already there.
 SignatureLoad loadSignatureFile(const std::string& path, SignatureFileRole role, myJpg& engine, Notifier& notifier);

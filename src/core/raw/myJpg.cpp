@@ -9,10 +9,14 @@
 #include "common/ByteView.h"
 #include "common/TextFormat.h"
 #include "disk/readWriteInterface.h"
+#include "formats/FormatTable.h"
+#include "raw/VolumeByteSource.h"
 
 namespace {
 constexpr std::uint8_t kWildcard = 0x2A;  // '*' in a pattern matches any byte
 constexpr std::uint64_t kPrefetchAhead = 16 * 512;
+/// Bytes fetched past each chunk, so a format's magic that begins at its last bytes is seen whole.
+constexpr std::size_t kChunkOverlap = 64;
 
 class DiscardTree final : public TreeSink {
 public:
@@ -27,7 +31,56 @@ private:
 };
 }  // namespace
 
-void myJpg::appendSignature(const SignatureRecord& record) { signatures_.push_back(record); }
+const char* carvedStatusText(CarvedStatus status) {
+    switch (status) {
+    case CarvedStatus::Whole:
+        return "whole";
+    case CarvedStatus::Damaged:
+        return "damaged";
+    case CarvedStatus::Approximate:
+        break;
+    }
+    return "approximate";
+}
+
+void myJpg::appendSignature(const SignatureRecord& record, bool fromDefaultSet) {
+    signatures_.push_back(record);
+    fromDefaultSet_.push_back(fromDefaultSet);
+}
+
+void myJpg::chooseFormats() {
+    const auto rows = formats::builtInFormats();
+    served_.assign(signatures_.size(), false);
+    fromDefaultSet_.resize(signatures_.size(), false);
+    formats_.clear();
+    formatsByKey_.clear();
+    startKeys_ = {};
+    for (std::size_t i = 0; i < signatures_.size(); ++i) {
+        if (!fromDefaultSet_[i])
+            continue;
+        const std::string ext = signatures_[i].extensionText();
+        for (std::size_t r = 0; r < rows.size(); ++r) {
+            if (rows[r].extension != ext)
+                continue;
+            served_[i] = true;
+            if (std::find(formats_.begin(), formats_.end(), static_cast<std::int32_t>(r)) == formats_.end())
+                formats_.push_back(static_cast<std::int32_t>(r));
+        }
+    }
+    std::sort(formats_.begin(), formats_.end());  // table order decides between rows sharing a magic
+    for (const std::int32_t r : formats_) {
+        const formats::FormatRow& row = rows[static_cast<std::size_t>(r)];
+        if (row.magic.size() < 2)
+            continue;  // every row has a magic of two bytes or more; one that has not is never searched
+        const auto first = static_cast<std::uint8_t>(row.magic[0]);
+        const auto second = static_cast<std::uint8_t>(row.magic[1]);
+        startKeys_.add(first, second);
+        formatsByKey_.emplace_back(first | std::uint32_t{second} << 8, r);
+    }
+    std::stable_sort(formatsByKey_.begin(), formatsByKey_.end(),
+                     [](const auto& a, const auto& b) { return a.first < b.first; });
+    sectorRowsActive_ = std::find(served_.begin(), served_.end(), false) != served_.end();
+}
 
 std::int64_t myJpg::approxOf(std::size_t index) const {
     // A negative approximate size would make a length of nearly 2^64 bytes: treat it as not given.
@@ -38,6 +91,7 @@ bool myJpg::buildMatcher() {
     const std::size_t n = signatures_.size();
     if (n == 0)
         return false;
+    chooseFormats();
     matcher_.assign(2 * n, MatcherRow{});
     const auto fill = [](MatcherRow& row, std::size_t index, std::uint32_t offset, std::uint8_t length,
                          const std::array<std::uint8_t, signature_layout::kSignatureBytes>& bytes) {
@@ -53,6 +107,8 @@ bool myJpg::buildMatcher() {
         const SignatureRecord& e = signatures_[i];
         fill(matcher_[i], i, e.startOffset, e.startLength, e.startSignature);
         fill(matcher_[n + i], i, 0, e.endLength, e.endSignature);
+        if (i < served_.size() && served_[i])
+            matcher_[i].length = matcher_[n + i].length = 0;  // carved by its format instead
     }
     pendingStarts_.assign(n, {});
     buildKeyIndex();
@@ -148,19 +204,47 @@ std::vector<CarvedFile> myJpg::carvedFiles() const {
     return found_;
 }
 
-std::string myJpg::carvedFileName(const CarvedFile& file) const {
-    std::string name = formatText("%lld .", static_cast<long long>(file.namePosition));
+std::string myJpg::carvedFileType(const CarvedFile& file) const {
+    const auto rows = formats::builtInFormats();
+    if (file.format >= 0 && static_cast<std::size_t>(file.format) < rows.size())
+        return std::string(file.extension.empty() ? rows[static_cast<std::size_t>(file.format)].extension : file.extension);
     if (file.signature < signatures_.size())
-        name += signatures_[file.signature].extensionText();
-    return name;
+        return signatures_[file.signature].extensionText();
+    return {};
 }
 
-void myJpg::listCarvedFile(std::uint64_t start, std::uint64_t length, std::uint64_t namePosition, std::size_t index) {
-    const CarvedFile file{start, length, index, namePosition};
-    const std::string category = signatures_[index].categoryText();
+std::string myJpg::carvedFileCategory(const CarvedFile& file) const {
+    const auto rows = formats::builtInFormats();
+    if (file.format >= 0 && static_cast<std::size_t>(file.format) < rows.size())
+        return std::string(rows[static_cast<std::size_t>(file.format)].category);
+    if (file.signature < signatures_.size())
+        return signatures_[file.signature].categoryText();
+    return {};
+}
+
+std::string myJpg::carvedFileName(const CarvedFile& file) const {
+    return formatText("%lld .", static_cast<long long>(file.namePosition)) + carvedFileType(file);
+}
+
+void myJpg::listCarvedFile(std::uint64_t start, std::uint64_t length, std::uint64_t namePosition, std::size_t index,
+                           CarvedStatus status) {
+    CarvedFile file{start, length, index, namePosition};
+    file.status = status;
+    listCarvedFile(file, categoryItems_[index], signatures_[index].categoryText());
+}
+
+TreeItemId myJpg::categoryItem(const std::string& category, TreeItemId root) {
+    auto [item, added] = categoryItemByName_.try_emplace(category, kTreeNoItem);
+    if (added) {
+        item->second = treeControl->InsertItem(category, root, kNoCarvedFile);
+        categoryCounts_[category] = 0;
+    }
+    return item->second;
+}
+
+void myJpg::listCarvedFile(const CarvedFile& file, TreeItemId categoryItem, const std::string& category) {
     const std::uint64_t count = ++categoryCounts_[category];
-    treeControl->SetItemText(categoryItems_[index],
-                             formatText("%s (%lld)", category.c_str(), static_cast<long long>(count)));
+    treeControl->SetItemText(categoryItem, formatText("%s (%lld)", category.c_str(), static_cast<long long>(count)));
     std::uint64_t position = 0;
     {
         // Appended before its tree item exists, so the item's data always names a listed file.
@@ -168,7 +252,7 @@ void myJpg::listCarvedFile(std::uint64_t start, std::uint64_t length, std::uint6
         position = found_.size();
         found_.push_back(file);
     }
-    treeControl->InsertItem(carvedFileName(file), categoryItems_[index], position);
+    treeControl->InsertItem(carvedFileName(file), categoryItem, position);
 }
 
 std::uint64_t myJpg::skipAfter(const SignatureRecord& entry, std::uint64_t p) const {
@@ -192,18 +276,7 @@ myJpg::NextSector myJpg::actOn(const SectorMatch& match, const std::uint8_t* sec
             listCarvedFile(p, approx, p, u);
             return {skipAfter(e, p), false};
         }
-        // The size field is read from the file's first sector, which is the sector in hand.
-        const ByteView first(sector, kSectorSize);
-        std::int64_t s = static_cast<std::int32_t>(first.le32(static_cast<std::uint64_t>(static_cast<std::int64_t>(e.sizeOffset))));
-        if (s > static_cast<std::int64_t>(approx))
-            s = 0;
-        if (e.sizeByteCount == 4 && s > 0) {
-            listCarvedFile(p, approx, p, u);
-            // Go on right after the file, also when that lies in a later chunk: jumping to the
-            // start of the chunk after it would leave up to 1 MiB after the file untested.
-            return {p + (static_cast<std::uint64_t>(s) / kSectorSize + 1) * kSectorSize, true};
-        }
-        return {p + kSectorSize, false};
+        return actOnSizeField(e, u, sector, p);
     }
     auto& stack = pendingStarts_[u];
     if (stack.empty())
@@ -216,6 +289,86 @@ myJpg::NextSector myJpg::actOn(const SectorMatch& match, const std::uint8_t* sec
     stack.pop_back();
     // The sector after the end may hold the next file's start, so the skip rule alone decides.
     return {skipAfter(e, p), false};
+}
+
+myJpg::NextSector myJpg::actOnSizeField(const SignatureRecord& e, std::size_t u, const std::uint8_t* sector,
+                                         std::uint64_t p) {
+    // The size field is read from the file's first sector, which is the sector in hand; a field
+    // reaching past it reads as 0.
+    const ByteView first(sector, kSectorSize);
+    std::uint64_t size = 0;
+    if (e.sizeOffset >= 0 && e.sizeByteCount <= 8)
+        size = first.le(static_cast<std::uint64_t>(e.sizeOffset), static_cast<unsigned>(e.sizeByteCount));
+    if (size == 0)
+        return {p + kSectorSize, false};
+    // The file is as long as its field says (with the header when the field leaves it out),
+    // no longer than the approximate size.
+    if (e.sizeIncludesHeader == 0 && e.headerSize > 0)
+        size += static_cast<std::uint64_t>(e.headerSize);
+    const auto approx = static_cast<std::uint64_t>(approxOf(u));
+    const bool capped = approx > 0 && size > approx;
+    const std::uint64_t length = capped ? approx : size;
+    listCarvedFile(p, length, p, u, capped ? CarvedStatus::Approximate : CarvedStatus::Whole);
+    // Go on at the first sector after the file, also when that lies in a later chunk: jumping to
+    // the start of the chunk after it would leave up to 1 MiB after the file untested.
+    return {p + (length + kSectorSize - 1) / kSectorSize * kSectorSize, true};
+}
+
+bool myJpg::insideExactFile(std::uint64_t p) {
+    while (!exactFiles_.empty() && exactFiles_.front().second <= p)
+        exactFiles_.pop_front();
+    return !exactFiles_.empty() && exactFiles_.front().first <= p;
+}
+
+void myJpg::searchFormats(const std::uint8_t* bytes, std::uint64_t chunkStart, std::size_t to,
+                          VolumeByteSource& candidates, std::uint64_t volumeBytes) {
+    const auto rows = formats::builtInFormats();
+    std::size_t i = resume_ > chunkStart ? static_cast<std::size_t>(resume_ - chunkStart) : 0;
+    while (i < to) {
+        i = startKeys_.next(bytes, i, to);
+        if (i >= to || stopFlag.isSet())
+            return;
+        const std::uint64_t pos = chunkStart + i;
+        const std::uint32_t key = bytes[i] | std::uint32_t{bytes[i + 1]} << 8;
+        auto it = std::lower_bound(formatsByKey_.begin(), formatsByKey_.end(), key,
+                                   [](const auto& entry, std::uint32_t k) { return entry.first < k; });
+        for (; it != formatsByKey_.end() && it->first == key; ++it) {
+            const formats::FormatRow& row = rows[static_cast<std::size_t>(it->second)];
+            if (pos < row.magicOffset || pos - row.magicOffset < resume_)
+                continue;
+            const std::uint64_t start = pos - row.magicOffset;
+            candidates.setCandidateStart(start);
+            formats::CandidateReader reader(candidates, std::min(volumeBytes - start, row.maxLength));
+            if (!reader.matches(row.magicOffset, row.magic))
+                continue;
+            const formats::Validation v = row.validate(reader);
+            if (v.verdict == formats::Verdict::NotThisType || v.length == 0)
+                continue;
+            CarvedFile file{start, v.length, 0, start};
+            file.format = it->second;
+            file.extension = v.extension;
+            if (v.verdict == formats::Verdict::Whole) {
+                file.status = CarvedStatus::Whole;
+                // What lies inside a whole file (its thumbnails, its embedded pictures) is part of it.
+                resume_ = start + v.length;
+                if (sectorRowsActive_)
+                    exactFiles_.emplace_back(start, resume_);
+            } else {
+                // A damaged file's prefix may have run on into the next file: that one is still searched.
+                file.status = CarvedStatus::Damaged;
+                resume_ = start + 1;
+            }
+            listCarvedFile(file, formatCategoryItems_[static_cast<std::size_t>(it->second)], std::string(row.category));
+            break;
+        }
+        if (resume_ <= pos + 1) {
+            ++i;
+            continue;
+        }
+        if (resume_ >= chunkStart + to)
+            return;
+        i = static_cast<std::size_t>(resume_ - chunkStart);
+    }
 }
 
 void myJpg::listUnmatchedStarts() {
@@ -250,16 +403,16 @@ bool myJpg::runCarving() {
     categoryCounts_.clear();
 
     const TreeItemId root = treeControl->InsertItem(kRootLabel, kTreeRoot, kNoCarvedFile, true);
-    std::map<std::string, TreeItemId> itemOfCategory;
+    categoryItemByName_.clear();
     categoryItems_.assign(signatures_.size(), kTreeNoItem);
     for (std::size_t i = 0; i < signatures_.size(); ++i) {
-        const std::string category = signatures_[i].categoryText();
-        categoryCounts_[category] = 0;
-        auto [item, added] = itemOfCategory.try_emplace(category, kTreeNoItem);
-        if (added)
-            item->second = treeControl->InsertItem(category, root, kNoCarvedFile);
-        categoryItems_[i] = item->second;
+        if (!served_[i])
+            categoryItems_[i] = categoryItem(signatures_[i].categoryText(), root);
     }
+    const auto rows = formats::builtInFormats();
+    formatCategoryItems_.assign(rows.size(), kTreeNoItem);
+    for (const std::int32_t r : formats_)
+        formatCategoryItems_[static_cast<std::size_t>(r)] = categoryItem(std::string(rows[static_cast<std::size_t>(r)].category), root);
     treeControl->Expand(root);
 
     progress.setRange(0, 1000);
@@ -267,7 +420,10 @@ bool myJpg::runCarving() {
     // A tail shorter than 1 MiB is scanned as a last, shorter chunk of whole sectors.
     const std::uint64_t chunkCount = (volumeBytes + kChunkSize - 1) / kChunkSize;
     progress.setRange(0, static_cast<std::int64_t>(chunkCount));
-    const std::unique_ptr<std::uint8_t[]> chunk(new std::uint8_t[kChunkSize]);
+    const std::unique_ptr<std::uint8_t[]> chunk(new std::uint8_t[kChunkSize + kChunkOverlap]);
+    VolumeByteSource candidates(*sectorSource, volumeBytes);
+    resume_ = 0;
+    exactFiles_.clear();
 
     std::uint64_t next = 0;  // volume position of the next sector to test
     for (std::uint64_t c = 0; c < chunkCount; ++c) {
@@ -275,30 +431,47 @@ bool myJpg::runCarving() {
         if (stopFlag.isSet())
             break;
         const std::uint64_t chunkStart = c * kChunkSize;
-        if (next >= chunkStart + kChunkSize)
-            continue;  // inside a file whose size field said where it ends
+        const bool sectorsWanted = sectorRowsActive_ && next < chunkStart + kChunkSize;
+        const bool formatsWanted = !formats_.empty() && resume_ < chunkStart + kChunkSize;
+        if (!sectorsWanted && !formatsWanted)
+            continue;  // inside a file whose size field or structure said where it ends
         const std::uint64_t left = volumeBytes - chunkStart;
         const std::uint64_t chunkBytes =
             left >= kChunkSize ? kChunkSize : (left + kSectorSize - 1) / kSectorSize * kSectorSize;
         // An image file is looked at in place (no copy); a device, or a chunk the medium does not
-        // hold whole, is read into the buffer.
-        const ByteView mapped = sectorSource->mapRange(static_cast<std::int64_t>(chunkStart), static_cast<std::uint32_t>(chunkBytes));
+        // hold whole, is read into the buffer. A few bytes past the chunk come along for the
+        // byte-offset search.
+        const auto fetch = static_cast<std::uint32_t>(chunkBytes + kChunkOverlap);
+        const ByteView mapped = sectorSource->mapRange(static_cast<std::int64_t>(chunkStart), fetch);
         const std::uint8_t* bytes = chunk.get();
-        if (mapped.size() == chunkBytes) {
+        std::size_t held = fetch;
+        if (mapped.size() >= chunkBytes) {
             bytes = mapped.data();
+            held = mapped.size();
         } else {
             const bool positioned = sectorSource->seekTo(static_cast<std::int64_t>(chunkStart));
-            const bool complete = positioned && sectorSource->read(chunk.get(), static_cast<std::uint32_t>(chunkBytes));
+            const bool complete = positioned && sectorSource->read(chunk.get(), fetch);
             if (!complete) {
                 const std::uint32_t got = positioned ? sectorSource->lastReadCount() : 0;
                 if (got == 0) {
                     // Nothing arrived: never test what the previous chunk left in the buffer.
                     if (positioned && sectorSource->lastError() == kEndOfMedium)
                         break;  // the medium ends before the volume size said: nothing more to find
-                    std::memset(chunk.get(), 0, chunkBytes);
+                    std::memset(chunk.get(), 0, fetch);
+                } else if (got < fetch) {
+                    std::memset(chunk.get() + got, 0, fetch - got);
                 }
             }
         }
+        if (formatsWanted) {
+            // Starts up to the volume's last byte but one (every magic is two bytes or more).
+            const std::uint64_t inVolume = std::min<std::uint64_t>(chunkBytes, left);
+            const std::size_t to = static_cast<std::size_t>(std::min<std::uint64_t>(inVolume, held > 0 ? held - 1 : 0));
+            candidates.setChunk(bytes, chunkStart, held);
+            searchFormats(bytes, chunkStart, to, candidates, volumeBytes);
+        }
+        if (!sectorsWanted)
+            continue;
         bool stopped = false;
         std::uint64_t o = next > chunkStart ? next - chunkStart : 0;
         while (o < chunkBytes) {
@@ -307,11 +480,13 @@ bool myJpg::runCarving() {
             // that touches one line in eight is left waiting on memory otherwise.
             if (o + kPrefetchAhead < chunkBytes)
                 __builtin_prefetch(bytes + o + kPrefetchAhead);
-            const SectorMatch match = matchSector(bytes + o);
+            SectorMatch match = matchSector(bytes + o);
             if (stopFlag.isSet()) {
                 stopped = true;
                 break;
             }
+            if (match.kind == MatchKind::Start && !exactFiles_.empty() && insideExactFile(p))
+                match = {};
             NextSector step = actOn(match, bytes + o, p);
             // A skip never carries over into the next chunk.
             if (!step.mayLeaveChunk && step.position > chunkStart + chunkBytes)

@@ -1,30 +1,53 @@
 #pragma once
-// The raw recovery engine: reads a volume in 1 MiB chunks, tests every 512-byte sector against
-// the loaded start and end signatures and turns each find into a carved file (a start and a
-// length in the volume), listed under its category in the "RAW RECOVERY " tree as it goes.
+// The raw recovery engine: reads a volume in 1 MiB chunks and turns each find into a carved file
+// (a start and a length in the volume), listed under its category in the "RAW RECOVERY " tree as
+// it goes. Two searches share each chunk: the built-in formats are looked for at every byte
+// offset and walked to their exact end (the search goes on right after it); the signature rows
+// of the user's own files, and of default-set types without a built-in format, are tested at
+// every 512-byte sector by their start and end signatures, sizes and skips.
 
 #include <array>
 #include <cstdint>
 #include <map>
 #include <mutex>
 #include <optional>
+#include <deque>
 #include <string>
+#include <string_view>
+#include <utility>
 #include <vector>
 
 #include "app/StopFlag.h"
 #include "app/TreeSink.h"
 #include "raw/SignatureRecord.h"
+#include "raw/StartKeySearch.h"
 
 class Notifier;
 class ProgressSink;
 class readWriteInterface;
+class VolumeByteSource;
+
+/// Whole: the file's own structure (or its size field) gave its exact length. Damaged: the
+/// structure breaks at the length, the valid prefix is kept. Approximate: a signature row's
+/// approximate size or end signature gave the length.
+enum class CarvedStatus : std::uint8_t { Whole, Damaged, Approximate };
+/// "whole", "damaged", "approximate".
+const char* carvedStatusText(CarvedStatus status);
 
 /// One carved file. start and length are what the page copies; the rest says how it is listed.
 struct CarvedFile {
+    CarvedFile() = default;
+    CarvedFile(std::uint64_t start_, std::uint64_t length_, std::size_t signature_, std::uint64_t namePosition_)
+        : start(start_), length(length_), signature(signature_), namePosition(namePosition_) {}
+
     std::uint64_t start = 0;        ///< first byte, from the volume's first byte
     std::uint64_t length = 0;       ///< bytes
-    std::size_t signature = 0;      ///< the signature table entry that found it
+    std::size_t signature = 0;      ///< the signature table entry that found it (when format < 0)
     std::uint64_t namePosition = 0; ///< the position its name is formed from
+    CarvedStatus status = CarvedStatus::Approximate;
+    std::int32_t format = -1;       ///< the built-in format row that found it, or -1
+    std::string_view extension;     ///< the format's narrower extension ("mpo"); empty: the row's
+    bool exact() const { return status != CarvedStatus::Approximate; }
 };
 
 enum class MatchKind : char { None = 0, Start = 'S', End = 'E' };
@@ -45,8 +68,9 @@ public:
     myJpg(const myJpg&) = delete;
     myJpg& operator=(const myJpg&) = delete;
 
-    /// Adds one table entry; its signature index is its position in the table.
-    void appendSignature(const SignatureRecord& record);
+    /// Adds one table entry; its signature index is its position in the table. A default-set
+    /// entry whose type has a built-in format switches that format on and is carved by it alone.
+    void appendSignature(const SignatureRecord& record, bool fromDefaultSet = false);
     std::size_t signatureCount() const { return signatures_.size(); }
     const SignatureRecord& signature(std::size_t index) const { return signatures_.at(index); }
 
@@ -67,6 +91,9 @@ public:
     std::vector<CarvedFile> carvedFiles() const;
     /// The listed name of a carved file: "%lld ." with its name position, then the extension.
     std::string carvedFileName(const CarvedFile& file) const;
+    /// The category it is listed under, and its type (its extension: "jpg", "nef", "mpo").
+    std::string carvedFileCategory(const CarvedFile& file) const;
+    std::string carvedFileType(const CarvedFile& file) const;
     /// Carved files per category name (read after the scan).
     const std::map<std::string, std::uint64_t>& categoryCounts() const { return categoryCounts_; }
 
@@ -90,12 +117,36 @@ private:
         bool mayLeaveChunk = false;
     };
     NextSector actOn(const SectorMatch& match, const std::uint8_t* sector, std::uint64_t p);
+    NextSector actOnSizeField(const SignatureRecord& entry, std::size_t index, const std::uint8_t* sector, std::uint64_t p);
     std::uint64_t skipAfter(const SignatureRecord& entry, std::uint64_t p) const;
-    void listCarvedFile(std::uint64_t start, std::uint64_t length, std::uint64_t namePosition, std::size_t index);
+    void listCarvedFile(std::uint64_t start, std::uint64_t length, std::uint64_t namePosition, std::size_t index,
+                        CarvedStatus status = CarvedStatus::Approximate);
+    void listCarvedFile(const CarvedFile& file, TreeItemId categoryItem, const std::string& category);
+    TreeItemId categoryItem(const std::string& category, TreeItemId root);
+
+    /// Which built-in formats the loaded default set switches on, and which of its entries they serve.
+    void chooseFormats();
+    /// The byte-offset search over one chunk: positions [from, to) of bytes (chunkStart's bytes,
+    /// readable up to to + 1), validators reading through candidates.
+    void searchFormats(const std::uint8_t* bytes, std::uint64_t chunkStart, std::size_t to, VolumeByteSource& candidates,
+                       std::uint64_t volumeBytes);
+    /// True when p lies inside a file a format has already carved whole: a signature start there
+    /// is a piece of that file. Asked for rising p only.
+    bool insideExactFile(std::uint64_t p);
     void listUnmatchedStarts();
     std::int64_t approxOf(std::size_t index) const;
 
     std::vector<SignatureRecord> signatures_;
+    std::vector<bool> fromDefaultSet_;  ///< per table entry
+    std::vector<bool> served_;          ///< per table entry: carved by a built-in format instead
+    bool sectorRowsActive_ = false;     ///< some entry is carved by the sector rules
+    std::vector<std::int32_t> formats_; ///< the built-in format rows switched on
+    std::vector<TreeItemId> formatCategoryItems_;          ///< per built-in format row
+    std::map<std::string, TreeItemId> categoryItemByName_;
+    StartKeySearch startKeys_;
+    std::vector<std::pair<std::uint32_t, std::int32_t>> formatsByKey_;  ///< (key, row), sorted
+    std::uint64_t resume_ = 0;  ///< the byte-offset search's next possible start
+    std::deque<std::pair<std::uint64_t, std::uint64_t>> exactFiles_;  ///< [start, end) of recent whole finds
     std::vector<TreeItemId> categoryItems_;  ///< per table entry, once the scan has begun
     std::vector<MatcherRow> matcher_;
     /// The matcher's index: each row that can match is filed under its first non-wildcard byte

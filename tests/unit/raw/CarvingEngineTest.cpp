@@ -26,6 +26,7 @@ struct Entry {
     std::int32_t sizeOffset = -1;
     std::int32_t sizeBytes = 0;
     std::string category = "Files";
+    bool defaultSet = false;  ///< a default-set entry: a built-in format of its type carves for it
 };
 
 SignatureRecord record(const Entry& e) {
@@ -65,7 +66,7 @@ struct Carving {
 
     Carving(std::uint64_t bytes, const std::vector<Entry>& entries) : source(Bytes(bytes, 0xEE)) {
         for (const auto& e : entries)
-            engine.appendSignature(record(e));
+            engine.appendSignature(record(e), e.defaultSet);
         engine.ownerWindow = &progress;
         engine.notifier = &notifier;
         engine.treeControl = &tree;
@@ -80,6 +81,13 @@ struct Carving {
         std::vector<Found> out;
         for (const auto& f : engine.carvedFiles())
             out.push_back({f.start, f.length, engine.carvedFileName(f)});
+        return out;
+    }
+    /// "whole", "damaged" or "approximate" per carved file, in order.
+    std::vector<std::string> statuses() const {
+        std::vector<std::string> out;
+        for (const auto& f : engine.carvedFiles())
+            out.emplace_back(carvedStatusText(f.status));
         return out;
     }
 };
@@ -161,7 +169,7 @@ TEST(CarvingEngine, WithoutEndOrSizeTheLengthIsTheApproximateSizeEvenZero) {
     EXPECT_EQ(c.run(), (std::vector<Found>{{512, 0, "512 .mp3"}}));
 }
 
-TEST(CarvingEngine, SizeFieldRules) {
+TEST(CarvingEngine, SizeFieldGivesTheLengthCappedByTheApproximateSize) {
     const Entry bmp{.ext = "bmp", .start = {'B', 'M'}, .approx = 4 * MiB, .sizeOffset = 2, .sizeBytes = 4};
     const auto bm = [](std::uint32_t size) {
         Bytes b{'B', 'M', 0, 0, 0, 0};
@@ -169,38 +177,107 @@ TEST(CarvingEngine, SizeFieldRules) {
         return b;
     };
     {
-        SCOPED_TRACE("the scan goes on after the size, within the chunk");
+        SCOPED_TRACE("the scan goes on at the first sector after the file");
         Carving c(MiB, {bmp});
         c.plant(0, bm(3000));
         c.plant(2560, bm(100));  // inside the first file: not tested
         c.plant(3072, bm(100));
-        EXPECT_EQ(c.run(), (std::vector<Found>{{0, 4 * MiB, "0 .bmp"}, {3072, 4 * MiB, "3072 .bmp"}}));
+        EXPECT_EQ(c.run(), (std::vector<Found>{{0, 3000, "0 .bmp"}, {3072, 100, "3072 .bmp"}}));
+        EXPECT_EQ(c.statuses(), (std::vector<std::string>{"whole", "whole"}));
     }
     {
         SCOPED_TRACE("a size reaching into a later chunk resumes right after the file");
         Carving c(4 * MiB, {bmp});
         c.plant(MiB / 2, bm(2 * MiB));
         c.plant(MiB, bm(100));                    // inside: not tested
-        c.plant(MiB / 2 + 2 * MiB + 512, bm(100)); // right after it
-        EXPECT_EQ(c.run(), (std::vector<Found>{{MiB / 2, 4 * MiB, "524288 .bmp"},
-                                               {MiB / 2 + 2 * MiB + 512, 4 * MiB, "2621952 .bmp"}}));
+        c.plant(MiB / 2 + 2 * MiB, bm(100));      // right after it
+        EXPECT_EQ(c.run(), (std::vector<Found>{{MiB / 2, 2 * MiB, "524288 .bmp"}, {MiB / 2 + 2 * MiB, 100, "2621440 .bmp"}}));
     }
     {
-        SCOPED_TRACE("a size above the approximate size, zero or negative lists nothing");
+        SCOPED_TRACE("above the approximate size: capped and approximate; zero: nothing");
         Carving c(MiB, {bmp});
         c.plant(0, bm(4 * MiB + 1));
-        c.plant(512, bm(0));
-        c.plant(1024, bm(0x80000000u));
-        EXPECT_TRUE(c.run().empty());
+        c.plant(MiB - 1024, bm(0));
+        EXPECT_EQ(c.run(), (std::vector<Found>{{0, 4 * MiB, "0 .bmp"}}));
+        EXPECT_EQ(c.statuses(), (std::vector<std::string>{"approximate"}));
     }
     {
-        SCOPED_TRACE("a 2-byte size field lists nothing");
+        SCOPED_TRACE("a 2-byte field, and a header the size leaves out");
         Entry twoBytes = bmp;
         twoBytes.sizeBytes = 2;
-        Carving c(MiB, {twoBytes});
+        SignatureRecord r = record(twoBytes);
+        r.headerSize = 14;
+        r.sizeIncludesHeader = 0;
+        Carving c(MiB, {});
+        c.engine.appendSignature(r);
         c.plant(0, bm(3000));
-        EXPECT_TRUE(c.run().empty());
+        EXPECT_EQ(c.run(), (std::vector<Found>{{0, 3014, "0 .bmp"}}));
     }
+}
+
+namespace {
+/// The smallest JPEG the format walk takes whole: SOI, a frame header, one scan with a stuffed
+/// byte and a restart marker, EOI. insideApp1 puts another one in an APP1 segment (a thumbnail).
+Bytes tinyJpeg(const Bytes& insideApp1 = {}) {
+    Bytes b{0xFF, 0xD8};
+    if (!insideApp1.empty()) {
+        b.insert(b.end(), {0xFF, 0xE1, 0, 0});
+        disk_bytes::putBe(b, b.size() - 2, insideApp1.size() + 2, 2);
+        b.insert(b.end(), insideApp1.begin(), insideApp1.end());
+    }
+    b.insert(b.end(), {0xFF, 0xC0, 0, 11, 8, 0, 8, 0, 8, 1, 1, 0x11, 0});
+    b.insert(b.end(), {0xFF, 0xDA, 0, 8, 1, 1, 0, 0, 63, 0});
+    b.insert(b.end(), {0x12, 0x34, 0xFF, 0x00, 0x56, 0xFF, 0xD0, 0x78, 0xFF, 0xD9});
+    return b;
+}
+const Entry kDefaultJpg{.ext = "jpg", .start = kJpg, .approx = 16 * MiB, .category = "JPEG", .defaultSet = true};
+}  // namespace
+
+TEST(CarvingEngine, BuiltInFormatsFindFilesAtAnyByteAndEndThemExactly) {
+    const Bytes photo = tinyJpeg();
+    const Bytes withThumbnail = tinyJpeg(photo);
+    Carving c(3 * MiB, {kDefaultJpg});
+    const std::vector<std::pair<std::uint64_t, Bytes>> planted = {
+        {4096, photo},                                  // at a sector start
+        {4096 + photo.size(), withThumbnail},           // right after it: no gap
+        {10007, photo},                                 // at an odd byte
+        {MiB - 1, withThumbnail},                       // its magic split by the chunk boundary
+        {2 * MiB - 20, photo},                          // running on into the next chunk
+    };
+    std::vector<Found> expected;
+    for (const auto& [at, bytes] : planted) {
+        c.plant(at, bytes);
+        expected.push_back({at, bytes.size(), std::to_string(at) + " .jpg"});
+    }
+    EXPECT_EQ(c.run(), expected);  // the thumbnail inside is part of its photo, never a file of its own
+    EXPECT_EQ(c.statuses(), std::vector<std::string>(planted.size(), "whole"));
+    EXPECT_EQ(c.engine.carvedFileCategory(c.engine.carvedFiles()[0]), "JPEG");
+}
+
+TEST(CarvingEngine, DamagedFilesKeepTheirValidPrefixAndHideNothingAfterIt) {
+    Bytes cutShort = tinyJpeg();
+    cutShort.resize(cutShort.size() - 2);  // no EOI: the scan data runs on
+    Carving c(MiB, {kDefaultJpg});
+    c.plant(1000, cutShort);
+    c.plant(1000 + cutShort.size(), tinyJpeg());  // its markers end the damaged one's data
+    const std::uint64_t second = 1000 + cutShort.size();
+    EXPECT_EQ(c.run(), (std::vector<Found>{{1000, cutShort.size(), "1000 .jpg"},
+                                           {second, tinyJpeg().size(), std::to_string(second) + " .jpg"}}));
+    EXPECT_EQ(c.statuses(), (std::vector<std::string>{"damaged", "whole"}));
+}
+
+TEST(CarvingEngine, UserSignaturesKeepTheSectorRulesAndNeverCarveAFormatsFileAgain) {
+    const Entry userJpg{.ext = "jpg", .start = kJpg, .approx = 5000, .category = "Mine"};
+    const Entry defaultMrw{.ext = "mrw", .start = {0, 'M', 'R', 'M'}, .approx = 700, .category = "Camera RAW", .defaultSet = true};
+    Carving c(MiB, {kDefaultJpg, defaultMrw, userJpg});
+    c.plant(8192, tinyJpeg());
+    c.plant(16384, {0xFF, 0xD8, 0xFF, 0x00});  // the user's signature, not a JPEG the format takes
+    c.plant(20480, {0, 'M', 'R', 'M'});        // a default-set type without a built-in format
+    EXPECT_EQ(c.run(), (std::vector<Found>{{8192, tinyJpeg().size(), "8192 .jpg"},
+                                           {16384, 5000, "16384 .jpg"},
+                                           {20480, 700, "20480 .mrw"}}));
+    EXPECT_EQ(c.statuses(), (std::vector<std::string>{"whole", "approximate", "approximate"}));
+    EXPECT_EQ(c.engine.carvedFileCategory(c.engine.carvedFiles()[1]), "Mine");
 }
 
 TEST(CarvingEngine, SkipsStopAtTheChunkEnd) {
