@@ -132,7 +132,7 @@ private slots:
             messages_ << QStringLiteral("? ") + text;
             return true;
         };
-        theApp()->urlHook = [](const QUrl&) {};
+        theApp()->urlHook = [](const QUrl&) { return true; };
         theApp()->deviceSource = [] { return CVantrelApp::Devices{}; };
 
         const QString mkfs = tool("mkfs.fat");

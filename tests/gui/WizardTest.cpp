@@ -117,7 +117,10 @@ private slots:
             messages_ << QStringLiteral("? ") + text;
             return answer_;
         };
-        theApp()->urlHook = [this](const QUrl& url) { urls_ << url; };
+        theApp()->urlHook = [this](const QUrl& url) {
+            urls_ << url;
+            return true;
+        };
         theApp()->deviceSource = [] {
             return CVantrelApp::Devices{{PhysicalDrive{0, "/dev/nonexistent-disk", "Camera Card 32GB", 0}},
                                         {VolumeRecord{"ext4", "/", "/dev/nonexistent1", "100  MB", 0},

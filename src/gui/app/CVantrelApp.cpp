@@ -46,6 +46,7 @@ public:
 
 CVantrelApp::CVantrelApp(int& argc, char** argv)
     : QApplication(argc, argv), notifier_(new GuiNotifier), sourceMessages_(new CollectingNotifier) {
+    setApplicationVersion(QStringLiteral(PICTORVA_VERSION));
     deviceSource = [] { return Devices{enumeratePhysicalDrives(), enumerateVolumes()}; };
 }
 
@@ -126,12 +127,23 @@ bool CVantrelApp::question(const QString& text, QWidget* owner) {
                                  QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
 }
 
-void CVantrelApp::openUrl(const QUrl& url) {
-    if (urlHook) {
-        urlHook(url);
+bool CVantrelApp::openUrl(const QUrl& url) {
+    if (urlHook)
+        return urlHook(url);
+    return QDesktopServices::openUrl(url);
+}
+
+void CVantrelApp::openGuide(QWidget* owner) {
+    const QUrl guide = guideUrl();
+    const QString path = QDir::toNativeSeparators(guide.toLocalFile());
+    if (!QFileInfo::exists(path)) {
+        message(QStringLiteral("The user guide is missing: it belongs in\n%1").arg(path), QMessageBox::Warning, owner);
         return;
     }
-    QDesktopServices::openUrl(url);
+    if (!openUrl(guide))
+        message(QStringLiteral("No web browser could be started to show the user guide. Open it in any browser:\n%1")
+                    .arg(path),
+                QMessageBox::Information, owner);
 }
 
 QString CVantrelApp::executableName() const { return QFileInfo(applicationFilePath()).completeBaseName(); }

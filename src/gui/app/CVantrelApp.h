@@ -37,8 +37,11 @@ public:
                  const QString& caption = QString::fromLatin1(kApplicationTitle));
     /// A Yes/No question with the question icon; true for Yes.
     bool question(const QString& text, QWidget* owner = nullptr);
-    /// Opens a web page (the user guide, the product pages) in the browser.
-    void openUrl(const QUrl& url);
+    /// Opens a web page (the user guide, the product pages) in the browser; false when no
+    /// browser could be started.
+    bool openUrl(const QUrl& url);
+    /// Help: the user guide in the browser, or, when none can show it, where the guide is.
+    void openGuide(QWidget* owner = nullptr);
     /// The executable's name, the caption of a few messages.
     QString executableName() const;
 
@@ -61,7 +64,7 @@ public:
     // Tests answer message boxes and questions and catch web pages through these.
     std::function<void(const QString& text, const QString& caption, QMessageBox::Icon)> messageHook;
     std::function<bool(const QString& question)> questionHook;
-    std::function<void(const QUrl&)> urlHook;
+    std::function<bool(const QUrl&)> urlHook;  ///< returns whether a browser "opened" the page
 
     /// The drives and volumes the first page lists; the system's unless a test sets its own.
     struct Devices {

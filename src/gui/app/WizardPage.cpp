@@ -29,8 +29,7 @@ WizardPage::WizardPage(WizardPage* previous, int previousPageNumber)
     help->setPopupMode(QToolButton::InstantPopup);
     help->setToolButtonStyle(Qt::ToolButtonTextOnly);
     auto* menu = new QMenu(help);
-    connect(menu->addAction(QStringLiteral("Help")), &QAction::triggered, this,
-            [] { theApp()->openUrl(theApp()->guideUrl()); });
+    connect(menu->addAction(QStringLiteral("Help")), &QAction::triggered, this, [this] { theApp()->openGuide(this); });
     connect(menu->addAction(QStringLiteral("Software Homepage")), &QAction::triggered, this,
             [] { theApp()->openUrl(theApp()->homepageUrl()); });
     connect(menu->addAction(QStringLiteral("About")), &QAction::triggered, this, [this] {

@@ -31,7 +31,8 @@ WizardWindow::WizardWindow() : stack_(new QStackedWidget) {
     layout->setSpacing(0);
     layout->addWidget(makeBanner());
     layout->addWidget(stack_, 1);
-    resize(720, 540);
+    // One size for every page: the results and raw pages need two panes of names, sizes and dates.
+    resize(960, 640);
     qApp->installEventFilter(this);
 }
 
@@ -59,6 +60,14 @@ void WizardWindow::pop(WizardPage* page) {
     stack_->setCurrentIndex(index - 1);
     stack_->removeWidget(page);
     page->deleteLater();
+}
+
+void WizardWindow::popTo(WizardPage* target) {
+    const int index = stack_->indexOf(target);
+    if (index < 0)
+        return;
+    while (stack_->count() > index + 1)
+        pop(qobject_cast<WizardPage*>(stack_->widget(stack_->count() - 1)));
 }
 
 WizardPage* WizardWindow::currentPage() const { return qobject_cast<WizardPage*>(stack_->currentWidget()); }

@@ -20,6 +20,8 @@ public:
     void push(WizardPage* next);
     /// Destroys page (the current one) and shows the page before it as it was left.
     void pop(WizardPage* page);
+    /// Destroys every page after target (the later first) and shows target as it was left.
+    void popTo(WizardPage* target);
     WizardPage* currentPage() const;
     QList<WizardPage*> pages() const;
 

@@ -73,8 +73,10 @@ bool DriveParsingModes::initialise() {
     if (const auto* drives = qobject_cast<const Physical_DriveDialog*>(previousPage()))
         drivePath_ = drives->selectedDrivePath();
     pathLabel_->setText(QString::fromStdString(drivePath_));
-    // A failure is reported and changes nothing here: the volume list page opens the drive again.
-    theApp()->openCurrentSource(drivePath_);
+    // A drive that cannot be read is refused where it was chosen (the open failure says why),
+    // rather than leading on to an empty volume list.
+    if (!theApp()->openCurrentSource(drivePath_))
+        return false;
     startEdit_->setText(QStringLiteral("0"));
     endEdit_->setText(QStringLiteral("0"));
     chooseStandard();
@@ -120,6 +122,15 @@ DriveWalkInput DriveParsingModes::input() const {
 }
 
 void DriveParsingModes::next() {
+    const DriveWalkInput walk = input();
+    if (custom_->isChecked() && walk.customEndSector != 0 && walk.customEndSector <= walk.customStartSector) {
+        theApp()->message(QStringLiteral("The ending sector (%1) must come after the starting sector (%2); 0 searches "
+                                         "to the end of the drive.")
+                              .arg(walk.customEndSector)
+                              .arg(walk.customStartSector),
+                          QMessageBox::Information, this);
+        return;
+    }
     if (!showNext(new PopulateDriveDlg(this, input())))
         theApp()->message(QStringLiteral("error creating PopulateDriveDlgptr"), QMessageBox::Information, this);
 }

@@ -4,11 +4,12 @@
 #include "pages/VolumeScanDlg.h"
 #include "pages/advanceOptions.h"
 #include "pages/PendingPage.h"
-#include "pages/PopulateDriveDlg.h"
 #include "pages/RawRecoveryDialog.h"
 
 WizardPage* createAdvancedOptionsPage(ParceModeNtfsDlg* modes) { return new advanceOptions(modes); }
 
 WizardPage* createResultsPage(ParceModeNtfsDlg* modes) { return new VolumeScanDlg(modes, 136); }
 
-WizardPage* createRawRecoveryPage(PopulateDriveDlg* volumes) { return new RawRecoveryDialog(volumes); }
+WizardPage* createRawRecoveryPage(WizardPage* from, int fromPageNumber) {
+    return new RawRecoveryDialog(from, fromPageNumber);
+}

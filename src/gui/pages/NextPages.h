@@ -4,11 +4,11 @@
 
 class WizardPage;
 class ParceModeNtfsDlg;
-class PopulateDriveDlg;
 
 /// Dialog 153 (Advanced mode).
 WizardPage* createAdvancedOptionsPage(ParceModeNtfsDlg* modes);
 /// Dialog 139 (Standard and Deep modes).
 WizardPage* createResultsPage(ParceModeNtfsDlg* modes);
-/// Dialog 151 (a volume treated as "RAW").
-WizardPage* createRawRecoveryPage(PopulateDriveDlg* volumes);
+/// Dialog 151: a volume treated as "RAW" (from the volume list, 134), the signature search of the
+/// recovery mode page (136), or of a whole drive, volume or image of the first page (130).
+WizardPage* createRawRecoveryPage(WizardPage* from, int fromPageNumber);

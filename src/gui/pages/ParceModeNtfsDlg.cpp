@@ -29,6 +29,7 @@ ParceModeNtfsDlg::Offer ParceModeNtfsDlg::offeredModes(const std::string& fileSy
 ParceModeNtfsDlg::ParceModeNtfsDlg(WizardPage* previous, int previousPageNumber)
     : WizardPage(previous, previousPageNumber), standard_(new QRadioButton(QStringLiteral("Standard"))),
       advanced_(new QRadioButton(QStringLiteral("Advanced"))), deep_(new QRadioButton(QStringLiteral("Deep"))),
+      signatures_(new QRadioButton(QStringLiteral("Search by file signatures (formatted or damaged card)"))),
       maxPrompt_(new QLabel(QStringLiteral("Please Enter Max File Systems to Find :"))), maxEdit_(new QLineEdit),
       maxNote_(new QLabel(QStringLiteral("( By  Default  it's  = 3 )"))),
       formatted_(new QCheckBox(QStringLiteral("Is Drive Formated..?"))) {
@@ -54,6 +55,13 @@ ParceModeNtfsDlg::ParceModeNtfsDlg(WizardPage* previous, int previousPageNumber)
     grid->addWidget(advancedNote, 3, 1, 1, 2);
     grid->addWidget(deep_, 4, 0, 1, 3);
     grid->addWidget(deepNote, 5, 1, 1, 2);
+    auto* signatureNote = new QLabel(QStringLiteral("Ignores the file system and finds photos, audio and video by "
+                                                    "their contents: works after a format or on a damaged card; "
+                                                    "names and folders are not known."));
+    signatureNote->setWordWrap(true);
+    signatureNote->setEnabled(false);
+    grid->addWidget(signatures_, 6, 0, 1, 3);
+    grid->addWidget(signatureNote, 7, 1, 1, 2);
     grid->setColumnStretch(2, 1);
     body()->addWidget(group);
 
@@ -75,6 +83,7 @@ ParceModeNtfsDlg::ParceModeNtfsDlg(WizardPage* previous, int previousPageNumber)
     connect(standard_, &QRadioButton::clicked, this, &ParceModeNtfsDlg::chooseStandard);
     connect(advanced_, &QRadioButton::clicked, this, &ParceModeNtfsDlg::chooseAdvanced);
     connect(deep_, &QRadioButton::clicked, this, &ParceModeNtfsDlg::chooseDeep);
+    connect(signatures_, &QRadioButton::clicked, this, &ParceModeNtfsDlg::chooseSignatureSearch);
     connect(formatted_, &QCheckBox::toggled, this, [](bool ticked) { theApp()->formattedDrive = ticked ? 1 : 0; });
 }
 
@@ -135,6 +144,17 @@ void ParceModeNtfsDlg::chooseDeep() {
     mode_ = 3;
 }
 
+void ParceModeNtfsDlg::chooseSignatureSearch() {
+    clearFormatted();
+    showAdvancedOptions(false);
+    formatted_->hide();
+    signatures_->setChecked(true);
+    mode_ = kSignatureSearch;
+}
+
 void ParceModeNtfsDlg::next() {
-    showNext(mode_ == 2 ? createAdvancedOptionsPage(this) : createResultsPage(this));
+    if (mode_ == kSignatureSearch)
+        showNext(createRawRecoveryPage(this, 136));
+    else
+        showNext(mode_ == 2 ? createAdvancedOptionsPage(this) : createResultsPage(this));
 }

@@ -1,6 +1,7 @@
 #pragma once
 // The recovery mode of the chosen volume: Standard, Advanced or Deep, offered by file system,
-// with the Advanced mode's maximum count and the "formatted drive" choice for FAT volumes.
+// with the Advanced mode's maximum count and the "formatted drive" choice for FAT volumes; and,
+// for every volume, the search by file signatures (the raw recovery page).
 
 #include "app/WizardPage.h"
 #include "disk/VolumeRecord.h"
@@ -24,13 +25,16 @@ public:
     bool initialise() override;
 
     const VolumeRecord& recordCopy() const { return record_; }
+    /// 1 Standard, 2 Advanced, 3 Deep, kSignatureSearch the raw recovery page.
     int mode() const { return mode_; }
+    static constexpr int kSignatureSearch = 4;
     /// The max edit's text (Advanced).
     QString maxText() const;
 
     QRadioButton* standardButton() const { return standard_; }
     QRadioButton* advancedButton() const { return advanced_; }
     QRadioButton* deepButton() const { return deep_; }
+    QRadioButton* signatureButton() const { return signatures_; }
     QCheckBox* formattedBox() const { return formatted_; }
     QLineEdit* maxEdit() const { return maxEdit_; }
 
@@ -38,6 +42,7 @@ public slots:
     void chooseStandard();
     void chooseAdvanced();
     void chooseDeep();
+    void chooseSignatureSearch();
     void next();
 
 private:
@@ -50,6 +55,7 @@ private:
     QRadioButton* standard_;
     QRadioButton* advanced_;
     QRadioButton* deep_;
+    QRadioButton* signatures_;
     QLabel* notes_[3];  // under Standard, Advanced, Deep; hidden with their mode
     QLabel* maxPrompt_;
     QLineEdit* maxEdit_;

@@ -17,7 +17,9 @@
 #include "browser/TypeLists.h"
 #include "disk/BootSectorProbe.h"
 #include "disk/FileReadSeek.h"
+#include "disk/StatedSize.h"
 #include "pages/DriveParsingModes.h"
+#include "pages/NextPages.h"
 #include "pages/VolumeOperations.h"
 
 namespace {
@@ -57,6 +59,10 @@ Physical_DriveDialog::Physical_DriveDialog()
     body()->addWidget(group, 1);
     body()->addLayout(scanRow);
 
+    QPushButton* rawButton = addButton(QStringLiteral("Search by file signatures"), "signatureButton");
+    rawButton->setToolTip(QStringLiteral("Find photos, audio and video on the whole selected drive, volume or image "
+                                         "by their contents: for a formatted or damaged card."));
+    connect(rawButton, &QPushButton::clicked, this, &Physical_DriveDialog::searchBySignatures);
     QPushButton* nextButton = addButton(QStringLiteral("Next"), "nextButton");
     connect(nextButton, &QPushButton::clicked, this, &Physical_DriveDialog::next);
 
@@ -98,7 +104,15 @@ QTreeWidgetItem* Physical_DriveDialog::addVolumeItem(const VolumeRecord& record)
 }
 
 bool Physical_DriveDialog::addImage(const QString& path, ImageRole role) {
-    const std::string file = QFileInfo(path).absoluteFilePath().toStdString();
+    const QFileInfo info(path);
+    const std::string file = info.absoluteFilePath().toStdString();
+    if (info.isDir()) {
+        theApp()->message(QStringLiteral("\"%1\" is a folder, not a disk image. Choose the image file of the card or "
+                                         "disk (for example card.img).")
+                              .arg(path),
+                          QMessageBox::Information, this);
+        return false;
+    }
     FileReadSeek probe;
     if (!probe.open(file)) {
         theApp()->message(QStringLiteral("file not opened..\n\n") + path + QStringLiteral(": ") +
@@ -106,9 +120,25 @@ bool Physical_DriveDialog::addImage(const QString& path, ImageRole role) {
                           QMessageBox::Information, this);
         return false;
     }
+    if (probe.byteSize() <= 0) {
+        theApp()->message(QStringLiteral("\"%1\" is empty (0 bytes): there is nothing in it to recover. Was the copy of "
+                                         "the card finished?")
+                              .arg(path),
+                          QMessageBox::Information, this);
+        return false;
+    }
     std::vector<unsigned char> first(1536, 0);
     probe.readAt(0, first.data(), static_cast<std::uint32_t>(first.size()));
     const ByteView bytes(first.data(), first.size());
+    // A cut-off copy is still worth reading, but the user should know why files may be missing.
+    if (const std::uint64_t stated = statedMediumBytes(bytes); stated > static_cast<std::uint64_t>(probe.byteSize()))
+        theApp()->message(QStringLiteral("\"%1\" is shorter than the disk or volume it holds claims to be (%2 of %3 MB): "
+                                         "the image seems cut off. Files in the missing part cannot be recovered; "
+                                         "copy the card again if you can.")
+                              .arg(path)
+                              .arg(probe.byteSize() >> 20)
+                              .arg(stated >> 20),
+                          QMessageBox::Warning, this);
     const std::string disk = boot_sector::describeDisk(bytes);
     if (role == ImageRole::Guess)
         role = (disk == "GPT" || disk == "MBR" || disk == "Unknown") ? ImageRole::Drive : ImageRole::Volume;
@@ -184,4 +214,15 @@ void Physical_DriveDialog::next() {
     } else {
         app.message(QStringLiteral("Please select a volume or a drive.."), QMessageBox::Information, this);
     }
+}
+
+void Physical_DriveDialog::searchBySignatures() {
+    CVantrelApp& app = *theApp();
+    if (selectedDrivePath().empty() && selectedVolume() == nullptr) {
+        app.message(QStringLiteral("Please select a volume or a drive.."), QMessageBox::Information, this);
+        return;
+    }
+    app.replaceSource();
+    app.volumeSelected = selectedVolume() != nullptr ? 1 : 0;
+    showNext(createRawRecoveryPage(this, 130));
 }

@@ -40,6 +40,8 @@ public:
 public slots:
     void next();
     void addImageClicked();
+    /// Straight to the raw recovery page over the whole selected drive, volume or image.
+    void searchBySignatures();
 
 private:
     QTreeWidgetItem* addDriveItem(const PhysicalDrive& drive);

@@ -15,6 +15,7 @@
 #include "app/QtProgressSink.h"
 #include "common/TextFormat.h"
 #include "controls/SectorEdit.h"
+#include "pages/DeadEndGuide.h"
 #include "pages/NextPages.h"
 #include "pages/ParceModeNtfsDlg.h"
 
@@ -27,7 +28,7 @@ std::int64_t leadingNumber(const QString& text) {
 }  // namespace
 
 PopulateDriveDlg::PopulateDriveDlg(WizardPage* previous, DriveWalkInput input)
-    : WizardPage(previous, 152), input_(std::move(input)), list_(new QTableWidget(0, 4)),
+    : WizardPage(previous, 152), input_(std::move(input)), list_(new QTableWidget(0, 4)), guide_(new DeadEndGuide),
       custom_(new QCheckBox(QStringLiteral("Custom Settings For Selected Volume "))), selectedValue_(new QLabel),
       start_(new SectorEdit), end_(new SectorEdit), systems_(new QComboBox) {
     list_->setObjectName(QStringLiteral("volumeList"));
@@ -45,6 +46,20 @@ PopulateDriveDlg::PopulateDriveDlg(WizardPage* previous, DriveWalkInput input)
         list_->setColumnWidth(column, std::max(widths[column], list_->horizontalHeader()->sectionSizeHint(column)));
     list_->horizontalHeader()->setStretchLastSection(true);
     body()->addWidget(list_, 1);
+    body()->addWidget(guide_);
+    if (input_.mode == 1)
+        guide_->addAction(QStringLiteral("Advance Scan"), "advanceScanHint", [this] {
+            auto* modes = qobject_cast<DriveParsingModes*>(previousPage());
+            back();
+            if (modes != nullptr) {
+                modes->chooseAdvanced();
+                modes->next();
+            }
+        });
+    guide_->addAction(QStringLiteral("Search by file signatures"), "signatureHint", [this] {
+        current_ = nullptr;  // no volume: the whole drive
+        showNext(createRawRecoveryPage(this, 134));
+    });
 
     auto* listButtons = new QHBoxLayout;
     filter_ = new QPushButton(QStringLiteral("Filter Entries"));
@@ -161,6 +176,7 @@ void PopulateDriveDlg::standardWalk() {
         }
         if (!volumes_.empty())
             custom_->setEnabled(true);
+        guideWhenEmpty();
     }
     filter_->setEnabled(true);
     setStatus(QStringLiteral("Finished Scanning."));
@@ -216,6 +232,22 @@ void PopulateDriveDlg::scanFinished() {
     stop_->hide();
     next_->setEnabled(true);
     setStatus(QStringLiteral("Select volume and click next button..."));
+    guideWhenEmpty();
+}
+
+void PopulateDriveDlg::guideWhenEmpty() {
+    if (!volumes_.empty())
+        return;
+    if (input_.mode == 1)
+        guide_->showHint(QStringLiteral(
+            "No volume was found in the drive's partition table. When the card or disk was re-partitioned, or its "
+            "partition table is damaged or wiped, choose Advance Scan: it searches every sector for lost volumes. "
+            "The search by file signatures finds photos, audio and video on the whole drive whatever its tables "
+            "say."));
+    else
+        guide_->showHint(QStringLiteral(
+            "No volume was found on the drive. The search by file signatures still finds photos, audio and video "
+            "by their contents on the whole drive."));
 }
 
 void PopulateDriveDlg::releaseWorker() {
@@ -354,6 +386,13 @@ void PopulateDriveDlg::next() {
         current_->startSector = leadingNumber(list_->item(row, StartColumn)->text());
     }
     QString chosen;
+    if (custom_->isChecked() && end_->value() <= start_->value()) {
+        app.message(QStringLiteral("The end sector (%1) of the custom volume must come after its start sector (%2).")
+                        .arg(end_->value())
+                        .arg(start_->value()),
+                    QMessageBox::Information, this);
+        return;
+    }
     if (custom_->isChecked()) {
         customised_ = 1;
         current_->startSector = start_->value();
@@ -376,7 +415,7 @@ void PopulateDriveDlg::next() {
     } else {
         customised_ = 1;
         current_->fileSystem = "RAW";
-        showNext(createRawRecoveryPage(this));
+        showNext(createRawRecoveryPage(this, 134));
     }
     partition_.reset();
 }

@@ -12,6 +12,7 @@
 #include "disk/Partition.h"
 #include "pages/DriveParsingModes.h"
 
+class DeadEndGuide;
 class QCheckBox;
 class QComboBox;
 class QLabel;
@@ -49,6 +50,7 @@ public:
     QPushButton* stopButton() const { return stop_; }
     QPushButton* filterButton() const { return filter_; }
     QPushButton* addCustomButton() const { return addCustom_; }
+    DeadEndGuide* guide() const { return guide_; }
 
 public slots:
     void stop();
@@ -72,6 +74,8 @@ private:
     void selectionChanged();
     void enableCustomGroup(bool enabled);
     void releaseWorker();
+    /// No volume found: says what to try next.
+    void guideWhenEmpty();
 
     DriveWalkInput input_;
     std::deque<VolumeRecord> volumes_;    // the volume list; rows of the table walk point here
@@ -83,6 +87,7 @@ private:
     bool leaving_ = false;
 
     QTableWidget* list_;
+    DeadEndGuide* guide_;
     QCheckBox* custom_;
     QLabel* selectedValue_;
     QList<QWidget*> customGroup_;

@@ -22,13 +22,12 @@
 #include <cstdlib>
 
 #include "app/CVantrelApp.h"
+#include "browser/ListTextFormat.h"
 #include "app/Notifier.h"
 #include "app/PreviewFiles.h"
 #include "app/QtProgressSink.h"
 #include "controls/CXHtmlTree.h"
 #include "disk/FileReadSeek.h"
-#include "pages/DriveParsingModes.h"
-#include "pages/PopulateDriveDlg.h"
 #include "pages/RawPageNotifier.h"
 #include "pages/RawSettingDlg.h"
 #include "raw/CarvedFileSaver.h"
@@ -39,19 +38,13 @@ namespace {
 constexpr int kTreeItemRole = Qt::UserRole;
 constexpr const char* kBusy = "Please wait for the running process.";
 constexpr const char* kScanDone = "Scanning processing done.Select save button to save the data.";
-
-/// The drive the volume list page walked, found through the page chain.
-std::string drivePathOf(const WizardPage* volumes) {
-    const auto* modes = volumes != nullptr ? qobject_cast<const DriveParsingModes*>(volumes->previousPage()) : nullptr;
-    return modes != nullptr ? modes->drivePath() : std::string();
-}
 }  // namespace
 
-RawRecoveryDialog::RawRecoveryDialog(PopulateDriveDlg* previous)
-    : WizardPage(previous, 134), leaving_(std::make_shared<std::atomic<bool>>(false)), path_(new QLineEdit),
+RawRecoveryDialog::RawRecoveryDialog(WizardPage* previous, int previousPageNumber)
+    : WizardPage(previous, previousPageNumber), leaving_(std::make_shared<std::atomic<bool>>(false)), path_(new QLineEdit),
       browse_(new QPushButton(QStringLiteral("..."))), parse_(new QPushButton(QStringLiteral("Parse"))),
       loadDefault_(new QCheckBox(QStringLiteral("Load Default Items"))), setting_(new QToolButton),
-      tree_(new CXHtmlTree), list_(new QTableWidget(0, 1)) {
+      tree_(new CXHtmlTree), list_(new QTableWidget(0, 3)) {
     notifier_ = std::make_unique<RawPageNotifier>(this, leaving_);
     auto* group = new QGroupBox(
         QStringLiteral("Click Parse button to add default file settings or create your own file to process raw recovery."));
@@ -84,8 +77,10 @@ RawRecoveryDialog::RawRecoveryDialog(PopulateDriveDlg* previous)
 
     tree_->setObjectName(QStringLiteral("rawTree"));
     list_->setObjectName(QStringLiteral("rawFileList"));
-    list_->setHorizontalHeaderLabels({QStringLiteral("File(s) List")});
-    list_->setColumnWidth(0, 300);
+    // Size and type tell a photo from a thumbnail or a fragment before anything is saved.
+    list_->setHorizontalHeaderLabels({QStringLiteral("File(s) List"), QStringLiteral("Size"), QStringLiteral("Type")});
+    list_->setColumnWidth(0, 220);
+    list_->setColumnWidth(1, 90);
     list_->horizontalHeader()->setStretchLastSection(true);
     list_->verticalHeader()->hide();
     list_->verticalHeader()->setDefaultSectionSize(list_->fontMetrics().height() + 8);
@@ -131,6 +126,7 @@ RawRecoveryDialog::~RawRecoveryDialog() {
 }
 
 bool RawRecoveryDialog::initialise() {
+    source_ = rawSourceFrom(previousPage());
     tree_->tree().Initialize();
     tree_->tree().smartCheckBoxes = true;
     path_->setText(QString::fromStdString(defaultSignatureFilePath()));
@@ -199,41 +195,19 @@ void RawRecoveryDialog::parse() {
 
     for (QWidget* widget : std::initializer_list<QWidget*>{save_, back_, browse_, path_, setting_})
         widget->setEnabled(false);
-    const auto* volumes = qobject_cast<const PopulateDriveDlg*>(previousPage());
-    const VolumeRecord* record = volumes != nullptr ? volumes->currentRecord() : nullptr;
-    const std::int64_t megabytes = record != nullptr ? std::strtoll(record->sizeText.c_str(), nullptr, 10) : 0;
-    if (megabytes <= 0) {
+    const std::int64_t volumeBytes = prepareScanSource();
+    if (volumeBytes <= 0) {
         for (QWidget* widget : std::initializer_list<QWidget*>{back_, save_, browse_, path_})
             widget->setEnabled(true);
-        theApp()->message(QStringLiteral("zero size volume.."), QMessageBox::Information, this);
+        // An unreadable source has said why; an empty one says so here.
+        if (volumeBytes == 0)
+            theApp()->message(QStringLiteral("zero size volume.."), QMessageBox::Information, this);
         showWorkerControls(false);
         running_ = 0;
         setStatus(QString::fromLatin1(kScanDone));
         return;
     }
-
-    constexpr std::int64_t kMiB = 1048576;
-    const std::int64_t volumeBytes = megabytes > INT64_MAX / kMiB ? INT64_MAX / kMiB * kMiB : megabytes * kMiB;
-    const std::int64_t origin = record->startSector > INT64_MAX / 512 ? 0 : record->startSector * 512;
-    CVantrelApp& app = *theApp();
-    const std::string drive = drivePathOf(volumes);
-    if (!app.currentSource) {
-        app.replaceSource();
-        if (!drive.empty())
-            app.openCurrentSource(drive);
-    }
-    app.currentSource->setOriginOffset(origin);
-    scanSource_ = app.currentSource.get();
     volumeBytes_ = static_cast<std::uint64_t>(volumeBytes);
-    // Preview and Save may run while the worker reads: they get a source of their own.
-    ownSource_.reset();
-    if (!drive.empty()) {
-        auto own = std::make_unique<FileReadSeek>();
-        if (own->open(drive)) {
-            own->setOriginOffset(origin);
-            ownSource_ = std::move(own);
-        }
-    }
 
     myJpg* engine = engine_.get();
     engine->ownerWindow = progressSink();
@@ -249,6 +223,37 @@ void RawRecoveryDialog::parse() {
         engine->runCarving();
         QMetaObject::invokeMethod(this, [this] { workerEnded(); }, Qt::QueuedConnection);
     });
+}
+
+std::int64_t RawRecoveryDialog::prepareScanSource() {
+    CVantrelApp& app = *theApp();
+    if (source_.path.empty())
+        return 0;
+    if (!app.currentSource || app.currentSourcePath != source_.path || app.currentSource->byteSize() <= 0) {
+        app.replaceSource();
+        if (!app.openCurrentSource(source_.path))
+            return -1;
+    }
+    const std::int64_t origin = source_.startSector > INT64_MAX / 512 ? 0 : source_.startSector * 512;
+    const std::int64_t available = std::max<std::int64_t>(app.currentSource->byteSize() - origin, 0);
+    constexpr std::int64_t kMiB = 1048576;
+    const std::int64_t megabytes = std::strtoll(source_.sizeText.c_str(), nullptr, 10);
+    std::int64_t volumeBytes = megabytes > INT64_MAX / kMiB ? INT64_MAX / kMiB * kMiB : megabytes * kMiB;
+    // A whole medium is carved to its last byte, not to its size rounded to whole MiB.
+    if (source_.wholeMedium)
+        volumeBytes = available;
+    if (volumeBytes <= 0)
+        return 0;
+    app.currentSource->setOriginOffset(origin);
+    scanSource_ = app.currentSource.get();
+    // Preview and Save may run while the worker reads: they get a source of their own.
+    ownSource_.reset();
+    auto own = std::make_unique<FileReadSeek>();
+    if (own->open(source_.path)) {
+        own->setOriginOffset(origin);
+        ownSource_ = std::move(own);
+    }
+    return volumeBytes;
 }
 
 void RawRecoveryDialog::workerEnded() {
@@ -334,6 +339,11 @@ void RawRecoveryDialog::labelClicked(TreeItemId item) {
         cell->setData(kTreeItemRole, QVariant::fromValue<qint64>(child));
         cell->setToolTip(cell->text());
         list_->setItem(row, 0, cell);
+        if (const std::optional<CarvedFile> file = engine_ ? engine_->carvedFile(entry->data) : std::nullopt) {
+            list_->setItem(row, 1, new QTableWidgetItem(QString::fromStdString(formatListSize(file->length))));
+            const std::string type = engine_->signature(file->signature).extensionText();
+            list_->setItem(row, 2, new QTableWidgetItem(QString::fromStdString(type).toUpper()));
+        }
     }
 }
 

@@ -11,6 +11,7 @@
 
 #include "app/TreeSink.h"
 #include "app/WizardPage.h"
+#include "pages/RawSource.h"
 
 class CXHtmlTree;
 class QCheckBox;
@@ -18,7 +19,6 @@ class QLineEdit;
 class QPushButton;
 class QTableWidget;
 class QToolButton;
-class PopulateDriveDlg;
 class readWriteInterface;
 class myJpg;
 struct CarvedFile;
@@ -26,7 +26,8 @@ struct CarvedFile;
 class RawRecoveryDialog final : public WizardPage {
     Q_OBJECT
 public:
-    explicit RawRecoveryDialog(PopulateDriveDlg* previous);
+    /// previous: the volume list (134), the recovery mode page (136) or the first page (130).
+    explicit RawRecoveryDialog(WizardPage* previous, int previousPageNumber = 134);
     ~RawRecoveryDialog() override;
     bool initialise() override;
 
@@ -37,6 +38,8 @@ public:
     /// The engine of the last Parse (null before), kept for preview and Save.
     const myJpg* engine() const { return engine_.get(); }
     bool running() const { return running_ != 0; }
+    /// What Parse carves.
+    const RawSource& source() const { return source_; }
 
     /// Copies a carved file to target for the preview: whole 1 MiB pieces, then the remainder
     /// rounded up to whole sectors, cut at the end of the volume. Returns the bytes written, or
@@ -85,8 +88,11 @@ private:
     /// The source that preview and Save read: the page's own when the scan's may be busy.
     readWriteInterface* copySource() const;
     bool busy();
-    /// The private folder previews are copied into (made on first use; empty when it cannot be).
 
+    /// Makes the current sector source read source_ and gives the bytes to carve (0: none).
+    std::int64_t prepareScanSource();
+
+    RawSource source_;
     std::unique_ptr<myJpg> engine_;
     std::unique_ptr<class Notifier> notifier_;
     std::unique_ptr<readWriteInterface> ownSource_;  // preview and Save read here while a worker reads the other

@@ -5,6 +5,10 @@
 #include <QLabel>
 #include <QPushButton>
 
+#include <cerrno>
+
+#include "app/CVantrelApp.h"
+#include "disk/FileReadSeek.h"
 #include "pages/ParceModeNtfsDlg.h"
 #include "pages/Physical_DriveDialog.h"
 
@@ -32,6 +36,17 @@ bool VolumeOperations::initialise() {
         itemText_->setText(drives->selectedText());
         if (const VolumeRecord* record = drives->selectedVolume())
             record_ = *record;
+    }
+    // A volume that cannot be read is refused where it was chosen, with the system's reason.
+    FileReadSeek probe;
+    if (!probe.open(record_.deviceName)) {
+        QString reason = QString::fromStdString(probe.openFailure());
+        if (probe.lastError() == EACCES || probe.lastError() == EPERM)
+            reason += QStringLiteral("\nReading a disk needs the rights to open it: run Pictorva as root or as a "
+                                     "member of the disk group.");
+        theApp()->message(QStringLiteral("file not opened..\n\n%1: %2").arg(QString::fromStdString(record_.deviceName), reason),
+                          QMessageBox::Information, this);
+        return false;
     }
     name_->setText(QString::fromStdString(record_.rootPath));
     system_->setText(QString::fromStdString(record_.fileSystem));

@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 
+#include <QCheckBox>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -37,12 +38,16 @@
 #include "controls/CCheckListCtrl.h"
 #include "controls/CXHtmlTree.h"
 #include "controls/CheckTreeModel.h"
+#include "app/WizardWindow.h"
+#include "pages/DeadEndGuide.h"
+#include "pages/EntryItemIndex.h"
 #include "pages/ParceModeNtfsDlg.h"
 #include "pages/VolumeSource.h"
 #include "pages/advanceOptions.h"
 
 namespace {
 constexpr int kRowDataRole = Qt::UserRole;
+constexpr int kRowItemRole = Qt::UserRole + 1;  // a search row's tree item
 const QString kWaitText = QStringLiteral("Please wait for the running process.");
 
 /// The fill's tree calls, handed to the tree's batches with a pause now and then until the window
@@ -127,7 +132,7 @@ std::function<QString(QWidget*)> VolumeScanDlg::folderChooser;
 VolumeScanDlg::VolumeScanDlg(WizardPage* previous, int previousPageNumber)
     : WizardPage(previous, previousPageNumber), volumeData_(new QLineEdit), searchEdit_(new QLineEdit),
       search_(new QPushButton(QStringLiteral("Search"))), tree_(new CXHtmlTree), list_(new CCheckListCtrl),
-      fileSize_(new QLabel) {
+      fileSize_(new QLabel), guide_(new DeadEndGuide) {
     volumeData_->setReadOnly(true);
     volumeData_->setObjectName(QStringLiteral("volumeData"));
     searchEdit_->setObjectName(QStringLiteral("searchEdit"));
@@ -151,6 +156,8 @@ VolumeScanDlg::VolumeScanDlg(WizardPage* previous, int previousPageNumber)
     const int widths[] = {180, 150, 150, 150, 80, 80};
     for (int column = 0; column < 6; ++column)
         list_->setColumnWidth(column, widths[column]);
+    // Size is what tells a photo from a thumbnail: shown beside the name, without scrolling.
+    list_->header()->moveSection(4, 1);
     tree_->checkModel()->decoration = [this](TreeItemId item) { return iconOf(item); };
     auto* split = new QSplitter;
     split->addWidget(tree_);
@@ -159,6 +166,10 @@ VolumeScanDlg::VolumeScanDlg(WizardPage* previous, int previousPageNumber)
     split->setStretchFactor(1, 2);
     split->setChildrenCollapsible(false);
     body()->addWidget(split, 1);
+    body()->addWidget(guide_);
+    guide_->addAction(QStringLiteral("Advanced mode"), "advancedHint", [this] { restartWith(2); });
+    guide_->addAction(QStringLiteral("Search by file signatures"), "signatureHint",
+                      [this] { restartWith(ParceModeNtfsDlg::kSignatureSearch); });
     fileSize_->setObjectName(QStringLiteral("fileSizeText"));
     body()->addWidget(fileSize_);
     addProgressArea();
@@ -190,9 +201,10 @@ VolumeScanDlg::VolumeScanDlg(WizardPage* previous, int previousPageNumber)
     connect(list_, &CCheckListCtrl::rowClicked, this, &VolumeScanDlg::rowClicked);
     // A row's own check box and its tree item stay one choice.
     connect(list_, &QTreeWidget::itemChanged, this, [this](QTreeWidgetItem* row, int column) {
-        if (column != 0 || listMode_ != ListMode::Folder)
+        if (column != 0)
             return;
-        const TreeItemId item = row->data(0, kRowDataRole).value<qint64>();
+        const TreeItemId item = listMode_ == ListMode::Folder ? row->data(0, kRowDataRole).value<qint64>()
+                                                              : row->data(0, kRowItemRole).value<qint64>();
         const bool checked = row->checkState(0) == Qt::Checked;
         if (tree_->tree().item(item) != nullptr && tree_->tree().GetCheck(item) != checked)
             tree_->tree().SetCheck(item, checked);
@@ -249,13 +261,6 @@ bool VolumeScanDlg::initialise() {
     rootItem_ = tree_->tree().InsertItem(app.rootName, kTreeRoot, kNoEntryData);
     startScan();
     return true;
-}
-
-void VolumeScanDlg::showEvent(QShowEvent* event) {
-    WizardPage::showEvent(event);
-    // Two panes of names and dates need more room than the earlier pages.
-    if (QWidget* window = this->window(); window != this && window->width() < 960)
-        window->resize(960, std::max(window->height(), 620));
 }
 
 void VolumeScanDlg::runWorker(std::function<void()> work) {
@@ -317,8 +322,11 @@ void VolumeScanDlg::scanFinished() {
                         QMessageBox::Information, this);
         search_->setEnabled(false);
         save_->setEnabled(false);
+        guideWhenNothingFound();
         return;
     }
+    if (!holdsUserFiles(tree_->tree(), rootItem_, [this](TreeItemId item) { return isFolderItem(item); }))
+        guideWhenNothingFound();
     switch (kind_) {
     case FileSystemKind::Ntfs:
     case FileSystemKind::Fat32:
@@ -335,6 +343,36 @@ void VolumeScanDlg::scanFinished() {
         break;
     }
     setStatus(QStringLiteral("Processing done..."));
+}
+
+void VolumeScanDlg::guideWhenNothingFound() {
+    if (modes_ == nullptr)
+        return;
+    const bool advanced = mode_ != 2 && ParceModeNtfsDlg::offeredModes(record_.fileSystem).advanced;
+    guide_->findChild<QPushButton*>(QStringLiteral("advancedHint"))->setVisible(advanced);
+    guide_->showHint(advanced ? QStringLiteral("No photo, audio or video file was found in this volume's file system. "
+                                               "When the card was formatted or its file system is damaged, Advanced "
+                                               "mode searches for the lost structures and shows the files they still "
+                                               "name; the search by file signatures finds photos by their contents.")
+                              : QStringLiteral("No photo, audio or video file was found with this choice. Go Back to "
+                                               "try another structure, or search by file signatures: it finds photos "
+                                               "by their contents whatever happened to the file system."));
+}
+
+void VolumeScanDlg::restartWith(int mode) {
+    ParceModeNtfsDlg* modes = modes_;
+    if (busy() || modes == nullptr)
+        return;
+    wizard()->popTo(modes);
+    if (mode == 2) {
+        modes->chooseAdvanced();
+        // The usual reason for an empty tree: the card was formatted, its files are no longer chained.
+        if (modes->formattedBox()->isVisibleTo(modes))
+            modes->formattedBox()->setChecked(true);
+    } else {
+        modes->chooseSignatureSearch();
+    }
+    modes->next();
 }
 
 void VolumeScanDlg::stopWorkers() {
@@ -440,15 +478,22 @@ void VolumeScanDlg::addFileRow(TreeItemId item, EntryRef entry, const QString& t
     if (listMode_ == ListMode::Folder) {
         row->setData(0, kRowDataRole, QVariant::fromValue<qint64>(item));
         row->setIcon(0, iconOf(item).value<QIcon>());
-        const CheckTree::Item* record = tree_->tree().item(item);
-        if (record != nullptr && record->textColor == kDeletedColor)
-            row->setForeground(0, QColor(255, 0, 0));
-        // The row shows the item's own choice, so checking in either place is one choice.
-        if (record != nullptr && record->checked)
-            row->setCheckState(0, Qt::Checked);
+        showItemState(row, item);
     } else {
         row->setData(0, kRowDataRole, QVariant::fromValue<quint64>(entry));
+        const TreeItemId shown = searchItems_.value(entry, kTreeNoItem);
+        row->setData(0, kRowItemRole, QVariant::fromValue<qint64>(shown));
+        showItemState(row, shown);
     }
+}
+
+void VolumeScanDlg::showItemState(QTreeWidgetItem* row, TreeItemId item) {
+    const CheckTree::Item* record = tree_->tree().item(item);
+    if (record != nullptr && record->textColor == kDeletedColor)
+        row->setForeground(0, QColor(255, 0, 0));
+    // The row shows the item's own choice, so checking in either place is one choice.
+    if (record != nullptr && record->checked)
+        row->setCheckState(0, Qt::Checked);
 }
 
 void VolumeScanDlg::showFolderInList(TreeItemId item) {
@@ -538,6 +583,7 @@ void VolumeScanDlg::startSearch() {
     }
     list_->clear();
     listMode_ = ListMode::Search;
+    searchItems_ = itemsByEntry(tree_->tree(), rootItem_);
     tree_->setEnabled(false);
     view_->stopFlag().clear();
     const std::string rootText = app.rootName;
@@ -557,6 +603,7 @@ void VolumeScanDlg::startSearch() {
                     [this, batch = std::move(rows)] {
                         if (leaving_)
                             return;
+                        const QSignalBlocker quiet(list_);  // rows take the tree's state, never give it
                         for (const Row& row : batch)
                             addFileRow(kTreeNoItem, row.entry, row.path, row.texts);
                     },

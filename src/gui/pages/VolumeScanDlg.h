@@ -5,6 +5,7 @@
 // checked files (or, with nothing checked, the selected folder) into a folder the user picks,
 // never onto the disk being recovered.
 
+#include <QHash>
 #include <QPointer>
 #include <atomic>
 #include <functional>
@@ -17,11 +18,13 @@
 #include "browser/ReaderRegistry.h"
 
 class CCheckListCtrl;
+class DeadEndGuide;
 class CXHtmlTree;
 class ParceModeNtfsDlg;
 class QLabel;
 class QLineEdit;
 class QPushButton;
+class QTreeWidgetItem;
 class SelectionView;
 
 class VolumeScanDlg final : public WizardPage {
@@ -56,6 +59,7 @@ public:
     QPushButton* saveButton() const { return save_; }
     QPushButton* searchButton() const { return search_; }
     QPushButton* stopButton() const { return stop_; }
+    DeadEndGuide* guide() const { return guide_; }
 
     /// The output folder chooser ("Please choose a folder."); tests answer it.
     static std::function<QString(QWidget*)> folderChooser;
@@ -69,9 +73,6 @@ public slots:
     void labelClicked(TreeItemId item);
     /// A click on a list row outside its check box.
     void rowClicked(int row);
-
-protected:
-    void showEvent(QShowEvent* event) override;
 
 private:
     void startScan();
@@ -89,6 +90,8 @@ private:
     void showFolderInList(TreeItemId item);
     void addFileRow(TreeItemId item, EntryRef entry, const QString& text);
     void addFileRow(TreeItemId item, EntryRef entry, const QString& text, const ListTexts& texts);
+    /// The row's check box and colour as the tree shows item.
+    void showItemState(QTreeWidgetItem* row, TreeItemId item);
     bool isFolderItem(TreeItemId item) const;
     Placement placementOf(TreeItemId item) const;
     QVariant iconOf(TreeItemId item) const;
@@ -101,6 +104,10 @@ private:
     bool chooseOutputFolder();
     /// A double-click on a file: copies it into the output folder (asked for when not chosen yet).
     void copyFileOnDoubleClick(TreeItemId item);
+    /// Nothing worth having was found: offers Advanced mode and the search by file signatures.
+    void guideWhenNothingFound();
+    /// Back to the recovery mode page, which then goes on to the page mode chooses.
+    void restartWith(int mode);
 
     ParceModeNtfsDlg* modes_ = nullptr;
     VolumeRecord record_;
@@ -121,6 +128,7 @@ private:
     std::atomic<bool> leaving_{false};
     TreeItemId rootItem_ = kTreeNoItem;
     ListMode listMode_ = ListMode::Folder;
+    QHash<quint64, TreeItemId> searchItems_;  // the tree item of each entry, for the search rows
     QString outputFolder_;
 
     QLineEdit* volumeData_;
@@ -129,6 +137,7 @@ private:
     CXHtmlTree* tree_;
     CCheckListCtrl* list_;
     QLabel* fileSize_;
+    DeadEndGuide* guide_;
     QPushButton* stop_;
     QPushButton* back_;
     QPushButton* save_;

@@ -139,7 +139,7 @@ private slots:
             messages_ << caption + QStringLiteral(": ") + text;
         };
         theApp()->questionHook = [](const QString&) { return false; };
-        theApp()->urlHook = [](const QUrl&) {};
+        theApp()->urlHook = [](const QUrl&) { return true; };
         theApp()->deviceSource = [] { return CVantrelApp::Devices{}; };
 
         // An MBR disk whose one volume holds random bytes and three pictures at sector boundaries.

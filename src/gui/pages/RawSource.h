@@ -1,0 +1,19 @@
+#pragma once
+// What the raw recovery page carves, found through the page it was reached from: a volume of the
+// volume list, the volume chosen on the recovery mode page, or a whole drive, volume or image
+// picked on the first page (or a drive whose volume list stayed empty).
+
+#include <cstdint>
+#include <string>
+
+class WizardPage;
+
+struct RawSource {
+    std::string path;              ///< the device or image file to read
+    std::int64_t startSector = 0;  ///< the volume's first sector on it
+    std::string sizeText;          ///< the volume's size text (leading number: MiB)
+    bool wholeMedium = false;      ///< carve everything from startSector to the end of path
+};
+
+/// The source for a raw recovery page created by previous (empty path when there is none).
+RawSource rawSourceFrom(const WizardPage* previous);
