@@ -3,15 +3,19 @@
 #include <array>
 
 #include "formats/AmrFormat.h"
+#include "formats/BmpFormat.h"
 #include "formats/FlacFormat.h"
+#include "formats/GifFormat.h"
 #include "formats/IsoMediaFormat.h"
 #include "formats/Jpeg2000Format.h"
 #include "formats/JpegFormat.h"
 #include "formats/MidiFormat.h"
 #include "formats/Mp3Format.h"
 #include "formats/OggFormat.h"
+#include "formats/PngFormat.h"
 #include "formats/PsdFormat.h"
 #include "formats/RiffFormat.h"
+#include "formats/TiffFormat.h"
 
 namespace formats {
 namespace {
@@ -25,12 +29,25 @@ using namespace std::string_view_literals;
 constexpr std::array kRows = {
     // Pictures
     FormatRow{"JPEG", "jpg", "JPEG", 0, "\xFF\xD8\xFF"sv, validateJpeg, 256 * MiB},
+    FormatRow{"PNG", "png", "PNG", 0, "\x89PNG\r\n\x1A\n"sv, validatePng, 1 * GiB},
+    FormatRow{"GIF", "gif", "GIF", 0, "GIF8"sv, validateGif, 256 * MiB},
+    FormatRow{"BMP", "bmp", "BMP", 0, "BM"sv, validateBmp, 4 * GiB},
+    // CR2 before TIFF: both start "II*", and the narrower row has to be asked first.
+    FormatRow{"CR2", "cr2", "Camera RAW", 0, "II*\0\x10\0\0\0CR"sv, validateTiff, 4 * GiB},
+    FormatRow{"TIFF", "tif", "TIFF and RAW", 0, "II*\0"sv, validateTiff, 4 * GiB},
+    FormatRow{"TIFF", "tif", "TIFF and RAW", 0, "MM\0*"sv, validateTiff, 4 * GiB},
     FormatRow{"WebP", "webp", "WebP", 0, "RIFF"sv, validateWebp, 256 * MiB},
     FormatRow{"JPEG 2000", "jp2", "JPEG 2000", 0, "\x00\x00\x00\x0CjP  "sv, validateJp2, 4 * GiB},
     FormatRow{"JPEG 2000 codestream", "j2k", "JPEG 2000", 0, "\xFF\x4F\xFF\x51"sv, validateJ2k, 4 * GiB},
     FormatRow{"HEIF", "heic", "HEIF", 4, "ftyp"sv, validateHeif, 1 * GiB},
     FormatRow{"Photoshop", "psd", "Photoshop", 0, "8BPS"sv, validatePsd, 16 * GiB},
     // Camera raw
+    FormatRow{"ORF", "orf", "Camera RAW", 0, "IIRO"sv, validateTiff, 4 * GiB},
+    FormatRow{"ORF", "orf", "Camera RAW", 0, "IIRS"sv, validateTiff, 4 * GiB},
+    FormatRow{"ORF", "orf", "Camera RAW", 0, "MMOR"sv, validateTiff, 4 * GiB},
+    FormatRow{"RW2", "rw2", "Camera RAW", 0, "IIU\0"sv, validateTiff, 4 * GiB},
+    FormatRow{"RAF", "raf", "Camera RAW", 0, "FUJIFILMCCD-RAW "sv, validateRaf, 4 * GiB},
+    FormatRow{"CRW", "crw", "Camera RAW", 6, "HEAPCCDR"sv, validateCrw, 256 * MiB},
     FormatRow{"CR3", "cr3", "Camera RAW", 4, "ftyp"sv, validateCr3, 1 * GiB},
     // Audio
     FormatRow{"MP3", "mp3", "MP3", 0, "ID3"sv, validateMp3, 2 * GiB},

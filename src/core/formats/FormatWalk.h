@@ -23,6 +23,18 @@ inline bool reaches(CandidateReader& r, std::uint64_t end) {
     return end == 0 || (end <= r.limit() && r.has(end - 1, 1));
 }
 
+/// How many of the candidate's first end bytes can be read: end, or less where the readable
+/// bytes or the limit stop first.
+inline std::uint64_t readablePrefix(CandidateReader& r, std::uint64_t end) {
+    if (reaches(r, end))
+        return end;
+    std::uint64_t readable = 0;
+    for (std::uint64_t step = std::uint64_t{1} << 62; step > 0; step >>= 1)
+        if (step <= end - readable && reaches(r, readable + step))
+            readable += step;
+    return readable;
+}
+
 /// True when pos + size stays within the candidate (no overflow, within the limit).
 inline bool fitsWithin(CandidateReader& r, std::uint64_t pos, std::uint64_t size) {
     return size <= r.limit() && pos <= r.limit() - size;

@@ -4,6 +4,7 @@
 #include <optional>
 
 #include "formats/CandidateReader.h"
+#include "formats/FormatWalk.h"
 
 namespace formats {
 namespace {
@@ -62,16 +63,6 @@ std::optional<std::uint64_t> mpoEnd(CandidateReader& r, const MpIndex& mp, std::
     }
     return end;
 }
-/// Where the readable bytes end, from a position known to be readable up to it.
-std::uint64_t readableEnd(CandidateReader& r, std::uint64_t from) {
-    while (from < r.limit()) {
-        const std::size_t got = r.view(from, CandidateReader::kWindowBytes).size();
-        if (got == 0)
-            break;
-        from += got;
-    }
-    return from;
-}
 }  // namespace
 
 Validation validateJpeg(CandidateReader& r) {
@@ -127,7 +118,7 @@ Validation validateJpeg(CandidateReader& r) {
         for (;;) {
             const auto hit = r.find(0xFF, q, r.limit());
             if (!hit || !r.has(*hit + 1, 1))
-                return Validation::damaged(readableEnd(r, hit ? *hit + 1 : q));  // cut inside the scan
+                return Validation::damaged(readablePrefix(r, r.limit()));  // cut inside the scan
             const std::uint8_t b = r.u8(*hit + 1);
             if (b == 0x00 || isRestart(b)) {
                 q = *hit + 2;

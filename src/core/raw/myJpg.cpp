@@ -55,19 +55,18 @@ void myJpg::chooseFormats() {
     formats_.clear();
     formatsByKey_.clear();
     startKeys_ = {};
+    // Loading the default set switches every built-in format on; its entries of those types are
+    // then carved by the formats alone.
+    bool defaultSetLoaded = false;
     for (std::size_t i = 0; i < signatures_.size(); ++i) {
         if (!fromDefaultSet_[i])
             continue;
+        defaultSetLoaded = true;
         const std::string ext = signatures_[i].extensionText();
-        for (std::size_t r = 0; r < rows.size(); ++r) {
-            if (rows[r].extension != ext)
-                continue;
-            served_[i] = true;
-            if (std::find(formats_.begin(), formats_.end(), static_cast<std::int32_t>(r)) == formats_.end())
-                formats_.push_back(static_cast<std::int32_t>(r));
-        }
+        served_[i] = std::any_of(rows.begin(), rows.end(), [&](const formats::FormatRow& row) { return row.extension == ext; });
     }
-    std::sort(formats_.begin(), formats_.end());  // table order decides between rows sharing a magic
+    for (std::size_t r = 0; defaultSetLoaded && r < rows.size(); ++r)
+        formats_.push_back(static_cast<std::int32_t>(r));
     for (const std::int32_t r : formats_) {
         const formats::FormatRow& row = rows[static_cast<std::size_t>(r)];
         if (row.magic.size() < 2)

@@ -68,8 +68,8 @@ public:
     myJpg(const myJpg&) = delete;
     myJpg& operator=(const myJpg&) = delete;
 
-    /// Adds one table entry; its signature index is its position in the table. A default-set
-    /// entry whose type has a built-in format switches that format on and is carved by it alone.
+    /// Adds one table entry; its signature index is its position in the table. Default-set
+    /// entries switch the built-in formats on; those of a type with a format are carved by it alone.
     void appendSignature(const SignatureRecord& record, bool fromDefaultSet = false);
     std::size_t signatureCount() const { return signatures_.size(); }
     const SignatureRecord& signature(std::size_t index) const { return signatures_.at(index); }

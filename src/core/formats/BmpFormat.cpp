@@ -1,0 +1,62 @@
+#include "formats/BmpFormat.h"
+
+#include <cstdlib>
+
+#include "formats/CandidateReader.h"
+#include "formats/FormatWalk.h"
+
+namespace formats {
+namespace {
+constexpr std::uint64_t kFileHeader = 14;
+constexpr std::uint32_t kRgb = 0, kBitFields = 3, kAlphaBitFields = 6;
+
+bool knownInfoSize(std::uint32_t n) { return n == 12 || n == 40 || n == 52 || n == 56 || n == 64 || n == 108 || n == 124; }
+bool knownDepth(std::uint16_t b) { return b == 1 || b == 2 || b == 4 || b == 8 || b == 16 || b == 24 || b == 32; }
+}  // namespace
+
+Validation validateBmp(CandidateReader& r) {
+    const ByteView h = r.view(0, 54);
+    if (h.size() < 26 || !h.matches(0, "BM") || h.le32(6) != 0)
+        return Validation::notThisType();
+    const std::uint64_t fileSize = h.le32(2);
+    const std::uint64_t pixels = h.le32(10);
+    const std::uint32_t info = h.le32(14);
+    if (!knownInfoSize(info) || pixels < kFileHeader + info || (info > 12 && h.size() < 54))
+        return Validation::notThisType();
+    std::uint64_t width = 0, height = 0;
+    std::uint16_t planes = 0, depth = 0;
+    std::uint32_t compression = kRgb;
+    if (info == 12) {
+        width = h.le16(18);
+        height = h.le16(20);
+        planes = h.le16(22);
+        depth = h.le16(24);
+    } else {
+        const auto w = static_cast<std::int32_t>(h.le32(18));
+        const auto hh = static_cast<std::int32_t>(h.le32(22));
+        width = w > 0 ? static_cast<std::uint64_t>(w) : 0;
+        height = static_cast<std::uint64_t>(std::llabs(hh));  // negative: rows run top-down
+        planes = h.le16(26);
+        depth = h.le16(28);
+        compression = h.le32(30);
+    }
+    if (width == 0 || height == 0 || planes != 1 || compression > 13 || (compression == kRgb && !knownDepth(depth)))
+        return Validation::notThisType();
+    // Uncompressed rows are padded to four bytes; their total is the least the file must hold.
+    std::uint64_t end = fileSize;
+    if (compression == kRgb || compression == kBitFields || compression == kAlphaBitFields) {
+        const std::uint64_t needed = pixels + (width * depth + 31) / 32 * 4 * height;
+        if (fileSize < needed) {
+            // Writers that leave the size field short or zero: the pixel data says how long the file is.
+            if (fileSize != 0 && fileSize < pixels)
+                return Validation::notThisType();
+            end = needed;
+        }
+    } else if (fileSize <= pixels) {
+        return Validation::notThisType();  // compressed data, and a size that leaves no room for it
+    }
+    const std::uint64_t readable = readablePrefix(r, end);
+    return readable == end ? Validation::whole(end) : Validation::damaged(readable);
+}
+
+}  // namespace formats

@@ -1,0 +1,66 @@
+#include "formats/PngFormat.h"
+
+#include <array>
+
+#include "formats/CandidateReader.h"
+#include "formats/FormatWalk.h"
+
+namespace formats {
+namespace {
+constexpr std::uint64_t kSignatureBytes = 8;
+constexpr std::uint64_t kMaxChunkData = 0x7FFFFFFF;
+
+constexpr std::array<std::uint32_t, 256> makeCrcTable() {
+    std::array<std::uint32_t, 256> t{};
+    for (std::uint32_t i = 0; i < 256; ++i) {
+        std::uint32_t c = i;
+        for (int k = 0; k < 8; ++k)
+            c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
+        t[i] = c;
+    }
+    return t;
+}
+constexpr auto kCrc = makeCrcTable();
+
+bool isLetter(std::uint8_t c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
+
+/// The CRC of a chunk's type and data (length bytes from pos), compared with the one after them.
+bool crcMatches(CandidateReader& r, std::uint64_t pos, std::uint64_t length) {
+    std::uint32_t crc = 0xFFFFFFFFu;
+    for (std::uint64_t done = 0; done < length;) {
+        const ByteView piece = r.view(pos + done, static_cast<std::size_t>(std::min<std::uint64_t>(length - done, 65536)));
+        if (piece.empty())
+            return false;
+        for (std::size_t i = 0; i < piece.size(); ++i)
+            crc = kCrc[(crc ^ piece.data()[i]) & 0xFF] ^ (crc >> 8);
+        done += piece.size();
+    }
+    return (crc ^ 0xFFFFFFFFu) == r.be32(pos + length);
+}
+}  // namespace
+
+Validation validatePng(CandidateReader& r) {
+    const ByteView head = r.view(0, 16);
+    if (head.size() < 16 || !head.matches(0, "\x89PNG\r\n\x1A\n") || head.be32(8) != 13 || !head.matches(12, "IHDR"))
+        return Validation::notThisType();
+    std::uint64_t pos = kSignatureBytes;
+    for (std::uint64_t step = 0; step < kMaxWalkSteps; ++step) {
+        const ByteView chunk = r.view(pos, 8);
+        if (chunk.size() < 8)
+            break;
+        const std::uint64_t length = chunk.be32(0);
+        const bool named = isLetter(chunk.u8(4)) && isLetter(chunk.u8(5)) && isLetter(chunk.u8(6)) && isLetter(chunk.u8(7));
+        const bool iend = chunk.matches(4, "IEND");
+        if (length > kMaxChunkData || !named || !reaches(r, pos + 12 + length) || !crcMatches(r, pos + 4, 4 + length))
+            break;
+        pos += 12 + length;
+        if (iend)
+            return Validation::whole(pos);
+    }
+    // The IHDR chunk itself failed: random bytes behind a planted signature.
+    if (pos == kSignatureBytes)
+        return Validation::notThisType();
+    return Validation::damaged(pos);
+}
+
+}  // namespace formats
