@@ -48,6 +48,7 @@
 namespace {
 constexpr int kRowDataRole = Qt::UserRole;
 constexpr int kRowItemRole = Qt::UserRole + 1;  // a search row's tree item
+constexpr int kNameWidth = 180;
 const QString kWaitText = QStringLiteral("Please wait for the running process.");
 
 /// The fill's tree calls, handed to the tree's batches with a pause now and then until the window
@@ -153,7 +154,7 @@ VolumeScanDlg::VolumeScanDlg(WizardPage* previous, int previousPageNumber)
     list_->setHeaderLabels({QStringLiteral("File(s) List"), QStringLiteral("Creation Time"), QStringLiteral("Access Time"),
                             QStringLiteral("Modification Time"), QStringLiteral("Size"), QStringLiteral("Attribute")});
     list_->InitCheckHeader();
-    const int widths[] = {180, 150, 150, 150, 80, 80};
+    const int widths[] = {kNameWidth, 150, 150, 150, 80, 80};
     for (int column = 0; column < 6; ++column)
         list_->setColumnWidth(column, widths[column]);
     // Size is what tells a photo from a thumbnail: shown beside the name, without scrolling.
@@ -499,6 +500,8 @@ void VolumeScanDlg::showItemState(QTreeWidgetItem* row, TreeItemId item) {
 void VolumeScanDlg::showFolderInList(TreeItemId item) {
     const QSignalBlocker quiet(list_);
     list_->clear();
+    if (listMode_ == ListMode::Search)
+        list_->setColumnWidth(0, kNameWidth);
     listMode_ = ListMode::Folder;
     const CheckTree& tree = tree_->tree();
     const CheckTree::Item* record = tree.item(item);
@@ -626,6 +629,9 @@ void VolumeScanDlg::searchFinished() {
     endWork();
     if (leaving_)
         return;
+    // A hit's path rather than its first letters, with Size still in view.
+    list_->resizeColumnToContents(0);
+    list_->setColumnWidth(0, std::clamp(list_->columnWidth(0), kNameWidth, 3 * kNameWidth));
     theApp()->message(QStringLiteral("Searching Finished"), QMessageBox::Information, this, QString());
     setStatus(QStringLiteral("Searching Finished"));
 }

@@ -2,7 +2,7 @@
 # The cards of the photographer's journeys, made by real tools with the names cameras write:
 #   camera-card.img     a 64 MiB card: MBR, one FAT32 volume (mkfs.fat, filled by mtools), photos
 #                       in DCIM/100CANON and DCIM/101NIKON with attribute bits set by mattrib,
-#                       IMG_0003.JPG deleted
+#                       IMG_0003.JPG deleted, IMG_0100.JPG at the root read-only, hidden, system
 #   table-gone.img      the same card with its partition table wiped
 #   reformatted.img     a FAT32 volume of the same photos, formatted again by mkfs.fat
 #   camera-exfat.img    exFAT volume (mkfs.exfat, filled through exfat-fuse; needs root)
@@ -11,7 +11,8 @@
 set -euo pipefail
 export MTOOLS_SKIP_CHECK=1 LC_ALL=C TZ=UTC
 out="$1/journey"
-if [ -f "$out/done" ]; then echo "$out"; exit 0; fi
+stamp=$(md5sum < "$0")  # a changed script makes its cards anew
+if [ "$(cat "$out/done" 2>/dev/null)" = "$stamp" ]; then echo "$out"; exit 0; fi
 for tool in convert mkfs.fat mcopy mmd mattrib mdel sfdisk; do
     command -v "$tool" >/dev/null || { echo "SKIP: $tool is not installed"; exit 77; }
 done
@@ -41,6 +42,9 @@ truncate -s $(((64 << 20) - (2048 * 512))) volume.img
 mkfs.fat -F 32 -s 1 -n CARD volume.img >/dev/null
 fill_fat volume.img
 mdel -i volume.img ::/DCIM/100CANON/IMG_0003.JPG
+cp photos/IMG_0001.JPG photos/IMG_0100.JPG
+mcopy -i volume.img photos/IMG_0100.JPG ::/
+mattrib -i volume.img +r +h +s -a ::/IMG_0100.JPG
 dd if=volume.img of=camera-card.img bs=512 seek=2048 conv=notrunc status=none
 rm volume.img
 
@@ -92,5 +96,5 @@ if [ "$(id -u)" -eq 0 ] && [ -e /dev/fuse ]; then
         fi
     fi
 fi
-touch done
+echo "$stamp" > done
 echo "$out"
