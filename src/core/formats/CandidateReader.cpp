@@ -44,7 +44,13 @@ ByteView CandidateReader::view(std::uint64_t offset, std::size_t n) {
 std::optional<std::uint64_t> CandidateReader::find(std::uint8_t b, std::uint64_t offset, std::uint64_t end) {
     end = std::min(end, limit_);
     while (offset < end) {
-        const ByteView piece = view(offset, static_cast<std::size_t>(std::min<std::uint64_t>(kWindowBytes, end - offset)));
+        // What the window already holds from offset is searched first: asking for a full window
+        // at each hit would read it again for every few bytes of progress.
+        const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(kWindowBytes, end - offset));
+        const bool held = offset >= windowStart_ && offset < windowStart_ + windowBytes_;
+        ByteView piece = held ? ByteView(window_.data() + (offset - windowStart_),
+                                         std::min<std::uint64_t>(want, windowStart_ + windowBytes_ - offset))
+                              : view(offset, want);
         if (piece.empty())
             return std::nullopt;
         const void* hit = std::memchr(piece.data(), b, piece.size());

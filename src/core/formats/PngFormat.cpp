@@ -10,17 +10,32 @@ namespace {
 constexpr std::uint64_t kSignatureBytes = 8;
 constexpr std::uint64_t kMaxChunkData = 0x7FFFFFFF;
 
-constexpr std::array<std::uint32_t, 256> makeCrcTable() {
-    std::array<std::uint32_t, 256> t{};
+/// CRC-32 tables for eight bytes a step: table k gives the CRC of a byte followed by k zero bytes.
+constexpr std::array<std::array<std::uint32_t, 256>, 8> makeCrcTables() {
+    std::array<std::array<std::uint32_t, 256>, 8> t{};
     for (std::uint32_t i = 0; i < 256; ++i) {
         std::uint32_t c = i;
         for (int k = 0; k < 8; ++k)
             c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
-        t[i] = c;
+        t[0][i] = c;
     }
+    for (std::size_t k = 1; k < 8; ++k)
+        for (std::uint32_t i = 0; i < 256; ++i)
+            t[k][i] = (t[k - 1][i] >> 8) ^ t[0][t[k - 1][i] & 0xFF];
     return t;
 }
-constexpr auto kCrc = makeCrcTable();
+constexpr auto kCrc = makeCrcTables();
+
+std::uint32_t crcUpdate(std::uint32_t crc, const std::uint8_t* p, std::size_t n) {
+    for (; n >= 8; p += 8, n -= 8) {
+        const std::uint32_t low = crc ^ (p[0] | std::uint32_t{p[1]} << 8 | std::uint32_t{p[2]} << 16 | std::uint32_t{p[3]} << 24);
+        crc = kCrc[7][low & 0xFF] ^ kCrc[6][(low >> 8) & 0xFF] ^ kCrc[5][(low >> 16) & 0xFF] ^ kCrc[4][low >> 24] ^
+              kCrc[3][p[4]] ^ kCrc[2][p[5]] ^ kCrc[1][p[6]] ^ kCrc[0][p[7]];
+    }
+    for (; n > 0; ++p, --n)
+        crc = kCrc[0][(crc ^ *p) & 0xFF] ^ (crc >> 8);
+    return crc;
+}
 
 bool isLetter(std::uint8_t c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
 
@@ -31,8 +46,7 @@ bool crcMatches(CandidateReader& r, std::uint64_t pos, std::uint64_t length) {
         const ByteView piece = r.view(pos + done, static_cast<std::size_t>(std::min<std::uint64_t>(length - done, 65536)));
         if (piece.empty())
             return false;
-        for (std::size_t i = 0; i < piece.size(); ++i)
-            crc = kCrc[(crc ^ piece.data()[i]) & 0xFF] ^ (crc >> 8);
+        crc = crcUpdate(crc, piece.data(), piece.size());
         done += piece.size();
     }
     return (crc ^ 0xFFFFFFFFu) == r.be32(pos + length);

@@ -54,7 +54,7 @@ void myJpg::chooseFormats() {
     fromDefaultSet_.resize(signatures_.size(), false);
     formats_.clear();
     formatsByKey_.clear();
-    startKeys_ = {};
+    startKeys_ = StartKeySearch();
     // Loading the default set switches every built-in format on; its entries of those types are
     // then carved by the formats alone.
     bool defaultSetLoaded = false;
