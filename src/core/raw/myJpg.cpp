@@ -71,13 +71,16 @@ void myJpg::chooseFormats() {
         const formats::FormatRow& row = rows[static_cast<std::size_t>(r)];
         if (row.magic.size() < 2)
             continue;  // every row has a magic of two bytes or more; one that has not is never searched
-        const auto first = static_cast<std::uint8_t>(row.magic[0]);
-        const auto second = static_cast<std::uint8_t>(row.magic[1]);
-        startKeys_.add(first, second);
-        formatsByKey_.emplace_back(first | std::uint32_t{second} << 8, r);
+        // The key is the magic's first pair of bytes that is not 00 00 or FF FF: empty and erased
+        // space is full of those, and every byte of it would be a candidate.
+        std::uint16_t at = 0;
+        const auto byte = [&](std::size_t k) { return static_cast<std::uint8_t>(row.magic[k]); };
+        while (at + 2u < row.magic.size() && byte(at) == byte(at + 1) && (byte(at) == 0x00 || byte(at) == 0xFF))
+            ++at;
+        startKeys_.add(byte(at), byte(at + 1u));
+        formatsByKey_.push_back({byte(at) | std::uint32_t{byte(at + 1u)} << 8, r, static_cast<std::uint16_t>(row.magicOffset + at)});
     }
-    std::stable_sort(formatsByKey_.begin(), formatsByKey_.end(),
-                     [](const auto& a, const auto& b) { return a.first < b.first; });
+    std::stable_sort(formatsByKey_.begin(), formatsByKey_.end(), [](const auto& a, const auto& b) { return a.key < b.key; });
     sectorRowsActive_ = std::find(served_.begin(), served_.end(), false) != served_.end();
 }
 
@@ -330,12 +333,12 @@ void myJpg::searchFormats(const std::uint8_t* bytes, std::uint64_t chunkStart, s
         const std::uint64_t pos = chunkStart + i;
         const std::uint32_t key = bytes[i] | std::uint32_t{bytes[i + 1]} << 8;
         auto it = std::lower_bound(formatsByKey_.begin(), formatsByKey_.end(), key,
-                                   [](const auto& entry, std::uint32_t k) { return entry.first < k; });
-        for (; it != formatsByKey_.end() && it->first == key; ++it) {
-            const formats::FormatRow& row = rows[static_cast<std::size_t>(it->second)];
-            if (pos < row.magicOffset || pos - row.magicOffset < resume_)
+                                   [](const FormatKey& entry, std::uint32_t k) { return entry.key < k; });
+        for (; it != formatsByKey_.end() && it->key == key; ++it) {
+            const formats::FormatRow& row = rows[static_cast<std::size_t>(it->row)];
+            if (pos < it->offset || pos - it->offset < resume_)
                 continue;
-            const std::uint64_t start = pos - row.magicOffset;
+            const std::uint64_t start = pos - it->offset;
             candidates.setCandidateStart(start);
             formats::CandidateReader reader(candidates, std::min(volumeBytes - start, row.maxLength));
             if (!reader.matches(row.magicOffset, row.magic))
@@ -344,7 +347,7 @@ void myJpg::searchFormats(const std::uint8_t* bytes, std::uint64_t chunkStart, s
             if (v.verdict == formats::Verdict::NotThisType || v.length == 0)
                 continue;
             CarvedFile file{start, v.length, 0, start};
-            file.format = it->second;
+            file.format = it->row;
             file.extension = v.extension;
             if (v.verdict == formats::Verdict::Whole) {
                 file.status = CarvedStatus::Whole;
@@ -357,7 +360,7 @@ void myJpg::searchFormats(const std::uint8_t* bytes, std::uint64_t chunkStart, s
                 file.status = CarvedStatus::Damaged;
                 resume_ = start + 1;
             }
-            listCarvedFile(file, formatCategoryItems_[static_cast<std::size_t>(it->second)], std::string(row.category));
+            listCarvedFile(file, formatCategoryItems_[static_cast<std::size_t>(it->row)], std::string(row.category));
             break;
         }
         if (resume_ <= pos + 1) {

@@ -144,7 +144,12 @@ private:
     std::vector<TreeItemId> formatCategoryItems_;          ///< per built-in format row
     std::map<std::string, TreeItemId> categoryItemByName_;
     StartKeySearch startKeys_;
-    std::vector<std::pair<std::uint32_t, std::int32_t>> formatsByKey_;  ///< (key, row), sorted
+    struct FormatKey {
+        std::uint32_t key;    ///< two bytes of the row's magic, the first in the low byte
+        std::int32_t row;
+        std::uint16_t offset; ///< where those two bytes stand from the file's first byte
+    };
+    std::vector<FormatKey> formatsByKey_;  ///< sorted by key, table order within a key
     std::uint64_t resume_ = 0;  ///< the byte-offset search's next possible start
     std::deque<std::pair<std::uint64_t, std::uint64_t>> exactFiles_;  ///< [start, end) of recent whole finds
     std::vector<TreeItemId> categoryItems_;  ///< per table entry, once the scan has begun

@@ -20,6 +20,7 @@
 #include <QToolButton>
 #include <algorithm>
 #include <cstdlib>
+#include <filesystem>
 
 #include "app/CVantrelApp.h"
 #include "browser/ListTextFormat.h"
@@ -44,7 +45,7 @@ RawRecoveryDialog::RawRecoveryDialog(WizardPage* previous, int previousPageNumbe
     : WizardPage(previous, previousPageNumber), leaving_(std::make_shared<std::atomic<bool>>(false)), path_(new QLineEdit),
       browse_(new QPushButton(QStringLiteral("..."))), parse_(new QPushButton(QStringLiteral("Parse"))),
       loadDefault_(new QCheckBox(QStringLiteral("Load Default Items"))), setting_(new QToolButton),
-      tree_(new CXHtmlTree), list_(new QTableWidget(0, 3)) {
+      tree_(new CXHtmlTree), list_(new QTableWidget(0, 4)) {
     notifier_ = std::make_unique<RawPageNotifier>(this, leaving_);
     auto* group = new QGroupBox(
         QStringLiteral("Click Parse button to add default file settings or create your own file to process raw recovery."));
@@ -77,10 +78,14 @@ RawRecoveryDialog::RawRecoveryDialog(WizardPage* previous, int previousPageNumbe
 
     tree_->setObjectName(QStringLiteral("rawTree"));
     list_->setObjectName(QStringLiteral("rawFileList"));
-    // Size and type tell a photo from a thumbnail or a fragment before anything is saved.
-    list_->setHorizontalHeaderLabels({QStringLiteral("File(s) List"), QStringLiteral("Size"), QStringLiteral("Type")});
+    // Size, type and status tell a photo from a thumbnail or a fragment before anything is saved:
+    // whole (its exact length), damaged (the valid part of a broken file) or approximate (a
+    // signature's guessed length).
+    list_->setHorizontalHeaderLabels(
+        {QStringLiteral("File(s) List"), QStringLiteral("Size"), QStringLiteral("Type"), QStringLiteral("Status")});
     list_->setColumnWidth(0, 220);
     list_->setColumnWidth(1, 90);
+    list_->setColumnWidth(2, 60);
     list_->horizontalHeader()->setStretchLastSection(true);
     list_->verticalHeader()->hide();
     list_->verticalHeader()->setDefaultSectionSize(list_->fontMetrics().height() + 8);
@@ -167,6 +172,7 @@ void RawRecoveryDialog::parse() {
     // A Stop of an earlier run must not cut the copies of this one.
     stopRequest_ = false;
 
+    bool defaultLoaded = false;
     if (loadDefault_->isChecked()) {
         auto engine = std::make_unique<myJpg>();
         const SignatureLoad load =
@@ -175,10 +181,15 @@ void RawRecoveryDialog::parse() {
             setStatus(QStringLiteral("Processing....."));
             engine_ = std::move(engine);
             defaultRecordCount_ = load.loaded;
+            defaultLoaded = true;
         }
     }
     const std::string userPath = path_->text().toStdString();
-    if (!userPath.empty()) {
+    // The path edit starts on the default set itself: loaded a second time as the user's own file,
+    // its signatures would carve by the sector rules what the formats already carve exactly.
+    std::error_code sameError;
+    const bool defaultAgain = defaultLoaded && std::filesystem::equivalent(userPath, defaultSignatureFilePath(), sameError);
+    if (!userPath.empty() && !defaultAgain) {
         if (!engine_)
             engine_ = std::make_unique<myJpg>();
         if (loadSignatureFile(userPath, SignatureFileRole::User, *engine_, *notifier_).status != SignatureLoadStatus::Loaded) {
@@ -341,8 +352,9 @@ void RawRecoveryDialog::labelClicked(TreeItemId item) {
         list_->setItem(row, 0, cell);
         if (const std::optional<CarvedFile> file = engine_ ? engine_->carvedFile(entry->data) : std::nullopt) {
             list_->setItem(row, 1, new QTableWidgetItem(QString::fromStdString(formatListSize(file->length))));
-            const std::string type = engine_->signature(file->signature).extensionText();
+            const std::string type = engine_->carvedFileType(*file);
             list_->setItem(row, 2, new QTableWidgetItem(QString::fromStdString(type).toUpper()));
+            list_->setItem(row, 3, new QTableWidgetItem(QString::fromLatin1(carvedStatusText(file->status))));
         }
     }
 }

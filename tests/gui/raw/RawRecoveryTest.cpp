@@ -197,6 +197,9 @@ private slots:
         QCOMPARE(page->fileList()->rowCount(), 0);  // the root's children are categories
         page->labelClicked(jpeg);
         QCOMPARE(listed(page), (QStringList{planted_[0].name, planted_[2].name}));
+        // Loaded as the user's own file, the set carves by its signatures: approximate lengths.
+        QCOMPARE(page->fileList()->item(0, 2)->text(), QStringLiteral("JPG"));
+        QCOMPARE(page->fileList()->item(0, 3)->text(), QStringLiteral("approximate"));
 
         // Preview: the carved bytes go to a temp file that vedivade is started on.
         QStringList launched;
