@@ -101,8 +101,15 @@ Validation validateJpeg(CandidateReader& r) {
         const std::uint64_t next = at + 2 + length;
         if (length < 2 || !r.has(next - 1, 1))
             break;
-        if (isFrame(m))
+        if (isFrame(m)) {
+            // A frame header's length follows from its component count; precision and size are
+            // never zero. Random bytes seldom agree, real files always do.
+            const ByteView frame = r.view(at + 4, 6);
+            const std::uint8_t components = frame.u8(5);
+            if (components == 0 || components > 4 || length != 8 + 3u * components || frame.u8(0) == 0 || frame.be16(3) == 0)
+                break;
             sawFrame = true;
+        }
         if (m == 0xE2 && !mp.present && length >= 16 && r.matches(at + 4, std::string_view("MPF\0", 4)))
             mp = {at + 8, true};
         if (m != kSos) {
