@@ -54,6 +54,11 @@ TEST(JpegFormat, CutInsideTheLastScanKeepsWhatWasThere) {
             EXPECT_EQ(describe(v), describe(Validation::damaged(firstEnd, "mpo")));
         } else {
             EXPECT_EQ(describe(v), describe(Validation::damaged(at))) << s.file;
+            // Followed by empty space: cut where the zeros begin (the data's own last bytes may be zeros too).
+            const Validation blank = validateBytes(formats::validateJpeg, joined(cut(file, at), SampleBytes(1 << 20, 0)));
+            EXPECT_EQ(blank.verdict, Verdict::Damaged) << s.file;
+            EXPECT_LE(blank.length, at) << s.file;
+            EXPECT_GE(blank.length + 16, at) << s.file;
         }
     }
 }

@@ -13,6 +13,8 @@ constexpr std::uint8_t kEoi = 0xD9;
 constexpr std::uint8_t kSos = 0xDA;
 constexpr std::uint8_t kTem = 0x01;
 constexpr std::uint32_t kMaxMpEntries = 64;
+constexpr std::uint64_t kLongStretch = 64 * 1024;  ///< coded data this long without an FF is suspect
+constexpr std::uint64_t kBlankBlock = 4096;
 
 bool isRestart(std::uint8_t m) { return m >= 0xD0 && m <= 0xD7; }
 
@@ -62,6 +64,23 @@ std::optional<std::uint64_t> mpoEnd(CandidateReader& r, const MpIndex& mp, std::
         }
     }
     return end;
+}
+/// The first 4 KiB of zero bytes in [from, to), from where the zeros begin, or nothing.
+std::optional<std::uint64_t> firstBlankBlock(CandidateReader& r, std::uint64_t from, std::uint64_t to) {
+    std::uint64_t zerosFrom = from;
+    for (std::uint64_t at = from; at < to;) {
+        const ByteView piece = r.view(at, static_cast<std::size_t>(std::min<std::uint64_t>(to - at, 65536)));
+        if (piece.empty())
+            break;
+        for (std::size_t i = 0; i < piece.size(); ++i) {
+            if (piece.data()[i] != 0)
+                zerosFrom = at + i + 1;
+            else if (at + i + 1 - zerosFrom >= kBlankBlock)
+                return zerosFrom;
+        }
+        at += piece.size();
+    }
+    return std::nullopt;
 }
 }  // namespace
 
@@ -124,6 +143,13 @@ Validation validateJpeg(CandidateReader& r) {
         std::uint64_t q = next;
         for (;;) {
             const auto hit = r.find(0xFF, q, r.limit());
+            const std::uint64_t stretch = (hit ? *hit : readablePrefix(r, r.limit())) - q;
+            if (stretch >= kLongStretch) {
+                // Coded data holds an FF every few hundred bytes; a long stretch without one may be
+                // empty space the photo's lost end left behind: the photo is cut where that begins.
+                if (const auto blank = firstBlankBlock(r, q, q + stretch))
+                    return Validation::damaged(*blank);
+            }
             if (!hit || !r.has(*hit + 1, 1))
                 return Validation::damaged(readablePrefix(r, r.limit()));  // cut inside the scan
             const std::uint8_t b = r.u8(*hit + 1);
