@@ -9,6 +9,7 @@
 #include "disk/MemoryReadSeek.h"
 #include "fs/ntfs/Lznt1.h"
 #include "fs/ntfs/ntfs.h"
+#include "output/OutputFile.h"
 
 namespace {
 constexpr std::size_t kVolumeBytes = 512 * 1024;
@@ -46,7 +47,9 @@ void walk(std::vector<unsigned char> bytes, std::uint32_t mode) {
     for (std::size_t i = 0; i < n; ++i) {
         reader.formatTimes(reader.entryList[i]);
         reader.formatSize(i);
-        reader.writeEntry(i, "/dev/null");
+        MemoryOutput saved;
+        OutputFile file = saved.file();
+        reader.writeEntry(i, file);
     }
 }
 }  // namespace

@@ -1,7 +1,6 @@
 #pragma once
 // Shared by the reader fuzz targets: arbitrary bytes as one volume, scanned by a reader of the
 // table, then every entry listed and every file written, as the browser would.
-#include <unistd.h>
 
 #include <cstddef>
 #include <cstdint>
@@ -13,6 +12,7 @@
 #include "app/ProgressSink.h"
 #include "browser/ReaderRegistry.h"
 #include "disk/MemoryReadSeek.h"
+#include "output/OutputFile.h"
 
 inline void fuzzReader(const std::uint8_t* data, std::size_t size, const char* fileSystem, ScanMode mode) {
     MemoryReadSeek source(std::vector<unsigned char>(data, data + size));
@@ -24,7 +24,6 @@ inline void fuzzReader(const std::uint8_t* data, std::size_t size, const char* f
     auto view = scanVolume(fileSystemKind(fileSystem), context, error);
     if (!view)
         return;
-    const std::string target = "/tmp/pictorva-fuzz-" + std::to_string(::getpid());
     std::vector<std::pair<EntryRef, int>> pending;
     for (EntryRef ref : view->topLevel())
         pending.emplace_back(ref, 0);
@@ -39,8 +38,10 @@ inline void fuzzReader(const std::uint8_t* data, std::size_t size, const char* f
                 for (EntryRef child : view->children(ref))
                     pending.emplace_back(child, depth + 1);
         } else {
-            view->writeContent(ref, target);
+            // Into memory: the writers run over every byte without touching a disk.
+            MemoryOutput saved;
+            OutputFile file = saved.file();
+            view->writeContent(ref, file);
         }
     }
-    ::unlink(target.c_str());
 }

@@ -5,6 +5,8 @@
 #include "CliTerminal.h"
 #include "Commands.h"
 #include "VolumeOptions.h"
+#include "output/OutputFolder.h"
+#include "output/SourceMedium.h"
 #include "raw/CarvedFileSaver.h"
 #include "raw/MemoryTree.h"
 #include "raw/SignatureFile.h"
@@ -33,6 +35,11 @@ std::string jsonLine(const myJpg& engine, const CarvedFile& file, const std::str
 }
 
 int runCarve(const CarveOptions& options) {
+    const std::string refusal = outputOnSourceMedium(options.out, options.volume.source);
+    if (!refusal.empty()) {
+        std::fprintf(stderr, "%s\n", refusal.c_str());
+        return 1;
+    }
     ApplicationState app;
     StderrNotifier notifier;
     myJpg engine;
@@ -54,6 +61,12 @@ int runCarve(const CarveOptions& options) {
     if (!volume)
         return 1;
     readWriteInterface& source = *app.currentSource;
+    std::string error;
+    OutputFolder output = OutputFolder::open(options.out, error);
+    if (!output.isOpen()) {
+        std::fprintf(stderr, "%s\n", error.c_str());
+        return 1;
+    }
 
     StderrProgress progress;
     MemoryTree tree;
@@ -66,7 +79,7 @@ int runCarve(const CarveOptions& options) {
     if (!engine.runCarving())
         return 1;
 
-    CarvedFileSaver saver(options.out);
+    CarvedFileSaver saver(std::move(output));
     const auto volumeBytes = static_cast<std::uint64_t>(volume->byteLength);
     std::size_t written = 0;
     const std::vector<CarvedFile> files = engine.carvedFiles();
@@ -75,7 +88,7 @@ int runCarve(const CarveOptions& options) {
     for (std::size_t i = 0; i < files.size(); ++i) {
         progress.setPosition(static_cast<std::int64_t>(i));
         const CarvedFile& file = files[i];
-        std::string path, error;
+        std::string path;
         const std::string name = engine.carvedFileName(file);
         if (saver.save(source, file, volumeBytes, engine.carvedFileCategory(file), name, path, error))
             ++written;

@@ -1,10 +1,5 @@
-#include <sys/stat.h>
-
 #include <CLI/CLI.hpp>
-#include <cerrno>
 #include <cstdio>
-#include <cstring>
-#include <filesystem>
 
 #include "CliTerminal.h"
 #include "Commands.h"
@@ -12,6 +7,8 @@
 #include "browser/EntryWalk.h"
 #include "browser/RecycleBinNames.h"
 #include "browser/SaveWalk.h"
+#include "output/OutputFolder.h"
+#include "output/SourceMedium.h"
 
 namespace {
 struct SaveOptions {
@@ -20,28 +17,19 @@ struct SaveOptions {
     std::string folder;
 };
 
-/// The output folder, made when missing. False with the reason on stderr when it is not a folder
-/// or cannot be made.
-bool prepareOutputFolder(const std::string& out) {
-    std::error_code error;
-    std::filesystem::create_directories(out, error);
-    struct stat info {};
-    if (stat(out.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) {
-        std::fprintf(stderr, "select output folder: %s cannot be used as a folder (%s)\n", out.c_str(),
-                     error ? error.message().c_str() : std::strerror(ENOTDIR));
-        return false;
-    }
-    return true;
-}
-
 int runSave(const SaveOptions& options) {
+    const std::string refusal = outputOnSourceMedium(options.out, options.volume.source);
+    if (!refusal.empty()) {
+        std::fprintf(stderr, "%s\n", refusal.c_str());
+        return 1;
+    }
     StderrProgress progress;
     StderrNotifier notifier;
     ScannedVolume scanned;
     if (!scanSelectedVolume(options.volume, progress, notifier, scanned))
         return 1;
     EntryView& view = *scanned.view;
-    restoreRecycleBinNames(view, fileSystemKind(scanned.context->volume.fileSystem), std::filesystem::temp_directory_path().string());
+    restoreRecycleBinNames(view, fileSystemKind(scanned.context->volume.fileSystem));
 
     // Folders of one path (a live and a deleted copy) are all saved, into one output folder.
     struct Start {
@@ -59,8 +47,12 @@ int runSave(const SaveOptions& options) {
             return 1;
         }
     }
-    if (!prepareOutputFolder(options.out))
+    std::string error;
+    const OutputFolder output = OutputFolder::open(options.out, error);
+    if (!output.isOpen()) {
+        std::fprintf(stderr, "select output folder: %s\n", error.c_str());
         return 1;
+    }
 
     std::int64_t files = 0;
     for (const Start& start : starts)
@@ -68,7 +60,7 @@ int runSave(const SaveOptions& options) {
     progress.setRange(0, files);
     SaveWalk walk(view, progress);
     for (const Start& start : starts) {
-        if (!walk.saveFolder(start.folder, start.deleted, options.out))
+        if (!walk.saveFolder(start.folder, start.deleted, output))
             break;
     }
     progress.setPosition(files);

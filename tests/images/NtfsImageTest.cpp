@@ -128,7 +128,7 @@ void expectSavedLikeCopies(Scan& scan, const std::map<std::string, Listed>& list
         ASSERT_NE(found, listed.end()) << rel;
         EXPECT_EQ(found->second.deleted, deleted) << rel;
         const fs::path target = out / std::to_string(compared++);
-        ASSERT_TRUE(scan.view->writeContent(found->second.ref, target.string())) << rel;
+        ASSERT_TRUE(scan.view->writeNewFile(found->second.ref, target.string())) << rel;
         const std::string expected = fileBytes(entry.path());
         const std::string got = fileBytes(target);
         EXPECT_EQ(got.size(), expected.size()) << rel;
@@ -176,7 +176,7 @@ TEST(NtfsImage, StandardSavesLiveFilesByteForByteWithTheirTimes) {
         if (m.path.rfind("many/", 0) == 0 || m.path == kSecondLink)
             continue;
         const fs::path target = out / "t";
-        ASSERT_TRUE(scan.view->writeContent(listed.at(m.path).ref, target.string()));
+        ASSERT_TRUE(scan.view->writeNewFile(listed.at(m.path).ref, target.string()));
         struct stat st {};
         ASSERT_EQ(::stat(target.c_str(), &st), 0);
         EXPECT_EQ(st.st_mtime, m.mtime) << m.path;
@@ -281,7 +281,7 @@ TEST(NtfsImage, DeepScanListsEverythingUnderOrphanEntry) {
     const fs::path out = scratchDir("deep");
     for (const char* rel : {"small/hello.txt", "big/listed.bin", "comp/text.txt", "sparse/holes.bin"}) {
         const std::string name = fs::path(rel).filename().string();
-        ASSERT_TRUE(scan.view->writeContent(byName.at(name), (out / name).string())) << rel;
+        ASSERT_TRUE(scan.view->writeNewFile(byName.at(name), (out / name).string())) << rel;
         EXPECT_TRUE(fileBytes(out / name) == fileBytes(fs::path(base + ".files") / rel)) << rel;
     }
     fs::remove_all(out);

@@ -1,9 +1,6 @@
 #pragma once
 // A reader of the table run over bytes built in a test, with the view and what it needs kept
 // together; savedBytes() writes one entry through the view and reads the result back.
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <memory>
 #include <string>
 #include <vector>
@@ -13,6 +10,7 @@
 #include "app/ProgressSink.h"
 #include "browser/ReaderRegistry.h"
 #include "disk/MemoryReadSeek.h"
+#include "output/OutputFile.h"
 
 struct MemoryScan {
     MemoryScan(std::vector<unsigned char> bytes, const std::string& fileSystem, ScanMode mode)
@@ -23,13 +21,11 @@ struct MemoryScan {
     }
     /// The entry's content as its writer saves it, or "<failed>".
     std::string savedBytes(EntryRef ref) {
-        const auto path = std::filesystem::temp_directory_path() / "pictorva-reader-unit";
-        if (!view->writeContent(ref, path.string()))
+        MemoryOutput saved;
+        OutputFile file = saved.file();
+        if (!view->writeContent(ref, file))
             return "<failed>";
-        std::ifstream in(path, std::ios::binary);
-        std::string bytes{std::istreambuf_iterator<char>(in), {}};
-        std::filesystem::remove(path);
-        return bytes;
+        return saved.bytes(std::size_t{64} << 20);
     }
     MemoryReadSeek source;
     ApplicationState app;

@@ -10,6 +10,7 @@
 #include <utility>
 #include <vector>
 
+class OutputFile;
 class StopFlag;
 
 /// An entry of a reader, opaque to the browser: an index, an address or a catalog node ID,
@@ -47,9 +48,10 @@ public:
     /// The reader's own byte count (NTFS real size, FAT size, exFAT valid data length, ...).
     virtual std::uint64_t byteSize(EntryRef entry) const = 0;
     virtual ListTexts listTexts(EntryRef entry) const = 0;
-    /// Writes the entry's content to targetPath (created or replaced) and sets its times.
-    /// False when the target could not be written; the reader reports nothing itself.
-    virtual bool writeContent(EntryRef entry, const std::string& targetPath) = 0;
+    /// Writes the entry's content into out (made by the caller through output/), sets its times
+    /// and closes it. False when the content could not be written; the reader reports nothing
+    /// itself.
+    virtual bool writeContent(EntryRef entry, OutputFile& out) = 0;
     /// The reader's stop flag, polled once per entry by every walk.
     virtual StopFlag& stopFlag() = 0;
 
@@ -60,6 +62,10 @@ public:
         return restored != restoredNames_.end() ? restored->second : name(entry);
     }
     void restoreName(EntryRef entry, std::string former) { restoredNames_[entry] = std::move(former); }
+
+    /// The entry written to a new file at path (its folder made when missing); nothing there is
+    /// replaced or followed. For callers that name the target themselves.
+    bool writeNewFile(EntryRef entry, const std::string& path);
 
 private:
     std::unordered_map<EntryRef, std::string> restoredNames_;

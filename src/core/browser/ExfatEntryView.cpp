@@ -4,6 +4,7 @@
 #include "fs/fat/Fat64Class.h"
 #include "fs/fat/FatAdvanced.h"
 #include "fs/fat/FatLayout.h"
+#include "output/OutputFile.h"
 
 namespace {
 std::string trimmed(const std::string& name) {
@@ -51,10 +52,10 @@ public:
         const Fat64Class::EntryTimes t = Fat64Class::formatEntryTimes(e);
         return ListTexts{t.created, t.accessed, t.modified, Fat64Class::formatEntrySize(e), t.attributes};
     }
-    bool writeContent(EntryRef entry, const std::string& targetPath) override {
+    bool writeContent(EntryRef entry, OutputFile& out) override {
         if (entry >= reader_->entryList().size())
             return false;
-        return reader_->writeEntryContent(targetPath, record(entry));
+        return reader_->writeEntryContent(out, record(entry));
     }
     StopFlag& stopFlag() override { return reader_->stopFlag; }
 

@@ -5,6 +5,7 @@
 #include "app/StopFlag.h"
 #include "disk/readWriteInterface.h"
 #include "fs/ext/ext2Class.h"
+#include "output/OutputFile.h"
 
 namespace {
 bool hasType(const ExtEntry& entry, std::uint16_t type) { return (entry.mode & ext_layout::kModeTypeMask) == type; }
@@ -58,9 +59,9 @@ public:
         ExtTimesText times = reader_->formatTimes(*e);
         return {times.changed, times.accessed, times.modified, reader_->formatSize(*e), times.permissions};
     }
-    bool writeContent(EntryRef entry, const std::string& targetPath) override {
+    bool writeContent(EntryRef entry, OutputFile& out) override {
         const ExtEntry* e = find(entry);
-        return e != nullptr && hasType(*e, ext_layout::kModeRegular) && reader_->saveEntry(targetPath, *e);
+        return e != nullptr && hasType(*e, ext_layout::kModeRegular) && reader_->saveEntry(out, *e);
     }
     StopFlag& stopFlag() override { return reader_->stopFlag; }
 

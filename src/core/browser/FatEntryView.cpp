@@ -6,6 +6,7 @@
 #include "fs/fat/Fat32Class.h"
 #include "fs/fat/FatAdvanced.h"
 #include "fs/fat/FatLayout.h"
+#include "output/OutputFile.h"
 
 namespace {
 /// The name a user would type for a record: the blanks that pad short names ("DCIM       ",
@@ -66,10 +67,10 @@ public:
         const Fat32Class::EntryTimes t = Fat32Class::formatEntryTimes(e);
         return ListTexts{t.created, t.accessed, t.modified, Fat32Class::formatEntrySize(e), t.attributes};
     }
-    bool writeContent(EntryRef entry, const std::string& targetPath) override {
+    bool writeContent(EntryRef entry, OutputFile& out) override {
         if (entry >= entries().size())
             return false;
-        return reader_->writeEntryContent(targetPath, record(entry));
+        return reader_->writeEntryContent(out, record(entry));
     }
     StopFlag& stopFlag() override { return reader_->stopFlag; }
 

@@ -5,6 +5,7 @@
 #include "app/StopFlag.h"
 #include "disk/readWriteInterface.h"
 #include "fs/hfsp/HFSP.h"
+#include "output/OutputFile.h"
 
 namespace {
 class HfsEntryView final : public EntryView {
@@ -65,9 +66,9 @@ public:
         HfsTimesText times = reader_->formatTimes(*e);
         return {times.created, times.accessed, times.modified, reader_->formatSize(*e), times.permissions};
     }
-    bool writeContent(EntryRef entry, const std::string& targetPath) override {
+    bool writeContent(EntryRef entry, OutputFile& out) override {
         const HfsEntry* e = find(entry);
-        return e != nullptr && e->type == hfs_layout::kRecordFile && reader_->saveEntry(targetPath, *e);
+        return e != nullptr && e->type == hfs_layout::kRecordFile && reader_->saveEntry(out, *e);
     }
     StopFlag& stopFlag() override { return reader_->stopFlag; }
 

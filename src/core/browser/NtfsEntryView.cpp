@@ -6,6 +6,7 @@
 #include "browser/ReaderRegistry.h"
 #include "common/TextFormat.h"
 #include "fs/ntfs/ntfs.h"
+#include "output/OutputFile.h"
 
 namespace {
 constexpr int kDefaultSectorsPerCluster = 8;  // the first item the advanced options page offers
@@ -80,12 +81,14 @@ ListTexts NtfsEntryView::listTexts(EntryRef entry) const {
     return {times[0], times[1], times[2], reader_->formatSize(entry), times[3]};
 }
 
-bool NtfsEntryView::writeContent(EntryRef entry, const std::string& targetPath) {
+bool NtfsEntryView::writeContent(EntryRef entry, OutputFile& out) {
     if (entry >= reader_->entryList.size())
         return false;
-    if (name(entry) == "$BadClus")
+    if (name(entry) == "$BadClus") {
+        out.discard();  // counted with the others, but its "content" is the bad-cluster map
         return true;
-    return reader_->writeEntry(entry, targetPath);
+    }
+    return reader_->writeEntry(entry, out);
 }
 
 StopFlag& NtfsEntryView::stopFlag() { return reader_->stopFlag; }

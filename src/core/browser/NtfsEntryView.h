@@ -28,7 +28,7 @@ public:
     ListTexts listTexts(EntryRef entry) const override;
     /// "$BadClus" is never written (its content is the whole volume's bad-cluster map): true
     /// without touching the target.
-    bool writeContent(EntryRef entry, const std::string& targetPath) override;
+    bool writeContent(EntryRef entry, OutputFile& out) override;
     StopFlag& stopFlag() override;
 
     ntfs& reader() { return *reader_; }

@@ -1,16 +1,12 @@
 #include "browser/RecycleBinNames.h"
 
-#include <stdlib.h>
-#include <unistd.h>
-
-#include <fstream>
-#include <iterator>
 #include <map>
 #include <vector>
 
 #include "browser/EntryView.h"
 #include "common/ByteView.h"
 #include "common/TextFormat.h"
+#include "output/OutputFile.h"
 
 namespace {
 constexpr std::size_t kLargestInfoRecord = 2048;  // an "$I" file is a few hundred bytes
@@ -24,38 +20,21 @@ std::string trimmedRight(std::string text) {
     return text;
 }
 
-std::string readSmallFile(const std::string& path, bool& ok) {
-    std::ifstream in(path, std::ios::binary);
-    ok = static_cast<bool>(in);
-    if (!ok)
-        return {};
-    std::string bytes;
-    bytes.resize(kLargestInfoRecord + 1);
-    in.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    bytes.resize(static_cast<std::size_t>(in.gcount()));
-    ok = bytes.size() < kLargestInfoRecord;
-    return bytes;
-}
-
 /// Collects the "$I" names of one folder's children and renames their "$R" partners there.
-int restoreInFolder(EntryView& view, EntryRef folder, bool trimNames, const std::string& scratchFolder) {
+int restoreInFolder(EntryView& view, EntryRef folder, bool trimNames) {
     const std::vector<EntryRef> children = view.children(folder);
     std::map<std::string, std::string> formerNames;  // "$I" name -> former file name, in key order
-    const std::string scratch = scratchFolder + "/info";
     for (EntryRef child : children) {
         const std::string name = view.name(child);
-        if (name.rfind("$I", 0) != 0 || view.isFolder(child, Placement::Nested))
+        if (name.rfind("$I", 0) != 0 || view.isFolder(child, Placement::Nested) ||
+            view.byteSize(child) >= kLargestInfoRecord)
             continue;
-        if (!view.writeContent(child, scratch)) {
-            ::unlink(scratch.c_str());
+        // The record is read through its reader's own writer, into memory: nothing touches a disk.
+        MemoryOutput record;
+        OutputFile file = record.file();
+        if (!file.isOpen() || !view.writeContent(child, file))
             continue;
-        }
-        bool ok = false;
-        const std::string bytes = readSmallFile(scratch, ok);
-        ::unlink(scratch.c_str());
-        if (!ok)
-            continue;
-        const std::string former = formerNameFromInfoRecord(bytes);
+        const std::string former = formerNameFromInfoRecord(record.bytes(kLargestInfoRecord));
         if (!former.empty())
             formerNames[trimNames ? trimmedRight(name) : name] = former;
     }
@@ -89,15 +68,10 @@ std::string formerNameFromInfoRecord(const std::string& bytes) {
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-int restoreRecycleBinNames(EntryView& view, FileSystemKind kind, const std::string& scratchFolder) {
+int restoreRecycleBinNames(EntryView& view, FileSystemKind kind) {
     if (kind != FileSystemKind::Ntfs && kind != FileSystemKind::Fat32 && kind != FileSystemKind::Exfat)
         return 0;
     const bool fat = kind != FileSystemKind::Ntfs;
-    // A private folder: the program often runs as root, and nothing planted in a shared
-    // temporary folder may be written through.
-    std::string privateFolder = scratchFolder + "/pictorva-recycle-XXXXXX";
-    if (::mkdtemp(privateFolder.data()) == nullptr)
-        return 0;
     int restored = 0;
     for (EntryRef top : view.topLevel()) {
         if (!view.isFolder(top, Placement::TopLevel))
@@ -106,13 +80,12 @@ int restoreRecycleBinNames(EntryView& view, FileSystemKind kind, const std::stri
         if (name != "$RECYCLE.BIN" && name != "$RECYCLEBIN")
             continue;
         if (fat) {
-            restored += restoreInFolder(view, top, true, privateFolder);
+            restored += restoreInFolder(view, top, true);
             continue;
         }
         for (EntryRef userFolder : view.children(top))
             if (view.isFolder(userFolder, Placement::Nested))
-                restored += restoreInFolder(view, userFolder, false, privateFolder);
+                restored += restoreInFolder(view, userFolder, false);
     }
-    ::rmdir(privateFolder.c_str());
     return restored;
 }

@@ -9,10 +9,10 @@
 class EntryView;
 
 /// For NTFS (one subfolder per user below the bin), FAT32 and exFAT (the bin's own children):
-/// writes every "$I" file of a top-level "$RECYCLE.BIN" or "$RECYCLEBIN" folder into
-/// scratchFolder, reads the former name from it, deletes it, and gives the "$R" partner of the
-/// same folder that name for saving. Returns the number of names restored.
-int restoreRecycleBinNames(EntryView& view, FileSystemKind kind, const std::string& scratchFolder);
+/// reads every "$I" file of a top-level "$RECYCLE.BIN" or "$RECYCLEBIN" folder (into memory,
+/// through the reader's writer), takes the former name from it, and gives the "$R" partner of
+/// the same folder that name for saving. Returns the number of names restored.
+int restoreRecycleBinNames(EntryView& view, FileSystemKind kind);
 
 /// The file name (after the last '\') recorded in an "$I" file's bytes, in the older layout
 /// (path at byte 24) and in the newer one (version 2, a length at 24, path at 28); empty when

@@ -35,10 +35,10 @@ public:
     std::string saveName(EntryRef entry) const override { return base_.saveName(entry); }
     std::uint64_t byteSize(EntryRef entry) const override { return base_.byteSize(entry); }
     ListTexts listTexts(EntryRef entry) const override { return base_.listTexts(entry); }
-    bool writeContent(EntryRef entry, const std::string& targetPath) override {
+    bool writeContent(EntryRef entry, OutputFile& out) override {
         if (beforeWrite)
             beforeWrite(entry);
-        return base_.writeContent(entry, targetPath);
+        return base_.writeContent(entry, out);
     }
     StopFlag& stopFlag() override { return base_.stopFlag(); }
 

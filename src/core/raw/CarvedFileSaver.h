@@ -1,11 +1,14 @@
 #pragma once
-// Writes carved files out of the volume into DIR/<category>/<name> (or DIR/<name>): names from signature files
-// never leave the folder, and a file never overwrites another (also not one written earlier in
-// the same save): a taken name gets " (2)", " (3)", ... before its extension.
+// Writes carved files out of the volume into DIR/<category>/<name> (or DIR/<name>), through the
+// output folder: names from signature files never leave the folder, and a file never overwrites
+// another (also not one written earlier in the same save): a taken name gets " (2)", " (3)", ...
+// before its extension.
 
 #include <cstdint>
+#include <map>
 #include <string>
 
+#include "output/OutputFolder.h"
 #include "raw/myJpg.h"
 
 class readWriteInterface;
@@ -13,7 +16,7 @@ class readWriteInterface;
 class CarvedFileSaver {
 public:
     /// byCategory: files go to outFolder/<category>/<name>; otherwise straight into outFolder.
-    explicit CarvedFileSaver(std::string outFolder, bool byCategory = true)
+    explicit CarvedFileSaver(OutputFolder outFolder, bool byCategory = true)
         : outFolder_(std::move(outFolder)), byCategory_(byCategory) {}
 
     /// Copies file's bytes (cut at volumeBytes, the end of the volume) from source. On success
@@ -22,10 +25,8 @@ public:
     bool save(readWriteInterface& source, const CarvedFile& file, std::uint64_t volumeBytes, const std::string& category,
               const std::string& name, std::string& writtenPath, std::string& error);
 
-    /// A name usable as one path component: "/" and NUL become "_", "", "." and ".." are replaced.
-    static std::string safeComponent(const std::string& name);
-
 private:
-    std::string outFolder_;
+    OutputFolder outFolder_;
     bool byCategory_;
+    std::map<std::string, OutputFolder> categories_;  ///< made once per save run
 };

@@ -31,6 +31,8 @@
 #include "disk/FileReadSeek.h"
 #include "pages/RawPageNotifier.h"
 #include "pages/RawSettingDlg.h"
+#include "output/OutputFolder.h"
+#include "output/SourceMedium.h"
 #include "raw/CarvedFileSaver.h"
 #include "raw/SignatureFile.h"
 #include "raw/myJpg.h"
@@ -366,10 +368,9 @@ readWriteInterface* RawRecoveryDialog::copySource() const {
 }
 
 std::int64_t RawRecoveryDialog::copyForPreview(readWriteInterface& source, const CarvedFile& file,
-                                               std::uint64_t volumeBytes, const QString& target,
+                                               std::uint64_t volumeBytes, OutputFile& target,
                                                const std::atomic<bool>& stopRequest) {
-    QFile out(target);
-    if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate))
+    if (!target.isOpen())
         return -1;
     constexpr std::uint64_t kPiece = myJpg::kChunkSize;
     const std::uint64_t left = file.start >= volumeBytes ? 0 : volumeBytes - file.start;
@@ -381,11 +382,11 @@ std::int64_t RawRecoveryDialog::copyForPreview(readWriteInterface& source, const
         const auto piece = static_cast<std::uint32_t>(std::min(kPiece, total - done));
         std::fill_n(buffer.get(), piece, 0);
         source.readAt(static_cast<std::int64_t>(file.start + done), buffer.get(), piece);
-        if (out.write(reinterpret_cast<const char*>(buffer.get()), piece) != piece)
+        if (!target.write(buffer.get(), piece))
             break;
         done += piece;
     }
-    return static_cast<std::int64_t>(done);
+    return target.finish() ? static_cast<std::int64_t>(done) : -1;
 }
 
 void RawRecoveryDialog::preview(int row) {
@@ -406,11 +407,11 @@ void RawRecoveryDialog::preview(int row) {
         setStatus(QStringLiteral("The preview is available when the scan has ended."));
         return;
     }
-    const QString folder = previewFolder();
-    const QString target = folder.isEmpty() ? QString()
-                                            : QDir(folder).filePath(
-                                                  QString::fromStdString(CarvedFileSaver::safeComponent(item->text)));
-    if (file->length == 0 || target.isEmpty() || copyForPreview(*source, *file, volumeBytes_, target, stopRequest_) < 0) {
+    std::string error;
+    OutputFile copy = file->length == 0 ? OutputFile()
+                                        : OutputFolder::open(previewFolder().toStdString(), error).createFile(item->text, error);
+    const QString target = QString::fromStdString(copy.path());
+    if (!copy.isOpen() || copyForPreview(*source, *file, volumeBytes_, copy, stopRequest_) < 0) {
         theApp()->message(QStringLiteral("File could not be opened.."), QMessageBox::NoIcon, this, QString());
         return;
     }
@@ -449,13 +450,24 @@ void RawRecoveryDialog::save() {
                                                    this, QString::fromLatin1(kApplicationTitle), QDir::homePath());
     if (folder.isEmpty())
         return;
-    CarvedFileSaver saver(folder.toStdString(), false);
+    const std::string refusal = outputOnSourceMedium(folder.toStdString(), theApp()->currentSourcePath);
+    if (!refusal.empty()) {
+        theApp()->message(QString::fromStdString(refusal), QMessageBox::Warning, this);
+        return;
+    }
+    std::string error;
+    OutputFolder output = OutputFolder::open(folder.toStdString(), error);
+    if (!output.isOpen()) {
+        theApp()->message(QString::fromStdString(error), QMessageBox::Warning, this);
+        return;
+    }
+    CarvedFileSaver saver(std::move(output), false);
     QStringList failures;
     int written = 0;
     for (const auto& [id, file] : chosen) {
         const std::string name = tree.GetItemText(id);
         setStatus(QStringLiteral("Saving File: ") + QString::fromStdString(name));
-        std::string path, error;
+        std::string path;
         if (saver.save(*source, file, volumeBytes_, std::string(), name, path, error))
             ++written;
         else

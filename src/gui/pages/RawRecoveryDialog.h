@@ -19,6 +19,7 @@ class QLineEdit;
 class QPushButton;
 class QTableWidget;
 class QToolButton;
+class OutputFile;
 class readWriteInterface;
 class myJpg;
 struct CarvedFile;
@@ -41,11 +42,12 @@ public:
     /// What Parse carves.
     const RawSource& source() const { return source_; }
 
-    /// Copies a carved file to target for the preview: whole 1 MiB pieces, then the remainder
+    /// Copies a carved file into target for the preview: whole 1 MiB pieces, then the remainder
     /// rounded up to whole sectors, cut at the end of the volume. Returns the bytes written, or
-    /// -1 when target cannot be created. Stops between pieces when stopRequest is set.
+    /// -1 when target is not open or cannot be written. Stops between pieces when stopRequest
+    /// is set. Closes target.
     static std::int64_t copyForPreview(readWriteInterface& source, const CarvedFile& file, std::uint64_t volumeBytes,
-                                       const QString& target, const std::atomic<bool>& stopRequest);
+                                       OutputFile& target, const std::atomic<bool>& stopRequest);
 
     QLineEdit* pathEdit() const { return path_; }
     QCheckBox* loadDefaultBox() const { return loadDefault_; }

@@ -1,8 +1,5 @@
 #include "pages/VolumeScanDlg.h"
 
-#include <sys/stat.h>
-#include <sys/sysmacros.h>
-
 #include <QCheckBox>
 #include <QDir>
 #include <QFileDialog>
@@ -41,6 +38,8 @@
 #include "app/WizardWindow.h"
 #include "pages/DeadEndGuide.h"
 #include "pages/EntryItemIndex.h"
+#include "output/OutputFolder.h"
+#include "output/SourceMedium.h"
 #include "pages/ParceModeNtfsDlg.h"
 #include "pages/VolumeSource.h"
 #include "pages/advanceOptions.h"
@@ -103,28 +102,6 @@ std::string trimmedPath(const std::string& path) {
         begin = end + 1;
     }
     return out;
-}
-
-/// The canonical sysfs folder of a block device number ("" when it has none).
-std::string sysfsBlockPath(dev_t device) {
-    const std::string link = formatText("/sys/dev/block/%u:%u", major(device), minor(device));
-    char* real = realpath(link.c_str(), nullptr);
-    if (real == nullptr)
-        return {};
-    std::string path(real);
-    std::free(real);
-    return path;
-}
-
-/// Same disk: the same device, or one is a partition of the other.
-bool sameDisk(dev_t a, dev_t b) {
-    if (a == b)
-        return true;
-    const std::string pa = sysfsBlockPath(a);
-    const std::string pb = sysfsBlockPath(b);
-    if (pa.empty() || pb.empty())
-        return false;
-    return pa.rfind(pb + "/", 0) == 0 || pb.rfind(pa + "/", 0) == 0;
 }
 }  // namespace
 
@@ -296,7 +273,7 @@ void VolumeScanDlg::startScan() {
             progressSink()->setStatus("Filling tree entries...");
             PacedTreeSink paced(tree_->sink(), stopRequest_, leaving_);
             fillEntryTree(*view, paced, rootItem_, TypeFilter(typePattern_), *progressSink());
-            restoreRecycleBinNames(*view, kind_, QDir::tempPath().toStdString());
+            restoreRecycleBinNames(*view, kind_);
         }
         scanned_ = std::move(view);
         QMetaObject::invokeMethod(this, [this] { scanFinished(); }, Qt::QueuedConnection);
@@ -557,8 +534,10 @@ void VolumeScanDlg::previewEntry(EntryRef entry) {
     const QString folder = previewFolder();
     if (!view_ || folder.isEmpty() || !QFileInfo(viewer).isExecutable() || view_->isFolder(entry, Placement::Nested))
         return;
-    const QString target = folder + QLatin1Char('/') + QString::fromStdString(safeComponent(view_->name(entry)));
-    if (view_->writeContent(entry, target.toStdString()) && QFileInfo::exists(target))
+    std::string error;
+    OutputFile copy = OutputFolder::open(folder.toStdString(), error).createFile(view_->name(entry), error);
+    const QString target = QString::fromStdString(copy.path());
+    if (copy.isOpen() && view_->writeContent(entry, copy) && QFileInfo::exists(target))
         QProcess::startDetached(viewer, {target});
 }
 
@@ -673,16 +652,6 @@ void VolumeScanDlg::chooseChecked(SelectionView& selection) const {
     }
 }
 
-bool VolumeScanDlg::onSourceDisk(const QString& folder) const {
-    const std::string& source = theApp()->currentSourcePath;
-    struct stat out {};
-    struct stat in {};
-    if (source.empty() || stat(folder.toStdString().c_str(), &out) != 0 || stat(source.c_str(), &in) != 0)
-        return false;
-    // An image file may sit anywhere; a disk's own file systems are where deleted files live.
-    return S_ISBLK(in.st_mode) && sameDisk(out.st_dev, in.st_rdev);
-}
-
 bool VolumeScanDlg::chooseOutputFolder() {
     CVantrelApp& app = *theApp();
     outputFolder_ = folderChooser ? folderChooser(this)
@@ -691,14 +660,21 @@ bool VolumeScanDlg::chooseOutputFolder() {
         app.message(QStringLiteral("select output folder"), QMessageBox::Information, this, QString());
         return false;
     }
-    if (onSourceDisk(outputFolder_)) {
-        app.message(QStringLiteral("The chosen folder is on the disk being recovered: saving there could overwrite the "
-                                   "deleted files. Please choose a folder on another disk."),
-                    QMessageBox::Warning, this);
+    const std::string refusal = outputOnSourceMedium(outputFolder_.toStdString(), app.currentSourcePath);
+    if (!refusal.empty()) {
+        app.message(QString::fromStdString(refusal), QMessageBox::Warning, this);
         outputFolder_.clear();
         return false;
     }
     return true;
+}
+
+OutputFolder VolumeScanDlg::openOutputFolder() {
+    std::string error;
+    OutputFolder folder = OutputFolder::open(outputFolder_.toStdString(), error);
+    if (!folder.isOpen())
+        theApp()->message(QString::fromStdString(error), QMessageBox::Warning, this);
+    return folder;
 }
 
 void VolumeScanDlg::copyFileOnDoubleClick(TreeItemId item) {
@@ -711,8 +687,11 @@ void VolumeScanDlg::copyFileOnDoubleClick(TreeItemId item) {
     std::optional<EntryRef> folder;
     if (record->parent != rootItem_)
         folder = tree_->tree().item(record->parent)->data;
+    const OutputFolder output = openOutputFolder();
+    if (!output.isOpen())
+        return;
     SaveWalk walk(one, *progressSink());
-    walk.saveFolder(folder, false, outputFolder_.toStdString());
+    walk.saveFolder(folder, false, output);
     view_->stopFlag().clear();
     theApp()->message(QStringLiteral("file is dumped in path  :  %1   ").arg(outputFolder_), QMessageBox::Information, this,
                       QString());
@@ -754,10 +733,13 @@ void VolumeScanDlg::saveSelected() {
             formatText("File size: %ld kb", static_cast<long>(view_->byteSize(entry) / 1024)));
         QMetaObject::invokeMethod(fileSize_, [label = fileSize_, text] { label->setText(text); }, Qt::QueuedConnection);
     };
+    const OutputFolder out = openOutputFolder();
+    if (!out.isOpen())
+        return;
     selection_ = std::move(selection);
     view_->stopFlag().clear();
     tree_->setEnabled(false);
-    runWorker([this, start, startDeleted, files, out = outputFolder_.toStdString()] {
+    runWorker([this, start, startDeleted, files, out] {
         SaveWalk walk(*selection_, *progressSink());
         walk.saveFolder(start, startDeleted, out);
         progressSink()->setPosition(files);

@@ -16,6 +16,7 @@
 #include "app/WizardPage.h"
 #include "app/TreeSink.h"
 #include "browser/ReaderRegistry.h"
+#include "output/OutputFolder.h"
 
 class CCheckListCtrl;
 class DeadEndGuide;
@@ -97,11 +98,11 @@ private:
     QVariant iconOf(TreeItemId item) const;
     /// The checked files (and checked folders never read) with the folders above them.
     void chooseChecked(SelectionView& selection) const;
-    /// True when folder lies on the disk being read (the user must pick another).
-    bool onSourceDisk(const QString& folder) const;
     void previewEntry(EntryRef entry);
     /// Asks for the output folder; false (after saying why) when none or one on the source disk.
     bool chooseOutputFolder();
+    /// The chosen output folder opened (made when missing); not open, after saying why, otherwise.
+    OutputFolder openOutputFolder();
     /// A double-click on a file: copies it into the output folder (asked for when not chosen yet).
     void copyFileOnDoubleClick(TreeItemId item);
     /// Nothing worth having was found: offers Advanced mode and the search by file signatures.

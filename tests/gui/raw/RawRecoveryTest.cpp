@@ -15,6 +15,8 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRandomGenerator>
+#include <QProcess>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTableWidget>
 #include <QTemporaryDir>
@@ -27,6 +29,7 @@
 #include "app/CVantrelApp.h"
 #include "app/WizardWindow.h"
 #include "disk/MemoryReadSeek.h"
+#include "output/OutputFolder.h"
 #include "controls/CXHtmlTree.h"
 #include "pages/DriveParsingModes.h"
 #include "pages/Physical_DriveDialog.h"
@@ -98,9 +101,9 @@ class RawRecoveryTest : public QObject {
     QList<Planted> planted_;
 
     /// From the first page to the raw recovery page of the image's first volume.
-    RawRecoveryDialog* rawPage() {
+    RawRecoveryDialog* rawPage(const QString& image = QString()) {
         messages_.clear();
-        if (!theApp()->startUp(false, {disk_}))
+        if (!theApp()->startUp(false, {image.isEmpty() ? disk_ : image}))
             return nullptr;
         button(current<Physical_DriveDialog>(), "nextButton")->click();
         button(current<DriveParsingModes>(), "nextButton")->click();
@@ -240,6 +243,33 @@ private slots:
         }
     }
 
+    void saveRefusesAFolderOnTheDiskBeingRecovered() {
+        // The live disk of the image tests: a loop device over an image whose ext4 partition
+        // (holding one JPEG) is mounted.
+        const QString script = QStringLiteral(PICTORVA_SOURCE_DIR "/tests/images/loop-disk.sh");
+        const QString live = dir_.filePath(QStringLiteral("live"));
+        QProcess up;
+        up.start(QStringLiteral("bash"), {script, QStringLiteral("up"), live});
+        QVERIFY(up.waitForFinished(120000));
+        const QString loop = QString::fromLocal8Bit(up.readAllStandardOutput()).trimmed().section(QLatin1Char('\n'), -1);
+        if (up.exitCode() != 0)
+            QSKIP(qPrintable(loop));
+        const auto down = qScopeGuard([&] { QProcess::execute(QStringLiteral("bash"), {script, QStringLiteral("down"), live, loop}); });
+
+        RawRecoveryDialog* page = rawPage(live + QStringLiteral("/disk.img"));
+        QVERIFY(page != nullptr);
+        QVERIFY(scan(page));
+        QVERIFY(page->engine()->carvedFileCount() > 0);
+        page->tree()->tree().SetCheck(page->tree()->tree().children(kTreeRoot).at(0), true);
+        const QString out = live + QStringLiteral("/ext/recovered");
+        page->saveFolderChooser = [&] { return out; };
+        messages_.clear();
+        page->saveButton()->click();
+        QCOMPARE(messages_.size(), 1);
+        QVERIFY2(messages_[0].contains(QStringLiteral("lies on the medium being recovered")), qPrintable(messages_[0]));
+        QVERIFY(!QFileInfo::exists(out));
+    }
+
     void pauseIsCountedAndStopEndsTheScan() {
         RawRecoveryDialog* page = rawPage();
         QVERIFY(page != nullptr);
@@ -273,7 +303,8 @@ private slots:
         for (std::size_t i = 0; i < volume.size(); ++i)
             volume[i] = static_cast<unsigned char>(i * 7 + i / 4096);
         MemoryReadSeek source(volume);
-        const QString target = dir_.filePath(QStringLiteral("preview.bin"));
+        std::string error;
+        const OutputFolder folder = OutputFolder::open(dir_.path().toStdString(), error);
         const std::atomic<bool> clear{false}, stopped{true};
         const struct {
             std::uint64_t start, length, volumeBytes;
@@ -286,13 +317,15 @@ private slots:
         };
         for (const auto& c : cases) {
             const CarvedFile file{c.start, c.length, 0, c.start};
+            OutputFile target = folder.createFile("preview.bin", error);
+            const QString path = QString::fromStdString(target.path());
             QCOMPARE(RawRecoveryDialog::copyForPreview(source, file, c.volumeBytes, target, *c.stop), c.written);
-            const QByteArray bytes = readFile(target);
+            const QByteArray bytes = readFile(path);
             QCOMPARE(bytes.size(), c.written);
             QVERIFY(std::equal(bytes.begin(), bytes.end(), reinterpret_cast<const char*>(volume.data()) + c.start));
         }
-        QCOMPARE(RawRecoveryDialog::copyForPreview(source, CarvedFile{0, 512, 0, 0}, volume.size(),
-                                                   dir_.filePath(QStringLiteral("no/such/folder/x")), clear),
+        OutputFile notMade;
+        QCOMPARE(RawRecoveryDialog::copyForPreview(source, CarvedFile{0, 512, 0, 0}, volume.size(), notMade, clear),
                  qint64(-1));
     }
 

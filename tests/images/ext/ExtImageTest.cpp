@@ -37,7 +37,7 @@ TEST_P(ExtImage, ListsAndSavesEveryLiveFile) {
         if (got.folder)
             continue;
         const fs::path target = out / std::to_string(got.ref);
-        ASSERT_TRUE(view->writeContent(got.ref, target.string())) << path;
+        ASSERT_TRUE(view->writeNewFile(got.ref, target.string())) << path;
         ASSERT_EQ(readWholeFile(target), readWholeFile(expected / path)) << "content differs: " << path;
     }
     // mke2fs -d keeps the source's modification times; saving restores them.

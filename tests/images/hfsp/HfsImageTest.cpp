@@ -70,7 +70,7 @@ TEST_P(HfsImage, StandardWalkListsLiveTreeAndFreeNodeRecord) {
             continue;
         EXPECT_EQ(got->second.size, want.size) << path;
         const fs::path target = out / std::to_string(got->second.ref);
-        ASSERT_TRUE(scanned.view->writeContent(got->second.ref, target.string())) << path;
+        ASSERT_TRUE(scanned.view->writeNewFile(got->second.ref, target.string())) << path;
         const fs::path source = fs::exists(expected / path) ? expected / path : deleted / path;
         EXPECT_EQ(readWholeFile(target), readWholeFile(source)) << "content differs: " << path;
         struct stat saved {}, original {};
@@ -101,7 +101,7 @@ TEST_P(HfsImage, DeepScanHangsEverythingUnderOrphanEntry) {
     const auto big = listed.find(top + "big.bin");
     ASSERT_NE(big, listed.end());
     const fs::path target = fs::temp_directory_path() / ("pictorva-hfs-deep-" + std::string(GetParam()));
-    ASSERT_TRUE(scanned.view->writeContent(big->second.ref, target.string()));
+    ASSERT_TRUE(scanned.view->writeNewFile(big->second.ref, target.string()));
     EXPECT_EQ(readWholeFile(target), readWholeFile(fs::path(image.path + ".expected") / "big.bin"));
     fs::remove(target);
 }

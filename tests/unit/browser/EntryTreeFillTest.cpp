@@ -14,6 +14,7 @@
 #include "browser/SelectionView.h"
 #include "browser/TypeFilter.h"
 #include "controls/CheckTree.h"
+#include "output/OutputFolder.h"
 
 namespace {
 struct Volume {
@@ -97,7 +98,8 @@ TEST(SelectionView, SavesOnlyTheChosenFilesAndWholeFolders) {
     RecordingProgress progress;
     SaveWalk walk(selection, progress);
     EXPECT_EQ(countFiles(selection), 2);
-    EXPECT_TRUE(walk.saveFolder(std::nullopt, false, out.string()));
+    std::string error;
+    EXPECT_TRUE(walk.saveFolder(std::nullopt, false, OutputFolder::open(out.string(), error)));
     EXPECT_EQ(walk.written(), 2);
     EXPECT_TRUE(std::filesystem::exists(out / "DCIM" / "a.jpg"));
     EXPECT_TRUE(std::filesystem::exists(out / "lost" / "d.jpg"));

@@ -3,7 +3,6 @@
 // Entry refs are the table's keys; 0 is the volume's top level. Deleted follows the FAT rule:
 // a file is shown deleted when it or the folder it is met in is deleted.
 
-#include <cstdio>
 #include <map>
 #include <set>
 #include <string>
@@ -11,6 +10,7 @@
 
 #include "app/StopFlag.h"
 #include "browser/EntryView.h"
+#include "output/OutputFile.h"
 
 class FakeEntryView final : public EntryView {
 public:
@@ -49,18 +49,15 @@ public:
         return {"c" + std::to_string(entry), "a" + std::to_string(entry), "m" + std::to_string(entry),
                 std::to_string(byteSize(entry)) + " Bytes", entries_.at(entry).deleted ? "-A" : ""};
     }
-    bool writeContent(EntryRef entry, const std::string& targetPath) override {
-        writes.push_back(targetPath);
+    bool writeContent(EntryRef entry, OutputFile& out) override {
+        writes.push_back(out.path());
         if (failing.count(entry) != 0)
             return false;
-        std::FILE* out = std::fopen(targetPath.c_str(), "wb");
-        if (out == nullptr)
-            return false;
         const std::string& content = entries_.at(entry).content;
-        const bool ok = std::fwrite(content.data(), 1, content.size(), out) == content.size();
+        const bool ok = out.write(content.data(), content.size());
         if (writes.size() == stopAfterWrites)
             stop.set();
-        return std::fclose(out) == 0 && ok;
+        return out.finish() && ok;
     }
     StopFlag& stopFlag() override { return stop; }
 

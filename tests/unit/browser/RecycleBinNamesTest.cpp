@@ -8,6 +8,7 @@
 #include "RecordingSinks.h"
 #include "browser/RecycleBinNames.h"
 #include "browser/SaveWalk.h"
+#include "output/OutputFolder.h"
 
 namespace {
 /// An "$I" record: the older layout has the path at 24, the newer (version 2) a length there.
@@ -49,7 +50,7 @@ TEST(RecycleBinNames, SaveWritesTheFormerNameAndTheTreeKeepsTheRecycledOne) {
     view.file(user, "$IZZ.png", std::string(3000, 'x'));  // too long to be an "$I" record: skipped
     const EntryRef orphan = view.file(user, "$RZZ.png", "png");
 
-    EXPECT_EQ(restoreRecycleBinNames(view, FileSystemKind::Ntfs, ::testing::TempDir()), 1);
+    EXPECT_EQ(restoreRecycleBinNames(view, FileSystemKind::Ntfs), 1);
     EXPECT_EQ(view.name(recycled), "$RAB12CD.jpg");
     EXPECT_EQ(view.saveName(recycled), "IMG_0042.jpg");
     EXPECT_EQ(view.saveName(orphan), "$RZZ.png");
@@ -58,7 +59,8 @@ TEST(RecycleBinNames, SaveWritesTheFormerNameAndTheTreeKeepsTheRecycledOne) {
     ASSERT_NE(mkdtemp(out.data()), nullptr);
     RecordingProgress progress;
     SaveWalk walk(view, progress);
-    ASSERT_TRUE(walk.saveFolder(user, false, out));
+    std::string error;
+    ASSERT_TRUE(walk.saveFolder(user, false, OutputFolder::open(out, error)));
     EXPECT_TRUE(std::filesystem::exists(std::filesystem::path(out) / "IMG_0042.jpg"));
     EXPECT_FALSE(std::filesystem::exists(std::filesystem::path(out) / "$RAB12CD.jpg"));
     std::filesystem::remove_all(out);
@@ -73,8 +75,8 @@ TEST(RecycleBinNames, FatReadsOnlyTheBinsOwnChildrenAndOtherReadersNothing) {
     view.file(user, "$IXY.jpg", infoRecord(u"E:\\b.jpg", false));
     const EntryRef nested = view.file(user, "$RXY.jpg");
 
-    EXPECT_EQ(restoreRecycleBinNames(view, FileSystemKind::Ext, ::testing::TempDir()), 0);
-    EXPECT_EQ(restoreRecycleBinNames(view, FileSystemKind::Fat32, ::testing::TempDir()), 1);
+    EXPECT_EQ(restoreRecycleBinNames(view, FileSystemKind::Ext), 0);
+    EXPECT_EQ(restoreRecycleBinNames(view, FileSystemKind::Fat32), 1);
     EXPECT_EQ(view.saveName(recycled), "a.jpg");
     EXPECT_EQ(view.saveName(nested), "$RXY.jpg");
 }

@@ -116,7 +116,8 @@ TEST(ExtReader, ListsNamesSizesAndSavesContentWithTimes) {
     EXPECT_EQ(scan.saved("photo.jpg"), photoBytes(volume));
     const auto path = std::filesystem::temp_directory_path() / "pictorva-ext-times";
     const EntryRef photo = scan.view->topLevel()[1];
-    ASSERT_TRUE(scan.view->writeContent(photo, path.string()));
+    std::filesystem::remove(path);
+    ASSERT_TRUE(scan.view->writeNewFile(photo, path.string()));
     struct stat st {};
     ASSERT_EQ(::stat(path.c_str(), &st), 0);
     EXPECT_EQ(st.st_mtime, 1500000000);

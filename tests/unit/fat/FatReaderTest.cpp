@@ -254,7 +254,8 @@ TEST(FatContent, TimesAreSetFromTheEntry) {
     Scan scan(v.bytes, FileSystemKind::Fat32);
     ASSERT_NE(scan.view, nullptr);
     const auto path = std::filesystem::temp_directory_path() / ("pictorva-fat-times-" + std::to_string(::getpid()));
-    ASSERT_TRUE(scan.view->writeContent(scan.view->topLevel().at(0), path.string()));
+    std::filesystem::remove(path);
+    ASSERT_TRUE(scan.view->writeNewFile(scan.view->topLevel().at(0), path.string()));
     struct stat st {};
     ASSERT_EQ(::stat(path.c_str(), &st), 0);
     EXPECT_EQ(st.st_mtime, 1623762320);  // 2021-06-15 13:05:20 as it stands
@@ -379,7 +380,8 @@ TEST(FatContent, NeverReadsPastTheVolumeEnd) {
         ASSERT_NE(scan.view, nullptr) << scan.error;
         ASSERT_EQ(scan.view->topLevel().size(), 1u);
         const auto path = std::filesystem::temp_directory_path() / ("pictorva-fat-end-" + std::to_string(::getpid()));
-        EXPECT_FALSE(scan.view->writeContent(scan.view->topLevel()[0], path.string()));
+        std::filesystem::remove(path);
+        EXPECT_FALSE(scan.view->writeNewFile(scan.view->topLevel()[0], path.string()));
         EXPECT_EQ(std::filesystem::file_size(path), c.bytes.size() - c.contentStart);
         std::filesystem::remove(path);
     }

@@ -16,6 +16,7 @@
 #include "app/ApplicationState.h"
 #include "browser/ReaderRegistry.h"
 #include "disk/MemoryReadSeek.h"
+#include "output/OutputFile.h"
 
 struct Scan {
     MemoryReadSeek source;
@@ -50,12 +51,10 @@ struct Scan {
         return 0;
     }
     std::string content(EntryRef ref) {
-        const auto path = std::filesystem::temp_directory_path() / ("pictorva-fat-unit-" + std::to_string(::getpid()));
-        EXPECT_TRUE(view->writeContent(ref, path.string()));
-        std::ifstream in(path, std::ios::binary);
-        std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-        std::filesystem::remove(path);
-        return bytes;
+        MemoryOutput saved;
+        OutputFile file = saved.file();
+        EXPECT_TRUE(view->writeContent(ref, file));
+        return saved.bytes(std::size_t{64} << 20);
     }
 
 private:

@@ -14,6 +14,7 @@
 #include "fs/ntfs/Lznt1.h"
 #include "fs/ntfs/ntfs.h"
 #include "ntfs/NtfsVolumeBuilder.h"
+#include "output/OutputFile.h"
 
 using namespace ntfs_bytes;
 namespace fs = std::filesystem;
@@ -50,14 +51,11 @@ struct Walked {
     }
     /// The entry's content as saved, or "<failed>".
     std::string saved(std::uint64_t index) {
-        const fs::path target = fs::temp_directory_path() / ("pictorva-ntfs-unit-" + std::to_string(::getpid()));
-        if (!reader->writeEntry(index, target.string()))
+        MemoryOutput saved;
+        OutputFile file = saved.file();
+        if (!reader->writeEntry(index, file))
             return "<failed>";
-        std::ifstream in(target, std::ios::binary);
-        std::ostringstream out;
-        out << in.rdbuf();
-        fs::remove(target);
-        return out.str();
+        return saved.bytes(std::size_t{64} << 20);
     }
     MemoryReadSeek source;
     RecordingProgress progress;

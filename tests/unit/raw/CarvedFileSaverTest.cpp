@@ -10,6 +10,7 @@
 
 #include "disk/FileReadSeek.h"
 #include "disk/MemoryReadSeek.h"
+#include "output/OutputFolder.h"
 #include "raw/CarvedFileSaver.h"
 
 namespace fs = std::filesystem;
@@ -57,7 +58,8 @@ TEST(CarvedFileSaver, MemoryAndMappedImageWriteTheSameBytes) {
         } else {
             source = std::make_unique<MemoryReadSeek>(medium);
         }
-        CarvedFileSaver saver((dir / (fromFile ? "file" : "memory")).string());
+        std::string error;
+        CarvedFileSaver saver(OutputFolder::open((dir / (fromFile ? "file" : "memory")).string(), error));
         for (const auto& c : cases) {
             std::string path, error;
             ASSERT_TRUE(saver.save(*source, CarvedFile{c.start, c.length, 0, c.start}, c.volumeBytes, "Pictures", "x.jpg",

@@ -13,6 +13,7 @@
 #include "common/ByteView.h"
 #include "common/TextFormat.h"
 #include "disk/readWriteInterface.h"
+#include "output/OutputFile.h"
 
 using namespace ext_layout;
 
@@ -469,7 +470,7 @@ ExtTimesText ext2Class::formatTimes(const ExtEntry& entry) {
 
 std::string ext2Class::formatSize(const ExtEntry& entry) const { return formatListSize(entry.size); }
 
-bool ext2Class::saveEntry(const std::string& path, const ExtEntry& entry) {
+bool ext2Class::saveEntry(OutputFile& out, const ExtEntry& entry) {
     std::vector<std::uint8_t> bytes;
     if (blockSize == 0 || !readInode(entry, bytes))
         return false;
@@ -478,9 +479,6 @@ bool ext2Class::saveEntry(const std::string& path, const ExtEntry& entry) {
     const std::uint64_t limit = size / blockSize + (size % blockSize != 0 ? 1 : 0);
     const std::vector<BlockRun> runs = mapBlocks(bytes.data(), limit);
 
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (fd < 0)
-        return false;
     bool ok = true;
     std::vector<std::uint8_t> buffer;
     for (const BlockRun& run : runs) {
@@ -499,18 +497,15 @@ bool ext2Class::saveEntry(const std::string& path, const ExtEntry& entry) {
                                       static_cast<std::uint32_t>(buffer.size())) &&
                 sectorSource_.lastReadCount() == 0)
                 continue;
-            if (::pwrite(fd, buffer.data(), length, static_cast<off_t>(fileOffset)) != static_cast<ssize_t>(length))
+            if (!out.writeAt(buffer.data(), length, fileOffset))
                 ok = false;
         }
     }
     // Holes at the end (and between runs) become zeros up to the file's size.
-    if (ok && ::ftruncate(fd, static_cast<off_t>(size)) != 0)
+    if (ok && !out.setLength(size))
         ok = false;
     // Linux sets no creation time; access and modification come from the inode.
-    const timespec times[2] = {{static_cast<time_t>(inode.le32(kInodeAtime)), 0},
-                               {static_cast<time_t>(inode.le32(kInodeMtime)), 0}};
-    ::futimens(fd, times);
-    if (::close(fd) != 0)
-        ok = false;
-    return ok;
+    return out.finish(timespec{static_cast<time_t>(inode.le32(kInodeAtime)), 0},
+                      timespec{static_cast<time_t>(inode.le32(kInodeMtime)), 0}) &&
+           ok;
 }

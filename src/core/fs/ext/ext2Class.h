@@ -23,6 +23,7 @@
 #include "fs/ext/ExtLayout.h"
 
 class Notifier;
+class OutputFile;
 class ProgressSink;
 class readWriteInterface;
 
@@ -58,10 +59,10 @@ public:
 
     ExtTimesText formatTimes(const ExtEntry& entry);
     std::string formatSize(const ExtEntry& entry) const;
-    /// Writes the file's content to path (created or truncated): every mapped block at its own
+    /// Writes the file's content into out: every mapped block at its own
     /// offset, holes and unwritten extents as zeros, cut at the file's size; then sets the access
     /// and modification times. False when the inode or the target cannot be read or written.
-    bool saveEntry(const std::string& path, const ExtEntry& entry);
+    bool saveEntry(OutputFile& out, const ExtEntry& entry);
 
     std::uint64_t volumeSize = 0;  ///< bytes of the volume
     bool hasFileType = false;

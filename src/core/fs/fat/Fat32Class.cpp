@@ -5,7 +5,7 @@
 #include "browser/ListTextFormat.h"
 #include "disk/readWriteInterface.h"
 #include "fs/fat/FatLayout.h"
-#include "fs/fat/RecoveredFile.h"
+#include "fs/fat/DosDateTime.h"
 
 using namespace fat_layout;
 

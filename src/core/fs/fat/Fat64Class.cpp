@@ -11,7 +11,8 @@
 #include "disk/readWriteInterface.h"
 #include "fs/fat/FatLayout.h"
 #include "fs/fat/FatStructureFinder.h"
-#include "fs/fat/RecoveredFile.h"
+#include "fs/fat/DosDateTime.h"
+#include "output/OutputFile.h"
 
 using namespace fat_layout;
 
@@ -174,10 +175,7 @@ void Fat64Class::linkEntries() {
     }
 }
 
-bool Fat64Class::writeEntryContent(const std::string& outputPath, const ExfatEntry& entry) {
-    RecoveredFile out;
-    if (!out.create(outputPath))
-        return false;
+bool Fat64Class::writeEntryContent(OutputFile& out, const ExfatEntry& entry) {
     std::uint64_t remaining = entry.validDataLength;
     bool cutAtVolumeEnd = false;
     if (!isExfatDirectoryAttribute(entry.attributes) && remaining > 0) {
@@ -209,7 +207,8 @@ bool Fat64Class::writeEntryContent(const std::string& outputPath, const ExfatEnt
                 break;
         }
     }
-    const bool finished = out.finish(stampTime(entry.accessTimestamp), stampTime(entry.modifyTimestamp));
+    const bool finished = out.finish(OutputFile::seconds(stampTime(entry.accessTimestamp)),
+                                           OutputFile::seconds(stampTime(entry.modifyTimestamp)));
     // What the volume holds is kept, but a file cut short by the volume's end is not reported
     // as recovered.
     return finished && !cutAtVolumeEnd;

@@ -15,6 +15,7 @@
 #include "fs/fat/FatTable.h"
 
 struct ApplicationState;
+class OutputFile;
 class ProgressSink;
 class readWriteInterface;
 
@@ -39,7 +40,7 @@ public:
     /// Writes validDataLength bytes: from the FAT chain, or from consecutive clusters when the
     /// set says there is no chain, when it is deleted (its chain is freed) or on a formatted
     /// drive. Sets the access and modification times. False when the target cannot be written.
-    bool writeEntryContent(const std::string& outputPath, const ExfatEntry& entry);
+    bool writeEntryContent(OutputFile& out, const ExfatEntry& entry);
 
     struct EntryTimes {
         std::string created, accessed, modified, attributes;

@@ -8,7 +8,8 @@
 #include "disk/readWriteInterface.h"
 #include "fs/fat/FatLayout.h"
 #include "fs/fat/FatStructureFinder.h"
-#include "fs/fat/RecoveredFile.h"
+#include "fs/fat/DosDateTime.h"
+#include "output/OutputFile.h"
 
 using namespace fat_layout;
 
@@ -252,10 +253,7 @@ void FatClassBase::linkEntries() {
     progress_.setPosition(1000);
 }
 
-bool FatClassBase::writeEntryContent(const std::string& outputPath, const FatEntry& entry) {
-    RecoveredFile out;
-    if (!out.create(outputPath))
-        return false;
+bool FatClassBase::writeEntryContent(OutputFile& out, const FatEntry& entry) {
     std::uint64_t remaining = entry.size;
     bool cutAtVolumeEnd = false;
     const bool directory = isDirectoryAttribute(entry.attributes);
@@ -302,7 +300,8 @@ bool FatClassBase::writeEntryContent(const std::string& outputPath, const FatEnt
                 break;
         }
     }
-    const bool finished = out.finish(dosDateTime(entry.accessDate, 0), dosDateTime(entry.writeDate, entry.writeTime));
+    const bool finished = out.finish(OutputFile::seconds(dosDateTime(entry.accessDate, 0)),
+                                           OutputFile::seconds(dosDateTime(entry.writeDate, entry.writeTime)));
     // What the volume holds is kept, but a file cut short by the volume's end is not reported
     // as recovered.
     return finished && !cutAtVolumeEnd;

@@ -18,6 +18,7 @@
 #include "fs/fat/FatTable.h"
 
 struct ApplicationState;
+class OutputFile;
 class ProgressSink;
 class readWriteInterface;
 
@@ -40,11 +41,10 @@ public:
 
     /// Fills firstChild and nextSibling of every record in list order (progress 0..1000).
     void linkEntries();
-    /// Writes entry's content to outputPath (created or replaced) and sets its access and
-    /// modification times. Live files follow their FAT chain; deleted files (whose chain is
+    /// Writes entry's content into out and sets its access and modification times. Live files follow their FAT chain; deleted files (whose chain is
     /// freed) and every file on a formatted drive are taken from consecutive clusters from the
-    /// first one up to the size. False when the target could not be created or written.
-    bool writeEntryContent(const std::string& outputPath, const FatEntry& entry);
+    /// first one up to the size. False when the target could not be written.
+    bool writeEntryContent(OutputFile& out, const FatEntry& entry);
 
     /// Searches the volume for FAT starts (up to maxCount); appends them to fatPositions and
     /// returns a copy of that list.

@@ -13,6 +13,7 @@
 #include "common/ByteView.h"
 #include "common/TextFormat.h"
 #include "disk/readWriteInterface.h"
+#include "output/OutputFile.h"
 
 using namespace hfs_layout;
 
@@ -391,7 +392,7 @@ HfsTimesText HFSP::formatTimes(const HfsEntry& entry) {
 
 std::string HFSP::formatSize(const HfsEntry& entry) const { return formatListSize(entry.logicalSize); }
 
-bool HFSP::saveEntry(const std::string& path, const HfsEntry& entry) {
+bool HFSP::saveEntry(OutputFile& out, const HfsEntry& entry) {
     if (blockSize == 0)
         return false;
     std::vector<Extent> extents;
@@ -417,9 +418,6 @@ bool HFSP::saveEntry(const std::string& path, const HfsEntry& entry) {
             break;
     }
 
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (fd < 0)
-        return false;
     bool ok = true;
     std::vector<std::uint8_t> buffer;
     std::uint64_t forkPos = 0;
@@ -437,19 +435,15 @@ bool HFSP::saveEntry(const std::string& path, const HfsEntry& entry) {
                                           static_cast<std::uint32_t>(length)) &&
                     sectorSource_.lastReadCount() == 0)
                     continue;
-                if (::pwrite(fd, buffer.data(), length, static_cast<off_t>(forkPos + done)) != static_cast<ssize_t>(length))
+                if (!out.writeAt(buffer.data(), length, forkPos + done))
                     ok = false;
             }
         }
         forkPos += bytes;
     }
     const std::uint64_t written = std::min(entry.logicalSize, forkPos);
-    if (ok && ::ftruncate(fd, static_cast<off_t>(written)) != 0)
+    if (ok && !out.setLength(written))
         ok = false;
     // Linux sets no creation time; the modification time is the content's.
-    const timespec times[2] = {{unixTime(entry.accessDate), 0}, {unixTime(entry.contentModDate), 0}};
-    ::futimens(fd, times);
-    if (::close(fd) != 0)
-        ok = false;
-    return ok;
+    return out.finish(timespec{unixTime(entry.accessDate), 0}, timespec{unixTime(entry.contentModDate), 0}) && ok;
 }

@@ -23,6 +23,7 @@
 #include "fs/hfsp/HfsLayout.h"
 
 class Notifier;
+class OutputFile;
 class ProgressSink;
 class readWriteInterface;
 
@@ -63,9 +64,9 @@ public:
     HfsTimesText formatTimes(const HfsEntry& entry);
     std::string formatSize(const HfsEntry& entry) const;
     /// Writes the data fork (its extents, then the overflow extents keyed by the CNID and the
-    /// blocks listed so far) to path, each block at its own offset, cut at the logical size; sets
+    /// blocks listed so far) into out, each block at its own offset, cut at the logical size; sets
     /// the access and modification times. False when the target cannot be written.
-    bool saveEntry(const std::string& path, const HfsEntry& entry);
+    bool saveEntry(OutputFile& out, const HfsEntry& entry);
 
     std::uint64_t volumeSize = 0;  ///< bytes
     std::array<std::uint8_t, hfs_layout::kVolumeHeaderSize> volumeHeader{};

@@ -21,6 +21,7 @@
 #include "fs/ntfs/NtfsEntry.h"
 
 class Notifier;
+class OutputFile;
 class ProgressSink;
 class readWriteInterface;
 
@@ -98,10 +99,8 @@ public:
     /// The real size of an entry's unnamed $DATA, following an $ATTRIBUTE_LIST when needed.
     std::uint64_t realDataSize(std::uint64_t index);
     NtfsTimes readTimes(std::uint64_t recordOffset);
-    /// Saves entry (decimal index text) to outputPath + its name. False when nothing was written.
-    bool saveEntry(const std::string& indexText);
-    /// Writes entry index's content to targetPath (created or replaced) and sets its times.
-    bool writeEntry(std::uint64_t index, const std::string& targetPath);
+    /// Writes entry index's content into out and sets its times.
+    bool writeEntry(std::uint64_t index, OutputFile& out);
 
     // --- whole-volume searches ---
     /// The MFT finder: the number of MFT starts found (foundMftRecords), at most maxCount once one is found.
@@ -139,7 +138,6 @@ public:
     std::vector<std::uint8_t> bootSector;
     StopFlag stopFlag;
     std::vector<NtfsEntry> entryList;
-    std::string outputPath;
     std::string currentName;
     std::uint64_t orphanIndex = ~std::uint64_t{0};
     std::uint64_t rootIndex = 5;
@@ -166,8 +164,8 @@ private:
     std::uint64_t contentOffset(const NtfsEntry& entry) const;
     /// Bytes one save may read from the volume at most: what the volume really holds.
     std::uint64_t copyBudget() const;
-    bool writeRuns(int fd, const std::vector<RunPair>& runs, const DataInfo& info);
-    bool writeCompressed(int fd, const std::vector<RunPair>& runs, const DataInfo& info);
+    bool writeRuns(OutputFile& out, const std::vector<RunPair>& runs, const DataInfo& info);
+    bool writeCompressed(OutputFile& out, const std::vector<RunPair>& runs, const DataInfo& info);
     std::uint64_t reachableBytes() const;
     std::uint64_t scanLimit() const;
     void startWholeVolumeSearch();

@@ -16,6 +16,7 @@
 #include "fs/ntfs/NtfsAttributes.h"
 #include "fs/ntfs/NtfsLayout.h"
 #include "fs/ntfs/ntfs.h"
+#include "output/OutputFile.h"
 
 using namespace ntfs_layout;
 
@@ -62,30 +63,6 @@ timespec fileTimeToTimespec(std::uint64_t fileTime) {
     t.tv_sec = static_cast<time_t>(seconds);
     t.tv_nsec = static_cast<long>(rest * 100);
     return t;
-}
-
-bool writeAll(int fd, const std::uint8_t* data, std::uint64_t size, std::uint64_t at) {
-    while (size > 0) {
-        const ssize_t done = ::pwrite(fd, data, size, static_cast<off_t>(at));
-        if (done < 0 && errno == EINTR)
-            continue;
-        if (done <= 0)
-            return false;
-        data += done;
-        at += static_cast<std::uint64_t>(done);
-        size -= static_cast<std::uint64_t>(done);
-    }
-    return true;
-}
-
-std::string trimmed(const std::string& text, bool leading) {
-    std::size_t first = 0;
-    std::size_t last = text.size();
-    while (leading && first < last && std::isspace(static_cast<unsigned char>(text[first])))
-        ++first;
-    while (last > first && std::isspace(static_cast<unsigned char>(text[last - 1])))
-        --last;
-    return text.substr(first, last - first);
 }
 }  // namespace
 
@@ -298,7 +275,7 @@ std::uint64_t ntfs::realDataSize(std::uint64_t index) {
 
 std::uint64_t ntfs::copyBudget() const { return volumeSize != 0 ? scanLimit() : reachableBytes(); }
 
-bool ntfs::writeRuns(int fd, const std::vector<RunPair>& runs, const DataInfo& info) {
+bool ntfs::writeRuns(OutputFile& out, const std::vector<RunPair>& runs, const DataInfo& info) {
     const std::uint64_t total = info.realSize;
     const std::uint64_t initialized = std::min(info.initializedSize, total);
     std::vector<std::uint8_t> piece;
@@ -320,19 +297,19 @@ bool ntfs::writeRuns(int fd, const std::vector<RunPair>& runs, const DataInfo& i
             const std::uint64_t from = static_cast<std::uint64_t>(run.startCluster) * clusterSize + done;
             if (source_.seekTo(static_cast<std::int64_t>(from)))
                 source_.read(piece.data(), static_cast<std::uint32_t>(n));
-            if (!writeAll(fd, piece.data(), n, at + done))
+            if (!out.writeAt(piece.data(), n, at + done))
                 return false;
         }
         at += span;
     }
-    return ::ftruncate(fd, static_cast<off_t>(std::min(at, total))) == 0;
+    return out.setLength(std::min(at, total));
 }
 
-bool ntfs::writeCompressed(int fd, const std::vector<RunPair>& runs, const DataInfo& info) {
+bool ntfs::writeCompressed(OutputFile& out, const std::vector<RunPair>& runs, const DataInfo& info) {
     const unsigned exponent = info.compressionExponent & 0x1F;
     const std::uint64_t unitClusters = std::uint64_t{1} << std::min(exponent, 31u);
     if (unitClusters > kMaxUnitBytes / clusterSize)
-        return writeRuns(fd, runs, info);  // a unit this large is not NTFS compression: copy as stored
+        return writeRuns(out, runs, info);  // a unit this large is not NTFS compression: copy as stored
     compressionUnit = static_cast<std::uint16_t>(std::min<std::uint64_t>(unitClusters, 0xFFFF));
     const std::uint64_t unitBytes = unitClusters * clusterSize;
     const std::uint64_t total = info.realSize;
@@ -382,22 +359,22 @@ bool ntfs::writeCompressed(int fd, const std::vector<RunPair>& runs, const DataI
                 if (slots[s] != 0 && source_.seekTo(slots[s] * static_cast<std::int64_t>(clusterSize)))
                     source_.read(stored.data() + s * clusterSize, static_cast<std::uint32_t>(clusterSize));
             }
-            const std::uint8_t* out = stored.data();
+            const std::uint8_t* content = stored.data();
             if (used < unitClusters) {
                 // A unit that needs fewer clusters than it covers holds LZNT1 data.
                 const Lznt1Result result = lznt1Decompress(ByteView(stored.data(), used * clusterSize), unit.data(), unitBytes);
                 std::fill(unit.begin() + static_cast<std::ptrdiff_t>(result.produced), unit.end(), 0);
-                out = unit.data();
+                content = unit.data();
             }
-            if (!writeAll(fd, out, length, at))
+            if (!out.writeAt(content, length, at))
                 return false;
         }
         at += length;
     }
-    return ::ftruncate(fd, static_cast<off_t>(total)) == 0;
+    return out.setLength(total);
 }
 
-bool ntfs::writeEntry(std::uint64_t index, const std::string& targetPath) {
+bool ntfs::writeEntry(std::uint64_t index, OutputFile& out) {
     hasData = false;
     hasAttributeList = false;
     if (index >= entryList.size())
@@ -434,37 +411,18 @@ bool ntfs::writeEntry(std::uint64_t index, const std::string& targetPath) {
         notify(formatText("This is  %s directory .Please specify file names ", currentName.c_str()));
         return false;
     }
-    const int fd = ::open(targetPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (fd < 0)
-        return false;
     bool ok = true;
     if (hasData && info.residency == 'R') {
         const ByteView value = record.slice(info.dataOffset, info.dataLength);
-        ok = writeAll(fd, value.data(), value.size(), 0);
+        ok = out.writeAt(value.data(), value.size(), 0);
     } else if (hasData && info.residency == 'N' && clusterSize != 0) {
         if (!fromExtensions)
             runs = decodeRunLists(record, kTypeData, true, nullptr);
         const bool compressed = info.status != nullptr && std::strcmp(info.status, "Compressed") == 0 &&
                                 (info.compressionExponent & 0x1F) != 0;
-        ok = compressed ? writeCompressed(fd, runs, info) : writeRuns(fd, runs, info);
+        ok = compressed ? writeCompressed(out, runs, info) : writeRuns(out, runs, info);
     }
     // Linux keeps no creation time: access and modification times are restored.
     NtfsTimes times = readTimes(offset);
-    const timespec stamps[2] = {fileTimeToTimespec(times.accessTime), fileTimeToTimespec(times.modificationTime)};
-    ok = ::futimens(fd, stamps) == 0 && ok;
-    ok = ::close(fd) == 0 && ok;
-    return ok;
-}
-
-bool ntfs::saveEntry(const std::string& indexText) {
-    const std::uint64_t index = std::strtoull(indexText.c_str(), nullptr, 10);
-    if (index >= entryList.size() || !entryList[index].named)
-        return false;
-    std::string name = trimmed(entryList[index].name, true);
-    // A name from the disk never leads out of the output folder.
-    std::replace(name.begin(), name.end(), '/', '_');
-    std::replace(name.begin(), name.end(), '\0', '_');
-    if (name.empty() || name == "." || name == "..")
-        name = "_" + name;
-    return writeEntry(index, trimmed(outputPath, false) + name);
+    return out.finish(fileTimeToTimespec(times.accessTime), fileTimeToTimespec(times.modificationTime)) && ok;
 }

@@ -1,0 +1,106 @@
+#include "output/OutputFolder.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <filesystem>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <unordered_map>
+
+#include "common/TextFormat.h"
+#include "output/NameCleaner.h"
+
+namespace {
+constexpr int kMostNumbers = 1000000;  // bounds the search for a free name
+
+std::string joined(const std::string& folder, const std::string& name) {
+    return !folder.empty() && folder.back() == '/' ? folder + name : folder + "/" + name;
+}
+}  // namespace
+
+struct OutputFolder::State {
+    int fd = -1;
+    std::string path;
+    /// Per cleaned name: the next number to try, so a thousand files of one name cost no square.
+    std::unordered_map<std::string, int> nextNumber;
+    ~State() {
+        if (fd >= 0)
+            ::close(fd);
+    }
+};
+
+OutputFolder OutputFolder::open(const std::string& path, std::string& error) {
+    if (path.empty()) {
+        error = "no output folder given";
+        return {};
+    }
+    std::error_code made;
+    std::filesystem::create_directories(path, made);
+    const int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) {
+        error = formatText("%s cannot be used as a folder (%s)", path.c_str(),
+                           made ? made.message().c_str() : std::strerror(errno));
+        return {};
+    }
+    auto state = std::make_shared<State>();
+    state->fd = fd;
+    state->path = path;
+    return OutputFolder(std::move(state));
+}
+
+std::string OutputFolder::path() const { return state_ ? state_->path : std::string(); }
+
+OutputFolder OutputFolder::subfolder(const std::string& name, std::string& error) const {
+    if (!state_) {
+        error = "no output folder";
+        return {};
+    }
+    const std::string clean = cleanName(name);
+    for (int k = 1; k < kMostNumbers; ++k) {
+        const std::string candidate = k == 1 ? clean : numberedName(clean, k, false);
+        if (::mkdirat(state_->fd, candidate.c_str(), 0777) != 0 && errno != EEXIST) {
+            error = formatText("%s: %s", joined(state_->path, candidate).c_str(), std::strerror(errno));
+            return {};
+        }
+        const int fd = ::openat(state_->fd, candidate.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        if (fd >= 0) {
+            auto state = std::make_shared<State>();
+            state->fd = fd;
+            state->path = joined(state_->path, candidate);
+            return OutputFolder(std::move(state));
+        }
+        // A link (ELOOP) or a file (ENOTDIR) holds the name: it stays as it is.
+        if (errno != ELOOP && errno != ENOTDIR) {
+            error = formatText("%s: %s", joined(state_->path, candidate).c_str(), std::strerror(errno));
+            return {};
+        }
+    }
+    error = joined(state_->path, clean) + ": no free name";
+    return {};
+}
+
+OutputFile OutputFolder::createFile(const std::string& name, std::string& error, bool numbering) const {
+    if (!state_) {
+        error = "no output folder";
+        return {};
+    }
+    const std::string clean = cleanName(name);
+    int& next = state_->nextNumber[clean];
+    const int last = numbering ? kMostNumbers : 2;
+    for (int k = numbering && next != 0 ? next : 1; k < last; ++k) {
+        const std::string candidate = k == 1 ? clean : numberedName(clean, k);
+        const int fd =
+            ::openat(state_->fd, candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
+        if (fd >= 0) {
+            next = k + 1;
+            return OutputFile(fd, joined(state_->path, candidate), ::fcntl(state_->fd, F_DUPFD_CLOEXEC, 0), candidate);
+        }
+        if (errno != EEXIST || !numbering) {
+            error = formatText("%s: %s", joined(state_->path, candidate).c_str(), std::strerror(errno));
+            return {};
+        }
+    }
+    error = joined(state_->path, clean) + ": no free name";
+    return {};
+}

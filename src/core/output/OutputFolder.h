@@ -1,0 +1,41 @@
+#pragma once
+// The one way recovered bytes reach the user's disk. A folder is held open and everything below
+// it is made relative to it, never through a path: a folder is made with mkdirat and opened with
+// O_DIRECTORY|O_NOFOLLOW, a file is made with O_CREAT|O_EXCL|O_NOFOLLOW. A link planted in the
+// output (or a name met twice) is therefore never followed and never replaced: the new file or
+// folder takes the next free name, " (2)", " (3)", ... before the extension. Every name passes
+// the name cleaner first.
+
+#include <memory>
+#include <string>
+
+#include "output/OutputFile.h"
+
+class OutputFolder {
+public:
+    /// Not open: every file made in it fails.
+    OutputFolder() = default;
+
+    /// The folder the user chose, made (with its parents) when missing. The user's own path may
+    /// pass through links; what is made below it never does. Not open, with error set, when
+    /// path is not a folder or cannot be made.
+    static OutputFolder open(const std::string& path, std::string& error);
+
+    bool isOpen() const { return state_ != nullptr; }
+    /// The folder's path as shown to the user.
+    std::string path() const;
+
+    /// The subfolder for name (cleaned): an existing real folder of that name is reused, else one
+    /// is made; a file or a link holding the name makes it "name (2)", ... Not open, with error
+    /// set, when none can be made.
+    OutputFolder subfolder(const std::string& name, std::string& error) const;
+
+    /// A new file for name (cleaned), under the first free name (or only under name itself when
+    /// numbering is off). Not open, with error set, when it cannot be made.
+    OutputFile createFile(const std::string& name, std::string& error, bool numbering = true) const;
+
+private:
+    struct State;
+    explicit OutputFolder(std::shared_ptr<State> state) : state_(std::move(state)) {}
+    std::shared_ptr<State> state_;  ///< shared by copies: the open folder and its next free numbers
+};
