@@ -101,6 +101,7 @@ TEST_P(HfsImage, DeepScanHangsEverythingUnderOrphanEntry) {
     const auto big = listed.find(top + "big.bin");
     ASSERT_NE(big, listed.end());
     const fs::path target = fs::temp_directory_path() / ("pictorva-hfs-deep-" + std::string(GetParam()));
+    fs::remove(target);  // left by an earlier run: a save never replaces it
     ASSERT_TRUE(scanned.view->writeNewFile(big->second.ref, target.string()));
     EXPECT_EQ(readWholeFile(target), readWholeFile(fs::path(image.path + ".expected") / "big.bin"));
     fs::remove(target);
