@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
-# An image of real files amid random bytes, each at a sector boundary: pictures made by
-# ImageMagick (JFIF, EXIF and bare JPEG, PNG, GIF, BMP, TIFF in both byte orders, PSD), a WAV
-# made by sox and an MP3 by lame, MP4, MOV, 3GP, AVI, M4A and OGG by ffmpeg (when installed), and
-# hand-made headers of the types the signature rules carve. Next to the image, manifest.tsv lists
+# An image of real files amid random bytes, at sector starts, at odd bytes and back to back:
+# pictures made by ImageMagick (JFIF, EXIF and bare JPEG, PNG, GIF, BMP, TIFF in both byte orders,
+# PSD), a WAV made by sox and an MP3 by lame, MP4, MOV, 3GP, AVI, M4A and OGG by ffmpeg (when
+# installed), and hand-made headers of the types the signature rules carve (at sector starts). Next to the image, manifest.tsv lists
 # offset, category, extension and original of every planted file.
 set -euo pipefail
 out="$1/carve-planted"
@@ -62,13 +62,18 @@ planted = [("photo1.jpg", "JPEG", "jpg"), ("exif.jpg", "JPEG", "jpg"), ("photo2.
            ("clip.flv", "Flash Video", "flv"), ("clip.wmv", "Windows Media", "wmv"), ("clip.mpg", "MPEG", "mpg")]
 image = bytearray()
 rows = []
-for name, category, ext in planted:
+by_signature = ("mkv", "flv", "wmv", "mpg")  # types without a built-in format: found at sector starts
+for i, (name, category, ext) in enumerate(planted):
     if not os.path.exists(name):
         continue
-    image += noise(512 * rnd.randint(1, 64))
+    # Types with a built-in format lie at sector starts, at odd bytes, or right after the file before.
+    placing = "sector" if ext in by_signature else ("sector", "odd", "after")[i % 3]
+    if placing == "sector":
+        image += noise(-len(image) % 512 + 512 * rnd.randint(1, 64))
+    elif placing == "odd":
+        image += noise(rnd.randint(0, 499) * 2 + 1)
     rows.append(f"{len(image)}\t{category}\t{ext}\t{os.path.abspath(name)}\n")
-    data = open(name, "rb").read()
-    image += data + noise(-len(data) % 512)
+    image += open(name, "rb").read()
 image += noise(2 * 1048576)
 open("../image", "wb").write(image)
 open("../manifest.tsv", "w").write("".join(rows))
