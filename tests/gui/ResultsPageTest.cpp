@@ -7,6 +7,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProcess>
@@ -14,17 +15,21 @@
 #include <QRadioButton>
 #include <QRandomGenerator>
 #include <QStandardPaths>
+#include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
 
+#include "LiveDisk.h"
 #include "app/CVantrelApp.h"
 #include "app/WizardWindow.h"
 #include "browser/EntryTreeFill.h"
 #include "controls/CCheckListCtrl.h"
 #include "controls/CXHtmlTree.h"
 #include "controls/CheckTreeModel.h"
+#include "pages/DriveParsingModes.h"
 #include "pages/ParceModeNtfsDlg.h"
 #include "pages/Physical_DriveDialog.h"
+#include "pages/PopulateDriveDlg.h"
 #include "pages/VolumeOperations.h"
 #include "pages/VolumeScanDlg.h"
 #include "pages/advanceOptions.h"
@@ -320,6 +325,34 @@ private slots:
         QCOMPARE(notes.readAll(), contents_.value(QStringLiteral("notes.txt")));
         results->back();
         QCOMPARE(currentPage<ParceModeNtfsDlg>(), modes);
+    }
+
+    void saveRefusesAFolderOnTheDiskBeingRecovered() {
+        const LiveDisk disk(dir_.filePath(QStringLiteral("live")));
+        if (disk.loop.isEmpty())
+            QSKIP(qPrintable(disk.reason));
+        // A partitioned disk: its first volume (the mounted ext4 one) from the volume list.
+        messages_.clear();
+        QVERIFY(theApp()->startUp(false, {disk.image()}));
+        buttonOf(currentPage<Physical_DriveDialog>(), "nextButton")->click();
+        buttonOf(currentPage<DriveParsingModes>(), "nextButton")->click();
+        auto* volumes = currentPage<PopulateDriveDlg>();
+        QVERIFY(volumes != nullptr && volumes->list()->rowCount() > 0);
+        volumes->list()->selectRow(0);
+        volumes->nextButton()->click();
+        buttonOf(currentPage<ParceModeNtfsDlg>(), "nextButton")->click();
+        auto* results = currentPage<VolumeScanDlg>();
+        QVERIFY(results != nullptr);
+        QVERIFY(QTest::qWaitFor([results] { return !results->busy(); }, 30000));
+        QCOMPARE(results->kind(), FileSystemKind::Ext);
+        const QString out = disk.dir + QStringLiteral("/ext/recovered");
+        VolumeScanDlg::folderChooser = [&out](QWidget*) { return out; };
+        messages_.clear();
+        results->saveButton()->click();
+        VolumeScanDlg::folderChooser = nullptr;
+        QCOMPARE(messages_.size(), 1);
+        QVERIFY2(messages_[0].contains(QStringLiteral("lies on the medium being recovered")), qPrintable(messages_[0]));
+        QVERIFY(!QFileInfo::exists(out));
     }
 
     void ext4VolumeEndsWithItsOwnMessage() {

@@ -15,8 +15,6 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRandomGenerator>
-#include <QProcess>
-#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTableWidget>
 #include <QTemporaryDir>
@@ -25,6 +23,7 @@
 #include <fstream>
 
 #include "../../unit/DiskBytes.h"
+#include "../LiveDisk.h"
 #include "VedivadeWindow.h"
 #include "app/CVantrelApp.h"
 #include "app/WizardWindow.h"
@@ -244,24 +243,15 @@ private slots:
     }
 
     void saveRefusesAFolderOnTheDiskBeingRecovered() {
-        // The live disk of the image tests: a loop device over an image whose ext4 partition
-        // (holding one JPEG) is mounted.
-        const QString script = QStringLiteral(PICTORVA_SOURCE_DIR "/tests/images/loop-disk.sh");
-        const QString live = dir_.filePath(QStringLiteral("live"));
-        QProcess up;
-        up.start(QStringLiteral("bash"), {script, QStringLiteral("up"), live});
-        QVERIFY(up.waitForFinished(120000));
-        const QString loop = QString::fromLocal8Bit(up.readAllStandardOutput()).trimmed().section(QLatin1Char('\n'), -1);
-        if (up.exitCode() != 0)
-            QSKIP(qPrintable(loop));
-        const auto down = qScopeGuard([&] { QProcess::execute(QStringLiteral("bash"), {script, QStringLiteral("down"), live, loop}); });
-
-        RawRecoveryDialog* page = rawPage(live + QStringLiteral("/disk.img"));
+        const LiveDisk disk(dir_.filePath(QStringLiteral("live")));
+        if (disk.loop.isEmpty())
+            QSKIP(qPrintable(disk.reason));
+        RawRecoveryDialog* page = rawPage(disk.image());
         QVERIFY(page != nullptr);
         QVERIFY(scan(page));
         QVERIFY(page->engine()->carvedFileCount() > 0);
         page->tree()->tree().SetCheck(page->tree()->tree().children(kTreeRoot).at(0), true);
-        const QString out = live + QStringLiteral("/ext/recovered");
+        const QString out = disk.dir + QStringLiteral("/ext/recovered");
         page->saveFolderChooser = [&] { return out; };
         messages_.clear();
         page->saveButton()->click();
