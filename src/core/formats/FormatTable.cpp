@@ -37,7 +37,9 @@ constexpr std::array kRows = {
     FormatRow{"TIFF", "tif", "TIFF and RAW", 0, "II*\0"sv, validateTiff, 4 * GiB},
     FormatRow{"TIFF", "tif", "TIFF and RAW", 0, "MM\0*"sv, validateTiff, 4 * GiB},
     FormatRow{"WebP", "webp", "WebP", 0, "RIFF"sv, validateWebp, 256 * MiB},
-    FormatRow{"JPEG 2000", "jp2", "JPEG 2000", 0, "\x00\x00\x00\x0CjP  "sv, validateJp2, 4 * GiB},
+    // The signature box's type and contents: its length field (00 00 00 0C) starts with the two
+    // zero bytes of every empty stretch of a disk, which the byte-offset search must not stop at.
+    FormatRow{"JPEG 2000", "jp2", "JPEG 2000", 4, "jP  \x0D\x0A\x87\x0A"sv, validateJp2, 4 * GiB},
     FormatRow{"JPEG 2000 codestream", "j2k", "JPEG 2000", 0, "\xFF\x4F\xFF\x51"sv, validateJ2k, 4 * GiB},
     FormatRow{"HEIF", "heic", "HEIF", 4, "ftyp"sv, validateHeif, 1 * GiB},
     FormatRow{"Photoshop", "psd", "Photoshop", 0, "8BPS"sv, validatePsd, 16 * GiB},

@@ -72,6 +72,16 @@ std::uint32_t ftypSize(CandidateReader& r) {
     return size;
 }
 
+// Boxes a movie box starts with: its header first, as every writer puts it.
+constexpr std::array<std::string_view, 7> kMovieFirstChildren{"mvhd", "cmov", "prfl", "iods", "meta", "udta", "trak"};
+
+/// True when the movie box's first child is one a movie starts with and lies inside it: a box
+/// type alone (four bytes) with a size read from noise could otherwise pass for a movie.
+bool holdsMovieHeader(CandidateReader& r, std::uint64_t pos, const Box& moov) {
+    const std::optional<Box> child = readBox(r, pos + moov.header, kMovieFirstChildren);
+    return child && child->size != 0 && child->size <= moov.size - moov.header;
+}
+
 /// Walks the top-level boxes from the first; the file ends before the first box of a type no
 /// such file holds at top level. Complete when the boxes the family needs were seen.
 Validation walkBoxes(CandidateReader& r, Family family, std::string_view extension) {
@@ -86,7 +96,7 @@ Validation walkBoxes(CandidateReader& r, Family family, std::string_view extensi
             return Validation::damaged(pos, extension);
         if (!fitsWithin(r, pos, box->size) || !reaches(r, pos + box->size))
             return Validation::damaged(pos, extension);
-        movie = movie || box->is("moov") || box->is("moof");
+        movie = movie || (box->is("moov") && holdsMovieHeader(r, pos, *box)) || box->is("moof");
         meta = meta || box->is("meta");
         pos += box->size;
     }

@@ -104,7 +104,6 @@ Validation validateMp3(CandidateReader& r) {
         while (pos < stop && r.has(pos, 1) && r.u8(pos) == 0)
             ++pos;
     }
-    const std::uint64_t audioStart = pos;
     std::optional<FrameHeader> first;
     unsigned frames = 0;
     for (std::uint64_t step = 0; step < kMaxWalkSteps; ++step) {
@@ -125,7 +124,7 @@ Validation validateMp3(CandidateReader& r) {
         ++frames;
     }
     if (frames == 0)
-        return *tag > 0 ? Validation::damaged(audioStart) : Validation::notThisType();
+        return Validation::notThisType();  // a tag without audio, or "ID3" and a size read from noise
     const std::uint64_t end = trailingTags(r, pos);
     if (*tag == 0 && frames < kFramesWithoutTag && end == pos && r.has(pos, 1))
         return Validation::notThisType();

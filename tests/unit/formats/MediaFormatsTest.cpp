@@ -125,6 +125,15 @@ std::vector<Case> cases() {
          Verdict::NotThisType, 0},
         {"quicktime without ftyp", formats::validateQuickTime, cat({kMoov, kLargeMdat, noise}),
          Verdict::Whole, kMoov.size() + kLargeMdat.size()},
+        // "moov" in noise with a size that fits: no movie header inside, so no movie (it would
+        // otherwise swallow everything up to its size).
+        {"quicktime moov of noise", formats::validateQuickTime, cat({be32(4096), text("moov"), fill(4088, 0x9C)}),
+         Verdict::NotThisType, 0},
+        {"mp4 whose movie box holds no header", formats::validateMp4,
+         cat({kFtyp, box("moov", fill(64, 0x9C)), kLargeMdat}), Verdict::Damaged,
+         kFtyp.size() + 8 + 64 + kLargeMdat.size()},
+        {"mp3 tag without frames", formats::validateMp3,
+         cat({text("ID3"), {3, 0, 0, 0, 0, 0, 8}, fill(8, 0), fill(600, 0x9C)}), Verdict::NotThisType, 0},
         {"avi with an extension part", formats::validateAvi, cat({kAvi, kAvix, noise}), Verdict::Whole,
          kAvi.size() + kAvix.size()},
         {"avi extension part cut", formats::validateAvi, cat({kAvi, Bytes(kAvix.begin(), kAvix.end() - 1)}),
