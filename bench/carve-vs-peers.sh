@@ -1,23 +1,27 @@
 #!/usr/bin/env bash
-# Carving throughput and yield against foremost, scalpel and photorec, and against `cat IMAGE`.
-# The image (made once, cached in WORKDIR) is at least 1 GiB of random bytes holding real files at
-# sector boundaries: JPEG photos of many sizes (some of several MiB) made by ImageMagick, PNG and
-# GIF pictures, a WAV (sox), an MP3 (lame), a short MP4 and AVI video (ffmpeg), and three JPEGs
-# split into two fragments. Every tool carves the comparable types (JPEG, PNG, GIF, WAV, MP3 where
-# it has them, AVI, MP4/MOV) in one run; the table gives wall time, MiB/s, time against cat and
-# against pictorva-cli, and how many originals each returns intact: "exact" (a carved file with the
-# original's md5) and "whole" (a carved file that begins with all of the original's bytes, as when
-# a carver writes an approximate length because it found no end).
+# Carving time, yield and memory against photorec, foremost and scalpel, and against `cat IMAGE`.
+# The image (made once, cached in WORKDIR) is SIZE_MIB of random bytes holding a few hundred real
+# files: JPEG photos of many sizes, PNG, GIF, BMP and TIFF pictures (ImageMagick), WAV and AIFF
+# (sox), MP3 (lame), FLAC, Ogg Vorbis and M4A (ffmpeg), MP4, MOV, 3GP and AVI videos (ffmpeg).
+# Each file is placed one of four ways, in turn: at a sector start (512-byte boundary that is not a
+# 4 KiB one), at a 4 KiB boundary, at an odd byte offset, or directly after the file before it
+# with no gap. Every tool carves the types it has in one run; the table gives wall time, time
+# against cat and against cat plus writing the originals' bytes, peak memory, files and bytes
+# written against the originals' bytes, and the originals each returns byte-exact (a carved file
+# with the original's md5), per placement and per kind; "twice" counts originals carved more than
+# once, "other" the written files that are no original. Then pictorva-cli carves a sparse image
+# of 8 GiB (the image, then holes) to show its memory does not grow with the image.
 # Usage: bench/carve-vs-peers.sh [WORKDIR] [SIZE_MIB] (default /tmp/pictorva-bench 1100).
-# PICTORVA_CLI picks the binary (default build-rel/pictorva-cli, else build/pictorva-cli).
+# PICTORVA_CLI picks the binary (default build-rel/pictorva-cli, else build/pictorva-cli);
+# PEERS=0 runs only pictorva-cli and cat.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 work=${1:-/tmp/pictorva-bench}
 size_mib=${2:-1100}
 cli=${PICTORVA_CLI:-$top/build-rel/pictorva-cli}
 [[ -x $cli ]] || cli=$top/build/pictorva-cli
-src=$work/carve-src
-image=$work/carve-${size_mib}m.img
+src=$work/media-src
+image=$work/media-${size_mib}m.img
 mkdir -p "$work"
 for tool in convert sox lame ffmpeg foremost scalpel photorec /usr/bin/time python3 md5sum; do
     command -v "$tool" >/dev/null || { echo "SKIP: $tool missing (scripts/packages.txt lists its package)"; exit 77; }
@@ -26,29 +30,89 @@ done
 
 if [[ ! -f $src/done ]]; then
     echo "making the original files (once)..." >&2
-    rm -rf "$src" && mkdir -p "$src" && cd "$src"
+    rm -rf "$src" && mkdir -p "$src/base" && cd "$src/base"
+    ff() { ffmpeg -hide_banner -loglevel error -y "$@"; }
     # Photos: plasma fractals look like photos to a JPEG coder (no long runs, real entropy).
-    sizes=(640x480 800x600 1024x768 1280x960 1600x1200 2048x1536 2592x1944 3264x2448 4000x3000 4608x3456)
-    n=0
-    for size in "${sizes[@]}"; do
-        for quality in 75 92; do
-            n=$((n + 1))
-            convert -size "$size" -seed "$n" plasma:fractal -blur 0x1 -quality "$quality" "$(printf 'photo%02d.jpg' "$n")"
-        done
+    sizes=(320x240 640x480 800x600 1024x768 1280x960 1600x1200 2048x1536 2592x1944)
+    for n in $(seq 1 48); do
+        size=${sizes[$((n % ${#sizes[@]}))]}
+        convert -size "$size" -seed "$n" plasma:fractal -blur 0x1 -quality $((70 + n % 25)) "$(printf 'photo%02d.jpg' "$n")"
     done
-    for i in 1 2 3 4 5 6; do
-        convert -size "$((300 * i))x$((200 * i))" -seed "$((100 + i))" plasma:fractal "picture$i.png"
+    for n in $(seq 1 10); do
+        convert -size "$((100 + 70 * n))x$((80 + 50 * n))" -seed "$((100 + n))" plasma:fractal "picture$n.png"
     done
-    for i in 1 2; do
-        convert -size "$((320 * i))x$((240 * i))" -seed "$((200 + i))" plasma:fractal -colors 128 "anim$i.gif"
+    for n in $(seq 1 6); do
+        convert -size "$((120 + 60 * n))x$((90 + 45 * n))" -seed "$((200 + n))" plasma:fractal -colors 128 "anim$n.gif"
     done
-    sox -n -r 44100 -c 2 -b 16 tone.wav synth 8 sine 440 sine 660
-    lame --quiet --add-id3v2 --tt tone tone.wav tone.mp3
-    ffmpeg -loglevel error -f lavfi -i testsrc=duration=6:size=640x360:rate=25 -c:v mpeg4 -q:v 5 -pix_fmt yuv420p clip.mp4
-    ffmpeg -loglevel error -f lavfi -i testsrc=duration=4:size=320x240:rate=25 -c:v mjpeg -q:v 5 clip.avi
+    for n in 1 2 3; do
+        convert -size "$((200 * n))x$((150 * n))" -seed "$((300 + n))" plasma:fractal BMP3:"picture$n.bmp"
+        convert -size "$((200 * n))x$((150 * n))" -seed "$((310 + n))" plasma:fractal -compress none "scan$n.tif"
+    done
+    for n in $(seq 1 8); do
+        sox -n -r 44100 -c 2 -b 16 "tone$n.wav" synth "$n" sine $((200 + 50 * n)) sine $((500 + 30 * n))
+        lame --quiet -b $((64 + 16 * (n % 4))) --add-id3v2 --tt "tone $n" "tone$n.wav" "tone$n.mp3"
+        ff -i "tone$n.wav" "tone$n.flac"
+        ff -i "tone$n.wav" -c:a libvorbis -q:a 3 "tone$n.ogg"
+    done
+    for n in 1 2 3 4; do
+        ff -i "tone$n.wav" -c:a aac -b:a 96k "tone$n.m4a"
+        sox "tone$n.wav" "tone$n.aiff" reverse
+    done
+    for n in $(seq 1 8); do
+        ff -f lavfi -i "testsrc=duration=$((1 + n % 4)):size=$((160 + 40 * n))x$((120 + 30 * n)):rate=25" \
+            -f lavfi -i "sine=frequency=$((300 + 20 * n)):duration=$((1 + n % 4))" \
+            -c:v libx264 -preset veryfast -pix_fmt yuv420p -c:a aac -shortest "clip$n.mp4"
+    done
+    for n in 1 2 3 4; do
+        ff -f lavfi -i "testsrc2=duration=$n:size=320x240:rate=25" -c:v mjpeg -q:v 6 "clip$n.avi"
+        ff -f lavfi -i "testsrc2=duration=$n:size=352x288:rate=25" -c:v libx264 -pix_fmt yuv420p "clip$n.mov"
+        ff -f lavfi -i "testsrc=duration=$n:size=176x144:rate=15" -c:v libx264 -pix_fmt yuv420p "clip$n.3gp"
+    done
+    cd "$src"
+    # Copies told apart by a comment or a free box (a few bytes each), so a few hundred originals
+    # come from the files made above; each copy is still a valid file of its type.
+    python3 - base . <<'PY'
+import os, struct, sys, zlib
+base, out = sys.argv[1], sys.argv[2]
+copies = {"jpg": 4, "png": 3, "gif": 3, "mp3": 3, "wav": 2, "flac": 2, "mp4": 3, "mov": 2, "m4a": 2}
+def variant(ext, data, k):
+    tag = b"copy %d" % k
+    if ext == "jpg":  # a comment segment after SOI
+        return data[:2] + b"\xff\xfe" + struct.pack(">H", len(tag) + 2) + tag + data[2:]
+    if ext == "png":  # a text chunk after IHDR
+        body = b"tEXt" + b"Comment\x00" + tag
+        chunk = struct.pack(">I", len(body) - 4) + body + struct.pack(">I", zlib.crc32(body))
+        return data[:33] + chunk + data[33:]
+    if ext == "gif":  # a comment extension before the trailer
+        return data[:-1] + b"\x21\xfe" + bytes([len(tag)]) + tag + b"\x00\x3b"
+    if ext == "mp3":  # ID3v2 padding grows: a new syncsafe size
+        size = 0
+        for b in data[6:10]:
+            size = (size << 7) | b
+        size += 16 * k
+        syncsafe = bytes([(size >> 21) & 127, (size >> 14) & 127, (size >> 7) & 127, size & 127])
+        return data[:6] + syncsafe + data[10:10 + size - 16 * k] + b"\x00" * (16 * k) + data[10 + size - 16 * k:]
+    if ext in ("wav",):  # a LIST chunk at the end, the RIFF size grown
+        chunk = b"LIST" + struct.pack("<I", 4 + len(tag) + len(tag) % 2) + b"INFO" + tag + b"\x00" * (len(tag) % 2)
+        return data[:4] + struct.pack("<I", struct.unpack("<I", data[4:8])[0] + len(chunk)) + data[8:] + chunk
+    if ext == "flac":  # a padding block of k*8 bytes after STREAMINFO
+        first_last = data[4] & 0x80
+        block = bytes([0x01 | first_last]) + (8 * k).to_bytes(3, "big") + b"\x00" * (8 * k)
+        return data[:4] + bytes([data[4] & 0x7F]) + data[5:42] + block + data[42:]
+    if ext in ("mp4", "mov", "m4a"):  # a free box at the end
+        return data + struct.pack(">I", 8 + len(tag)) + b"free" + tag
+    return data
+for name in sorted(os.listdir(base)):
+    data = open(os.path.join(base, name), "rb").read()
+    stem, ext = name.rsplit(".", 1)
+    open(os.path.join(out, name), "wb").write(data)
+    for k in range(1, copies.get(ext, 1)):
+        open(os.path.join(out, "%s-%d.%s" % (stem, k, ext)), "wb").write(variant(ext, data, k))
+PY
+    rm -rf base
     md5sum -- * >originals.md5
     touch done
-    cd - >/dev/null
+    cd "$top"
 fi
 
 if [[ ! -f $image.done ]]; then
@@ -57,31 +121,33 @@ if [[ ! -f $image.done ]]; then
 import os, random, sys
 src, image, size_mib = sys.argv[1], sys.argv[2], int(sys.argv[3])
 rnd = random.Random(20261210)
-names = sorted(n for n in os.listdir(src) if n != "originals.md5" and n != "done")
-fragmented = {"photo05.jpg", "photo12.jpg", "photo17.jpg"}
+names = sorted(n for n in os.listdir(src) if n not in ("originals.md5", "done"))
+rnd.shuffle(names)
 total = size_mib << 20
-budget = total - sum(os.path.getsize(os.path.join(src, n)) for n in names) - len(names) * 1024
-gap_each = max(512, budget // (len(names) + 1) // 512 * 512)
+budget = total - sum(os.path.getsize(os.path.join(src, n)) for n in names) - len(names) * 4096
+gap_each = max(8192, budget // (len(names) + 1))
+placements = ["sector", "4k", "odd", "adjacent"]
 with open(image, "wb") as out, open(image + ".layout", "w") as layout:
     def noise(n):
         while n > 0:
             piece = min(n, 8 << 20)
             out.write(rnd.randbytes(piece))
             n -= piece
-    order = names[:]
-    rnd.shuffle(order)
-    for name in order:
-        noise(rnd.randint(gap_each // 1024, gap_each // 512) * 512)
-        data = open(os.path.join(src, name), "rb").read()
-        layout.write("%d\t%s\n" % (out.tell(), name))
-        if name in fragmented:
-            cut = len(data) // 2 // 512 * 512  # two pieces with 64 sectors of noise between
-            out.write(data[:cut])
-            noise(64 * 512)
-            out.write(data[cut:])
-        else:
-            out.write(data)
-        noise(-out.tell() % 512)
+    for i, name in enumerate(names):
+        placement = placements[i % len(placements)] if i > 0 else "sector"
+        if placement != "adjacent":
+            noise(rnd.randint(gap_each // 2, gap_each * 3 // 2))
+            at = out.tell()
+            if placement == "sector":
+                target = (at + 511) // 512 * 512
+                target += 512 if target % 4096 == 0 else 0
+            elif placement == "4k":
+                target = (at + 4095) // 4096 * 4096
+            else:
+                target = at + rnd.randint(1, 511) | 1
+            noise(target - at)
+        layout.write("%d\t%s\t%s\n" % (out.tell(), name, placement))
+        out.write(open(os.path.join(src, name), "rb").read())
     noise(max(0, total - out.tell()))
 PY
     touch "$image.done"
@@ -89,107 +155,102 @@ fi
 
 # scalpel: its stock file with the comparable types enabled, nothing else changed.
 conf=$work/scalpel.conf
-sed -E -e 's/^#[[:space:]]*(gif|jpg|png|avi|wav)([[:space:]]+y[[:space:]])/\t\1\2/' \
+sed -E -e 's/^#[[:space:]]*(gif|jpg|png|bmp|tif|avi|wav)([[:space:]]+y[[:space:]])/\t\1\2/' \
     -e 's/^#[[:space:]]*(mov[[:space:]]+y[[:space:]]+[0-9]+[[:space:]]+\?\?\?\?(moov|mdat))/\t\1/' \
     /etc/scalpel/scalpel.conf >"$conf"
 
 bytes=$(stat -c %s "$image")
 cat "$image" >/dev/null  # every run starts from a warm page cache
-run() {  # name, command...: wall seconds into $work/$name.time
+run() {  # name, command...: wall seconds and peak KiB into $work/$name.time
     local name=$1
     shift
     rm -rf "$work/out-$name"
     /usr/bin/time -f '%e %M' -o "$work/$name.time" "$@" >"$work/$name.log" 2>&1 || true
 }
 run cat sh -c "cat '$image' >/dev/null"
+# The bytes a carver must write at least: the originals, copied and flushed like a carver's output.
+run write sh -c "rm -rf '$work/out-write' && mkdir '$work/out-write' && cp '$src'/* '$work/out-write' && sync"
+rm -rf "$work/out-write"
 run pictorva "$cli" carve "$image" --out "$work/out-pictorva"
-# The carve command also writes every carved file (at the signature's approximate size when no
-# end is found): its status lines split the scan from the writing.
-python3 - "$cli" "$image" "$work/out-pictorva-scan" >"$work/pictorva-scan.txt" <<'PY'
-import shutil, subprocess, sys, time
-shutil.rmtree(sys.argv[3], ignore_errors=True)
-start = time.monotonic()
-run = subprocess.Popen([sys.argv[1], "carve", sys.argv[2], "--out", sys.argv[3]], stdout=subprocess.DEVNULL,
-                       stderr=subprocess.PIPE, text=True)
-seen = {}
-for line in run.stderr:
-    seen.setdefault(line.strip(), time.monotonic() - start)
-run.wait()
-end = time.monotonic() - start
-saving = seen.get("Saving.....", end)
-print("%.3f %.3f %d" % (saving - seen.get("Processing.....", 0), end - saving,
-      sum(f.stat().st_size for f in __import__("pathlib").Path(sys.argv[3]).rglob("*") if f.is_file())))
-shutil.rmtree(sys.argv[3], ignore_errors=True)
-PY
-run foremost foremost -Q -t jpg,png,gif,wav,avi,mp4,mov -i "$image" -o "$work/out-foremost"
-run foremost-q foremost -Q -q -t jpg,png,gif,wav,avi,mp4,mov -i "$image" -o "$work/out-foremost-q"
-run scalpel scalpel -c "$conf" -o "$work/out-scalpel" "$image"
-# photorec recovers into OUT.1, OUT.2, ... and logs into the current folder.
-cd "$work"
-run photorec sh -c 'mkdir -p "$1" && exec photorec /log /d "$1/recup" /cmd "$2" "$3"' sh "$work/out-photorec" "$image" \
-    options,paranoid,fileopt,everything,disable,jpg,enable,png,enable,gif,enable,riff,enable,mp3,enable,mov,enable,wholespace,search
-cd - >/dev/null
+if [[ ${PEERS:-1} != 0 ]]; then
+    run foremost foremost -Q -t jpg,png,gif,bmp,wav,avi,mp4,mov -i "$image" -o "$work/out-foremost"
+    run scalpel scalpel -c "$conf" -o "$work/out-scalpel" "$image"
+    # photorec recovers into OUT.1, OUT.2, ... and logs into the current folder.
+    cd "$work"
+    run photorec sh -c 'mkdir -p "$1" && exec photorec /log /d "$1/recup" /cmd "$2" "$3"' sh "$work/out-photorec" "$image" \
+        options,paranoid,fileopt,everything,disable,jpg,enable,png,enable,gif,enable,bmp,enable,tif,enable,riff,enable,mp3,enable,flac,enable,ogg,enable,mov,enable,wholespace,search
+    cd - >/dev/null
+fi
 
-python3 - "$work" "$src" "$bytes" <<'PY'
+# Memory against the image's size: the image, then holes up to 8 GiB.
+sparse=$work/sparse-8g.img
+if [[ ! -f $sparse.done ]]; then
+    rm -f "$sparse" && truncate -s 8G "$sparse" && dd if="$image" of="$sparse" conv=notrunc,sparse bs=4M status=none
+    touch "$sparse.done"
+fi
+run pictorva-8g "$cli" carve "$sparse" --out "$work/out-pictorva-8g"
+rm -rf "$work/out-pictorva-8g"
+
+python3 - "$work" "$src" "$image" <<'PY'
 import hashlib, os, sys
-work, src, size = sys.argv[1], sys.argv[2], int(sys.argv[3])
-# Originals by md5, and by size for the "whole" test: a carved file that begins with all of an
-# original's bytes (a carver that cannot find the end writes an approximate length).
-wanted, cuts = {}, {}
+work, src, image = sys.argv[1], sys.argv[2], sys.argv[3]
+size = os.path.getsize(image)
+wanted, names = {}, {}
 for line in open(os.path.join(src, "originals.md5")):
     md5, name = line.split(None, 1)
-    name = name.strip()
-    wanted[md5] = name
-    cuts.setdefault(os.path.getsize(os.path.join(src, name)), set()).add(md5)
+    wanted[md5] = name.strip()
+placement = {}
+for line in open(image + ".layout"):
+    offset, name, where = line.rstrip("\n").split("\t")
+    placement[name] = where
+original_bytes = sum(os.path.getsize(os.path.join(src, n)) for n in wanted.values())
+places = ["sector", "4k", "odd", "adjacent"]
 def kind(name):
-    return {"jpg": "JPEG", "png": "PNG", "gif": "GIF"}.get(name.rsplit(".", 1)[-1], "audio/video")
-kinds = ["JPEG", "PNG", "GIF", "audio/video"]
-totals = {}
-for name in wanted.values():
-    totals[kind(name)] = totals.get(kind(name), 0) + 1
-def seconds(name):
-    return float(open(os.path.join(work, name + ".time")).read().split()[0] or 0)
-def examine(path):
-    """(md5 of the whole file, md5s of originals the file begins with)"""
-    whole, prefixes = hashlib.md5(), set()
-    done = 0
-    with open(path, "rb") as f:
-        for cut in sorted(cuts):
-            block = f.read(cut - done)
-            whole.update(block)
-            done += len(block)
-            if done < cut:
-                break
-            digest = whole.hexdigest()
-            prefixes |= {m for m in cuts[cut] if m == digest}
-        for block in iter(lambda: f.read(1 << 20), b""):
-            whole.update(block)
-    return whole.hexdigest(), prefixes
-def per_kind(found):
-    per = {}
-    for md5 in found:
-        per[kind(wanted[md5])] = per.get(kind(wanted[md5]), 0) + 1
-    return "%2d (%s)" % (len(found), "/".join("%d" % per.get(k, 0) for k in kinds))
-cat, ours = seconds("cat"), seconds("pictorva")
-print("image %.0f MiB; originals %d: %s" % (size / 2**20, len(wanted), ", ".join("%s %d" % (k, totals.get(k, 0)) for k in kinds)))
-print("exact: a carved file with the original's md5; whole: a carved file that begins with the original")
-print("%-11s %7s %7s %6s %7s %6s  %-22s %s" % ("tool", "wall s", "MiB/s", "x cat", "x ours", "files",
-      "exact " + "/".join(k[:5] for k in kinds), "whole"))
-for tool in ["cat", "pictorva", "foremost", "foremost-q", "scalpel", "photorec"]:
-    t = seconds(tool)
-    exact, whole, files = set(), set(), 0
-    for root, _, names in os.walk(os.path.join(work, "out-" + tool)):
-        for n in names:
+    ext = name.rsplit(".", 1)[-1]
+    return "photo" if ext in ("jpg", "png", "gif", "bmp", "tif") else "audio" if ext in ("wav", "mp3", "flac", "ogg", "m4a", "aiff") else "video"
+kinds = ["photo", "audio", "video"]
+def count(found, key, values):
+    return "/".join("%d" % sum(1 for m in found if key(wanted[m]) == v) for v in values)
+def timing(name):
+    try:
+        t, kib = open(os.path.join(work, name + ".time")).read().split()[:2]
+        return float(t), int(kib)
+    except (OSError, ValueError):
+        return None, None
+cat, _ = timing("cat")
+write, _ = timing("write")
+print("image %.0f MiB, %d originals (%.0f MiB): %s; placements %s: %s" % (
+    size / 2**20, len(wanted), original_bytes / 2**20, " ".join("%s %s" % (k, count(wanted, kind, [k])) for k in kinds),
+    "/".join(places), count(wanted, lambda n: placement[n], places)))
+print("cat %.2f s; cat plus copying the originals %.2f s" % (cat, cat + write))
+print("%-10s %7s %6s %9s %8s %6s %8s %6s  %-18s %-10s %5s %5s" % (
+    "tool", "wall s", "x cat", "x cat+wr", "peak MiB", "files", "MiB out", "x orig",
+    "exact " + "/".join(places), "photo/audio/video", "twice", "other"))
+for tool in ["pictorva", "photorec", "foremost", "scalpel"]:
+    t, kib = timing(tool)
+    if t is None:
+        continue
+    exact, seen_twice, other, files, written = set(), set(), 0, 0, 0
+    for root, _, fnames in os.walk(os.path.join(work, "out-" + tool)):
+        for n in fnames:
             if n in ("audit.txt", "report.xml"):
                 continue
+            path = os.path.join(root, n)
             files += 1
-            digest, prefixes = examine(os.path.join(root, n))
-            if digest in wanted:
-                exact.add(digest)
-            whole |= prefixes
-    print("%-11s %7.2f %7.0f %6.2f %7.2f %6s  %-22s %s" % (tool, t, size / 2**20 / t if t else 0, t / cat if cat else 0,
-          t / ours if ours else 0, files if tool != "cat" else "-", per_kind(exact), per_kind(whole)))
-scan, save, written = open(os.path.join(work, "pictorva-scan.txt")).read().split()
-print("pictorva-cli carve split: scan %.2f s (%.0f MiB/s, %.2f x cat), writing %.0f MiB of carved files %.2f s"
-      % (float(scan), size / 2**20 / float(scan), float(scan) / cat, int(written) / 2**20, float(save)))
+            written += os.path.getsize(path)
+            digest = hashlib.md5()
+            with open(path, "rb") as f:
+                for block in iter(lambda: f.read(1 << 20), b""):
+                    digest.update(block)
+            d = digest.hexdigest()
+            if d in wanted:
+                (seen_twice if d in exact else exact).add(d)
+            else:
+                other += 1
+    print("%-10s %7.2f %6.2f %9.2f %8.1f %6d %8.0f %6.2f  %-18s %-10s %5d %5d" % (
+        tool, t, t / cat, t / (cat + write), kib / 1024, files, written / 2**20, written / original_bytes,
+        count(exact, lambda n: placement[n], places), count(exact, kind, kinds), len(seen_twice), other))
+t8, kib8 = timing("pictorva-8g")
+if t8 is not None:
+    print("pictorva-cli carve on an 8 GiB sparse image (the image, then holes): %.2f s, peak %.1f MiB" % (t8, kib8 / 1024))
 PY
