@@ -28,10 +28,15 @@ bool SaveWalk::saveFolder(std::optional<EntryRef> folder, bool folderDeleted, co
         }
         OutputFile file = here.createFile(view_.saveName(item.entry), error);
         progress_.setStatus("saving File  " + (file.isOpen() ? file.path() : error));
-        if (file.isOpen() && view_.writeContent(item.entry, file))
+        if (file.isOpen() && view_.writeContent(item.entry, file)) {
             ++written_;
-        else
+        } else {
             ++failed_;
+            // A reader that failed before its first byte leaves no empty file behind; a partly
+            // written one is kept, as its bytes may be all there is.
+            if (file.isOpen() && !file.holdsContent())
+                file.discard();
+        }
         return false;
     });
 }

@@ -7,7 +7,7 @@
 #include <unistd.h>
 
 OutputFile::OutputFile(OutputFile&& other) noexcept
-    : fd_(other.fd_), folderFd_(other.folderFd_), failed_(other.failed_), end_(other.end_),
+    : fd_(other.fd_), folderFd_(other.folderFd_), failed_(other.failed_), holdsContent_(other.holdsContent_), end_(other.end_),
       path_(std::move(other.path_)), name_(std::move(other.name_)) {
     other.fd_ = -1;
     other.folderFd_ = -1;
@@ -19,6 +19,7 @@ OutputFile& OutputFile::operator=(OutputFile&& other) noexcept {
         fd_ = other.fd_;
         folderFd_ = other.folderFd_;
         failed_ = other.failed_;
+        holdsContent_ = other.holdsContent_;
         end_ = other.end_;
         path_ = std::move(other.path_);
         name_ = std::move(other.name_);
@@ -56,6 +57,7 @@ bool OutputFile::writeAt(const void* data, std::size_t size, std::uint64_t at) {
             failed_ = true;
             break;
         }
+        holdsContent_ = true;
         bytes += done;
         at += static_cast<std::uint64_t>(done);
         size -= static_cast<std::size_t>(done);
@@ -73,6 +75,8 @@ bool OutputFile::write(const void* data, std::size_t size) {
 bool OutputFile::setLength(std::uint64_t length) {
     if (fd_ < 0 || ::ftruncate(fd_, static_cast<off_t>(length)) != 0)
         failed_ = true;
+    else if (length > 0)
+        holdsContent_ = true;
     return !failed_;
 }
 

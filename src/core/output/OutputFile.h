@@ -35,6 +35,9 @@ public:
     bool finish() { return finish(std::nullopt, std::nullopt); }
     /// Closes and removes the file: for an entry that is counted but has nothing to write.
     void discard();
+    /// True once any byte or length was written: a reader that failed before that leaves
+    /// nothing worth keeping.
+    bool holdsContent() const { return holdsContent_; }
 
     /// A whole-second time for finish(); nothing stays nothing.
     static std::optional<timespec> seconds(std::optional<std::time_t> time);
@@ -49,6 +52,7 @@ private:
     int fd_ = -1;
     int folderFd_ = -1;  ///< the folder it was made in, for discard()
     bool failed_ = false;
+    bool holdsContent_ = false;
     std::uint64_t end_ = 0;  ///< where write() appends
     std::string path_;
     std::string name_;  ///< its name in that folder

@@ -195,6 +195,8 @@ TEST_F(SaveWalkTest, FailuresAreCountedAndTheWalkGoesOn) {
     EXPECT_TRUE(second.saveFolder(std::nullopt, false, opened(out)));
     EXPECT_EQ(second.written(), 2);  // good.jpg and f/in.jpg
     EXPECT_EQ(second.failed(), 1);
+    // The reader failed before its first byte: no empty bad.jpg is left to pass for a recovered file.
+    EXPECT_EQ(written(), (std::vector<std::string>{"f/in.jpg=x", "good.jpg=g", "not-a-folder.txt=x"}));
 }
 
 TEST_F(SaveWalkTest, CraftedLoopsEnd) {
