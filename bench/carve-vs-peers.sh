@@ -161,11 +161,11 @@ sed -E -e 's/^#[[:space:]]*(gif|jpg|png|bmp|tif|avi|wav)([[:space:]]+y[[:space:]
 
 bytes=$(stat -c %s "$image")
 cat "$image" >/dev/null  # every run starts from a warm page cache
-run() {  # name, command...: wall seconds and peak KiB into $work/$name.time
+run() {  # name, command...: wall seconds, peak KiB and CPU seconds (user, system) into $work/$name.time
     local name=$1
     shift
     rm -rf "$work/out-$name"
-    /usr/bin/time -f '%e %M' -o "$work/$name.time" "$@" >"$work/$name.log" 2>&1 || true
+    /usr/bin/time -f '%e %M %U %S' -o "$work/$name.time" "$@" >"$work/$name.log" 2>&1 || true
 }
 run cat sh -c "cat '$image' >/dev/null"
 # The bytes a carver must write at least: the originals, copied and flushed like a carver's output.
@@ -212,22 +212,23 @@ kinds = ["photo", "audio", "video"]
 def count(found, key, values):
     return "/".join("%d" % sum(1 for m in found if key(wanted[m]) == v) for v in values)
 def timing(name):
+    """(wall seconds, peak KiB, CPU seconds); CPU time tells apart a slow tool from a busy machine"""
     try:
-        t, kib = open(os.path.join(work, name + ".time")).read().split()[:2]
-        return float(t), int(kib)
+        t, kib, user, system = open(os.path.join(work, name + ".time")).read().split()[:4]
+        return float(t), int(kib), float(user) + float(system)
     except (OSError, ValueError):
-        return None, None
-cat, _ = timing("cat")
-write, _ = timing("write")
+        return None, None, None
+cat, _, cat_cpu = timing("cat")
+write, _, _ = timing("write")
 print("image %.0f MiB, %d originals (%.0f MiB): %s; placements %s: %s" % (
     size / 2**20, len(wanted), original_bytes / 2**20, " ".join("%s %s" % (k, count(wanted, kind, [k])) for k in kinds),
     "/".join(places), count(wanted, lambda n: placement[n], places)))
-print("cat %.2f s; cat plus copying the originals %.2f s" % (cat, cat + write))
-print("%-10s %7s %6s %9s %8s %6s %8s %6s  %-18s %-10s %5s %5s" % (
-    "tool", "wall s", "x cat", "x cat+wr", "peak MiB", "files", "MiB out", "x orig",
+print("cat %.2f s (CPU %.2f s); cat plus copying the originals %.2f s" % (cat, cat_cpu, cat + write))
+print("%-10s %7s %6s %9s %6s %8s %6s %8s %6s  %-18s %-10s %5s %5s" % (
+    "tool", "wall s", "x cat", "x cat+wr", "CPU s", "peak MiB", "files", "MiB out", "x orig",
     "exact " + "/".join(places), "photo/audio/video", "twice", "other"))
 for tool in ["pictorva", "photorec", "foremost", "scalpel"]:
-    t, kib = timing(tool)
+    t, kib, cpu = timing(tool)
     if t is None:
         continue
     exact, seen_twice, other, files, written = set(), set(), 0, 0, 0
@@ -247,10 +248,10 @@ for tool in ["pictorva", "photorec", "foremost", "scalpel"]:
                 (seen_twice if d in exact else exact).add(d)
             else:
                 other += 1
-    print("%-10s %7.2f %6.2f %9.2f %8.1f %6d %8.0f %6.2f  %-18s %-10s %5d %5d" % (
-        tool, t, t / cat, t / (cat + write), kib / 1024, files, written / 2**20, written / original_bytes,
+    print("%-10s %7.2f %6.2f %9.2f %6.2f %8.1f %6d %8.0f %6.2f  %-18s %-10s %5d %5d" % (
+        tool, t, t / cat, t / (cat + write), cpu, kib / 1024, files, written / 2**20, written / original_bytes,
         count(exact, lambda n: placement[n], places), count(exact, kind, kinds), len(seen_twice), other))
-t8, kib8 = timing("pictorva-8g")
+t8, kib8, _ = timing("pictorva-8g")
 if t8 is not None:
     print("pictorva-cli carve on an 8 GiB sparse image (the image, then holes): %.2f s, peak %.1f MiB" % (t8, kib8 / 1024))
 PY
