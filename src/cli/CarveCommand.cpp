@@ -69,6 +69,9 @@ int runCarve(const CarveOptions& options) {
     }
 
     StderrProgress progress;
+    notifier.progressLine = &progress;
+    progress.setWorkBytes(volume->byteLength);
+    progress.setFoundCounter([&engine] { return static_cast<std::int64_t>(engine.carvedFileCount()); });
     MemoryTree tree;
     engine.ownerWindow = &progress;
     engine.notifier = &notifier;
@@ -83,6 +86,11 @@ int runCarve(const CarveOptions& options) {
     const auto volumeBytes = static_cast<std::uint64_t>(volume->byteLength);
     std::size_t written = 0;
     const std::vector<CarvedFile> files = engine.carvedFiles();
+    std::int64_t carvedBytes = 0;
+    for (const CarvedFile& file : files)
+        carvedBytes += static_cast<std::int64_t>(file.length);
+    progress.setWorkBytes(carvedBytes);
+    progress.setFoundCounter([&written] { return static_cast<std::int64_t>(written); });
     progress.setStatus("Saving.....");
     progress.setRange(0, static_cast<std::int64_t>(files.size()));
     for (std::size_t i = 0; i < files.size(); ++i) {
@@ -92,12 +100,17 @@ int runCarve(const CarveOptions& options) {
         const std::string name = engine.carvedFileName(file);
         if (saver.save(source, file, volumeBytes, engine.carvedFileCategory(file), name, path, error))
             ++written;
-        else
+        else {
+            progress.clearLine();
             std::fprintf(stderr, "%s\n", error.c_str());
-        if (options.format == "jsonl")
+        }
+        if (options.format == "jsonl") {
+            progress.clearLine();
             std::printf("%s\n", jsonLine(engine, file, name).c_str());
+        }
     }
     progress.setPosition(static_cast<std::int64_t>(files.size()));
+    progress.clearLine();  // the result starts a line of its own when stdout is the terminal too
     if (options.format == "jsonl")
         std::fprintf(stderr, "%zu files carved\n", written);
     else

@@ -1,27 +1,16 @@
 #include "CliTerminal.h"
 
+#include <sys/ioctl.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <unistd.h>
 
-StderrProgress::StderrProgress() : terminal_(::isatty(STDERR_FILENO) == 1) {}
-
-StderrProgress::~StderrProgress() { clearBar(); }
-
-void StderrProgress::setRange(std::int64_t low, std::int64_t high) {
-    low_ = low;
-    high_ = high;
-    lastPermille_ = -1;
-}
-
-void StderrProgress::setPosition(std::int64_t position) {
-    position_ = position;
-    if (terminal_)
-        drawBar();
-}
-
 namespace {
+bool silenced = false;
+
 /// The text with its digits left out: two texts of one shape differ only in their numbers.
 std::string shapeOf(const std::string& text) {
     std::string shape;
@@ -35,12 +24,63 @@ std::int64_t nowMs() {
     return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
         .count();
 }
+
+int terminalWidth() {
+    winsize size{};
+    if (::ioctl(STDERR_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col >= 20)
+        return size.ws_col;
+    return 80;
+}
+
+std::string printed(const char* format, double value) {
+    char text[64];
+    std::snprintf(text, sizeof text, format, value);
+    return text;
+}
+
+std::string duration(double seconds) {
+    const auto s = static_cast<long long>(seconds + 0.5);
+    char text[32];
+    if (s >= 3600)
+        std::snprintf(text, sizeof text, "%lld:%02lld:%02lld", s / 3600, s / 60 % 60, s % 60);
+    else
+        std::snprintf(text, sizeof text, "%lld:%02lld", s / 60, s % 60);
+    return text;
+}
 }  // namespace
 
+void silenceProgress() { silenced = true; }
+
+void explainOpenFailure(int errorNumber) {
+    // Whole drives belong to root and the disk group; saying so spares a user the search.
+    if (errorNumber == EACCES || errorNumber == EPERM)
+        std::fprintf(stderr, "permission denied: run with sudo, or as a member of the disk group\n");
+}
+
+StderrProgress::StderrProgress() : terminal_(::isatty(STDERR_FILENO) == 1), quiet_(silenced) {}
+
+StderrProgress::~StderrProgress() { clearLine(); }
+
+void StderrProgress::setRange(std::int64_t low, std::int64_t high) {
+    low_ = low;
+    high_ = high;
+    position_ = low;
+    rangeStartMs_ = nowMs();
+}
+
+void StderrProgress::setPosition(std::int64_t position) {
+    position_ = position;
+    drawLine(false);
+}
+
 void StderrProgress::setStatus(const std::string& text) {
-    if (text == lastStatus_)
+    if (quiet_ || text == lastStatus_)
         return;
     lastStatus_ = text;
+    if (terminal_) {
+        drawLine(false);
+        return;
+    }
     constexpr std::int64_t kCounterEveryMs = 200;
     std::string shape = shapeOf(text);
     const std::int64_t now = nowMs();
@@ -48,38 +88,64 @@ void StderrProgress::setStatus(const std::string& text) {
         return;
     lastPrintedShape_ = std::move(shape);
     lastPrintedMs_ = now;
-    clearBar();
     std::fprintf(stderr, "%s\n", text.c_str());
-    if (terminal_ && high_ > low_)
-        drawBar();
 }
 
-void StderrProgress::drawBar() {
-    if (high_ <= low_)
+std::string StderrProgress::lineText(double fraction, double seconds, std::int64_t workBytes, std::int64_t found,
+                                     const std::string& status, int width) {
+    fraction = std::clamp(fraction, 0.0, 1.0);
+    std::string line = printed("%5.1f%%", fraction * 100);
+    if (workBytes > 0 && seconds > 0.05)
+        line += printed("  %.1f MB/s", fraction * static_cast<double>(workBytes) / (1024.0 * 1024.0) / seconds);
+    // The time left is a guess from the pace so far: none before there is a pace to go by.
+    if (fraction > 0.001 && fraction < 1.0 && seconds >= 1.0)
+        line += "  " + duration(seconds * (1.0 - fraction) / fraction) + " left";
+    if (found >= 0)
+        line += "  " + std::to_string(found) + (found == 1 ? " file found" : " files found");
+    if (!status.empty())
+        line += "  " + status;
+    // The line must never wrap, or the next redraw starts below it.
+    const auto columns = static_cast<std::size_t>(std::max(width - 1, 1));
+    if (line.size() > columns)
+        line.resize(columns);
+    return line;
+}
+
+void StderrProgress::drawLine(bool force) {
+    if (!terminal_ || quiet_)
         return;
-    const double fraction = static_cast<double>(position_ - low_) / static_cast<double>(high_ - low_);
-    const int permille = static_cast<int>(std::clamp(fraction, 0.0, 1.0) * 1000);
-    if (permille == lastPermille_ && barShown_)
+    constexpr std::int64_t kRedrawEveryMs = 100;
+    const std::int64_t now = nowMs();
+    if (!force && lineShown_ && now - lastDrawMs_ < kRedrawEveryMs)
         return;
-    lastPermille_ = permille;
-    constexpr int kWidth = 40;
-    const int filled = permille * kWidth / 1000;
-    std::fprintf(stderr, "\r[%.*s%*s] %5.1f%%", filled, "########################################", kWidth - filled, "",
-                 permille / 10.0);
+    lastDrawMs_ = now;
+    const double fraction =
+        high_ > low_ ? static_cast<double>(position_ - low_) / static_cast<double>(high_ - low_) : 0.0;
+    const double seconds = static_cast<double>(now - rangeStartMs_) / 1000.0;
+    const std::string line =
+        lineText(fraction, seconds, workBytes_, found_ ? found_() : -1, lastStatus_, terminalWidth());
+    std::fprintf(stderr, "\r%s\033[K", line.c_str());
     std::fflush(stderr);
-    barShown_ = true;
+    lineShown_ = true;
 }
 
-void StderrProgress::clearBar() {
-    if (barShown_) {
-        std::fprintf(stderr, "\r%60s\r", "");
-        barShown_ = false;
+void StderrProgress::clearLine() {
+    if (lineShown_) {
+        std::fprintf(stderr, "\r\033[K");
+        std::fflush(stderr);
+        lineShown_ = false;
     }
 }
 
-void StderrNotifier::inform(const std::string& text, const std::string&) { std::fprintf(stderr, "%s\n", text.c_str()); }
+void StderrNotifier::inform(const std::string& text, const std::string&) {
+    if (progressLine != nullptr)
+        progressLine->clearLine();
+    std::fprintf(stderr, "%s\n", text.c_str());
+}
 
 bool StderrNotifier::ask(const std::string& question) {
+    if (progressLine != nullptr)
+        progressLine->clearLine();
     std::fprintf(stderr, "%s Yes\n", question.c_str());
     return true;
 }

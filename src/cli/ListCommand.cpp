@@ -27,10 +27,12 @@ std::string jsonLine(const ListedEntry& entry, std::uint64_t size, const ListTex
 int runList(const ListOptions& options) {
     StderrProgress progress;
     StderrNotifier notifier;
+    notifier.progressLine = &progress;
     ScannedVolume scanned;
     if (!scanSelectedVolume(options.volume, progress, notifier, scanned))
         return 1;
     EntryView& view = *scanned.view;
+    progress.clearLine();  // the listing starts on a line of its own when stdout is the terminal too
     listEntries(view, [&](const ListedEntry& entry) {
         const ListTexts texts = view.listTexts(entry.entry);
         std::string line;

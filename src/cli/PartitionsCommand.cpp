@@ -22,10 +22,15 @@ struct PartitionsOptions {
 class PrintVolumes final : public VolumeSink {
 public:
     void volumeFound(const VolumeRecord& r, bool) override {
+        ++found;
+        if (line != nullptr)
+            line->clearLine();
         std::printf("%s\t%s\t%s\t%lld\n", r.deviceName.c_str(), r.fileSystem.c_str(), r.sizeText.c_str(),
                     static_cast<long long>(r.startSector));
         std::fflush(stdout);
     }
+    std::int64_t found = 0;
+    StderrProgress* line = nullptr;
 };
 
 int runPartitions(const PartitionsOptions& options) {
@@ -34,10 +39,16 @@ int runPartitions(const PartitionsOptions& options) {
     if (!app.replaceAndOpenSource(options.source, &notifier)) {
         const auto& file = static_cast<const FileReadSeek&>(*app.currentSource);
         std::fprintf(stderr, "file not opened..\n%s: %s\n", options.source.c_str(), file.openFailure().c_str());
+        explainOpenFailure(file.lastError());
         return 1;
     }
     StderrProgress progress;
+    notifier.progressLine = &progress;
     PrintVolumes rows;
+    rows.line = &progress;
+    // The advanced scan's range is the whole device (its position is the sector over the device's count).
+    progress.setWorkBytes(app.deviceSectorCount * 512);
+    progress.setFoundCounter([&rows] { return rows.found; });
     Partition walk;
     walk.statusLine = &progress;
     walk.ownerPage = &rows;

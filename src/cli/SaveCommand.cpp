@@ -17,6 +17,19 @@ struct SaveOptions {
     std::string folder;
 };
 
+/// The bytes of the files below folder, for the progress line's MB/s.
+std::int64_t bytesOfFiles(EntryView& view, std::optional<EntryRef> folder) {
+    std::int64_t bytes = 0;
+    WalkStart start;
+    start.folder = folder;
+    walkEntries(view, start, [&](const WalkItem& item, std::string&) {
+        if (!item.folder)
+            bytes += static_cast<std::int64_t>(view.byteSize(item.entry));
+        return true;
+    });
+    return bytes;
+}
+
 int runSave(const SaveOptions& options) {
     const std::string refusal = outputOnSourceMedium(options.out, options.volume.source);
     if (!refusal.empty()) {
@@ -25,6 +38,7 @@ int runSave(const SaveOptions& options) {
     }
     StderrProgress progress;
     StderrNotifier notifier;
+    notifier.progressLine = &progress;
     ScannedVolume scanned;
     if (!scanSelectedVolume(options.volume, progress, notifier, scanned))
         return 1;
@@ -55,16 +69,22 @@ int runSave(const SaveOptions& options) {
     }
 
     std::int64_t files = 0;
-    for (const Start& start : starts)
+    std::int64_t bytes = 0;
+    for (const Start& start : starts) {
         files += countFiles(view, start.folder);
+        bytes += bytesOfFiles(view, start.folder);
+    }
     progress.setRange(0, files);
+    progress.setWorkBytes(bytes);
     SaveWalk walk(view, progress);
+    progress.setFoundCounter([&walk] { return walk.written(); });
     for (const Start& start : starts) {
         if (!walk.saveFolder(start.folder, start.deleted, output))
             break;
     }
     progress.setPosition(files);
     progress.setStatus("work done");
+    progress.clearLine();  // the result starts a line of its own when stdout is the terminal too
     std::printf("%lld files written, %lld failed\n", static_cast<long long>(walk.written()),
                 static_cast<long long>(walk.failed()));
     return 0;

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <vector>
 
+#include "CliTerminal.h"
 #include "app/Notifier.h"
 #include "disk/BootSectorProbe.h"
 #include "disk/FileReadSeek.h"
@@ -37,6 +38,7 @@ std::optional<ResolvedVolume> resolveVolume(const VolumeOptions& options, Applic
     if (!app.replaceAndOpenSource(options.source, &notifier)) {
         const auto* file = dynamic_cast<const FileReadSeek*>(app.currentSource.get());
         std::fprintf(stderr, "%s: %s\n", options.source.c_str(), file != nullptr ? file->openFailure().c_str() : "");
+        explainOpenFailure(app.currentSource->lastError());
         return std::nullopt;
     }
     app.formattedDrive = options.formatted ? 1 : 0;

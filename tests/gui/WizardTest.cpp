@@ -157,6 +157,32 @@ private slots:
         saveShot(theApp()->wizard(), QStringLiteral("drive-selection"));
     }
 
+    void unreadableDevicesAreMarkedAndOfferAdministrator() {
+        // Every device but the root volume lacks rights here; an added disk image is never checked.
+        theApp()->rightsCheck = [](const std::string& path) { return path != "/dev/nonexistent1"; };
+        QStringList launched;
+        theApp()->launchHook = [&launched](const QString& program, const QStringList& arguments) {
+            launched << program << arguments;
+            return true;
+        };
+        Physical_DriveDialog* first = restart({disk_});
+        const QString marked = QStringLiteral("  (needs administrator rights)");
+        QCOMPARE(first->drivesRoot()->child(0)->text(0), QStringLiteral("Camera Card 32GB") + marked);
+        QVERIFY(!first->drivesRoot()->child(1)->text(0).endsWith(marked));
+        QCOMPARE(first->volumesRoot()->child(0)->text(0), QStringLiteral("/media/card") + marked);
+        QCOMPARE(first->volumesRoot()->child(1)->text(0), QStringLiteral("/"));
+        QVERIFY(first->adminButton()->isVisibleTo(first));
+        first->adminButton()->click();
+        QCOMPARE(launched, (QStringList{QStringLiteral("pkexec"), QCoreApplication::applicationFilePath()}));
+
+        theApp()->rightsCheck = [](const std::string&) { return false; };
+        first = restart({});
+        QVERIFY(!first->adminButton()->isVisibleTo(first));
+        QCOMPARE(first->drivesRoot()->child(0)->text(0), QStringLiteral("Camera Card 32GB"));
+        theApp()->rightsCheck = nullptr;
+        theApp()->launchHook = nullptr;
+    }
+
     void typePatternFollowsTheTickedLists_data() {
         QTest::addColumn<bool>("photo");
         QTest::addColumn<bool>("audio");

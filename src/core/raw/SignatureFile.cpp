@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include "app/Notifier.h"
+#include "common/DataFiles.h"
 #include "common/TextFormat.h"
 #include "raw/myJpg.h"
 
@@ -229,11 +230,4 @@ SignatureLoad loadSignatureFile(const std::string& path, SignatureFileRole role,
     return appendSignatureRecords(*records, engine, notifier, role);
 }
 
-std::string defaultSignatureFilePath() {
-    std::string exe(4096, '\0');
-    const ssize_t n = ::readlink("/proc/self/exe", exe.data(), exe.size() - 1);
-    if (n <= 0)
-        return "FileSetting.txt";
-    exe.resize(static_cast<std::size_t>(n));
-    return exe.substr(0, exe.rfind('/') + 1) + "FileSetting.txt";
-}
+std::string defaultSignatureFilePath() { return dataFilePath(runningProgramFolder(), "FileSetting.txt"); }

@@ -72,5 +72,5 @@ SignatureLoad appendSignatureRecords(const std::vector<SignatureRecord>& records
 /// Reads path and appends its usable records to engine, after those already there.
 SignatureLoad loadSignatureFile(const std::string& path, SignatureFileRole role, myJpg& engine, Notifier& notifier);
 
-/// "FileSetting.txt" in the running program's folder.
+/// "FileSetting.txt" beside the running program, or in ../share/pictorva from its folder when installed.
 std::string defaultSignatureFilePath();

@@ -3,11 +3,13 @@
 #include <QDesktopServices>
 #include <QDir>
 #include <QFileInfo>
+#include <QProcess>
 #include <QThread>
 #include <cerrno>
 
 #include "disk/FileReadSeek.h"
 
+#include "app/AdminRights.h"
 #include "app/WizardWindow.h"
 #include "pages/Physical_DriveDialog.h"
 
@@ -149,12 +151,37 @@ void CVantrelApp::openGuide(QWidget* owner) {
 QString CVantrelApp::executableName() const { return QFileInfo(applicationFilePath()).completeBaseName(); }
 
 QUrl CVantrelApp::docsPage(const QString& name) const {
-    const QString beside = QDir(applicationDirPath()).filePath(QStringLiteral("docs/") + name);
-    if (QFileInfo::exists(beside))
-        return QUrl::fromLocalFile(beside);
+    // Beside the program in the build tree, ../share/doc/pictorva from an installed bin/, else the sources.
+    const QDir programFolder(applicationDirPath());
+    for (const QString& path : {programFolder.filePath(QStringLiteral("docs/") + name),
+                                programFolder.filePath(QStringLiteral("../share/doc/pictorva/") + name)}) {
+        if (QFileInfo::exists(path))
+            return QUrl::fromLocalFile(QDir::cleanPath(path));
+    }
     return QUrl::fromLocalFile(QDir(QStringLiteral(PICTORVA_SOURCE_DOCS)).filePath(name));
 }
 
 QUrl CVantrelApp::guideUrl() const { return docsPage(QStringLiteral("user-guide.html")); }
 QUrl CVantrelApp::homepageUrl() const { return docsPage(QStringLiteral("index.html")); }
 QUrl CVantrelApp::productsUrl() const { return docsPage(QStringLiteral("products.html")); }
+
+bool CVantrelApp::lacksRights(const std::string& devicePath) const {
+    return rightsCheck ? rightsCheck(devicePath) : lacksReadRights(devicePath);
+}
+
+bool CVantrelApp::restartAsAdministrator(QWidget* owner) {
+    const AdminCommand command = administratorCommand(applicationFilePath());
+    if (launchHook)
+        return launchHook(command.program, command.arguments);
+    if (!QProcess::startDetached(command.program, command.arguments)) {
+        message(QStringLiteral("Pictorva could not be started as administrator: %1 is not installed.\n\n"
+                               "Start it with sudo, or add your user to the disk group.")
+                    .arg(command.program),
+                QMessageBox::Information, owner);
+        return false;
+    }
+    // The new instance takes its own lock as root; this one ends now that it runs.
+    if (wizard_)
+        wizard_->endApplication();
+    return true;
+}

@@ -73,6 +73,15 @@ public:
     };
     std::function<Devices()> deviceSource;
 
+    /// Whether this user lacks the rights to read a drive or volume (lacksReadRights unless a test
+    /// sets its own).
+    std::function<bool(const std::string& devicePath)> rightsCheck;
+    bool lacksRights(const std::string& devicePath) const;
+    /// Starts the wizard again as root through pkexec and ends this one; false with a message when
+    /// pkexec could not be started. A test catches the start in launchHook (nothing starts or ends).
+    bool restartAsAdministrator(QWidget* owner = nullptr);
+    std::function<bool(const QString& program, const QStringList& arguments)> launchHook;
+
 private:
     QUrl docsPage(const QString& name) const;
     std::unique_ptr<Notifier> notifier_;

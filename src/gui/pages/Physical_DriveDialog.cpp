@@ -30,7 +30,8 @@ constexpr int kIndexRole = Qt::UserRole + 1;
 
 Physical_DriveDialog::Physical_DriveDialog()
     : tree_(new QTreeWidget), photo_(new QCheckBox(QStringLiteral("Photo"))),
-      audio_(new QCheckBox(QStringLiteral("Audio"))), video_(new QCheckBox(QStringLiteral("Video"))) {
+      audio_(new QCheckBox(QStringLiteral("Audio"))), video_(new QCheckBox(QStringLiteral("Video"))),
+      admin_(new QPushButton(QStringLiteral("Run as administrator"))) {
     auto* group = new QGroupBox(QStringLiteral("Currently system contains:"));
     auto* groupLayout = new QVBoxLayout(group);
     tree_->setObjectName(QStringLiteral("driveTree"));
@@ -42,7 +43,13 @@ Physical_DriveDialog::Physical_DriveDialog()
     addImage->setAutoDefault(false);
     addImage->setToolTip(QStringLiteral("Recover from an image file of a card or disk (dd, raw, img)."));
     connect(addImage, &QPushButton::clicked, this, &Physical_DriveDialog::addImageClicked);
+    admin_->setObjectName(QStringLiteral("adminButton"));
+    admin_->setAutoDefault(false);
+    admin_->setToolTip(QStringLiteral("Start Pictorva again with the rights to read every drive (asks for the password)."));
+    admin_->hide();
+    connect(admin_, &QPushButton::clicked, this, [this] { theApp()->restartAsAdministrator(this); });
     auto* imageRow = new QHBoxLayout;
+    imageRow->addWidget(admin_);
     imageRow->addStretch(1);
     imageRow->addWidget(addImage);
     groupLayout->addLayout(imageRow);
@@ -69,11 +76,13 @@ Physical_DriveDialog::Physical_DriveDialog()
     volumesRoot_ = new QTreeWidgetItem(tree_, QStringList(QStringLiteral("     VOLUMES:")));
     drivesRoot_ = new QTreeWidgetItem(tree_, QStringList(QStringLiteral("     PHYSICAL DRIVES:")));
     const CVantrelApp::Devices devices = theApp()->deviceSource();
+    bool unreadable = false;
     for (const PhysicalDrive& drive : devices.drives)
-        addDriveItem(drive);
+        unreadable |= markWhenUnreadable(addDriveItem(drive), drive.devicePath);
     // The records keep their order; the tree shows them last first.
     for (auto it = devices.volumes.rbegin(); it != devices.volumes.rend(); ++it)
-        addVolumeItem(*it);
+        unreadable |= markWhenUnreadable(addVolumeItem(*it), it->deviceName);
+    admin_->setVisible(unreadable);
     volumesRoot_->setExpanded(true);
     drivesRoot_->setExpanded(true);
     photo_->setChecked(true);
@@ -101,6 +110,16 @@ QTreeWidgetItem* Physical_DriveDialog::addVolumeItem(const VolumeRecord& record)
     item->setData(0, kKindRole, VolumeItem);
     item->setData(0, kIndexRole, static_cast<int>(volumes_.size() - 1));
     return item;
+}
+
+bool Physical_DriveDialog::markWhenUnreadable(QTreeWidgetItem* item, const std::string& devicePath) {
+    if (!theApp()->lacksRights(devicePath))
+        return false;
+    item->setText(0, item->text(0) + QStringLiteral("  (needs administrator rights)"));
+    item->setForeground(0, palette().brush(QPalette::Disabled, QPalette::Text));
+    item->setToolTip(0, QString::fromStdString(devicePath) +
+                            QStringLiteral(": this user may not read it. Use \"Run as administrator\", or join the disk group."));
+    return true;
 }
 
 bool Physical_DriveDialog::addImage(const QString& path, ImageRole role) {

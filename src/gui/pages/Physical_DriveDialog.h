@@ -10,6 +10,7 @@
 #include "disk/DeviceEnumeration.h"
 
 class QCheckBox;
+class QPushButton;
 class QTreeWidget;
 class QTreeWidgetItem;
 
@@ -36,6 +37,8 @@ public:
     QCheckBox* videoBox() const { return video_; }
     QTreeWidgetItem* volumesRoot() const { return volumesRoot_; }
     QTreeWidgetItem* drivesRoot() const { return drivesRoot_; }
+    /// "Run as administrator", shown when some drive or volume cannot be read by this user.
+    QPushButton* adminButton() const { return admin_; }
 
 public slots:
     void next();
@@ -46,6 +49,8 @@ public slots:
 private:
     QTreeWidgetItem* addDriveItem(const PhysicalDrive& drive);
     QTreeWidgetItem* addVolumeItem(const VolumeRecord& record);
+    /// Greys out an item whose device this user may not read; true when it did.
+    bool markWhenUnreadable(QTreeWidgetItem* item, const std::string& devicePath);
 
     QTreeWidget* tree_;
     QTreeWidgetItem* volumesRoot_;
@@ -53,6 +58,7 @@ private:
     QCheckBox* photo_;
     QCheckBox* audio_;
     QCheckBox* video_;
+    QPushButton* admin_;
     std::vector<PhysicalDrive> drives_;
     std::deque<VolumeRecord> volumes_;  // items refer to records by position; a deque keeps them in place
 };
