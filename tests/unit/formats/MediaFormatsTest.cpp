@@ -1,6 +1,6 @@
 // The media validators on hand-built files where no tool here writes the case (MIDI, AMR,
-// 64-bit box sizes, AVI extension parts), and on random bytes holding only a row's magic: a
-// false start must be refused.
+// 64-bit box sizes, AVI extension parts), and every built-in row on random bytes holding only its
+// magic: a false start must be refused.
 
 #include <gtest/gtest.h>
 
@@ -10,14 +10,10 @@
 
 #include "formats/AmrFormat.h"
 #include "formats/CandidateReader.h"
-#include "formats/FlacFormat.h"
 #include "formats/FormatTable.h"
 #include "formats/IsoMediaFormat.h"
-#include "formats/Jpeg2000Format.h"
 #include "formats/MidiFormat.h"
 #include "formats/Mp3Format.h"
-#include "formats/OggFormat.h"
-#include "formats/PsdFormat.h"
 #include "formats/RiffFormat.h"
 
 namespace {
@@ -155,23 +151,9 @@ TEST(MediaFormatsTest, HandBuiltFiles) {
     }
 }
 
-bool isMediaValidator(formats::ValidateFunction f) {
-    for (formats::ValidateFunction m :
-         {formats::validateMp4, formats::validateQuickTime, formats::validateM4a, formats::validate3gp,
-          formats::validateHeif, formats::validateCr3, formats::validateWav, formats::validateAvi,
-          formats::validateWebp, formats::validateAiff, formats::validateMp3, formats::validateFlac,
-          formats::validateOgg, formats::validateMidi, formats::validateAmr, formats::validateJp2,
-          formats::validateJ2k, formats::validatePsd})
-        if (f == m)
-            return true;
-    return false;
-}
-
 TEST(MediaFormatsTest, EveryRowRefusesRandomBytesHoldingItsMagic) {
     std::mt19937 gen(2024);
     for (const formats::FormatRow& row : formats::builtInFormats()) {
-        if (!isMediaValidator(row.validate))
-            continue;
         for (int round = 0; round < 32; ++round) {
             Bytes bytes(16 * 1024);
             for (auto& b : bytes)
