@@ -27,15 +27,7 @@ struct AddOptions {
 int runAdd(const AddOptions& options) {
     StderrNotifier notifier;
     // Appending keeps what the file holds; the new record takes the next index.
-    std::FILE* file = std::fopen(options.file.c_str(), "ab+");
-    if (file == nullptr) {
-        std::fprintf(stderr, "%s: %s\n", options.file.c_str(), std::strerror(errno));
-        notifier.inform("File not found for saving entry.", kApplicationTitle);
-        return 1;
-    }
-    const bool written = appendSignatureRecord(file, options.fields, notifier);
-    std::fclose(file);
-    return written ? 0 : 1;
+    return addSignatureRecordToFile(options.file, options.fields, notifier) ? 0 : 1;
 }
 
 int runList(const std::string& path) {

@@ -141,3 +141,24 @@ TEST(CarveImage, SignaturesAddAndList) {
               "Please select a valid file..\n");
     EXPECT_EQ(status, 1);
 }
+
+// The record index is one byte: a 257th record would wrap to index 0 and hide the other 256.
+TEST(CarveImage, SignaturesAddRefusesThe257thRecordAndKeepsTheFile) {
+    TempDir dir;
+    const std::string file = (dir.path() / "full.txt").string();
+    int status = -1;
+    runCommand("for i in $(seq 1 256); do '" + cliPath() + "' signatures add '" + file +
+                   "' --ext x$i --start 1,2 >/dev/null 2>&1 || exit 1; done",
+               &status);
+    ASSERT_EQ(status, 0);
+    const std::string full = readBytes(file);
+    ASSERT_EQ(full.size(), 256u * 173u);
+    const std::string refused =
+        runCommand("'" + cliPath() + "' signatures add '" + file + "' --ext last --start 3,4 2>&1", &status);
+    EXPECT_EQ(status, 1);
+    EXPECT_EQ(refused, "The file already holds 256 entries, the most a signature file can hold.\n");
+    EXPECT_EQ(readBytes(file), full);
+    EXPECT_EQ(filesBelow(dir.path()), std::vector<fs::path>{file}) << "no temporary file is left behind";
+    const std::string listed = runCommand("'" + cliPath() + "' signatures list '" + file + "' | wc -l", &status);
+    EXPECT_EQ(listed, "256\n");
+}

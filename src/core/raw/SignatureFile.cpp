@@ -106,6 +106,12 @@ bool appendSignatureRecord(std::FILE* file, const SignatureFields& fields, Notif
         return false;
     }
     const long length = std::ftell(file);
+    if (length >= static_cast<long>(kMaxSignatureRecords * sl::kRecordSize)) {
+        // A 257th record would carry index 0 and hide every record before it.
+        notifier.inform(formatText("The file already holds %zu entries, the most a signature file can hold.",
+                                   kMaxSignatureRecords));
+        return false;
+    }
     record.recordIndex = static_cast<std::uint8_t>((length < 0 ? 0 : length) / static_cast<long>(sl::kRecordSize));
 
     const auto end = signatureField(fields.endSignature);
@@ -138,6 +144,58 @@ bool appendSignatureRecord(std::FILE* file, const SignatureFields& fields, Notif
     }
     notifier.inform("everything initialized well.....", "");
     return true;
+}
+
+bool addSignatureRecordToFile(const std::string& path, const SignatureFields& fields, Notifier& notifier) {
+    std::vector<unsigned char> existing;
+    mode_t mode = 0644;
+    if (const int in = ::open(path.c_str(), O_RDONLY | O_CLOEXEC); in >= 0) {
+        struct stat info {};
+        bool ok = ::fstat(in, &info) == 0 && S_ISREG(info.st_mode);
+        if (ok) {
+            mode = info.st_mode & 07777;
+            unsigned char chunk[65536];
+            for (ssize_t got; ok && (got = ::read(in, chunk, sizeof chunk)) != 0;) {
+                if (got < 0 && errno != EINTR)
+                    ok = false;
+                else if (got > 0)
+                    existing.insert(existing.end(), chunk, chunk + got);
+            }
+        }
+        ::close(in);
+        if (!ok) {
+            notifier.inform(formatText("%s cannot be read as a signature file", path.c_str()));
+            return false;
+        }
+    } else if (errno != ENOENT) {
+        notifier.inform(formatText("%s: %s", path.c_str(), std::strerror(errno)));
+        notifier.inform("File not found for saving entry.");
+        return false;
+    }
+    // The new file is complete on disk before it takes the old one's name.
+    std::string temporary = path + ".XXXXXX";
+    const int out = ::mkstemp(temporary.data());
+    if (out < 0) {
+        notifier.inform(formatText("%s: %s", path.c_str(), std::strerror(errno)));
+        notifier.inform("File not found for saving entry.");
+        return false;
+    }
+    std::FILE* file = ::fdopen(out, "w+b");
+    bool ok = file != nullptr && std::fwrite(existing.data(), 1, existing.size(), file) == existing.size() &&
+              appendSignatureRecord(file, fields, notifier);
+    if (file == nullptr)
+        ::close(out);
+    else {
+        ok = ok && std::fflush(file) == 0 && ::fchmod(out, mode) == 0 && ::fsync(out) == 0;
+        ok = std::fclose(file) == 0 && ok;
+    }
+    if (ok && ::rename(temporary.c_str(), path.c_str()) != 0) {
+        notifier.inform(formatText("The entry could not be written: %s", std::strerror(errno)));
+        ok = false;
+    }
+    if (!ok)
+        ::unlink(temporary.c_str());
+    return ok;
 }
 
 std::optional<std::vector<SignatureRecord>> signatureRecordsFromBytes(ByteView file, SignatureFileRole role,

@@ -34,9 +34,16 @@ std::vector<std::uint8_t> parseSignatureBytes(const std::string& text);
 /// values outside 32 bits are clamped.
 std::int32_t parseDecimalField(const std::string& text);
 
+/// The record index is one byte: a file holds at most this many records.
+inline constexpr std::size_t kMaxSignatureRecords = 256;
+
 /// Builds one record from fields and writes it at the end of file, showing the editor's messages
-/// through notifier. False (nothing written) when file is null or a field is refused.
+/// through notifier. False (nothing written) when file is null, already holds
+/// kMaxSignatureRecords records or a field is refused.
 bool appendSignatureRecord(std::FILE* file, const SignatureFields& fields, Notifier& notifier);
+/// appendSignatureRecord on a copy of the file at path (made when missing) in a temporary file
+/// beside it, which then replaces it: a failure leaves the old file as it was, never half-written.
+bool addSignatureRecordToFile(const std::string& path, const SignatureFields& fields, Notifier& notifier);
 
 /// The default file is checked less strictly and may be missing without a message.
 enum class SignatureFileRole { Default, User };
