@@ -250,9 +250,10 @@ TEST(NtfsImage, FinderReportsTheMftAndTheAdvancedScanWalksIt) {
     EXPECT_EQ(scan.reader().foundMftRecords.size(), 1u);
     EXPECT_EQ(scan.reader().foundMftRecords[0].name, "$MFT");
     EXPECT_NE(std::find(scan.progress.statuses.begin(), scan.progress.statuses.end(),
-                        "Number of MFT-ENTRY found = 1 . Please select the choice from combo box and click Next "
-                        "button to proceed."),
+                        "Reading the MFT of MFT_ENTRY:0 (1 found)...."),
               scan.progress.statuses.end());
+    for (const std::string& status : scan.progress.statuses)
+        EXPECT_EQ(status.find("combo box"), std::string::npos) << "the options page's text: " << status;
     const auto listed = scan.listing();
     EXPECT_EQ(listed.count("small/hello.txt"), 1u);
     EXPECT_EQ(listed.count("many/f2999.txt"), 1u);
@@ -263,6 +264,16 @@ TEST(NtfsImage, FinderReportsTheMftAndTheAdvancedScanWalksIt) {
     Scan missing(image.path, ScanMode::Advanced, choice);
     EXPECT_EQ(missing.view, nullptr);
     EXPECT_EQ(missing.error, "no MFT_ENTRY:1 (1 found)");
+
+    // What the options page found is handed on: the results scan reads that MFT without
+    // searching the volume again.
+    choice.structure = 0;
+    choice.structurePositions = std::vector<std::uint64_t>{scan.reader().foundMftRecords[0].recordOffset};
+    Scan handed(image.path, ScanMode::Advanced, choice);
+    ASSERT_NE(handed.view, nullptr) << handed.error;
+    for (const std::string& status : handed.progress.statuses)
+        EXPECT_EQ(status.find("Found.Parsing it"), std::string::npos) << "searched again: " << status;
+    EXPECT_EQ(handed.listing().size(), listed.size());
 }
 
 TEST(NtfsImage, DeepScanListsEverythingUnderOrphanEntry) {

@@ -131,6 +131,8 @@ AdvancedOptionLists AdvancedOptionsFinder::runNtfs() {
     ntfs_->readBootSector();
     const std::uint32_t found = ntfs_->findMftRecords(static_cast<std::uint64_t>(max_));
     lists.found = found;
+    for (const NtfsEntry& record : ntfs_->foundMftRecords)
+        lists.structurePositions.push_back(record.recordOffset);
     lists.structures = numbered("MFT_ENTRY:%d", found);
     lists.sectorsPerCluster = {"8", "4", "2", "16", "32", "64"};
     lists.message = formatText("Number of MFT-ENTRY found = %d . Please select the choice from combo box and click "
@@ -149,7 +151,8 @@ AdvancedOptionLists AdvancedOptionsFinder::runFat(bool fat32) {
     const unsigned spc = ByteView(boot.data(), boot.size()).u8(fat_layout::kSectorsPerCluster);
     if (!fat32)
         context_.progress.setStatus("Finding Fat entries....");
-    const std::int64_t found = static_cast<std::int64_t>(reader.findFatPositions(max_).size());
+    lists.structurePositions = reader.findFatPositions(max_);
+    const auto found = static_cast<std::int64_t>(lists.structurePositions.size());
     lists.found = found;
     if (!fat32) {
         lists.structures = numbered("FAT_ENTRY:%d", found);
@@ -178,8 +181,10 @@ AdvancedOptionLists AdvancedOptionsFinder::runExfat() {
     exfat_->openVolume(context_.source);
     const bool valid = exfat_->readBootSector();
     context_.progress.setStatus("Finding Fat64 entries....");
-    const std::int64_t fats = static_cast<std::int64_t>(exfat_->findFatPositions(max_).size());
-    const std::int64_t heaps = static_cast<std::int64_t>(exfat_->findHeapOffsets(max_).size());
+    lists.structurePositions = exfat_->findFatPositions(max_);
+    lists.heapPositions = exfat_->findHeapOffsets(max_);
+    const auto fats = static_cast<std::int64_t>(lists.structurePositions.size());
+    const auto heaps = static_cast<std::int64_t>(lists.heapPositions.size());
     lists.found = fats;
     lists.structures = numbered("FAT64_ENTRY:%d", fats);
     // The first heap offset offered is the boot sector's own when it is sound (the Advanced scan

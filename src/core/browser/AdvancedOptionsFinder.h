@@ -21,6 +21,10 @@ struct AdvancedOptionLists {
     std::vector<std::string> structures;
     std::vector<std::string> sectorsPerCluster;
     std::vector<std::string> heapOffsets;  ///< exFAT only
+    /// The finds behind those lists, handed to the results scan (AdvancedChoice) so that it does
+    /// not search again: byte positions of the structures and of the exFAT heap offsets.
+    std::vector<std::uint64_t> structurePositions;
+    std::vector<std::uint64_t> heapPositions;
     std::int64_t found = 0;                ///< structures found
     std::string message;                   ///< the count message box
     std::string status;                    ///< the status line afterwards; empty: unchanged

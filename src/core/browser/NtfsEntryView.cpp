@@ -113,11 +113,20 @@ std::unique_ptr<EntryView> scanNtfsVolume(ReaderContext& context, std::string& e
         break;
     case ScanMode::Advanced: {
         r.readBootSector();
-        const int max = context.advanced.max < 1 ? 3 : context.advanced.max;
-        const std::uint32_t found = r.findMftRecords(static_cast<std::uint64_t>(max));
-        context.progress.setStatus(formatText("Number of MFT-ENTRY found = %u . Please select the choice from combo box "
-                                              "and click Next button to proceed.",
-                                              found));
+        std::uint32_t found = 0;
+        if (context.advanced.structurePositions) {
+            for (const std::uint64_t offset : *context.advanced.structurePositions) {
+                NtfsEntry record;
+                record.recordOffset = offset;
+                r.foundMftRecords.push_back(record);
+            }
+            found = static_cast<std::uint32_t>(r.foundMftRecords.size());
+        } else {
+            const int max = context.advanced.max < 1 ? 3 : context.advanced.max;
+            found = r.findMftRecords(static_cast<std::uint64_t>(max));
+        }
+        context.progress.setStatus(formatText("Reading the MFT of MFT_ENTRY:%d (%u found)....",
+                                              context.advanced.structure, found));
         if (found == 0) {
             error = "No File system Entry Found.Process cannot be continue...";
             return nullptr;

@@ -5,7 +5,9 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "browser/EntryView.h"
 #include "browser/FileSystemKind.h"
@@ -26,6 +28,11 @@ struct AdvancedChoice {
     int spc = -1;       ///< sectors per cluster (exFAT: the shift); -1 = the first offered
     int heap = 0;       ///< exFAT heap offset index
     int max = 3;        ///< structures to find
+    /// What the advanced options page already found, so that the results scan does not search
+    /// the volume again: byte positions of the MFT records or FAT starts, and of the exFAT heap
+    /// offsets, in the order found. Unset (the command line): the scan searches itself.
+    std::optional<std::vector<std::uint64_t>> structurePositions = std::nullopt;
+    std::optional<std::vector<std::uint64_t>> heapOffsets = std::nullopt;
 };
 
 /// Everything a reader needs for one scan. The source's origin offset is the volume's first byte.

@@ -127,9 +127,11 @@ AdvancedChoice advanceOptions::choice() const {
     chosen.structure = AdvancedOptionsFinder::itemNumber(structures_->currentText().toStdString());
     chosen.spc = clusters_->currentIndex() >= 0 ? clusters_->currentText().toInt() : -1;
     chosen.heap = std::max(heaps_->currentIndex(), 0);
-    // The Advanced scan searches again; the structures are found in disk order, so it may stop at
-    // the chosen one instead of searching the rest of the volume a second time.
-    chosen.max = std::min(max_, std::max(chosen.structure, chosen.heap) + 1);
+    chosen.max = max_;
+    // The results scan takes what was found here instead of searching the volume again.
+    chosen.structurePositions = found_.structurePositions;
+    if (kind_ == FileSystemKind::Exfat)
+        chosen.heapOffsets = found_.heapPositions;
     return chosen;
 }
 

@@ -377,9 +377,9 @@ bool runFatAdvanced(FatClassBase& reader, const AdvancedChoice& choice, Progress
     // A readable boot sector only suggests the first sectors-per-cluster choice.
     const bool bootValid = reader.readBootSector();
     const std::uint64_t bootCluster = bootValid ? reader.clusterLength() / 512 : 0;
-    if (!fat32)
+    if (!fat32 && !choice.structurePositions)
         progress.setStatus("Finding Fat entries....");
-    const auto found = reader.findFatPositions(maxCount(choice));
+    const auto found = choice.structurePositions ? *choice.structurePositions : reader.findFatPositions(maxCount(choice));
     std::uint64_t position = 0;
     if (!chooseFatPosition(found, choice, fat32 ? "FAT32_ENTRY" : "FAT_ENTRY", position, error)) {
         if (fat32 && found.empty())
@@ -411,9 +411,10 @@ bool runFat32Advanced(Fat32Class& reader, const AdvancedChoice& choice, Progress
 bool runExfatAdvanced(Fat64Class& reader, const AdvancedChoice& choice, ProgressSink& progress, std::string& error) {
     reader.stopFlag.clear();
     const bool bootValid = reader.readBootSector();
-    progress.setStatus("Finding Fat64 entries....");
-    const auto fats = reader.findFatPositions(maxCount(choice));
-    auto heaps = reader.findHeapOffsets(maxCount(choice));
+    if (!choice.structurePositions || !choice.heapOffsets)
+        progress.setStatus("Finding Fat64 entries....");
+    const auto fats = choice.structurePositions ? *choice.structurePositions : reader.findFatPositions(maxCount(choice));
+    auto heaps = choice.heapOffsets ? *choice.heapOffsets : reader.findHeapOffsets(maxCount(choice));
     if (bootValid && !heaps.empty())
         heaps.front() = reader.heapOffset();
     std::uint64_t fatPosition = 0;
