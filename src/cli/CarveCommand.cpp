@@ -1,3 +1,5 @@
+#include <sys/stat.h>
+
 #include <CLI/CLI.hpp>
 #include <cstdio>
 #include <nlohmann/json.hpp>
@@ -38,6 +40,12 @@ int runCarve(const CarveOptions& options) {
     const std::string refusal = outputOnSourceMedium(options.out, options.volume.source);
     if (!refusal.empty()) {
         std::fprintf(stderr, "%s\n", refusal.c_str());
+        return 1;
+    }
+    // Found before the carving, not after it: an output path that is a file can hold nothing.
+    struct stat outInfo {};
+    if (::stat(options.out.c_str(), &outInfo) == 0 && !S_ISDIR(outInfo.st_mode)) {
+        std::fprintf(stderr, "select output folder: %s is not a folder\n", options.out.c_str());
         return 1;
     }
     ApplicationState app;

@@ -12,6 +12,7 @@ namespace {
 struct PartitionsOptions {
     std::string source;
     bool gpt = false;
+    bool mbr = false;
     bool advanced = false;
     bool noSkip = false;
     std::int64_t startSector = 0;
@@ -42,6 +43,10 @@ int runPartitions(const PartitionsOptions& options) {
         explainOpenFailure(file.lastError());
         return 1;
     }
+    if (app.currentSource->byteSize() <= 0) {
+        std::fprintf(stderr, "%s: the source is empty\n", options.source.c_str());
+        return 1;
+    }
     StderrProgress progress;
     notifier.progressLine = &progress;
     PrintVolumes rows;
@@ -64,6 +69,7 @@ int runPartitions(const PartitionsOptions& options) {
             result = 0;
     } else {
         walk.gptFlag = options.gpt ? 1 : 0;
+        walk.mbrFlag = options.mbr ? 1 : 0;
         result = walk.readPartitionTable(*app.currentSource);
     }
     if (result != 0)
@@ -77,7 +83,8 @@ void registerPartitionsCommand(CLI::App& app, int& exitCode) {
     auto options = std::make_shared<PartitionsOptions>();
     auto* command = app.add_subcommand("partitions", "List the volumes found on SOURCE");
     command->add_option("SOURCE", options->source, "Block device or disk image")->required();
-    command->add_flag("--gpt", options->gpt, "Read the GPT instead of the MBR");
+    auto* gpt = command->add_flag("--gpt", options->gpt, "Read the GPT, whatever the MBR says");
+    command->add_flag("--mbr", options->mbr, "Read the MBR, even when it is protective")->excludes(gpt);
     auto* advanced = command->add_flag("--advanced", options->advanced, "Search every sector for boot sectors");
     command->add_flag("--no-skip", options->noSkip, "Do not jump over found volumes")->needs(advanced);
     command->add_option("--start-sector", options->startSector, "First sector of the search")->needs(advanced);

@@ -1,3 +1,5 @@
+#include <sys/stat.h>
+
 #include <CLI/CLI.hpp>
 #include <cstdio>
 
@@ -34,6 +36,11 @@ int runSave(const SaveOptions& options) {
     const std::string refusal = outputOnSourceMedium(options.out, options.volume.source);
     if (!refusal.empty()) {
         std::fprintf(stderr, "%s\n", refusal.c_str());
+        return 1;
+    }
+    struct stat outInfo {};
+    if (::stat(options.out.c_str(), &outInfo) == 0 && !S_ISDIR(outInfo.st_mode)) {
+        std::fprintf(stderr, "select output folder: %s is not a folder\n", options.out.c_str());
         return 1;
     }
     StderrProgress progress;
@@ -95,6 +102,7 @@ void registerSaveCommand(CLI::App& app, int& exitCode) {
     auto options = std::make_shared<SaveOptions>();
     auto* command = app.add_subcommand("save", "Write the files of a volume of SOURCE, deleted ones included, below DIR");
     options->volume.addTo(*command);
+    options->volume.addReaderOptionsTo(*command);
     command->add_option("--out", options->out, "Output folder (made when missing)")->required();
     command->add_option("--folder", options->folder, "Only this folder's content (a path as list prints it)");
     command->callback([options, &exitCode] { exitCode = runSave(*options); });

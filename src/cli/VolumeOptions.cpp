@@ -13,10 +13,14 @@
 void VolumeOptions::addTo(CLI::App& command) {
     command.add_option("SOURCE", source, "Block device or disk image")->required();
     auto* volumeOption = command.add_option("--volume", volume, "Row N of the standard partition walk");
-    command.add_flag("--gpt", gpt, "Walk the GPT instead of the MBR for --volume");
+    auto* gptOption = command.add_flag("--gpt", gpt, "Walk the GPT for --volume, whatever the MBR says");
+    command.add_flag("--mbr", mbr, "Walk the MBR for --volume, even when it is protective")->excludes(gptOption);
     auto* startOption =
         command.add_option("--start-sector", startSector, "Volume starting at this 512-byte sector")->excludes(volumeOption);
     command.add_option("--size-mb", sizeMb, "Volume size in MiB (default: to the end)")->needs(startOption);
+}
+
+void VolumeOptions::addReaderOptionsTo(CLI::App& command) {
     command.add_option("--fs", fs, "File system: ntfs, fat16, fat, fat32, fat64, exFat, extX, HFS+, RAW");
     command.add_option("--mode", mode, "Recovery mode")->check(CLI::IsMember({"standard", "advanced", "deep"}));
     command.add_option("--structure", structure, "Advanced: index of the found structure");
@@ -32,7 +36,19 @@ public:
     void volumeFound(const VolumeRecord& record, bool) override { records.push_back(record); }
     std::vector<VolumeRecord> records;
 };
+
+constexpr std::int64_t kSector = 512;
 }  // namespace
+
+std::vector<VolumeRecord> standardVolumes(const VolumeOptions& options, readWriteInterface& source) {
+    Partition walk;
+    walk.gptFlag = options.gpt ? 1 : 0;
+    walk.mbrFlag = options.mbr ? 1 : 0;
+    CollectVolumes found;
+    walk.ownerPage = &found;
+    walk.readPartitionTable(source);
+    return found.records;
+}
 
 std::optional<ResolvedVolume> resolveVolume(const VolumeOptions& options, ApplicationState& app, Notifier& notifier) {
     if (!app.replaceAndOpenSource(options.source, &notifier)) {
@@ -44,39 +60,63 @@ std::optional<ResolvedVolume> resolveVolume(const VolumeOptions& options, Applic
     app.formattedDrive = options.formatted ? 1 : 0;
     readWriteInterface& source = *app.currentSource;
     const std::int64_t sourceBytes = source.byteSize();
+    if (sourceBytes <= 0) {
+        std::fprintf(stderr, "%s: the source is empty\n", options.source.c_str());
+        return std::nullopt;
+    }
     ResolvedVolume resolved;
     if (options.volume >= 0) {
-        Partition walk;
-        walk.gptFlag = options.gpt ? 1 : 0;
-        CollectVolumes found;
-        walk.ownerPage = &found;
-        const int result = walk.readPartitionTable(source);
-        if (options.volume >= static_cast<int>(found.records.size())) {
-            std::fprintf(stderr, "no volume %d on %s (%zu found%s)\n", options.volume, options.source.c_str(),
-                         found.records.size(), result != 0 ? ", the partition table could not be read whole" : "");
+        const std::vector<VolumeRecord> found = standardVolumes(options, source);
+        if (options.volume >= static_cast<int>(found.size())) {
+            std::fprintf(stderr, "no volume %d on %s (%zu found)\n", options.volume, options.source.c_str(), found.size());
             return std::nullopt;
         }
-        resolved.record = found.records[static_cast<std::size_t>(options.volume)];
+        resolved.record = found[static_cast<std::size_t>(options.volume)];
         resolved.record.deviceName = std::to_string(options.volume);
     } else if (options.startSector >= 0) {
         resolved.record.startSector = options.startSector;
     }
-    const std::int64_t startByte = resolved.record.startSector * 512;
-    if (resolved.record.startSector < 0 || startByte >= sourceBytes) {
+    const std::int64_t startSector = resolved.record.startSector;
+    if (startSector < 0 || startSector >= sourceBytes / kSector) {
         std::fprintf(stderr, "the volume starts at sector %lld, beyond the end of %s (%lld sectors)\n",
-                     static_cast<long long>(resolved.record.startSector), options.source.c_str(),
-                     static_cast<long long>(sourceBytes / 512));
+                     static_cast<long long>(startSector), options.source.c_str(),
+                     static_cast<long long>(sourceBytes / kSector));
         return std::nullopt;
     }
-    resolved.byteLength = sourceBytes - startByte;
-    if (options.sizeMb >= 0)
-        resolved.byteLength = std::min<std::int64_t>(resolved.byteLength, options.sizeMb * 1024 * 1024);
-    source.setOriginOffset(startByte);
+    const std::int64_t startByte = startSector * kSector;
+    const std::int64_t available = sourceBytes - startByte;
+    resolved.byteLength = available;
+    source.setVolume(startByte, -1);
+
+    // What the volume claims: its table entry, or without --volume/--start-sector its boot sector.
+    std::int64_t claimed = 0;
+    if (options.volume >= 0) {
+        claimed = resolved.record.sectorCount > INT64_MAX / kSector ? INT64_MAX : resolved.record.sectorCount * kSector;
+    } else if (options.startSector < 0) {
+        std::vector<unsigned char> first(1536, 0);
+        source.readAt(0, first.data(), static_cast<std::uint32_t>(first.size()));
+        const std::uint64_t bytes = boot_sector::claimedVolumeBytes(ByteView(first.data(), first.size()));
+        claimed = bytes > static_cast<std::uint64_t>(INT64_MAX) ? INT64_MAX : static_cast<std::int64_t>(bytes);
+    }
+    if (claimed > available) {
+        // A truncated image still holds files: the way to read what is there is named.
+        std::fprintf(stderr,
+                     "%s holds %lld of the %lld sectors the volume at sector %lld claims; "
+                     "--start-sector %lld reads the part that is there\n",
+                     options.source.c_str(), static_cast<long long>(available / kSector),
+                     static_cast<long long>(claimed / kSector), static_cast<long long>(startSector),
+                     static_cast<long long>(startSector));
+        return std::nullopt;
+    }
+    if (options.volume >= 0 && claimed > 0)
+        resolved.byteLength = claimed;
+    if (options.sizeMb >= 0 && options.sizeMb <= (INT64_MAX >> 20))
+        resolved.byteLength = std::min<std::int64_t>(resolved.byteLength, options.sizeMb << 20);
+    source.setVolume(startByte, resolved.byteLength);
     if (!options.fs.empty())
         resolved.record.fileSystem = options.fs;
     else if (options.volume < 0)
         resolved.record.fileSystem = boot_sector::identifyVolume(source);
-    source.setOriginOffset(startByte);
     source.seekTo(0);
     return resolved;
 }

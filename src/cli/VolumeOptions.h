@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "app/ApplicationState.h"
 #include "disk/VolumeRecord.h"
@@ -13,11 +14,13 @@ namespace CLI {
 class App;
 }
 class Notifier;
+class readWriteInterface;
 
 struct VolumeOptions {
     std::string source;
     int volume = -1;               ///< --volume N: row N of the standard walk
     bool gpt = false;              ///< --gpt: the walk for --volume reads the GPT
+    bool mbr = false;              ///< --mbr: the walk for --volume reads the MBR even when protective
     std::int64_t startSector = -1; ///< --start-sector S
     std::int64_t sizeMb = -1;      ///< --size-mb M
     std::string fs;                ///< --fs NAME
@@ -28,15 +31,22 @@ struct VolumeOptions {
     int max = 3;                   ///< --max N
     bool formatted = false;        ///< --formatted
 
-    /// Adds SOURCE and the volume options to a command.
+    /// Adds SOURCE and the options that choose the volume (every command that reads one).
     void addTo(CLI::App& command);
+    /// Adds the options that steer a file-system reader (list and save; carve reads no file system).
+    void addReaderOptionsTo(CLI::App& command);
 };
 
 struct ResolvedVolume {
     VolumeRecord record;        ///< fileSystem as chosen (--fs, the walk's name, or identified)
-    std::int64_t byteLength = 0; ///< bytes from the volume's start to its end (or the source's end)
+    std::int64_t byteLength = 0; ///< bytes from the volume's start to its end, never past the source's end
 };
 
-/// Opens options.source as app's current source, finds the volume and sets the source's origin
-/// offset to its first byte. On failure prints the reason on stderr and returns nothing.
+/// Opens options.source as app's current source, finds the volume and positions the source on
+/// it (origin at its first byte, reads ending at its last). On failure prints the reason on
+/// stderr and returns nothing: an empty source, a volume beyond the source or one the source
+/// holds only part of.
 std::optional<ResolvedVolume> resolveVolume(const VolumeOptions& options, ApplicationState& app, Notifier& notifier);
+
+/// The rows of `partitions SOURCE` for the walk options chosen (the source's origin is left at 0).
+std::vector<VolumeRecord> standardVolumes(const VolumeOptions& options, readWriteInterface& source);

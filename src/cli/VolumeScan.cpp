@@ -1,6 +1,7 @@
 #include "VolumeScan.h"
 
 #include <cstdio>
+#include <vector>
 
 #include "browser/FileSystemKind.h"
 
@@ -9,6 +10,18 @@ bool scanSelectedVolume(const VolumeOptions& options, ProgressSink& progress, No
     if (!volume)
         return false;
     const FileSystemKind kind = fileSystemKind(volume->record.fileSystem);
+    if ((kind == FileSystemKind::Raw || kind == FileSystemKind::Unknown) && options.volume < 0 &&
+        options.startSector < 0 && options.fs.empty()) {
+        const std::vector<VolumeRecord> rows = standardVolumes(options, *scanned.app.currentSource);
+        if (!rows.empty()) {
+            std::fprintf(stderr, "%s holds %zu volume%s; choose one with --volume N:\n", options.source.c_str(), rows.size(),
+                         rows.size() == 1 ? "" : "s");
+            for (const VolumeRecord& row : rows)
+                std::fprintf(stderr, "  %s\t%s\t%s\t%lld\n", row.deviceName.c_str(), row.fileSystem.c_str(),
+                             row.sizeText.c_str(), static_cast<long long>(row.startSector));
+            return false;
+        }
+    }
     if (kind == FileSystemKind::Raw || kind == FileSystemKind::Unknown) {
         std::fprintf(stderr, "can not parse unknown volume: %s has no file system to list (%s); try carve\n",
                      options.source.c_str(), volume->record.fileSystem.empty() ? "none identified" : volume->record.fileSystem.c_str());

@@ -94,18 +94,55 @@ TEST(PartitionsCommand, GptMatchesMmlsExceptTheReservedPartition) {
     EXPECT_EQ(rows[2].size, "7");
 }
 
-TEST(PartitionsCommand, AdvancedScanFindsTheFatVolumesBootSectors) {
+TEST(PartitionsCommand, AdvancedScanFindsTheFatBootSectorsAndExtSuperblocks) {
     REQUIRE_IMAGE(mbr, "partitions-mbr.sh");
     const auto rows = partitionsRows("--advanced '" + mbr.path + "'");
-    ASSERT_EQ(rows.size(), 1u);
+    ASSERT_EQ(rows.size(), 2u);
     EXPECT_EQ(rows[0].fileSystem, "FAT32");
     EXPECT_EQ(rows[0].start, 2048);
+    // The ext4 volume whose entry was deleted is reached through its superblock.
+    EXPECT_EQ(rows[1].fileSystem + " " + rows[1].size, "extX 4  MB");
+    EXPECT_EQ(rows[1].start, 18432);
     // Without skipping, the FAT32 backup boot sector (6 sectors in) is found as well.
     const auto all = partitionsRows("--advanced --no-skip '" + mbr.path + "'");
-    EXPECT_EQ(starts(all), (std::vector<long long>{2048, 2054}));
+    EXPECT_EQ(starts(all), (std::vector<long long>{2048, 2054, 18432}));
     REQUIRE_IMAGE(gpt, "partitions-gpt.sh");
     const auto ranged = partitionsRows("--advanced --start-sector 4096 '" + gpt.path + "'");
-    EXPECT_TRUE(ranged.empty()) << "the FAT16 boot sector lies before the custom start";
+    ASSERT_EQ(ranged.size(), 1u) << "the FAT16 boot sector lies before the custom start";
+    EXPECT_EQ(ranged[0].fileSystem, "extX");
+}
+
+// The photo disk with its MBR wiped: every volume, the ext4 one too, is found again at the
+// start and with the size mmls gives for the original table.
+TEST(PartitionsCommand, AdvancedScanFindsTheVolumesOfAWipedTable) {
+    REQUIRE_IMAGE(disk, "partitions-photos.sh");
+    const std::string wiped = ::testing::TempDir() + "/wiped-table.img";
+    runCommand("cp '" + disk.path + "' '" + wiped + "' && dd if=/dev/zero of='" + wiped +
+               "' bs=512 count=1 conv=notrunc status=none");
+    const auto rows = partitionsRows("--advanced '" + wiped + "'");
+    std::vector<std::string> found;
+    for (const CliRow& r : rows)
+        found.push_back(r.fileSystem + " " + r.size + " " + std::to_string(r.start));
+    EXPECT_EQ(found, (std::vector<std::string>{"FAT16 10  MB 2048", "extX 12  MB 22528", "FAT16 10  MB 47104"}));
+    EXPECT_TRUE(partitionsRows("'" + wiped + "'").empty()) << "no table, no boot sector at the start";
+    std::remove(wiped.c_str());
+}
+
+// Whole-disk sources need no option: a GPT behind its protective MBR, a volume without a table.
+TEST(PartitionsCommand, TheSourceChoosesTheWalk) {
+    REQUIRE_IMAGE(gpt, "partitions-gpt.sh");
+    REQUIRE_IMAGE(ext, "ext-links.sh");
+    const auto rowsOf = [](const std::string& arguments) {
+        std::vector<std::string> rows;
+        for (const CliRow& r : partitionsRows(arguments))
+            rows.push_back(r.volume + " " + r.fileSystem + " " + r.size + " " + std::to_string(r.start));
+        return rows;
+    };
+    const std::string gptDisk = "'" + gpt.path + "'";
+    EXPECT_EQ(rowsOf(gptDisk), rowsOf("--gpt " + gptDisk));
+    EXPECT_EQ(rowsOf(gptDisk).size(), 3u);
+    EXPECT_EQ(rowsOf("--mbr " + gptDisk), (std::vector<std::string>{"0 Unknown 63   MB 1"})) << "the protective entry";
+    EXPECT_EQ(rowsOf("'" + ext.path + "'"), (std::vector<std::string>{"0 extX 12   MB 0"}));
 }
 
 TEST(PartitionsCommand, BadSourcesGiveAClearMessage) {
@@ -117,6 +154,6 @@ TEST(PartitionsCommand, BadSourcesGiveAClearMessage) {
     runCommand(cliPath() + " partitions 2>&1", &status);
     EXPECT_EQ(status, 2) << "usage error";
     const std::string empty = runCommand("f=$(mktemp) && " + cliPath() + " partitions \"$f\" 2>&1; echo rc=$?; rm -f \"$f\"");
-    EXPECT_NE(empty.find("rc=0"), std::string::npos) << empty;
-    EXPECT_NE(empty.find("read error"), std::string::npos) << empty;
+    EXPECT_NE(empty.find("the source is empty"), std::string::npos) << empty;
+    EXPECT_NE(empty.find("rc=1"), std::string::npos) << empty;
 }

@@ -26,9 +26,10 @@ struct WalkResult {
     int code = 0;
     std::vector<Row> rows;
     std::vector<std::string> statuses;
+    std::vector<std::int64_t> sectorCounts;
 };
 
-WalkResult walk(std::vector<unsigned char> disk, bool gpt) {
+WalkResult walk(std::vector<unsigned char> disk, bool gpt, bool mbr = false) {
     MemoryReadSeek source(std::move(disk));
     RecordingVolumes volumes;
     RecordingProgress progress;
@@ -36,12 +37,14 @@ WalkResult walk(std::vector<unsigned char> disk, bool gpt) {
     partition.ownerPage = &volumes;
     partition.statusLine = &progress;
     partition.gptFlag = gpt ? 1 : 0;
+    partition.mbrFlag = mbr ? 1 : 0;
     WalkResult result;
     result.code = partition.readPartitionTable(source);
     for (std::size_t i = 0; i < volumes.records.size(); ++i) {
         const VolumeRecord& r = volumes.records[i];
         EXPECT_EQ(r.deviceName, std::to_string(i)) << "rows are numbered in delivery order";
         result.rows.push_back({r.fileSystem, r.sizeText, r.startSector});
+        result.sectorCounts.push_back(r.sectorCount);
     }
     result.statuses = progress.statuses;
     return result;
@@ -49,6 +52,56 @@ WalkResult walk(std::vector<unsigned char> disk, bool gpt) {
 
 std::vector<unsigned char> disk(std::size_t sectors) { return std::vector<unsigned char>(sectors * 512, 0); }
 }  // namespace
+
+/// An ext4 superblock as mke2fs writes it for a volume at byte offset of blocks 1 KiB blocks.
+void putExtSuperblock(std::vector<unsigned char>& d, std::size_t offset, std::uint32_t blocks, std::uint16_t group = 0) {
+    const std::size_t s = offset + 1024;
+    putLe(d, s + 0x00, 1024, 4);    // inodes
+    putLe(d, s + 0x04, blocks, 4);  // blocks
+    putLe(d, s + 0x14, 1, 4);       // first data block (1 KiB blocks)
+    putLe(d, s + 0x18, 0, 4);       // log block size
+    putLe(d, s + 0x20, 8192, 4);    // blocks per group
+    putLe(d, s + 0x28, 1024, 4);    // inodes per group
+    putLe(d, s + 0x38, 0xEF53, 2);
+    putLe(d, s + 0x5A, group, 2);   // block group of this copy
+}
+
+// Without a flag the first sectors choose: a protective MBR leads to the GPT, a known boot
+// sector or superblock at the start is one volume as long as the source (or shorter, when it
+// says so), anything else is an MBR. The flags force the GPT or the MBR.
+TEST(StandardWalk, ChoosesTheTableFromTheFirstSectors) {
+    auto gpt = disk(2200);
+    putMbrEntry(gpt, 0, 0, 0xEE, 1, 2199);
+    putGptHeader(gpt);
+    putGptEntry(gpt, 0, 100, 2147, u"Card");
+    putFatBoot(gpt, 100 * 512, false, 2048);
+    auto fat = disk(300);
+    putFatBoot(fat, 0, false, 200);
+    auto ext = disk(4096);
+    putExtSuperblock(ext, 0, 8192);  // claims 8 MiB of a 2 MiB source
+    auto mbr = disk(300);
+    putMbrEntry(mbr, 0, 0, 0x0C, 100, 150);
+    struct Case {
+        const char* what;
+        const std::vector<unsigned char>& bytes;
+        bool gpt, mbr;
+        std::vector<Row> rows;
+        std::vector<std::int64_t> sectorCounts;
+    };
+    const Case cases[] = {
+        {"protective MBR", gpt, false, false, {{"FAT16", "1  MB", 100}}, {2048}},
+        {"protective MBR, --mbr", gpt, false, true, {{"Unknown", "1   MB", 1}}, {2199}},
+        {"FAT volume without a table", fat, false, false, {{"FAT16", "0   MB", 0}}, {200}},
+        {"ext volume without a table", ext, false, false, {{"extX", "2   MB", 0}}, {4096}},
+        {"MBR", mbr, false, false, {{"FAT32", "0   MB", 100}}, {150}},
+    };
+    for (const Case& c : cases) {
+        const WalkResult result = walk(c.bytes, c.gpt, c.mbr);
+        EXPECT_EQ(result.code, 0) << c.what;
+        EXPECT_EQ(result.rows, c.rows) << c.what;
+        EXPECT_EQ(result.sectorCounts, c.sectorCounts) << c.what;
+    }
+}
 
 TEST(MbrWalk, IdentifiesPrimaryEntriesByTypeCode) {
     auto d = disk(4096);
@@ -224,6 +277,19 @@ TEST(AdvancedScan, FindsBootSectorsAndTheBackupWithoutSkip) {
     scan(skipping, d, true);
     EXPECT_EQ(skipping.rows, (std::vector<Row>{{"NTFS", "1   MB", 2048}, {"FAT16", "2  MB", 4200}}))
         << "the backup, and the HFS+ and exFAT headers inside the FAT16 volume, are jumped over";
+}
+
+// Only a primary superblock that a real ext volume could have is a find: not a backup copy in a
+// later group, not the magic number alone.
+TEST(AdvancedScan, FindsExtVolumesByTheirPrimarySuperblock) {
+    auto d = disk(4 * 2048);
+    putExtSuperblock(d, 2048 * 512, 3072);
+    putExtSuperblock(d, 5000 * 512, 3072, 1);
+    putLe(d, 6000 * 512 + 1080, 0xEF53, 2);
+    ScanResult result;
+    scan(result, d, false);
+    EXPECT_EQ(result.rows, (std::vector<Row>{{"extX", "3  MB", 2048}}));
+    EXPECT_EQ(result.volumes.records.at(0).sectorCount, 6144);
 }
 
 // Image files are mapped instead of read: the finds must be the same, the tail included.

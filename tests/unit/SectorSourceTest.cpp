@@ -134,3 +134,31 @@ TEST(FileReadSeek, MapRangeShowsTheBytesInPlace) {
     EXPECT_TRUE(source.mapRange(40 * 1048576, 512).empty());
     EXPECT_TRUE(MemoryReadSeek(std::vector<unsigned char>(10)).mapRange(0, 5).empty()) << "callers fall back to read";
 }
+
+// A volume's length ends every read and map at its last byte, as the medium's end would: no
+// reader of one partition strays into the next.
+TEST(FileReadSeek, VolumeLengthEndsReadsAndMaps) {
+    ImageFile image(3 * 1048576);
+    FileReadSeek file;
+    ASSERT_TRUE(file.open(image.path()));
+    MemoryReadSeek memory(std::vector<unsigned char>(3 * 1048576, 9));
+    for (readWriteInterface* source : std::initializer_list<readWriteInterface*>{&file, &memory}) {
+        source->setVolume(1024, 2048);
+        EXPECT_EQ(source->volumeByteSize(), 2048);
+        std::vector<unsigned char> buffer(4096, 0xCC);
+        EXPECT_FALSE(source->readAt(1024, buffer.data(), 4096));
+        EXPECT_EQ(source->lastReadCount(), 1024u);
+        EXPECT_NE(buffer[1022], 0);
+        EXPECT_EQ(buffer[1024], 0) << "past the volume's end reads as the end of the medium";
+        EXPECT_FALSE(source->readAt(2048, buffer.data(), 1));
+        EXPECT_EQ(source->lastError(), kEndOfMedium);
+        source->setVolume(3 * 1048576 - 100, 1000);
+        EXPECT_EQ(source->volumeByteSize(), 100) << "never past the medium's end";
+        source->setVolume(1024, -1);
+        EXPECT_EQ(source->volumeByteSize(), 3 * 1048576 - 1024);
+    }
+    file.setVolume(1024, 2048);
+    EXPECT_EQ(file.mapRange(1000, 4096).size(), 1048u);
+    EXPECT_EQ(file.mapRange(0, 1).u8(0), static_cast<unsigned char>(1024 + 1));
+    EXPECT_TRUE(file.mapRange(2048, 512).empty());
+}

@@ -93,7 +93,7 @@ std::unique_ptr<EntryView> scanHfsVolume(ReaderContext& context, std::string& er
     reader->openVolume();
     std::int64_t bytes = context.volumeBytes;
     if (bytes <= 0)
-        bytes = context.source.byteSize() - context.source.originOffset();
+        bytes = context.source.volumeByteSize();
     reader->volumeSize = bytes > 0 ? static_cast<std::uint64_t>(bytes) : 0;
     if (!reader->readVolumeHeader()) {
         error = "the HFS+ volume header can not be read";

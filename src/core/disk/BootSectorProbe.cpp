@@ -47,6 +47,57 @@ bool isHfsPlusHeader(ByteView s) {
 
 bool isExtSuperblockSector(ByteView sector2) { return sector2.le16(kExtMagicOffset - 1024) == kExtMagic; }
 
+bool isPlausibleExtSuperblock(ByteView super) {
+    constexpr std::uint32_t kRoCompatBigalloc = 0x200;
+    const std::uint32_t logBlockSize = super.le32(0x18);
+    if (super.le16(kExtMagicOffset - 1024) != kExtMagic || logBlockSize > 6 || super.le32(0x04) == 0)
+        return false;
+    const std::uint32_t blockSize = 1024u << logBlockSize;
+    const std::uint32_t perGroup = super.le32(0x20);
+    const bool bigalloc = (super.le32(0x64) & kRoCompatBigalloc) != 0;
+    return perGroup != 0 && (bigalloc || perGroup <= 8 * blockSize) && super.le32(0x28) != 0 &&
+           super.le32(0x14) == (blockSize == 1024 ? 1u : 0u) && super.le16(0x5A) == 0;
+}
+
+std::uint64_t extVolumeBytes(ByteView super) {
+    constexpr std::uint32_t kIncompat64Bit = 0x80;
+    const std::uint32_t logBlockSize = super.le32(0x18);
+    if (logBlockSize > 6)
+        return 0;
+    std::uint64_t blocks = super.le32(0x04);
+    if ((super.le32(0x60) & kIncompat64Bit) != 0)
+        blocks |= static_cast<std::uint64_t>(super.le32(0x150)) << 32;
+    const std::uint64_t blockSize = 1024u << logBlockSize;
+    return blocks > UINT64_MAX / blockSize ? 0 : blocks * blockSize;
+}
+
+bool isProtectiveMbr(ByteView s) {
+    if (s.le16(510) != 0xAA55)
+        return false;
+    for (int index = 0; index < 4; ++index)
+        if (s.u8(446 + 16 * index + 4) == 0xEE)
+            return true;
+    return false;
+}
+
+std::uint64_t claimedVolumeBytes(ByteView b) {
+    const auto sectors = [](std::uint64_t count) { return count > UINT64_MAX / 512 ? 0 : count * 512; };
+    const std::string name = identifyVolume(b);
+    if (name == "NTFS")
+        return sectors(b.le64(40));
+    if (name == "exFAT")
+        return sectors(b.le64(72));
+    if (name == "FAT" || name == "FAT32")
+        return fatVolumeBytes(b);
+    if (name == "HFS+") {
+        const ByteView header = b.from(1024);
+        return static_cast<std::uint64_t>(header.be32(40)) * header.be32(44);
+    }
+    if (name == "extX")
+        return extVolumeBytes(b.from(1024));
+    return 0;
+}
+
 std::string identifyVolume(ByteView b) {
     if (isNtfs(b, true))
         return "NTFS";
@@ -78,9 +129,8 @@ std::string describeDisk(ByteView b) {
     const std::string volume = identifyVolume(b);
     if (volume != "Unknown")
         return volume;
-    for (int index = 0; index < 4; ++index)
-        if (b.u8(446 + 16 * index + 4) == 0xEE)
-            return "GPT";
+    if (isProtectiveMbr(b))
+        return "GPT";
     return b.le16(510) == 0xAA55 ? "MBR" : volume;
 }
 

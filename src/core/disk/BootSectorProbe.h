@@ -34,6 +34,18 @@ bool isHfsPlusHeader(ByteView sector);
 /// The ext superblock magic, given the volume's sector 2 (bytes 1024..1535).
 bool isExtSuperblockSector(ByteView sector2);
 
+/// A primary superblock (bytes 1024.. of an ext2/3/4 volume) that a real file system could have:
+/// the magic, a block size of 1 to 64 KiB, a non-zero block count, blocks per group within what
+/// one bitmap block can map, a first data block that fits the block size and group number 0 (the
+/// backup copies in later groups are not volumes of their own).
+bool isPlausibleExtSuperblock(ByteView superblock);
+/// Bytes of the ext volume whose superblock this is (block count, 64-bit when flagged, times block size).
+std::uint64_t extVolumeBytes(ByteView superblock);
+/// Boot signature 55 AA and a partition entry of type 0xEE: the disk's table is its GPT.
+bool isProtectiveMbr(ByteView sector0);
+/// Bytes the volume's boot sector or superblock claims (at least 1536 bytes given), 0 when unknown.
+std::uint64_t claimedVolumeBytes(ByteView firstBytes);
+
 /// The name the command line and the volume enumeration give a volume from its first bytes
 /// (at least 1536 of them): "NTFS", "FAT" (FAT12/16), "FAT32", "exFAT", "extX", "HFS+" or "Unknown".
 std::string identifyVolume(ByteView firstBytes);

@@ -85,7 +85,10 @@ ByteView FileReadSeek::mapRange(std::int64_t offset, std::uint32_t length) {
     std::int64_t start = 0;
     if (!mappable_ || __builtin_add_overflow(offset, originOffset_, &start) || start < 0 || start >= size_)
         return {};
-    const std::int64_t available = std::min<std::int64_t>(length, size_ - start);
+    const std::int64_t end = std::min(size_, volumeEnd());
+    if (start >= end)
+        return {};
+    const std::int64_t available = std::min<std::int64_t>(length, end - start);
     const bool inWindow = window_ != nullptr && start >= windowStart_ &&
                           start + available <= windowStart_ + static_cast<std::int64_t>(windowLength_);
     if (!inWindow) {

@@ -1,5 +1,6 @@
 #include "disk/Partition.h"
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <limits>
@@ -58,8 +59,43 @@ void Partition::deliver(VolumeRecord record, bool fromScan) {
 int Partition::readPartitionTable(readWriteInterface& source) {
     delivered_ = 0;
     ntfsCount_ = 0;
-    source.setOriginOffset(0);
-    return gptFlag != 0 ? walkGpt(source) : walkMbr(source);
+    source.setVolume(0, -1);
+    if (gptFlag != 0)
+        return walkGpt(source);
+    if (mbrFlag != 0)
+        return walkMbr(source);
+    std::array<std::uint8_t, 3 * kSector> first{};
+    if (!source.readAt(0, first.data(), first.size()) && source.lastReadCount() < kSector)
+        return failure(source);
+    const ByteView firstBytes(first.data(), first.size());
+    if (deliverWholeVolume(source, firstBytes))
+        return 0;
+    return boot_sector::isProtectiveMbr(firstBytes) ? walkGpt(source) : walkMbr(source);
+}
+
+// A card or partition image without a table: its one volume is the whole source, as long as its
+// boot sector says, never past the source's end.
+bool Partition::deliverWholeVolume(readWriteInterface& source, ByteView firstBytes) {
+    static constexpr std::array<std::pair<const char*, const char*>, 6> kWalkNames{{
+        {"NTFS", "NTFS"}, {"FAT", "FAT16"}, {"FAT32", "FAT32"}, {"exFAT", "FAT64"}, {"extX", "extX"}, {"HFS+", "HFS+"},
+    }};
+    const std::string identified = boot_sector::identifyVolume(firstBytes);
+    for (const auto& [name, walkName] : kWalkNames) {
+        if (identified != name)
+            continue;
+        auto bytes = static_cast<std::uint64_t>(source.byteSize());
+        const std::uint64_t claimed = boot_sector::claimedVolumeBytes(firstBytes);
+        if (claimed > 0)
+            bytes = std::min(bytes, claimed);
+        VolumeRecord record;
+        record.fileSystem = walkName;
+        record.sizeText = formatText("%lld   MB", static_cast<long long>(bytes / kMiB));
+        record.sectorCount = static_cast<std::int64_t>(bytes / kSector);
+        status("found " + identified + "...");
+        deliver(std::move(record), false);
+        return true;
+    }
+    return false;
 }
 
 // The type code decides, except for 0x07, which is NTFS or exFAT by the volume's boot sector.
@@ -127,6 +163,7 @@ int Partition::walkMbr(readWriteInterface& source) {
         }
         VolumeRecord record;
         record.startSector = entry.firstLba;
+        record.sectorCount = entry.sectorCount;
         record.sizeText = formatText("%lld   MB", static_cast<long long>(entry.sectorCount / 2048));
         identifyByType(source, entry.type, record, false);
         deliver(std::move(record), false);
@@ -161,6 +198,7 @@ int Partition::followExtendedChain(readWriteInterface& source, std::uint64_t ext
             }
             VolumeRecord record;
             record.startSector = static_cast<std::int64_t>(recordSector + entry.firstLba);
+            record.sectorCount = entry.sectorCount;
             record.sizeText = formatText("%d   MB", static_cast<int>(entry.sectorCount / 2048));
             identifyByType(source, entry.type, record, true);
             deliver(std::move(record), false);
@@ -209,6 +247,7 @@ int Partition::walkGpt(readWriteInterface& source) {
         const ByteView b(boot.data(), boot.size());
         VolumeRecord record;
         record.startSector = entry.start;
+        record.sectorCount = entry.end >= entry.start ? entry.end - entry.start + 1 : 0;
         bool knownBootSector = true;
         if (boot_sector::isNtfs(b, false)) {
             const auto megabytes = sectorsToBytes(static_cast<std::int64_t>(b.le64(40)) > 0 ? b.le64(40) : 0) / kMiB;

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "app/StopFlag.h"
+#include "common/ByteView.h"
 #include "disk/VolumeRecord.h"
 
 class ProgressSink;
@@ -29,11 +30,14 @@ public:
     std::int64_t customStartSector = 0;   ///< 0 = not given
     std::int64_t customEndSector = 0;     ///< 0 = not given
     VolumeSink* ownerPage = nullptr;      ///< receives every find; may be null
-    std::uint8_t gptFlag = 0;             ///< the standard walk reads the GPT instead of the MBR
+    std::uint8_t gptFlag = 0;             ///< the standard walk reads the GPT whatever the MBR says
+    std::uint8_t mbrFlag = 0;             ///< the standard walk reads the MBR even when it is protective
     std::int64_t deviceSectorCount = 0;   ///< upper bound of the advanced scan
 
-    /// The standard walk. Returns 0 when it finished, else the error code of the failed read or
-    /// seek (the finds before it were delivered).
+    /// The standard walk: the GPT when the MBR is protective (type 0xEE) or gptFlag forces it, one
+    /// row for the whole source when it starts with a known boot sector or superblock, else the
+    /// MBR. Returns 0 when it finished, else the error code of the failed read or seek (the finds
+    /// before it were delivered).
     int readPartitionTable(readWriteInterface& source);
     /// The advanced scan. Returns 1 when it finished or was stopped, else the error code of a
     /// failed block read.
@@ -41,6 +45,7 @@ public:
 
 private:
     int walkMbr(readWriteInterface& source);
+    bool deliverWholeVolume(readWriteInterface& source, ByteView firstBytes);
     int followExtendedChain(readWriteInterface& source, std::uint64_t extendedBase);
     int walkGpt(readWriteInterface& source);
     void identifyByType(readWriteInterface& source, std::uint8_t type, VolumeRecord& record, bool logical);

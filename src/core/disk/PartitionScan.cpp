@@ -1,5 +1,5 @@
 // The advanced scan of Partition: every 512-byte sector of the device, read in 1 MiB blocks, is
-// tested for an NTFS, FAT, exFAT or HFS+ boot sector.
+// tested for an NTFS, FAT, exFAT or HFS+ boot sector or an ext2/3/4 primary superblock.
 
 #include <limits>
 #include <memory>
@@ -26,6 +26,8 @@ struct SectorFind {
     bool fatFamily = false;  ///< FAT and exFAT finds may start the next block beyond this one
     VolumeRecord record;
     std::uint64_t lengthSectors = 0;
+    /// Sectors of the volume before the found one: a skipping scan goes on at the volume's end.
+    std::uint64_t leadSectors = 0;
 };
 
 std::uint64_t sectorsToBytes(std::uint64_t sectors) {
@@ -39,6 +41,7 @@ int Partition::scanForVolumes(readWriteInterface& source) {
     if (ownerPage != nullptr)
         ownerPage->setFilterEntriesEnabled(false);
     stop.clear();
+    source.setVolume(0, -1);
     status("Scanning partition.....");
 
     const std::int64_t firstSector = customStartSector > 0 ? customStartSector : 0;
@@ -55,6 +58,20 @@ int Partition::scanForVolumes(readWriteInterface& source) {
     auto identify = [&](ByteView s, std::int64_t position) {
         SectorFind find;
         const std::uint8_t first = s.u8(0);
+        if (s.le16(boot_sector::kExtMagicOffset - 1024) == boot_sector::kExtMagic && position >= 1024 &&
+            boot_sector::isPlausibleExtSuperblock(s)) {
+            const std::uint64_t bytes = boot_sector::extVolumeBytes(s);
+            if (bytes / kMiB > 0) {
+                find.deliver = true;
+                find.record.fileSystem = "extX";
+                find.record.sizeText = formatText("%lld  MB", static_cast<long long>(bytes / kMiB));
+                find.lengthSectors = bytes / kSector;
+                find.leadSectors = 2;
+                find.record.startSector = (position - 1024) / kSector;
+                status("found extX...");
+                return find;
+            }
+        }
         if (first != 0xEB && first != 'H')
             return find;
         if (boot_sector::isNtfs(s, true)) {
@@ -146,11 +163,17 @@ int Partition::scanForVolumes(readWriteInterface& source) {
             const std::int64_t position = blockFirstByte + i * kSector;
             const auto offsetInPiece = static_cast<std::uint64_t>(i - piece * kSectorsPerPiece) * kSector;
             SectorFind find = identify(pieceBytes.slice(offsetInPiece, kSector), position);
-            if (find.deliver)
+            if (find.deliver) {
+                find.record.sectorCount = static_cast<std::int64_t>(
+                    std::min<std::uint64_t>(find.lengthSectors, std::numeric_limits<std::int64_t>::max()));
                 deliver(std::move(find.record), true);
+            }
             if (find.deliver && skipVolume != 0) {
-                const auto jump = static_cast<std::int64_t>(
-                    std::min<std::uint64_t>(find.lengthSectors, std::numeric_limits<std::int64_t>::max() / 1024));
+                // The step below moves one sector further: a volume found by a sector inside it
+                // is left so that the sector after its end is the next one examined.
+                const std::uint64_t back = find.leadSectors > 0 ? find.leadSectors + 1 : 0;
+                const auto jump = static_cast<std::int64_t>(std::min<std::uint64_t>(
+                    find.lengthSectors - std::min(back, find.lengthSectors), std::numeric_limits<std::int64_t>::max() / 1024));
                 i += jump;
                 if (find.fatFamily && i >= sectorsInBlock)
                     continue;

@@ -1,5 +1,6 @@
 #include "disk/PositionedSource.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <limits>
@@ -10,8 +11,12 @@ bool PositionedSource::read(void* buffer, std::uint32_t n) {
         return true;
     auto* out = static_cast<unsigned char*>(buffer);
     std::uint32_t done = 0;
+    const std::int64_t end = volumeEnd();
     while (done < n) {
-        const long got = readBytes(out + done, n - done, position_ + done);
+        const std::int64_t at = position_ + done;
+        const std::int64_t room = at >= end ? 0 : end - at;
+        const auto wanted = static_cast<std::uint32_t>(std::min<std::int64_t>(n - done, room));
+        const long got = wanted == 0 ? 0 : readBytes(out + done, wanted, at);
         if (got <= 0) {
             if (got == 0)
                 lastError_ = kEndOfMedium;

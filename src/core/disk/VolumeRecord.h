@@ -10,5 +10,6 @@ struct VolumeRecord {
     std::string deviceName;  ///< a volume's /dev path, or the running number of a volume found on a drive
     std::string sizeText;    ///< size as listed; its format depends on how the volume was found
     std::int64_t startSector = 0;
+    std::int64_t sectorCount = 0;  ///< 512-byte sectors as the table entry or boot sector states; 0 = unknown
     bool operator==(const VolumeRecord&) const = default;
 };

@@ -52,6 +52,22 @@ public:
 
     std::int64_t originOffset() const { return originOffset_; }
     void setOriginOffset(std::int64_t bytes) { originOffset_ = bytes; }
+    /// Ends the volume bytes after the origin: reads and mapRange stop there as at the end of the
+    /// medium, so no reader strays into the next partition. Negative: the volume runs to the end
+    /// of the medium. The walks over the whole disk lift it.
+    void setVolumeLength(std::int64_t bytes) { volumeLength_ = bytes; }
+    /// Origin and length in one call, as a front end positions the source on a chosen volume.
+    void setVolume(std::int64_t firstByte, std::int64_t length) {
+        originOffset_ = firstByte;
+        volumeLength_ = length;
+    }
+    /// Bytes from the origin to the volume's end or the medium's end, whichever comes first.
+    std::int64_t volumeByteSize() const {
+        std::int64_t available = byteSize() - originOffset_;
+        if (volumeLength_ >= 0 && volumeLength_ < available)
+            available = volumeLength_;
+        return available > 0 ? available : 0;
+    }
 
     /// The operating system's error code of the last failed call (errno), or 0; a read that ran
     /// into the end of the medium reports kEndOfMedium.
@@ -60,7 +76,15 @@ public:
     std::uint32_t lastReadCount() const { return lastReadCount_; }
 
 protected:
+    /// The first byte past the volume (absolute), or INT64_MAX without a volume length.
+    std::int64_t volumeEnd() const {
+        std::int64_t end = 0;
+        if (volumeLength_ < 0 || __builtin_add_overflow(originOffset_, volumeLength_, &end))
+            return INT64_MAX;
+        return end;
+    }
     std::int64_t originOffset_ = 0;
+    std::int64_t volumeLength_ = -1;
     int lastError_ = 0;
     std::uint32_t lastReadCount_ = 0;
 };

@@ -252,18 +252,21 @@ std::int64_t RawRecoveryDialog::prepareScanSource() {
     constexpr std::int64_t kMiB = 1048576;
     const std::int64_t megabytes = std::strtoll(source_.sizeText.c_str(), nullptr, 10);
     std::int64_t volumeBytes = megabytes > INT64_MAX / kMiB ? INT64_MAX / kMiB * kMiB : megabytes * kMiB;
-    // A whole medium is carved to its last byte, not to its size rounded to whole MiB.
+    // A whole medium is carved to its last byte, a volume to the end its entry gives, not to
+    // its size rounded to whole MiB.
     if (source_.wholeMedium)
         volumeBytes = available;
+    else if (source_.sectorCount > 0 && source_.sectorCount < INT64_MAX / 512)
+        volumeBytes = std::min(available, source_.sectorCount * 512);
     if (volumeBytes <= 0)
         return 0;
-    app.currentSource->setOriginOffset(origin);
+    app.currentSource->setVolume(origin, volumeBytes);
     scanSource_ = app.currentSource.get();
     // Preview and Save may run while the worker reads: they get a source of their own.
     ownSource_.reset();
     auto own = std::make_unique<FileReadSeek>();
     if (own->open(source_.path)) {
-        own->setOriginOffset(origin);
+        own->setVolume(origin, volumeBytes);
         ownSource_ = std::move(own);
     }
     return volumeBytes;

@@ -16,7 +16,7 @@ RawSource fromVolumeList(const PopulateDriveDlg* list) {
     const VolumeRecord* record = list->currentRecord();
     if (record == nullptr)  // no volume chosen (none was found): the whole drive
         return RawSource{drivePathOf(list), 0, {}, true};
-    return RawSource{drivePathOf(list), record->startSector, record->sizeText, false};
+    return RawSource{drivePathOf(list), record->startSector, record->sizeText, false, record->sectorCount};
 }
 }  // namespace
 
@@ -26,7 +26,7 @@ RawSource rawSourceFrom(const WizardPage* previous) {
     if (const auto* modes = qobject_cast<const ParceModeNtfsDlg*>(previous)) {
         const VolumeRecord& record = modes->recordCopy();
         if (const auto* list = qobject_cast<const PopulateDriveDlg*>(modes->previousPage()))
-            return RawSource{drivePathOf(list), record.startSector, record.sizeText, false};
+            return RawSource{drivePathOf(list), record.startSector, record.sizeText, false, record.sectorCount};
         // A volume of the first page (a partition, or an image of one) is read on its own.
         return RawSource{record.deviceName, 0, record.sizeText, true};
     }

@@ -13,6 +13,7 @@ struct RawSource {
     std::int64_t startSector = 0;  ///< the volume's first sector on it
     std::string sizeText;          ///< the volume's size text (leading number: MiB)
     bool wholeMedium = false;      ///< carve everything from startSector to the end of path
+    std::int64_t sectorCount = 0;  ///< the volume's exact length when its table entry gave one
 };
 
 /// The source for a raw recovery page created by previous (empty path when there is none).

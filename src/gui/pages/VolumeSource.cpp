@@ -19,14 +19,17 @@ bool prepareVolumeSource(const VolumeRecord& record, std::int64_t& volumeBytes) 
         return false;
     readWriteInterface& source = *app.currentSource;
     const std::int64_t start = std::max<std::int64_t>(record.startSector, 0) * 512;
-    source.setOriginOffset(start);
-    source.seekTo(0);
     const std::int64_t available = std::max<std::int64_t>(source.byteSize() - start, 0);
     const std::int64_t megabytes = sizeTextMegabytes(QString::fromStdString(record.sizeText));
-    // A lettered volume is the whole medium; a listed size is rounded to whole MiB and may only
-    // shorten what the medium holds.
+    // A volume ends where its table entry or boot sector says; without that, a listed size is
+    // rounded to whole MiB and may only shorten what the medium holds. A lettered volume is
+    // the whole medium.
     volumeBytes = available;
-    if (app.volumeSelected == 0 && megabytes > 0 && megabytes < (INT64_MAX >> 20))
+    if (record.sectorCount > 0 && record.sectorCount < (INT64_MAX >> 9))
+        volumeBytes = std::min(available, record.sectorCount << 9);
+    else if (app.volumeSelected == 0 && megabytes > 0 && megabytes < (INT64_MAX >> 20))
         volumeBytes = std::min(available, megabytes << 20);
+    source.setVolume(start, volumeBytes);
+    source.seekTo(0);
     return true;
 }

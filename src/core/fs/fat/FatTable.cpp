@@ -60,8 +60,7 @@ std::uint32_t FatTable::next(std::uint32_t c) {
 std::uint64_t readableVolumeBytes(std::int64_t totalBytes, const readWriteInterface* source) {
     std::uint64_t end = totalBytes > 0 ? static_cast<std::uint64_t>(totalBytes) : UINT64_MAX;
     if (source != nullptr) {
-        const std::int64_t sourceEnd = source->byteSize() - source->originOffset();
-        end = std::min<std::uint64_t>(end, sourceEnd > 0 ? static_cast<std::uint64_t>(sourceEnd) : 0);
+        end = std::min<std::uint64_t>(end, static_cast<std::uint64_t>(source->volumeByteSize()));
     }
     return end;
 }

@@ -29,8 +29,7 @@ bool startsWith(const std::string& text, const char* prefix) { return text.rfind
 }  // namespace
 
 std::uint64_t ntfs::reachableBytes() const {
-    const std::int64_t medium = source_.byteSize() - source_.originOffset();
-    return medium > 0 ? static_cast<std::uint64_t>(medium) : 0;
+    return static_cast<std::uint64_t>(source_.volumeByteSize());
 }
 
 // Never further than the medium really reaches, whatever a size field claims.
