@@ -15,11 +15,13 @@ struct ListOptions {
 };
 
 std::string jsonLine(const ListedEntry& entry, std::uint64_t size, const ListTexts& texts) {
-    const nlohmann::json row = {
+    nlohmann::json row = {
         {"path", entry.path},          {"dir", entry.folder},          {"deleted", entry.deleted},
         {"size", size},                {"created", texts.created},     {"accessed", texts.accessed},
         {"modified", texts.modified},  {"attributes", texts.attributes},
     };
+    if (!entry.type.empty())
+        row["type"] = entry.type;
     // Names from a damaged disk need not be valid UTF-8: such bytes become U+FFFD.
     return row.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
 }
@@ -57,6 +59,7 @@ void registerListCommand(CLI::App& app, int& exitCode) {
     auto options = std::make_shared<ListOptions>();
     auto* command = app.add_subcommand("list", "List every entry the reader finds on a volume of SOURCE");
     options->volume.addTo(*command);
+    options->volume.addReaderOptionsTo(*command);
     command->add_option("--format", options->format, "Output form")->check(CLI::IsMember({"text", "tsv", "jsonl"}));
     command->callback([options, &exitCode] { exitCode = runList(*options); });
 }

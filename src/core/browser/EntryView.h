@@ -52,6 +52,10 @@ public:
     /// and closes it. False when the content could not be written; the reader reports nothing
     /// itself.
     virtual bool writeContent(EntryRef entry, OutputFile& out) = 0;
+    /// What a non-folder entry is when it holds no file content: "symlink", "char device",
+    /// "block device", "fifo" or "socket". Empty for folders and files. Such entries are listed
+    /// but never saved.
+    virtual std::string entryType(EntryRef) const { return {}; }
     /// The reader's stop flag, polled once per entry by every walk.
     virtual StopFlag& stopFlag() = 0;
 

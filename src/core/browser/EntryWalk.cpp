@@ -63,8 +63,8 @@ std::int64_t countFiles(EntryView& view, std::optional<EntryRef> folder) {
     WalkStart start;
     start.folder = folder;
     start.honourStop = false;
-    walkEntries(view, start, [&files](const WalkItem& item, std::string&) {
-        if (!item.folder)
+    walkEntries(view, start, [&view, &files](const WalkItem& item, std::string&) {
+        if (!item.folder && view.entryType(item.entry).empty())
             ++files;
         return true;
     });
@@ -72,8 +72,9 @@ std::int64_t countFiles(EntryView& view, std::optional<EntryRef> folder) {
 }
 
 void listEntries(EntryView& view, const std::function<void(const ListedEntry&)>& onEntry) {
-    walkEntries(view, WalkStart{}, [&onEntry](const WalkItem& item, std::string&) {
-        onEntry(ListedEntry{item.entry, item.depth, item.folder, item.deleted, item.name, item.path});
+    walkEntries(view, WalkStart{}, [&view, &onEntry](const WalkItem& item, std::string&) {
+        onEntry(ListedEntry{item.entry, item.depth, item.folder, item.deleted, item.name, item.path,
+                            item.folder ? std::string() : view.entryType(item.entry)});
         return true;
     });
 }

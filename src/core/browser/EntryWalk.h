@@ -47,8 +47,9 @@ bool walkEntries(EntryView& view, const WalkStart& start, const WalkVisitor& vis
 /// A folder that the walks must not descend: "." and ".." lead back to folders on the way.
 bool isSelfOrParentLink(const std::string& name);
 
-/// Number of non-folder entries under folder (none: the whole volume), counted through the
-/// children recursively; each folder counted once however often it is linked.
+/// Number of files under folder (none: the whole volume), counted through the children
+/// recursively; each folder counted once however often it is linked. Links, devices, pipes and
+/// sockets are not files to save and are not counted.
 std::int64_t countFiles(EntryView& view, std::optional<EntryRef> folder = std::nullopt);
 
 /// One entry of the listing `list` prints.
@@ -59,6 +60,7 @@ struct ListedEntry {
     bool deleted = false;
     std::string name;
     std::string path;
+    std::string type = {};  ///< the view's entryType: empty, or "symlink", "fifo", ...
 };
 
 /// Every entry the view yields, depth first from the top level in child order. Stops with the

@@ -10,6 +10,28 @@
 namespace {
 bool hasType(const ExtEntry& entry, std::uint16_t type) { return (entry.mode & ext_layout::kModeTypeMask) == type; }
 
+enum class Kind { Unknown, Folder, File, Special };
+
+constexpr std::pair<std::uint16_t, const char*> kSpecialTypes[] = {
+    {ext_layout::kModeSymlink, "symlink"}, {ext_layout::kModeCharDevice, "char device"},
+    {ext_layout::kModeBlockDevice, "block device"}, {ext_layout::kModeFifo, "fifo"}, {ext_layout::kModeSocket, "socket"},
+};
+
+const char* specialType(const ExtEntry& entry) {
+    for (const auto& [mode, text] : kSpecialTypes)
+        if (hasType(entry, mode))
+            return text;
+    return nullptr;
+}
+
+Kind kindOf(const ExtEntry& entry) {
+    if (hasType(entry, ext_layout::kModeDirectory))
+        return Kind::Folder;
+    if (hasType(entry, ext_layout::kModeRegular))
+        return Kind::File;
+    return specialType(entry) != nullptr ? Kind::Special : Kind::Unknown;
+}
+
 class ExtEntryView final : public EntryView {
 public:
     explicit ExtEntryView(std::unique_ptr<ext2Class> reader) : reader_(std::move(reader)) {}
@@ -27,8 +49,9 @@ public:
             const ExtEntry* child = find(key);
             if (child == nullptr)
                 break;
-            // Symbolic links, devices, sockets and pipes carry no file content to recover.
-            if (!child->name.empty() && (hasType(*child, ext_layout::kModeDirectory) || hasType(*child, ext_layout::kModeRegular)))
+            // Links, devices, pipes and sockets are listed too (entryType says which); an inode
+            // of no known kind is left out.
+            if (!child->name.empty() && kindOf(*child) != Kind::Unknown)
                 result.push_back(key);
             key = child->nextSibling;
         }
@@ -57,7 +80,15 @@ public:
         if (e == nullptr)
             return {};
         ExtTimesText times = reader_->formatTimes(*e);
-        return {times.changed, times.accessed, times.modified, reader_->formatSize(*e), times.permissions};
+        std::string attributes = times.permissions;
+        if (hasType(*e, ext_layout::kModeSymlink))
+            attributes += " -> " + reader_->linkTarget(*e);
+        return {times.changed, times.accessed, times.modified, reader_->formatSize(*e), attributes};
+    }
+    std::string entryType(EntryRef entry) const override {
+        const ExtEntry* e = find(entry);
+        const char* type = e != nullptr ? specialType(*e) : nullptr;
+        return type != nullptr ? type : std::string();
     }
     bool writeContent(EntryRef entry, OutputFile& out) override {
         const ExtEntry* e = find(entry);
@@ -89,7 +120,7 @@ std::unique_ptr<EntryView> scanExtVolume(ReaderContext& context, std::string& er
     }
     std::int64_t bytes = context.volumeBytes;
     if (bytes <= 0)
-        bytes = context.source.byteSize() - context.source.originOffset();
+        bytes = context.source.volumeByteSize();
     reader->volumeSize = bytes > 0 ? static_cast<std::uint64_t>(bytes) : 0;
     if (!reader->findSuperblock()) {
         error = "no ext2/3/4 superblock found";

@@ -26,6 +26,9 @@ bool SaveWalk::saveFolder(std::optional<EntryRef> folder, bool folderDeleted, co
             levels.push_back(here.subfolder(item.name, error));
             return true;
         }
+        // A link, device, pipe or socket has no content of its own to recover.
+        if (!view_.entryType(item.entry).empty())
+            return false;
         OutputFile file = here.createFile(view_.saveName(item.entry), error);
         progress_.setStatus("saving File  " + (file.isOpen() ? file.path() : error));
         if (file.isOpen() && view_.writeContent(item.entry, file)) {

@@ -51,6 +51,13 @@ inline constexpr std::uint32_t kInodeFlagExtents = 0x80000;
 inline constexpr std::uint16_t kModeTypeMask = 0xF000;
 inline constexpr std::uint16_t kModeDirectory = 0x4000;
 inline constexpr std::uint16_t kModeRegular = 0x8000;
+inline constexpr std::uint16_t kModeFifo = 0x1000;
+inline constexpr std::uint16_t kModeCharDevice = 0x2000;
+inline constexpr std::uint16_t kModeBlockDevice = 0x6000;
+inline constexpr std::uint16_t kModeSymlink = 0xA000;
+inline constexpr std::uint16_t kModeSocket = 0xC000;
+/// A symbolic link whose target fits here is stored in i_block itself ("fast" link).
+inline constexpr std::uint64_t kFastSymlinkMax = 60;
 
 // Block map inside i_block
 inline constexpr unsigned kDirectBlocks = 12;
@@ -84,9 +91,13 @@ inline constexpr unsigned kEiLeafHi = 0x08;  // u16 child node block, high 16 bi
 inline constexpr unsigned kDeInode = 0x00;     // u32
 inline constexpr unsigned kDeRecLen = 0x04;    // u16
 inline constexpr unsigned kDeNameLen = 0x06;   // u16, or u8 with the file type at 0x07
-inline constexpr unsigned kDeFileType = 0x07;  // u8: 1 regular file, 2 directory
+inline constexpr unsigned kDeFileType = 0x07;  // u8: 1 regular file, 2 directory, 3..7 the special kinds
 inline constexpr unsigned kDeName = 0x08;
 inline constexpr std::uint8_t kFileTypeRegular = 1;
 inline constexpr std::uint8_t kFileTypeDirectory = 2;
+
+/// The i_mode type bits a directory entry's file type byte stands for (index: the byte), 0 unknown.
+inline constexpr std::uint16_t kModeOfFileType[8] = {0, kModeRegular, kModeDirectory, kModeCharDevice,
+                                                      kModeBlockDevice, kModeFifo, kModeSocket, kModeSymlink};
 
 }  // namespace ext_layout

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <iterator>
 
 #include "app/Notifier.h"
 #include "app/ProgressSink.h"
@@ -316,6 +317,10 @@ void ext2Class::walkDirectoryBlock(const std::vector<std::uint8_t>& block) {
                     inodeRecords[inode - 1].mode = kModeDirectory;
                 else if (fileType == kFileTypeRegular)
                     inodeRecords[inode - 1].mode = kModeRegular;
+                else if (fileType < std::size(kModeOfFileType) && kModeOfFileType[fileType] != 0 &&
+                         (inodeRecords[inode - 1].mode & kModeTypeMask) == 0)
+                    // The inode table could not be read: the entry still tells the kind.
+                    inodeRecords[inode - 1].mode = kModeOfFileType[fileType];
             }
             if (nameLength == 0 || recordLength == 0 || inode >= records)
                 break;
@@ -469,6 +474,26 @@ ExtTimesText ext2Class::formatTimes(const ExtEntry& entry) {
 }
 
 std::string ext2Class::formatSize(const ExtEntry& entry) const { return formatListSize(entry.size); }
+
+std::string ext2Class::linkTarget(const ExtEntry& entry) {
+    constexpr std::uint64_t kMaxTarget = 4096;  // PATH_MAX: a longer "target" is damage
+    std::vector<std::uint8_t> bytes;
+    if (blockSize == 0 || entry.size == 0 || entry.size > kMaxTarget || !readInode(entry, bytes))
+        return {};
+    const ByteView inode(bytes.data(), bytes.size());
+    const auto size = static_cast<std::size_t>(entry.size);
+    if (entry.size < kFastSymlinkMax && (inode.le32(kInodeFlags) & kInodeFlagExtents) == 0) {
+        const ByteView inPlace = inode.slice(kInodeBlock, size);
+        return std::string(reinterpret_cast<const char*>(inPlace.data()), inPlace.size());
+    }
+    const std::vector<BlockRun> runs = mapBlocks(bytes.data(), 1);
+    std::vector<std::uint8_t> block;
+    if (runs.empty() || runs.front().logical != 0 || runs.front().unwritten || !readBlock(runs.front().physical, block))
+        return {};
+    const ByteView data(block.data(), block.size());
+    const ByteView target = data.slice(0, std::min<std::size_t>(size, block.size()));
+    return std::string(reinterpret_cast<const char*>(target.data()), target.size());
+}
 
 bool ext2Class::saveEntry(OutputFile& out, const ExtEntry& entry) {
     std::vector<std::uint8_t> bytes;

@@ -59,6 +59,9 @@ public:
 
     ExtTimesText formatTimes(const ExtEntry& entry);
     std::string formatSize(const ExtEntry& entry) const;
+    /// A symbolic link's target: from i_block for a short link, else from its first data block.
+    /// Empty when it cannot be read.
+    std::string linkTarget(const ExtEntry& entry);
     /// Writes the file's content into out: every mapped block at its own
     /// offset, holes and unwritten extents as zeros, cut at the file's size; then sets the access
     /// and modification times. False when the inode or the target cannot be read or written.
