@@ -11,9 +11,11 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QProcess>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QRandomGenerator>
+#include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTableWidget>
 #include <QTemporaryDir>
@@ -291,20 +293,35 @@ private slots:
         ParceModeNtfsDlg* modes = modesFor(fat16_);
         QVERIFY(modes != nullptr);
         auto* results = new VolumeScanDlg(modes, 136);
-        results->pauseGate().pause();
+        results->pauseGate().pause();  // the worker waits at its first stop-flag check
         theApp()->wizard()->push(results);
         QVERIFY(results->initialise());
         QVERIFY(results->busy() && !results->backButton()->isEnabled());
+        // Paused: Pause is disabled, a second Pause changes nothing, Resume is the way on.
+        QPushButton* pause = results->findChild<QPushButton*>(QStringLiteral("pauseButton"));
+        QPushButton* resume = results->findChild<QPushButton*>(QStringLiteral("resumeButton"));
+        QVERIFY(!pause->isEnabled() && resume->isEnabled());
+        results->pauseWorker();
+        QVERIFY(results->pauseGate().paused() && !pause->isEnabled() && resume->isEnabled());
         results->back();
         QCOMPARE(messages_.last(), QStringLiteral("Pictorva: Please wait for the running process."));
         QCOMPARE(currentPage<VolumeScanDlg>(), results);
         messages_.clear();
         theApp()->wizard()->close();  // refused without the Close question
         QCOMPARE(messages_, QStringList{QStringLiteral("Pictorva: Please wait for the running process.")});
+        // Stop ends a paused scan too; it says so, and the bar stays where the scan stopped.
+        const int stoppedAt = results->progressBar()->value();
         results->stop();
         QCOMPARE(results->status(), QStringLiteral("stop button pressed.Please wait for the process to be stopped."));
-        results->resumeWorker();
         QTRY_VERIFY(!results->busy());
+        QVERIFY(!messages_.contains(QStringLiteral("Pictorva: Scanning process completed...")));
+        QVERIFY2(QRegularExpression(QStringLiteral("^Stopped by user: \\d+ files found so far$"))
+                     .match(results->status())
+                     .hasMatch(),
+                 qPrintable(results->status()));
+        QVERIFY(!results->progressBar()->isHidden());
+        QCOMPARE(results->progressBar()->value(), stoppedAt);
+        QVERIFY(pause->isHidden() && resume->isHidden());
 
         // Stop reached the reader itself: the root folder was read, the folders below it were not.
         CheckTree& tree = results->tree()->tree();

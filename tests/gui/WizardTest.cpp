@@ -1,7 +1,7 @@
 // The wizard on the offscreen platform: start-up and the single instance, the first page's type
 // pattern and selection rules, the page chain with Next and Back keeping state, Enter and Escape,
 // the volume list of a real MBR image (custom volume, filter, unknown volume), the advanced scan
-// with the counted pause gate and Stop then Back, Close, and the check tree's item model.
+// with the pause gate and Stop then Back, Close, and the check tree's item model.
 
 #include <QAbstractItemModelTester>
 #include <QCheckBox>
@@ -12,6 +12,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QRegularExpression>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QSignalSpy>
@@ -428,23 +429,25 @@ private slots:
         QCOMPARE(list->list()->item(0, 3)->text(), QStringLiteral("2049"));
     }
 
-    void advancedScanWaitsAtTheCountedPauseGate() {
+    void advancedScanPausesUntilOneResume() {
         Physical_DriveDialog* first = restart({disk_});
         button(first, "nextButton")->click();
         auto* modes = current<DriveParsingModes>();
         modes->advancedButton()->click();
         auto* list = new PopulateDriveDlg(modes, modes->input());
-        list->pauseGate().pause();
-        list->pauseGate().pause();
+        list->pauseGate().pause();  // the worker waits at its first stop-flag check
         theApp()->wizard()->push(list);
         QVERIFY(list->initialise());
         QVERIFY(list->working());
         QVERIFY(!list->nextButton()->isEnabled() && !list->backButton()->isEnabled());
-        list->resumeWorker();
-        QCOMPARE(list->status(), QStringLiteral("Resume button pressed"));
+        const QString before = list->status();
+        list->pauseWorker();  // a second Pause while paused does nothing
+        QCOMPARE(list->status(), before);
         QTest::qWait(300);
+        QVERIFY(list->pauseGate().paused());
         QVERIFY(!messages_.contains(theApp()->executableName() + QStringLiteral(": populated partitions....")));
-        list->resumeWorker();
+        list->resumeWorker();  // one Resume resumes
+        QVERIFY(!list->pauseGate().paused());
         QTRY_VERIFY(messages_.contains(theApp()->executableName() + QStringLiteral(": populated partitions....")));
         QCOMPARE(list->status(), QStringLiteral("Select volume and click next button..."));
         QVERIFY(!list->working() && list->nextButton()->isEnabled());
@@ -453,7 +456,7 @@ private slots:
         QCOMPARE(list->list()->item(0, 0)->text().toInt(), list->list()->rowCount() - 1);
     }
 
-    void stopThenBackWaitsForTheWorker() {
+    void stopEndsAPausedScanAndSaysSo() {
         Physical_DriveDialog* first = restart({disk_});
         button(first, "nextButton")->click();
         auto* modes = current<DriveParsingModes>();
@@ -462,9 +465,17 @@ private slots:
         list->pauseGate().pause();
         theApp()->wizard()->push(list);
         list->initialise();
-        list->stopButton()->click();
+        const int stoppedAt = list->progressBar()->value();
+        list->stopButton()->click();  // ends the paused scan: Stop opens the pause gate
         QVERIFY(list->backButton()->isEnabled());
-        list->backButton()->click();  // the paused worker is released and waited for
+        QTRY_VERIFY(!list->working());
+        QVERIFY2(QRegularExpression(QStringLiteral("^Stopped by user: \\d+ volumes found so far$"))
+                     .match(list->status())
+                     .hasMatch(),
+                 qPrintable(list->status()));
+        QVERIFY(!list->progressBar()->isHidden());
+        QCOMPARE(list->progressBar()->value(), stoppedAt);
+        list->backButton()->click();
         QCOMPARE(current<DriveParsingModes>(), modes);
         QTest::qWait(100);
         QVERIFY(!messages_.contains(theApp()->executableName() + QStringLiteral(": populated partitions....")));

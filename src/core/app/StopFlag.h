@@ -1,5 +1,5 @@
 #pragma once
-// Worker control: the stop flag each reader or engine owns, and the page's counted pause gate.
+// Worker control: the stop flag each reader or engine owns, and the page's pause gate.
 // A worker's "is stop set?" test is also where it waits while paused, so it never advances
 // while paused (Linux has no thread suspension).
 
@@ -10,33 +10,32 @@
 
 class PauseGate {
 public:
-    /// Every pause needs its own resume.
+    /// Paused or running, nothing in between: a second pause changes nothing, one resume resumes.
     void pause() {
         std::lock_guard lock(mutex_);
-        ++count_;
+        paused_ = true;
     }
     void resume() {
         {
             std::lock_guard lock(mutex_);
-            if (count_ > 0)
-                --count_;
+            paused_ = false;
         }
         changed_.notify_all();
     }
     bool paused() const {
         std::lock_guard lock(mutex_);
-        return count_ > 0;
+        return paused_;
     }
     /// Blocks while paused. A paused worker stays paused when stopped, until resumed.
     void waitWhilePaused() const {
         std::unique_lock lock(mutex_);
-        changed_.wait(lock, [this] { return count_ == 0; });
+        changed_.wait(lock, [this] { return !paused_; });
     }
 
 private:
     mutable std::mutex mutex_;
     mutable std::condition_variable changed_;
-    int count_ = 0;
+    bool paused_ = false;
 };
 
 class StopFlag {

@@ -428,10 +428,14 @@ bool myJpg::runCarving() {
     exactFiles_.clear();
 
     std::uint64_t next = 0;  // volume position of the next sector to test
-    for (std::uint64_t c = 0; c < chunkCount; ++c) {
+    // A stopped scan leaves the bar where it stopped and says no "done..".
+    bool stopped = false;
+    for (std::uint64_t c = 0; c < chunkCount && !stopped; ++c) {
         progress.setPosition(static_cast<std::int64_t>(c));
-        if (stopFlag.isSet())
+        if (stopFlag.isSet()) {
+            stopped = true;
             break;
+        }
         const std::uint64_t chunkStart = c * kChunkSize;
         const bool sectorsWanted = sectorRowsActive_ && next < chunkStart + kChunkSize;
         const bool formatsWanted = !formats_.empty() && resume_ < chunkStart + kChunkSize;
@@ -474,7 +478,6 @@ bool myJpg::runCarving() {
         }
         if (!sectorsWanted)
             continue;
-        bool stopped = false;
         std::uint64_t o = next > chunkStart ? next - chunkStart : 0;
         while (o < chunkBytes) {
             const std::uint64_t p = chunkStart + o;
@@ -498,10 +501,9 @@ bool myJpg::runCarving() {
                 break;
             o = next - chunkStart;
         }
-        if (stopped)
-            break;
     }
-    progress.setPosition(static_cast<std::int64_t>(chunkCount));
+    if (!stopped)
+        progress.setPosition(static_cast<std::int64_t>(chunkCount));
     listUnmatchedStarts();
     matcher_.clear();
     matcher_.shrink_to_fit();
@@ -509,7 +511,7 @@ bool myJpg::runCarving() {
     rowWords_ = 0;
     keyRows_.clear();
     keyRows_.shrink_to_fit();
-    if (notifier != nullptr)
+    if (notifier != nullptr && !stopped)
         notifier->inform("done..", "");
     if (treeControl == &discard)
         treeControl = nullptr;

@@ -72,10 +72,14 @@ void WizardPage::addProgressArea() {
     body_->addWidget(progress_);
     connect(sink_, &QtProgressSink::statusChanged, status_, &QLabel::setText);
     connect(sink_, &QtProgressSink::rangeChanged, progress_, [this](qint64 low, qint64 high) {
+        if (progressHeld_)
+            return;
         progress_->setRange(static_cast<int>(std::clamp<qint64>(low, INT_MIN, INT_MAX)),
                             static_cast<int>(std::clamp<qint64>(high, INT_MIN, INT_MAX)));
     });
     connect(sink_, &QtProgressSink::positionChanged, progress_, [this](qint64 position) {
+        if (progressHeld_)
+            return;
         progress_->setValue(static_cast<int>(std::clamp<qint64>(position, INT_MIN, INT_MAX)));
     });
 }
@@ -89,6 +93,7 @@ void WizardPage::addWorkerButtons() {
     stopButton_->setToolTip(QStringLiteral("Stop"));
     connect(pauseButton_, &QPushButton::clicked, this, &WizardPage::pauseWorker);
     connect(resumeButton_, &QPushButton::clicked, this, &WizardPage::resumeWorker);
+    showPauseState();
 }
 
 void WizardPage::showWorkerControls(bool shown) {
@@ -96,13 +101,40 @@ void WizardPage::showWorkerControls(bool shown) {
                             static_cast<QWidget*>(resumeButton_), static_cast<QWidget*>(stopButton_)})
         if (widget != nullptr)
             widget->setVisible(shown);
+    if (shown)
+        progressHeld_ = false;
+    showPauseState();
+}
+
+void WizardPage::showStopped(long long found, const char* what) {
+    showWorkerControls(false);
+    if (progress_ != nullptr)
+        progress_->setVisible(true);
+    setStatus(QStringLiteral("Stopped by user: %1 %2 found so far").arg(found).arg(QString::fromLatin1(what)));
+}
+
+void WizardPage::showPauseState() {
+    const bool paused = gate_.paused();
+    if (pauseButton_ != nullptr)
+        pauseButton_->setEnabled(!paused);
+    if (resumeButton_ != nullptr)
+        resumeButton_->setEnabled(paused);
+}
+
+void WizardPage::releasePause() {
+    gate_.resume();
+    showPauseState();
+}
+
+void WizardPage::holdForStop() {
+    progressHeld_ = true;
+    releasePause();
 }
 
 void WizardPage::joinWorker(std::thread& worker) {
     if (!worker.joinable())
         return;
-    while (gate_.paused())
-        gate_.resume();
+    releasePause();
     worker.join();
 }
 
@@ -114,16 +146,17 @@ void WizardPage::setStatus(const QString& text) {
 QString WizardPage::status() const { return status_ != nullptr ? status_->text() : QString(); }
 
 void WizardPage::pauseWorker() {
-    if (!working())
+    if (!working() || gate_.paused())
         return;
     gate_.pause();
+    showPauseState();
     setStatus(QStringLiteral("Pause button pressed"));
 }
 
 void WizardPage::resumeWorker() {
-    if (!working())
+    if (!working() || !gate_.paused())
         return;
-    gate_.resume();
+    releasePause();
     setStatus(QStringLiteral("Resume button pressed"));
 }
 

@@ -1,7 +1,7 @@
 #pragma once
 // What every wizard page shares: the page it came from, the furniture (Help menu button, the
 // product-range link, the page's own buttons at the bottom right), an optional status line and
-// progress bar fed by a QtProgressSink, and the worker control (stop flags, counted pause gate).
+// progress bar fed by a QtProgressSink, and the worker control (stop flags, pause gate).
 
 #include <QBoxLayout>
 #include <QWidget>
@@ -46,7 +46,8 @@ public:
     PauseGate& pauseGate() { return gate_; }
 
 public slots:
-    /// Pause: the worker waits at its next stop-flag check; every Pause needs its own Resume.
+    /// Pause: the worker waits at its next stop-flag check; Pause while paused does nothing, one
+    /// Resume resumes. Pause is disabled while paused, Resume while running.
     void pauseWorker();
     void resumeWorker();
 
@@ -67,14 +68,26 @@ protected:
     void addProgressArea();
     /// Adds Pause, Resume (wired to the pause gate) and Stop (for the page to wire) buttons.
     void addWorkerButtons();
+    QPushButton* pauseButtonOfPage() const { return pauseButton_; }
+    QPushButton* resumeButtonOfPage() const { return resumeButton_; }
     QPushButton* stopButtonOfPage() const { return stopButton_; }
     /// Shows or hides the progress bar with Pause, Resume and Stop.
     void showWorkerControls(bool shown);
-    /// Waits for worker to end, opening the pause gate for good first: a paused worker could
-    /// never see its stop flag.
+    /// After a Stop: the progress bar stays where the work stopped, the status says how much was
+    /// found ("Stopped by user: N files found so far"); Pause, Resume and Stop go.
+    void showStopped(long long found, const char* what);
+    /// Opens the pause gate: a paused worker could never see its stop flag.
+    void releasePause();
+    /// Stop pressed: opens the pause gate and holds the progress bar where the work had got to,
+    /// whatever the worker reports while it winds down; showing the worker controls again
+    /// lets it move.
+    void holdForStop();
+    /// Waits for worker to end, opening the pause gate first.
     void joinWorker(std::thread& worker);
 
 private:
+    void showPauseState();
+
     WizardPage* previous_;
     int previousPageNumber_;
     QBoxLayout* body_;
@@ -86,4 +99,5 @@ private:
     QPushButton* stopButton_ = nullptr;
     QtProgressSink* sink_;
     PauseGate gate_;
+    bool progressHeld_ = false;
 };

@@ -207,6 +207,7 @@ void PopulateDriveDlg::startAdvancedScan() {
     partition_->deviceSectorCount = app.deviceSectorCount;
     partition_->stop.clear();
     partition_->stop.attachGate(&pauseGate());
+    stopped_ = false;
     back_->setEnabled(false);
     Partition* walk = partition_.get();
     readWriteInterface* source = app.currentSource.get();
@@ -219,18 +220,22 @@ void PopulateDriveDlg::startAdvancedScan() {
 void PopulateDriveDlg::scanFinished() {
     if (leaving_)
         return;
-    releaseWorker();
+    joinWorker(worker_);
     back_->setEnabled(true);
-    setStatus(QStringLiteral("Scanned Partitions"));
-    theApp()->message(QStringLiteral("populated partitions...."), QMessageBox::NoIcon, this, theApp()->executableName());
-    setStatus(QStringLiteral("Finished Scanning."));
     partition_.reset();
     if (!volumes_.empty())
         custom_->setEnabled(true);
     addCustom_->setEnabled(true);
-    progressBar()->hide();
     stop_->hide();
     next_->setEnabled(true);
+    if (stopped_) {
+        showStopped(static_cast<long long>(volumes_.size()), "volumes");
+        return;
+    }
+    setStatus(QStringLiteral("Scanned Partitions"));
+    theApp()->message(QStringLiteral("populated partitions...."), QMessageBox::NoIcon, this, theApp()->executableName());
+    setStatus(QStringLiteral("Finished Scanning."));
+    progressBar()->hide();
     setStatus(QStringLiteral("Select volume and click next button..."));
     guideWhenEmpty();
 }
@@ -250,25 +255,18 @@ void PopulateDriveDlg::guideWhenEmpty() {
             "by their contents on the whole drive."));
 }
 
-void PopulateDriveDlg::releaseWorker() {
-    if (!worker_.joinable())
-        return;
-    // A paused worker could never see its stop flag: open the gate for good before waiting.
-    while (pauseGate().paused())
-        pauseGate().resume();
-    worker_.join();
-}
-
 void PopulateDriveDlg::stopWorkers() {
     if (partition_)
         partition_->stop.set();
 }
 
-void PopulateDriveDlg::waitForWorkers() { releaseWorker(); }
+void PopulateDriveDlg::waitForWorkers() { joinWorker(worker_); }
 
 void PopulateDriveDlg::stop() {
     if (partition_)
         partition_->stop.set();
+    stopped_ = working();
+    holdForStop();
     back_->setEnabled(true);
 }
 
@@ -276,7 +274,7 @@ void PopulateDriveDlg::back() {
     // The worker refers to this page and its lists until it ends.
     leaving_ = true;
     stopWorkers();
-    releaseWorker();
+    joinWorker(worker_);
     clearRows();
     rowCopies_.clear();
     goBack();

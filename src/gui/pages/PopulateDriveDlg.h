@@ -73,7 +73,6 @@ private:
     VolumeRecord* rowRecord(int row) const;
     void selectionChanged();
     void enableCustomGroup(bool enabled);
-    void releaseWorker();
     /// No volume found: says what to try next.
     void guideWhenEmpty();
 
@@ -85,6 +84,7 @@ private:
     std::unique_ptr<Partition> partition_;
     std::thread worker_;
     bool leaving_ = false;
+    bool stopped_ = false;  ///< Stop pressed during the running scan
 
     QTableWidget* list_;
     DeadEndGuide* guide_;

@@ -104,22 +104,15 @@ RawRecoveryDialog::RawRecoveryDialog(WizardPage* previous, int previousPageNumbe
     body()->addWidget(split, 1);
     addProgressArea();
 
-    pause_ = addButton(QStringLiteral("Pause"), "pauseButton");
-    resume_ = addButton(QStringLiteral("Resume"), "resumeButton");
-    stop_ = addButton(QStringLiteral("Stop"), "stopButton");
+    addWorkerButtons();
     back_ = addButton(QStringLiteral("Back"), "backButton");
     save_ = addButton(QStringLiteral("Save"), "saveButton");
-    pause_->setToolTip(QStringLiteral("Pause"));
-    resume_->setToolTip(QStringLiteral("Resume"));
-    stop_->setToolTip(QStringLiteral("Stop"));
     save_->setToolTip(QStringLiteral("Save the checked files"));
 
     connect(parse_, &QPushButton::clicked, this, &RawRecoveryDialog::parse);
     connect(browse_, &QPushButton::clicked, this, &RawRecoveryDialog::browse);
     connect(setting_, &QToolButton::clicked, this, &RawRecoveryDialog::openSettings);
-    connect(pause_, &QPushButton::clicked, this, &WizardPage::pauseWorker);
-    connect(resume_, &QPushButton::clicked, this, &WizardPage::resumeWorker);
-    connect(stop_, &QPushButton::clicked, this, &RawRecoveryDialog::stop);
+    connect(stopButton(), &QPushButton::clicked, this, &RawRecoveryDialog::stop);
     connect(back_, &QPushButton::clicked, this, &RawRecoveryDialog::back);
     connect(save_, &QPushButton::clicked, this, &RawRecoveryDialog::save);
     connect(tree_, &CXHtmlTree::labelClicked, this, &RawRecoveryDialog::labelClicked);
@@ -129,7 +122,7 @@ RawRecoveryDialog::RawRecoveryDialog(WizardPage* previous, int previousPageNumbe
 RawRecoveryDialog::~RawRecoveryDialog() {
     *leaving_ = true;
     stopWorkers();
-    releaseWorker();
+    joinWorker(worker_);
 }
 
 bool RawRecoveryDialog::initialise() {
@@ -141,12 +134,6 @@ bool RawRecoveryDialog::initialise() {
     showWorkerControls(false);
     setStatus(QStringLiteral("Please select parse button to scan the default file."));
     return true;
-}
-
-void RawRecoveryDialog::showWorkerControls(bool shown) {
-    progressBar()->setVisible(shown);
-    for (QPushButton* button : {pause_, resume_, stop_})
-        button->setVisible(shown);
 }
 
 bool RawRecoveryDialog::busy() {
@@ -273,25 +260,20 @@ std::int64_t RawRecoveryDialog::prepareScanSource() {
 }
 
 void RawRecoveryDialog::workerEnded() {
-    releaseWorker();
+    joinWorker(worker_);
     tree_->flushPending();
     for (QWidget* widget : std::initializer_list<QWidget*>{back_, setting_, save_})
         widget->setEnabled(true);
-    setStatus(QStringLiteral("Scanning processing done.Select save button to save the data"));
-    showWorkerControls(false);
+    if (stopRequest_ && engine_) {
+        showStopped(static_cast<long long>(engine_->carvedFileCount()), "files");
+    } else {
+        setStatus(QStringLiteral("Scanning processing done.Select save button to save the data"));
+        showWorkerControls(false);
+    }
     running_ = 0;
     // The request was meant for the scan; left set, every later preview would be cut short.
     stopRequest_ = false;
     emit scanFinished();
-}
-
-void RawRecoveryDialog::releaseWorker() {
-    if (!worker_.joinable())
-        return;
-    // A paused worker could never see its stop flag: open the gate for good before waiting.
-    while (pauseGate().paused())
-        pauseGate().resume();
-    worker_.join();
 }
 
 void RawRecoveryDialog::stopWorkers() {
@@ -299,7 +281,7 @@ void RawRecoveryDialog::stopWorkers() {
         engine_->stopFlag.set();
 }
 
-void RawRecoveryDialog::waitForWorkers() { releaseWorker(); }
+void RawRecoveryDialog::waitForWorkers() { joinWorker(worker_); }
 
 void RawRecoveryDialog::stop() {
     if (!working())
@@ -307,6 +289,7 @@ void RawRecoveryDialog::stop() {
     if (engine_)
         engine_->stopFlag.set();
     stopRequest_ = true;
+    holdForStop();
     setStatus(QStringLiteral("Stop button pressed.Please wait for the process to stop"));
 }
 
@@ -315,7 +298,7 @@ void RawRecoveryDialog::back() {
     // refers to this page's tree and engine until it ends.
     *leaving_ = true;
     stopWorkers();
-    releaseWorker();
+    joinWorker(worker_);
     goBack();
 }
 

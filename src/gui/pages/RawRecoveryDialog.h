@@ -56,9 +56,9 @@ public:
     QToolButton* settingButton() const { return setting_; }
     CXHtmlTree* tree() const { return tree_; }
     QTableWidget* fileList() const { return list_; }
-    QPushButton* pauseButton() const { return pause_; }
-    QPushButton* resumeButton() const { return resume_; }
-    QPushButton* stopButton() const { return stop_; }
+    QPushButton* pauseButton() const { return pauseButtonOfPage(); }
+    QPushButton* resumeButton() const { return resumeButtonOfPage(); }
+    QPushButton* stopButton() const { return stopButtonOfPage(); }
     QPushButton* backButton() const { return back_; }
     QPushButton* saveButton() const { return save_; }
 
@@ -84,9 +84,7 @@ public slots:
 
 private:
     void endParse();
-    void showWorkerControls(bool shown);
     void workerEnded();
-    void releaseWorker();
     /// The source that preview and Save read: the page's own when the scan's may be busy.
     readWriteInterface* copySource() const;
     bool busy();
@@ -113,9 +111,6 @@ private:
     QToolButton* setting_;
     CXHtmlTree* tree_;
     QTableWidget* list_;
-    QPushButton* pause_;
-    QPushButton* resume_;
-    QPushButton* stop_;
     QPushButton* back_;
     QPushButton* save_;
 };

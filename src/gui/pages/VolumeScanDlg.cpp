@@ -272,7 +272,7 @@ void VolumeScanDlg::startScan() {
             shownView_ = view.get();
             progressSink()->setStatus("Filling tree entries...");
             PacedTreeSink paced(tree_->sink(), stopRequest_, leaving_);
-            fillEntryTree(*view, paced, rootItem_, TypeFilter(typePattern_), *progressSink());
+            scanFiles_ = fillEntryTree(*view, paced, rootItem_, TypeFilter(typePattern_), *progressSink()).filesFound;
             restoreRecycleBinNames(*view, kind_);
         }
         scanned_ = std::move(view);
@@ -284,6 +284,7 @@ void VolumeScanDlg::scanFinished() {
     waitForWorkers();
     view_ = std::move(scanned_);
     const std::string error = scanError_;
+    const bool stopped = stopRequest_;
     endWork();
     scanAlive_ = false;
     back_->setEnabled(true);
@@ -301,6 +302,10 @@ void VolumeScanDlg::scanFinished() {
         search_->setEnabled(false);
         save_->setEnabled(false);
         guideWhenNothingFound();
+        return;
+    }
+    if (stopped) {
+        showStopped(scanFiles_, "files");
         return;
     }
     if (!holdsUserFiles(tree_->tree(), rootItem_, [this](TreeItemId item) { return isFolderItem(item); }))
@@ -373,6 +378,7 @@ void VolumeScanDlg::stop() {
     if (!working())
         return;
     stopWorkers();
+    holdForStop();
     setStatus(QStringLiteral("stop button pressed.Please wait for the process to be stopped."));
 }
 

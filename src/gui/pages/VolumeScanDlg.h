@@ -118,6 +118,7 @@ private:
     std::string typePattern_;
     std::optional<ReaderContext> context_;
     std::unique_ptr<EntryView> scanned_;  // the worker's result, taken over once it has ended
+    long long scanFiles_ = 0;             // files the scan's fill inserted, read once it has ended
     std::string scanError_;
     std::unique_ptr<EntryView> view_;
     std::atomic<EntryView*> shownView_{nullptr};  // the view the tree's items refer to, from the fill on

@@ -116,6 +116,10 @@ void advanceOptions::finished() {
         list->setCurrentIndex(list->count() > 0 ? 0 : -1);
     back_->setEnabled(true);
     next_->setEnabled(true);
+    if (stopped_) {
+        showStopped(static_cast<long long>(found_.structures.size()), "entries");
+        return;
+    }
     theApp()->message(QString::fromStdString(found_.message), QMessageBox::Information, this);
     showWorkerControls(false);
     if (!found_.status.empty())
@@ -146,6 +150,8 @@ void advanceOptions::stop() {
     if (!finder_)
         return;
     finder_->stop();
+    stopped_ = working();
+    holdForStop();
     setStatus(QStringLiteral("stop button pressed"));
     back_->setEnabled(true);
     next_->setEnabled(true);

@@ -58,6 +58,7 @@ private:
     AdvancedOptionLists found_;  // written by the worker, read once it has ended
     std::thread worker_;
     std::atomic<bool> closing_{false};
+    bool stopped_ = false;  ///< Stop pressed while the search ran
 
     QLabel* structureLabel_;
     QComboBox* structures_;

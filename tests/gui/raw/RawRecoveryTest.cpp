@@ -125,6 +125,19 @@ class RawRecoveryTest : public QObject {
         return finished.count() > 0 || finished.wait(20000);
     }
 
+    /// A raw page whose scan with the repository's default set starts paused: the worker waits
+    /// at its first stop-flag check until resumed or stopped.
+    RawRecoveryDialog* pausedScan() {
+        RawRecoveryDialog* page = rawPage();
+        if (page == nullptr)
+            return nullptr;
+        page->loadDefaultBox()->setChecked(false);
+        page->pathEdit()->setText(QStringLiteral(PICTORVA_SOURCE_DIR "/data/FileSetting.txt"));
+        page->pauseGate().pause();
+        page->parseButton()->click();
+        return page;
+    }
+
     QStringList listed(RawRecoveryDialog* page) {
         QStringList names;
         for (int row = 0; row < page->fileList()->rowCount(); ++row)
@@ -260,32 +273,50 @@ private slots:
         QVERIFY(!QFileInfo::exists(out));
     }
 
-    void pauseIsCountedAndStopEndsTheScan() {
-        RawRecoveryDialog* page = rawPage();
+    void pauseHoldsUntilResumeAndStopEndsTheScan() {
+        RawRecoveryDialog* page = pausedScan();
         QVERIFY(page != nullptr);
-        page->loadDefaultBox()->setChecked(false);
-        page->pathEdit()->setText(QStringLiteral(PICTORVA_SOURCE_DIR "/data/FileSetting.txt"));
         QSignalSpy finished(page, &RawRecoveryDialog::scanFinished);
-        // Paused from the start, the worker waits at its first stop-flag check.
-        page->pauseGate().pause();
-        page->parseButton()->click();
         QVERIFY(page->running());
-        page->pauseButton()->click();  // a second Pause: two Resumes are needed
-        QCOMPARE(page->status(), QStringLiteral("Pause button pressed"));
+        QVERIFY(!page->pauseButton()->isEnabled() && page->resumeButton()->isEnabled());
+        page->pauseWorker();  // a second Pause while paused does nothing
+        QCOMPARE(page->status(), QStringLiteral("Processing....."));
         QVERIFY(!page->backButton()->isEnabled());
         page->parseButton()->click();  // disabled: nothing happens
         page->parse();
         QCOMPARE(messages_.last(), QStringLiteral("Pictorva: Please wait for the running process."));
-        page->resumeButton()->click();
-        QVERIFY(!finished.wait(300));
+        // Stop ends the paused scan; it is not reported as done, and the bar stays put.
+        const int stoppedAt = page->progressBar()->value();
+        messages_.clear();
         page->stopButton()->click();
         QCOMPARE(page->status(), QStringLiteral("Stop button pressed.Please wait for the process to stop"));
-        page->resumeButton()->click();
         QVERIFY(finished.count() > 0 || finished.wait(10000));
-        QCOMPARE(page->engine()->carvedFileCount(), std::size_t(0));
+        QCOMPARE(page->status(), QStringLiteral("Stopped by user: %1 files found so far").arg(page->engine()->carvedFileCount()));
+        QVERIFY(!messages_.contains(QStringLiteral(": done..")));
+        QVERIFY(!page->progressBar()->isHidden());
+        QCOMPARE(page->progressBar()->value(), stoppedAt);
         QVERIFY(page->backButton()->isEnabled());
         page->backButton()->click();
         QVERIFY(current<PopulateDriveDlg>() != nullptr);
+    }
+
+    void pauseAndResumeButtonsFollowTheGate() {
+        RawRecoveryDialog* page = pausedScan();
+        QVERIFY(page != nullptr);
+        QSignalSpy finished(page, &RawRecoveryDialog::scanFinished);
+        // No events run in between: the page still counts the worker as running.
+        page->resumeButton()->click();
+        QCOMPARE(page->status(), QStringLiteral("Resume button pressed"));
+        QVERIFY(!page->pauseGate().paused());
+        QVERIFY(page->pauseButton()->isEnabled() && !page->resumeButton()->isEnabled());
+        page->pauseButton()->click();
+        QCOMPARE(page->status(), QStringLiteral("Pause button pressed"));
+        QVERIFY(page->pauseGate().paused());
+        QVERIFY(!page->pauseButton()->isEnabled() && page->resumeButton()->isEnabled());
+        page->resumeButton()->click();
+        QVERIFY(finished.count() > 0 || finished.wait(20000));
+        QCOMPARE(page->status(), QStringLiteral("Scanning processing done.Select save button to save the data"));
+        QVERIFY(messages_.contains(QStringLiteral(": done..")));
     }
 
     void previewCopiesWholeSectorsUpToTheVolumeEnd() {
