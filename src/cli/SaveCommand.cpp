@@ -9,6 +9,7 @@
 #include "browser/EntryWalk.h"
 #include "browser/RecycleBinNames.h"
 #include "browser/SaveWalk.h"
+#include "browser/SelectionView.h"
 #include "output/OutputFolder.h"
 #include "output/SourceMedium.h"
 
@@ -75,15 +76,19 @@ int runSave(const SaveOptions& options) {
         return 1;
     }
 
+    // The whole volume leaves out the file system's own metadata files; --folder names them.
+    SelectionView wholeVolume(view);
+    wholeVolume.chooseEverything();
+    EntryView& saved = options.folder.empty() || options.folder == "/" ? static_cast<EntryView&>(wholeVolume) : view;
     std::int64_t files = 0;
     std::int64_t bytes = 0;
     for (const Start& start : starts) {
-        files += countFiles(view, start.folder);
-        bytes += bytesOfFiles(view, start.folder);
+        files += countFiles(saved, start.folder);
+        bytes += bytesOfFiles(saved, start.folder);
     }
     progress.setRange(0, files);
     progress.setWorkBytes(bytes);
-    SaveWalk walk(view, progress);
+    SaveWalk walk(saved, progress);
     progress.setFoundCounter([&walk] { return walk.written(); });
     for (const Start& start : starts) {
         if (!walk.saveFolder(start.folder, start.deleted, output))

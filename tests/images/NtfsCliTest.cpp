@@ -90,6 +90,29 @@ TEST(NtfsCli, StandardListsTheWrittenTreeWithDeletedEntriesAndSavesItByteForByte
     fs::remove_all(out);
 }
 
+// The whole volume is the user's files: $MFT, $LogFile, $Extend ... stay out unless named, and
+// "files written" is what lands on disk.
+TEST(NtfsCli, WholeVolumeSaveLeavesOutTheMetadataFilesAndCountsWhatLands) {
+    REQUIRE_IMAGE(image, "ntfs-basic.sh");
+    const fs::path out = scratch("metadata");
+    const CliSaveCounts whole = cliSave(image.path, "", out.string());
+    EXPECT_EQ(whole.exitStatus, 0);
+    for (const char* name : {"$MFT", "$MFTMirr", "$LogFile", "$Volume", "$AttrDef", "$Bitmap", "$Boot", "$BadClus",
+                             "$Secure", "$UpCase", "$Extend"})
+        EXPECT_FALSE(fs::exists(out / name)) << name;
+    EXPECT_TRUE(fs::exists(out / "small" / "hello.txt"));
+    EXPECT_EQ(whole.failed, 0);
+    EXPECT_EQ(whole.written, static_cast<long long>(md5Below(out).size()));
+    fs::remove_all(out);
+
+    const CliSaveCounts extend = cliSave(image.path, "--folder '$Extend'", out.string());
+    EXPECT_EQ(extend.exitStatus, 0);
+    EXPECT_GT(extend.written, 0);
+    EXPECT_EQ(extend.failed, 0);
+    EXPECT_EQ(extend.written, static_cast<long long>(md5Below(out).size()));
+    fs::remove_all(out);
+}
+
 TEST(NtfsCli, AdvancedModeWalksTheFoundMftOfTheZeroedBootSectorCopy) {
     REQUIRE_IMAGE(image, "ntfs-zeroboot.sh");
     const std::string basic = (fs::path(image.path).parent_path() / "ntfs-basic.img").string();

@@ -58,6 +58,9 @@ public:
     virtual std::string entryType(EntryRef) const { return {}; }
     /// The reader's stop flag, polled once per entry by every walk.
     virtual StopFlag& stopFlag() = 0;
+    /// A top-level entry that is the file system's own bookkeeping ($MFT, $LogFile, $Extend ... on
+    /// NTFS): a save of the whole volume leaves it out, a save that names it does not.
+    virtual bool isVolumeMetadata(EntryRef) const { return false; }
 
     /// The name a save writes the file under: the former name restored for a recycle-bin "$R"
     /// file, otherwise name(). The tree and the list keep showing name().

@@ -84,14 +84,20 @@ ListTexts NtfsEntryView::listTexts(EntryRef entry) const {
 bool NtfsEntryView::writeContent(EntryRef entry, OutputFile& out) {
     if (entry >= reader_->entryList.size())
         return false;
-    if (name(entry) == "$BadClus") {
-        out.discard();  // counted with the others, but its "content" is the bad-cluster map
-        return true;
-    }
+    // Its unnamed stream is empty; the bad-cluster map stream spans the whole volume.
+    if (name(entry) == "$BadClus")
+        return out.finish();
     return reader_->writeEntry(entry, out);
 }
 
 StopFlag& NtfsEntryView::stopFlag() { return reader_->stopFlag; }
+
+bool NtfsEntryView::isVolumeMetadata(EntryRef entry) const {
+    static const std::unordered_set<std::string> kMetadataFiles = {
+        "$MFT",    "$MFTMirr", "$LogFile", "$Volume", "$AttrDef", "$Bitmap",
+        "$Boot",   "$BadClus", "$Secure",  "$UpCase", "$Extend"};
+    return kMetadataFiles.count(name(entry)) != 0;
+}
 
 std::unique_ptr<EntryView> scanNtfsVolume(ReaderContext& context, std::string& error) {
     auto reader = std::make_unique<ntfs>(context.source, context.volume, context.progress, &context.notifier);

@@ -26,10 +26,13 @@ public:
     std::string name(EntryRef entry) const override;
     std::uint64_t byteSize(EntryRef entry) const override;
     ListTexts listTexts(EntryRef entry) const override;
-    /// "$BadClus" is never written (its content is the whole volume's bad-cluster map): true
-    /// without touching the target.
+    /// "$BadClus" is written empty, as its unnamed stream is: its bad-cluster map stream spans
+    /// the whole volume.
     bool writeContent(EntryRef entry, OutputFile& out) override;
     StopFlag& stopFlag() override;
+    /// The metadata files of the root folder, by name: $MFT, $MFTMirr, $LogFile, $Volume,
+    /// $AttrDef, $Bitmap, $Boot, $BadClus, $Secure, $UpCase and $Extend.
+    bool isVolumeMetadata(EntryRef entry) const override;
 
     ntfs& reader() { return *reader_; }
 

@@ -1,5 +1,12 @@
 #include "browser/SelectionView.h"
 
+std::vector<EntryRef> SelectionView::topLevel() const {
+    std::vector<EntryRef> top = narrowed(base_.topLevel(), everything_);
+    if (everything_)
+        std::erase_if(top, [this](EntryRef entry) { return chosen_.count(entry) == 0 && base_.isVolumeMetadata(entry); });
+    return top;
+}
+
 std::vector<EntryRef> SelectionView::children(EntryRef folder) const {
     return narrowed(base_.children(folder), whole_.count(folder) != 0);
 }

@@ -19,14 +19,14 @@ public:
         chosen_.insert(folder);
         whole_.insert(folder);
     }
-    /// Includes the whole volume.
+    /// Includes the whole volume but the file system's own metadata files at its top level.
     void chooseEverything() { everything_ = true; }
     bool empty() const { return chosen_.empty() && !everything_; }
 
     /// Called before each file is written (the page shows its size).
     std::function<void(EntryRef entry)> beforeWrite;
 
-    std::vector<EntryRef> topLevel() const override { return narrowed(base_.topLevel(), everything_); }
+    std::vector<EntryRef> topLevel() const override;
     std::vector<EntryRef> children(EntryRef folder) const override;
     bool isFolder(EntryRef entry, Placement where) const override { return base_.isFolder(entry, where); }
     bool isFile(EntryRef entry, Placement where) const override { return base_.isFile(entry, where); }

@@ -623,6 +623,10 @@ void VolumeScanDlg::searchFinished() {
 
 void VolumeScanDlg::chooseChecked(SelectionView& selection) const {
     const CheckTree& tree = tree_->tree();
+    // ROOT ticked saves the whole volume but the file system's own metadata files, which a
+    // user still gets by ticking them alone.
+    const CheckTree::Item* root = tree.item(rootItem_);
+    const bool wholeVolume = root != nullptr && root->checked;
     std::vector<std::pair<TreeItemId, std::size_t>> stack;
     const auto& top = tree.children(rootItem_);
     for (auto it = top.rbegin(); it != top.rend(); ++it)
@@ -638,6 +642,8 @@ void VolumeScanDlg::chooseChecked(SelectionView& selection) const {
         stack.pop_back();
         const CheckTree::Item* record = tree.item(id);
         if (record == nullptr || record->data == kNoEntryData)
+            continue;
+        if (depth == 0 && wholeVolume && view_->isVolumeMetadata(record->data))
             continue;
         path.resize(depth);
         if (!isFolderItem(id)) {

@@ -1,5 +1,6 @@
 // The results tree fill (type filter, red deleted entries, pruning, a stopped walk), the save of
-// a narrowed selection, and the advanced options' small parsers.
+// a narrowed selection (and of a whole volume without its metadata files), and the advanced
+// options' small parsers.
 
 #include <gtest/gtest.h>
 
@@ -112,6 +113,55 @@ TEST(SelectionView, SavesOnlyTheChosenFilesAndWholeFolders) {
     EXPECT_TRUE(everything.empty());
     everything.chooseEverything();
     EXPECT_EQ(countFiles(everything), countFiles(volume.view));
+}
+
+// A save of the whole volume leaves out the file system's own files at the top level (names
+// alike deeper down are the user's); choosing one saves it. Files written are files on disk.
+TEST(SelectionView, TheWholeVolumeLeavesOutMetadataUnlessChosen) {
+    Volume volume;
+    const EntryRef mft = volume.view.file(0, "$MFT", "records");
+    const EntryRef extend = volume.view.folder(0, "$Extend");
+    volume.view.file(extend, "$ObjId", "ids");
+    volume.view.file(volume.dcim, "$MFT", "a user's file");
+    volume.view.metadata = {mft, extend};
+    const std::filesystem::path out = std::filesystem::temp_directory_path() / "pictorva-metadata-test";
+    const auto filesOnDisk = [&out] {
+        std::int64_t files = 0;
+        for (const auto& item : std::filesystem::recursive_directory_iterator(out))
+            files += item.is_regular_file() ? 1 : 0;
+        return files;
+    };
+    const struct {
+        const char* what;
+        bool everything;
+        std::vector<EntryRef> chosen;
+        std::int64_t files;
+        bool mftSaved, objIdSaved;
+    } cases[] = {
+        {"whole volume", true, {}, 8, false, false},
+        {"whole volume and $MFT ticked", true, {mft}, 9, true, false},
+        {"$Extend alone", false, {extend}, 1, false, true},
+    };
+    for (const auto& c : cases) {
+        std::filesystem::remove_all(out);
+        std::filesystem::create_directories(out);
+        SelectionView selection(volume.view);
+        if (c.everything)
+            selection.chooseEverything();
+        for (EntryRef entry : c.chosen)
+            entry == extend ? selection.chooseWhole(entry) : selection.choose(entry);
+        RecordingProgress progress;
+        SaveWalk walk(selection, progress);
+        EXPECT_EQ(countFiles(selection), c.files) << c.what;
+        std::string error;
+        EXPECT_TRUE(walk.saveFolder(std::nullopt, false, OutputFolder::open(out.string(), error)));
+        EXPECT_EQ(walk.written(), c.files) << c.what;
+        EXPECT_EQ(filesOnDisk(), c.files) << c.what;
+        EXPECT_EQ(std::filesystem::exists(out / "$MFT"), c.mftSaved) << c.what;
+        EXPECT_EQ(std::filesystem::exists(out / "$Extend" / "$ObjId"), c.objIdSaved) << c.what;
+        EXPECT_EQ(std::filesystem::exists(out / "DCIM" / "$MFT"), c.everything) << c.what;
+    }
+    std::filesystem::remove_all(out);
 }
 
 TEST(AdvancedOptionsFinder, ItemNumbersAndMaximumCount) {

@@ -63,8 +63,10 @@ public:
         return out.finish() && ok;
     }
     StopFlag& stopFlag() override { return stop; }
+    bool isVolumeMetadata(EntryRef entry) const override { return metadata.count(entry) != 0; }
 
     StopFlag stop;
+    std::set<EntryRef> metadata;      ///< the file system's own files
     std::vector<std::string> writes;  ///< every target handed to writeContent, in order
     std::set<EntryRef> failing;       ///< entries whose content cannot be written
     std::size_t stopAfterWrites = 0;  ///< sets the stop flag after this many writes (0: never)
