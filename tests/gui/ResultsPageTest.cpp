@@ -263,7 +263,7 @@ private slots:
         QTRY_VERIFY(!results->busy());
         VolumeScanDlg::folderChooser = nullptr;
         QVERIFY(messages_.contains(QStringLiteral(
-            "? number of files found inside this folder = 2 .do u want to continue dumping these files..?")));
+            "? number of files found inside this folder = 2 .do you want to continue dumping these files..?")));
         QCOMPARE(messages_.last(), QStringLiteral(": work done"));
         QCOMPARE(filesBelow(out.path()), (QStringList{QStringLiteral("DCIM/100/IMG_0002.jpg"), QStringLiteral("DCIM/IMG_0001.jpg")}));
         for (const char* path : {"DCIM/100/IMG_0002.jpg", "DCIM/IMG_0001.jpg"}) {

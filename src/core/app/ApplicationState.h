@@ -9,7 +9,7 @@
 #include "disk/readWriteInterface.h"
 
 struct ApplicationState {
-    std::uint8_t formattedDrive = 0;  ///< "Is Drive Formated..?" ticked; read by the FAT readers
+    std::uint8_t formattedDrive = 0;  ///< "Is Drive Formatted..?" ticked; read by the FAT readers
     std::int64_t deviceSectorCount = 0;
     std::unique_ptr<readWriteInterface> currentSource;
     std::uint8_t volumeSelected = 0;  ///< 1 when the first page's choice was a volume, not a drive

@@ -134,7 +134,7 @@ std::unique_ptr<EntryView> scanNtfsVolume(ReaderContext& context, std::string& e
         context.progress.setStatus(formatText("Reading the MFT of MFT_ENTRY:%d (%u found)....",
                                               context.advanced.structure, found));
         if (found == 0) {
-            error = "No File system Entry Found.Process cannot be continue...";
+            error = "No File system Entry Found.Process cannot be continued...";
             return nullptr;
         }
         if (context.advanced.structure < 0 || static_cast<std::uint32_t>(context.advanced.structure) >= found) {

@@ -81,7 +81,7 @@ bool appendSignatureRecord(std::FILE* file, const SignatureFields& fields, Notif
     }
     const std::u16string extension = utf8ToUtf16(fields.extension);
     if (extension.empty()) {
-        notifier.inform("extention length is zero..");
+        notifier.inform("extension length is zero..");
         return false;
     }
     SignatureRecord record;

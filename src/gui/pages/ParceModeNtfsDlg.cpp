@@ -32,7 +32,7 @@ ParceModeNtfsDlg::ParceModeNtfsDlg(WizardPage* previous, int previousPageNumber)
       signatures_(new QRadioButton(QStringLiteral("Search by file signatures (formatted or damaged card)"))),
       maxPrompt_(new QLabel(QStringLiteral("Please Enter Max File Systems to Find :"))), maxEdit_(new QLineEdit),
       maxNote_(new QLabel(QStringLiteral("( By  Default  it's  = 3 )"))),
-      formatted_(new QCheckBox(QStringLiteral("Is Drive Formated..?"))) {
+      formatted_(new QCheckBox(QStringLiteral("Is Drive Formatted..?"))) {
     auto* group = new QGroupBox(QStringLiteral("Select Recovery Mode:"));
     auto* grid = new QGridLayout(group);
     grid->addWidget(standard_, 0, 0, 1, 3);

@@ -31,8 +31,8 @@ struct FieldRow {
 
 // In the editor's order; the help texts are the "?" buttons' tooltips.
 constexpr FieldRow kRows[RawSettingDlg::FieldCount] = {
-    {"File Extention :",
-     "Enter file extention .\n Example 'jpg','mp3','avi',..etc.\n Do not put a dot(.) before extention(i.e .mp3)", false},
+    {"File Extension :",
+     "Enter file extension .\n Example 'jpg','mp3','avi',..etc.\n Do not put a dot(.) before extension(i.e .mp3)", false},
     {"Starting Signature :",
      "here enter the file signature that happens to be in the starting of the file.\n example 0x89,0x50,0x4E,0x47  for "
      "png File",
@@ -41,7 +41,7 @@ constexpr FieldRow kRows[RawSettingDlg::FieldCount] = {
      "Here enter offset of starting signature in File.Value should be less than 512.By default its zero.", false},
     {"Ending Signature :",
      "here enter the file signature that happens to be in the end of the file.\n Example "
-     "0x49,0x45,0x4E,0x44,0xAE,0x42,0x60,0x82 for png File.\n its optional Field .you can leave it if you dont know .",
+     "0x49,0x45,0x4E,0x44,0xAE,0x42,0x60,0x82 for png File.\n its optional Field .you can leave it if you don't know .",
      false},
     {"Offset to Size Byte :",
      "if  the size of file is given in the header and you know its offset please enter that offset here.\n its optional "
@@ -49,13 +49,13 @@ constexpr FieldRow kRows[RawSettingDlg::FieldCount] = {
      true},
     {"Number Of Bytes In Size :",
      "if  you know how many bytes represents size please enter that number of bytes  here.\n its optional Field .you can "
-     "leave it ifyou  don't know.",
+     "leave it if you  don't know.",
      true},
     {"Header size :",
      "please enter the header size in bytes here.\n its optional Field .you can leave it if you don't know.", true},
     {"Size_to_skip_WhileParsing :",
      "when we find the file signature you mentioned  above we can skip further file scanning by an amount you enter "
-     "here.\n For example mp3 are generally greater then 2 mb .so you can enter 2097152 bytes here.\n its optional Field "
+     "here.\n For example mp3 are generally greater than 2 mb .so you can enter 2097152 bytes here.\n its optional Field "
      ".you can leave it .",
      true},
     {"Approx file size :", "Enter approx file size here.\n its optional Field .you can leave it if you don't know.", true},
@@ -63,13 +63,6 @@ constexpr FieldRow kRows[RawSettingDlg::FieldCount] = {
 };
 
 constexpr const char* kIncludesHeaderHelpText =
-    "check this checkbox if the size alkso includes the header size else leave it.\n its optional Field .you can leave it "
-    "if you don't know.";
-// A click on these two "?" buttons sets their text again with its typing slips mended.
-constexpr const char* kSizeBytesHelpAfterClick =
-    "if  you know how many bytes represents size please enter that number of bytes  here.\n its optional Field .you can "
-    "leave it if you  don't know.";
-constexpr const char* kIncludesHeaderHelpAfterClick =
     "check this check box if the size also includes the header size else leave it.\n its optional Field .you can leave it "
     "if you don't know.";
 
@@ -128,7 +121,7 @@ RawSettingDlg::RawSettingDlg(QWidget* parent)
     path_->setReadOnly(true);
     path_->setObjectName(QStringLiteral("settingsFilePath"));
     auto* newFile = new QPushButton(QStringLiteral("Save in \nnew File"));
-    auto* existingFile = new QPushButton(QStringLiteral("Save in \nExisiting FIle"));
+    auto* existingFile = new QPushButton(QStringLiteral("Save in \nExisting File"));
     newFile->setObjectName(QStringLiteral("newFileButton"));
     existingFile->setObjectName(QStringLiteral("existingFileButton"));
     fileLayout->addWidget(path_, 1);
@@ -189,13 +182,8 @@ void RawSettingDlg::closeFile() {
 
 void RawSettingDlg::showHelp(int which) {
     QToolButton* button = help_[static_cast<std::size_t>(which)];
-    QString text;
-    if (which == SizeByteCount)
-        text = QString::fromLatin1(kSizeBytesHelpAfterClick);
-    else if (which == kIncludesHeaderHelp)
-        text = QString::fromLatin1(kIncludesHeaderHelpAfterClick);
-    else
-        text = QString::fromLatin1(kRows[which].help);
+    const QString text =
+        QString::fromLatin1(which == kIncludesHeaderHelp ? kIncludesHeaderHelpText : kRows[which].help);
     button->setToolTip(text);
     QToolTip::showText(button->mapToGlobal(QPoint(0, button->height())), text, button);
 }

@@ -736,7 +736,7 @@ void VolumeScanDlg::saveSelected() {
     const std::int64_t files = countFiles(*selection, start);
     progressSink()->setRange(0, files);
     if (!app.question(QString::fromStdString(formatText(
-                          "number of files found inside this folder = %lld .do u want to continue dumping these files..?",
+                          "number of files found inside this folder = %lld .do you want to continue dumping these files..?",
                           static_cast<long long>(files))),
                       this))
         return;

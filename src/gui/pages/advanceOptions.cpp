@@ -171,7 +171,7 @@ void advanceOptions::next() {
         return;
     }
     if (structures_->currentIndex() < 0) {
-        theApp()->message(QStringLiteral("No File system Entry Found.Process cannot be continue..."),
+        theApp()->message(QStringLiteral("No File system Entry Found.Process cannot be continued..."),
                           QMessageBox::Information, this);
         return;
     }

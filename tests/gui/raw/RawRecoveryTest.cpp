@@ -386,7 +386,7 @@ private slots:
             const char* extension;
             const char* start;
             const char* message;
-        } refused[] = {{"", "0x89,0x50", "Pictorva: extention length is zero.."},
+        } refused[] = {{"", "0x89,0x50", "Pictorva: extension length is zero.."},
                        {"png", ",,", ": signature length is zero.."}};
         for (const auto& entry : refused) {
             messages_.clear();
@@ -434,7 +434,7 @@ private slots:
         QVERIFY(editor.helpButton(RawSettingDlg::StartOffset)->toolTip().isEmpty());
         editor.helpButton(RawSettingDlg::StartOffset)->click();
         QVERIFY(editor.helpButton(RawSettingDlg::StartOffset)->toolTip().startsWith(QStringLiteral("Here enter offset")));
-        QVERIFY(editor.helpButton(RawSettingDlg::SizeByteCount)->toolTip().contains(QStringLiteral("ifyou  don't")));
+        QVERIFY(editor.helpButton(RawSettingDlg::SizeByteCount)->toolTip().contains(QStringLiteral("if you  don't")));
         editor.helpButton(RawSettingDlg::SizeByteCount)->click();
         QVERIFY(editor.helpButton(RawSettingDlg::SizeByteCount)->toolTip().contains(QStringLiteral("if you  don't")));
         editor.helpButton(RawSettingDlg::kIncludesHeaderHelp)->click();

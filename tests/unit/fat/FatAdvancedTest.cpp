@@ -53,7 +53,7 @@ TEST(FatAdvanced, NoFatFoundAndAnIndexPastTheFindsAreClearErrors) {
     std::vector<unsigned char> blank(1 << 20, 0);
     Scan none(blank, FileSystemKind::Fat16, ScanMode::Advanced);
     EXPECT_EQ(none.view, nullptr);
-    EXPECT_EQ(none.error, "No File system Entry Found.Process cannot be continue...");
+    EXPECT_EQ(none.error, "No File system Entry Found.Process cannot be continued...");
 }
 }  // namespace
 

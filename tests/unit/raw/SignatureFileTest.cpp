@@ -164,7 +164,7 @@ TEST(SignatureRecord, RefusedEntriesWriteNothingAndSayWhy) {
         std::string message;
     };
     const std::vector<Case> cases = {
-        {"empty extension", [](auto& f) { f.extension = ""; }, "Pictorva: extention length is zero.."},
+        {"empty extension", [](auto& f) { f.extension = ""; }, "Pictorva: extension length is zero.."},
         {"empty signature", [](auto& f) { f.startSignature = ",,"; }, ": signature length is zero.."},
         {"eleven signature bytes", [](auto& f) { f.startSignature = "1,2,3,4,5,6,7,8,9,10,11"; },
          ": signature is longer than 10 bytes.."},

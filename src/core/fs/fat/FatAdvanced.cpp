@@ -357,7 +357,7 @@ bool chooseFatPosition(const std::vector<std::uint64_t>& found, const AdvancedCh
                        std::uint64_t& position, std::string& error) {
     const int index = chosenIndex(choice.structure);
     if (found.empty()) {
-        error = "No File system Entry Found.Process cannot be continue...";
+        error = "No File system Entry Found.Process cannot be continued...";
         return false;
     }
     if (static_cast<std::size_t>(index) >= found.size()) {
