@@ -181,8 +181,11 @@ INSTANTIATE_TEST_SUITE_P(Fat, FatImage,
 std::string comparablePath(const std::string& path) {
     std::string out, part;
     std::istringstream parts(path);
-    while (std::getline(parts, part, '/'))
-        out += (out.empty() ? "" : "/") + comparable(part);
+    while (std::getline(parts, part, '/')) {
+        if (!out.empty())
+            out += '/';
+        out += comparable(part);
+    }
     return out;
 }
 

@@ -24,7 +24,11 @@ std::string runCommand(const std::string& command, int* exitStatus) {
     return out;
 }
 
-std::string cliPath() { return PICTORVA_CLI; }
+// A reference, not a temporary: "'" + a temporary string makes GCC 12 at -O3 report a false -Wrestrict.
+const std::string& cliPath() {
+    static const std::string path = PICTORVA_CLI;
+    return path;
+}
 
 BuiltImage buildImage(const std::string& script) {
     static std::mutex mutex;

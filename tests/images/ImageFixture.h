@@ -21,7 +21,7 @@ BuiltImage buildImage(const std::string& script);
 std::string runCommand(const std::string& command, int* exitStatus = nullptr);
 
 /// The path of pictorva-cli in the build tree.
-std::string cliPath();
+const std::string& cliPath();
 
 #define REQUIRE_IMAGE(var, script)                 \
     const BuiltImage var = buildImage(script);     \
