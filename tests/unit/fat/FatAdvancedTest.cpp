@@ -45,6 +45,30 @@ TEST(FatAdvanced, RebuildsTheTreeWithoutTheBootSector) {
               scan.progress.statuses.end());
 }
 
+TEST(FatAdvanced, AttributeBitsNeverHideAFile) {
+    FatVolumeBuilder v(16, 4200);
+    const std::pair<const char*, std::uint8_t> files[] = {
+        {"PLAIN   JPG", 0x00}, {"READONLYJPG", 0x01}, {"HIDDEN  JPG", 0x02},
+        {"SYSTEM  JPG", 0x04}, {"ROARCH  JPG", 0x21}, {"ALLBITS JPG", 0x27},
+    };
+    v.putSlot(v.rootOffset(), "DCIM       ", 0x10, 10, 0);
+    v.chain({10});
+    std::uint32_t cluster = 20;
+    std::size_t at = v.startDirectory(10, 0);
+    for (const auto& [name, attributes] : files) {
+        v.putSlot(at, name, attributes, cluster, 10);
+        v.chain({cluster++});
+        at += 32;
+    }
+    std::fill(v.bytes.begin(), v.bytes.begin() + 512, 0);
+    Scan scan(v.bytes, FileSystemKind::Fat16, ScanMode::Advanced, AdvancedChoice{0, 8, 0, 3});
+    ASSERT_NE(scan.view, nullptr) << scan.error;
+    const std::vector<std::string> paths = scan.paths();
+    for (const char* name : {"PLAIN.JPG", "READONLY.JPG", "HIDDEN.JPG", "SYSTEM.JPG", "ROARCH.JPG",
+                             "ALLBITS.JPG"})
+        EXPECT_NE(std::find(paths.begin(), paths.end(), name), paths.end()) << name << " in " << testing::PrintToString(paths);
+}
+
 TEST(FatAdvanced, NoFatFoundAndAnIndexPastTheFindsAreClearErrors) {
     FatVolumeBuilder v(16, 4200);
     Scan past(v.bytes, FileSystemKind::Fat16, ScanMode::Advanced, AdvancedChoice{5, 1, 0, 3});

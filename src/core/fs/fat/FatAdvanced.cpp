@@ -41,6 +41,9 @@ std::uint32_t slotCluster(ByteView slot) {
     return (static_cast<std::uint32_t>(slot.le16(kFirstClusterHigh)) << 16) | slot.le16(kFirstClusterLow);
 }
 bool isDirAttribute(std::uint8_t a) { return isOneOf(a, {0x10, 0x11, 0x12, 0x14, 0x15, 0x16, 0x30}); }
+/// A file whatever its read-only, hidden, system and archive bits: cameras and users set them,
+/// and a photo must not be lost for it. Volume labels, folders and the undefined bits stay out.
+bool isFileAttribute(std::uint8_t a) { return (a & 0xD8) == 0; }
 
 enum class SlotKind { None, LongName, Directory, File };
 
@@ -60,7 +63,7 @@ SlotKind fat16Candidate(ByteView slot, std::uint64_t clusters) {
             return SlotKind::None;
         return SlotKind::Directory;
     }
-    if (a == 0x20 || a == 0x26) {
+    if (isFileAttribute(a)) {
         const bool ok = (isNameChar(s0) || isOneOf(s0, {0xE5, '~'})) && secondOk && isOneOf(slot.u8(12), {0, 0x18}) &&
                         slotCluster(slot) < clusters && datesAndTimesValid(slot);
         return ok ? SlotKind::File : SlotKind::None;
@@ -86,7 +89,7 @@ SlotKind fat32Candidate(ByteView slot, std::uint64_t clusters) {
                         (s0 == 0xE5 || slot.le32(kFileSize) == 0);
         return ok ? SlotKind::Directory : SlotKind::None;
     }
-    if (a == 0x20) {
+    if (isFileAttribute(a)) {
         const bool ok = (wide0 || isOneOf(s0, {0xE5, '~'})) && (wide1 || isOneOf(s1, {' ', '~', '.', 0xE5, '_'})) &&
                         isOneOf(slot.u8(12), {0, 0x18}) && slot.le32(kFileSize) != 0;
         return ok ? SlotKind::File : SlotKind::None;
