@@ -34,6 +34,7 @@ public:
     std::string name(EntryRef entry) const override { return base_.name(entry); }
     std::string saveName(EntryRef entry) const override { return base_.saveName(entry); }
     std::uint64_t byteSize(EntryRef entry) const override { return base_.byteSize(entry); }
+    std::string entryType(EntryRef entry) const override { return base_.entryType(entry); }
     ListTexts listTexts(EntryRef entry) const override { return base_.listTexts(entry); }
     bool writeContent(EntryRef entry, OutputFile& out) override {
         if (beforeWrite)
