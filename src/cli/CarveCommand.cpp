@@ -1,14 +1,12 @@
-#include <sys/stat.h>
-
 #include <CLI/CLI.hpp>
 #include <cstdio>
 #include <nlohmann/json.hpp>
 
 #include "CliTerminal.h"
 #include "Commands.h"
+#include "OutputChoice.h"
 #include "VolumeOptions.h"
 #include "output/OutputFolder.h"
-#include "output/SourceMedium.h"
 #include "raw/CarvedFileSaver.h"
 #include "raw/MemoryTree.h"
 #include "raw/SignatureFile.h"
@@ -37,17 +35,8 @@ std::string jsonLine(const myJpg& engine, const CarvedFile& file, const std::str
 }
 
 int runCarve(const CarveOptions& options) {
-    const std::string refusal = outputOnSourceMedium(options.out, options.volume.source);
-    if (!refusal.empty()) {
-        std::fprintf(stderr, "%s\n", refusal.c_str());
+    if (!outputFolderUsable(options.out, options.volume.source))
         return 1;
-    }
-    // Found before the carving, not after it: an output path that is a file can hold nothing.
-    struct stat outInfo {};
-    if (::stat(options.out.c_str(), &outInfo) == 0 && !S_ISDIR(outInfo.st_mode)) {
-        std::fprintf(stderr, "select output folder: %s is not a folder\n", options.out.c_str());
-        return 1;
-    }
     ApplicationState app;
     StderrNotifier notifier;
     myJpg engine;

@@ -1,17 +1,15 @@
-#include <sys/stat.h>
-
 #include <CLI/CLI.hpp>
 #include <cstdio>
 
 #include "CliTerminal.h"
 #include "Commands.h"
+#include "OutputChoice.h"
 #include "VolumeScan.h"
 #include "browser/EntryWalk.h"
 #include "browser/RecycleBinNames.h"
 #include "browser/SaveWalk.h"
 #include "browser/SelectionView.h"
 #include "output/OutputFolder.h"
-#include "output/SourceMedium.h"
 
 namespace {
 struct SaveOptions {
@@ -34,16 +32,8 @@ std::int64_t bytesOfFiles(EntryView& view, std::optional<EntryRef> folder) {
 }
 
 int runSave(const SaveOptions& options) {
-    const std::string refusal = outputOnSourceMedium(options.out, options.volume.source);
-    if (!refusal.empty()) {
-        std::fprintf(stderr, "%s\n", refusal.c_str());
+    if (!outputFolderUsable(options.out, options.volume.source))
         return 1;
-    }
-    struct stat outInfo {};
-    if (::stat(options.out.c_str(), &outInfo) == 0 && !S_ISDIR(outInfo.st_mode)) {
-        std::fprintf(stderr, "select output folder: %s is not a folder\n", options.out.c_str());
-        return 1;
-    }
     StderrProgress progress;
     StderrNotifier notifier;
     notifier.progressLine = &progress;
