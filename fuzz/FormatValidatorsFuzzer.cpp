@@ -2,13 +2,14 @@
 // is planted where the row expects it, so inputs get past the first check), byte 1 how the
 // candidate is read: in place or through the reader's window, and with a limit below, at or
 // above the bytes held. A validator must not read outside its input, hang, or answer a length
-// past the bytes it could read.
+// past the bytes it could read; nor may the metadata readers over the same candidate.
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
 #include <vector>
 
 #include "formats/CandidateReader.h"
+#include "formats/ExifReader.h"
 #include "formats/FormatTable.h"
 
 namespace {
@@ -53,6 +54,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     formats::CandidateReader reader(source, limit);
     const formats::Validation v = row.validate(reader);
     if (v.verdict != formats::Verdict::NotThisType && v.length > std::min<std::uint64_t>(limit, bytes.size()))
+        __builtin_trap();
+    // The metadata readers take the same candidates: the JPEG and TIFF rows reach the EXIF walk.
+    formats::CandidateReader again(source, limit);
+    if (const auto exif = formats::readExif(again);
+        exif && exif->thumbnailOffset + exif->thumbnailLength > std::min<std::uint64_t>(limit, bytes.size()))
         __builtin_trap();
     return 0;
 }

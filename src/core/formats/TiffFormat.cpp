@@ -6,6 +6,7 @@
 
 #include "formats/CandidateReader.h"
 #include "formats/FormatWalk.h"
+#include "formats/TiffIfd.h"
 
 namespace formats {
 namespace {
@@ -20,18 +21,9 @@ constexpr std::uint16_t kThumbnailOffset = 513, kThumbnailLength = 514;
 constexpr std::uint16_t kSubIfds = 330, kExifIfd = 34665, kGpsIfd = 34853, kInteropIfd = 40965;
 constexpr std::uint16_t kMake = 271, kDngVersion = 50706;
 
-/// Bytes per value of each field type (0: an unknown type, whose values are not followed).
-std::uint64_t typeBytes(std::uint16_t type) {
-    constexpr std::array<std::uint8_t, 19> kBytes = {0, 1, 1, 2, 4, 8, 1, 1, 2, 4, 8, 4, 8, 4, 0, 0, 8, 8, 8};
-    return type < kBytes.size() ? kBytes[type] : 0;
-}
-
 class TiffWalk {
 public:
-    TiffWalk(CandidateReader& r, bool little) : r_(r), little_(little) {}
-
-    std::uint16_t u16(std::uint64_t o) { return little_ ? r_.le16(o) : r_.be16(o); }
-    std::uint32_t u32(std::uint64_t o) { return little_ ? r_.le32(o) : r_.be32(o); }
+    TiffWalk(CandidateReader& r, bool little) : r_(r), tiff_(r, 0, little) {}
 
     /// Walks every IFD reachable from first; false when one of them is no IFD at all.
     bool walk(std::uint64_t first) {
@@ -64,15 +56,12 @@ private:
         if (pendingCount_ < pending_.size())
             pending_[pendingCount_++] = offset;
     }
-    /// The i-th value of an entry's SHORT or LONG array.
-    std::uint64_t value(std::uint16_t type, std::uint64_t at, std::uint64_t i) {
-        return type == 3 ? u16(at + 2 * i) : u32(at + 4 * i);
-    }
+    std::uint64_t value(std::uint16_t type, std::uint64_t at, std::uint64_t i) { return tiff_.value(type, at, i); }
 
     bool readIfd(std::uint64_t ifd) {
         if (ifd < 8 || !r_.has(ifd, 2))
             return false;
-        const std::uint32_t count = u16(ifd);
+        const std::uint32_t count = tiff_.u16(ifd);
         if (count == 0 || count > kMaxEntries || !r_.has(ifd + 2, 12 * count + 4))
             return false;
         reach(ifd, 2 + 12 * std::uint64_t{count} + 4);
@@ -83,17 +72,14 @@ private:
         Array offsets[3], lengths[3];  // strips, tiles, thumbnail
         std::uint16_t previous = 0;
         for (std::uint32_t e = 0; e < count; ++e) {
-            const std::uint64_t entry = ifd + 2 + 12 * std::uint64_t{e};
-            const std::uint16_t tag = u16(entry);
-            const std::uint16_t type = u16(entry + 2);
-            const std::uint64_t n = u32(entry + 4);
+            const TiffEntry entry = tiff_.entry(ifd, e);
+            const std::uint16_t tag = entry.tag, type = entry.type;
+            const std::uint64_t n = entry.count, at = entry.valueAt;
             if (e > 0 && tag <= previous && seenCount_ == 1)
                 return false;  // the first IFD of a real file lists its tags in order
             previous = tag;
-            const std::uint64_t size = typeBytes(type) * n;
-            const std::uint64_t at = size > 4 ? u32(entry + 8) : entry + 8;
-            if (size > 4)
-                reach(at, size);
+            if (entry.size > 4)
+                reach(at, entry.size);
             const Array array{type, std::min(n, kMaxArrayValues), at};
             const bool integers = type == 3 || type == 4 || type == 13;
             switch (tag) {
@@ -129,7 +115,7 @@ private:
                 imageData_ = imageData_ || length > 0;
             }
         }
-        follow(u32(ifd + 2 + 12 * std::uint64_t{count}));
+        follow(tiff_.u32(ifd + 2 + 12 * std::uint64_t{count}));
         return true;
     }
 
@@ -150,7 +136,7 @@ private:
     }
 
     CandidateReader& r_;
-    bool little_;
+    TiffBytes tiff_;
     std::uint64_t end_ = 8;
     bool imageData_ = false;
     std::string_view extension_;
