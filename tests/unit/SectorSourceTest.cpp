@@ -135,6 +135,23 @@ TEST(FileReadSeek, MapRangeShowsTheBytesInPlace) {
     EXPECT_TRUE(MemoryReadSeek(std::vector<unsigned char>(10)).mapRange(0, 5).empty()) << "callers fall back to read";
 }
 
+// An image cut short while it is read fails the read; with a memory map it killed the process.
+TEST(FileReadSeek, FileShrinkingUnderneathFailsReadsWithoutASignal) {
+    ImageFile image(40 * 1048576);
+    FileReadSeek source;
+    ASSERT_TRUE(source.open(image.path()));
+    ASSERT_EQ(source.mapRange(0, 4096).size(), 4096u);
+    std::filesystem::resize_file(image.path(), 1048576);
+    EXPECT_TRUE(source.mapRange(20 * 1048576, 4096).empty());
+    EXPECT_TRUE(source.mapRange(20 * 1048576 + 8192, 4096).empty()) << "a failed window is not read again";
+    std::vector<unsigned char> buffer(4096);
+    EXPECT_FALSE(source.readAt(20 * 1048576, buffer.data(), 4096));
+    EXPECT_EQ(source.lastReadCount(), 0u);
+    const ByteView head = source.mapRange(1000, 24);
+    ASSERT_EQ(head.size(), 24u) << "what is still there is still read";
+    EXPECT_EQ(head.u8(0), static_cast<unsigned char>(1000 + 1));
+}
+
 // A volume's length ends every read and map at its last byte, as the medium's end would: no
 // reader of one partition strays into the next.
 TEST(FileReadSeek, VolumeLengthEndsReadsAndMaps) {

@@ -6,7 +6,6 @@
 #include <fcntl.h>
 #include <linux/fs.h>
 #include <sys/ioctl.h>
-#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -14,16 +13,12 @@
 
 FileReadSeek::~FileReadSeek() { close(); }
 
-void FileReadSeek::unmap() {
-    if (window_ != nullptr)
-        ::munmap(const_cast<unsigned char*>(window_), windowLength_);
-    window_ = nullptr;
-    windowLength_ = 0;
-}
-
 void FileReadSeek::close() {
-    unmap();
-    mappable_ = false;
+    window_.reset();
+    windowCapacity_ = 0;
+    windowLength_ = 0;
+    windowed_ = false;
+    failedStart_ = failedEnd_ = -1;
     if (fd_ >= 0)
         ::close(fd_);
     fd_ = -1;
@@ -58,7 +53,7 @@ bool FileReadSeek::open(const std::string& path) {
         size_ = ::ioctl(fd_, BLKGETSIZE64, &bytes) == 0 ? static_cast<std::int64_t>(bytes) : 0;
     } else {
         size_ = info.st_size;
-        mappable_ = S_ISREG(info.st_mode);
+        windowed_ = S_ISREG(info.st_mode);
     }
     ::posix_fadvise(fd_, 0, 0, POSIX_FADV_SEQUENTIAL);
     return true;
@@ -80,30 +75,55 @@ long FileReadSeek::readBytes(void* buffer, std::uint32_t n, std::int64_t positio
     }
 }
 
+void FileReadSeek::fillWindow(std::int64_t start, std::int64_t end) {
+    const auto wanted = static_cast<std::size_t>(end - start);
+    std::size_t kept = 0;
+    if (wanted <= windowCapacity_ && start >= windowStart_ && start < windowStart_ + static_cast<std::int64_t>(windowLength_)) {
+        // Sequential views overlap a little: the bytes already held are moved, not read again.
+        kept = windowLength_ - static_cast<std::size_t>(start - windowStart_);
+        std::memmove(window_.get(), window_.get() + (start - windowStart_), kept);
+    } else if (wanted > windowCapacity_) {
+        window_.reset(new unsigned char[wanted]);
+        windowCapacity_ = wanted;
+    }
+    windowStart_ = start;
+    windowLength_ = kept;
+    while (windowLength_ < wanted) {
+        const long got = readBytes(window_.get() + windowLength_, static_cast<std::uint32_t>(wanted - windowLength_),
+                                   start + static_cast<std::int64_t>(windowLength_));
+        if (got <= 0) {
+            // An I/O error, or the file is shorter than when it was opened.
+            if (got == 0)
+                lastError_ = kEndOfMedium;
+            failedStart_ = start + static_cast<std::int64_t>(windowLength_);
+            failedEnd_ = end;
+            return;
+        }
+        windowLength_ += static_cast<std::size_t>(got);
+    }
+}
+
 ByteView FileReadSeek::mapRange(std::int64_t offset, std::uint32_t length) {
     constexpr std::int64_t kWindow = 16 * 1024 * 1024;
+    constexpr std::int64_t kLargestView = 4 * kWindow;  // larger pieces are read by the caller
     std::int64_t start = 0;
-    if (!mappable_ || __builtin_add_overflow(offset, originOffset_, &start) || start < 0 || start >= size_)
+    if (!windowed_ || __builtin_add_overflow(offset, originOffset_, &start) || start < 0 || start >= size_)
         return {};
     const std::int64_t end = std::min(size_, volumeEnd());
     if (start >= end)
         return {};
     const std::int64_t available = std::min<std::int64_t>(length, end - start);
-    const bool inWindow = window_ != nullptr && start >= windowStart_ &&
-                          start + available <= windowStart_ + static_cast<std::int64_t>(windowLength_);
-    if (!inWindow) {
-        unmap();
-        windowStart_ = start & ~(kWindow - 1);
-        const std::int64_t wanted = std::max<std::int64_t>(kWindow, start + available - windowStart_);
-        windowLength_ = static_cast<std::size_t>(std::min<std::int64_t>(wanted, size_ - windowStart_));
-        void* mapped = ::mmap(nullptr, windowLength_, PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd_, windowStart_);
-        if (mapped == MAP_FAILED) {
-            window_ = nullptr;
-            windowLength_ = 0;
-            mappable_ = false;  // fall back to reading for good
+    if (available > kLargestView)
+        return {};
+    const auto held = [&] {
+        return start >= windowStart_ && start + available <= windowStart_ + static_cast<std::int64_t>(windowLength_);
+    };
+    if (!held()) {
+        if (start < failedEnd_ && start + available > failedStart_)
             return {};
-        }
-        window_ = static_cast<const unsigned char*>(mapped);
+        fillWindow(start, std::min(size_, start + std::max(kWindow, available)));
+        if (!held())
+            return {};
     }
-    return ByteView(window_ + (start - windowStart_), static_cast<std::size_t>(available));
+    return ByteView(window_.get() + (start - windowStart_), static_cast<std::size_t>(available));
 }

@@ -1,6 +1,8 @@
 #pragma once
 // The sector source over a block device or an image file, opened with O_RDONLY only.
 
+#include <memory>
+
 #include "disk/PositionedSource.h"
 
 class Notifier;
@@ -15,8 +17,10 @@ public:
 
     bool open(const std::string& path) override;
     std::int64_t byteSize() const override { return size_; }
-    /// Image files are mapped in windows of 16 MiB; devices are not mapped, so that a read error
-    /// on failing media stays a failed read.
+    /// Image files are read ahead in windows of 16 MiB into one buffer, by pread and not by a
+    /// memory map: an I/O error or a file cut short underneath then fails a read instead of
+    /// killing the process with SIGBUS. Devices keep no window, so that a read error on failing
+    /// media stays a failed read of the piece asked for.
     ByteView mapRange(std::int64_t offset, std::uint32_t length) override;
     /// The operating system's reason for the last failed open, for front ends to print.
     const std::string& openFailure() const { return openFailure_; }
@@ -26,13 +30,18 @@ protected:
 
 private:
     void close();
-    void unmap();
+    void fillWindow(std::int64_t start, std::int64_t end);
     Notifier* notifier_;
     int fd_ = -1;
     std::int64_t size_ = 0;
     std::string openFailure_;
-    bool mappable_ = false;
-    const unsigned char* window_ = nullptr;
+    bool windowed_ = false;
+    std::unique_ptr<unsigned char[]> window_;
+    std::size_t windowCapacity_ = 0;
     std::int64_t windowStart_ = 0;
     std::size_t windowLength_ = 0;
+    // A window that could not be filled is not asked for again: on failing media every retry of
+    // 16 MiB would cost as much as the first.
+    std::int64_t failedStart_ = -1;
+    std::int64_t failedEnd_ = -1;
 };

@@ -28,10 +28,11 @@ public:
     /// Moves to (high:low + origin offset) from the start, the current position or the end.
     virtual bool seek(std::uint32_t low, std::int32_t high, int method) = 0;
 
-    /// Bytes [offset + origin, + length) of the medium in place, without copying them, when the
-    /// source can map them; the view is shorter at the end of the medium, and empty when the
-    /// source cannot map (callers then read). Valid until the next call on the source; does
-    /// not move the position. Bulk scans use it to keep up with plain sequential reading.
+    /// Bytes [offset + origin, + length) of the medium from a window the source keeps in memory,
+    /// so that bulk scans and copies need no buffer and no seek of their own; the view is shorter
+    /// at the end of the medium, and empty when the source keeps no window or could not fill it
+    /// (callers then read, and meet the error there). Valid until the next call on the source;
+    /// does not move the position.
     virtual ByteView mapRange(std::int64_t offset, std::uint32_t length) {
         (void)offset;
         (void)length;
