@@ -60,7 +60,8 @@ bool CarvedFileSaver::save(readWriteInterface& source, const CarvedFile& file, s
         }
         done += piece;
     }
-    if (!out.finish() && ok) {
+    const std::optional<std::time_t> taken = file.when ? file.when->localTime() : std::nullopt;
+    if (!out.finish(std::nullopt, OutputFile::seconds(taken)) && ok) {
         error = formatText("%s: %s", writtenPath.c_str(), std::strerror(errno));
         ok = false;
     }

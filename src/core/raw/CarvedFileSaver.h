@@ -2,7 +2,7 @@
 // Writes carved files out of the volume into DIR/<category>/<name> (or DIR/<name>), through the
 // output folder: names from signature files never leave the folder, and a file never overwrites
 // another (also not one written earlier in the same save): a taken name gets " (2)", " (3)", ...
-// before its extension.
+// before its extension. A file with a metadata date gets it as its modification time.
 
 #include <cstdint>
 #include <map>

@@ -9,7 +9,9 @@
 #include "common/ByteView.h"
 #include "common/TextFormat.h"
 #include "disk/readWriteInterface.h"
+#include "formats/FileMetadata.h"
 #include "formats/FormatTable.h"
+#include "output/NameCleaner.h"
 #include "raw/VolumeByteSource.h"
 
 namespace {
@@ -225,7 +227,20 @@ std::string myJpg::carvedFileCategory(const CarvedFile& file) const {
 }
 
 std::string myJpg::carvedFileName(const CarvedFile& file) const {
+    if (!file.title.empty())
+        return cleanName(file.title + "." + carvedFileType(file));
     return formatText("%lld .", static_cast<long long>(file.namePosition)) + carvedFileType(file);
+}
+
+void myJpg::nameFromMetadata(CarvedFile& file, formats::ByteSource& candidates) {
+    formats::CandidateReader reader(candidates, file.length);  // the file's own bytes only
+    formats::FileMetadata metadata = formats::readFileMetadata(carvedFileType(file), reader);
+    if (metadata.title.empty())
+        return;
+    if (!titlesGiven_.insert(metadata.title + "." + carvedFileType(file)).second)
+        metadata.title += formatText(" %lld", static_cast<long long>(file.namePosition));
+    file.title = std::move(metadata.title);
+    file.when = metadata.when;
 }
 
 void myJpg::listCarvedFile(std::uint64_t start, std::uint64_t length, std::uint64_t namePosition, std::size_t index,
@@ -349,6 +364,7 @@ void myJpg::searchFormats(const std::uint8_t* bytes, std::uint64_t chunkStart, s
             CarvedFile file{start, v.length, 0, start};
             file.format = it->row;
             file.extension = v.extension;
+            nameFromMetadata(file, candidates);
             if (v.verdict == formats::Verdict::Whole) {
                 file.status = CarvedStatus::Whole;
                 // What lies inside a whole file (its thumbnails, its embedded pictures) is part of it.

@@ -11,6 +11,7 @@
 #include <map>
 #include <mutex>
 #include <optional>
+#include <set>
 #include <deque>
 #include <string>
 #include <string_view>
@@ -19,6 +20,7 @@
 
 #include "app/StopFlag.h"
 #include "app/TreeSink.h"
+#include "formats/WallClock.h"
 #include "raw/SignatureRecord.h"
 #include "raw/StartKeySearch.h"
 
@@ -26,6 +28,9 @@ class Notifier;
 class ProgressSink;
 class readWriteInterface;
 class VolumeByteSource;
+namespace formats {
+class ByteSource;
+}
 
 /// Whole: the file's own structure (or its size field) gave its exact length. Damaged: the
 /// structure breaks at the length, the valid prefix is kept. Approximate: a signature row's
@@ -47,6 +52,8 @@ struct CarvedFile {
     CarvedStatus status = CarvedStatus::Approximate;
     std::int32_t format = -1;       ///< the built-in format row that found it, or -1
     std::string_view extension;     ///< the format's narrower extension ("mpo"); empty: the row's
+    std::string title;              ///< its name from its own metadata, without extension; empty: none
+    std::optional<formats::WallClock> when;  ///< its metadata date, the saved file's time
     bool exact() const { return status != CarvedStatus::Approximate; }
 };
 
@@ -89,7 +96,8 @@ public:
     std::size_t carvedFileCount() const;
     std::optional<CarvedFile> carvedFile(std::uint64_t index) const;
     std::vector<CarvedFile> carvedFiles() const;
-    /// The listed name of a carved file: "%lld ." with its name position, then the extension.
+    /// The listed name of a carved file: its metadata title (cleaned) or "%lld ." with its name
+    /// position, then the extension.
     std::string carvedFileName(const CarvedFile& file) const;
     /// The category it is listed under, and its type (its extension: "jpg", "nef", "mpo").
     std::string carvedFileCategory(const CarvedFile& file) const;
@@ -122,6 +130,9 @@ private:
     void listCarvedFile(std::uint64_t start, std::uint64_t length, std::uint64_t namePosition, std::size_t index,
                         CarvedStatus status = CarvedStatus::Approximate);
     void listCarvedFile(const CarvedFile& file, TreeItemId categoryItem, const std::string& category);
+    /// Gives a file found by a built-in format its metadata title; a title another file already
+    /// has gets the file's offset appended.
+    void nameFromMetadata(CarvedFile& file, formats::ByteSource& candidates);
     TreeItemId categoryItem(const std::string& category, TreeItemId root);
 
     /// Which built-in formats the loaded default set switches on, and which of its entries they serve.
@@ -166,6 +177,7 @@ private:
     bool keyIndexed_ = false;                  ///< false: the index would be too large, rows are tried in turn
     std::vector<std::vector<std::uint64_t>> pendingStarts_;  ///< per table entry, latest last
     std::map<std::string, std::uint64_t> categoryCounts_;
+    std::set<std::string> titlesGiven_;  ///< title and type of each file named by its metadata
 
     mutable std::mutex foundMutex_;
     std::vector<CarvedFile> found_;
