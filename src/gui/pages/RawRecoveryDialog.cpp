@@ -36,6 +36,8 @@
 #include "raw/CarvedFileSaver.h"
 #include "raw/SignatureFile.h"
 #include "raw/myJpg.h"
+#include "thumbnails/CarvedPictureSource.h"
+#include "thumbnails/ListOrThumbnails.h"
 
 namespace {
 constexpr int kTreeItemRole = Qt::UserRole;
@@ -47,7 +49,7 @@ RawRecoveryDialog::RawRecoveryDialog(WizardPage* previous, int previousPageNumbe
     : WizardPage(previous, previousPageNumber), leaving_(std::make_shared<std::atomic<bool>>(false)), path_(new QLineEdit),
       browse_(new QPushButton(QStringLiteral("..."))), parse_(new QPushButton(QStringLiteral("Parse"))),
       loadDefault_(new QCheckBox(QStringLiteral("Load Default Items"))), setting_(new QToolButton),
-      tree_(new CXHtmlTree), list_(new QTableWidget(0, 4)) {
+      tree_(new CXHtmlTree), list_(new QTableWidget(0, 4)), views_(new ListOrThumbnails(list_)) {
     notifier_ = std::make_unique<RawPageNotifier>(this, leaving_);
     auto* group = new QGroupBox(
         QStringLiteral("Click Parse button to add default file settings or create your own file to process raw recovery."));
@@ -97,7 +99,7 @@ RawRecoveryDialog::RawRecoveryDialog(WizardPage* previous, int previousPageNumbe
     list_->setEditTriggers(QAbstractItemView::NoEditTriggers);
     auto* split = new QSplitter(Qt::Horizontal);
     split->addWidget(tree_);
-    split->addWidget(list_);
+    split->addWidget(views_);
     split->setStretchFactor(0, 1);
     split->setStretchFactor(1, 1);
     split->setChildrenCollapsible(false);
@@ -117,6 +119,7 @@ RawRecoveryDialog::RawRecoveryDialog(WizardPage* previous, int previousPageNumbe
     connect(save_, &QPushButton::clicked, this, &RawRecoveryDialog::save);
     connect(tree_, &CXHtmlTree::labelClicked, this, &RawRecoveryDialog::labelClicked);
     connect(list_, &QTableWidget::cellClicked, this, [this](int row, int) { preview(row); });
+    connect(views_->thumbnails(), &ThumbnailView::fileClicked, this, &RawRecoveryDialog::preview);
 }
 
 RawRecoveryDialog::~RawRecoveryDialog() {
@@ -256,6 +259,11 @@ std::int64_t RawRecoveryDialog::prepareScanSource() {
         own->setVolume(origin, volumeBytes);
         ownSource_ = std::move(own);
     }
+    if (!pictures_) {
+        pictures_ = std::make_shared<CarvedPictureSource>(source_.path, origin, static_cast<std::uint64_t>(volumeBytes));
+        views_->thumbnails()->loader().setFetch(
+            [pictures = pictures_](quint64 key, qint64 limit) { return pictures->read(key, limit); });
+    }
     return volumeBytes;
 }
 
@@ -326,6 +334,7 @@ void RawRecoveryDialog::openSettings() {
 
 void RawRecoveryDialog::labelClicked(TreeItemId item) {
     list_->setRowCount(0);
+    std::vector<ThumbnailItem> thumbnails;
     const CheckTree& tree = tree_->tree();
     for (const TreeItemId child : tree.children(item)) {
         const CheckTree::Item* entry = tree.item(child);
@@ -343,8 +352,15 @@ void RawRecoveryDialog::labelClicked(TreeItemId item) {
             const std::string type = engine_->carvedFileType(*file);
             list_->setItem(row, 2, new QTableWidgetItem(QString::fromStdString(type).toUpper()));
             list_->setItem(row, 3, new QTableWidgetItem(QString::fromLatin1(carvedStatusText(file->status))));
+            const bool picture = pictures_ && isThumbnailPicture(QString::fromStdString(type));
+            if (picture)
+                pictures_->add(entry->data, file->start, file->length);
+            thumbnails.push_back({entry->data, cell->text(), picture});
+        } else {
+            thumbnails.push_back({entry->data, cell->text(), false});
         }
     }
+    views_->thumbnails()->setItems(std::move(thumbnails));
 }
 
 readWriteInterface* RawRecoveryDialog::copySource() const {

@@ -14,6 +14,8 @@
 #include "pages/RawSource.h"
 
 class CXHtmlTree;
+class CarvedPictureSource;
+class ListOrThumbnails;
 class QCheckBox;
 class QLineEdit;
 class QPushButton;
@@ -56,6 +58,8 @@ public:
     QToolButton* settingButton() const { return setting_; }
     CXHtmlTree* tree() const { return tree_; }
     QTableWidget* fileList() const { return list_; }
+    /// The list and the thumbnail view of the same files.
+    ListOrThumbnails* fileViews() const { return views_; }
     QPushButton* pauseButton() const { return pauseButtonOfPage(); }
     QPushButton* resumeButton() const { return resumeButtonOfPage(); }
     QPushButton* stopButton() const { return stopButtonOfPage(); }
@@ -103,6 +107,7 @@ private:
     std::atomic<bool> stopRequest_{false};
     std::thread worker_;
     std::shared_ptr<std::atomic<bool>> leaving_;
+    std::shared_ptr<CarvedPictureSource> pictures_;  // the thumbnails' reads, from the Parse on
 
     QLineEdit* path_;
     QPushButton* browse_;
@@ -111,6 +116,7 @@ private:
     QToolButton* setting_;
     CXHtmlTree* tree_;
     QTableWidget* list_;
+    ListOrThumbnails* views_;
     QPushButton* back_;
     QPushButton* save_;
 };

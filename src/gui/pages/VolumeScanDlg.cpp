@@ -43,6 +43,8 @@
 #include "pages/ParceModeNtfsDlg.h"
 #include "pages/VolumeSource.h"
 #include "pages/advanceOptions.h"
+#include "output/OutputFile.h"
+#include "thumbnails/ListOrThumbnails.h"
 
 namespace {
 constexpr int kRowDataRole = Qt::UserRole;
@@ -110,7 +112,7 @@ std::function<QString(QWidget*)> VolumeScanDlg::folderChooser;
 VolumeScanDlg::VolumeScanDlg(WizardPage* previous, int previousPageNumber)
     : WizardPage(previous, previousPageNumber), volumeData_(new QLineEdit), searchEdit_(new QLineEdit),
       search_(new QPushButton(QStringLiteral("Search"))), tree_(new CXHtmlTree), list_(new CCheckListCtrl),
-      fileSize_(new QLabel), guide_(new DeadEndGuide) {
+      views_(new ListOrThumbnails(list_)), fileSize_(new QLabel), guide_(new DeadEndGuide) {
     volumeData_->setReadOnly(true);
     volumeData_->setObjectName(QStringLiteral("volumeData"));
     searchEdit_->setObjectName(QStringLiteral("searchEdit"));
@@ -139,7 +141,7 @@ VolumeScanDlg::VolumeScanDlg(WizardPage* previous, int previousPageNumber)
     tree_->checkModel()->decoration = [this](TreeItemId item) { return iconOf(item); };
     auto* split = new QSplitter;
     split->addWidget(tree_);
-    split->addWidget(list_);
+    split->addWidget(views_);
     split->setStretchFactor(0, 1);
     split->setStretchFactor(1, 2);
     split->setChildrenCollapsible(false);
@@ -177,6 +179,13 @@ VolumeScanDlg::VolumeScanDlg(WizardPage* previous, int previousPageNumber)
         }
     });
     connect(list_, &CCheckListCtrl::rowClicked, this, &VolumeScanDlg::rowClicked);
+    ThumbnailView* thumbnails = views_->thumbnails();
+    thumbnails->loader().setFetch([this](quint64 entry, qint64 limit) { return readPicture(entry, limit); });
+    connect(thumbnails, &ThumbnailView::fileClicked, this, [this, thumbnails](int row) {
+        const auto& items = thumbnails->thumbnails().items();
+        if (row >= 0 && static_cast<std::size_t>(row) < items.size() && !busy())
+            previewEntry(items[static_cast<std::size_t>(row)].key);
+    });
     // A row's own check box and its tree item stay one choice.
     connect(list_, &QTreeWidget::itemChanged, this, [this](QTreeWidgetItem* row, int column) {
         if (column != 0)
@@ -190,6 +199,8 @@ VolumeScanDlg::VolumeScanDlg(WizardPage* previous, int previousPageNumber)
 }
 
 VolumeScanDlg::~VolumeScanDlg() {
+    // The loader reads through view_, which goes before the loader does.
+    views_->thumbnails()->loader().stop();
     leaving_ = true;
     stopWorkers();
     waitForWorkers();
@@ -242,7 +253,11 @@ bool VolumeScanDlg::initialise() {
 }
 
 void VolumeScanDlg::runWorker(std::function<void()> work) {
-    processRunning_ = true;
+    {
+        // A picture being read for its thumbnail is finished first; later ones wait for endWork.
+        const std::lock_guard hold(viewMutex_);
+        processRunning_ = true;
+    }
     stopRequest_ = false;
     showWorkerControls(true);
     search_->setEnabled(false);
@@ -260,6 +275,7 @@ void VolumeScanDlg::endWork() {
     search_->setEnabled(true);
     save_->setEnabled(true);
     tree_->setEnabled(true);
+    views_->thumbnails()->refresh();
 }
 
 void VolumeScanDlg::startScan() {
@@ -282,7 +298,10 @@ void VolumeScanDlg::startScan() {
 
 void VolumeScanDlg::scanFinished() {
     waitForWorkers();
-    view_ = std::move(scanned_);
+    {
+        const std::lock_guard hold(viewMutex_);
+        view_ = std::move(scanned_);
+    }
     const std::string error = scanError_;
     const bool stopped = stopRequest_;
     endWork();
@@ -423,6 +442,7 @@ QVariant VolumeScanDlg::iconOf(TreeItemId item) const {
 }
 
 void VolumeScanDlg::populateOnDemand(TreeItemId item, bool colourDeleted) {
+    const std::lock_guard hold(viewMutex_);
     CheckTree& tree = tree_->tree();
     const CheckTree::Item* record = tree.item(item);
     if (!view_ || record == nullptr || item == rootItem_ || record->data == kNoEntryData)
@@ -459,6 +479,7 @@ void VolumeScanDlg::addFileRow(TreeItemId item, EntryRef entry, const QString& t
     QTreeWidgetItem* row = list_->addRow({text, QString::fromStdString(texts.created), QString::fromStdString(texts.accessed),
                                           QString::fromStdString(texts.modified), QString::fromStdString(texts.size),
                                           QString::fromStdString(texts.attributes)});
+    newThumbnails_.push_back({entry, text, isThumbnailPicture(QFileInfo(text).suffix())});
     if (listMode_ == ListMode::Folder) {
         row->setData(0, kRowDataRole, QVariant::fromValue<qint64>(item));
         row->setIcon(0, iconOf(item).value<QIcon>());
@@ -480,9 +501,38 @@ void VolumeScanDlg::showItemState(QTreeWidgetItem* row, TreeItemId item) {
         row->setCheckState(0, Qt::Checked);
 }
 
+void VolumeScanDlg::showNewThumbnails() {
+    views_->thumbnails()->appendItems(newThumbnails_);
+    newThumbnails_.clear();
+}
+
+std::optional<QByteArray> VolumeScanDlg::readPicture(EntryRef entry, qint64 limit) {
+    const std::lock_guard hold(viewMutex_);
+    if (busy() || leaving_ || !view_)
+        return std::nullopt;
+    // The loader asks for a photo's first bytes, then maybe for all: the reader writes it once.
+    if (lastPicture_ != entry) {
+        lastPictureBytes_.clear();
+        lastPicture_ = entry;
+        if (view_->byteSize(entry) > static_cast<std::uint64_t>(ThumbnailLoader::kMaxPictureBytes))
+            return QByteArray();
+        MemoryOutput memory;
+        OutputFile out = memory.file();
+        // A file the reader could write only in part keeps what it wrote: it may still decode.
+        if (out.isOpen())
+            view_->writeContent(entry, out);
+        const std::string bytes = memory.bytes(static_cast<std::size_t>(ThumbnailLoader::kMaxPictureBytes) + 1);
+        lastPictureBytes_ = QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size()));
+    }
+    return lastPictureBytes_.left(limit);
+}
+
 void VolumeScanDlg::showFolderInList(TreeItemId item) {
+    const std::lock_guard hold(viewMutex_);
     const QSignalBlocker quiet(list_);
     list_->clear();
+    newThumbnails_.clear();
+    views_->thumbnails()->setItems({});
     if (listMode_ == ListMode::Search)
         list_->setColumnWidth(0, kNameWidth);
     listMode_ = ListMode::Folder;
@@ -500,6 +550,7 @@ void VolumeScanDlg::showFolderInList(TreeItemId item) {
                 addFileRow(child, childRecord->data, QString::fromStdString(childRecord->text));
         }
     }
+    showNewThumbnails();
     list_->checkHeader()->setImage(list_->topLevelItemCount() > 0 && [this] {
         for (int row = 0; row < list_->topLevelItemCount(); ++row)
             if (!list_->isRowChecked(row))
@@ -535,6 +586,7 @@ void VolumeScanDlg::rowClicked(int row) {
 }
 
 void VolumeScanDlg::previewEntry(EntryRef entry) {
+    const std::lock_guard hold(viewMutex_);
     // The viewer is optional: without it a preview copy would only litter the temporary folder.
     const QString viewer = viewerPath();
     const QString folder = previewFolder();
@@ -570,6 +622,8 @@ void VolumeScanDlg::startSearch() {
         }
     }
     list_->clear();
+    newThumbnails_.clear();
+    views_->thumbnails()->setItems({});
     listMode_ = ListMode::Search;
     searchItems_ = itemsByEntry(tree_->tree(), rootItem_);
     tree_->setEnabled(false);
@@ -594,6 +648,7 @@ void VolumeScanDlg::startSearch() {
                         const QSignalBlocker quiet(list_);  // rows take the tree's state, never give it
                         for (const Row& row : batch)
                             addFileRow(kTreeNoItem, row.entry, row.path, row.texts);
+                        showNewThumbnails();
                     },
                     Qt::QueuedConnection);
                 rows.clear();
@@ -703,7 +758,10 @@ void VolumeScanDlg::copyFileOnDoubleClick(TreeItemId item) {
     if (!output.isOpen())
         return;
     SaveWalk walk(one, *progressSink());
-    walk.saveFolder(folder, false, output);
+    {
+        const std::lock_guard hold(viewMutex_);
+        walk.saveFolder(folder, false, output);
+    }
     view_->stopFlag().clear();
     theApp()->message(QStringLiteral("file is dumped in path  :  %1   ").arg(outputFolder_), QMessageBox::Information, this,
                       QString());

@@ -10,6 +10,7 @@
 #include <atomic>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <thread>
 
@@ -20,6 +21,8 @@
 
 class CCheckListCtrl;
 class DeadEndGuide;
+class ListOrThumbnails;
+struct ThumbnailItem;
 class CXHtmlTree;
 class ParceModeNtfsDlg;
 class QLabel;
@@ -53,6 +56,8 @@ public:
 
     CXHtmlTree* tree() const { return tree_; }
     CCheckListCtrl* list() const { return list_; }
+    /// The list and the thumbnail view of the same files.
+    ListOrThumbnails* fileViews() const { return views_; }
     QLineEdit* searchEdit() const { return searchEdit_; }
     QLineEdit* volumeData() const { return volumeData_; }
     QLabel* fileSizeText() const { return fileSize_; }
@@ -91,6 +96,11 @@ private:
     void showFolderInList(TreeItemId item);
     void addFileRow(TreeItemId item, EntryRef entry, const QString& text);
     void addFileRow(TreeItemId item, EntryRef entry, const QString& text, const ListTexts& texts);
+    /// Gives the thumbnail view the rows added since the last call.
+    void showNewThumbnails();
+    /// The thumbnail loader's read of a picture (on its thread): not now while a worker or the
+    /// window thread uses the reader.
+    std::optional<QByteArray> readPicture(EntryRef entry, qint64 limit);
     /// The row's check box and colour as the tree shows item.
     void showItemState(QTreeWidgetItem* row, TreeItemId item);
     bool isFolderItem(TreeItemId item) const;
@@ -121,6 +131,12 @@ private:
     long long scanFiles_ = 0;             // files the scan's fill inserted, read once it has ended
     std::string scanError_;
     std::unique_ptr<EntryView> view_;
+    // A reader serves one thread at a time: the thumbnail loader reads a picture under this lock,
+    // and the window thread holds it where it reads through view_.
+    std::mutex viewMutex_;
+    std::vector<ThumbnailItem> newThumbnails_;
+    std::optional<EntryRef> lastPicture_;  // the loader's last read, kept for its second ask (loader thread)
+    QByteArray lastPictureBytes_;
     std::atomic<EntryView*> shownView_{nullptr};  // the view the tree's items refer to, from the fill on
     std::unique_ptr<SelectionView> selection_;
     std::thread worker_;
@@ -138,6 +154,7 @@ private:
     QPushButton* search_;
     CXHtmlTree* tree_;
     CCheckListCtrl* list_;
+    ListOrThumbnails* views_;
     QLabel* fileSize_;
     DeadEndGuide* guide_;
     QPushButton* stop_;

@@ -1,0 +1,35 @@
+#pragma once
+// The bytes of carved files for the thumbnail loader: each file's range on the volume, read
+// through a sector source of the loader's own, so the carving worker and the page's preview and
+// Save keep theirs.
+
+#include <QByteArray>
+#include <QHash>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+
+class readWriteInterface;
+
+class CarvedPictureSource {
+public:
+    /// The volume of path from firstByte on, volumeBytes long.
+    CarvedPictureSource(std::string path, std::int64_t firstByte, std::uint64_t volumeBytes);
+    ~CarvedPictureSource();
+
+    /// Makes key stand for the carved file at start, length bytes long (window thread).
+    void add(quint64 key, std::uint64_t start, std::uint64_t length);
+    /// At most limit leading bytes of key's file, cut at the volume's end (loader thread). Empty
+    /// when key is unknown or the medium cannot be read there.
+    std::optional<QByteArray> read(quint64 key, qint64 limit);
+
+private:
+    const std::string path_;
+    const std::int64_t firstByte_;
+    const std::uint64_t volumeBytes_;
+    std::mutex mutex_;
+    QHash<quint64, std::pair<std::uint64_t, std::uint64_t>> ranges_;
+    std::unique_ptr<readWriteInterface> source_;  // opened on first use, on the loader's thread
+};

@@ -1,0 +1,119 @@
+#include "thumbnails/ThumbnailLoader.h"
+
+#include <QMetaObject>
+#include <algorithm>
+
+namespace {
+// Some 1700 thumbnails of 96 pixels: a screenful many times over, bounded whatever the run finds.
+constexpr int kCacheKiB = 64 * 1024;
+}  // namespace
+
+ThumbnailLoader::ThumbnailLoader(QSize box, QObject* parent) : QObject(parent), box_(box), cache_(kCacheKiB) {
+    thread_ = std::thread([this] { run(); });
+}
+
+ThumbnailLoader::~ThumbnailLoader() { stop(); }
+
+void ThumbnailLoader::stop() {
+    {
+        const std::lock_guard lock(mutex_);
+        quit_ = true;
+        queue_.clear();
+    }
+    wake_.notify_all();
+    if (thread_.joinable())
+        thread_.join();
+}
+
+QImage ThumbnailLoader::thumbnail(Key key) const {
+    const QImage* image = cache_.object(key);
+    return image != nullptr ? *image : QImage();
+}
+
+bool ThumbnailLoader::failed(Key key) const {
+    const QImage* image = cache_.object(key);
+    return image != nullptr && image->isNull();
+}
+
+void ThumbnailLoader::request(Key key) {
+    if (cache_.contains(key) || postponed_.contains(key) || !fetch_)
+        return;
+    {
+        const std::lock_guard lock(mutex_);
+        if (quit_ || !waiting_.insert(key).second)
+            return;
+        queue_.push_front(key);
+        if (queue_.size() > kMaxQueued) {
+            waiting_.erase(queue_.back());
+            queue_.pop_back();
+        }
+    }
+    wake_.notify_one();
+}
+
+void ThumbnailLoader::keepOnly(const QSet<Key>& shown) {
+    const std::lock_guard lock(mutex_);
+    const auto gone = std::remove_if(queue_.begin(), queue_.end(), [&](Key key) {
+        if (shown.contains(key))
+            return false;
+        waiting_.erase(key);
+        return true;
+    });
+    queue_.erase(gone, queue_.end());
+}
+
+std::size_t ThumbnailLoader::queued() const {
+    const std::lock_guard lock(mutex_);
+    return queue_.size();
+}
+
+void ThumbnailLoader::run() {
+    for (;;) {
+        Key key = 0;
+        {
+            std::unique_lock lock(mutex_);
+            wake_.wait(lock, [this] { return quit_ || !queue_.empty(); });
+            if (quit_)
+                return;
+            key = queue_.front();
+            queue_.pop_front();
+        }
+        const std::optional<QImage> image = make(key);
+        // Queued to the window thread; dropped there if the loader has gone meanwhile.
+        QMetaObject::invokeMethod(this, [this, key, image] { arrived(key, image); }, Qt::QueuedConnection);
+    }
+}
+
+std::optional<QImage> ThumbnailLoader::make(Key key) const {
+    std::optional<QByteArray> bytes = fetch_(key, kThumbnailHeadBytes);
+    if (!bytes)
+        return std::nullopt;
+    // A photo's own small copy sits in its first bytes: the rest of a large photo is not read.
+    if (bytes->size() >= kThumbnailHeadBytes && embedded_ && embedded_(*bytes)) {
+        QImage image = decodeThumbnail(*bytes, box_, embedded_);
+        if (!image.isNull())
+            return image;
+    }
+    if (bytes->size() >= kThumbnailHeadBytes) {
+        bytes = fetch_(key, kMaxPictureBytes + 1);
+        if (!bytes)
+            return std::nullopt;
+        if (bytes->size() > kMaxPictureBytes)
+            return QImage();
+    }
+    return decodeThumbnail(*bytes, box_, embedded_);
+}
+
+void ThumbnailLoader::arrived(Key key, const std::optional<QImage>& image) {
+    {
+        const std::lock_guard lock(mutex_);
+        waiting_.erase(key);
+    }
+    if (image) {
+        const int cost = image->isNull() ? 1 : std::max<int>(1, static_cast<int>(image->sizeInBytes() / 1024));
+        cache_.insert(key, new QImage(*image), cost);
+    } else {
+        postponed_.insert(key);
+    }
+    emit thumbnailReady(key);
+}

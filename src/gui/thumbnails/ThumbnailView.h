@@ -1,0 +1,76 @@
+#pragma once
+// The thumbnail view beside a page's list: the same files as icons, a picture's thumbnail made by
+// a ThumbnailLoader, other files the icon their name's type has. After every scroll, resize or
+// new list it asks the loader for the items in sight only, and lets go of the rest.
+
+#include <QAbstractListModel>
+#include <QIcon>
+#include <QListView>
+#include <QTimer>
+#include <vector>
+
+#include "thumbnails/ThumbnailLoader.h"
+
+/// One file in the view.
+struct ThumbnailItem {
+    quint64 key = 0;  ///< what the loader is asked for
+    QString name;
+    bool picture = false;  ///< a thumbnail is made; otherwise the type icon is shown
+};
+
+class ThumbnailModel final : public QAbstractListModel {
+    Q_OBJECT
+public:
+    ThumbnailModel(ThumbnailLoader& loader, QObject* parent = nullptr);
+
+    void setItems(std::vector<ThumbnailItem> items);
+    void appendItems(const std::vector<ThumbnailItem>& items);
+    const std::vector<ThumbnailItem>& items() const { return items_; }
+
+    int rowCount(const QModelIndex& parent = {}) const override;
+    QVariant data(const QModelIndex& index, int role) const override;
+
+private:
+    void thumbnailReady(quint64 key);
+    QIcon typeIcon(const QString& name) const;
+
+    ThumbnailLoader& loader_;
+    std::vector<ThumbnailItem> items_;
+    QHash<quint64, int> rowOfKey_;
+    QIcon waiting_;
+    QIcon broken_;
+    mutable QHash<QString, QIcon> iconBySuffix_;
+};
+
+class ThumbnailView final : public QListView {
+    Q_OBJECT
+public:
+    explicit ThumbnailView(QWidget* parent = nullptr);
+
+    ThumbnailLoader& loader() { return loader_; }
+    ThumbnailModel& thumbnails() { return model_; }
+    void setItems(std::vector<ThumbnailItem> items);
+    void appendItems(const std::vector<ThumbnailItem>& items);
+    /// Asks again for what is in sight, the "not now" ones included (after the source's worker ends).
+    void refresh();
+    /// The rows in sight now.
+    std::pair<int, int> shownRows() const;
+
+    static constexpr int kThumbnailSide = 96;
+
+signals:
+    /// A left click on a file: its row, as in the list beside.
+    void fileClicked(int row);
+
+protected:
+    void scrollContentsBy(int dx, int dy) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+
+private:
+    void askForShown();
+
+    ThumbnailLoader loader_;
+    ThumbnailModel model_;
+    QTimer settle_;
+};
