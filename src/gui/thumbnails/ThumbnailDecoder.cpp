@@ -4,6 +4,8 @@
 #include <QImageReader>
 #include <QTransform>
 
+#include "formats/ExifReader.h"
+
 namespace {
 /// The rotation and mirroring that a photo's orientation tag asks for.
 QImage oriented(QImage image, QImageIOHandler::Transformations turn) {
@@ -47,7 +49,7 @@ QImage decodeThumbnail(const QByteArray& bytes, QSize box, const EmbeddedThumbna
     if (bytes.isEmpty() || box.isEmpty())
         return {};
     if (embedded) {
-        if (const auto range = embedded(bytes.left(kThumbnailHeadBytes))) {
+        if (const auto range = embedded(bytes)) {
             const auto [offset, length] = *range;
             if (offset >= 0 && length > 0 && offset <= bytes.size() && length <= bytes.size() - offset) {
                 QImage small = decodeScaled(bytes.mid(offset, length), box, false);
@@ -66,9 +68,23 @@ QImage decodeThumbnail(const QByteArray& bytes, QSize box, const EmbeddedThumbna
     return decodeScaled(bytes, box, true);
 }
 
+std::optional<std::pair<qint64, qint64>> exifThumbnailRange(const QByteArray& bytes) {
+    const std::optional<formats::ExifInfo> exif =
+        formats::readExif(ByteView(bytes.constData(), static_cast<std::size_t>(bytes.size())));
+    if (!exif || !exif->hasThumbnail() || exif->thumbnailOffset > static_cast<std::uint64_t>(bytes.size()) ||
+        exif->thumbnailLength > static_cast<std::uint64_t>(bytes.size()) - exif->thumbnailOffset)
+        return std::nullopt;
+    return std::pair<qint64, qint64>(static_cast<qint64>(exif->thumbnailOffset), static_cast<qint64>(exif->thumbnailLength));
+}
+
 bool isThumbnailPicture(const QString& suffix) {
     static const QList<QByteArray> formats = QImageReader::supportedImageFormats();
     const QString type = suffix.mid(suffix.lastIndexOf(QLatin1Char('.')) + 1).toLower();
+    static const QStringList raws = {QStringLiteral("cr2"), QStringLiteral("nef"), QStringLiteral("nrw"),
+                                     QStringLiteral("arw"), QStringLiteral("dng"), QStringLiteral("orf"),
+                                     QStringLiteral("rw2"), QStringLiteral("pef"), QStringLiteral("srw")};
+    if (raws.contains(type))
+        return true;
     // Vector pictures and cursors are no photos; a tile of them says nothing a type icon does not.
     if (type.isEmpty() || type == QLatin1String("svg") || type == QLatin1String("svgz") || type == QLatin1String("ico") ||
         type == QLatin1String("cur"))

@@ -22,6 +22,14 @@ QIcon frameIcon(QColor fill, QColor edge, bool crossed) {
     }
     return QIcon(pixmap);
 }
+/// The thumbnail centred on a square of the full size, so the names below stay on one line.
+QPixmap framed(const QImage& image) {
+    QPixmap pixmap(ThumbnailView::kThumbnailSide, ThumbnailView::kThumbnailSide);
+    pixmap.fill(Qt::transparent);
+    QPainter painter(&pixmap);
+    painter.drawImage((pixmap.width() - image.width()) / 2, (pixmap.height() - image.height()) / 2, image);
+    return pixmap;
+}
 }  // namespace
 
 ThumbnailModel::ThumbnailModel(ThumbnailLoader& loader, QObject* parent)
@@ -70,7 +78,7 @@ QVariant ThumbnailModel::data(const QModelIndex& index, int role) const {
         if (loader_.failed(item.key))
             return broken_;
         if (const QImage image = loader_.thumbnail(item.key); !image.isNull())
-            return QPixmap::fromImage(image);
+            return framed(image);
         return waiting_;
     default:
         return {};
@@ -99,6 +107,7 @@ QIcon ThumbnailModel::typeIcon(const QString& name) const {
 ThumbnailView::ThumbnailView(QWidget* parent)
     : QListView(parent), loader_(QSize(kThumbnailSide, kThumbnailSide)), model_(loader_) {
     setObjectName(QStringLiteral("thumbnailView"));
+    loader_.setEmbeddedFinder(exifThumbnailRange);
     setViewMode(QListView::IconMode);
     setMovement(QListView::Static);
     setResizeMode(QListView::Adjust);
