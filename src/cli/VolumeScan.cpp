@@ -3,9 +3,10 @@
 #include <cstdio>
 #include <vector>
 
+#include "CliTerminal.h"
 #include "browser/FileSystemKind.h"
 
-bool scanSelectedVolume(const VolumeOptions& options, ProgressSink& progress, Notifier& notifier, ScannedVolume& scanned) {
+bool scanSelectedVolume(const VolumeOptions& options, StderrProgress& progress, Notifier& notifier, ScannedVolume& scanned) {
     const std::optional<ResolvedVolume> volume = resolveVolume(options, scanned.app, notifier);
     if (!volume)
         return false;
@@ -30,6 +31,9 @@ bool scanSelectedVolume(const VolumeOptions& options, ProgressSink& progress, No
     const ScanMode mode = options.mode == "advanced" ? ScanMode::Advanced
                           : options.mode == "deep"   ? ScanMode::Deep
                                                      : ScanMode::Standard;
+    // The advanced and deep walks go over the volume's bytes, so their progress has a speed.
+    if (mode != ScanMode::Standard)
+        progress.setWorkBytes(volume->byteLength);
     ReaderContext& context = scanned.context.emplace(ReaderContext{
         *scanned.app.currentSource, volume->record, volume->byteLength, scanned.app, progress, notifier, mode,
         AdvancedChoice{options.structure, options.spc, options.heap, options.max}, nullptr});

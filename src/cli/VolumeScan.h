@@ -11,7 +11,7 @@
 #include "browser/ReaderRegistry.h"
 
 class Notifier;
-class ProgressSink;
+class StderrProgress;
 
 /// Owns the source and the context the view's reader was made with; the view is destroyed first.
 struct ScannedVolume {
@@ -22,4 +22,4 @@ struct ScannedVolume {
 
 /// False (with the reason on stderr) when the volume cannot be opened, has no reader yet or the
 /// walk found nothing it could show.
-bool scanSelectedVolume(const VolumeOptions& options, ProgressSink& progress, Notifier& notifier, ScannedVolume& scanned);
+bool scanSelectedVolume(const VolumeOptions& options, StderrProgress& progress, Notifier& notifier, ScannedVolume& scanned);
