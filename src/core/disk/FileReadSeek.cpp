@@ -28,6 +28,7 @@ void FileReadSeek::close() {
 bool FileReadSeek::open(const std::string& path) {
     close();
     position_ = 0;
+    resetMediumState();
     openFailure_.clear();
     int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     struct stat info {};

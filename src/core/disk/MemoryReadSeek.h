@@ -15,6 +15,7 @@ public:
     /// Always succeeds: the bytes are already here.
     bool open(const std::string&) override {
         position_ = 0;
+        resetMediumState();
         return true;
     }
     std::int64_t byteSize() const override { return static_cast<std::int64_t>(bytes_.size()); }

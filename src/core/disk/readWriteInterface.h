@@ -7,6 +7,7 @@
 #include <string>
 
 #include "common/ByteView.h"
+#include "disk/BadRangeMap.h"
 
 #include <cerrno>
 
@@ -24,6 +25,8 @@ public:
     /// Reads n bytes at the current position. True only when all n bytes arrived. After a short
     /// read the buffer holds the bytes read followed by zeros up to n; when nothing at all could
     /// be read the buffer is left untouched. The position advances by the bytes read.
+    /// Sectors the medium fails to deliver do not make a read fail: they arrive as zeros, are
+    /// counted in zeroFilledBytes() and marked in rangeMap(), so a scan goes on past them.
     virtual bool read(void* buffer, std::uint32_t n) = 0;
     /// Moves to (high:low + origin offset) from the start, the current position or the end.
     virtual bool seek(std::uint32_t low, std::int32_t high, int method) = 0;
@@ -76,6 +79,24 @@ public:
     /// Bytes that the last read delivered (n after a complete read, fewer after a short one).
     std::uint32_t lastReadCount() const { return lastReadCount_; }
 
+    /// What the run has learnt of the medium: the ranges read, and those that failed (absolute
+    /// positions, origin not taken off).
+    const BadRangeMap& rangeMap() const { return rangeMap_; }
+    /// Zeros served in place of unreadable bytes since open, counted each time they are served:
+    /// a copy holds such zeros when the count grew while it was made.
+    std::int64_t zeroFilledBytes() const { return zeroFilledBytes_; }
+    /// Seconds the source may spend, over the whole run, reading failed pieces again in smaller
+    /// pieces; once spent, a failed piece is skipped whole. Default 120.
+    void setRetryTime(double seconds) { retrySeconds_ = seconds > 0 ? seconds : 0; }
+    double retryTime() const { return retrySeconds_; }
+    /// Reads the ranges skipped during the run once more, sector by sector, within what is left
+    /// of the retry time, so the map ends up saying which bytes are really unreadable. Call it
+    /// when a scan is over (before copying files out, where that comes after the scan).
+    virtual void retrySkipped() {}
+    /// True once the medium was found shorter than its size at open (a file truncated while it
+    /// was read): reads past its new end report kEndOfMedium, and the run's results are cut short.
+    bool mediumShrank() const { return mediumShrank_; }
+
 protected:
     /// The first byte past the volume (absolute), or INT64_MAX without a volume length.
     std::int64_t volumeEnd() const {
@@ -88,4 +109,8 @@ protected:
     std::int64_t volumeLength_ = -1;
     int lastError_ = 0;
     std::uint32_t lastReadCount_ = 0;
+    BadRangeMap rangeMap_;
+    std::int64_t zeroFilledBytes_ = 0;
+    double retrySeconds_ = 120;
+    bool mediumShrank_ = false;
 };

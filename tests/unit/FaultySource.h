@@ -1,0 +1,74 @@
+#pragma once
+// A failing medium in memory: chosen byte ranges fail every read that touches them (as a bad
+// sector fails every time), the medium can shrink once a read reaches a chosen offset, and every
+// request is logged, so tests see what was asked of the medium.
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <utility>
+#include <vector>
+
+#include "disk/PositionedSource.h"
+
+class FaultySource final : public PositionedSource {
+public:
+    struct Request {
+        std::int64_t position;
+        std::uint32_t length;
+        bool failed;
+    };
+
+    explicit FaultySource(std::vector<unsigned char> bytes)
+        : bytes_(std::move(bytes)), size_(static_cast<std::int64_t>(bytes_.size())) {}
+
+    bool open(const std::string&) override {
+        position_ = 0;
+        resetMediumState();
+        return true;
+    }
+    /// The size at open, as a file's size is taken once: a shrink shows only in reads.
+    std::int64_t byteSize() const override { return size_; }
+
+    /// Reads touching [offset, offset + length) fail with EIO.
+    void failRange(std::int64_t offset, std::int64_t length) { failing_.push_back({offset, offset + length}); }
+    /// Reads no longer fail: a medium whose troubles passed (or a retry that got through).
+    void heal() { failing_.clear(); }
+    /// Once a read reaches offset, the medium ends there.
+    void shrinkAt(std::int64_t offset) { shrinkAt_ = offset; }
+
+    const std::vector<Request>& requests() const { return requests_; }
+    std::size_t failedRequestsWithin(std::int64_t offset, std::int64_t length) const {
+        return static_cast<std::size_t>(std::count_if(requests_.begin(), requests_.end(), [&](const Request& r) {
+            return r.failed && r.position < offset + length && offset < r.position + r.length;
+        }));
+    }
+    using PositionedSource::readRecovering;
+
+protected:
+    long readBytes(void* buffer, std::uint32_t n, std::int64_t position) override {
+        const std::int64_t end = position + n;
+        if (shrinkAt_ >= 0 && end > shrinkAt_)
+            bytes_.resize(std::min<std::size_t>(bytes_.size(), static_cast<std::size_t>(shrinkAt_)));
+        for (const auto& [from, to] : failing_) {
+            if (position < to && from < end) {
+                requests_.push_back({position, n, true});
+                lastError_ = EIO;
+                return -1;
+            }
+        }
+        requests_.push_back({position, n, false});
+        if (position >= static_cast<std::int64_t>(bytes_.size()))
+            return 0;
+        const auto count = std::min<std::size_t>(n, bytes_.size() - static_cast<std::size_t>(position));
+        std::memcpy(buffer, bytes_.data() + position, count);
+        return static_cast<long>(count);
+    }
+
+private:
+    std::vector<unsigned char> bytes_;
+    std::int64_t size_;
+    std::vector<std::pair<std::int64_t, std::int64_t>> failing_;
+    std::int64_t shrinkAt_ = -1;
+    std::vector<Request> requests_;
+};

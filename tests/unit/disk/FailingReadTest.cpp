@@ -1,0 +1,146 @@
+// Reads of a failing medium: failed pieces are narrowed down to sectors, what stays unreadable
+// is served as zeros and mapped, known bad sectors are not asked for again, long bad regions are
+// skipped and come back at the end, and a shrinking medium is told apart from its end.
+#include <gtest/gtest.h>
+
+#include <numeric>
+#include <vector>
+
+#include "FaultySource.h"
+
+namespace {
+std::vector<unsigned char> pattern(std::size_t size) {
+    std::vector<unsigned char> bytes(size);
+    for (std::size_t i = 0; i < size; ++i)
+        bytes[i] = static_cast<unsigned char>(i * 7 + i / 251 + 1);  // never 0, so zeros show
+    return bytes;
+}
+
+std::vector<MediumRange> bad(std::initializer_list<std::pair<std::int64_t, std::int64_t>> ranges) {
+    std::vector<MediumRange> out;
+    for (const auto& [offset, length] : ranges)
+        out.push_back({offset, length, RangeState::Bad});
+    return out;
+}
+
+/// Reads the whole medium in pieces of piece bytes, as a scan does.
+std::vector<unsigned char> readAll(FaultySource& source, std::uint32_t piece) {
+    std::vector<unsigned char> all(static_cast<std::size_t>(source.byteSize()));
+    for (std::size_t at = 0; at < all.size(); at += piece) {
+        const auto n = static_cast<std::uint32_t>(std::min<std::size_t>(piece, all.size() - at));
+        EXPECT_TRUE(source.readAt(static_cast<std::int64_t>(at), all.data() + at, n)) << at;
+    }
+    return all;
+}
+
+/// Every byte is the medium's, except the sectors of expected, which are zeros.
+void expectServed(const std::vector<unsigned char>& served, const std::vector<unsigned char>& medium,
+                  const std::vector<MediumRange>& expected) {
+    ASSERT_EQ(served.size(), medium.size());
+    for (std::size_t i = 0; i < served.size(); ++i) {
+        const bool inBad = std::any_of(expected.begin(), expected.end(), [&](const MediumRange& r) {
+            return static_cast<std::int64_t>(i) >= r.offset && static_cast<std::int64_t>(i) < r.end();
+        });
+        ASSERT_EQ(served[i], inBad ? 0 : medium[i]) << "byte " << i;
+    }
+}
+}  // namespace
+
+TEST(FailingRead, FailedSectorsAreZerosInTheMapAndTheRestIsExact) {
+    struct Case {
+        const char* name;
+        std::vector<std::pair<std::int64_t, std::int64_t>> faults;  // injected, any alignment
+        std::vector<MediumRange> mapped;                            // whole sectors
+        std::uint32_t piece;
+    };
+    const std::vector<Case> cases = {
+        {"one sector", {{4096, 512}}, bad({{4096, 512}}), 65536},
+        {"4 KiB inside a big read", {{200704, 4096}}, bad({{200704, 4096}}), 1048576},
+        {"a byte rounds to its sector", {{1000, 1}}, bad({{512, 512}}), 4096},
+        {"straddling two sectors", {{1500, 100}}, bad({{1024, 1024}}), 4096},
+        {"two ranges, reads across sectors", {{0, 512}, {69632, 3584}}, bad({{0, 512}, {69632, 3584}}), 1000},
+        {"at the last sector", {{524288 - 512, 512}}, bad({{524288 - 512, 512}}), 65536},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::vector<unsigned char> medium = pattern(1048576);
+        FaultySource source(medium);
+        source.open("");
+        for (const auto& [offset, length] : c.faults)
+            source.failRange(offset, length);
+        const std::vector<unsigned char> served = readAll(source, c.piece);
+        expectServed(served, medium, c.mapped);
+        EXPECT_EQ(source.rangeMap().unreadable(), c.mapped);
+        std::int64_t badBytes = 0;
+        for (const MediumRange& r : c.mapped)
+            badBytes += r.length;
+        EXPECT_EQ(source.rangeMap().unreadableBytes(), badBytes);
+        EXPECT_EQ(source.zeroFilledBytes(), badBytes);
+    }
+}
+
+TEST(FailingRead, KnownBadSectorsAreNotAskedForAgain) {
+    FaultySource source(pattern(65536));
+    source.open("");
+    source.failRange(8192, 1024);
+    std::vector<unsigned char> buffer(65536);
+    ASSERT_TRUE(source.readAt(0, buffer.data(), 65536));
+    const std::size_t firstPass = source.failedRequestsWithin(8192, 1024);
+    EXPECT_GT(firstPass, 0u);
+    for (int again = 0; again < 3; ++again)
+        ASSERT_TRUE(source.readAt(4096, buffer.data(), 16384));
+    EXPECT_EQ(source.failedRequestsWithin(8192, 1024), firstPass);
+    // Served again as zeros each time: every copy that holds them is counted.
+    EXPECT_EQ(source.zeroFilledBytes(), 4 * 1024);
+    EXPECT_EQ(source.rangeMap().unreadable(), bad({{8192, 1024}}));
+}
+
+TEST(FailingRead, ALongBadRegionIsSkippedAndTriedAgainAtTheEnd) {
+    const std::vector<unsigned char> medium = pattern(4 * 1048576);
+    FaultySource source(medium);
+    source.open("");
+    source.failRange(1048576, 1048576);  // a whole MiB fails
+    readAll(source, 1048576);
+    // Far fewer requests than the region's 2048 sectors: after a run of bad sectors the rest of
+    // the region is skipped.
+    EXPECT_LT(source.failedRequestsWithin(1048576, 1048576), 100u);
+    const auto skipped = source.rangeMap().skipped();
+    ASSERT_FALSE(skipped.empty());
+    EXPECT_EQ(source.rangeMap().unreadableBytes(), 1048576);
+    // At the end the skipped sectors are read one by one: all bad, the map says so exactly.
+    source.retrySkipped();
+    EXPECT_TRUE(source.rangeMap().skipped().empty());
+    EXPECT_EQ(source.rangeMap().unreadable(), bad({{1048576, 1048576}}));
+}
+
+TEST(FailingRead, SkippedBytesThatReadLaterAreMappedAsRead) {
+    FaultySource source(pattern(2 * 1048576));
+    source.open("");
+    source.setRetryTime(0);  // no time to narrow anything down: failed pieces are skipped whole
+    source.failRange(300000, 10);
+    std::vector<unsigned char> buffer(1048576);
+    ASSERT_TRUE(source.readAt(0, buffer.data(), 1048576));
+    EXPECT_EQ(source.failedRequestsWithin(300000, 10), 1u);
+    EXPECT_EQ(source.rangeMap().skipped(), (std::vector<MediumRange>{{0, 1048576, RangeState::Skipped}}));
+    source.setRetryTime(60);
+    source.heal();
+    source.retrySkipped();
+    EXPECT_TRUE(source.rangeMap().unreadable().empty());
+    // Zeros served to nobody are not counted as served.
+    EXPECT_EQ(source.zeroFilledBytes(), 1048576);
+}
+
+TEST(FailingRead, AMediumThatShrinksIsToldApartFromItsEnd) {
+    FaultySource source(pattern(65536));
+    source.open("");
+    std::vector<unsigned char> buffer(4096);
+    ASSERT_TRUE(source.readAt(65536 - 4096, buffer.data(), 4096));
+    EXPECT_FALSE(source.readAt(65536, buffer.data(), 4096));
+    EXPECT_EQ(source.lastError(), kEndOfMedium);
+    EXPECT_FALSE(source.mediumShrank());
+
+    source.shrinkAt(16384);
+    EXPECT_FALSE(source.readAt(32768, buffer.data(), 4096));
+    EXPECT_EQ(source.lastError(), kEndOfMedium);
+    EXPECT_TRUE(source.mediumShrank());
+}
