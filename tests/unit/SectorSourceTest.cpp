@@ -147,6 +147,7 @@ TEST(FileReadSeek, FileShrinkingUnderneathFailsReadsWithoutASignal) {
     std::vector<unsigned char> buffer(4096);
     EXPECT_FALSE(source.readAt(20 * 1048576, buffer.data(), 4096));
     EXPECT_EQ(source.lastReadCount(), 0u);
+    EXPECT_TRUE(source.mediumShrank());
     const ByteView head = source.mapRange(1000, 24);
     ASSERT_EQ(head.size(), 24u) << "what is still there is still read";
     EXPECT_EQ(head.u8(0), static_cast<unsigned char>(1000 + 1));

@@ -90,10 +90,11 @@ void FileReadSeek::fillWindow(std::int64_t start, std::int64_t end) {
     windowStart_ = start;
     windowLength_ = kept;
     while (windowLength_ < wanted) {
-        const long got = readBytes(window_.get() + windowLength_, static_cast<std::uint32_t>(wanted - windowLength_),
-                                   start + static_cast<std::int64_t>(windowLength_));
+        // Failing sectors come back as zeros, mapped, as any read serves them.
+        const long got = readRecovering(window_.get() + windowLength_, static_cast<std::uint32_t>(wanted - windowLength_),
+                                        start + static_cast<std::int64_t>(windowLength_));
         if (got <= 0) {
-            // An I/O error, or the file is shorter than when it was opened.
+            // The file is shorter than when it was opened (or not open).
             if (got == 0)
                 lastError_ = kEndOfMedium;
             failedStart_ = start + static_cast<std::int64_t>(windowLength_);

@@ -40,8 +40,7 @@ private:
     std::size_t windowCapacity_ = 0;
     std::int64_t windowStart_ = 0;
     std::size_t windowLength_ = 0;
-    // A window that could not be filled is not asked for again: on failing media every retry of
-    // 16 MiB would cost as much as the first.
+    // A window that could not be filled (the file ended early) is not asked for again.
     std::int64_t failedStart_ = -1;
     std::int64_t failedEnd_ = -1;
 };
