@@ -10,6 +10,7 @@
 
 #include "formats/CandidateReader.h"
 #include "formats/ExifReader.h"
+#include "formats/FileMetadata.h"
 #include "formats/FormatTable.h"
 
 namespace {
@@ -60,5 +61,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (const auto exif = formats::readExif(again);
         exif && exif->thumbnailOffset + exif->thumbnailLength > std::min<std::uint64_t>(limit, bytes.size()))
         __builtin_trap();
+    formats::CandidateReader tags(source, limit);
+    static_cast<void>(formats::readFileMetadata(row.extension, tags));
     return 0;
 }

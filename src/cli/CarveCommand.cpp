@@ -5,6 +5,7 @@
 #include "CliTerminal.h"
 #include "Commands.h"
 #include "OutputChoice.h"
+#include "ReportOptions.h"
 #include "VolumeOptions.h"
 #include "output/OutputFolder.h"
 #include "raw/CarvedFileSaver.h"
@@ -19,6 +20,7 @@ struct CarveOptions {
     bool noDefault = false;
     std::string out;
     std::string format = "text";
+    ReportOptions report;
 };
 
 std::string jsonLine(const myJpg& engine, const CarvedFile& file, const std::string& name) {
@@ -35,7 +37,7 @@ std::string jsonLine(const myJpg& engine, const CarvedFile& file, const std::str
 }
 
 int runCarve(const CarveOptions& options) {
-    if (!outputFolderUsable(options.out, options.volume.source))
+    if (!outputFolderUsable(options.out, options.volume.source) || !options.report.usable(options.volume.source))
         return 1;
     ApplicationState app;
     StderrNotifier notifier;
@@ -79,6 +81,10 @@ int runCarve(const CarveOptions& options) {
     if (!engine.runCarving())
         return 1;
 
+    const std::uint64_t volumeStart = static_cast<std::uint64_t>(volume->record.startSector) * 512;
+    RecoveryReport report(output.path(), options.report.skipIdentical);
+    if (!options.report.start(report, options.volume.source, volumeStart))
+        return 1;
     CarvedFileSaver saver(std::move(output));
     const auto volumeBytes = static_cast<std::uint64_t>(volume->byteLength);
     std::size_t written = 0;
@@ -95,9 +101,14 @@ int runCarve(const CarveOptions& options) {
         const CarvedFile& file = files[i];
         std::string path;
         const std::string name = engine.carvedFileName(file);
-        if (saver.save(source, file, volumeBytes, engine.carvedFileCategory(file), name, path, error))
-            ++written;
-        else {
+        if (saver.save(source, file, volumeBytes, engine.carvedFileCategory(file), name, path, error)) {
+            ReportRecord record;
+            record.carved = true;
+            record.runs = {{0, volumeStart + file.start, CarvedFileSaver::savedLength(file, volumeBytes)}};
+            record.mtime = file.when ? file.when->localTime() : std::nullopt;
+            if (report.fileWritten(path, std::move(record), false))
+                ++written;
+        } else {
             progress.clearLine();
             std::fprintf(stderr, "%s\n", error.c_str());
         }
@@ -108,10 +119,12 @@ int runCarve(const CarveOptions& options) {
     }
     progress.setPosition(static_cast<std::int64_t>(files.size()));
     progress.clearLine();  // the result starts a line of its own when stdout is the terminal too
-    if (options.format == "jsonl")
-        std::fprintf(stderr, "%zu files carved\n", written);
-    else
-        std::printf("%zu files carved\n", written);
+    if (!report.finish(error)) {
+        std::fprintf(stderr, "%s\n", error.c_str());
+        return 1;
+    }
+    const std::string skipped = skippedText(report);
+    std::fprintf(options.format == "jsonl" ? stderr : stdout, "%zu files carved%s\n", written, skipped.c_str());
     return 0;
 }
 }  // namespace
@@ -126,5 +139,6 @@ void registerCarveCommand(CLI::App& app, int& exitCode) {
     command->add_option("--out", options->out, "Folder the carved files are written below")->required();
     command->add_option("--format", options->format, "Output form: the count, or one JSON object per carved file")
         ->check(CLI::IsMember({"text", "jsonl"}));
+    options->report.addTo(*command);
     command->callback([options, &exitCode] { exitCode = runCarve(*options); });
 }

@@ -4,6 +4,7 @@
 #include "CliTerminal.h"
 #include "Commands.h"
 #include "OutputChoice.h"
+#include "ReportOptions.h"
 #include "VolumeScan.h"
 #include "browser/EntryWalk.h"
 #include "browser/RecycleBinNames.h"
@@ -16,6 +17,7 @@ struct SaveOptions {
     VolumeOptions volume;
     std::string out;
     std::string folder;
+    ReportOptions report;
 };
 
 /// The bytes of the files below folder, for the progress line's MB/s.
@@ -32,7 +34,7 @@ std::int64_t bytesOfFiles(EntryView& view, std::optional<EntryRef> folder) {
 }
 
 int runSave(const SaveOptions& options) {
-    if (!outputFolderUsable(options.out, options.volume.source))
+    if (!outputFolderUsable(options.out, options.volume.source) || !options.report.usable(options.volume.source))
         return 1;
     StderrProgress progress;
     StderrNotifier notifier;
@@ -78,7 +80,17 @@ int runSave(const SaveOptions& options) {
     }
     progress.setRange(0, files);
     progress.setWorkBytes(bytes);
+    RecoveryReport report(output.path(), options.report.skipIdentical);
+    if (!options.report.start(report, options.volume.source,
+                              static_cast<std::uint64_t>(scanned.context->volume.startSector) * 512))
+        return 1;
     SaveWalk walk(saved, progress);
+    walk.onWritten([&report](const WalkItem& item, const std::string& path, bool complete) {
+        ReportRecord record;
+        record.deleted = item.deleted;
+        record.partial = !complete;
+        return report.fileWritten(path, std::move(record), true);
+    });
     progress.setFoundCounter([&walk] { return walk.written(); });
     for (const Start& start : starts) {
         if (!walk.saveFolder(start.folder, start.deleted, output))
@@ -87,8 +99,12 @@ int runSave(const SaveOptions& options) {
     progress.setPosition(files);
     progress.setStatus("work done");
     progress.clearLine();  // the result starts a line of its own when stdout is the terminal too
-    std::printf("%lld files written, %lld failed\n", static_cast<long long>(walk.written()),
-                static_cast<long long>(walk.failed()));
+    if (!report.finish(error)) {
+        std::fprintf(stderr, "%s\n", error.c_str());
+        return 1;
+    }
+    std::printf("%lld files written, %lld failed%s\n", static_cast<long long>(walk.written()),
+                static_cast<long long>(walk.failed()), skippedText(report).c_str());
     return 0;
 }
 }  // namespace
@@ -100,5 +116,6 @@ void registerSaveCommand(CLI::App& app, int& exitCode) {
     options->volume.addReaderOptionsTo(*command);
     command->add_option("--out", options->out, "Output folder (made when missing)")->required();
     command->add_option("--folder", options->folder, "Only this folder's content (a path as list prints it)");
+    options->report.addTo(*command);
     command->callback([options, &exitCode] { exitCode = runSave(*options); });
 }

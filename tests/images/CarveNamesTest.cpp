@@ -1,6 +1,7 @@
 // Carved files named by their own metadata through pictorva-cli carve: photos by date taken and
 // camera, songs by artist and title, movies by creation time; the same name twice gets the
 // second file's offset; no metadata keeps the offset name. The saved time is the metadata date.
+// The save report lists them, and the same photo found twice is saved once when asked.
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
@@ -10,6 +11,7 @@
 
 #include "FormatSamples.h"
 #include "ImageFixture.h"
+#include "ReportRun.h"
 #include "TempFiles.h"
 
 namespace fs = std::filesystem;
@@ -72,4 +74,31 @@ TEST(CarveNames, FromMetadataWithTheOffsetWhereTwoMeet) {
         }
     }
     EXPECT_EQ(filesBelow(work.path() / "out").size(), files.size());
+}
+
+TEST(CarveNames, ReportListsEveryFileAndIdenticalOnesAreSavedOnce) {
+    const BuiltImage samples = buildImage("metadata-samples.sh");
+    if (!samples.ok)
+        GTEST_SKIP() << samples.reason;
+    const std::vector<Planted> files = {
+        {"canon.jpg", "JPEG", "", 0}, {"nikon.jpg", "JPEG", "", 0}, {"canon.jpg", "JPEG", "", 0},
+        {"bare.jpg", "JPEG", "", 0},  {"v24.mp3", "MP3", "", 0},
+    };
+    TempDir work;
+    const fs::path image = work.path() / "image", out = work.path() / "out";
+    plant(samples.path, files, image);
+    const ReportRun run = runWithReports("carve", image, work.path());
+    ASSERT_EQ(run.status, 0);
+    EXPECT_EQ(run.printed, "4 files carved, 1 identical files skipped\n");
+    EXPECT_EQ(run.checkStatus, 0) << run.checked;
+    EXPECT_EQ(run.checked, "{\"files\": 5, \"saved\": 4, \"skipped\": 1, \"carved\": 5, \"deleted\": 0}\n");
+    EXPECT_EQ(filesBelow(out).size(), 4u);
+
+    // A report of another form is refused before any work.
+    int status = -1;
+    const std::string refused = runCommand("'" + cliPath() + "' carve '" + image.string() + "' --out '" + out.string() +
+                                               "' --report '" + (work.path() / "report.txt").string() + "' 2>&1",
+                                           &status);
+    EXPECT_NE(status, 0);
+    EXPECT_NE(refused.find("FILE.xml"), std::string::npos) << refused;
 }

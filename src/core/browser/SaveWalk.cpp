@@ -31,14 +31,20 @@ bool SaveWalk::saveFolder(std::optional<EntryRef> folder, bool folderDeleted, co
             return false;
         OutputFile file = here.createFile(view_.saveName(item.entry), error);
         progress_.setStatus("saving File  " + (file.isOpen() ? file.path() : error));
+        const std::string path = file.path();
         if (file.isOpen() && view_.writeContent(item.entry, file)) {
-            ++written_;
+            if (!onWritten_ || onWritten_(item, path, true))
+                ++written_;
+            else
+                ++skipped_;
         } else {
             ++failed_;
             // A reader that failed before its first byte leaves no empty file behind; a partly
             // written one is kept, as its bytes may be all there is.
             if (file.isOpen() && !file.holdsContent())
                 file.discard();
+            else if (file.holdsContent() && onWritten_)
+                onWritten_(item, path, false);
         }
         return false;
     });

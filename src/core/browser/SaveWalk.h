@@ -8,11 +8,13 @@
 // folder are common: a deleted and a live copy).
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "browser/EntryView.h"
+#include "browser/EntryWalk.h"
 #include "output/OutputFolder.h"
 
 class ProgressSink;
@@ -28,13 +30,22 @@ public:
     /// cannot be made leaves its files to fail one by one. Returns false when stopped.
     bool saveFolder(std::optional<EntryRef> folder, bool folderDeleted, const OutputFolder& output);
 
-    std::int64_t filesHanded() const { return written_ + failed_; }
+    /// Told of each file left in the output, with its path; complete is false for one the reader
+    /// wrote only part of. Returning false says the file was removed again (identical to one
+    /// saved before): it counts as skipped, not written.
+    using WrittenFile = std::function<bool(const WalkItem& item, const std::string& path, bool complete)>;
+    void onWritten(WrittenFile observer) { onWritten_ = std::move(observer); }
+
+    std::int64_t filesHanded() const { return written_ + failed_ + skipped_; }
     std::int64_t written() const { return written_; }
     std::int64_t failed() const { return failed_; }
+    std::int64_t skipped() const { return skipped_; }
 
 private:
     EntryView& view_;
     ProgressSink& progress_;
     std::int64_t written_ = 0;
     std::int64_t failed_ = 0;
+    std::int64_t skipped_ = 0;
+    WrittenFile onWritten_;
 };

@@ -10,8 +10,7 @@
 bool CarvedFileSaver::save(readWriteInterface& source, const CarvedFile& file, std::uint64_t volumeBytes,
                            const std::string& category, const std::string& name, std::string& writtenPath,
                            std::string& error) {
-    const std::uint64_t length =
-        file.start >= volumeBytes ? 0 : std::min<std::uint64_t>(file.length, volumeBytes - file.start);
+    const std::uint64_t length = savedLength(file, volumeBytes);
     if (length == 0) {
         error = name + ": length 0, nothing to write";
         return false;

@@ -4,6 +4,7 @@
 // another (also not one written earlier in the same save): a taken name gets " (2)", " (3)", ...
 // before its extension. A file with a metadata date gets it as its modification time.
 
+#include <algorithm>
 #include <cstdint>
 #include <map>
 #include <string>
@@ -24,6 +25,11 @@ public:
     /// file that could not be created).
     bool save(readWriteInterface& source, const CarvedFile& file, std::uint64_t volumeBytes, const std::string& category,
               const std::string& name, std::string& writtenPath, std::string& error);
+
+    /// The bytes save() writes of file: its length, cut at the end of the volume.
+    static std::uint64_t savedLength(const CarvedFile& file, std::uint64_t volumeBytes) {
+        return file.start >= volumeBytes ? 0 : std::min<std::uint64_t>(file.length, volumeBytes - file.start);
+    }
 
 private:
     OutputFolder outFolder_;

@@ -1,0 +1,59 @@
+#include "output/ReportWriter.h"
+
+#include <cerrno>
+#include <cstring>
+
+#include "common/TextFormat.h"
+#include "output/CsvReportWriter.h"
+#include "output/DfxmlWriter.h"
+
+namespace {
+bool endsWith(const std::string& path, const char* tail) {
+    const std::size_t n = std::strlen(tail);
+    return path.size() > n && strcasecmp(path.c_str() + path.size() - n, tail) == 0;
+}
+}  // namespace
+
+ReportWriter::~ReportWriter() {
+    if (file_ != nullptr)
+        std::fclose(file_);
+}
+
+bool ReportWriter::knownForm(const std::string& path) { return endsWith(path, ".xml") || endsWith(path, ".csv"); }
+
+std::unique_ptr<ReportWriter> ReportWriter::open(const std::string& path, const ReportSource& source, std::string& error) {
+    if (!knownForm(path)) {
+        error = path + ": a report is written as .xml (DFXML) or .csv";
+        return nullptr;
+    }
+    std::FILE* file = std::fopen(path.c_str(), "we");
+    if (file == nullptr) {
+        error = formatText("%s: %s", path.c_str(), std::strerror(errno));
+        return nullptr;
+    }
+    if (endsWith(path, ".xml"))
+        return std::make_unique<DfxmlWriter>(file, path, source);
+    return std::make_unique<CsvReportWriter>(file, path);
+}
+
+bool ReportWriter::finish(std::string& error) {
+    if (file_ == nullptr)
+        return true;
+    writeTail();
+    const bool written = std::ferror(file_) == 0;
+    const int closed = std::fclose(file_);
+    file_ = nullptr;
+    if (!written || closed != 0) {
+        error = formatText("%s: %s", path_.c_str(), std::strerror(errno != 0 ? errno : EIO));
+        return false;
+    }
+    return true;
+}
+
+std::string reportTime(std::time_t t) {
+    std::tm tm{};
+    gmtime_r(&t, &tm);
+    char text[32];
+    std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &tm);
+    return text;
+}
