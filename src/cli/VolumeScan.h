@@ -20,6 +20,6 @@ struct ScannedVolume {
     std::unique_ptr<EntryView> view;
 };
 
-/// False (with the reason on stderr) when the volume cannot be opened, has no reader yet or the
-/// walk found nothing it could show.
+/// False (with the reason on stderr) when the volume cannot be opened, holds no file system a
+/// reader knows or the walk found nothing it could show.
 bool scanSelectedVolume(const VolumeOptions& options, StderrProgress& progress, Notifier& notifier, ScannedVolume& scanned);

@@ -32,7 +32,6 @@
 #include "controls/SectorEdit.h"
 #include "pages/DriveParsingModes.h"
 #include "pages/ParceModeNtfsDlg.h"
-#include "pages/PendingPage.h"
 #include "pages/Physical_DriveDialog.h"
 #include "pages/PopulateDriveDlg.h"
 #include "pages/VolumeOperations.h"

@@ -139,8 +139,6 @@ std::unique_ptr<EntryView> scanFat32Volume(ReaderContext& context, std::string& 
         error = "Selected Drive is not in Fat32 Format";
         return nullptr;
     }
-    reader->countRootClusters();
-    reader->readRootDirectory();
     context.progress.setStatus("Finding Fat32 File And Directory entries recursively....");
     reader->walkRootDirectory();
     context.progress.setStatus("maintaining tree Structure in vector...");

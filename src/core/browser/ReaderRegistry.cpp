@@ -13,18 +13,17 @@ using ScanFunction = std::unique_ptr<EntryView> (*)(ReaderContext&, std::string&
 
 struct ReaderRow {
     FileSystemKind kind;
-    const char* name;
-    ScanFunction scan;  ///< null until the reader exists
+    ScanFunction scan;
 };
 
 // One row per file system; a reader's adapter provides its scan function.
 constexpr std::array<ReaderRow, 6> kReaders{{
-    {FileSystemKind::Ntfs, "NTFS", scanNtfsVolume},
-    {FileSystemKind::Fat16, "FAT12/16", scanFat16Volume},
-    {FileSystemKind::Fat32, "FAT32", scanFat32Volume},
-    {FileSystemKind::Exfat, "exFAT", scanExfatVolume},
-    {FileSystemKind::Ext, "ext2/3/4", scanExtVolume},
-    {FileSystemKind::Hfsp, "HFS+", scanHfsVolume},
+    {FileSystemKind::Ntfs, scanNtfsVolume},
+    {FileSystemKind::Fat16, scanFat16Volume},
+    {FileSystemKind::Fat32, scanFat32Volume},
+    {FileSystemKind::Exfat, scanExfatVolume},
+    {FileSystemKind::Ext, scanExtVolume},
+    {FileSystemKind::Hfsp, scanHfsVolume},
 }};
 }  // namespace
 
@@ -35,13 +34,8 @@ void attachFrontEnd(StopFlag& readerStop, const ReaderContext& context) {
 
 std::unique_ptr<EntryView> scanVolume(FileSystemKind kind, ReaderContext& context, std::string& error) {
     for (const ReaderRow& row : kReaders) {
-        if (row.kind != kind)
-            continue;
-        if (row.scan == nullptr) {
-            error = std::string("no reader for ") + row.name + " volumes yet";
-            return nullptr;
-        }
-        return row.scan(context, error);
+        if (row.kind == kind)
+            return row.scan(context, error);
     }
     error = "can not parse unknown volume";
     return nullptr;

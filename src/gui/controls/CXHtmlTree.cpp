@@ -45,8 +45,7 @@ bool CXHtmlTree::onCheckBox(const QModelIndex& index, const QPoint& position) co
 void CXHtmlTree::mousePressEvent(QMouseEvent* event) {
     const QModelIndex index = indexAt(event->position().toPoint());
     if (event->button() == Qt::RightButton && index.isValid()) {
-        setCurrentIndex(index);
-        emit rightClicked(CheckTreeModel::idOf(index));
+        setCurrentIndex(index);  // a right click only selects: there is no context menu
         return;
     }
     QTreeView::mousePressEvent(event);

@@ -28,8 +28,6 @@ public:
 signals:
     /// WM_USER+0x75: a left click on an item's label.
     void labelClicked(TreeItemId item);
-    /// WM_USER+0x76: a right click on an item (it is selected first).
-    void rightClicked(TreeItemId item);
 
 protected:
     void mouseReleaseEvent(QMouseEvent* event) override;

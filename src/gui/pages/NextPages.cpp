@@ -3,7 +3,6 @@
 #include "pages/ParceModeNtfsDlg.h"
 #include "pages/VolumeScanDlg.h"
 #include "pages/advanceOptions.h"
-#include "pages/PendingPage.h"
 #include "pages/RawRecoveryDialog.h"
 
 WizardPage* createAdvancedOptionsPage(ParceModeNtfsDlg* modes) { return new advanceOptions(modes); }

@@ -409,6 +409,10 @@ void RawRecoveryDialog::preview(int row) {
         setStatus(QStringLiteral("The preview is available when the scan has ended."));
         return;
     }
+    if (const QString refusal = previewRefusal(theApp()->currentSourcePath); !refusal.isEmpty()) {
+        setStatus(refusal);
+        return;
+    }
     std::string error;
     OutputFile copy = file->length == 0 ? OutputFile()
                                         : OutputFolder::open(previewFolder().toStdString(), error).createFile(item->text, error);

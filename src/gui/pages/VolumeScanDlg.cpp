@@ -589,8 +589,19 @@ void VolumeScanDlg::previewEntry(EntryRef entry) {
     const std::lock_guard hold(viewMutex_);
     // The viewer is optional: without it a preview copy would only litter the temporary folder.
     const QString viewer = viewerPath();
+    if (!view_ || !QFileInfo(viewer).isExecutable() || view_->isFolder(entry, Placement::Nested))
+        return;
+    // Asked before the preview folder is made: making it is already a write.
+    const std::string& source = theApp()->currentSourcePath;
+    if (const QString refusal = previewRefusal(source); !refusal.isEmpty()) {
+        static std::string toldFor;  // once per source, not at every row click
+        if (toldFor != source)
+            theApp()->message(refusal, QMessageBox::Information, this, QString());
+        toldFor = source;
+        return;
+    }
     const QString folder = previewFolder();
-    if (!view_ || folder.isEmpty() || !QFileInfo(viewer).isExecutable() || view_->isFolder(entry, Placement::Nested))
+    if (folder.isEmpty())
         return;
     std::string error;
     OutputFile copy = OutputFolder::open(folder.toStdString(), error).createFile(view_->name(entry), error);

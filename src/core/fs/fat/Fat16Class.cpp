@@ -61,8 +61,3 @@ std::vector<FatEntry> Fat16Class::walkRootDirectory() {
     rootDirectory_.shrink_to_fit();
     return entries_;
 }
-
-std::uint32_t Fat16Class::nextCluster(std::uint32_t c) {
-    const std::uint32_t value = fat_.entry(c);
-    return value == FatTable::kChainEnd ? 0xFFFF : value;
-}

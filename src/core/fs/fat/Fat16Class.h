@@ -24,9 +24,6 @@ public:
     /// Builds the entry list: "DUMMY ENTRY" at index 0, the root's entries, then every
     /// directory's content; frees the root buffer. Returns a copy of the list.
     std::vector<FatEntry> walkRootDirectory();
-    /// The FAT value of cluster c, or 0xFFFF outside the table (as a 16-bit reader saw it).
-    std::uint32_t nextCluster(std::uint32_t c);
-    bool isFat12() const { return fatBits_ == 12; }
 
 private:
     std::vector<unsigned char> bootSector_;

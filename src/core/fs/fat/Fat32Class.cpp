@@ -33,19 +33,8 @@ bool Fat32Class::readBootSector() {
     fat_.configure(source_, bps * reserved, sectorsPerFat * bps, 32,
                    static_cast<std::uint32_t>(std::min<std::uint64_t>(dataClusters + 2, 0x0FFFFFF7)), true);
     rootCluster_ = s.le32(kRootCluster);
-    bootSectorPassed_ = true;
     return true;
 }
-
-std::uint32_t Fat32Class::countRootClusters() {
-    std::uint32_t count = 0;
-    std::unordered_set<std::uint32_t> seen;
-    for (std::uint32_t c = rootCluster_; fat_.validCluster(c) && seen.insert(c).second; c = fat_.next(c))
-        ++count;
-    return count;
-}
-
-void Fat32Class::readRootDirectory() { entries_.clear(); }
 
 std::vector<FatEntry> Fat32Class::walkRootDirectory() {
     entries_.clear();
@@ -55,11 +44,6 @@ std::vector<FatEntry> Fat32Class::walkRootDirectory() {
     walkClusterChain(rootCluster_, root);
     walkQueuedDirectories();
     return entries_;
-}
-
-std::uint32_t Fat32Class::nextCluster(std::uint32_t c) {
-    const std::uint32_t value = fat_.entry(c);
-    return value == FatTable::kChainEnd ? 0x0FFFFFFF : value;
 }
 
 Fat32Class::EntryTimes Fat32Class::formatEntryTimes(const FatEntry& e) {

@@ -3,8 +3,7 @@
 // directory is a cluster chain starting at the boot sector's root-cluster field. Also holds the
 // list texts of FAT12/16 and FAT32 records.
 //
-// Standard mode: openVolume, readBootSector, countRootClusters, readRootDirectory,
-// walkRootDirectory, linkEntries.
+// Standard mode: openVolume, readBootSector, walkRootDirectory, linkEntries.
 
 #include <cstdint>
 #include <string>
@@ -18,14 +17,8 @@ public:
 
     /// True when the BIOS parameter block is a valid FAT32 one (the OEM name plays no part).
     bool readBootSector() override;
-    /// The number of clusters of the root directory's chain (from the root-cluster field).
-    std::uint32_t countRootClusters();
-    /// Prepares the walk of the root chain.
-    void readRootDirectory();
     /// Builds the entry list from the root chain down; returns a copy of it.
     std::vector<FatEntry> walkRootDirectory();
-    /// The FAT value of cluster c (28 bits), or 0x0FFFFFFF outside the volume.
-    std::uint32_t nextCluster(std::uint32_t c);
     std::uint32_t rootCluster() const { return rootCluster_; }
 
     /// Creation, last access, last write and attribute texts of a FAT12/16 or FAT32 record.
@@ -38,5 +31,4 @@ public:
 private:
     bool isFat32Reader() const override { return true; }
     std::uint32_t rootCluster_ = 0;
-    bool bootSectorPassed_ = false;
 };
