@@ -13,7 +13,7 @@
 # of 8 GiB (the image, then holes) to show its memory does not grow with the image.
 # Usage: bench/carve-vs-peers.sh [WORKDIR] [SIZE_MIB] (default /tmp/pictorva-bench 1100).
 # PICTORVA_CLI picks the binary (default build-rel/pictorva-cli, else build/pictorva-cli);
-# PEERS=0 runs only pictorva-cli and cat.
+# PEERS=0 runs only pictorva-cli and cat; RUNS (default 3) sets how often the fast commands run.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 work=${1:-/tmp/pictorva-bench}
@@ -161,25 +161,39 @@ sed -E -e 's/^#[[:space:]]*(gif|jpg|png|bmp|tif|avi|wav)([[:space:]]+y[[:space:]
 
 bytes=$(stat -c %s "$image")
 cat "$image" >/dev/null  # every run starts from a warm page cache
-run() {  # name, command...: wall seconds, peak KiB and CPU seconds (user, system) into $work/$name.time
+# A run's output is moved aside, not deleted, until the end: ext4 passes over the inodes freed in
+# the last minute when it makes a file, so deleting a run's files just before the next run makes
+# each file it creates cost time in proportion to the files just deleted, which no recovery onto
+# a user's disk meets.
+kept=$work/kept-outputs
+rm -rf "$kept" && mkdir -p "$kept"
+run() {  # name, command...: one line of wall seconds, peak KiB and CPU seconds (user, system) added to $work/$name.time
     local name=$1
     shift
-    rm -rf "$work/out-$name"
-    /usr/bin/time -f '%e %M %U %S' -o "$work/$name.time" "$@" >"$work/$name.log" 2>&1 || true
+    [[ ! -e $work/out-$name ]] || mv "$work/out-$name" "$(mktemp -d -p "$kept")/"
+    /usr/bin/time -f '%e %M %U %S' -a -o "$work/$name.time" "$@" >"$work/$name.log" 2>&1 || true
 }
-run cat sh -c "cat '$image' >/dev/null"
-# The bytes a carver must write at least: the originals, copied and flushed like a carver's output.
-run write sh -c "rm -rf '$work/out-write' && mkdir '$work/out-write' && cp '$src'/* '$work/out-write' && sync"
-rm -rf "$work/out-write"
-run pictorva "$cli" carve "$image" --out "$work/out-pictorva"
+rm -f "$work"/*.time
+# The fast commands run RUNS times in turn (cat, write, pictorva, photorec, cat, ...), so a busy
+# spell of the machine falls on all of them alike; the table gives medians, and pictorva's time
+# against photorec's is the median of the ratios of runs side by side. foremost and scalpel
+# take tens of seconds and run once.
+photorec_types=options,paranoid,fileopt,everything,disable,jpg,enable,png,enable,gif,enable,bmp,enable,tif,enable,riff,enable,mp3,enable,flac,enable,ogg,enable,mov,enable,wholespace,search
+for ((k = 0; k < ${RUNS:-3}; k++)); do
+    run cat sh -c "cat '$image' >/dev/null"
+    # The bytes a carver must write at least: the originals, copied and flushed like a carver's output.
+    run write sh -c "mkdir '$work/out-write' && cp '$src'/* '$work/out-write' && sync"
+    run pictorva "$cli" carve "$image" --out "$work/out-pictorva"
+    if [[ ${PEERS:-1} != 0 ]]; then
+        # photorec recovers into OUT.1, OUT.2, ... and logs into the current folder.
+        cd "$work"
+        run photorec sh -c 'mkdir -p "$1" && exec photorec /log /d "$1/recup" /cmd "$2" "$3"' sh "$work/out-photorec" "$image" "$photorec_types"
+        cd - >/dev/null
+    fi
+done
 if [[ ${PEERS:-1} != 0 ]]; then
     run foremost foremost -Q -t jpg,png,gif,bmp,wav,avi,mp4,mov -i "$image" -o "$work/out-foremost"
     run scalpel scalpel -c "$conf" -o "$work/out-scalpel" "$image"
-    # photorec recovers into OUT.1, OUT.2, ... and logs into the current folder.
-    cd "$work"
-    run photorec sh -c 'mkdir -p "$1" && exec photorec /log /d "$1/recup" /cmd "$2" "$3"' sh "$work/out-photorec" "$image" \
-        options,paranoid,fileopt,everything,disable,jpg,enable,png,enable,gif,enable,bmp,enable,tif,enable,riff,enable,mp3,enable,flac,enable,ogg,enable,mov,enable,wholespace,search
-    cd - >/dev/null
 fi
 
 # Memory against the image's size: the image, then holes up to 8 GiB.
@@ -189,7 +203,6 @@ if [[ ! -f $sparse.done ]]; then
     touch "$sparse.done"
 fi
 run pictorva-8g "$cli" carve "$sparse" --out "$work/out-pictorva-8g"
-rm -rf "$work/out-pictorva-8g"
 
 python3 - "$work" "$src" "$image" <<'PY'
 import hashlib, os, sys
@@ -211,19 +224,28 @@ def kind(name):
 kinds = ["photo", "audio", "video"]
 def count(found, key, values):
     return "/".join("%d" % sum(1 for m in found if key(wanted[m]) == v) for v in values)
-def timing(name):
-    """(wall seconds, peak KiB, CPU seconds); CPU time tells apart a slow tool from a busy machine"""
+def runs(name):
+    """each run's (wall seconds, peak KiB, CPU seconds); CPU time tells apart a slow tool from a busy machine"""
     try:
-        t, kib, user, system = open(os.path.join(work, name + ".time")).read().split()[:4]
-        return float(t), int(kib), float(user) + float(system)
+        rows = [line.split()[:4] for line in open(os.path.join(work, name + ".time")) if line[:1].isdigit()]
+        return [(float(t), int(kib), float(user) + float(system)) for t, kib, user, system in rows]
     except (OSError, ValueError):
-        return None, None, None
+        return []
+def median(values):
+    values = sorted(values)
+    n = len(values)
+    return (values[n // 2] + values[(n - 1) // 2]) / 2 if n else None
+def timing(name):
+    """the medians of (wall seconds, peak KiB, CPU seconds) over the runs, or Nones"""
+    r = runs(name)
+    return tuple(median([row[k] for row in r]) for k in range(3)) if r else (None, None, None)
 cat, _, cat_cpu = timing("cat")
 write, _, _ = timing("write")
 print("image %.0f MiB, %d originals (%.0f MiB): %s; placements %s: %s" % (
     size / 2**20, len(wanted), original_bytes / 2**20, " ".join("%s %s" % (k, count(wanted, kind, [k])) for k in kinds),
     "/".join(places), count(wanted, lambda n: placement[n], places)))
-print("cat %.2f s (CPU %.2f s); cat plus copying the originals %.2f s" % (cat, cat_cpu, cat + write))
+print("medians of %d runs (foremost and scalpel: 1); cat %.2f s (CPU %.2f s); cat plus copying the originals %.2f s" % (
+    len(runs("pictorva")), cat, cat_cpu, cat + write))
 print("%-10s %7s %6s %9s %6s %8s %6s %8s %6s  %-18s %-10s %5s %5s" % (
     "tool", "wall s", "x cat", "x cat+wr", "CPU s", "peak MiB", "files", "MiB out", "x orig",
     "exact " + "/".join(places), "photo/audio/video", "twice", "other"))
@@ -251,7 +273,18 @@ for tool in ["pictorva", "photorec", "foremost", "scalpel"]:
     print("%-10s %7.2f %6.2f %9.2f %6.2f %8.1f %6d %8.0f %6.2f  %-18s %-10s %5d %5d" % (
         tool, t, t / cat, t / (cat + write), cpu, kib / 1024, files, written / 2**20, written / original_bytes,
         count(exact, lambda n: placement[n], places), count(exact, kind, kinds), len(seen_twice), other))
+def paired(ratio_of):
+    """ratio_of(k) for each run k that every command finished, and the median of them"""
+    ratios = [ratio_of(k) for k in range(min(len(runs(n)) for n in ("pictorva", "photorec", "cat", "write")))]
+    return " ".join("%.2f" % r for r in ratios), median(ratios)
+if runs("photorec"):
+    wall = {n: [row[0] for row in runs(n)] for n in ("pictorva", "photorec", "cat", "write")}
+    each, mid = paired(lambda k: wall["pictorva"][k] / wall["photorec"][k])
+    print("pictorva against photorec, run by run: %s (median %.2f)" % (each, mid))
+    each, mid = paired(lambda k: wall["pictorva"][k] / (wall["cat"][k] + wall["write"][k]))
+    print("pictorva against cat plus copying, run by run: %s (median %.2f)" % (each, mid))
 t8, kib8, _ = timing("pictorva-8g")
 if t8 is not None:
     print("pictorva-cli carve on an 8 GiB sparse image (the image, then holes): %.2f s, peak %.1f MiB" % (t8, kib8 / 1024))
 PY
+rm -rf "$kept" "$work/out-pictorva-8g" "$work/out-write"

@@ -29,8 +29,7 @@ ByteView CandidateReader::view(std::uint64_t offset, std::size_t n) {
         if (!inPlace.empty())
             return inPlace;
         const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(std::max(n, nextRead_), limit_ - offset));
-        if (window_.size() < want)
-            window_.resize(want);
+        window_.reserve(want);
         nextRead_ = std::min(kWindowBytes, 2 * nextRead_);
         windowStart_ = offset;
         windowBytes_ = source_.read(offset, window_.data(), want);

@@ -8,9 +8,9 @@
 #include <optional>
 #include <span>
 #include <string_view>
-#include <vector>
 
 #include "common/ByteView.h"
+#include "common/PageBuffer.h"
 
 namespace formats {
 
@@ -70,7 +70,7 @@ public:
 private:
     ByteSource& source_;
     std::uint64_t limit_;
-    std::vector<std::uint8_t> window_;
+    PageBuffer window_;
     std::uint64_t windowStart_ = 0;
     std::size_t windowBytes_ = 0;  ///< valid bytes in window_
     /// Bytes the next window read asks for: small first, as most candidates are false starts

@@ -2,7 +2,6 @@
 
 #include <cerrno>
 #include <cstring>
-#include <memory>
 
 #include "common/TextFormat.h"
 #include "disk/readWriteInterface.h"
@@ -29,30 +28,21 @@ bool CarvedFileSaver::save(readWriteInterface& source, const CarvedFile& file, s
         return false;
     writtenPath = out.path();
     constexpr std::uint64_t kPiece = myJpg::kChunkSize;
-    const std::unique_ptr<std::uint8_t[]> buffer(new std::uint8_t[kPiece]);
+    buffer_.reserve(kPiece);
     bool ok = source.seekTo(static_cast<std::int64_t>(file.start));
     for (std::uint64_t done = 0; ok && done < length;) {
         const auto piece = static_cast<std::uint32_t>(std::min(kPiece, length - done));
-        // An image file's bytes are written from where they lie; otherwise they are read.
-        const ByteView mapped = source.mapRange(static_cast<std::int64_t>(file.start + done), piece);
-        if (mapped.size() == piece) {
-            if (!out.write(mapped.data(), piece)) {
-                error = formatText("%s: %s", writtenPath.c_str(), std::strerror(errno));
-                ok = false;
-                break;
-            }
-            done += piece;
-            continue;
-        }
+        // Read straight into the one page-aligned buffer: only the file's own bytes, not a
+        // read-ahead window around each file.
         if (!source.seekTo(static_cast<std::int64_t>(file.start + done)) ||
-            (!source.read(buffer.get(), piece) && source.lastReadCount() == 0)) {
+            (!source.read(buffer_.data(), piece) && source.lastReadCount() == 0)) {
             error = formatText("%s: read failed at byte %llu of the volume", writtenPath.c_str(),
                                static_cast<unsigned long long>(file.start + done));
             ok = false;
             break;
         }
         // A short read has zero-filled the rest: the file keeps its length and its place.
-        if (!out.write(buffer.get(), piece)) {
+        if (!out.write(buffer_.data(), piece)) {
             error = formatText("%s: %s", writtenPath.c_str(), std::strerror(errno));
             ok = false;
             break;

@@ -9,6 +9,7 @@
 #include <map>
 #include <string>
 
+#include "common/PageBuffer.h"
 #include "output/OutputFolder.h"
 #include "raw/myJpg.h"
 
@@ -35,4 +36,5 @@ private:
     OutputFolder outFolder_;
     bool byCategory_;
     std::map<std::string, OutputFolder> categories_;  ///< made once per save run
+    PageBuffer buffer_;  ///< one piece of a file, reused for every file
 };
