@@ -49,8 +49,9 @@ public:
     void request(Key key);
     /// Drops queued requests for keys outside shown; the one being made is finished.
     void keepOnly(const QSet<Key>& shown);
-    /// Queued requests (for tests and the benchmark).
+    /// Queued requests, and pictures read so far (for tests and the benchmark).
     std::size_t queued() const;
+    std::size_t made() const { return made_; }
     /// Forgets the failures that were "not now", so they are asked for again.
     void forgetPending() { postponed_.clear(); }
     bool postponed(Key key) const { return postponed_.contains(key); }
@@ -77,6 +78,7 @@ private:
     // source was busy.
     QCache<Key, QImage> cache_;
     QSet<Key> postponed_;
+    std::size_t made_ = 0;
     // Shared with the loader's thread.
     mutable std::mutex mutex_;
     std::condition_variable wake_;

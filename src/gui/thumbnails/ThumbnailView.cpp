@@ -119,43 +119,49 @@ ThumbnailView::ThumbnailView(QWidget* parent)
     setSelectionMode(QAbstractItemView::SingleSelection);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
     setModel(&model_);
-    // Scrolling gives many events a second; the requests follow once the view has settled a little.
-    settle_.setSingleShot(true);
-    settle_.setInterval(30);
-    connect(&settle_, &QTimer::timeout, this, &ThumbnailView::askForShown);
+    // Scrolling gives many events a second; what is in sight is asked for at most every 30 ms, so a
+    // slow scroll fills in as it goes and a fast one costs a few requests, soon dropped again.
+    asking_.setSingleShot(true);
+    asking_.setInterval(30);
+    connect(&asking_, &QTimer::timeout, this, &ThumbnailView::askForShown);
     connect(this, &QListView::clicked, this, [this](const QModelIndex& index) { emit fileClicked(index.row()); });
 }
 
 void ThumbnailView::setItems(std::vector<ThumbnailItem> items) {
     model_.setItems(std::move(items));
     loader_.keepOnly({});
-    settle_.start();
+    askSoon();
 }
 
 void ThumbnailView::appendItems(const std::vector<ThumbnailItem>& items) {
     model_.appendItems(items);
-    settle_.start();
+    askSoon();
 }
 
 void ThumbnailView::refresh() {
     loader_.forgetPending();
-    settle_.start();
+    askSoon();
     viewport()->update();
 }
 
 void ThumbnailView::scrollContentsBy(int dx, int dy) {
     QListView::scrollContentsBy(dx, dy);
-    settle_.start();
+    askSoon();
 }
 
 void ThumbnailView::resizeEvent(QResizeEvent* event) {
     QListView::resizeEvent(event);
-    settle_.start();
+    askSoon();
 }
 
 void ThumbnailView::showEvent(QShowEvent* event) {
     QListView::showEvent(event);
-    settle_.start();
+    askSoon();
+}
+
+void ThumbnailView::askSoon() {
+    if (!asking_.isActive())
+        asking_.start();
 }
 
 std::pair<int, int> ThumbnailView::shownRows() const {

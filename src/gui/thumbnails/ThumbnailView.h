@@ -69,8 +69,9 @@ protected:
 
 private:
     void askForShown();
+    void askSoon();
 
     ThumbnailLoader loader_;
     ThumbnailModel model_;
-    QTimer settle_;
+    QTimer asking_;
 };
