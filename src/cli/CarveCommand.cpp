@@ -102,11 +102,7 @@ int runCarve(const CarveOptions& options) {
         std::string path;
         const std::string name = engine.carvedFileName(file);
         if (saver.save(source, file, volumeBytes, engine.carvedFileCategory(file), name, path, error)) {
-            ReportRecord record;
-            record.carved = true;
-            record.runs = {{0, volumeStart + file.start, CarvedFileSaver::savedLength(file, volumeBytes)}};
-            record.mtime = file.when ? file.when->localTime() : std::nullopt;
-            if (report.fileWritten(path, std::move(record), false))
+            if (report.fileWritten(path, carvedFileRecord(file, volumeStart, volumeBytes), false))
                 ++written;
         } else {
             progress.clearLine();
@@ -123,7 +119,7 @@ int runCarve(const CarveOptions& options) {
         std::fprintf(stderr, "%s\n", error.c_str());
         return 1;
     }
-    const std::string skipped = skippedText(report);
+    const std::string skipped = report.skippedNote();
     std::fprintf(options.format == "jsonl" ? stderr : stdout, "%zu files carved%s\n", written, skipped.c_str());
     return 0;
 }

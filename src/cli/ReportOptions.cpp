@@ -56,9 +56,3 @@ bool ReportOptions::start(RecoveryReport& report, const std::string& source, std
     }
     return true;
 }
-
-std::string skippedText(const RecoveryReport& report) {
-    if (report.skipped() == 0)
-        return {};
-    return ", " + std::to_string(report.skipped()) + " identical files skipped";
-}

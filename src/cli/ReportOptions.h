@@ -22,6 +22,3 @@ struct ReportOptions {
     /// Starts the reports of a run saving below out; false after saying why on stderr.
     bool start(RecoveryReport& report, const std::string& source, std::uint64_t volumeOffset) const;
 };
-
-/// "N identical files skipped" for the result line, or nothing when none were.
-std::string skippedText(const RecoveryReport& report);

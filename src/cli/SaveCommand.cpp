@@ -85,12 +85,7 @@ int runSave(const SaveOptions& options) {
                               static_cast<std::uint64_t>(scanned.context->volume.startSector) * 512))
         return 1;
     SaveWalk walk(saved, progress);
-    walk.onWritten([&report](const WalkItem& item, const std::string& path, bool complete) {
-        ReportRecord record;
-        record.deleted = item.deleted;
-        record.partial = !complete;
-        return report.fileWritten(path, std::move(record), true);
-    });
+    walk.reportTo(report);
     progress.setFoundCounter([&walk] { return walk.written(); });
     for (const Start& start : starts) {
         if (!walk.saveFolder(start.folder, start.deleted, output))
@@ -104,7 +99,7 @@ int runSave(const SaveOptions& options) {
         return 1;
     }
     std::printf("%lld files written, %lld failed%s\n", static_cast<long long>(walk.written()),
-                static_cast<long long>(walk.failed()), skippedText(report).c_str());
+                static_cast<long long>(walk.failed()), report.skippedNote().c_str());
     return 0;
 }
 }  // namespace

@@ -22,6 +22,7 @@
 #include <QTest>
 
 #include "LiveDisk.h"
+#include "SavedReport.h"
 #include "app/CVantrelApp.h"
 #include "app/WizardWindow.h"
 #include "browser/EntryTreeFill.h"
@@ -33,6 +34,7 @@
 #include "pages/Physical_DriveDialog.h"
 #include "pages/PopulateDriveDlg.h"
 #include "pages/VolumeOperations.h"
+#include "pages/SaveOptionsBox.h"
 #include "pages/VolumeScanDlg.h"
 #include "pages/advanceOptions.h"
 
@@ -265,11 +267,16 @@ private slots:
         QVERIFY(messages_.contains(QStringLiteral(
             "? number of files found inside this folder = 2 .do you want to continue dumping these files..?")));
         QCOMPARE(messages_.last(), QStringLiteral(": work done"));
-        QCOMPARE(filesBelow(out.path()), (QStringList{QStringLiteral("DCIM/100/IMG_0002.jpg"), QStringLiteral("DCIM/IMG_0001.jpg")}));
+        QCOMPARE(filesBelow(out.path()), (QStringList{QStringLiteral("DCIM/100/IMG_0002.jpg"), QStringLiteral("DCIM/IMG_0001.jpg"),
+                                                      QStringLiteral("report.xml")}));
+        QVERIFY(results->saveOptions()->reportCheck()->isChecked());  // the report is on by default
+        const QMap<QString, QString> reported = reportedHashes(out.filePath(QStringLiteral("report.xml")));
+        QCOMPARE(reported.size(), 2);
         for (const char* path : {"DCIM/100/IMG_0002.jpg", "DCIM/IMG_0001.jpg"}) {
             QFile saved(out.filePath(QString::fromLatin1(path)));
             QVERIFY(saved.open(QIODevice::ReadOnly));
             QCOMPARE(saved.readAll(), contents_.value(QString::fromLatin1(path)));
+            QCOMPARE(reported.value(QString::fromLatin1(path)), sha256Of(saved.fileName()));
         }
 
         // A double-click on a file copies it alone into the folder chosen for Save.
@@ -336,7 +343,7 @@ private slots:
         results->saveButton()->click();
         QTRY_VERIFY(!results->busy());
         VolumeScanDlg::folderChooser = nullptr;
-        QCOMPARE(filesBelow(out.path()), QStringList{QStringLiteral("notes.txt")});
+        QCOMPARE(filesBelow(out.path()), (QStringList{QStringLiteral("notes.txt"), QStringLiteral("report.xml")}));
         QFile notes(out.filePath(QStringLiteral("notes.txt")));
         QVERIFY(notes.open(QIODevice::ReadOnly));
         QCOMPARE(notes.readAll(), contents_.value(QStringLiteral("notes.txt")));

@@ -5,6 +5,18 @@
 #include "app/ProgressSink.h"
 #include "browser/EntryWalk.h"
 #include "output/NameCleaner.h"
+#include "output/RecoveryReport.h"
+
+void SaveWalk::reportTo(RecoveryReport& report) {
+    if (!report.active())
+        return;
+    onWritten([&report](const WalkItem& item, const std::string& path, bool complete) {
+        ReportRecord record;
+        record.deleted = item.deleted;
+        record.partial = !complete;
+        return report.fileWritten(path, std::move(record), true);
+    });
+}
 
 bool SaveWalk::saveFolder(std::optional<EntryRef> folder, bool folderDeleted, const OutputFolder& output) {
     WalkStart start;

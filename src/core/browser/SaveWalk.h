@@ -18,6 +18,7 @@
 #include "output/OutputFolder.h"
 
 class ProgressSink;
+class RecoveryReport;
 
 class SaveWalk {
 public:
@@ -35,6 +36,9 @@ public:
     /// saved before): it counts as skipped, not written.
     using WrittenFile = std::function<bool(const WalkItem& item, const std::string& path, bool complete)>;
     void onWritten(WrittenFile observer) { onWritten_ = std::move(observer); }
+    /// Tells report of each file written: deleted as the walk met it, partial when the reader
+    /// wrote only part of it, its time that of the saved file.
+    void reportTo(RecoveryReport& report);
 
     std::int64_t filesHanded() const { return written_ + failed_ + skipped_; }
     std::int64_t written() const { return written_; }

@@ -23,6 +23,8 @@ std::string RecoveryReport::relative(const std::string& path) const {
 }
 
 bool RecoveryReport::fileWritten(const std::string& writtenPath, ReportRecord record, bool useFileTime) {
+    if (!active())
+        return true;
     record.filename = relative(writtenPath);
     const std::optional<FileHash> hash = hashFile(writtenPath);
     if (hash) {
@@ -46,6 +48,10 @@ bool RecoveryReport::fileWritten(const std::string& writtenPath, ReportRecord re
     for (const auto& writer : writers_)
         writer->add(record);
     return kept;
+}
+
+std::string RecoveryReport::skippedNote() const {
+    return skipped_ == 0 ? std::string() : ", " + std::to_string(skipped_) + " identical files skipped";
 }
 
 bool RecoveryReport::finish(std::string& error) {

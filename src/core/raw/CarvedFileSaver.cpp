@@ -5,6 +5,15 @@
 
 #include "common/TextFormat.h"
 #include "disk/readWriteInterface.h"
+#include "output/ReportRecord.h"
+
+ReportRecord carvedFileRecord(const CarvedFile& file, std::uint64_t volumeOffset, std::uint64_t volumeBytes) {
+    ReportRecord record;
+    record.carved = true;
+    record.runs = {{0, volumeOffset + file.start, CarvedFileSaver::savedLength(file, volumeBytes)}};
+    record.mtime = file.when ? file.when->localTime() : std::nullopt;
+    return record;
+}
 
 bool CarvedFileSaver::save(readWriteInterface& source, const CarvedFile& file, std::uint64_t volumeBytes,
                            const std::string& category, const std::string& name, std::string& writtenPath,

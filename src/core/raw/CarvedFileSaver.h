@@ -14,6 +14,10 @@
 #include "raw/myJpg.h"
 
 class readWriteInterface;
+struct ReportRecord;
+
+/// The report's record of a carved file saved from a volume starting at volumeOffset in its source.
+ReportRecord carvedFileRecord(const CarvedFile& file, std::uint64_t volumeOffset, std::uint64_t volumeBytes);
 
 class CarvedFileSaver {
 public:

@@ -33,6 +33,8 @@
 #include "pages/RawSettingDlg.h"
 #include "output/OutputFolder.h"
 #include "output/SourceMedium.h"
+#include "output/RecoveryReport.h"
+#include "pages/SaveOptionsBox.h"
 #include "raw/CarvedFileSaver.h"
 #include "raw/SignatureFile.h"
 #include "raw/myJpg.h"
@@ -104,6 +106,8 @@ RawRecoveryDialog::RawRecoveryDialog(WizardPage* previous, int previousPageNumbe
     split->setStretchFactor(1, 1);
     split->setChildrenCollapsible(false);
     body()->addWidget(split, 1);
+    saveOptions_ = new SaveOptionsBox;
+    body()->addWidget(saveOptions_);
     addProgressArea();
 
     addWorkerButtons();
@@ -467,6 +471,12 @@ void RawRecoveryDialog::save() {
         theApp()->message(QString::fromStdString(error), QMessageBox::Warning, this);
         return;
     }
+    const std::uint64_t origin = source_.startSector > INT64_MAX / 512 ? 0 : static_cast<std::uint64_t>(source_.startSector) * 512;
+    const std::unique_ptr<RecoveryReport> report = saveOptions_->startReport(output, source_.path, origin, error);
+    if (!report) {
+        theApp()->message(QString::fromStdString(error), QMessageBox::Warning, this);
+        return;
+    }
     CarvedFileSaver saver(std::move(output), false);
     QStringList failures;
     int written = 0;
@@ -474,12 +484,16 @@ void RawRecoveryDialog::save() {
         const std::string name = tree.GetItemText(id);
         setStatus(QStringLiteral("Saving File: ") + QString::fromStdString(name));
         std::string path;
-        if (saver.save(*source, file, volumeBytes_, std::string(), name, path, error))
-            ++written;
-        else
+        if (saver.save(*source, file, volumeBytes_, std::string(), name, path, error)) {
+            if (report->fileWritten(path, carvedFileRecord(file, origin, volumeBytes_), false))
+                ++written;
+        } else {
             failures << QString::fromStdString(error);
+        }
     }
-    setStatus(QStringLiteral("%1 file(s) saved in %2").arg(written).arg(folder));
+    if (!report->finish(error))
+        failures << QString::fromStdString(error);
+    setStatus(QStringLiteral("%1 file(s) saved in %2").arg(written).arg(folder) + QString::fromStdString(report->skippedNote()));
     if (!failures.isEmpty()) {
         const QStringList shown = failures.mid(0, 20);
         theApp()->message(QStringLiteral("%1 file(s) could not be saved:\n").arg(failures.size()) +

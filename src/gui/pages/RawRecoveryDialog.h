@@ -13,6 +13,7 @@
 #include "app/WizardPage.h"
 #include "pages/RawSource.h"
 
+class SaveOptionsBox;
 class CXHtmlTree;
 class CarvedPictureSource;
 class ListOrThumbnails;
@@ -65,6 +66,7 @@ public:
     QPushButton* stopButton() const { return stopButtonOfPage(); }
     QPushButton* backButton() const { return back_; }
     QPushButton* saveButton() const { return save_; }
+    SaveOptionsBox* saveOptions() const { return saveOptions_; }
 
     // How the page asks for files and starts the viewer; tests replace them.
     std::function<QString()> settingsFileChooser;
@@ -119,4 +121,5 @@ private:
     ListOrThumbnails* views_;
     QPushButton* back_;
     QPushButton* save_;
+    SaveOptionsBox* saveOptions_;
 };

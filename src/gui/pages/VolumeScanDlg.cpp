@@ -28,6 +28,8 @@
 #include "browser/EntryWalk.h"
 #include "browser/RecycleBinNames.h"
 #include "browser/SaveWalk.h"
+#include "output/RecoveryReport.h"
+#include "pages/SaveOptionsBox.h"
 #include "browser/SelectionView.h"
 #include "browser/TypeFilter.h"
 #include "common/TextFormat.h"
@@ -112,7 +114,8 @@ std::function<QString(QWidget*)> VolumeScanDlg::folderChooser;
 VolumeScanDlg::VolumeScanDlg(WizardPage* previous, int previousPageNumber)
     : WizardPage(previous, previousPageNumber), volumeData_(new QLineEdit), searchEdit_(new QLineEdit),
       search_(new QPushButton(QStringLiteral("Search"))), tree_(new CXHtmlTree), list_(new CCheckListCtrl),
-      views_(new ListOrThumbnails(list_)), fileSize_(new QLabel), guide_(new DeadEndGuide) {
+      views_(new ListOrThumbnails(list_)), fileSize_(new QLabel), guide_(new DeadEndGuide),
+      saveOptions_(new SaveOptionsBox) {
     volumeData_->setReadOnly(true);
     volumeData_->setObjectName(QStringLiteral("volumeData"));
     searchEdit_->setObjectName(QStringLiteral("searchEdit"));
@@ -152,6 +155,7 @@ VolumeScanDlg::VolumeScanDlg(WizardPage* previous, int previousPageNumber)
                       [this] { restartWith(ParceModeNtfsDlg::kSignatureSearch); });
     fileSize_->setObjectName(QStringLiteral("fileSizeText"));
     body()->addWidget(fileSize_);
+    body()->addWidget(saveOptions_);
     addProgressArea();
 
     addWorkerButtons();
@@ -817,15 +821,26 @@ void VolumeScanDlg::saveSelected() {
     const OutputFolder out = openOutputFolder();
     if (!out.isOpen())
         return;
+    std::string error;
+    std::shared_ptr<RecoveryReport> report =
+        saveOptions_->startReport(out, app.currentSourcePath, static_cast<std::uint64_t>(record_.startSector) * 512, error);
+    if (!report) {
+        app.message(QString::fromStdString(error), QMessageBox::Warning, this);
+        return;
+    }
     selection_ = std::move(selection);
     view_->stopFlag().clear();
     tree_->setEnabled(false);
-    runWorker([this, start, startDeleted, files, out] {
+    runWorker([this, start, startDeleted, files, out, report] {
         SaveWalk walk(*selection_, *progressSink());
+        walk.reportTo(*report);
         walk.saveFolder(start, startDeleted, out);
         progressSink()->setPosition(files);
+        std::string error;
+        const bool reported = report->finish(error);
         const std::string status = formatText("work done: %lld files written, %lld could not be written",
-                                              static_cast<long long>(walk.written()), static_cast<long long>(walk.failed()));
+                                              static_cast<long long>(walk.written()), static_cast<long long>(walk.failed())) +
+                                   report->skippedNote() + (reported ? "" : "; " + error);
         progressSink()->setStatus(status);
         QMetaObject::invokeMethod(this, [this] { saveFinished(); }, Qt::QueuedConnection);
     });

@@ -19,6 +19,7 @@
 #include "browser/ReaderRegistry.h"
 #include "output/OutputFolder.h"
 
+class SaveOptionsBox;
 class CCheckListCtrl;
 class DeadEndGuide;
 class ListOrThumbnails;
@@ -63,6 +64,7 @@ public:
     QLabel* fileSizeText() const { return fileSize_; }
     QPushButton* backButton() const { return back_; }
     QPushButton* saveButton() const { return save_; }
+    SaveOptionsBox* saveOptions() const { return saveOptions_; }
     QPushButton* searchButton() const { return search_; }
     QPushButton* stopButton() const { return stop_; }
     DeadEndGuide* guide() const { return guide_; }
@@ -157,6 +159,7 @@ private:
     ListOrThumbnails* views_;
     QLabel* fileSize_;
     DeadEndGuide* guide_;
+    SaveOptionsBox* saveOptions_;
     QPushButton* stop_;
     QPushButton* back_;
     QPushButton* save_;

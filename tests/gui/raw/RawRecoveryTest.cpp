@@ -24,6 +24,7 @@
 
 #include "../../unit/DiskBytes.h"
 #include "../LiveDisk.h"
+#include "../SavedReport.h"
 #include "VedivadeWindow.h"
 #include "app/CVantrelApp.h"
 #include "app/WizardWindow.h"
@@ -235,7 +236,8 @@ private slots:
         QCOMPARE(previewed.left(planted_[2].bytes.size()), planted_[2].bytes);
         QDir(folder.filePath()).removeRecursively();
 
-        // Save the checked files, twice into one folder: the second save gets distinct names.
+        // Save the checked files, twice into one folder: the second save gets distinct names, its
+        // report too; each report lists its run's files by their SHA-256.
         QTemporaryDir out;
         page->saveFolderChooser = [&] { return out.path(); };
         messages_.clear();
@@ -244,7 +246,15 @@ private slots:
         page->saveButton()->click();
         QVERIFY2(messages_.isEmpty(), qPrintable(messages_.join(QLatin1Char('\n'))));
         const QStringList saved = QDir(out.path()).entryList(QDir::Files, QDir::Name);
-        QCOMPARE(saved.size(), 6);
+        QCOMPARE(saved.size(), 8);
+        const QMap<QString, QString> first = reportedHashes(QDir(out.path()).filePath(QStringLiteral("report.xml")));
+        const QMap<QString, QString> second = reportedHashes(QDir(out.path()).filePath(QStringLiteral("report (2).xml")));
+        QCOMPARE(first.size(), 3);
+        QCOMPARE(second.size(), 3);
+        for (const QString& name : first.keys())
+            QCOMPARE(first.value(name), sha256Of(QDir(out.path()).filePath(name)));
+        for (const QString& name : second.keys())
+            QCOMPARE(second.value(name), sha256Of(QDir(out.path()).filePath(name)));
         for (const Planted& file : planted_) {
             const QString stem = file.name.section(QLatin1Char('.'), 0, 0);
             const QString ext = file.name.section(QLatin1Char('.'), 1);
