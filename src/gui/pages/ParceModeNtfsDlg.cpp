@@ -5,6 +5,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPalette>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QRegularExpressionValidator>
@@ -45,10 +46,18 @@ ParceModeNtfsDlg::ParceModeNtfsDlg(WizardPage* previous, int previousPageNumber)
     notes_[0] = standardNote;
     notes_[1] = advancedNote;
     notes_[2] = deepNote;
-    for (QLabel* note : notes_) {
+    // Secondary text, softer than the choices but plainly readable: a disabled label's grey read
+    // as if the mode could not be chosen.
+    const auto softText = [](QLabel* note) {
         note->setWordWrap(true);
-        note->setEnabled(false);
-    }
+        QPalette palette = note->palette();
+        QColor text = palette.color(QPalette::WindowText);
+        text.setAlphaF(0.7f);
+        palette.setColor(QPalette::WindowText, text);
+        note->setPalette(palette);
+    };
+    for (QLabel* note : notes_)
+        softText(note);
     grid->setColumnMinimumWidth(0, 20);
     grid->addWidget(standardNote, 1, 1, 1, 2);
     grid->addWidget(advanced_, 2, 0, 1, 3);
@@ -58,8 +67,7 @@ ParceModeNtfsDlg::ParceModeNtfsDlg(WizardPage* previous, int previousPageNumber)
     auto* signatureNote = new QLabel(QStringLiteral("Ignores the file system and finds photos, audio and video by "
                                                     "their contents: works after a format or on a damaged card; "
                                                     "names and folders are not known."));
-    signatureNote->setWordWrap(true);
-    signatureNote->setEnabled(false);
+    softText(signatureNote);
     grid->addWidget(signatures_, 6, 0, 1, 3);
     grid->addWidget(signatureNote, 7, 1, 1, 2);
     grid->setColumnStretch(2, 1);
