@@ -4,10 +4,12 @@
 
 #include "CliTerminal.h"
 #include "Commands.h"
+#include "GradeJson.h"
 #include "OutputChoice.h"
 #include "ReportOptions.h"
 #include "VolumeOptions.h"
 #include "output/OutputFolder.h"
+#include "raw/CarvedFileGrade.h"
 #include "raw/CarvedFileSaver.h"
 #include "raw/MemoryTree.h"
 #include "raw/SignatureFile.h"
@@ -21,10 +23,12 @@ struct CarveOptions {
     std::string out;
     std::string format = "text";
     ReportOptions report;
+    bool onlyWhole = false;
 };
 
-std::string jsonLine(const myJpg& engine, const CarvedFile& file, const std::string& name) {
-    const nlohmann::json row = {
+std::string jsonLine(const myJpg& engine, const CarvedFile& file, const std::string& name,
+                     const std::optional<formats::PictureGrade>& grade) {
+    nlohmann::json row = {
         {"name", name},
         {"category", engine.carvedFileCategory(file)},
         {"offset", file.start},
@@ -33,6 +37,8 @@ std::string jsonLine(const myJpg& engine, const CarvedFile& file, const std::str
         {"type", engine.carvedFileType(file)},
         {"status", carvedStatusText(file.status)},
     };
+    if (grade)
+        addGradeKeys(row, *grade);
     return row.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
 }
 
@@ -88,6 +94,7 @@ int runCarve(const CarveOptions& options) {
     CarvedFileSaver saver(std::move(output));
     const auto volumeBytes = static_cast<std::uint64_t>(volume->byteLength);
     std::size_t written = 0;
+    std::size_t notWhole = 0;
     const std::vector<CarvedFile> files = engine.carvedFiles();
     std::int64_t carvedBytes = 0;
     for (const CarvedFile& file : files)
@@ -101,8 +108,16 @@ int runCarve(const CarveOptions& options) {
         const CarvedFile& file = files[i];
         std::string path;
         const std::string name = engine.carvedFileName(file);
-        if (saver.save(source, file, volumeBytes, engine.carvedFileCategory(file), name, path, error)) {
-            if (report.fileWritten(path, carvedFileRecord(file, volumeStart, volumeBytes), false))
+        std::optional<formats::PictureGrade> grade;
+        if (options.format == "jsonl" || options.onlyWhole || report.active())
+            grade = gradeCarvedFile(source, volumeBytes, file, engine.carvedFileType(file));
+        if (options.onlyWhole && grade && grade->health != formats::Health::Whole) {
+            ++notWhole;
+        } else if (saver.save(source, file, volumeBytes, engine.carvedFileCategory(file), name, path, error)) {
+            ReportRecord record = carvedFileRecord(file, volumeStart, volumeBytes);
+            if (grade)
+                record.grade = formats::gradeSummary(*grade);
+            if (report.fileWritten(path, std::move(record), false))
                 ++written;
         } else {
             progress.clearLine();
@@ -110,7 +125,7 @@ int runCarve(const CarveOptions& options) {
         }
         if (options.format == "jsonl") {
             progress.clearLine();
-            std::printf("%s\n", jsonLine(engine, file, name).c_str());
+            std::printf("%s\n", jsonLine(engine, file, name, grade).c_str());
         }
     }
     progress.setPosition(static_cast<std::int64_t>(files.size()));
@@ -119,8 +134,10 @@ int runCarve(const CarveOptions& options) {
         std::fprintf(stderr, "%s\n", error.c_str());
         return 1;
     }
-    const std::string skipped = report.skippedNote();
-    std::fprintf(options.format == "jsonl" ? stderr : stdout, "%zu files carved%s\n", written, skipped.c_str());
+    std::string result = std::to_string(written) + " files carved" + report.skippedNote();
+    if (options.onlyWhole)
+        result += ", " + std::to_string(notWhole) + " pictures left out as not whole";
+    std::fprintf(options.format == "jsonl" ? stderr : stdout, "%s\n", result.c_str());
     return 0;
 }
 }  // namespace
@@ -136,5 +153,6 @@ void registerCarveCommand(CLI::App& app, int& exitCode) {
     command->add_option("--format", options->format, "Output form: the count, or one JSON object per carved file")
         ->check(CLI::IsMember({"text", "jsonl"}));
     options->report.addTo(*command);
+    command->add_flag("--only-whole", options->onlyWhole, "Save no picture that does not decode whole (other files are saved)");
     command->callback([options, &exitCode] { exitCode = runCarve(*options); });
 }

@@ -4,7 +4,9 @@
 
 #include "CliTerminal.h"
 #include "Commands.h"
+#include "GradeJson.h"
 #include "VolumeScan.h"
+#include "browser/EntryGrade.h"
 #include "browser/EntryWalk.h"
 #include "browser/ListingFormat.h"
 
@@ -14,7 +16,8 @@ struct ListOptions {
     std::string format = "text";
 };
 
-std::string jsonLine(const ListedEntry& entry, std::uint64_t size, const ListTexts& texts) {
+std::string jsonLine(const ListedEntry& entry, std::uint64_t size, const ListTexts& texts,
+                     const std::optional<formats::PictureGrade>& grade) {
     nlohmann::json row = {
         {"path", entry.path},          {"dir", entry.folder},          {"deleted", entry.deleted},
         {"size", size},                {"created", texts.created},     {"accessed", texts.accessed},
@@ -22,6 +25,8 @@ std::string jsonLine(const ListedEntry& entry, std::uint64_t size, const ListTex
     };
     if (!entry.type.empty())
         row["type"] = entry.type;
+    if (grade)
+        addGradeKeys(row, *grade);
     // Names from a damaged disk need not be valid UTF-8: such bytes become U+FFFD.
     return row.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
 }
@@ -38,12 +43,16 @@ int runList(const ListOptions& options) {
     listEntries(view, [&](const ListedEntry& entry) {
         const ListTexts texts = view.listTexts(entry.entry);
         std::string line;
+        // Deleted pictures are graded by decoding them; the tab-separated columns stay as they are.
+        std::optional<formats::PictureGrade> grade;
+        if (options.format != "tsv")
+            grade = gradeEntry(view, entry.entry, entry.folder, entry.deleted);
         if (options.format == "tsv")
             line = formatTsvRow(entry, view.byteSize(entry.entry), texts);
         else if (options.format == "jsonl")
-            line = jsonLine(entry, view.byteSize(entry.entry), texts);
+            line = jsonLine(entry, view.byteSize(entry.entry), texts, grade);
         else
-            line = formatTreeLine(entry, texts);
+            line = formatTreeLine(entry, texts) + (grade ? "  [" + formats::gradeSummary(*grade) + "]" : "");
         line += '\n';
         std::fwrite(line.data(), 1, line.size(), stdout);
     });

@@ -18,6 +18,7 @@ struct SaveOptions {
     std::string out;
     std::string folder;
     ReportOptions report;
+    bool onlyWhole = false;
 };
 
 /// The bytes of the files below folder, for the progress line's MB/s.
@@ -86,6 +87,8 @@ int runSave(const SaveOptions& options) {
         return 1;
     SaveWalk walk(saved, progress);
     walk.reportTo(report);
+    if (options.onlyWhole)
+        walk.keepOnlyWhole();
     progress.setFoundCounter([&walk] { return walk.written(); });
     for (const Start& start : starts) {
         if (!walk.saveFolder(start.folder, start.deleted, output))
@@ -98,8 +101,11 @@ int runSave(const SaveOptions& options) {
         std::fprintf(stderr, "%s\n", error.c_str());
         return 1;
     }
-    std::printf("%lld files written, %lld failed%s\n", static_cast<long long>(walk.written()),
+    std::printf("%lld files written, %lld failed%s", static_cast<long long>(walk.written()),
                 static_cast<long long>(walk.failed()), report.skippedNote().c_str());
+    if (options.onlyWhole)
+        std::printf(", %lld pictures left out as not whole", static_cast<long long>(walk.leftOut()));
+    std::printf("\n");
     return 0;
 }
 }  // namespace
@@ -112,5 +118,6 @@ void registerSaveCommand(CLI::App& app, int& exitCode) {
     command->add_option("--out", options->out, "Output folder (made when missing)")->required();
     command->add_option("--folder", options->folder, "Only this folder's content (a path as list prints it)");
     options->report.addTo(*command);
+    command->add_flag("--only-whole", options->onlyWhole, "Save no deleted picture that does not decode whole (other files are saved)");
     command->callback([options, &exitCode] { exitCode = runSave(*options); });
 }

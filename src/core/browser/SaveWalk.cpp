@@ -3,6 +3,7 @@
 #include <filesystem>
 
 #include "app/ProgressSink.h"
+#include "browser/EntryGrade.h"
 #include "browser/EntryWalk.h"
 #include "output/NameCleaner.h"
 #include "output/RecoveryReport.h"
@@ -10,10 +11,13 @@
 void SaveWalk::reportTo(RecoveryReport& report) {
     if (!report.active())
         return;
-    onWritten([&report](const WalkItem& item, const std::string& path, bool complete) {
+    grading_ = true;
+    onWritten([this, &report](const WalkItem& item, const std::string& path, bool complete) {
         ReportRecord record;
         record.deleted = item.deleted;
         record.partial = !complete;
+        if (grade_)
+            record.grade = formats::gradeSummary(*grade_);
         return report.fileWritten(path, std::move(record), true);
     });
 }
@@ -26,7 +30,7 @@ bool SaveWalk::saveFolder(std::optional<EntryRef> folder, bool folderDeleted, co
     // is held open.
     std::vector<OutputFolder> levels{output};
     return walkEntries(view_, start, [this, &levels](const WalkItem& item, std::string&) {
-        progress_.setPosition(filesHanded());
+        progress_.setPosition(filesHanded() + leftOut_);
         const auto depth = static_cast<std::size_t>(item.depth);
         levels.resize(depth + 1);
         const OutputFolder& here = levels[depth];
@@ -41,6 +45,11 @@ bool SaveWalk::saveFolder(std::optional<EntryRef> folder, bool folderDeleted, co
         // A link, device, pipe or socket has no content of its own to recover.
         if (!view_.entryType(item.entry).empty())
             return false;
+        grade_ = grading_ ? gradeEntry(view_, item.entry, false, item.deleted) : std::nullopt;
+        if (onlyWhole_ && grade_ && grade_->health != formats::Health::Whole) {
+            ++leftOut_;
+            return false;
+        }
         OutputFile file = here.createFile(view_.saveName(item.entry), error);
         progress_.setStatus("saving File  " + (file.isOpen() ? file.path() : error));
         const std::string path = file.path();

@@ -15,6 +15,7 @@
 
 #include "browser/EntryView.h"
 #include "browser/EntryWalk.h"
+#include "formats/PictureGrade.h"
 #include "output/OutputFolder.h"
 
 class ProgressSink;
@@ -37,13 +38,21 @@ public:
     using WrittenFile = std::function<bool(const WalkItem& item, const std::string& path, bool complete)>;
     void onWritten(WrittenFile observer) { onWritten_ = std::move(observer); }
     /// Tells report of each file written: deleted as the walk met it, partial when the reader
-    /// wrote only part of it, its time that of the saved file.
+    /// wrote only part of it, its time that of the saved file, a deleted picture's grade.
     void reportTo(RecoveryReport& report);
+
+    /// Deleted pictures that do not decode whole are left out (counted in leftOut()); other
+    /// files are saved as ever.
+    void keepOnlyWhole() {
+        grading_ = true;
+        onlyWhole_ = true;
+    }
 
     std::int64_t filesHanded() const { return written_ + failed_ + skipped_; }
     std::int64_t written() const { return written_; }
     std::int64_t failed() const { return failed_; }
     std::int64_t skipped() const { return skipped_; }
+    std::int64_t leftOut() const { return leftOut_; }
 
 private:
     EntryView& view_;
@@ -52,4 +61,8 @@ private:
     std::int64_t failed_ = 0;
     std::int64_t skipped_ = 0;
     WrittenFile onWritten_;
+    std::int64_t leftOut_ = 0;
+    bool grading_ = false;
+    bool onlyWhole_ = false;
+    std::optional<formats::PictureGrade> grade_;
 };

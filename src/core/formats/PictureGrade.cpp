@@ -55,6 +55,15 @@ std::string_view healthText(Health health) {
     return "unreadable";
 }
 
+std::string gradeSummary(const PictureGrade& grade) {
+    std::string text(healthText(grade.health));
+    if (grade.health != Health::Damaged)
+        return text;
+    if (grade.decoded)
+        return text + ": " + std::to_string(grade.decodedRows) + " of " + std::to_string(grade.rows) + " rows";
+    return text + ": " + std::to_string(grade.validBytes) + " bytes valid";
+}
+
 bool isPictureName(std::string_view name) {
     const std::size_t dot = name.rfind('.');
     return dot != std::string_view::npos && isPictureExtension(name.substr(dot + 1));

@@ -4,6 +4,7 @@
 // graded by their format's structure walk, as no cheap decoder for them is at hand.
 
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 #include "formats/CandidateReader.h"
@@ -26,6 +27,10 @@ struct PictureGrade {
 
 /// "whole", "damaged", "unreadable": the words the lists and the reports use.
 std::string_view healthText(Health health);
+
+/// One line for lists and text output: "whole", "damaged: 120 of 480 rows" (decoded),
+/// "damaged: 65536 bytes valid" (by structure), "unreadable".
+std::string gradeSummary(const PictureGrade& grade);
 
 /// True when a file of this name is a picture the grader grades (by its extension, any case).
 bool isPictureName(std::string_view name);

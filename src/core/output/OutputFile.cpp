@@ -114,15 +114,24 @@ OutputFile MemoryOutput::file() const {
 
 std::string MemoryOutput::bytes(std::size_t limit) const {
     std::string bytes(limit, '\0');
+    bytes.resize(readAt(0, reinterpret_cast<std::uint8_t*>(bytes.data()), limit));
+    return bytes;
+}
+
+std::size_t MemoryOutput::readAt(std::uint64_t offset, std::uint8_t* out, std::size_t n) const {
     std::size_t have = 0;
-    while (fd_ >= 0 && have < limit) {
-        const ssize_t got = ::pread(fd_, bytes.data() + have, limit - have, static_cast<off_t>(have));
+    while (fd_ >= 0 && have < n) {
+        const ssize_t got = ::pread(fd_, out + have, n - have, static_cast<off_t>(offset + have));
         if (got < 0 && errno == EINTR)
             continue;
         if (got <= 0)
             break;
         have += static_cast<std::size_t>(got);
     }
-    bytes.resize(have);
-    return bytes;
+    return have;
+}
+
+std::uint64_t MemoryOutput::size() const {
+    struct stat st {};
+    return fd_ >= 0 && ::fstat(fd_, &st) == 0 ? static_cast<std::uint64_t>(st.st_size) : 0;
 }

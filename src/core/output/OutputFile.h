@@ -71,6 +71,10 @@ public:
     OutputFile file() const;
     /// The first at most limit bytes written.
     std::string bytes(std::size_t limit) const;
+    /// Copies up to n bytes at offset into out; fewer where the written bytes end.
+    std::size_t readAt(std::uint64_t offset, std::uint8_t* out, std::size_t n) const;
+    /// Bytes written (the file's length).
+    std::uint64_t size() const;
 
 private:
     int fd_ = -1;

@@ -1,0 +1,19 @@
+#pragma once
+// The picture grade of a deleted file: its content, as the reader recovers it, decoded. Live
+// files are whole as far as their file system tells and are not read for it.
+
+#include <optional>
+
+#include "browser/EntryView.h"
+#include "formats/PictureGrade.h"
+
+/// Larger deleted pictures are not graded: the content is held in memory while it is decoded.
+inline constexpr std::uint64_t kMaxGradedEntryBytes = std::uint64_t{1} << 30;
+
+/// True when gradeEntry answers for the entry (folder and deleted as the walk met it): a deleted
+/// file whose name is a picture's.
+bool isGradedEntry(const EntryView& view, EntryRef entry, bool folder, bool deleted);
+
+/// The grade of a deleted picture file; nothing for other entries and for pictures larger than
+/// kMaxGradedEntryBytes. Content the reader could not write at all grades unreadable.
+std::optional<formats::PictureGrade> gradeEntry(EntryView& view, EntryRef entry, bool folder, bool deleted);
