@@ -35,6 +35,7 @@
 #include "output/SourceMedium.h"
 #include "output/RecoveryReport.h"
 #include "pages/SaveOptionsBox.h"
+#include "raw/CarvedFileGrade.h"
 #include "raw/CarvedFileSaver.h"
 #include "raw/SignatureFile.h"
 #include "raw/myJpg.h"
@@ -480,12 +481,24 @@ void RawRecoveryDialog::save() {
     CarvedFileSaver saver(std::move(output), false);
     QStringList failures;
     int written = 0;
+    int notWhole = 0;
+    const bool onlyWhole = saveOptions_->onlyWholeCheck()->isChecked();
     for (const auto& [id, file] : chosen) {
         const std::string name = tree.GetItemText(id);
         setStatus(QStringLiteral("Saving File: ") + QString::fromStdString(name));
+        std::optional<formats::PictureGrade> grade;
+        if (onlyWhole || report->active())
+            grade = gradeCarvedFile(*source, volumeBytes_, file, engine_->carvedFileType(file));
+        if (onlyWhole && grade && grade->health != formats::Health::Whole) {
+            ++notWhole;
+            continue;
+        }
         std::string path;
         if (saver.save(*source, file, volumeBytes_, std::string(), name, path, error)) {
-            if (report->fileWritten(path, carvedFileRecord(file, origin, volumeBytes_), false))
+            ReportRecord record = carvedFileRecord(file, origin, volumeBytes_);
+            if (grade)
+                record.grade = formats::gradeSummary(*grade);
+            if (report->fileWritten(path, std::move(record), false))
                 ++written;
         } else {
             failures << QString::fromStdString(error);
@@ -493,7 +506,8 @@ void RawRecoveryDialog::save() {
     }
     if (!report->finish(error))
         failures << QString::fromStdString(error);
-    setStatus(QStringLiteral("%1 file(s) saved in %2").arg(written).arg(folder) + QString::fromStdString(report->skippedNote()));
+    setStatus(QStringLiteral("%1 file(s) saved in %2").arg(written).arg(folder) + QString::fromStdString(report->skippedNote()) +
+              (onlyWhole ? QStringLiteral(", %1 pictures left out as not whole").arg(notWhole) : QString()));
     if (!failures.isEmpty()) {
         const QStringList shown = failures.mid(0, 20);
         theApp()->message(QStringLiteral("%1 file(s) could not be saved:\n").arg(failures.size()) +

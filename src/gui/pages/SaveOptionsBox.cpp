@@ -10,7 +10,8 @@
 SaveOptionsBox::SaveOptionsBox(QWidget* parent)
     : QWidget(parent),
       report_(new QCheckBox(QStringLiteral("Write a report (report.xml)"))),
-      skipIdentical_(new QCheckBox(QStringLiteral("Skip identical files"))) {
+      skipIdentical_(new QCheckBox(QStringLiteral("Skip identical files"))),
+      onlyWhole_(new QCheckBox(QStringLiteral("Only whole files"))) {
     report_->setObjectName(QStringLiteral("reportCheck"));
     report_->setChecked(true);
     report_->setToolTip(QStringLiteral("List every saved file with where it was found and its SHA-256 in report.xml "
@@ -18,10 +19,14 @@ SaveOptionsBox::SaveOptionsBox(QWidget* parent)
     skipIdentical_->setObjectName(QStringLiteral("skipIdenticalCheck"));
     skipIdentical_->setToolTip(QStringLiteral("Save a file only once when the same file was found twice (same SHA-256); "
                                               "the report names the copy that was saved"));
+    onlyWhole_->setObjectName(QStringLiteral("onlyWholeCheck"));
+    onlyWhole_->setToolTip(QStringLiteral("Leave out found pictures that do not decode completely (damaged or unreadable); "
+                                          "other files are saved"));
     auto* row = new QHBoxLayout(this);
     row->setContentsMargins(0, 0, 0, 0);
     row->addWidget(report_);
     row->addWidget(skipIdentical_);
+    row->addWidget(onlyWhole_);
     row->addStretch(1);
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 // The save options both result pages offer beside Save: a report of the saved files written
-// beside them (on by default), and saving a file identical to one already saved only once.
+// beside them (on by default), saving a file identical to one already saved only once, and
+// leaving out pictures that do not decode whole.
 
 #include <QWidget>
 #include <cstdint>
@@ -18,6 +19,7 @@ public:
 
     QCheckBox* reportCheck() const { return report_; }
     QCheckBox* skipIdenticalCheck() const { return skipIdentical_; }
+    QCheckBox* onlyWholeCheck() const { return onlyWhole_; }
 
     /// The save run's report over folder: report.xml made in it (under the next free name when
     /// one is there) when asked for. Nothing, with error set, when it cannot be made.
@@ -27,4 +29,5 @@ public:
 private:
     QCheckBox* report_;
     QCheckBox* skipIdentical_;
+    QCheckBox* onlyWhole_;
 };

@@ -831,16 +831,21 @@ void VolumeScanDlg::saveSelected() {
     selection_ = std::move(selection);
     view_->stopFlag().clear();
     tree_->setEnabled(false);
-    runWorker([this, start, startDeleted, files, out, report] {
+    const bool onlyWhole = saveOptions_->onlyWholeCheck()->isChecked();
+    runWorker([this, start, startDeleted, files, out, report, onlyWhole] {
         SaveWalk walk(*selection_, *progressSink());
         walk.reportTo(*report);
+        if (onlyWhole)
+            walk.keepOnlyWhole();
         walk.saveFolder(start, startDeleted, out);
         progressSink()->setPosition(files);
         std::string error;
         const bool reported = report->finish(error);
         const std::string status = formatText("work done: %lld files written, %lld could not be written",
                                               static_cast<long long>(walk.written()), static_cast<long long>(walk.failed())) +
-                                   report->skippedNote() + (reported ? "" : "; " + error);
+                                   report->skippedNote() +
+                                   (onlyWhole ? formatText(", %lld pictures left out as not whole", static_cast<long long>(walk.leftOut())) : "") +
+                                   (reported ? "" : "; " + error);
         progressSink()->setStatus(status);
         QMetaObject::invokeMethod(this, [this] { saveFinished(); }, Qt::QueuedConnection);
     });
