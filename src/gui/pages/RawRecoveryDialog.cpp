@@ -360,9 +360,10 @@ void RawRecoveryDialog::labelClicked(TreeItemId item) {
             const bool picture = pictures_ && isThumbnailPicture(QString::fromStdString(type));
             if (picture)
                 pictures_->add(entry->data, file->start, file->length);
-            thumbnails.push_back({entry->data, cell->text(), picture});
+            thumbnails.push_back({entry->data, cell->text(), picture,
+                                  file->status == CarvedStatus::Damaged ? QStringLiteral("damaged") : QString()});
         } else {
-            thumbnails.push_back({entry->data, cell->text(), false});
+            thumbnails.push_back({entry->data, cell->text(), false, {}});
         }
     }
     views_->thumbnails()->setItems(std::move(thumbnails));

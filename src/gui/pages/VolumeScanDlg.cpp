@@ -483,7 +483,7 @@ void VolumeScanDlg::addFileRow(TreeItemId item, EntryRef entry, const QString& t
     QTreeWidgetItem* row = list_->addRow({text, QString::fromStdString(texts.created), QString::fromStdString(texts.accessed),
                                           QString::fromStdString(texts.modified), QString::fromStdString(texts.size),
                                           QString::fromStdString(texts.attributes)});
-    newThumbnails_.push_back({entry, text, isThumbnailPicture(QFileInfo(text).suffix())});
+    newThumbnails_.push_back({entry, text, isThumbnailPicture(QFileInfo(text).suffix()), {}});
     if (listMode_ == ListMode::Folder) {
         row->setData(0, kRowDataRole, QVariant::fromValue<qint64>(item));
         row->setIcon(0, iconOf(item).value<QIcon>());

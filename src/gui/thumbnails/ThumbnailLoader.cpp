@@ -37,7 +37,7 @@ bool ThumbnailLoader::failed(Key key) const {
     return image != nullptr && image->isNull();
 }
 
-void ThumbnailLoader::request(Key key) {
+void ThumbnailLoader::request(Key key, bool damaged) {
     if (cache_.contains(key) || postponed_.contains(key) || !fetch_)
         return;
     {
@@ -45,8 +45,11 @@ void ThumbnailLoader::request(Key key) {
         if (quit_ || !waiting_.insert(key).second)
             return;
         queue_.push_front(key);
+        if (damaged)
+            damaged_.insert(key);
         if (queue_.size() > kMaxQueued) {
             waiting_.erase(queue_.back());
+            damaged_.erase(queue_.back());
             queue_.pop_back();
         }
     }
@@ -59,6 +62,7 @@ void ThumbnailLoader::keepOnly(const QSet<Key>& shown) {
         if (shown.contains(key))
             return false;
         waiting_.erase(key);
+        damaged_.erase(key);
         return true;
     });
     queue_.erase(gone, queue_.end());
@@ -72,9 +76,10 @@ std::size_t ThumbnailLoader::queued() const {
 void ThumbnailLoader::run() {
     // Decoding yields to the window thread when the cores are busy: scrolling stays smooth and
     // the thumbnails come a little later.
-    setpriority(PRIO_PROCESS, static_cast<id_t>(gettid()), 10);
+    setpriority(PRIO_PROCESS, static_cast<id_t>(gettid()), 5);
     for (;;) {
         Key key = 0;
+        bool damaged = false;
         {
             std::unique_lock lock(mutex_);
             wake_.wait(lock, [this] { return quit_ || !queue_.empty(); });
@@ -82,20 +87,22 @@ void ThumbnailLoader::run() {
                 return;
             key = queue_.front();
             queue_.pop_front();
+            damaged = damaged_.erase(key) > 0;
         }
-        const std::optional<QImage> image = make(key);
+        const std::optional<QImage> image = make(key, damaged);
         // Queued to the window thread; dropped there if the loader has gone meanwhile.
         QMetaObject::invokeMethod(this, [this, key, image] { arrived(key, image); }, Qt::QueuedConnection);
     }
 }
 
-std::optional<QImage> ThumbnailLoader::make(Key key) const {
+std::optional<QImage> ThumbnailLoader::make(Key key, bool damaged) const {
+    const EmbeddedThumbnailFinder embedded = damaged ? EmbeddedThumbnailFinder() : embedded_;
     std::optional<QByteArray> bytes = fetch_(key, kThumbnailHeadBytes);
     if (!bytes)
         return std::nullopt;
     // A photo's own small copy sits in its first bytes: the rest of a large photo is not read.
-    if (bytes->size() >= kThumbnailHeadBytes && embedded_ && embedded_(*bytes)) {
-        QImage image = decodeThumbnail(*bytes, box_, embedded_);
+    if (bytes->size() >= kThumbnailHeadBytes && embedded && embedded(*bytes)) {
+        QImage image = decodeThumbnail(*bytes, box_, embedded);
         if (!image.isNull())
             return image;
     }
@@ -106,7 +113,7 @@ std::optional<QImage> ThumbnailLoader::make(Key key) const {
         if (bytes->size() > kMaxPictureBytes)
             return QImage();
     }
-    return decodeThumbnail(*bytes, box_, embedded_);
+    return decodeThumbnail(*bytes, box_, embedded);
 }
 
 void ThumbnailLoader::arrived(Key key, const std::optional<QImage>& image) {

@@ -45,8 +45,9 @@ public:
     QImage thumbnail(Key key) const;
     bool failed(Key key) const;
     bool ready(Key key) const { return cache_.contains(key); }
-    /// Queues key first unless it is made, queued or being made already.
-    void request(Key key);
+    /// Queues key first unless it is made, queued or being made already. A damaged picture is
+    /// decoded itself: its embedded small copy would show it whole.
+    void request(Key key, bool damaged = false);
     /// Drops queued requests for keys outside shown; the one being made is finished.
     void keepOnly(const QSet<Key>& shown);
     /// Queued requests, and pictures read so far (for tests and the benchmark).
@@ -68,7 +69,7 @@ signals:
 private:
     void run();
     /// The picture's thumbnail, or nullopt when the source said "not now".
-    std::optional<QImage> make(Key key) const;
+    std::optional<QImage> make(Key key, bool damaged) const;
     void arrived(Key key, const std::optional<QImage>& image);
 
     const QSize box_;
@@ -84,6 +85,7 @@ private:
     std::condition_variable wake_;
     std::deque<Key> queue_;
     std::unordered_set<Key> waiting_;  // queued or being made
+    std::unordered_set<Key> damaged_;  // decoded without their embedded copy
     bool quit_ = false;
     std::thread thread_;
 };

@@ -4,6 +4,8 @@
 #include <QMimeDatabase>
 #include <QPainter>
 #include <QPixmap>
+#include <QScrollBar>
+#include <algorithm>
 #include <QStyle>
 
 namespace {
@@ -70,8 +72,11 @@ QVariant ThumbnailModel::data(const QModelIndex& index, int role) const {
     const ThumbnailItem& item = items_[static_cast<std::size_t>(index.row())];
     switch (role) {
     case Qt::DisplayRole:
-    case Qt::ToolTipRole:
         return item.name;
+    case Qt::ToolTipRole:
+        return item.damage.isEmpty() ? item.name : item.name + QStringLiteral(" (") + item.damage + QLatin1Char(')');
+    case Qt::ForegroundRole:
+        return item.damage.isEmpty() ? QVariant() : QVariant(QColor(200, 0, 0));
     case Qt::DecorationRole:
         if (!item.picture)
             return typeIcon(item.name);
@@ -112,10 +117,12 @@ ThumbnailView::ThumbnailView(QWidget* parent)
     setMovement(QListView::Static);
     setResizeMode(QListView::Adjust);
     setUniformItemSizes(true);
-    setWordWrap(false);
-    setTextElideMode(Qt::ElideMiddle);
+    // Names from metadata share their start and end ("2019-06-02 12.03.00 Canon EOS 80D.jpg"):
+    // two wrapped lines keep the date and time in sight.
+    setWordWrap(true);
+    setTextElideMode(Qt::ElideRight);
     setIconSize(QSize(kThumbnailSide, kThumbnailSide));
-    setGridSize(QSize(kThumbnailSide + 28, kThumbnailSide + fontMetrics().height() + 14));
+    setGridSize(QSize(kThumbnailSide + 48, kThumbnailSide + 2 * fontMetrics().lineSpacing() + 14));
     setSelectionMode(QAbstractItemView::SingleSelection);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
     setModel(&model_);
@@ -147,6 +154,12 @@ void ThumbnailView::refresh() {
 void ThumbnailView::scrollContentsBy(int dx, int dy) {
     QListView::scrollContentsBy(dx, dy);
     askSoon();
+}
+
+void ThumbnailView::updateGeometries() {
+    QListView::updateGeometries();
+    // A wheel notch (three steps) moves one row.
+    verticalScrollBar()->setSingleStep(std::max(1, gridSize().height() / 3));
 }
 
 void ThumbnailView::resizeEvent(QResizeEvent* event) {
@@ -195,7 +208,7 @@ void ThumbnailView::askForShown() {
     loader_.keepOnly(shown);
     // Asked last to first: each goes to the front, so the top left is made first.
     for (int row = end - 1; row >= first; --row)
-        if (items[static_cast<std::size_t>(row)].picture)
-            loader_.request(items[static_cast<std::size_t>(row)].key);
+        if (const ThumbnailItem& item = items[static_cast<std::size_t>(row)]; item.picture)
+            loader_.request(item.key, !item.damage.isEmpty());
     viewport()->update();
 }

@@ -16,6 +16,9 @@ struct ThumbnailItem {
     quint64 key = 0;  ///< what the loader is asked for
     QString name;
     bool picture = false;  ///< a thumbnail is made; otherwise the type icon is shown
+    /// Why the file is not whole ("damaged"): its name is red, the tool tip says it, and its picture
+    /// is decoded itself, never shown by its embedded small copy, which would look whole.
+    QString damage;
 };
 
 class ThumbnailModel final : public QAbstractListModel {
@@ -64,6 +67,7 @@ signals:
 
 protected:
     void scrollContentsBy(int dx, int dy) override;
+    void updateGeometries() override;
     void resizeEvent(QResizeEvent* event) override;
     void showEvent(QShowEvent* event) override;
 
