@@ -7,6 +7,7 @@
 #include "GradeJson.h"
 #include "OutputChoice.h"
 #include "ReportOptions.h"
+#include "SourceFaults.h"
 #include "VolumeOptions.h"
 #include "output/OutputFolder.h"
 #include "raw/CarvedFileGrade.h"
@@ -27,7 +28,7 @@ struct CarveOptions {
 };
 
 std::string jsonLine(const myJpg& engine, const CarvedFile& file, const std::string& name,
-                     const std::optional<formats::PictureGrade>& grade) {
+                     const std::optional<formats::PictureGrade>& grade, bool partial) {
     nlohmann::json row = {
         {"name", name},
         {"category", engine.carvedFileCategory(file)},
@@ -39,6 +40,9 @@ std::string jsonLine(const myJpg& engine, const CarvedFile& file, const std::str
     };
     if (grade)
         addGradeKeys(row, *grade);
+    // Some of its bytes could not be read: zeros stand in their place.
+    if (partial)
+        row["partial"] = true;
     return row.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
 }
 
@@ -86,6 +90,8 @@ int runCarve(const CarveOptions& options) {
     progress.setStatus("Processing.....");
     if (!engine.runCarving())
         return 1;
+    // What the scan skipped of a failing region gets its retry before the files are copied out.
+    source.retrySkipped();
 
     const std::uint64_t volumeStart = static_cast<std::uint64_t>(volume->record.startSector) * 512;
     RecoveryReport report(output.path(), options.report.skipIdentical);
@@ -95,6 +101,7 @@ int runCarve(const CarveOptions& options) {
     const auto volumeBytes = static_cast<std::uint64_t>(volume->byteLength);
     std::size_t written = 0;
     std::size_t notWhole = 0;
+    std::size_t partial = 0;
     const std::vector<CarvedFile> files = engine.carvedFiles();
     std::int64_t carvedBytes = 0;
     for (const CarvedFile& file : files)
@@ -109,23 +116,28 @@ int runCarve(const CarveOptions& options) {
         std::string path;
         const std::string name = engine.carvedFileName(file);
         std::optional<formats::PictureGrade> grade;
+        bool partialFile = false;
         if (options.format == "jsonl" || options.onlyWhole || report.active())
             grade = gradeCarvedFile(source, volumeBytes, file, engine.carvedFileType(file));
         if (options.onlyWhole && grade && grade->health != formats::Health::Whole) {
             ++notWhole;
         } else if (saver.save(source, file, volumeBytes, engine.carvedFileCategory(file), name, path, error)) {
+            partialFile = saver.lastSavePartial();
             ReportRecord record = carvedFileRecord(file, volumeStart, volumeBytes);
             if (grade)
                 record.grade = formats::gradeSummary(*grade);
-            if (report.fileWritten(path, std::move(record), false))
+            record.partial = partialFile;
+            if (report.fileWritten(path, std::move(record), false)) {
                 ++written;
+                partial += partialFile ? 1 : 0;
+            }
         } else {
             progress.clearLine();
             std::fprintf(stderr, "%s\n", error.c_str());
         }
         if (options.format == "jsonl") {
             progress.clearLine();
-            std::printf("%s\n", jsonLine(engine, file, name, grade).c_str());
+            std::printf("%s\n", jsonLine(engine, file, name, grade, partialFile).c_str());
         }
     }
     progress.setPosition(static_cast<std::int64_t>(files.size()));
@@ -134,11 +146,15 @@ int runCarve(const CarveOptions& options) {
         std::fprintf(stderr, "%s\n", error.c_str());
         return 1;
     }
-    std::string result = std::to_string(written) + " files carved" + report.skippedNote();
+    const int status = finishReading(source, options.volume, "carve");
+    std::string result = std::to_string(written) + " files carved";
+    if (partial > 0)
+        result += ", " + std::to_string(partial) + " partial";
+    result += report.skippedNote();
     if (options.onlyWhole)
         result += ", " + std::to_string(notWhole) + " pictures left out as not whole";
     std::fprintf(options.format == "jsonl" ? stderr : stdout, "%s\n", result.c_str());
-    return 0;
+    return status;
 }
 }  // namespace
 

@@ -5,6 +5,7 @@
 #include "CliTerminal.h"
 #include "Commands.h"
 #include "GradeJson.h"
+#include "SourceFaults.h"
 #include "VolumeScan.h"
 #include "browser/EntryGrade.h"
 #include "browser/EntryWalk.h"
@@ -60,7 +61,7 @@ int runList(const ListOptions& options) {
         std::perror("list: writing the listing");
         return 1;
     }
-    return 0;
+    return finishReading(*scanned.app.currentSource, options.volume, "list");
 }
 }  // namespace
 

@@ -5,6 +5,7 @@
 #include "Commands.h"
 #include "OutputChoice.h"
 #include "ReportOptions.h"
+#include "SourceFaults.h"
 #include "VolumeScan.h"
 #include "browser/EntryWalk.h"
 #include "browser/RecycleBinNames.h"
@@ -86,6 +87,7 @@ int runSave(const SaveOptions& options) {
                               static_cast<std::uint64_t>(scanned.context->volume.startSector) * 512))
         return 1;
     SaveWalk walk(saved, progress);
+    walk.watchSource(*scanned.app.currentSource);
     walk.reportTo(report);
     if (options.onlyWhole)
         walk.keepOnlyWhole();
@@ -101,12 +103,16 @@ int runSave(const SaveOptions& options) {
         std::fprintf(stderr, "%s\n", error.c_str());
         return 1;
     }
-    std::printf("%lld files written, %lld failed%s", static_cast<long long>(walk.written()),
-                static_cast<long long>(walk.failed()), report.skippedNote().c_str());
+    const int status = finishReading(*scanned.app.currentSource, options.volume, "save");
+    std::printf("%lld files written, %lld failed", static_cast<long long>(walk.written()),
+                static_cast<long long>(walk.failed()));
+    if (walk.partial() > 0)
+        std::printf(", %lld partial", static_cast<long long>(walk.partial()));
+    std::printf("%s", report.skippedNote().c_str());
     if (options.onlyWhole)
         std::printf(", %lld pictures left out as not whole", static_cast<long long>(walk.leftOut()));
     std::printf("\n");
-    return 0;
+    return status;
 }
 }  // namespace
 

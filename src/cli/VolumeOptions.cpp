@@ -2,6 +2,7 @@
 
 #include <CLI/CLI.hpp>
 #include <cstdio>
+#include <filesystem>
 #include <vector>
 
 #include "CliTerminal.h"
@@ -9,6 +10,7 @@
 #include "disk/BootSectorProbe.h"
 #include "disk/FileReadSeek.h"
 #include "disk/Partition.h"
+#include "output/SourceMedium.h"
 
 void VolumeOptions::addTo(CLI::App& command) {
     command.add_option("SOURCE", source, "Block device or disk image")->required();
@@ -18,6 +20,10 @@ void VolumeOptions::addTo(CLI::App& command) {
     auto* startOption =
         command.add_option("--start-sector", startSector, "Volume starting at this 512-byte sector")->excludes(volumeOption);
     command.add_option("--size-mb", sizeMb, "Volume size in MiB (default: to the end)")->needs(startOption);
+    command.add_option("--retry-time", retryTime,
+                       "Seconds spent, over the whole run, reading failed pieces again sector by sector (default 120)")
+        ->check(CLI::NonNegativeNumber);
+    command.add_option("--bad-map", badMap, "Write the map of the source's unreadable ranges to FILE (ddrescue mapfile)");
 }
 
 void VolumeOptions::addReaderOptionsTo(CLI::App& command) {
@@ -59,6 +65,18 @@ std::optional<ResolvedVolume> resolveVolume(const VolumeOptions& options, Applic
     }
     app.formattedDrive = options.formatted ? 1 : 0;
     readWriteInterface& source = *app.currentSource;
+    source.setRetryTime(options.retryTime);
+    if (!options.badMap.empty()) {
+        const std::filesystem::path map = std::filesystem::absolute(options.badMap);
+        std::error_code error;
+        std::string refusal = std::filesystem::equivalent(map, options.source, error)
+                                  ? "it is the source itself"
+                                  : outputOnSourceMedium(map.parent_path().string(), options.source);
+        if (!refusal.empty()) {
+            std::fprintf(stderr, "--bad-map %s: %s\n", options.badMap.c_str(), refusal.c_str());
+            return std::nullopt;
+        }
+    }
     const std::int64_t sourceBytes = source.byteSize();
     if (sourceBytes <= 0) {
         std::fprintf(stderr, "%s: the source is empty\n", options.source.c_str());

@@ -30,8 +30,11 @@ struct VolumeOptions {
     int heap = 0;                  ///< --heap K
     int max = 3;                   ///< --max N
     bool formatted = false;        ///< --formatted
+    double retryTime = 120;        ///< --retry-time SECONDS: retrying failed reads, over the whole run
+    std::string badMap;            ///< --bad-map FILE: the map of the medium, written at the end
 
-    /// Adds SOURCE and the options that choose the volume (every command that reads one).
+    /// Adds SOURCE, the options that choose the volume and those for a failing medium (every
+    /// command that reads a volume).
     void addTo(CLI::App& command);
     /// Adds the options that steer a file-system reader (list and save; carve reads no file system).
     void addReaderOptionsTo(CLI::App& command);
@@ -45,7 +48,7 @@ struct ResolvedVolume {
 /// Opens options.source as app's current source, finds the volume and positions the source on
 /// it (origin at its first byte, reads ending at its last). On failure prints the reason on
 /// stderr and returns nothing: an empty source, a volume beyond the source or one the source
-/// holds only part of.
+/// holds only part of, or a --bad-map file that would be written on the medium being read.
 std::optional<ResolvedVolume> resolveVolume(const VolumeOptions& options, ApplicationState& app, Notifier& notifier);
 
 /// The rows of `partitions SOURCE` for the walk options chosen (the source's origin is left at 0).

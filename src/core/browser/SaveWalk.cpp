@@ -5,6 +5,7 @@
 #include "app/ProgressSink.h"
 #include "browser/EntryGrade.h"
 #include "browser/EntryWalk.h"
+#include "disk/readWriteInterface.h"
 #include "output/NameCleaner.h"
 #include "output/RecoveryReport.h"
 
@@ -15,7 +16,7 @@ void SaveWalk::reportTo(RecoveryReport& report) {
     onWritten([this, &report](const WalkItem& item, const std::string& path, bool complete) {
         ReportRecord record;
         record.deleted = item.deleted;
-        record.partial = !complete;
+        record.partial = !complete || filePartial_;
         if (grade_)
             record.grade = formats::gradeSummary(*grade_);
         return report.fileWritten(path, std::move(record), true);
@@ -53,11 +54,16 @@ bool SaveWalk::saveFolder(std::optional<EntryRef> folder, bool folderDeleted, co
         OutputFile file = here.createFile(view_.saveName(item.entry), error);
         progress_.setStatus("saving File  " + (file.isOpen() ? file.path() : error));
         const std::string path = file.path();
-        if (file.isOpen() && view_.writeContent(item.entry, file)) {
-            if (!onWritten_ || onWritten_(item, path, true))
+        const std::int64_t zerosBefore = source_ != nullptr ? source_->zeroFilledBytes() : 0;
+        const bool wrote = file.isOpen() && view_.writeContent(item.entry, file);
+        filePartial_ = source_ != nullptr && source_->zeroFilledBytes() != zerosBefore;
+        if (wrote) {
+            if (!onWritten_ || onWritten_(item, path, true)) {
                 ++written_;
-            else
+                partial_ += filePartial_ ? 1 : 0;
+            } else {
                 ++skipped_;
+            }
         } else {
             ++failed_;
             // A reader that failed before its first byte leaves no empty file behind; a partly

@@ -20,6 +20,7 @@
 
 class ProgressSink;
 class RecoveryReport;
+class readWriteInterface;
 
 class SaveWalk {
 public:
@@ -38,7 +39,8 @@ public:
     using WrittenFile = std::function<bool(const WalkItem& item, const std::string& path, bool complete)>;
     void onWritten(WrittenFile observer) { onWritten_ = std::move(observer); }
     /// Tells report of each file written: deleted as the walk met it, partial when the reader
-    /// wrote only part of it, its time that of the saved file, a deleted picture's grade.
+    /// wrote only part of it or it holds zeros for unreadable bytes (watchSource), its time that
+    /// of the saved file, a deleted picture's grade.
     void reportTo(RecoveryReport& report);
 
     /// Deleted pictures that do not decode whole are left out (counted in leftOut()); other
@@ -54,6 +56,12 @@ public:
     std::int64_t skipped() const { return skipped_; }
     std::int64_t leftOut() const { return leftOut_; }
 
+    /// The source the view's reader reads: a written file that got zeros for unreadable bytes
+    /// from it while it was written counts as partial.
+    void watchSource(const readWriteInterface& source) { source_ = &source; }
+    /// Written files (counted in written() too) that hold zeros for unreadable bytes.
+    std::int64_t partial() const { return partial_; }
+
 private:
     EntryView& view_;
     ProgressSink& progress_;
@@ -65,4 +73,7 @@ private:
     bool grading_ = false;
     bool onlyWhole_ = false;
     std::optional<formats::PictureGrade> grade_;
+    const readWriteInterface* source_ = nullptr;
+    std::int64_t partial_ = 0;
+    bool filePartial_ = false;  ///< the file in hand got zeros for unreadable bytes
 };

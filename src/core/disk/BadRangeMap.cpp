@@ -1,5 +1,6 @@
 #include "disk/BadRangeMap.h"
 
+#include <algorithm>
 #include <cinttypes>
 #include <cstdio>
 #include <ctime>
@@ -72,6 +73,21 @@ std::optional<MediumRange> BadRangeMap::firstUnreadable(std::int64_t offset, std
             return MediumRange{it->first, it->second.end - it->first, it->second.state};
     }
     return std::nullopt;
+}
+
+std::int64_t BadRangeMap::unreadableWithin(std::int64_t offset, std::int64_t length) const {
+    if (unreadableBytes_ == 0 || length <= 0)
+        return 0;
+    const std::int64_t end = offset + length;
+    std::int64_t bytes = 0;
+    auto it = ranges_.upper_bound(offset);
+    if (it != ranges_.begin())
+        --it;
+    for (; it != ranges_.end() && it->first < end; ++it) {
+        if (isUnreadable(it->second.state))
+            bytes += std::max<std::int64_t>(0, std::min(end, it->second.end) - std::max(offset, it->first));
+    }
+    return bytes;
 }
 
 std::vector<MediumRange> BadRangeMap::statesOf(bool (*wanted)(RangeState)) const {

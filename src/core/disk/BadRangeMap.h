@@ -34,6 +34,8 @@ public:
     /// The first unreadable (Bad or Skipped) range that overlaps [offset, offset + length), or
     /// nothing.
     std::optional<MediumRange> firstUnreadable(std::int64_t offset, std::int64_t length) const;
+    /// Bytes of [offset, offset + length) in unreadable (Bad or Skipped) ranges.
+    std::int64_t unreadableWithin(std::int64_t offset, std::int64_t length) const;
     /// The unreadable ranges (Bad and Skipped), in order; neighbours of either state are joined.
     std::vector<MediumRange> unreadable() const;
     /// The Skipped ranges, in order.

@@ -92,7 +92,7 @@ void FileReadSeek::fillWindow(std::int64_t start, std::int64_t end) {
     while (windowLength_ < wanted) {
         // Failing sectors come back as zeros, mapped, as any read serves them.
         const long got = readRecovering(window_.get() + windowLength_, static_cast<std::uint32_t>(wanted - windowLength_),
-                                        start + static_cast<std::int64_t>(windowLength_));
+                                        start + static_cast<std::int64_t>(windowLength_), false);
         if (got <= 0) {
             // The file is shorter than when it was opened (or not open).
             if (got == 0)
@@ -127,5 +127,6 @@ ByteView FileReadSeek::mapRange(std::int64_t offset, std::uint32_t length) {
         if (!held())
             return {};
     }
+    servedFromBuffer(start, available);
     return ByteView(window_.get() + (start - windowStart_), static_cast<std::size_t>(available));
 }

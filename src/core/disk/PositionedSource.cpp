@@ -61,9 +61,10 @@ bool PositionedSource::read(void* buffer, std::uint32_t n) {
     return true;
 }
 
-long PositionedSource::readRecovering(unsigned char* out, std::uint32_t n, std::int64_t at) {
+long PositionedSource::readRecovering(unsigned char* out, std::uint32_t n, std::int64_t at, bool forCaller) {
     if (n == 0)
         return 0;
+    countZeros_ = forCaller;
     // Bad sectors are served as zeros without asking the medium again. A skipped piece is tried
     // again while there is retry time: it was skipped for the company it was in, and may hold
     // good bytes (a skip ends where the failed request ended, not where the failures did).
@@ -140,7 +141,7 @@ std::uint32_t PositionedSource::recoverFailed(unsigned char* out, std::uint32_t 
 void PositionedSource::serveZeros(unsigned char* out, std::uint32_t n, std::int64_t at, RangeState state) {
     std::memset(out, 0, n);
     rangeMap_.mark(at, n, state);
-    if (!retryingSkipped_)
+    if (countZeros_)
         zeroFilledBytes_ += n;
 }
 
@@ -148,7 +149,7 @@ bool PositionedSource::skipping() const {
     if (retrySecondsSpent() >= retrySeconds_)
         return true;
     if (retryingSkipped_)
-        return false;
+        return false;  // the end of the run: every skipped sector gets its own try
     return badSectorsInRow_ >= kBadSectorsBeforeSkip ||
            std::chrono::duration<double>(Clock::now() - regionStart_).count() >= kRegionSeconds;
 }
@@ -174,6 +175,7 @@ void PositionedSource::retrySkipped() {
     constexpr std::uint32_t kPiece = 64 * 1024;
     std::vector<unsigned char> scratch(kPiece);
     retryingSkipped_ = true;
+    countZeros_ = false;
     recovering_ = true;
     busySince_ = Clock::now();
     for (const MediumRange& range : rangeMap_.skipped()) {

@@ -33,8 +33,13 @@ protected:
     virtual long readBytes(void* buffer, std::uint32_t n, std::int64_t position) = 0;
     /// Up to n bytes at position as read() serves them: read, or zeros for unreadable sectors.
     /// Returns the count (0 at the end of the medium, -1 when the source cannot read at all).
-    /// For subclasses that fill buffers of their own.
-    long readRecovering(unsigned char* out, std::uint32_t n, std::int64_t position);
+    /// For subclasses that fill buffers of their own: with forCaller false the zeros are not
+    /// counted as served; servedFromBuffer() counts them when a caller gets them.
+    long readRecovering(unsigned char* out, std::uint32_t n, std::int64_t position, bool forCaller = true);
+    /// A caller got [position, position + n) from a buffer filled with forCaller false.
+    void servedFromBuffer(std::int64_t position, std::int64_t n) {
+        zeroFilledBytes_ += rangeMap_.unreadableWithin(position, n);
+    }
     /// Forgets what the previous medium taught: for open().
     void resetMediumState();
     std::int64_t position_ = 0;
@@ -58,5 +63,6 @@ private:
     Clock::duration retrySpent_{};        ///< time spent on failed pieces, finished recoveries
     bool recovering_ = false;             ///< a recovery runs since busySince_
     Clock::time_point busySince_{};
-    bool retryingSkipped_ = false;        ///< in retrySkipped(): no zeros are served to anyone
+    bool retryingSkipped_ = false;        ///< in retrySkipped()
+    bool countZeros_ = true;              ///< false while no caller gets the zeros served
 };

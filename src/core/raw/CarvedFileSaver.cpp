@@ -18,6 +18,7 @@ ReportRecord carvedFileRecord(const CarvedFile& file, std::uint64_t volumeOffset
 bool CarvedFileSaver::save(readWriteInterface& source, const CarvedFile& file, std::uint64_t volumeBytes,
                            const std::string& category, const std::string& name, std::string& writtenPath,
                            std::string& error) {
+    lastSavePartial_ = false;
     const std::uint64_t length = savedLength(file, volumeBytes);
     if (length == 0) {
         error = name + ": length 0, nothing to write";
@@ -36,6 +37,7 @@ bool CarvedFileSaver::save(readWriteInterface& source, const CarvedFile& file, s
     if (!out.isOpen())
         return false;
     writtenPath = out.path();
+    const std::int64_t zerosBefore = source.zeroFilledBytes();
     constexpr std::uint64_t kPiece = myJpg::kChunkSize;
     buffer_.reserve(kPiece);
     bool ok = source.seekTo(static_cast<std::int64_t>(file.start));
@@ -58,6 +60,7 @@ bool CarvedFileSaver::save(readWriteInterface& source, const CarvedFile& file, s
         }
         done += piece;
     }
+    lastSavePartial_ = source.zeroFilledBytes() != zerosBefore;
     const std::optional<std::time_t> taken = file.when ? file.when->localTime() : std::nullopt;
     if (!out.finish(std::nullopt, OutputFile::seconds(taken)) && ok) {
         error = formatText("%s: %s", writtenPath.c_str(), std::strerror(errno));

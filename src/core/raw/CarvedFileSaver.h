@@ -35,8 +35,11 @@ public:
     static std::uint64_t savedLength(const CarvedFile& file, std::uint64_t volumeBytes) {
         return file.start >= volumeBytes ? 0 : std::min<std::uint64_t>(file.length, volumeBytes - file.start);
     }
+    /// Whether the file saved last holds zeros for bytes the source could not read.
+    bool lastSavePartial() const { return lastSavePartial_; }
 
 private:
+    bool lastSavePartial_ = false;
     OutputFolder outFolder_;
     bool byCategory_;
     std::map<std::string, OutputFolder> categories_;  ///< made once per save run

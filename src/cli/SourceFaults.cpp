@@ -1,0 +1,43 @@
+#include "SourceFaults.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+#include "VolumeOptions.h"
+#include "common/TextFormat.h"
+#include "disk/readWriteInterface.h"
+
+std::string unreadableSummary(long long bytes, std::size_t ranges) {
+    return formatText("%lld bytes could not be read (%zu range%s); they were taken as zeros", bytes, ranges,
+                      ranges == 1 ? "" : "s");
+}
+
+int finishReading(readWriteInterface& source, const VolumeOptions& options, const std::string& command) {
+    int status = 0;
+    source.retrySkipped();
+    const BadRangeMap& map = source.rangeMap();
+    if (map.unreadableBytes() > 0)
+        std::fprintf(stderr, "%s: %s\n", options.source.c_str(),
+                     unreadableSummary(map.unreadableBytes(), map.unreadable().size()).c_str());
+    if (source.mediumShrank()) {
+        std::fprintf(stderr,
+                     "%s: the source became shorter while it was read (it had %lld bytes); the run ended early and "
+                     "its results are incomplete\n",
+                     options.source.c_str(), static_cast<long long>(source.byteSize()));
+        status = 1;
+    }
+    if (!options.badMap.empty()) {
+        const std::string text = map.mapfileText(source.byteSize(), "pictorva-cli " + command + " " + options.source);
+        // Never the source itself: the map is written only where a new file can be made.
+        FILE* file = std::fopen(options.badMap.c_str(), "wx");
+        if (file == nullptr && errno == EEXIST)
+            file = std::fopen(options.badMap.c_str(), "w");
+        const bool written = file != nullptr && std::fwrite(text.data(), 1, text.size(), file) == text.size();
+        if (file == nullptr || !written || std::fclose(file) != 0) {
+            std::fprintf(stderr, "--bad-map %s: %s\n", options.badMap.c_str(), std::strerror(errno));
+            status = 1;
+        }
+    }
+    return status;
+}

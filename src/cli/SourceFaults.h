@@ -1,0 +1,16 @@
+#pragma once
+// How list, save and carve end a run over a failing medium: the skipped ranges get their retry,
+// the bytes that could not be read are counted on stderr, the map of the medium is written when
+// asked for, and a medium that shrank underneath ends the run with a message and status 1.
+
+#include <string>
+
+class readWriteInterface;
+struct VolumeOptions;
+
+/// Retries what was skipped, reports and writes --bad-map. Returns 0, or 1 when the medium
+/// shrank during the run or the map could not be written (the message says which).
+int finishReading(readWriteInterface& source, const VolumeOptions& options, const std::string& command);
+
+/// The count for the summary line: "<n> bytes could not be read" with a readable size.
+std::string unreadableSummary(long long bytes, std::size_t ranges);
