@@ -26,7 +26,9 @@ struct Sample {
 const Sample kSamples[] = {
     {"tone.wav", "WAV", "wav", false},       {"tone.aiff", "AIFF", "aif", false},
     {"bare.mp3", "MP3", "mp3", false},       {"tagged.mp3", "MP3", "mp3", false},
-    {"tone.flac", "FLAC", "flac", true},     {"tone.ogg", "OGG", "ogg", true},
+    {"tone.flac", "FLAC", "flac", true},     {"stereo.flac", "FLAC", "flac", true},
+    {"deep.flac", "FLAC", "flac", true},     {"streamed.flac", "FLAC", "flac", true},
+    {"tone.ogg", "OGG", "ogg", true},
     {"tone.opus", "OGG", "ogg", true},       {"tone.m4a", "M4A", "m4a", true},
     {"clip.mp4", "MP4", "mp4", true},        {"faststart.mp4", "MP4", "mp4", false},
     {"fragmented.mp4", "MP4", "mp4", false}, {"clip.mov", "QuickTime", "mov", true},

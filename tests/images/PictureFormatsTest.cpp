@@ -34,6 +34,7 @@ const Sample kSamples[] = {
     {"big.tif", formats::validateTiff, "", {'M', 'M', 0, '*', 0, 0, 0, 8}, kIndexLost},
     {"tiled.tif", formats::validateTiff, "", {'M', 'M', 0, '*'}, kIndexLost},
     {"nikon.nef.tif", formats::validateTiff, "nef", {'I', 'I', '*', 0, 8, 0, 0, 0, 12, 0}},  // exiftool writes the IFD first
+    {"coolpix.tif", formats::validateTiff, "", {'I', 'I', '*', 0, 8, 0, 0, 0, 12, 0}},
     {"camera.raf", formats::validateRaf, "", {'F', 'U', 'J', 'I', 'F', 'I', 'L', 'M', 'C', 'C', 'D', '-', 'R', 'A', 'W', ' '}},
     {"camera.crw", formats::validateCrw, "", {'I', 'I', 26, 0, 0, 0, 'H', 'E', 'A', 'P', 'C', 'C', 'D', 'R'}, kIndexLost},
 };

@@ -16,6 +16,12 @@ lame --quiet -b 32 --add-id3v2 --tt "tone" --ta "pictorva" tone.wav tagged.mp3
 
 ff() { ffmpeg -hide_banner -loglevel error -y "$@"; }
 ff -f lavfi -i "sine=frequency=440:duration=0.3" -ar 8000 tone.flac
+# FLAC's last frame has no header after it: stereo (side channels), 24-bit, the highest
+# compression (long predictors), and a stream whose STREAMINFO gives no total of samples.
+ff -f lavfi -i "sine=frequency=440:duration=0.4" -f lavfi -i "sine=frequency=660:duration=0.4" \
+    -filter_complex amerge -ar 22050 stereo.flac
+ff -f lavfi -i "sine=frequency=300:duration=0.3" -ar 16000 -sample_fmt s32 -compression_level 12 deep.flac
+ff -f lavfi -i "sine=frequency=520:duration=0.3" -ar 8000 -f flac - >streamed.flac
 ff -f lavfi -i "sine=frequency=440:duration=0.3" -ar 8000 -c:a libvorbis tone.ogg
 ff -f lavfi -i "sine=frequency=440:duration=0.3" -c:a libopus tone.opus
 ff -f lavfi -i "sine=frequency=440:duration=0.3" -ar 8000 -c:a aac -b:a 16k tone.m4a

@@ -28,7 +28,10 @@ convert -size 40x30 -seed 12 plasma:fractal -endian LSB -compress none little.ti
 convert -size 40x30 -seed 13 plasma:fractal -endian MSB -compress lzw big.tif
 convert -size 40x30 -seed 14 plasma:fractal -define tiff:tile-geometry=16x16 tiled.tif
 convert -size 40x30 -seed 15 plasma:fractal -endian LSB -compress none nikon.nef.tif
-exiftool -q -overwrite_original -Make="NIKON CORPORATION" -Model=D1 -ExposureTime=0.01 nikon.nef.tif
+exiftool -q -overwrite_original -Make="NIKON CORPORATION" -Model=D1 -ExposureTime=0.01 '-PhotometricInterpretation#=32803' nikon.nef.tif
+# A camera maker's plain RGB TIFF: no sensor data, so no raw.
+convert -size 40x30 -seed 16 plasma:fractal -endian LSB -compress none coolpix.tif
+exiftool -q -overwrite_original -Make="NIKON CORPORATION" -Model=E5700 coolpix.tif
 
 python3 - <<'PY'
 import struct

@@ -14,6 +14,14 @@ constexpr std::array<std::uint8_t, 16> kWideBand{18, 24, 33, 37, 41, 47, 51, 59,
 constexpr std::string_view kNarrowMagic = "#!AMR\n";
 constexpr std::string_view kWideMagic = "#!AMR-WB\n";
 
+bool allZero(CandidateReader& r, std::uint64_t from, std::uint64_t to) {
+    const ByteView v = r.view(from, static_cast<std::size_t>(to - from));
+    for (std::size_t i = 0; i < v.size(); ++i)
+        if (v.u8(i) != 0)
+            return false;
+    return true;
+}
+
 }  // namespace
 
 Validation validateAmr(CandidateReader& r) {
@@ -31,9 +39,11 @@ Validation validateAmr(CandidateReader& r) {
         const std::uint64_t next = pos + sizes[(b.u8(0) >> 3) & 15];
         if (!reaches(r, next))
             return Validation::damaged(pos);
+        if (b.u8(0) == 0 && allZero(r, pos, next))
+            break;
         pos = next;
     }
-    return frames == 0 ? Validation::notThisType() : Validation::whole(pos);
+    return frames == 0 ? Validation::notThisType() : Validation::approximate(pos);
 }
 
 }  // namespace formats

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <optional>
 
+#include "formats/FlacFrameEnd.h"
 #include "formats/FormatWalk.h"
 
 namespace formats {
@@ -26,30 +27,29 @@ constexpr std::array<std::uint8_t, 256> makeCrc8() {
     }
     return t;
 }
-constexpr std::array<std::uint16_t, 256> makeCrc16() {
-    std::array<std::uint16_t, 256> t{};
-    for (unsigned i = 0; i < 256; ++i) {
-        unsigned c = i << 8;
-        for (int k = 0; k < 8; ++k)
-            c = (c & 0x8000) ? ((c << 1) ^ 0x8005) : (c << 1);
-        t[i] = static_cast<std::uint16_t>(c);
-    }
-    return t;
-}
 constexpr auto kCrc8 = makeCrc8();
-constexpr auto kCrc16 = makeCrc16();
 
 struct StreamInfo {
-    std::uint64_t minFrame = 0;     ///< 0: unknown
     std::uint64_t maxFrame = 0;     ///< 0: unknown
     std::uint64_t totalSamples = 0; ///< 0: unknown
+    unsigned sampleBits = 0;
 };
 
 struct Frame {
     std::uint64_t number; ///< frame number (fixed block size) or first sample (variable)
     bool variable;
     std::uint32_t blockSize;
+    std::uint64_t subframes;   ///< the first byte after the header
+    unsigned channelCode;
+    unsigned sampleBits;       ///< 0: the stream's, from STREAMINFO
 };
+
+/// Where the frame at pos ends, by its subframes' own lengths (for the frame no header follows).
+std::optional<std::uint64_t> frameEnd(CandidateReader& r, std::uint64_t pos, const Frame& f, const StreamInfo& info) {
+    constexpr std::array<unsigned, 8> kSampleBits{0, 8, 12, 0, 16, 20, 24, 32};
+    const unsigned bits = f.sampleBits != 0 ? kSampleBits[f.sampleBits] : info.sampleBits;
+    return flacFrameEnd(r, FlacFrameLayout{pos, f.subframes, f.blockSize, f.channelCode, bits});
+}
 
 /// The frame header at pos with its CRC-8 checked, or nothing.
 std::optional<Frame> parseFrameHeader(CandidateReader& r, std::uint64_t pos) {
@@ -105,7 +105,7 @@ std::optional<Frame> parseFrameHeader(CandidateReader& r, std::uint64_t pos) {
         crc = kCrc8[crc ^ h.u8(i)];
     if (crc != h.u8(at))
         return std::nullopt;
-    return Frame{number, (h.u8(1) & 1) != 0, blockSize};
+    return Frame{number, (h.u8(1) & 1) != 0, blockSize, pos + at + 1, channels, depth};
 }
 
 /// The metadata blocks: the audio's first byte and the stream's figures, or nothing when the
@@ -122,7 +122,8 @@ std::optional<StreamInfo> readMetadata(CandidateReader& r, std::uint64_t& pos,
     const std::uint32_t maxBlock = info.be16(2);
     if (minBlock < 16 || maxBlock < minBlock)
         return std::nullopt;
-    StreamInfo s{info.be(4, 3), info.be(7, 3), info.be(13, 5) & 0xFFFFFFFFFull};
+    const unsigned sampleBits = (((info.u8(12) & 1u) << 4) | (info.u8(13) >> 4)) + 1;
+    StreamInfo s{info.be(7, 3), info.be(13, 5) & 0xFFFFFFFFFull, sampleBits};
     bool last = (first.u8(0) & 0x80) != 0;
     pos = 4 + 4 + kStreamInfoBytes;
     for (std::uint64_t n = 1; !last && n < kMaxMetadataBlocks; ++n) {
@@ -170,14 +171,14 @@ Validation validateFlac(CandidateReader& r) {
     for (std::uint64_t step = 0; step < kMaxWalkSteps; ++step) {
         samples += frame->blockSize;
         const bool lastFrame = info->totalSamples != 0 && samples >= info->totalSamples;
-        // The running CRC-16 of the frame's bytes [pos, x) is compared with the two bytes at x.
+        // The running CRC-16 of the frame's bytes [pos, x) is compared with the two bytes at x;
+        // a match followed by the next frame's header ends the frame.
         std::uint16_t crc = 0;
         std::optional<std::uint64_t> end;
-        std::optional<std::uint64_t> firstMatch; // the end when the stream's length is unknown
         std::optional<Frame> next;
         std::uint64_t x = pos;
         std::array<std::uint8_t, kPiece> buffer{};
-        const std::uint64_t stop = pos + maxFrame;
+        const std::uint64_t stop = lastFrame ? pos : pos + maxFrame;
         while (x < stop && !end) {
             // Copied: looking at a next header moves the reader's window.
             const ByteView window =
@@ -189,32 +190,29 @@ Validation validateFlac(CandidateReader& r) {
             for (std::size_t i = 0; i + 2 <= piece.size(); ++i) {
                 const std::uint64_t at = x + i;
                 if (at >= pos + 6 && crc == piece.be16(i)) {
-                    const std::uint64_t frameEnd = at + 2;
-                    if (lastFrame && frameEnd - pos >= std::min<std::uint64_t>(info->minFrame, 4096)) {
-                        end = frameEnd;
-                        break;
-                    }
-                    firstMatch = firstMatch ? firstMatch : frameEnd;
-                    const std::optional<Frame> n = lastFrame ? std::nullopt : parseFrameHeader(r, frameEnd);
+                    const std::optional<Frame> n = parseFrameHeader(r, at + 2);
                     if (n && followsFrame(*frame, *n)) {
                         next = n;
-                        end = frameEnd;
+                        end = at + 2;
                         break;
                     }
                 }
                 if (i + 2 == piece.size())
                     break; // the last two bytes start the next piece
-                crc = static_cast<std::uint16_t>((crc << 8) ^ kCrc16[(crc >> 8) ^ piece.u8(i)]);
+                crc = flacCrc16(crc, piece.u8(i));
             }
             if (piece.size() < 3)
                 break;
             x += piece.size() - 2;
         }
-        if (!end && info->totalSamples == 0 && firstMatch)
-            end = firstMatch; // no frame follows: this one ends the stream
-        if (!end)
-            return Validation::damaged(pos);
-        if (lastFrame || !next) {
+        if (!next) {
+            // The last frame, or the stream ends early: no header follows to confirm a CRC
+            // match, and the frame's subframes say where it ends.
+            if (!lastFrame && info->totalSamples != 0)
+                return Validation::damaged(pos);
+            end = frameEnd(r, pos, *frame, *info);
+            if (!end)
+                return Validation::damaged(pos);
             std::uint64_t fileEnd = *end;
             if (r.matches(fileEnd, "TAG") && reaches(r, fileEnd + kId3v1Bytes))
                 fileEnd += kId3v1Bytes;

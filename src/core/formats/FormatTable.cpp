@@ -79,4 +79,16 @@ constexpr std::array kRows = {
 
 std::span<const FormatRow> builtInFormats() { return kRows; }
 
+std::string_view categoryOf(const FormatRow& row, std::string_view extension) {
+    if (extension.empty() || extension == row.extension)
+        return row.category;
+    for (const FormatRow& other : kRows)
+        if (other.extension == extension)
+            return other.category;
+    for (const std::string_view raw : {"nef"sv, "arw"sv, "dng"sv, "pef"sv, "srw"sv})
+        if (extension == raw)
+            return "Camera RAW"sv;
+    return row.category;
+}
+
 }  // namespace formats

@@ -25,4 +25,9 @@ struct FormatRow {
 
 std::span<const FormatRow> builtInFormats();
 
+/// The category a file found by row is listed under when its structure named it extension: that
+/// of the row carrying the extension (an MP4 row's QuickTime file is QuickTime), "Camera RAW" for
+/// the raws built on plain TIFF (NEF, ARW, DNG, PEF, SRW), else the row's own.
+std::string_view categoryOf(const FormatRow& row, std::string_view extension);
+
 }  // namespace formats

@@ -85,6 +85,7 @@ Validation answer(const Walk& w) {
     case Verdict::Damaged:
         return Validation::damaged(w.end);
     case Verdict::NotThisType:
+    case Verdict::Approximate:
         break;
     }
     return Validation::notThisType();

@@ -19,7 +19,9 @@ constexpr std::uint16_t kStripOffsets = 273, kStripByteCounts = 279;
 constexpr std::uint16_t kTileOffsets = 324, kTileByteCounts = 325;
 constexpr std::uint16_t kThumbnailOffset = 513, kThumbnailLength = 514;
 constexpr std::uint16_t kSubIfds = 330, kExifIfd = 34665, kGpsIfd = 34853, kInteropIfd = 40965;
-constexpr std::uint16_t kMake = 271, kDngVersion = 50706;
+constexpr std::uint16_t kMake = 271, kDngVersion = 50706, kPhotometric = 262;
+// Photometric values of a sensor's own data: a colour filter array, or linear raw.
+constexpr std::uint64_t kColourFilterArray = 32803, kLinearRaw = 34892;
 
 class TiffWalk {
 public:
@@ -45,7 +47,9 @@ public:
     std::uint64_t end() const { return end_; }
     bool hasImageData() const { return imageData_; }
     std::string_view extension() const { return extension_; }
-    std::string_view makerExtension() const { return makerExtension_; }
+    /// The maker's raw type, only when an IFD holds the sensor's own data: a camera maker's
+    /// plain TIFF (RGB pictures only) stays a TIFF.
+    std::string_view makerExtension() const { return sensorData_ ? makerExtension_ : std::string_view(); }
 
 private:
     void reach(std::uint64_t offset, std::uint64_t length) {
@@ -103,6 +107,10 @@ private:
             case kDngVersion:
                 extension_ = "dng";
                 break;
+            case kPhotometric:
+                if (type == 3 && n == 1)
+                    sensorData_ = sensorData_ || value(type, at, 0) == kColourFilterArray || value(type, at, 0) == kLinearRaw;
+                break;
             default:
                 break;
             }
@@ -139,6 +147,7 @@ private:
     TiffBytes tiff_;
     std::uint64_t end_ = 8;
     bool imageData_ = false;
+    bool sensorData_ = false;
     std::string_view extension_;
     std::string_view makerExtension_;
     std::array<std::uint64_t, kMaxIfds> seen_{};

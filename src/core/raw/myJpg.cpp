@@ -220,7 +220,7 @@ std::string myJpg::carvedFileType(const CarvedFile& file) const {
 std::string myJpg::carvedFileCategory(const CarvedFile& file) const {
     const auto rows = formats::builtInFormats();
     if (file.format >= 0 && static_cast<std::size_t>(file.format) < rows.size())
-        return std::string(rows[static_cast<std::size_t>(file.format)].category);
+        return std::string(formats::categoryOf(rows[static_cast<std::size_t>(file.format)], file.extension));
     if (file.signature < signatures_.size())
         return signatures_[file.signature].categoryText();
     return {};
@@ -372,11 +372,13 @@ void myJpg::searchFormats(const std::uint8_t* bytes, std::uint64_t chunkStart, s
                 if (sectorRowsActive_)
                     exactFiles_.emplace_back(start, resume_);
             } else {
-                // A damaged file's prefix may have run on into the next file: that one is still searched.
-                file.status = CarvedStatus::Damaged;
+                // A damaged file's prefix, or an approximate length, may have run on into the next
+                // file: that one is still searched.
+                file.status = v.verdict == formats::Verdict::Damaged ? CarvedStatus::Damaged : CarvedStatus::Approximate;
                 resume_ = start + 1;
             }
-            listCarvedFile(file, formatCategoryItems_[static_cast<std::size_t>(it->row)], std::string(row.category));
+            const std::string category(formats::categoryOf(row, v.extension));
+            listCarvedFile(file, categoryItem(category, rootItem_), category);
             break;
         }
         if (resume_ <= pos + 1) {
@@ -428,9 +430,9 @@ bool myJpg::runCarving() {
             categoryItems_[i] = categoryItem(signatures_[i].categoryText(), root);
     }
     const auto rows = formats::builtInFormats();
-    formatCategoryItems_.assign(rows.size(), kTreeNoItem);
+    rootItem_ = root;
     for (const std::int32_t r : formats_)
-        formatCategoryItems_[static_cast<std::size_t>(r)] = categoryItem(std::string(rows[static_cast<std::size_t>(r)].category), root);
+        categoryItem(std::string(rows[static_cast<std::size_t>(r)].category), root);
     treeControl->Expand(root);
 
     progress.setRange(0, 1000);

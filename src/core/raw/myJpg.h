@@ -34,7 +34,7 @@ class ByteSource;
 
 /// Whole: the file's own structure (or its size field) gave its exact length. Damaged: the
 /// structure breaks at the length, the valid prefix is kept. Approximate: a signature row's
-/// approximate size or end signature gave the length.
+/// approximate size or end signature gave the length, or a format that holds no length (AMR).
 enum class CarvedStatus : std::uint8_t { Whole, Damaged, Approximate };
 /// "whole", "damaged", "approximate".
 const char* carvedStatusText(CarvedStatus status);
@@ -152,7 +152,7 @@ private:
     std::vector<bool> served_;          ///< per table entry: carved by a built-in format instead
     bool sectorRowsActive_ = false;     ///< some entry is carved by the sector rules
     std::vector<std::int32_t> formats_; ///< the built-in format rows switched on
-    std::vector<TreeItemId> formatCategoryItems_;          ///< per built-in format row
+    TreeItemId rootItem_ = kTreeNoItem;
     std::map<std::string, TreeItemId> categoryItemByName_;
     StartKeySearch startKeys_;
     struct FormatKey {

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <random>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -100,12 +101,15 @@ std::vector<Case> cases() {
          Verdict::Damaged, kMidiHeader.size() + kTrack1.size()},
         {"midi format 0 with two tracks", formats::validateMidi,
          cat({text("MThd"), be32(6), {0, 0, 0, 2, 0x01, 0xE0}, kTrack1, kTrack2}), Verdict::NotThisType, 0},
-        {"amr whole", formats::validateAmr, kAmr, Verdict::Whole, amr},
-        {"amr before bytes no frame starts with", formats::validateAmr, cat({kAmr, {0x84}}), Verdict::Whole,
+        // AMR records no length: the frame chain's end is only approximate.
+        {"amr whole", formats::validateAmr, kAmr, Verdict::Approximate, amr},
+        {"amr before bytes no frame starts with", formats::validateAmr, cat({kAmr, {0x84}}), Verdict::Approximate,
          amr},
+        {"amr before erased space (zeros pass as frames)", formats::validateAmr, cat({kAmr, fill(4096, 0)}),
+         Verdict::Approximate, amr},
         {"amr cut in a frame", formats::validateAmr, Bytes(kAmr.begin(), kAmr.end() - 5), Verdict::Damaged,
          6 + 32},
-        {"amr-wb whole", formats::validateAmr, kAmrWb, Verdict::Whole, kAmrWb.size()},
+        {"amr-wb whole", formats::validateAmr, kAmrWb, Verdict::Approximate, kAmrWb.size()},
         {"amr magic without frames", formats::validateAmr, cat({text("#!AMR\n"), {0xFF, 0xFF}}),
          Verdict::NotThisType, 0},
         {"mp4 with a 64-bit box", formats::validateMp4, cat({kFtyp, kMoov, kLargeMdat, noise}),
@@ -149,6 +153,28 @@ TEST(MediaFormatsTest, HandBuiltFiles) {
             EXPECT_EQ(v.length, c.length);
         }
     }
+}
+
+TEST(MediaFormatsTest, TheTypeAFilesStructureNamesPicksItsCategory) {
+    const auto row = [](std::string_view name, std::string_view magic) -> const formats::FormatRow& {
+        for (const formats::FormatRow& r : formats::builtInFormats())
+            if (r.name == name && r.magic == magic)
+                return r;
+        throw std::runtime_error("no row");
+    };
+    const struct {
+        const formats::FormatRow& row;
+        std::string_view extension, category;
+    } cases[] = {
+        {row("TIFF", std::string_view("II*\0", 4)), "", "TIFF and RAW"},
+        {row("TIFF", std::string_view("II*\0", 4)), "nef", "Camera RAW"},
+        {row("TIFF", std::string_view("MM\0*", 4)), "pef", "Camera RAW"},
+        {row("TIFF", std::string_view("II*\0", 4)), "dng", "Camera RAW"},
+        {row("MP4", "ftyp"), "mov", "QuickTime"},
+        {row("JPEG", "\xFF\xD8\xFF"), "mpo", "JPEG"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(formats::categoryOf(c.row, c.extension), c.category) << c.extension;
 }
 
 TEST(MediaFormatsTest, EveryRowRefusesRandomBytesHoldingItsMagic) {
