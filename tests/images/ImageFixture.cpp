@@ -2,9 +2,52 @@
 
 #include <array>
 #include <cstdio>
+#include <filesystem>
+#include <fstream>
 #include <map>
 #include <mutex>
 #include <sys/wait.h>
+#include <unistd.h>
+
+namespace {
+std::string sha256Of(const std::string& path) {
+    std::string digest = runCommand("sha256sum < '" + path + "' 2>/dev/null");
+    return digest.substr(0, digest.find(' '));
+}
+
+// Nothing may write to a source it reads: every image handed out is hashed again when the tests
+// of the process end, against the hash taken when the image was made (kept beside it, so each
+// image is hashed once when made and once per test process).
+class SourcesUnchanged final : public ::testing::Environment {
+public:
+    void watch(const std::string& image) {
+        std::lock_guard lock(mutex_);
+        if (watched_.count(image) != 0)
+            return;
+        const std::string kept = image + ".sha256";
+        std::string hash;
+        std::ifstream(kept) >> hash;
+        if (hash.empty()) {
+            hash = sha256Of(image);
+            const std::string temporary = kept + "." + std::to_string(::getpid());
+            std::ofstream(temporary) << hash << "\n";
+            std::filesystem::rename(temporary, kept);
+        }
+        watched_[image] = hash;
+    }
+    void TearDown() override {
+        for (const auto& [image, hash] : watched_)
+            EXPECT_EQ(sha256Of(image), hash) << image << " changed while it was read";
+    }
+
+private:
+    std::mutex mutex_;
+    std::map<std::string, std::string> watched_;
+};
+
+SourcesUnchanged* const sourcesUnchanged =
+    static_cast<SourcesUnchanged*>(::testing::AddGlobalTestEnvironment(new SourcesUnchanged));
+}  // namespace
 
 std::string runCommand(const std::string& command, int* exitStatus) {
     std::string out;
@@ -53,6 +96,8 @@ BuiltImage buildImage(const std::string& script) {
     if (status == 0) {
         image.ok = true;
         image.path = lastLine;
+        if (std::filesystem::is_regular_file(image.path))
+            sourcesUnchanged->watch(image.path);
     } else {
         image.reason = status == 77 ? lastLine : "script failed (" + std::to_string(status) + "): " + out;
     }
