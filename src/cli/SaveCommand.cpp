@@ -83,12 +83,12 @@ int runSave(const SaveOptions& options) {
     progress.setRange(0, files);
     progress.setWorkBytes(bytes);
     RecoveryReport report(output.path(), options.report.skipIdentical);
-    if (!options.report.start(report, options.volume.source,
-                              static_cast<std::uint64_t>(scanned.context->volume.startSector) * 512))
+    const auto volumeOffset = static_cast<std::uint64_t>(scanned.context->volume.startSector) * 512;
+    if (!options.report.start(report, options.volume.source, volumeOffset))
         return 1;
     SaveWalk walk(saved, progress);
     walk.watchSource(*scanned.app.currentSource);
-    walk.reportTo(report);
+    walk.reportTo(report, volumeOffset);
     if (options.onlyWhole)
         walk.keepOnlyWhole();
     progress.setFoundCounter([&walk] { return walk.written(); });

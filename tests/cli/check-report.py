@@ -1,13 +1,14 @@
 #!/usr/bin/env python3
 """Checks a save report against the files it describes.
 
-usage: check-report.py REPORT.xml REPORT.csv OUTDIR IMAGE
+usage: check-report.py REPORT.xml REPORT.csv OUTDIR IMAGE [--runs-cover]
 
 The DFXML is parsed with xml.etree; its structure is checked (dfxml root, creator, source, one
 fileobject per file with filename, filesize, origin and a SHA-256); every saved file is hashed
 again and compared, every byte run is read from IMAGE and compared with the saved bytes, files
 skipped as identical must be absent and name a saved file of the same hash, the CSV must hold
-the same rows, and every file below OUTDIR must be listed. Prints one JSON object of counts;
+the same rows, and every file below OUTDIR must be listed. With --runs-cover, the byte runs of
+every saved file must cover all of it but its holes (zeros). Prints one JSON object of counts;
 exits 1 with the reasons on stderr on any mismatch."""
 import csv
 import hashlib
@@ -18,6 +19,7 @@ import xml.etree.ElementTree as ET
 
 NS = "{http://www.forensicswiki.org/wiki/Category:Digital_Forensics_XML}"
 xml_path, csv_path, out_dir, image = sys.argv[1:5]
+runs_cover = "--runs-cover" in sys.argv[5:]
 faults = []
 
 
@@ -77,6 +79,13 @@ with open(image, "rb") as img:
             fault("%s: the hash does not match the saved file" % row["filename"])
         if int(row["filesize"]) != len(data):
             fault("%s: size %s, saved %d" % (row["filename"], row["filesize"], len(data)))
+        if runs_cover:
+            # What no run covers must be a hole: zeros.
+            uncovered = bytearray(data)
+            for file_offset, _, length in row["runs"]:
+                uncovered[file_offset:file_offset + length] = bytes(len(uncovered[file_offset:file_offset + length]))
+            if any(uncovered):
+                fault("%s: bytes that are not zeros lie outside its byte runs" % row["filename"])
         for file_offset, img_offset, length in row["runs"]:
             img.seek(img_offset)
             if img.read(length) != data[file_offset:file_offset + length]:

@@ -14,14 +14,16 @@ struct ReportRun {
 
 /// Runs `pictorva-cli command image --out work/out --skip-identical --report work/report.xml
 /// --report work/report.csv` and checks both reports against the output and the image.
-inline ReportRun runWithReports(const std::string& command, const std::filesystem::path& image, const std::filesystem::path& work) {
+/// checkArguments: more for the checker ("--runs-cover").
+inline ReportRun runWithReports(const std::string& command, const std::filesystem::path& image, const std::filesystem::path& work,
+                                const std::string& checkArguments = {}) {
     const std::string xml = (work / "report.xml").string(), csv = (work / "report.csv").string(), out = (work / "out").string();
     ReportRun run;
     run.printed = runCommand("'" + cliPath() + "' " + command + " '" + image.string() + "' --out '" + out +
                                  "' --skip-identical --report '" + xml + "' --report '" + csv + "' 2>/dev/null",
                              &run.status);
     run.checked = runCommand("python3 '" + std::string(PICTORVA_IMAGE_SCRIPTS) + "/../cli/check-report.py' '" + xml + "' '" +
-                                 csv + "' '" + out + "' '" + image.string() + "' 2>&1",
+                                 csv + "' '" + out + "' '" + image.string() + "' " + checkArguments + " 2>&1",
                              &run.checkStatus);
     return run;
 }

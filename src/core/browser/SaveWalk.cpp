@@ -9,14 +9,18 @@
 #include "output/NameCleaner.h"
 #include "output/RecoveryReport.h"
 
-void SaveWalk::reportTo(RecoveryReport& report) {
+void SaveWalk::reportTo(RecoveryReport& report, std::uint64_t volumeOffset) {
     if (!report.active())
         return;
     grading_ = true;
-    onWritten([this, &report](const WalkItem& item, const std::string& path, bool complete) {
+    onWritten([this, &report, volumeOffset](const WalkItem& item, const std::string& path, bool complete,
+                                            const std::vector<ByteRun>& runs) {
         ReportRecord record;
         record.deleted = item.deleted;
         record.partial = !complete || filePartial_;
+        record.runs = runs;
+        for (ByteRun& run : record.runs)
+            run.imgOffset += volumeOffset;
         if (grade_)
             record.grade = formats::gradeSummary(*grade_);
         return report.fileWritten(path, std::move(record), true);
@@ -58,7 +62,7 @@ bool SaveWalk::saveFolder(std::optional<EntryRef> folder, bool folderDeleted, co
         const bool wrote = file.isOpen() && view_.writeContent(item.entry, file);
         filePartial_ = source_ != nullptr && source_->zeroFilledBytes() != zerosBefore;
         if (wrote) {
-            if (!onWritten_ || onWritten_(item, path, true)) {
+            if (!onWritten_ || onWritten_(item, path, true, file.sourceRuns())) {
                 ++written_;
                 partial_ += filePartial_ ? 1 : 0;
             } else {
@@ -71,7 +75,7 @@ bool SaveWalk::saveFolder(std::optional<EntryRef> folder, bool folderDeleted, co
             if (file.isOpen() && !file.holdsContent())
                 file.discard();
             else if (file.holdsContent() && onWritten_)
-                onWritten_(item, path, false);
+                onWritten_(item, path, false, file.sourceRuns());
         }
         return false;
     });

@@ -36,12 +36,14 @@ public:
     /// Told of each file left in the output, with its path; complete is false for one the reader
     /// wrote only part of. Returning false says the file was removed again (identical to one
     /// saved before): it counts as skipped, not written.
-    using WrittenFile = std::function<bool(const WalkItem& item, const std::string& path, bool complete)>;
+    /// runs: where its bytes lay, from the volume's first byte (empty when the reader cannot say).
+    using WrittenFile = std::function<bool(const WalkItem& item, const std::string& path, bool complete,
+                                           const std::vector<ByteRun>& runs)>;
     void onWritten(WrittenFile observer) { onWritten_ = std::move(observer); }
     /// Tells report of each file written: deleted as the walk met it, partial when the reader
     /// wrote only part of it or it holds zeros for unreadable bytes (watchSource), its time that
-    /// of the saved file, a deleted picture's grade.
-    void reportTo(RecoveryReport& report);
+    /// of the saved file, a deleted picture's grade, its byte runs moved by the volume's offset.
+    void reportTo(RecoveryReport& report, std::uint64_t volumeOffset);
 
     /// Deleted pictures that do not decode whole are left out (counted in leftOut()); other
     /// files are saved as ever.

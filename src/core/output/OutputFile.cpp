@@ -8,7 +8,7 @@
 
 OutputFile::OutputFile(OutputFile&& other) noexcept
     : fd_(other.fd_), folderFd_(other.folderFd_), failed_(other.failed_), holdsContent_(other.holdsContent_), end_(other.end_),
-      path_(std::move(other.path_)), name_(std::move(other.name_)) {
+      path_(std::move(other.path_)), name_(std::move(other.name_)), sourceRuns_(std::move(other.sourceRuns_)) {
     other.fd_ = -1;
     other.folderFd_ = -1;
 }
@@ -23,6 +23,7 @@ OutputFile& OutputFile::operator=(OutputFile&& other) noexcept {
         end_ = other.end_;
         path_ = std::move(other.path_);
         name_ = std::move(other.name_);
+        sourceRuns_ = std::move(other.sourceRuns_);
         other.fd_ = -1;
         other.folderFd_ = -1;
     }
@@ -30,6 +31,19 @@ OutputFile& OutputFile::operator=(OutputFile&& other) noexcept {
 }
 
 OutputFile::~OutputFile() { closeAll(); }
+
+void OutputFile::noteSource(std::uint64_t volumeOffset, std::uint64_t fileOffset, std::uint64_t length) {
+    if (length == 0)
+        return;
+    if (!sourceRuns_.empty()) {
+        ByteRun& last = sourceRuns_.back();
+        if (last.fileOffset + last.length == fileOffset && last.imgOffset + last.length == volumeOffset) {
+            last.length += length;
+            return;
+        }
+    }
+    sourceRuns_.push_back({fileOffset, volumeOffset, length});
+}
 
 void OutputFile::closeAll() {
     if (fd_ >= 0)

@@ -8,6 +8,9 @@
 #include <ctime>
 #include <optional>
 #include <string>
+#include <vector>
+
+#include "output/ReportRecord.h"
 
 class OutputFile {
 public:
@@ -39,6 +42,12 @@ public:
     /// nothing worth keeping.
     bool holdsContent() const { return holdsContent_; }
 
+    /// Notes that the file's bytes [fileOffset, fileOffset + length) were read from the volume at
+    /// volumeOffset, for the save report; runs that continue each other are joined.
+    void noteSource(std::uint64_t volumeOffset, std::uint64_t fileOffset, std::uint64_t length);
+    /// Where the noted bytes lay, imgOffset counted from the volume's first byte.
+    const std::vector<ByteRun>& sourceRuns() const { return sourceRuns_; }
+
     /// A whole-second time for finish(); nothing stays nothing.
     static std::optional<timespec> seconds(std::optional<std::time_t> time);
 
@@ -56,6 +65,7 @@ private:
     std::uint64_t end_ = 0;  ///< where write() appends
     std::string path_;
     std::string name_;  ///< its name in that folder
+    std::vector<ByteRun> sourceRuns_;
 };
 
 /// A file in memory for content the program only reads back (a recycle-bin record): written by

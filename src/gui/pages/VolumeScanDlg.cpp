@@ -834,7 +834,7 @@ void VolumeScanDlg::saveSelected() {
     const bool onlyWhole = saveOptions_->onlyWholeCheck()->isChecked();
     runWorker([this, start, startDeleted, files, out, report, onlyWhole] {
         SaveWalk walk(*selection_, *progressSink());
-        walk.reportTo(*report);
+        walk.reportTo(*report, static_cast<std::uint64_t>(record_.startSector) * 512);
         if (onlyWhole)
             walk.keepOnlyWhole();
         walk.saveFolder(start, startDeleted, out);

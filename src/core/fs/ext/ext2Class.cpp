@@ -522,6 +522,7 @@ bool ext2Class::saveEntry(OutputFile& out, const ExtEntry& entry) {
                                       static_cast<std::uint32_t>(buffer.size())) &&
                 sectorSource_.lastReadCount() == 0)
                 continue;
+            out.noteSource((run.physical + b) * blockSize, fileOffset, length);
             if (!out.writeAt(buffer.data(), length, fileOffset))
                 ok = false;
         }

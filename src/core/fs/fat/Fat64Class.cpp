@@ -200,6 +200,7 @@ bool Fat64Class::writeEntryContent(OutputFile& out, const ExfatEntry& entry) {
                 break;
             buffer.assign(piece, 0);
             source_->readAt(static_cast<std::int64_t>(offset), buffer.data(), static_cast<std::uint32_t>(piece));
+            out.noteSource(offset, entry.validDataLength - remaining, piece);
             out.write(buffer.data(), piece);
             remaining -= piece;
             i += run;

@@ -291,6 +291,7 @@ bool FatClassBase::writeEntryContent(OutputFile& out, const FatEntry& entry) {
                 const std::uint64_t piece = std::min(runBytes, kContentChunk);
                 buffer.assign(piece, 0);
                 source_->readAt(static_cast<std::int64_t>(offset), buffer.data(), static_cast<std::uint32_t>(piece));
+                out.noteSource(offset, entry.size - remaining, piece);
                 out.write(buffer.data(), piece);
                 offset += piece;
                 runBytes -= piece;

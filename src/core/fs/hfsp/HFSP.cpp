@@ -435,6 +435,7 @@ bool HFSP::saveEntry(OutputFile& out, const HfsEntry& entry) {
                                           static_cast<std::uint32_t>(length)) &&
                     sectorSource_.lastReadCount() == 0)
                     continue;
+                out.noteSource(start * blockSize + done, forkPos + done, length);
                 if (!out.writeAt(buffer.data(), length, forkPos + done))
                     ok = false;
             }

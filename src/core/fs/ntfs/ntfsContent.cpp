@@ -297,6 +297,7 @@ bool ntfs::writeRuns(OutputFile& out, const std::vector<RunPair>& runs, const Da
             const std::uint64_t from = static_cast<std::uint64_t>(run.startCluster) * clusterSize + done;
             if (source_.seekTo(static_cast<std::int64_t>(from)))
                 source_.read(piece.data(), static_cast<std::uint32_t>(n));
+            out.noteSource(from, at + done, n);
             if (!out.writeAt(piece.data(), n, at + done))
                 return false;
         }
