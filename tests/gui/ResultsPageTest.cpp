@@ -294,6 +294,28 @@ private slots:
         QCOMPARE(messages_.last(), QStringLiteral(": select output folder"));
     }
 
+    void onlyWholeLeavesOutDeletedPicturesThatDoNotDecode() {
+        if (fat16_.isEmpty())
+            QSKIP("mkfs.fat or mtools is not installed");
+        VolumeScanDlg* results = scannedStandard(fat16_);
+        QVERIFY(results != nullptr);
+        CheckTree& tree = results->tree()->tree();
+        tree.SetCheck(childNamed(tree, results->rootItem(), "DCIM"), true);
+        results->saveOptions()->onlyWholeCheck()->setChecked(true);
+
+        // gone.jpg was deleted and holds no picture: it is left out. The live files are not
+        // graded (their file system vouches for them), whatever bytes they hold.
+        QTemporaryDir out;
+        VolumeScanDlg::folderChooser = [&out](QWidget*) { return out.path(); };
+        results->saveButton()->click();
+        QTRY_VERIFY(!results->busy());
+        VolumeScanDlg::folderChooser = nullptr;
+        QCOMPARE(filesBelow(out.path()), (QStringList{QStringLiteral("DCIM/100/IMG_0002.jpg"), QStringLiteral("DCIM/100/sunset.png"),
+                                                      QStringLiteral("DCIM/IMG_0001.jpg"), QStringLiteral("report.xml")}));
+        QVERIFY2(results->status().contains(QStringLiteral(", 1 pictures left out as not whole")), qPrintable(results->status()));
+        results->saveOptions()->onlyWholeCheck()->setChecked(false);
+    }
+
     void backIsRefusedDuringTheScanAndStopThenSaveSavesInFull() {
         if (fat16_.isEmpty())
             QSKIP("mkfs.fat or mtools is not installed");

@@ -19,12 +19,6 @@ constexpr std::array kPictureExtensions = {
     "nrw"sv, "arw"sv, "srf"sv, "sr2"sv, "dng"sv, "orf"sv, "rw2"sv, "raf"sv, "pef"sv, "srw"sv, "x3f"sv,
 };
 
-bool isPictureExtension(std::string_view extension) {
-    std::string lower(extension);
-    std::transform(lower.begin(), lower.end(), lower.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return std::find(kPictureExtensions.begin(), kPictureExtensions.end(), lower) != kPictureExtensions.end();
-}
-
 /// The picture rows of the format table whose magic the bytes hold, walked in table order.
 PictureGrade gradeByStructure(ByteSource& source, std::uint64_t size) {
     CandidateReader reader(source, size);
@@ -42,6 +36,12 @@ PictureGrade gradeByStructure(ByteSource& source, std::uint64_t size) {
     return {};
 }
 }  // namespace
+
+bool isPictureExtension(std::string_view extension) {
+    std::string lower(extension);
+    std::transform(lower.begin(), lower.end(), lower.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return std::find(kPictureExtensions.begin(), kPictureExtensions.end(), lower) != kPictureExtensions.end();
+}
 
 std::string_view healthText(Health health) {
     switch (health) {

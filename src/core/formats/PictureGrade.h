@@ -34,6 +34,8 @@ std::string gradeSummary(const PictureGrade& grade);
 
 /// True when a file of this name is a picture the grader grades (by its extension, any case).
 bool isPictureName(std::string_view name);
+/// The same for an extension without its dot ("jpg", "CR2").
+bool isPictureExtension(std::string_view extension);
 
 /// Grades the size bytes of source from its first byte. Reads nothing past size; memory and
 /// time stay bounded whatever the bytes claim. Bytes of no picture type grade unreadable.

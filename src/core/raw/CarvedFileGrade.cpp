@@ -1,12 +1,10 @@
 #include "raw/CarvedFileGrade.h"
 
-#include <string>
-
 #include "raw/VolumeByteSource.h"
 
 std::optional<formats::PictureGrade> gradeCarvedFile(readWriteInterface& source, std::uint64_t volumeBytes, const CarvedFile& file,
                                                      std::string_view type) {
-    if (!formats::isPictureName("." + std::string(type)))
+    if (!formats::isPictureExtension(type))
         return std::nullopt;
     VolumeByteSource bytes(source, volumeBytes);
     bytes.setCandidateStart(file.start);
