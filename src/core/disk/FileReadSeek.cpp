@@ -14,8 +14,7 @@
 FileReadSeek::~FileReadSeek() { close(); }
 
 void FileReadSeek::close() {
-    window_.reset();
-    windowCapacity_ = 0;
+    window_ = PageBuffer();
     windowLength_ = 0;
     windowed_ = false;
     failedStart_ = failedEnd_ = -1;
@@ -78,20 +77,14 @@ long FileReadSeek::readBytes(void* buffer, std::uint32_t n, std::int64_t positio
 
 void FileReadSeek::fillWindow(std::int64_t start, std::int64_t end) {
     const auto wanted = static_cast<std::size_t>(end - start);
-    std::size_t kept = 0;
-    if (wanted <= windowCapacity_ && start >= windowStart_ && start < windowStart_ + static_cast<std::int64_t>(windowLength_)) {
-        // Sequential views overlap a little: the bytes already held are moved, not read again.
-        kept = windowLength_ - static_cast<std::size_t>(start - windowStart_);
-        std::memmove(window_.get(), window_.get() + (start - windowStart_), kept);
-    } else if (wanted > windowCapacity_) {
-        window_.reset(new unsigned char[wanted]);
-        windowCapacity_ = wanted;
-    }
+    // Always read whole into the page-aligned buffer: keeping the overlap of sequential views
+    // would put the read a few bytes off a cache line, where the kernel copies it far slower.
+    window_.reserve(wanted);
     windowStart_ = start;
-    windowLength_ = kept;
+    windowLength_ = 0;
     while (windowLength_ < wanted) {
         // Failing sectors come back as zeros, mapped, as any read serves them.
-        const long got = readRecovering(window_.get() + windowLength_, static_cast<std::uint32_t>(wanted - windowLength_),
+        const long got = readRecovering(window_.data() + windowLength_, static_cast<std::uint32_t>(wanted - windowLength_),
                                         start + static_cast<std::int64_t>(windowLength_), false);
         if (got <= 0) {
             // The file is shorter than when it was opened (or not open).
@@ -128,5 +121,5 @@ ByteView FileReadSeek::mapRange(std::int64_t offset, std::uint32_t length) {
             return {};
     }
     servedFromBuffer(start, available);
-    return ByteView(window_.get() + (start - windowStart_), static_cast<std::size_t>(available));
+    return ByteView(window_.data() + (start - windowStart_), static_cast<std::size_t>(available));
 }

@@ -1,8 +1,8 @@
 #pragma once
 // The sector source over a block device or an image file, opened with O_RDONLY only.
 
-#include <memory>
 
+#include "common/PageBuffer.h"
 #include "disk/PositionedSource.h"
 
 class Notifier;
@@ -36,8 +36,7 @@ private:
     std::int64_t size_ = 0;
     std::string openFailure_;
     bool windowed_ = false;
-    std::unique_ptr<unsigned char[]> window_;
-    std::size_t windowCapacity_ = 0;
+    PageBuffer window_;
     std::int64_t windowStart_ = 0;
     std::size_t windowLength_ = 0;
     // A window that could not be filled (the file ended early) is not asked for again.
