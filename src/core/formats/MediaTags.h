@@ -3,7 +3,7 @@
 // title (TPE1/TIT2; TP1/TT2 in 2.2), Vorbis comments (ARTIST/TITLE) in FLAC and Ogg (Vorbis and
 // Opus), and the creation time of an ISO media or QuickTime movie header (mvhd).
 // References: ID3v2.3/2.4 informal standards; FLAC format, METADATA_BLOCK_VORBIS_COMMENT;
-// Vorbis I spec section 5; RFC 7845 section 5.2; ISO/IEC 14496-12 section 8.2.2.
+// Vorbis I, section 5; RFC 7845 section 5.2; ISO/IEC 14496-12 section 8.2.2.
 
 #include <optional>
 #include <string>
