@@ -21,6 +21,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include "GuiTestSupport.h"
 #include "LiveDisk.h"
 #include "SavedReport.h"
 #include "app/CVantrelApp.h"
@@ -45,15 +46,6 @@ T* currentPage() {
 }
 
 QPushButton* buttonOf(QWidget* page, const char* name) { return page->findChild<QPushButton*>(QString::fromLatin1(name)); }
-
-bool run(const QString& program, const QStringList& arguments) {
-    QProcess process;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("MTOOLS_SKIP_CHECK"), QStringLiteral("1"));
-    process.setProcessEnvironment(environment);
-    process.start(program, arguments);
-    return process.waitForFinished(60000) && process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
-}
 
 QString tool(const char* name) {
     return QStandardPaths::findExecutable(QString::fromLatin1(name), {QStringLiteral("/usr/sbin"), QStringLiteral("/sbin"),

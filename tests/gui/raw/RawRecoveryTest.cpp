@@ -22,6 +22,7 @@
 #include <QToolButton>
 #include <fstream>
 
+#include "../GuiTestSupport.h"
 #include "../../unit/DiskBytes.h"
 #include "../LiveDisk.h"
 #include "../SavedReport.h"
@@ -151,12 +152,7 @@ private slots:
         QVERIFY(dir_.isValid());
         if (!QImageWriter::supportedImageFormats().contains("jpeg"))
             QSKIP("Qt has no JPEG writer here");
-        theApp()->messageHook = [this](const QString& text, const QString& caption, QMessageBox::Icon) {
-            messages_ << caption + QStringLiteral(": ") + text;
-        };
-        theApp()->questionHook = [](const QString&) { return false; };
-        theApp()->urlHook = [](const QUrl&) { return true; };
-        theApp()->deviceSource = [] { return CVantrelApp::Devices{}; };
+        answerBoxesWithoutAPerson(messages_);
 
         // An MBR disk whose one volume holds random bytes and three pictures at sector boundaries.
         std::vector<unsigned char> disk((kVolumeStart * 512) + (std::size_t{kVolumeMiB} << 20) + (1 << 20));

@@ -22,6 +22,7 @@
 #include <future>
 #include <set>
 
+#include "../GuiTestSupport.h"
 #include "../../unit/DiskBytes.h"
 #include "PictureBytes.h"
 #include "app/CVantrelApp.h"
@@ -64,15 +65,6 @@ QColor middle(const QImage& image) { return image.pixelColor(image.width() / 2, 
 QString tool(const char* name) {
     return QStandardPaths::findExecutable(QString::fromLatin1(name), {QStringLiteral("/usr/sbin"), QStringLiteral("/sbin"),
                                                                        QStringLiteral("/usr/bin"), QStringLiteral("/bin")});
-}
-
-bool run(const QString& program, const QStringList& arguments) {
-    QProcess process;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("MTOOLS_SKIP_CHECK"), QStringLiteral("1"));
-    process.setProcessEnvironment(environment);
-    process.start(program, arguments);
-    return process.waitForFinished(60000) && process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
 }
 
 /// A file shown in a thumbnail view, and the colour its thumbnail must have (invalid: none) at
@@ -123,12 +115,7 @@ private slots:
         QVERIFY(dir_.isValid());
         if (!QImageWriter::supportedImageFormats().contains("jpeg"))
             QSKIP("Qt has no JPEG writer here");
-        theApp()->messageHook = [this](const QString& text, const QString& caption, QMessageBox::Icon) {
-            messages_ << caption + QStringLiteral(": ") + text;
-        };
-        theApp()->questionHook = [](const QString&) { return false; };
-        theApp()->urlHook = [](const QUrl&) { return true; };
-        theApp()->deviceSource = [] { return CVantrelApp::Devices{}; };
+        answerBoxesWithoutAPerson(messages_);
     }
 
     void decodesFitsAndTurnsPictures_data() {
