@@ -91,12 +91,18 @@ void StderrProgress::setStatus(const std::string& text) {
     std::fprintf(stderr, "%s\n", text.c_str());
 }
 
-std::string StderrProgress::lineText(double fraction, double seconds, std::int64_t workBytes, std::int64_t found,
+void StderrProgress::setBytesCounter(std::function<std::int64_t()> counter) {
+    bytesCounter_ = std::move(counter);
+    bytesCounterBase_ = bytesCounter_ ? bytesCounter_() : 0;
+    bytesCounterStartMs_ = nowMs();
+}
+
+std::string StderrProgress::lineText(double fraction, double seconds, double bytesPerSecond, std::int64_t found,
                                      const std::string& status, int width) {
     fraction = std::clamp(fraction, 0.0, 1.0);
     std::string line = printed("%5.1f%%", fraction * 100);
-    if (workBytes > 0 && seconds > 0.05)
-        line += printed("  %.1f MB/s", fraction * static_cast<double>(workBytes) / (1024.0 * 1024.0) / seconds);
+    if (bytesPerSecond >= 0)
+        line += printed("  %.1f MB/s", bytesPerSecond / (1024.0 * 1024.0));
     // The time left is a guess from the pace so far: none before there is a pace to go by.
     if (fraction > 0.001 && fraction < 1.0 && seconds >= 1.0)
         line += "  " + duration(seconds * (1.0 - fraction) / fraction) + " left";
@@ -122,8 +128,17 @@ void StderrProgress::drawLine(bool force) {
     const double fraction =
         high_ > low_ ? static_cast<double>(position_ - low_) / static_cast<double>(high_ - low_) : 0.0;
     const double seconds = static_cast<double>(now - rangeStartMs_) / 1000.0;
+    // No rate before there is a pace to go by.
+    double bytesPerSecond = -1;
+    if (bytesCounter_) {
+        const double counting = static_cast<double>(now - bytesCounterStartMs_) / 1000.0;
+        if (counting > 0.05)
+            bytesPerSecond = static_cast<double>(bytesCounter_() - bytesCounterBase_) / counting;
+    } else if (workBytes_ > 0 && seconds > 0.05) {
+        bytesPerSecond = fraction * static_cast<double>(workBytes_) / seconds;
+    }
     const std::string line =
-        lineText(fraction, seconds, workBytes_, found_ ? found_() : -1, lastStatus_, terminalWidth());
+        lineText(fraction, seconds, bytesPerSecond, found_ ? found_() : -1, lastStatus_, terminalWidth());
     std::fprintf(stderr, "\r%s\033[K", line.c_str());
     std::fflush(stderr);
     lineShown_ = true;

@@ -27,15 +27,22 @@ public:
     void setStatus(const std::string& text) override;
 
     /// The bytes the whole range stands for, from now on (0: no MB/s shown).
-    void setWorkBytes(std::int64_t bytes) { workBytes_ = bytes; }
+    void setWorkBytes(std::int64_t bytes) {
+        workBytes_ = bytes;
+        bytesCounter_ = nullptr;
+    }
+    /// For work that reads here and there (a file system's walk): MB/s is the counter's growth
+    /// since now, over the time since now, in place of the range's share of the work bytes.
+    void setBytesCounter(std::function<std::int64_t()> counter);
     /// Asked for "files found" each time the line is drawn (none: not shown).
     void setFoundCounter(std::function<std::int64_t()> counter) { found_ = std::move(counter); }
     /// Wipes the terminal line so that a message can start on a line of its own.
     void clearLine();
 
     /// The terminal line for a state (exposed for tests): fraction of the work done, seconds since
-    /// its range began, workBytes, found (negative: not shown), status text; cut to width columns.
-    static std::string lineText(double fraction, double seconds, std::int64_t workBytes, std::int64_t found,
+    /// its range began, bytes per second and found (negative: not shown), status text; cut to
+    /// width columns.
+    static std::string lineText(double fraction, double seconds, double bytesPerSecond, std::int64_t found,
                                 const std::string& status, int width);
 
 private:
@@ -46,6 +53,9 @@ private:
     std::int64_t low_ = 0, high_ = 0, position_ = 0;
     std::int64_t workBytes_ = 0;
     std::function<std::int64_t()> found_;
+    std::function<std::int64_t()> bytesCounter_;
+    std::int64_t bytesCounterBase_ = 0;
+    std::int64_t bytesCounterStartMs_ = 0;
     std::int64_t rangeStartMs_ = 0;
     std::int64_t lastDrawMs_ = 0;
     std::string lastStatus_;

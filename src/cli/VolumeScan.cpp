@@ -5,6 +5,7 @@
 
 #include "CliTerminal.h"
 #include "browser/FileSystemKind.h"
+#include "disk/readWriteInterface.h"
 
 bool scanSelectedVolume(const VolumeOptions& options, StderrProgress& progress, Notifier& notifier, ScannedVolume& scanned) {
     const std::optional<ResolvedVolume> volume = resolveVolume(options, scanned.app, notifier);
@@ -31,9 +32,14 @@ bool scanSelectedVolume(const VolumeOptions& options, StderrProgress& progress, 
     const ScanMode mode = options.mode == "advanced" ? ScanMode::Advanced
                           : options.mode == "deep"   ? ScanMode::Deep
                                                      : ScanMode::Standard;
-    // The advanced and deep walks go over the volume's bytes, so their progress has a speed.
+    // The advanced and deep walks go over the volume's bytes, so their share of them is the pace;
+    // a standard walk reads here and there, so the bytes the source has read are.
+    readWriteInterface& source = *scanned.app.currentSource;
     if (mode != ScanMode::Standard)
         progress.setWorkBytes(volume->byteLength);
+    else
+        progress.setBytesCounter([&source] { return source.mediumBytesRead(); });
+    progress.setFoundCounter([&progress] { return progress.entriesFound(); });
     ReaderContext& context = scanned.context.emplace(ReaderContext{
         *scanned.app.currentSource, volume->record, volume->byteLength, scanned.app, progress, notifier, mode,
         AdvancedChoice{options.structure, options.spc, options.heap, options.max}, nullptr});

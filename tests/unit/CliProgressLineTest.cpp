@@ -10,21 +10,22 @@ TEST(CliProgressLine, ShowsPercentRateTimeLeftAndFiles) {
     constexpr std::int64_t MiB = 1 << 20;
     struct Case {
         double fraction, seconds;
-        std::int64_t workBytes, found;
+        double bytesPerSecond;
+        std::int64_t found;
         std::string status;
         std::string expected;
     };
     const Case cases[] = {
-        {0.5, 10, 100 * MiB, 7, "Processing.....", " 50.0%  5.0 MB/s  0:10 left  7 files found  Processing....."},
-        // No byte size: no rate; under a second: no guess at the time left; no counter: no files.
-        {0.25, 0.5, 0, -1, "", " 25.0%"},
-        {1.0, 4, 1024 * MiB, 1, "", "100.0%  256.0 MB/s  1 file found"},
-        {1.7, 4, 0, 0, "", "100.0%  0 files found"},
-        {0.01, 100, 0, -1, "", "  1.0%  2:45:00 left"},
-        {0.0, 30, 10 * MiB, 0, "Scanning", "  0.0%  0.0 MB/s  0 files found  Scanning"},
+        {0.5, 10, 5 * MiB, 7, "Processing.....", " 50.0%  5.0 MB/s  0:10 left  7 files found  Processing....."},
+        // No rate: none shown; under a second: no guess at the time left; no counter: no files.
+        {0.25, 0.5, -1, -1, "", " 25.0%"},
+        {1.0, 4, 256 * MiB, 1, "", "100.0%  256.0 MB/s  1 file found"},
+        {1.7, 4, -1, 0, "", "100.0%  0 files found"},
+        {0.01, 100, -1, -1, "", "  1.0%  2:45:00 left"},
+        {0.0, 30, 0, 0, "Scanning", "  0.0%  0.0 MB/s  0 files found  Scanning"},
     };
     for (const Case& c : cases)
-        EXPECT_EQ(StderrProgress::lineText(c.fraction, c.seconds, c.workBytes, c.found, c.status, 80), c.expected)
+        EXPECT_EQ(StderrProgress::lineText(c.fraction, c.seconds, c.bytesPerSecond, c.found, c.status, 80), c.expected)
             << c.fraction << " at " << c.seconds << " s";
 }
 

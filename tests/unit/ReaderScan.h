@@ -7,7 +7,7 @@
 
 #include "app/ApplicationState.h"
 #include "app/Notifier.h"
-#include "app/ProgressSink.h"
+#include "RecordingSinks.h"
 #include "browser/ReaderRegistry.h"
 #include "disk/MemoryReadSeek.h"
 #include "output/OutputFile.h"
@@ -16,7 +16,7 @@ struct MemoryScan {
     MemoryScan(std::vector<unsigned char> bytes, const std::string& fileSystem, ScanMode mode)
         : source(std::move(bytes)) {
         ReaderContext context{source, VolumeRecord{fileSystem, "", "", "", 0}, source.byteSize(), app,
-                              NullProgressSink::instance(), notifier, mode, {}, nullptr};
+                              progress, notifier, mode, {}, nullptr};
         view = scanVolume(fileSystemKind(fileSystem), context, error);
     }
     /// The entry's content as its writer saves it, or "<failed>".
@@ -29,6 +29,7 @@ struct MemoryScan {
     }
     MemoryReadSeek source;
     ApplicationState app;
+    RecordingProgress progress;
     SilentNotifier notifier;
     std::unique_ptr<EntryView> view;
     std::string error;

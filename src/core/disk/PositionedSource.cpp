@@ -161,6 +161,7 @@ double PositionedSource::retrySecondsSpent() const {
 
 void PositionedSource::noteRead(std::int64_t at, long count) {
     rangeMap_.mark(at, count, RangeState::Read);
+    mediumBytesRead_ += count;
     badSectorsInRow_ = 0;
     inFailingRegion_ = false;
 }

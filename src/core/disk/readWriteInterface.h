@@ -85,6 +85,9 @@ public:
     /// Zeros served in place of unreadable bytes since open, counted each time they are served:
     /// a copy holds such zeros when the count grew while it was made.
     std::int64_t zeroFilledBytes() const { return zeroFilledBytes_; }
+    /// Bytes the medium delivered since the source was made (read-ahead included): the pace of a
+    /// walk that reads here and there, not from start to end.
+    std::int64_t mediumBytesRead() const { return mediumBytesRead_; }
     /// Seconds the source may spend, over the whole run, reading failed pieces again in smaller
     /// pieces; once spent, a failed piece is skipped whole. Default 120.
     void setRetryTime(double seconds) { retrySeconds_ = seconds > 0 ? seconds : 0; }
@@ -111,6 +114,7 @@ protected:
     std::uint32_t lastReadCount_ = 0;
     BadRangeMap rangeMap_;
     std::int64_t zeroFilledBytes_ = 0;
+    std::int64_t mediumBytesRead_ = 0;
     double retrySeconds_ = 120;
     bool mediumShrank_ = false;
 };

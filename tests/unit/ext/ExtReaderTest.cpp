@@ -10,6 +10,7 @@
 #include <iterator>
 
 #include "DiskBytes.h"
+#include "ListedCount.h"
 #include "ReaderScan.h"
 #include "app/ApplicationState.h"
 #include "app/Notifier.h"
@@ -113,6 +114,7 @@ TEST(ExtReader, ListsNamesSizesAndSavesContentWithTimes) {
         names.push_back(scan.view->name(ref));
     // Children come highest inode first; the root's own "." is not an entry.
     EXPECT_EQ(names, (std::vector<std::string>{"sub", "photo.jpg"}));
+    EXPECT_EQ(scan.progress.entriesFound(), listedCount(*scan.view));
     EXPECT_EQ(scan.saved("photo.jpg"), photoBytes(volume));
     const auto path = std::filesystem::temp_directory_path() / "pictorva-ext-times";
     const EntryRef photo = scan.view->topLevel()[1];

@@ -7,6 +7,7 @@
 
 #include "FatScan.h"
 #include "FatVolumeBuilder.h"
+#include "ListedCount.h"
 #include "browser/FatEntryView.h"
 #include "fs/fat/Fat16Class.h"
 #include "fs/fat/Fat32Class.h"
@@ -214,6 +215,7 @@ TEST(FatAttributes, EveryRootAndNestedEntryIsShownWhateverItsBits) {
         Scan scan(v.bytes, bits == 32 ? FileSystemKind::Fat32 : FileSystemKind::Fat16);
         ASSERT_NE(scan.view, nullptr) << scan.error;
         EXPECT_EQ(scan.paths(), expected) << bits;
+        EXPECT_EQ(scan.progress.entriesFound(), listedCount(*scan.view)) << bits;
         for (const Slot& slot : slots) {
             if (slot.shown == nullptr)
                 continue;
@@ -353,6 +355,7 @@ TEST(ExfatAttributes, TheDirectoryBitMakesAFolder) {
     Scan scan(b, FileSystemKind::Exfat);
     ASSERT_NE(scan.view, nullptr) << scan.error;
     EXPECT_EQ(scan.paths(), expected);
+    EXPECT_EQ(scan.progress.entriesFound(), listedCount(*scan.view));
     for (const auto& set : sets) {
         EXPECT_EQ(scan.view->isFolder(scan.find(set.name), Placement::TopLevel), set.folder) << set.name;
         EXPECT_EQ(scan.content(scan.find(set.folder ? std::string(set.name) + "/IN.JPG" : set.name)),

@@ -9,6 +9,7 @@
 #include <iterator>
 
 #include "DiskBytes.h"
+#include "ListedCount.h"
 #include "ReaderScan.h"
 #include "app/ApplicationState.h"
 #include "app/Notifier.h"
@@ -151,6 +152,7 @@ TEST(HfsReader, ListsAndSavesWithOverflowExtents) {
     Scan scan(volume, ScanMode::Standard);
     ASSERT_NE(scan.view, nullptr) << scan.error;
     EXPECT_EQ(scan.listing(), (std::vector<std::string>{"DCIM=0", "DCIM/a.jpg=700"}));
+    EXPECT_EQ(scan.progress.entriesFound(), listedCount(*scan.view));
     const EntryRef file = scan.view->children(scan.view->topLevel()[0]).at(0);
     EXPECT_EQ(scan.saved(file), fileBytes(volume));
     EXPECT_EQ(scan.view->listTexts(file).attributes, "-Owner:W-Owner:R-OR-GR");

@@ -336,18 +336,23 @@ void ext2Class::walkDirectoryBlock(const std::vector<std::uint8_t>& block) {
             // The walk starts with the root directory, whose "." names the ROOT key.
             firstEntryMet_ = true;
             currentParent_ = inode;
-            if (name != "." && name != ".." && inode > 0 && inode < records) {
-                inodeRecords[inode - 1].name = name;
-                inodeRecords[inode - 1].parentIndex = currentParent_;
-            }
+            if (name != "." && name != ".." && inode > 0 && inode < records)
+                nameInode(inodeRecords[inode - 1], name);
         } else if (name == ".") {
             currentParent_ = inode - 1;
         } else if (name != ".." && inode > 0 && inode < records) {
-            inodeRecords[inode - 1].name = name;
-            inodeRecords[inode - 1].parentIndex = currentParent_;
+            nameInode(inodeRecords[inode - 1], name);
         }
         offset += advance;
     }
+}
+
+void ext2Class::nameInode(ExtEntry& record, const std::string& name) {
+    // A second link to one inode renames it, but it is still one entry found.
+    if (record.name.empty())
+        progress_.entryFound();
+    record.name = name;
+    record.parentIndex = currentParent_;
 }
 
 bool ext2Class::readDirectories() {

@@ -115,6 +115,8 @@ private:
     void addRun(std::vector<BlockRun>& runs, std::uint64_t logical, std::uint64_t physical, std::uint64_t count,
                 bool unwritten) const;
     void walkDirectoryBlock(const std::vector<std::uint8_t>& block);
+    /// Gives the inode a name from a directory entry in the folder being walked.
+    void nameInode(ExtEntry& record, const std::string& name);
 
     readWriteInterface& sectorSource_;
     ProgressSink& progress_;

@@ -121,6 +121,7 @@ void Fat64Class::walkSets(const std::vector<unsigned char>& bytes, std::uint32_t
             pending_.push_back(DirectoryTask{e.selfIndex, e.firstCluster, length, contiguous});
         }
         entries_.push_back(std::move(e));
+        progress_.entryFound();
     }
 }
 

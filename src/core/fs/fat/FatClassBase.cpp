@@ -160,6 +160,9 @@ void FatClassBase::walkSlots(ByteView piece, DirectoryState& state) {
 
         if (!directory) {
             record.selfIndex = static_cast<std::uint32_t>(entries_.size());
+            // A volume label is kept (its slot is the disk's), but it is no entry of the user's.
+            if (!isLabelOrLongNameAttribute(record.attributes))
+                progress_.entryFound();
             entries_.push_back(std::move(record));
             continue;
         }
@@ -178,6 +181,7 @@ void FatClassBase::walkSlots(ByteView piece, DirectoryState& state) {
         state.firstClusterRecords.emplace(cluster, record.selfIndex);
         pendingDirectories_.push_back(DirectoryTask{record.selfIndex, cluster, deleted});
         entries_.push_back(std::move(record));
+        progress_.entryFound();
     }
 }
 

@@ -304,8 +304,11 @@ void HFSP::parseNode(const std::vector<std::uint8_t>& bytes, const NodeInfo& inf
                     entry.extents.emplace_back(node.be32(at), node.be32(at + 4));
             }
         }
-        // Two records with one CNID: the first read stays.
-        entryMap.emplace(entry.cnid, std::move(entry));
+        // Two records with one CNID: the first read stays. The volume's root folder holds the
+        // listing, it is not in it.
+        const std::uint32_t cnid = entry.cnid;
+        if (entryMap.emplace(cnid, std::move(entry)).second && cnid != kRootFolderId)
+            progress_.entryFound();
     }
 }
 

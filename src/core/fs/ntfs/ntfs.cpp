@@ -354,6 +354,8 @@ void ntfs::parseRecordBytes(ByteView raw, std::uint64_t index) {
                     takeName = false;
             }
             if (takeName) {
+                if (!entry.named)
+                    progress_.entryFound();
                 entry.name = utf16leToUtf8(value.data() + kFnName, units);
                 entry.named = true;
                 entry.nameSpace = nameSpace;
