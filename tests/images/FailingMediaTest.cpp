@@ -4,8 +4,11 @@
 // photos partial with their good bytes exact, and map exactly the injected ranges.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
+#include <cstring>
 #include <filesystem>
+#include <map>
 #include <regex>
 #include <sstream>
 #include <thread>
@@ -172,3 +175,204 @@ TEST(FailingMedia, AnImageThatShrinksWhileCarvedEndsWithAMessage) {
     EXPECT_EQ(status, 1) << "a signal or a success: " << printed;
     EXPECT_NE(printed.find("became shorter while it was read"), std::string::npos) << printed;
 }
+
+namespace {
+std::string utf16(const std::string& ascii, bool bigEndian) {
+    std::string out;
+    for (const char c : ascii) {
+        out += bigEndian ? '\0' : c;
+        out += bigEndian ? c : '\0';
+    }
+    return out;
+}
+
+/// One file system of the table: how it stores a file's name, and which bytes fail together
+/// when its metadata is hit (a sector; a whole MFT record, whose two sectors are one record).
+struct ReaderFaultCase {
+    const char* script;
+    bool utf16Names;
+    bool bigEndianNames;
+    std::int64_t metadataUnit;
+    const char* unitStart;  ///< what a metadata unit starts with ("": any)
+    std::int64_t lossUnit;  ///< the structure a bad unit may take with it (a directory block, a catalog node)
+};
+
+void PrintTo(const ReaderFaultCase& c, std::ostream* out) { *out << c.script; }
+
+/// A CSV report's fields by filename.
+std::map<std::string, std::vector<std::string>> csvRows(const fs::path& csv) {
+    std::map<std::string, std::vector<std::string>> rows;
+    std::istringstream text(readBytes(csv));
+    std::string line;
+    std::getline(text, line);  // the header
+    while (std::getline(text, line)) {
+        std::vector<std::string> fields(1);
+        bool quoted = false;
+        for (std::size_t i = 0; i < line.size(); ++i) {
+            const char c = line[i];
+            if (c == '"' && quoted && i + 1 < line.size() && line[i + 1] == '"')
+                fields.back() += line[++i];
+            else if (c == '"')
+                quoted = !quoted;
+            else if (c == ',' && !quoted)
+                fields.emplace_back();
+            else if (c != '\r')
+                fields.back() += c;
+        }
+        if (fields.size() >= 9)
+            rows[fields[0]] = fields;
+    }
+    return rows;
+}
+constexpr std::size_t kByteRuns = 5, kPartial = 8;
+
+/// The byte_runs field: image ranges in file order.
+std::vector<Range> byteRuns(const std::string& field) {
+    std::vector<Range> runs;
+    std::istringstream text(field);
+    std::string run;
+    while (text >> run) {
+        const auto plus = run.find('+');
+        if (plus != std::string::npos)
+            runs.push_back({std::stoll(run.substr(0, plus)), std::stoll(run.substr(plus + 1))});
+    }
+    return runs;
+}
+
+class ReaderFaults : public ::testing::TestWithParam<ReaderFaultCase> {};
+}  // namespace
+
+// Every reader meets a bad range inside one file's data and one inside its metadata: list and
+// save go on, the file hit in its data comes back partial with its good bytes exact, files whose
+// entries lay in the bad metadata may be lost but no other file is, and the map holds exactly
+// the injected ranges.
+TEST_P(ReaderFaults, ListAndSaveGoOnPastBadDataAndMetadata) {
+    const ReaderFaultCase c = GetParam();
+    REQUIRE_IMAGE(image, c.script);
+#ifndef PICTORVA_FAULTY_FS
+    GTEST_SKIP() << "the FUSE file server was not built (libfuse3-dev)";
+#endif
+    TempDir clean, faulty;
+    int status = -1;
+    const fs::path cleanOut = clean.path() / "out", cleanCsv = clean.path() / "report.csv";
+    runCommand("'" + cliPath() + "' save '" + image.path + "' --out '" + cleanOut.string() + "' --report '" +
+                   cleanCsv.string() + "' --quiet 2>/dev/null",
+               &status);
+    ASSERT_EQ(status, 0);
+    const auto cleanRows = csvRows(cleanCsv);
+    const std::string disk = readBytes(image.path);
+
+    // The metadata fault: the unit holding the name of a file in a folder, outside every file's data.
+    const auto inData = [&](const Range& r) {
+        for (const auto& [name, fields] : cleanRows)
+            for (const Range& run : byteRuns(fields[kByteRuns]))
+                if (r.offset < run.offset + run.length && run.offset < r.offset + r.length)
+                    return true;
+        return false;
+    };
+    const auto stored = [&](const std::string& name) { return c.utf16Names ? utf16(name, c.bigEndianNames) : name; };
+    Range metadata{-1, c.metadataUnit};
+    for (const auto& [relative, fields] : cleanRows) {
+        const std::string name = fs::path(relative).filename().string();
+        if (relative.find('/') == std::string::npos || name.size() < 6)
+            continue;
+        for (auto at = disk.find(stored(name)); at != std::string::npos && metadata.offset < 0;
+             at = disk.find(stored(name), at + 1)) {
+            const Range unit{static_cast<std::int64_t>(at) / c.metadataUnit * c.metadataUnit, c.metadataUnit};
+            if (disk.compare(static_cast<std::size_t>(unit.offset), std::strlen(c.unitStart), c.unitStart) == 0 &&
+                !inData(unit))
+                metadata.offset = unit.offset;
+        }
+        if (metadata.offset >= 0)
+            break;
+    }
+    ASSERT_GE(metadata.offset, 0) << "no file name found in the metadata";
+    // The entries a reader may lose with it: those named in the structure around the bad unit.
+    const std::int64_t lossStart = metadata.offset / c.lossUnit * c.lossUnit;
+    const std::string lossBlock = disk.substr(static_cast<std::size_t>(lossStart), static_cast<std::size_t>(c.lossUnit));
+
+    // The data fault: 4 KiB, 8 KiB into the first file whose first piece on the disk is 12 KiB or
+    // more, of those the metadata fault leaves alone.
+    Range data{-1, 4096};
+    for (const auto& [relative, fields] : cleanRows) {
+        const std::vector<Range> runs = byteRuns(fields[kByteRuns]);
+        if (lossBlock.find(stored(fs::path(relative).filename().string())) != std::string::npos)
+            continue;
+        if (!runs.empty() && runs[0].length >= 12288 && runs[0].offset % 512 == 0) {
+            data.offset = runs[0].offset + 8192;
+            break;
+        }
+    }
+    ASSERT_GE(data.offset, 0) << "no file with a piece of 12 KiB";
+
+    std::vector<Range> injected{data, metadata};
+    std::sort(injected.begin(), injected.end(), [](const Range& a, const Range& b) { return a.offset < b.offset; });
+    std::string options;
+    for (const Range& r : injected)
+        options += " --eio " + std::to_string(r.offset) + ":" + std::to_string(r.length) + " --delay " +
+                   std::to_string(r.offset) + ":" + std::to_string(r.length) + ":20";
+    FaultyMount mount(image.path, options);
+    ASSERT_TRUE(mount.ready());
+
+    const std::string listed =
+        runCommand("timeout 120 '" + cliPath() + "' list '" + mount.image() + "' 2>&1 >/dev/null", &status);
+    EXPECT_EQ(status, 0) << listed;
+    EXPECT_NE(listed.find(" bytes could not be read ("), std::string::npos) << listed;
+
+    const fs::path map = faulty.path() / "bad.map", csv = faulty.path() / "report.csv";
+    const std::string printed = runCommand("timeout 300 '" + cliPath() + "' save '" + mount.image() + "' --out '" +
+                                               faulty.path().string() + "/out' --bad-map '" + map.string() +
+                                               "' --report '" + csv.string() + "' --quiet 2>&1",
+                                           &status);
+    ASSERT_EQ(status, 0) << printed;
+    EXPECT_EQ(unreadableBlocks(map), injected);
+    const auto rows = csvRows(csv);
+    std::smatch count;
+    ASSERT_TRUE(std::regex_search(printed, count, std::regex(R"(, (\d+) partial\n)"))) << printed;
+    EXPECT_EQ(std::stoll(count[1]),
+              std::count_if(rows.begin(), rows.end(), [](const auto& row) { return row.second[kPartial] == "1"; }));
+
+    std::size_t lost = 0, hits = 0;
+    for (const auto& [relative, fields] : cleanRows) {
+        SCOPED_TRACE(relative);
+        const fs::path saved = faulty.path() / "out" / relative;
+        if (!fs::exists(saved)) {
+            EXPECT_NE(lossBlock.find(stored(fs::path(relative).filename().string())), std::string::npos)
+                << "lost, though its entry lay outside the bad ranges";
+            ++lost;
+            continue;
+        }
+        // Zeros where the file's pieces cross the bad data range.
+        std::string expected = readBytes(cleanOut / relative);
+        bool hit = false;
+        std::int64_t fileOffset = 0;
+        for (const Range& run : byteRuns(fields[kByteRuns])) {
+            const std::int64_t from = std::max(run.offset, data.offset);
+            const std::int64_t to = std::min(run.offset + run.length, data.offset + data.length);
+            if (from < to) {
+                hit = true;
+                expected.replace(static_cast<std::size_t>(fileOffset + from - run.offset), static_cast<std::size_t>(to - from),
+                                 static_cast<std::size_t>(to - from), '\0');
+            }
+            fileOffset += run.length;
+        }
+        hits += hit ? 1 : 0;
+        EXPECT_TRUE(readBytes(saved) == expected) << "not byte-exact";
+        const auto row = rows.find(relative);
+        ASSERT_NE(row, rows.end()) << "not in the report";
+        EXPECT_EQ(row->second[kPartial], hit ? "1" : "0") << "partial field";
+    }
+    EXPECT_GE(hits, 1u);
+    EXPECT_LT(lost, cleanRows.size() / 2);
+}
+
+INSTANTIATE_TEST_SUITE_P(FailingMedia, ReaderFaults,
+                         ::testing::Values(ReaderFaultCase{"make-exfat.sh", true, false, 512, "", 4096},
+                                           ReaderFaultCase{"ntfs-basic.sh", true, false, 1024, "FILE", 1024},
+                                           ReaderFaultCase{"ext/ext4.sh", false, false, 512, "", 4096},
+                                           ReaderFaultCase{"hfsp/hfsp.sh", true, true, 512, "", 8192}),
+                         [](const ::testing::TestParamInfo<ReaderFaultCase>& info) {
+                             std::string name = fs::path(info.param.script).stem().string();
+                             std::replace(name.begin(), name.end(), '-', '_');
+                             return name;
+                         });
