@@ -4,6 +4,7 @@
 
 #include "CliTerminal.h"
 #include "Commands.h"
+#include "SourceFaults.h"
 #include "app/ApplicationState.h"
 #include "disk/FileReadSeek.h"
 #include "disk/Partition.h"
@@ -75,7 +76,8 @@ int runPartitions(const PartitionsOptions& options) {
     if (result != 0)
         std::fprintf(stderr, "read error: %s\n", std::strerror(result));
     progress.setStatus("Finished Scanning.");
-    return 0;
+    progress.clearLine();
+    return reportReading(*app.currentSource, options.source);
 }
 }  // namespace
 

@@ -13,20 +13,24 @@ std::string unreadableSummary(long long bytes, std::size_t ranges) {
                       ranges == 1 ? "" : "s");
 }
 
-int finishReading(readWriteInterface& source, const VolumeOptions& options, const std::string& command) {
-    int status = 0;
+int reportReading(readWriteInterface& source, const std::string& sourceName) {
     source.retrySkipped();
     const BadRangeMap& map = source.rangeMap();
     if (map.unreadableBytes() > 0)
-        std::fprintf(stderr, "%s: %s\n", options.source.c_str(),
+        std::fprintf(stderr, "%s: %s\n", sourceName.c_str(),
                      unreadableSummary(map.unreadableBytes(), map.unreadable().size()).c_str());
-    if (source.mediumShrank()) {
-        std::fprintf(stderr,
-                     "%s: the source became shorter while it was read (it had %lld bytes); the run ended early and "
-                     "its results are incomplete\n",
-                     options.source.c_str(), static_cast<long long>(source.byteSize()));
-        status = 1;
-    }
+    if (!source.mediumShrank())
+        return 0;
+    std::fprintf(stderr,
+                 "%s: the source became shorter while it was read (it had %lld bytes); the run ended early and "
+                 "its results are incomplete\n",
+                 sourceName.c_str(), static_cast<long long>(source.byteSize()));
+    return 1;
+}
+
+int finishReading(readWriteInterface& source, const VolumeOptions& options, const std::string& command) {
+    int status = reportReading(source, options.source);
+    const BadRangeMap& map = source.rangeMap();
     if (!options.badMap.empty()) {
         const std::string text = map.mapfileText(source.byteSize(), "pictorva-cli " + command + " " + options.source);
         // Never the source itself: the map is written only where a new file can be made.

@@ -195,6 +195,7 @@ struct ReaderFaultCase {
     std::int64_t metadataUnit;
     const char* unitStart;  ///< what a metadata unit starts with ("": any)
     std::int64_t lossUnit;  ///< the structure a bad unit may take with it (a directory block, a catalog node)
+    bool advancedMode, deepMode;  ///< the reader offers list --mode advanced / deep
 };
 
 void PrintTo(const ReaderFaultCase& c, std::ostream* out) { *out << c.script; }
@@ -245,8 +246,9 @@ class ReaderFaults : public ::testing::TestWithParam<ReaderFaultCase> {};
 // Every reader meets a bad range inside one file's data and one inside its metadata: list and
 // save go on, the file hit in its data comes back partial with its good bytes exact, files whose
 // entries lay in the bad metadata may be lost but no other file is, and the map holds exactly
-// the injected ranges.
-TEST_P(ReaderFaults, ListAndSaveGoOnPastBadDataAndMetadata) {
+// the injected ranges. The advanced partition search and the advanced and deep walks go on past
+// both and count them.
+TEST_P(ReaderFaults, EveryScanGoesOnPastBadDataAndMetadata) {
     const ReaderFaultCase c = GetParam();
     REQUIRE_IMAGE(image, c.script);
 #ifndef PICTORVA_FAULTY_FS
@@ -364,13 +366,35 @@ TEST_P(ReaderFaults, ListAndSaveGoOnPastBadDataAndMetadata) {
     }
     EXPECT_GE(hits, 1u);
     EXPECT_LT(lost, cleanRows.size() / 2);
+
+    // The scans that read the whole volume meet both ranges, go on, and count them at their end.
+    std::vector<std::string> scans{"partitions --advanced --no-skip"};
+    if (c.advancedMode)
+        scans.push_back("list --mode advanced");
+    if (c.deepMode)
+        scans.push_back("list --mode deep");
+    const std::string counted = std::to_string(data.length + metadata.length) + " bytes could not be read (2 ranges)";
+    for (const std::string& scan : scans) {
+        const std::string shown = runCommand("timeout 300 '" + cliPath() + "' " + scan.substr(0, scan.find(' ')) + " '" +
+                                                 mount.image() + "'" + scan.substr(scan.find(' ')) + " 2>&1 >/dev/null",
+                                             &status);
+        EXPECT_EQ(status, 0) << scan << ": " << shown;
+        EXPECT_NE(shown.find(counted), std::string::npos) << scan << ": " << shown;
+    }
+    // The partition table read meets a bad first sector.
+    FaultyMount badStart(image.path, "--eio 0:512");
+    ASSERT_TRUE(badStart.ready());
+    const std::string shown =
+        runCommand("timeout 120 '" + cliPath() + "' partitions '" + badStart.image() + "' 2>&1 >/dev/null", &status);
+    EXPECT_EQ(status, 0) << shown;
+    EXPECT_NE(shown.find("512 bytes could not be read (1 range)"), std::string::npos) << shown;
 }
 
 INSTANTIATE_TEST_SUITE_P(FailingMedia, ReaderFaults,
-                         ::testing::Values(ReaderFaultCase{"make-exfat.sh", true, false, 512, "", 4096},
-                                           ReaderFaultCase{"ntfs-basic.sh", true, false, 1024, "FILE", 1024},
-                                           ReaderFaultCase{"ext/ext4.sh", false, false, 512, "", 4096},
-                                           ReaderFaultCase{"hfsp/hfsp.sh", true, true, 512, "", 8192}),
+                         ::testing::Values(ReaderFaultCase{"make-exfat.sh", true, false, 512, "", 4096, true, false},
+                                           ReaderFaultCase{"ntfs-basic.sh", true, false, 1024, "FILE", 1024, true, true},
+                                           ReaderFaultCase{"ext/ext4.sh", false, false, 512, "", 4096, false, false},
+                                           ReaderFaultCase{"hfsp/hfsp.sh", true, true, 512, "", 8192, false, true}),
                          [](const ::testing::TestParamInfo<ReaderFaultCase>& info) {
                              std::string name = fs::path(info.param.script).stem().string();
                              std::replace(name.begin(), name.end(), '-', '_');
