@@ -90,8 +90,10 @@ int runCarve(const CarveOptions& options) {
     progress.setStatus("Processing.....");
     if (!engine.runCarving())
         return 1;
-    // What the scan skipped of a failing region gets its retry before the files are copied out.
+    // What the scan skipped of a failing region gets its retry before the files are copied out,
+    // and the copies skip nothing a later retry could read.
     source.retrySkipped();
+    source.setSkipAhead(false);
 
     const std::uint64_t volumeStart = static_cast<std::uint64_t>(volume->record.startSector) * 512;
     RecoveryReport report(output.path(), options.report.skipIdentical);

@@ -86,6 +86,9 @@ int runSave(const SaveOptions& options) {
     const auto volumeOffset = static_cast<std::uint64_t>(scanned.context->volume.startSector) * 512;
     if (!options.report.start(report, options.volume.source, volumeOffset))
         return 1;
+    // What the walk skipped gets its retry first, and the copies skip nothing a later retry could read.
+    scanned.app.currentSource->retrySkipped();
+    scanned.app.currentSource->setSkipAhead(false);
     SaveWalk walk(saved, progress);
     walk.watchSource(*scanned.app.currentSource);
     walk.reportTo(report, volumeOffset);

@@ -148,8 +148,8 @@ void PositionedSource::serveZeros(unsigned char* out, std::uint32_t n, std::int6
 bool PositionedSource::skipping() const {
     if (retrySecondsSpent() >= retrySeconds_)
         return true;
-    if (retryingSkipped_)
-        return false;  // the end of the run: every skipped sector gets its own try
+    if (retryingSkipped_ || !skipAhead_)
+        return false;  // the end of the run, or a copy: every failed sector gets its own try
     return badSectorsInRow_ >= kBadSectorsBeforeSkip ||
            std::chrono::duration<double>(Clock::now() - regionStart_).count() >= kRegionSeconds;
 }

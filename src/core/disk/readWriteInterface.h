@@ -92,6 +92,12 @@ public:
     /// pieces; once spent, a failed piece is skipped whole. Default 120.
     void setRetryTime(double seconds) { retrySeconds_ = seconds > 0 ? seconds : 0; }
     double retryTime() const { return retrySeconds_; }
+    /// Whether a failing region may be skipped ahead and left for retrySkipped() (default yes).
+    /// A scan wants that, to get past a slow region; copying files out after the scan's retry
+    /// does not: a byte skipped there and read by a later retry would stay zero in a file
+    /// already written, so every failed piece is narrowed down to its bad sectors (within the
+    /// retry time), and a file holds zeros only where the medium really failed.
+    void setSkipAhead(bool allowed) { skipAhead_ = allowed; }
     /// Reads the ranges skipped during the run once more, sector by sector, within what is left
     /// of the retry time, so the map ends up saying which bytes are really unreadable. Call it
     /// when a scan is over (before copying files out, where that comes after the scan).
@@ -116,5 +122,6 @@ protected:
     std::int64_t zeroFilledBytes_ = 0;
     std::int64_t mediumBytesRead_ = 0;
     double retrySeconds_ = 120;
+    bool skipAhead_ = true;
     bool mediumShrank_ = false;
 };

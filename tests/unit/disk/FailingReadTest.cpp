@@ -113,6 +113,30 @@ TEST(FailingRead, ALongBadRegionIsSkippedAndTriedAgainAtTheEnd) {
     EXPECT_EQ(source.rangeMap().unreadable(), bad({{1048576, 1048576}}));
 }
 
+TEST(FailingRead, ACopyNarrowsALongBadRegionDownToItsBadSectors) {
+    // Copying out after the scan: a failing region of 128 sectors is not skipped ahead, so no
+    // byte is left for a later retry to read behind a file already written with zeros.
+    const std::vector<unsigned char> medium = pattern(4 * 1048576);
+    FaultySource source(medium);
+    source.open("");
+    source.setSkipAhead(false);
+    source.failRange(1048576 + 4096, 65536);
+    source.failRange(2 * 1048576, 512);
+    std::vector<unsigned char> copy(medium.size());
+    ASSERT_TRUE(source.readAt(0, copy.data(), static_cast<std::uint32_t>(copy.size())));
+    EXPECT_TRUE(source.rangeMap().skipped().empty());
+    EXPECT_EQ(source.rangeMap().unreadable(), bad({{1048576 + 4096, 65536}, {2 * 1048576, 512}}));
+    EXPECT_EQ(source.zeroFilledBytes(), 65536 + 512);
+    for (std::size_t i = 0; i < medium.size(); ++i) {
+        const bool unreadable =
+            (i >= 1048576 + 4096 && i < 1048576 + 4096 + 65536) || (i >= 2 * 1048576 && i < 2 * 1048576 + 512);
+        if (copy[i] != (unreadable ? 0 : medium[i])) {
+            ADD_FAILURE() << "byte " << i;
+            break;
+        }
+    }
+}
+
 TEST(FailingRead, SkippedBytesThatReadLaterAreMappedAsRead) {
     FaultySource source(pattern(2 * 1048576));
     source.open("");
