@@ -19,14 +19,14 @@ bool isNtfs(ByteView s, bool requireOemName) {
 
 bool isExfat(ByteView s) { return hasFatJump(s) && s.matches(3, "EXFA"); }
 
-bool isFat(ByteView s) {
-    if (!hasFatJump(s) || isExfat(s))
-        return false;
+bool hasValidFatBpb(ByteView s) {
     const std::uint16_t bytesPerSector = s.le16(11);
     const std::uint8_t sectorsPerCluster = s.u8(13);
     return bytesPerSector >= 512 && bytesPerSector <= 4096 && std::has_single_bit(bytesPerSector) &&
            std::has_single_bit(sectorsPerCluster) && s.le16(14) >= 1 && s.u8(16) >= 1;
 }
+
+bool isFat(ByteView s) { return hasFatJump(s) && !isExfat(s) && hasValidFatBpb(s); }
 
 FatKind fatKind(ByteView s) {
     if (s.le16(22) != 0)

@@ -19,9 +19,13 @@ inline constexpr std::uint16_t kExtMagic = 0xEF53;
 bool isNtfs(ByteView sector, bool requireOemName);
 /// EB 3C/58/76 and "EXFA" at byte 3.
 bool isExfat(ByteView sector);
-/// EB 3C/58/76 with a plausible BIOS parameter block: bytes per sector 512..4096 (power of two),
-/// sectors per cluster a power of two, reserved sectors >= 1, at least one FAT. The OEM name
-/// does not matter: mkfs.fat, cameras and phones write their own.
+/// The BIOS parameter block of a FAT12/16/32 boot sector is plausible: bytes per sector
+/// 512..4096 (power of two), sectors per cluster a power of two, reserved sectors >= 1, at
+/// least one FAT. The probe and the FAT readers both decide with this one check; the readers
+/// then ask fatKind for the width they read.
+bool hasValidFatBpb(ByteView sector);
+/// EB 3C/58/76, not exFAT, and hasValidFatBpb. The OEM name does not matter: mkfs.fat, cameras
+/// and phones write their own.
 bool isFat(ByteView sector);
 /// For a sector that passes isFat: a non-zero 16-bit sectors-per-FAT means FAT12/16; zero with
 /// a non-zero 32-bit value means FAT32; otherwise Unknown.

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "disk/BootSectorProbe.h"
 #include "disk/readWriteInterface.h"
 #include "fs/fat/FatLayout.h"
 
@@ -14,7 +15,7 @@ bool Fat16Class::readBootSector() {
     if (source_ == nullptr || !source_->readAt(0, sector.data(), 512))
         return false;
     const ByteView s(sector.data(), sector.size());
-    if (!hasValidBpb(s, false))
+    if (!boot_sector::hasValidFatBpb(s) || boot_sector::fatKind(s) != FatKind::Fat16)
         return false;
     bootSector_ = std::move(sector);
     const std::uint64_t bps = s.le16(kBytesPerSector);

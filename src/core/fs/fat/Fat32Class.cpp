@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "browser/ListTextFormat.h"
+#include "disk/BootSectorProbe.h"
 #include "disk/readWriteInterface.h"
 #include "fs/fat/FatLayout.h"
 #include "fs/fat/DosDateTime.h"
@@ -19,7 +20,7 @@ bool Fat32Class::readBootSector() {
     if (source_ == nullptr || !source_->readAt(0, sector.data(), 512))
         return false;
     const ByteView s(sector.data(), sector.size());
-    if (!hasValidBpb(s, true))
+    if (!boot_sector::hasValidFatBpb(s) || boot_sector::fatKind(s) != FatKind::Fat32)
         return false;
     const std::uint64_t bps = s.le16(kBytesPerSector);
     const std::uint64_t spc = s.u8(kSectorsPerCluster);

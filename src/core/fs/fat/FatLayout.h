@@ -61,24 +61,6 @@ inline bool isLabelOrLongNameAttribute(std::uint32_t a) { return (a & 0x08) != 0
 /// The directory bit makes a directory, whatever the read-only, hidden, system and archive bits.
 inline bool isDirectoryAttribute(std::uint32_t a) { return (a & 0x10) != 0 && !isLabelOrLongNameAttribute(a); }
 
-/// The BIOS parameter block decides, not the OEM name: bytes per sector 512, 1024, 2048 or
-/// 4096, sectors per cluster a power of two, at least one reserved sector and one FAT, and the
-/// sectors-per-FAT fields as the FAT width requires (16-bit field for FAT12/16; 16-bit field
-/// zero and 32-bit field non-zero for FAT32).
-inline bool hasValidBpb(ByteView s, bool fat32) {
-    const std::uint32_t bps = s.le16(kBytesPerSector);
-    const std::uint32_t spc = s.u8(kSectorsPerCluster);
-    if (bps != 512 && bps != 1024 && bps != 2048 && bps != 4096)
-        return false;
-    if (spc == 0 || (spc & (spc - 1)) != 0)
-        return false;
-    if (s.le16(kReservedSectors) < 1 || s.u8(kFatCount) < 1)
-        return false;
-    if (fat32)
-        return s.le16(kSectorsPerFat16) == 0 && s.le32(kSectorsPerFat32) != 0;
-    return s.le16(kSectorsPerFat16) != 0;
-}
-
 // --- exFAT boot sector ---
 inline constexpr std::uint32_t kExfatName = 3;              // "EXFAT   "
 inline constexpr std::uint32_t kExfatVolumeLength = 72;     // u64, sectors
