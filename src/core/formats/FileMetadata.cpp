@@ -33,8 +33,11 @@ FileMetadata readFileMetadata(std::string_view type, CandidateReader& r) {
         const std::optional<WallClock> created = readMovieCreation(r);
         return created ? FileMetadata{created->nameText(), created} : FileMetadata{};
     }
-    if (type == "mp3")
-        return songName(readId3v2(r));
+    if (type == "mp3") {
+        // An old tagger's trailer names the song only when no ID3v2 tag at the front does.
+        FileMetadata front = songName(readId3v2(r));
+        return front.title.empty() ? songName(readId3v1(r)) : front;
+    }
     if (type == "flac")
         return songName(readFlacTags(r));
     if (type == "ogg" || type == "opus" || type == "oga")

@@ -83,6 +83,19 @@ std::string id3Text(ByteView body) {
     }
 }
 
+/// A fixed ID3v1 field: ISO-8859-1 up to its first NUL, less the spaces that pad it.
+std::string latin1Field(ByteView field) {
+    std::string out;
+    std::size_t kept = 0;
+    for (std::size_t i = 0; i < field.size() && field.u8(i) != 0; ++i) {
+        appendUtf8(out, field.u8(i));
+        if (field.u8(i) != ' ')
+            kept = out.size();
+    }
+    out.resize(kept);
+    return out;
+}
+
 std::uint32_t syncsafe(ByteView v, std::size_t o) {
     return (std::uint32_t{v.u8(o)} & 0x7F) << 21 | (std::uint32_t{v.u8(o + 1)} & 0x7F) << 14 |
            (std::uint32_t{v.u8(o + 2)} & 0x7F) << 7 | (std::uint32_t{v.u8(o + 3)} & 0x7F);
@@ -158,6 +171,16 @@ std::optional<SongTags> readId3v2(CandidateReader& r) {
         (artist ? tags.artist : tags.title) = text;
     }
     return tags;
+}
+
+std::optional<SongTags> readId3v1(CandidateReader& r) {
+    constexpr std::size_t kTagBytes = 128;
+    if (r.limit() < kTagBytes)
+        return std::nullopt;
+    const ByteView tag = r.view(r.limit() - kTagBytes, kTagBytes);
+    if (tag.size() < kTagBytes || !tag.matches(0, "TAG"))
+        return std::nullopt;
+    return SongTags{latin1Field(tag.slice(33, 30)), latin1Field(tag.slice(3, 30))};
 }
 
 std::optional<SongTags> readFlacTags(CandidateReader& r) {

@@ -1,6 +1,6 @@
 #pragma once
 // The tags audio and video files carry that a recovered file can be named by: ID3v2 artist and
-// title (TPE1/TIT2; TP1/TT2 in 2.2), Vorbis comments (ARTIST/TITLE) in FLAC and Ogg (Vorbis and
+// title (TPE1/TIT2; TP1/TT2 in 2.2), the ID3v1 trailer (the last 128 bytes), Vorbis comments (ARTIST/TITLE) in FLAC and Ogg (Vorbis and
 // Opus), and the creation time of an ISO media or QuickTime movie header (mvhd).
 // References: ID3v2.3/2.4 informal standards; FLAC format, METADATA_BLOCK_VORBIS_COMMENT;
 // Vorbis I, section 5; RFC 7845 section 5.2; ISO/IEC 14496-12 section 8.2.2.
@@ -20,6 +20,8 @@ struct SongTags {
 
 /// The ID3v2 tag at the candidate's first byte.
 std::optional<SongTags> readId3v2(CandidateReader& r);
+/// The ID3v1 trailer: "TAG" at 128 bytes before the candidate's limit, which must be its end.
+std::optional<SongTags> readId3v1(CandidateReader& r);
 /// The VORBIS_COMMENT block of a FLAC stream ("fLaC" at the first byte).
 std::optional<SongTags> readFlacTags(CandidateReader& r);
 /// The comment header of the first logical stream of an Ogg file (Vorbis or Opus).
