@@ -38,6 +38,8 @@ FileMetadata readFileMetadata(std::string_view type, CandidateReader& r) {
         FileMetadata front = songName(readId3v2(r));
         return front.title.empty() ? songName(readId3v1(r)) : front;
     }
+    if (type == "m4a")
+        return songName(readItunesTags(r));
     if (type == "flac")
         return songName(readFlacTags(r));
     if (type == "ogg" || type == "opus" || type == "oga")

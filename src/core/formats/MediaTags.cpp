@@ -4,6 +4,7 @@
 #include <array>
 #include <cctype>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "formats/FormatWalk.h"
@@ -129,6 +130,44 @@ std::optional<SongTags> vorbisComments(ByteView block) {
     }
     return tags;
 }
+/// The body [begin, end) of the first box of the type among the boxes filling [begin, end).
+std::optional<std::pair<std::uint64_t, std::uint64_t>> childBox(CandidateReader& r, std::uint64_t begin,
+                                                                 std::uint64_t end, std::string_view type) {
+    std::uint64_t at = begin;
+    for (int box = 0; box < kMaxBlocks && at < end; ++box) {
+        const ByteView h = r.view(at, 16);
+        if (h.size() < 8)
+            return std::nullopt;
+        std::uint64_t size = h.be32(0), header = 8;
+        if (size == 1) {
+            if (h.size() < 16)
+                return std::nullopt;
+            size = h.be64(8);
+            header = 16;
+        } else if (size == 0) {
+            size = end - at;  // runs to the end of its parent
+        }
+        if (size < header || size > end - at)
+            return std::nullopt;
+        if (h.matches(4, type))
+            return std::make_pair(at + header, at + size);
+        at += size;
+    }
+    return std::nullopt;
+}
+
+/// The UTF-8 text of an item-list entry's data box (type 1); empty for any other data.
+std::string itemText(CandidateReader& r, std::uint64_t begin, std::uint64_t end) {
+    const auto data = childBox(r, begin, end, "data");
+    if (!data || data->second - data->first < 8 || !reaches(r, data->second))
+        return {};  // cut short: a part of a name would be a wrong name
+    const ByteView head = r.view(data->first, 8);
+    if (head.size() < 8 || head.be32(0) != 1)
+        return {};
+    const std::uint64_t length = std::min<std::uint64_t>(data->second - data->first - 8, kMaxTagText);
+    const ByteView text = r.view(data->first + 8, static_cast<std::size_t>(length));
+    return std::string(reinterpret_cast<const char*>(text.data()), text.size());
+}
 }  // namespace
 
 std::optional<SongTags> readId3v2(CandidateReader& r) {
@@ -246,6 +285,25 @@ std::optional<SongTags> readOggTags(CandidateReader& r) {
         at += 27 + segments + bodyBytes;
     }
     return std::nullopt;
+}
+
+std::optional<SongTags> readItunesTags(CandidateReader& r) {
+    std::optional<std::pair<std::uint64_t, std::uint64_t>> box{{0, r.limit()}};
+    for (std::string_view type : {"moov", "udta", "meta", "ilst"}) {
+        box = childBox(r, box->first, box->second, type);
+        if (!box)
+            return std::nullopt;
+        // An iTunes meta box is a full box: four bytes of version and flags before its children.
+        const ByteView fullBox = r.view(box->first, 4);
+        if (type == "meta" && fullBox.size() == 4 && fullBox.be32(0) == 0)
+            box->first += 4;
+    }
+    SongTags tags;
+    if (const auto artist = childBox(r, box->first, box->second, "\xA9" "ART"))
+        tags.artist = itemText(r, artist->first, artist->second);
+    if (const auto title = childBox(r, box->first, box->second, "\xA9" "nam"))
+        tags.title = itemText(r, title->first, title->second);
+    return tags;
 }
 
 std::optional<WallClock> readMovieCreation(CandidateReader& r) {

@@ -1,5 +1,6 @@
-// Song names from the ID3v1 trailer of an MP3: its fixed Latin-1 fields, padded with spaces or
-// NULs, read only at the file's very end, and used only when no ID3v2 tag at the front names it.
+// Song names from the ID3v1 trailer of an MP3 (fixed Latin-1 fields, padded with spaces or NULs,
+// read only at the very end, used only when no ID3v2 tag at the front names the song) and from the
+// iTunes item list of an M4A (nested boxes, text only from UTF-8 data boxes).
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -82,4 +83,64 @@ TEST(Id3v1, FrontTagWins) {
     EXPECT_EQ(mp3NameOf(file, file.size()), "Band - Back");
     const Bytes titleless = withTrailer("", "Band");
     EXPECT_EQ(mp3NameOf(titleless, titleless.size()), "");  // an artist alone names no song
+}
+
+namespace {
+/// An ISO media box: its 32-bit size, its type, its body.
+Bytes box(const std::string& type, const Bytes& body) {
+    const std::size_t size = 8 + body.size();
+    Bytes out = {static_cast<std::uint8_t>(size >> 24), static_cast<std::uint8_t>(size >> 16),
+                 static_cast<std::uint8_t>(size >> 8), static_cast<std::uint8_t>(size)};
+    out.insert(out.end(), type.begin(), type.end());
+    out.insert(out.end(), body.begin(), body.end());
+    return out;
+}
+
+Bytes operator+(Bytes a, const Bytes& b) {
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
+
+/// An item-list entry holding one data box of the given type (1: UTF-8 text).
+Bytes item(const std::string& type, const std::string& text, std::uint8_t dataType = 1) {
+    return box(type, box("data", Bytes{0, 0, 0, dataType, 0, 0, 0, 0} + Bytes(text.begin(), text.end())));
+}
+
+/// An M4A: ftyp, then moov holding mvhd and udta/meta/ilst with the items given.
+Bytes m4a(const Bytes& items, bool fullBoxMeta = true) {
+    const Bytes meta = (fullBoxMeta ? Bytes{0, 0, 0, 0} : Bytes{}) + box("hdlr", Bytes(25, 0)) + box("ilst", items);
+    return box("ftyp", Bytes{'M', '4', 'A', ' ', 0, 0, 0, 0}) +
+           box("moov", box("mvhd", Bytes(100, 0)) + box("udta", box("meta", meta))) + box("mdat", Bytes(64, 0xAA));
+}
+
+std::string m4aNameOf(const Bytes& bytes) {
+    formats::SpanByteSource source(bytes);
+    formats::CandidateReader reader(source, bytes.size());
+    return formats::readFileMetadata("m4a", reader).title;
+}
+}  // namespace
+
+TEST(ItunesTags, Names) {
+    const std::string art = "\xA9" "ART", nam = "\xA9" "nam";
+    const struct {
+        Bytes file;
+        std::string name;
+    } cases[] = {
+        {m4a(item(art, "Bj\xC3\xB6rk") + item(nam, "J\xC3\xB3ga")), "Bj\xC3\xB6rk - J\xC3\xB3ga"},
+        {m4a(item(nam, "Title First") + item("\xA9" "alb", "Album") + item(art, "Band")), "Band - Title First"},
+        {m4a(item(art, "Band") + item(nam, "Song"), false), "Band - Song"},  // a meta box with no version
+        {m4a(item(nam, "Only Title")), "Only Title"},
+        {m4a(item(art, "Band")), ""},                          // an artist alone names no song
+        {m4a(item(art, "Band") + item(nam, "Cover", 13)), ""},  // a title that is not text
+        {m4a(Bytes{}), ""},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(m4aNameOf(c.file), c.name);
+        // Cut anywhere, the file names itself as whole or not at all.
+        for (std::size_t at = 0; at < c.file.size(); ++at) {
+            const std::string cutName = m4aNameOf(Bytes(c.file.begin(), c.file.begin() + static_cast<std::ptrdiff_t>(at)));
+            if (!cutName.empty() && cutName != c.name)
+                ADD_FAILURE() << c.name << " cut at " << at << " named " << cutName;
+        }
+    }
 }
