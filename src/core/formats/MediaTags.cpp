@@ -307,37 +307,14 @@ std::optional<SongTags> readItunesTags(CandidateReader& r) {
 }
 
 std::optional<WallClock> readMovieCreation(CandidateReader& r) {
-    // Top-level boxes up to moov, then its children up to mvhd.
-    std::uint64_t at = 0, end = r.limit();
-    bool inMoov = false;
-    for (int box = 0; box < kMaxBlocks && at < end; ++box) {
-        const ByteView h = r.view(at, 16);
-        if (h.size() < 8)
-            return std::nullopt;
-        std::uint64_t size = h.be32(0), header = 8;
-        if (size == 1) {
-            size = h.be64(8);
-            header = 16;
-        }
-        if (size == 0 && h.matches(4, "moov"))
-            size = end - at;  // runs to the end of the file
-        if (size < header || size > end - at)
-            return std::nullopt;  // a broken size (or one running to the end): nothing after it
-        if (inMoov && h.matches(4, "mvhd")) {
-            const ByteView mvhd = r.view(at + header, 12);
-            if (mvhd.size() < 12)
-                return std::nullopt;
-            return wallClockFromMacTime(mvhd.u8(0) == 1 ? mvhd.be64(4) : mvhd.be32(4));
-        }
-        if (!inMoov && h.matches(4, "moov")) {
-            inMoov = true;
-            end = at + size;
-            at += header;
-            continue;
-        }
-        at += size;
-    }
-    return std::nullopt;
+    const auto moov = childBox(r, 0, r.limit(), "moov");
+    const auto mvhd = moov ? childBox(r, moov->first, moov->second, "mvhd") : std::nullopt;
+    if (!mvhd)
+        return std::nullopt;
+    const ByteView head = r.view(mvhd->first, 12);
+    if (head.size() < 12)
+        return std::nullopt;
+    return wallClockFromMacTime(head.u8(0) == 1 ? head.be64(4) : head.be32(4));
 }
 
 }  // namespace formats
