@@ -198,6 +198,22 @@ std::optional<ExifInfo> readExif(CandidateReader& r) {
     return readTiff(r, 0, r.limit());
 }
 
+std::optional<ExifInfo> readRafExif(CandidateReader& r) {
+    if (!r.matches(0, "FUJIFILMCCD-RAW ") || !r.has(84, 8))
+        return std::nullopt;
+    const std::uint64_t offset = r.be32(84), length = r.be32(88);
+    if (length < 4 || offset > r.limit() || length > r.limit() - offset)
+        return std::nullopt;
+    // The preview's APP1 lies at its front, well within one window.
+    const ByteView preview = r.view(offset, static_cast<std::size_t>(std::min<std::uint64_t>(length, CandidateReader::kWindowBytes)));
+    if (!preview.matches(0, "\xFF\xD8"))
+        return std::nullopt;
+    std::optional<ExifInfo> exif = readExif(preview);
+    if (exif && exif->hasThumbnail())
+        exif->thumbnailOffset += offset;  // from the RAF's first byte, not the preview's
+    return exif;
+}
+
 std::optional<ExifInfo> readExif(ByteView file) {
     SpanByteSource source(std::span<const std::uint8_t>(file.data(), file.size()));
     CandidateReader reader(source, file.size());

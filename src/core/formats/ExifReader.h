@@ -28,6 +28,9 @@ struct ExifInfo {
 /// The EXIF of a JPEG (its APP1 segments before the scan) or a TIFF-based file (by its header),
 /// read from the candidate's first byte; nothing when the file holds no EXIF IFD0.
 std::optional<ExifInfo> readExif(CandidateReader& r);
+/// The EXIF of a Fujifilm RAF: that of the JPEG preview its header points to (big-endian offset
+/// and length at bytes 84 and 88).
+std::optional<ExifInfo> readRafExif(CandidateReader& r);
 /// The same for a file held in memory.
 std::optional<ExifInfo> readExif(ByteView file);
 

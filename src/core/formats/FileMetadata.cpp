@@ -22,8 +22,8 @@ FileMetadata songName(const std::optional<SongTags>& tags) {
 }  // namespace
 
 FileMetadata readFileMetadata(std::string_view type, CandidateReader& r) {
-    if (oneOf(type, kPhotoTypes)) {
-        const std::optional<ExifInfo> exif = readExif(r);
+    if (oneOf(type, kPhotoTypes) || type == "raf") {
+        const std::optional<ExifInfo> exif = type == "raf" ? readRafExif(r) : readExif(r);
         if (!exif || !exif->taken)
             return {};
         const std::string camera = exif->camera();
