@@ -89,9 +89,12 @@ namespace {
 /// An ISO media box: its 32-bit size, its type, its body.
 Bytes box(const std::string& type, const Bytes& body) {
     const std::size_t size = 8 + body.size();
-    Bytes out = {static_cast<std::uint8_t>(size >> 24), static_cast<std::uint8_t>(size >> 16),
-                 static_cast<std::uint8_t>(size >> 8), static_cast<std::uint8_t>(size)};
-    out.insert(out.end(), type.begin(), type.end());
+    Bytes out;
+    out.reserve(size);
+    for (int shift = 24; shift >= 0; shift -= 8)
+        out.push_back(static_cast<std::uint8_t>(size >> shift));
+    for (const char c : type)
+        out.push_back(static_cast<std::uint8_t>(c));
     out.insert(out.end(), body.begin(), body.end());
     return out;
 }
