@@ -482,6 +482,11 @@ void RawRecoveryDialog::save() {
     CarvedFileSaver saver(std::move(output), false);
     QStringList failures;
     int written = 0;
+    int partial = 0;
+    // What the scan skipped of a failing region gets its retry first, and the copies skip
+    // nothing a later retry could read: a file holds zeros only where the medium failed.
+    source->retrySkipped();
+    source->setSkipAhead(false);
     int notWhole = 0;
     const bool onlyWhole = saveOptions_->onlyWholeCheck()->isChecked();
     for (const auto& [id, file] : chosen) {
@@ -499,15 +504,21 @@ void RawRecoveryDialog::save() {
             ReportRecord record = carvedFileRecord(file, origin, volumeBytes_);
             if (grade)
                 record.grade = formats::gradeSummary(*grade);
-            if (report->fileWritten(path, std::move(record), false))
+            record.partial = saver.lastSavePartial();
+            if (report->fileWritten(path, std::move(record), false)) {
                 ++written;
+                partial += saver.lastSavePartial() ? 1 : 0;
+            }
         } else {
             failures << QString::fromStdString(error);
         }
     }
+    source->setSkipAhead(true);
     if (!report->finish(error))
         failures << QString::fromStdString(error);
-    setStatus(QStringLiteral("%1 file(s) saved in %2").arg(written).arg(folder) + QString::fromStdString(report->skippedNote()) +
+    setStatus(QStringLiteral("%1 file(s) saved in %2").arg(written).arg(folder) +
+              (partial > 0 ? QStringLiteral(", %1 partial").arg(partial) : QString()) +
+              QString::fromStdString(report->skippedNote()) +
               (onlyWhole ? QStringLiteral(", %1 pictures left out as not whole").arg(notWhole) : QString()));
     if (!failures.isEmpty()) {
         const QStringList shown = failures.mid(0, 20);

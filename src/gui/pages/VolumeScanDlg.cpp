@@ -832,17 +832,27 @@ void VolumeScanDlg::saveSelected() {
     view_->stopFlag().clear();
     tree_->setEnabled(false);
     const bool onlyWhole = saveOptions_->onlyWholeCheck()->isChecked();
-    runWorker([this, start, startDeleted, files, out, report, onlyWhole] {
+    if (!context_)
+        return;
+    readWriteInterface& source = context_->source;
+    runWorker([this, &source, start, startDeleted, files, out, report, onlyWhole] {
+        // What the scan skipped of a failing region gets its retry first, and the copies skip
+        // nothing a later retry could read: a file holds zeros only where the medium failed.
+        source.retrySkipped();
+        source.setSkipAhead(false);
         SaveWalk walk(*selection_, *progressSink());
+        walk.watchSource(source);
         walk.reportTo(*report, static_cast<std::uint64_t>(record_.startSector) * 512);
         if (onlyWhole)
             walk.keepOnlyWhole();
         walk.saveFolder(start, startDeleted, out);
+        source.setSkipAhead(true);
         progressSink()->setPosition(files);
         std::string error;
         const bool reported = report->finish(error);
         const std::string status = formatText("work done: %lld files written, %lld could not be written",
                                               static_cast<long long>(walk.written()), static_cast<long long>(walk.failed())) +
+                                   (walk.partial() > 0 ? formatText(", %lld partial", static_cast<long long>(walk.partial())) : "") +
                                    report->skippedNote() +
                                    (onlyWhole ? formatText(", %lld pictures left out as not whole", static_cast<long long>(walk.leftOut())) : "") +
                                    (reported ? "" : "; " + error);
