@@ -5,20 +5,13 @@
 #include <cstring>
 
 #include "VolumeOptions.h"
-#include "common/TextFormat.h"
 #include "disk/readWriteInterface.h"
-
-std::string unreadableSummary(long long bytes, std::size_t ranges) {
-    return formatText("%lld bytes could not be read (%zu range%s); they were taken as zeros", bytes, ranges,
-                      ranges == 1 ? "" : "s");
-}
 
 int reportReading(readWriteInterface& source, const std::string& sourceName) {
     source.retrySkipped();
     const BadRangeMap& map = source.rangeMap();
     if (map.unreadableBytes() > 0)
-        std::fprintf(stderr, "%s: %s\n", sourceName.c_str(),
-                     unreadableSummary(map.unreadableBytes(), map.unreadable().size()).c_str());
+        std::fprintf(stderr, "%s: %s\n", sourceName.c_str(), map.unreadableSummary().c_str());
     if (!source.mediumShrank())
         return 0;
     std::fprintf(stderr,

@@ -17,5 +17,3 @@ int reportReading(readWriteInterface& source, const std::string& sourceName);
 /// shrank during the run or the map could not be written (the message says which).
 int finishReading(readWriteInterface& source, const VolumeOptions& options, const std::string& command);
 
-/// The count for the summary line: "<n> bytes could not be read" with a readable size.
-std::string unreadableSummary(long long bytes, std::size_t ranges);

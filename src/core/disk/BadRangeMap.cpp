@@ -5,10 +5,20 @@
 #include <cstdio>
 #include <ctime>
 
+#include "common/TextFormat.h"
+
 namespace {
 bool isUnreadable(RangeState state) { return state == RangeState::Bad || state == RangeState::Skipped; }
 bool isSkipped(RangeState state) { return state == RangeState::Skipped; }
 }  // namespace
+
+std::string BadRangeMap::unreadableSummary() const {
+    if (unreadableBytes_ == 0)
+        return {};
+    const std::size_t ranges = unreadable().size();
+    return formatText("%lld bytes could not be read (%zu range%s); they were taken as zeros",
+                      static_cast<long long>(unreadableBytes_), ranges, ranges == 1 ? "" : "s");
+}
 
 void BadRangeMap::clear() {
     ranges_.clear();

@@ -42,6 +42,9 @@ public:
     std::vector<MediumRange> skipped() const;
     /// Bytes in Bad and Skipped ranges.
     std::int64_t unreadableBytes() const { return unreadableBytes_; }
+    /// "<n> bytes could not be read (<k> ranges); they were taken as zeros", or nothing when
+    /// every byte asked for was read.
+    std::string unreadableSummary() const;
     void clear();
 
     /// The mapfile text for a medium of mediumSize bytes: comment lines, the current position

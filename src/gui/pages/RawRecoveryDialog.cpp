@@ -229,6 +229,10 @@ void RawRecoveryDialog::parse() {
     setStatus(QStringLiteral("Processing....."));
     worker_ = std::thread([this, engine] {
         engine->runCarving();
+        // What the scan skipped of a failing region gets its retry before the page says how
+        // much could not be read.
+        if (!stopRequest_)
+            scanSource_->retrySkipped();
         QMetaObject::invokeMethod(this, [this] { workerEnded(); }, Qt::QueuedConnection);
     });
 }
@@ -280,7 +284,9 @@ void RawRecoveryDialog::workerEnded() {
     if (stopRequest_ && engine_) {
         showStopped(static_cast<long long>(engine_->carvedFileCount()), "files");
     } else {
-        setStatus(QStringLiteral("Scanning processing done.Select save button to save the data"));
+        const std::string unreadable = scanSource_ ? scanSource_->rangeMap().unreadableSummary() : std::string();
+        setStatus(QStringLiteral("Scanning processing done.Select save button to save the data") +
+                  (unreadable.empty() ? QString() : QStringLiteral("  ") + QString::fromStdString(unreadable)));
         showWorkerControls(false);
     }
     running_ = 0;

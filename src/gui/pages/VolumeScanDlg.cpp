@@ -285,6 +285,9 @@ void VolumeScanDlg::endWork() {
 void VolumeScanDlg::startScan() {
     runWorker([this] {
         std::unique_ptr<EntryView> view = scanVolume(kind_, *context_, scanError_);
+        // What the walk skipped of a failing region gets its retry before the page says how
+        // much could not be read.
+        context_->source.retrySkipped();
         if (view) {
             // Stop pressed while the reader walked: the fill ends at once, keeping the top level.
             if (stopRequest_ || leaving_)
@@ -315,8 +318,12 @@ void VolumeScanDlg::scanFinished() {
         return;
     tree_->flushPending();
     CVantrelApp& app = *theApp();
+    const QString unreadable = QString::fromStdString(context_->source.rangeMap().unreadableSummary());
+    const auto finalStatus = [this, &unreadable](const QString& text) {
+        setStatus(unreadable.isEmpty() ? text : text + QStringLiteral("  ") + unreadable);
+    };
     if (!view_) {
-        setStatus(QString::fromStdString(error));
+        finalStatus(QString::fromStdString(error));
         if (kind_ == FileSystemKind::Fat32 && error == "Selected Drive is not in Fat32 Format")
             app.message(QString::fromStdString(error), QMessageBox::NoIcon, this, QString());
         else
@@ -342,13 +349,13 @@ void VolumeScanDlg::scanFinished() {
         app.message(QStringLiteral("done.."), QMessageBox::NoIcon, this, QString());
         break;
     case FileSystemKind::Hfsp:
-        setStatus(QStringLiteral("Scanning process Done.."));
+        finalStatus(QStringLiteral("Scanning process Done.."));
         return;
     default:
         app.message(QStringLiteral("Scanning process completed..."), QMessageBox::Information, this);
         break;
     }
-    setStatus(QStringLiteral("Processing done..."));
+    finalStatus(QStringLiteral("Processing done..."));
 }
 
 void VolumeScanDlg::guideWhenNothingFound() {

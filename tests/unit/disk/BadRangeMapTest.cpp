@@ -83,3 +83,13 @@ TEST(BadRangeMap, MapfileHasTheStatusLineAndHeader) {
     EXPECT_NE(text.find("# current_pos  current_status  current_pass\n0x00000000     +               1\n"), std::string::npos);
     EXPECT_NE(text.find("0x00000400  0x00000200  -\n"), std::string::npos);
 }
+
+TEST(BadRangeMap, SummaryCountsBytesAndRangesOrSaysNothing) {
+    BadRangeMap map;
+    map.mark(0, 0x1000, RangeState::Read);
+    EXPECT_EQ(map.unreadableSummary(), "");
+    map.mark(0x200, 0x200, RangeState::Bad);
+    EXPECT_EQ(map.unreadableSummary(), "512 bytes could not be read (1 range); they were taken as zeros");
+    map.mark(0x800, 0x400, RangeState::Skipped);
+    EXPECT_EQ(map.unreadableSummary(), "1536 bytes could not be read (2 ranges); they were taken as zeros");
+}
