@@ -286,8 +286,9 @@ void VolumeScanDlg::startScan() {
     runWorker([this] {
         std::unique_ptr<EntryView> view = scanVolume(kind_, *context_, scanError_);
         // What the walk skipped of a failing region gets its retry before the page says how
-        // much could not be read.
-        context_->source.retrySkipped();
+        // much could not be read; a stopped or left page does not wait for it.
+        if (!stopRequest_ && !leaving_)
+            context_->source.retrySkipped();
         if (view) {
             // Stop pressed while the reader walked: the fill ends at once, keeping the top level.
             if (stopRequest_ || leaving_)
