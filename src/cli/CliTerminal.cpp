@@ -158,6 +158,12 @@ void StderrNotifier::inform(const std::string& text, const std::string&) {
     std::fprintf(stderr, "%s\n", text.c_str());
 }
 
+void StderrNotifier::announceDone(const std::string& text) {
+    if (silenced)
+        return;
+    inform(text, "");
+}
+
 bool StderrNotifier::ask(const std::string& question) {
     if (progressLine != nullptr)
         progressLine->clearLine();

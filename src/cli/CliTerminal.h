@@ -72,5 +72,7 @@ class StderrNotifier final : public Notifier {
 public:
     void inform(const std::string& text, const std::string& caption) override;
     bool ask(const std::string& question) override;
+    /// A status text: --quiet silences it.
+    void announceDone(const std::string& text) override;
     StderrProgress* progressLine = nullptr;
 };

@@ -61,6 +61,10 @@ with tempfile.TemporaryDirectory() as work:
             run = subprocess.run([cli] + args, capture_output=True, text=True)
             shown, status = run.stderr, run.returncode
             check(f"{name}: stdout holds the result", run.stdout == "0 files carved\n")
+            # The engine's closing "done.." is a status text too: --quiet leaves stderr empty.
+            quiet = "--quiet" in args
+            check(f"{name}: stderr {'empty' if quiet else 'shows done..'}: {shown!r}",
+                  shown == "" if quiet else "done..\n" in shown)
         check(f"{name}: exit status {status}", status == 0)
         has_line = "\r" in shown and "files found" in shown and "%" in shown
         check(f"{name}: progress line {'missing' if line else 'shown'}: {shown!r}", has_line == line)

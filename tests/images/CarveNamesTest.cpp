@@ -89,7 +89,7 @@ TEST(CarveNames, ReportListsEveryFileAndIdenticalOnesAreSavedOnce) {
     plant(samples.path, files, image);
     const ReportRun run = runWithReports("carve", image, work.path());
     ASSERT_EQ(run.status, 0);
-    EXPECT_EQ(run.printed, "4 files carved, 1 identical files skipped\n");
+    EXPECT_EQ(run.printed, "4 files carved, 1 identical file skipped\n");
     EXPECT_EQ(run.checkStatus, 0) << run.checked;
     EXPECT_EQ(run.checked, "{\"files\": 5, \"saved\": 4, \"skipped\": 1, \"carved\": 5, \"deleted\": 0}\n");
     EXPECT_EQ(filesBelow(out).size(), 4u);

@@ -29,7 +29,7 @@ TEST(SaveReport, HashesMatchTheSavedFilesAndIdenticalOnesAreSavedOnce) {
     ASSERT_EQ(status, 0) << made;
     const ReportRun run = runWithReports("save", image, work.path(), "--runs-cover");
     ASSERT_EQ(run.status, 0);
-    EXPECT_EQ(run.printed, "3 files written, 0 failed, 1 identical files skipped\n");
+    EXPECT_EQ(run.printed, "3 files written, 0 failed, 1 identical file skipped\n");
     EXPECT_EQ(run.checkStatus, 0) << run.checked;
     EXPECT_EQ(run.checked, "{\"files\": 4, \"saved\": 3, \"skipped\": 1, \"carved\": 0, \"deleted\": 1}\n");
     EXPECT_TRUE(fs::exists(out / "IMG_0001.JPG"));

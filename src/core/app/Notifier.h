@@ -12,6 +12,9 @@ public:
     virtual void inform(const std::string& text, const std::string& caption = kApplicationTitle) = 0;
     /// A Yes/No question; true for Yes.
     virtual bool ask(const std::string& question) = 0;
+    /// A long job's "it is finished" word: a plain box without caption where a person waits for
+    /// it, a status text where the front end has its own summary.
+    virtual void announceDone(const std::string& text) { inform(text, ""); }
 };
 
 /// Swallows messages and answers every question with a fixed reply.

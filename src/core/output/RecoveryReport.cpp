@@ -51,7 +51,7 @@ bool RecoveryReport::fileWritten(const std::string& writtenPath, ReportRecord re
 }
 
 std::string RecoveryReport::skippedNote() const {
-    return skipped_ == 0 ? std::string() : ", " + std::to_string(skipped_) + " identical files skipped";
+    return skipped_ == 0 ? std::string() : ", " + std::to_string(skipped_) + (skipped_ == 1 ? " identical file skipped" : " identical files skipped");
 }
 
 bool RecoveryReport::finish(std::string& error) {

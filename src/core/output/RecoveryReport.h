@@ -30,7 +30,7 @@ public:
     bool finish(std::string& error);
 
     std::int64_t skipped() const { return skipped_; }
-    /// ", N identical files skipped" for a result line, or nothing when none were.
+    /// ", N identical file(s) skipped" for a result line, or nothing when none were.
     std::string skippedNote() const;
     /// Something to do per file: a report to write, or identical files to skip.
     bool active() const { return skipIdentical_ || !writers_.empty(); }

@@ -524,7 +524,7 @@ bool myJpg::runCarving() {
     keyRows_.clear();
     keyRows_.shrink_to_fit();
     if (notifier != nullptr && !stopped)
-        notifier->inform("done..", "");
+        notifier->announceDone("done..");
     if (treeControl == &discard)
         treeControl = nullptr;
     return true;
