@@ -1,6 +1,6 @@
-// Names from the files' own metadata, over files written by exiftool and ffmpeg: photos by date
-// taken and camera, movies by their creation time, songs by ID3v2 (2.3 in UTF-16, 2.4 in UTF-8),
-// FLAC and Ogg comments; files with no usable metadata get no name.
+// Names from the files' own metadata, over files written by exiftool and ffmpeg: photos (JPEG,
+// TIFF, HEIC) by date taken and camera, movies by their creation time, songs by ID3v2 (2.3 in
+// UTF-16, 2.4 in UTF-8), FLAC and Ogg comments; files with no usable metadata get no name.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -38,6 +38,7 @@ TEST(FileMetadata, NamesAndDatesFromRealFiles) {
          "2020-01-01 00.00.00 Canon EOS 80D"},
         {"nikon.jpg", "jpg", "2020-02-29 23.59.58 NIKON D750", WallClock{2020, 2, 29, 23, 59, 58}},
         {"sony.tif", "arw", "2021-12-31 08.15.30 SONY ILCE-7M3", WallClock{2021, 12, 31, 8, 15, 30}},
+        {"phone.heic", "heic", "2023-04-05 06.07.08 Apple iPhone 12", WallClock{2023, 4, 5, 6, 7, 8}},
         {"undated.jpg", "jpg", "", std::nullopt},  // a camera but no date: not enough to tell photos apart
         {"bare.jpg", "jpg", "", std::nullopt},
         {"dated.mp4", "mp4", "2018-07-14 09.30.05", WallClock{2018, 7, 14, 9, 30, 5}},

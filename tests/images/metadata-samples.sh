@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Small real files carrying the metadata recovered files are named by, each written by the tool
-# that writes such metadata: EXIF dates, cameras and thumbnails by exiftool; ID3v2 (2.3 and 2.4),
-# FLAC and Ogg Vorbis comments, and MP4/MOV creation times by ffmpeg. Prints the folder.
+# that writes such metadata: EXIF dates, cameras and thumbnails by exiftool (also into a HEIC that
+# ImageMagick's HEIF writer made); ID3v2 (2.3 and 2.4), FLAC and Ogg Vorbis comments, and MP4/MOV
+# creation times by ffmpeg. Prints the folder.
 source "$(dirname "$0")/lib.sh"
 cache=${1:?cache dir}
 out="$cache/metadata-samples"
@@ -22,6 +23,8 @@ exif -Make=SONY -Model=ILCE-7M3 undated.jpg
 convert -size 96x64 -seed 24 plasma:fractal -quality 80 bare.jpg
 convert -size 40x30 -seed 25 plasma:fractal -endian MSB -compress none sony.tif
 exif -Make=SONY -Model=ILCE-7M3 "-DateTimeOriginal=2021:12:31 08:15:30" sony.tif
+convert -size 64x48 -seed 26 plasma:fractal -quality 60 phone.heic
+exif -Make=Apple "-Model=iPhone 12" "-DateTimeOriginal=2023:04:05 06:07:08" phone.heic
 
 ff() { ffmpeg -hide_banner -loglevel error -y "$@"; }
 tone=(-f lavfi -i "sine=frequency=440:duration=0.3" -ar 8000)

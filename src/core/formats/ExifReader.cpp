@@ -33,6 +33,8 @@ public:
                 case kMake: info.make = text(e); break;
                 case kModel: info.model = text(e); break;
                 case kDateTime: dateTime = text(e); break;
+                // A structure holding the EXIF IFD alone (a CR3's CMT2) has the date in its first IFD.
+                case kDateTimeOriginal: dateTimeOriginal = text(e); break;
                 case kExifIfd: exifIfd = integer(e); break;
                 default: thumb.take(*this, e); break;
                 }
@@ -143,13 +145,6 @@ std::optional<bool> tiffByteOrder(CandidateReader& r, std::uint64_t base) {
     return std::nullopt;
 }
 
-std::optional<ExifInfo> readTiff(CandidateReader& r, std::uint64_t base, std::uint64_t end) {
-    const std::optional<bool> little = tiffByteOrder(r, base);
-    if (!little)
-        return std::nullopt;
-    return ExifWalk(r, base, *little, end).read();
-}
-
 std::optional<ExifInfo> readJpeg(CandidateReader& r) {
     std::uint64_t pos = 2;
     for (int segment = 0; segment < kMaxJpegSegments; ++segment) {
@@ -171,7 +166,7 @@ std::optional<ExifInfo> readJpeg(CandidateReader& r) {
         if (length < 2)
             return std::nullopt;
         if (marker == 0xE1 && length >= 16 && r.matches(pos + 4, std::string_view("Exif\0\0", 6))) {
-            if (auto info = readTiff(r, pos + 10, pos + 2 + length))
+            if (auto info = readTiffExif(r, pos + 10, pos + 2 + length))
                 return info;
         }
         pos += 2 + length;
@@ -179,6 +174,13 @@ std::optional<ExifInfo> readJpeg(CandidateReader& r) {
     return std::nullopt;
 }
 }  // namespace
+
+std::optional<ExifInfo> readTiffExif(CandidateReader& r, std::uint64_t base, std::uint64_t end) {
+    const std::optional<bool> little = tiffByteOrder(r, base);
+    if (!little)
+        return std::nullopt;
+    return ExifWalk(r, base, *little, end).read();
+}
 
 std::string ExifInfo::camera() const {
     if (make.empty() || model.empty())
@@ -195,7 +197,7 @@ std::string ExifInfo::camera() const {
 std::optional<ExifInfo> readExif(CandidateReader& r) {
     if (r.matches(0, "\xFF\xD8"))
         return readJpeg(r);
-    return readTiff(r, 0, r.limit());
+    return readTiffExif(r, 0, r.limit());
 }
 
 std::optional<ExifInfo> readRafExif(CandidateReader& r) {

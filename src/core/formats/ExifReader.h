@@ -28,6 +28,9 @@ struct ExifInfo {
 /// The EXIF of a JPEG (its APP1 segments before the scan) or a TIFF-based file (by its header),
 /// read from the candidate's first byte; nothing when the file holds no EXIF IFD0.
 std::optional<ExifInfo> readExif(CandidateReader& r);
+/// The EXIF of the TIFF structure whose header stands at base, all of it before end (both from
+/// the candidate's first byte); nothing when no TIFF header stands there.
+std::optional<ExifInfo> readTiffExif(CandidateReader& r, std::uint64_t base, std::uint64_t end);
 /// The EXIF of a Fujifilm RAF: that of the JPEG preview its header points to (big-endian offset
 /// and length at bytes 84 and 88).
 std::optional<ExifInfo> readRafExif(CandidateReader& r);

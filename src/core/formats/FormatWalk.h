@@ -7,8 +7,7 @@
 #include <optional>
 #include <span>
 #include <string_view>
-#include <span>
-#include <string_view>
+#include <utility>
 
 #include "formats/CandidateReader.h"
 
@@ -82,6 +81,34 @@ inline std::optional<Box> readBox(CandidateReader& r, std::uint64_t pos, std::sp
     if (box.size != 0 && box.size < box.header)
         return std::nullopt;
     return box;
+}
+
+/// The body [begin, end) of the first box of the type among the boxes filling [begin, end): the
+/// metadata walks' way down a box tree, each box bounded by its parent.
+inline std::optional<std::pair<std::uint64_t, std::uint64_t>> childBox(CandidateReader& r, std::uint64_t begin,
+                                                                        std::uint64_t end, std::string_view type) {
+    constexpr int kMaxSiblings = 1024;
+    std::uint64_t at = begin;
+    for (int box = 0; box < kMaxSiblings && at < end; ++box) {
+        const ByteView h = r.view(at, 16);
+        if (h.size() < 8)
+            return std::nullopt;
+        std::uint64_t size = h.be32(0), header = 8;
+        if (size == 1) {
+            if (h.size() < 16)
+                return std::nullopt;
+            size = h.be64(8);
+            header = 16;
+        } else if (size == 0) {
+            size = end - at;  // runs to the end of its parent
+        }
+        if (size < header || size > end - at)
+            return std::nullopt;
+        if (h.matches(4, type))
+            return std::make_pair(at + header, at + size);
+        at += size;
+    }
+    return std::nullopt;
 }
 
 }  // namespace formats

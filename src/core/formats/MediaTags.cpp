@@ -13,7 +13,7 @@ namespace formats {
 namespace {
 constexpr std::size_t kMaxTagText = 1024;           ///< bytes of one artist or title kept
 constexpr std::size_t kMaxCommentPacket = 1 << 20;  ///< an Ogg comment header gathered at most
-constexpr int kMaxBlocks = 1024;                    ///< FLAC metadata blocks, Ogg pages, ID3 frames, boxes
+constexpr int kMaxBlocks = 1024;                    ///< FLAC metadata blocks, Ogg pages, ID3 frames
 
 void appendUtf8(std::string& out, std::uint32_t c) {
     if (c < 0x80) {
@@ -130,32 +130,6 @@ std::optional<SongTags> vorbisComments(ByteView block) {
     }
     return tags;
 }
-/// The body [begin, end) of the first box of the type among the boxes filling [begin, end).
-std::optional<std::pair<std::uint64_t, std::uint64_t>> childBox(CandidateReader& r, std::uint64_t begin,
-                                                                 std::uint64_t end, std::string_view type) {
-    std::uint64_t at = begin;
-    for (int box = 0; box < kMaxBlocks && at < end; ++box) {
-        const ByteView h = r.view(at, 16);
-        if (h.size() < 8)
-            return std::nullopt;
-        std::uint64_t size = h.be32(0), header = 8;
-        if (size == 1) {
-            if (h.size() < 16)
-                return std::nullopt;
-            size = h.be64(8);
-            header = 16;
-        } else if (size == 0) {
-            size = end - at;  // runs to the end of its parent
-        }
-        if (size < header || size > end - at)
-            return std::nullopt;
-        if (h.matches(4, type))
-            return std::make_pair(at + header, at + size);
-        at += size;
-    }
-    return std::nullopt;
-}
-
 /// The UTF-8 text of an item-list entry's data box (type 1); empty for any other data.
 std::string itemText(CandidateReader& r, std::uint64_t begin, std::uint64_t end) {
     const auto data = childBox(r, begin, end, "data");

@@ -9,6 +9,7 @@
 
 #include "formats/FileMetadata.h"
 #include "formats/MediaTags.h"
+#include "IsoBoxBytes.h"
 
 namespace {
 using Bytes = std::vector<std::uint8_t>;
@@ -86,23 +87,8 @@ TEST(Id3v1, FrontTagWins) {
 }
 
 namespace {
-/// An ISO media box: its 32-bit size, its type, its body.
-Bytes box(const std::string& type, const Bytes& body) {
-    const std::size_t size = 8 + body.size();
-    Bytes out;
-    out.reserve(size);
-    for (int shift = 24; shift >= 0; shift -= 8)
-        out.push_back(static_cast<std::uint8_t>(size >> shift));
-    for (const char c : type)
-        out.push_back(static_cast<std::uint8_t>(c));
-    out.insert(out.end(), body.begin(), body.end());
-    return out;
-}
-
-Bytes operator+(Bytes a, const Bytes& b) {
-    a.insert(a.end(), b.begin(), b.end());
-    return a;
-}
+using isobytes::box;
+using isobytes::operator+;
 
 /// An item-list entry holding one data box of the given type (1: UTF-8 text).
 Bytes item(const std::string& type, const std::string& text, std::uint8_t dataType = 1) {
