@@ -7,6 +7,7 @@
 
 #include "CliTerminal.h"
 #include "app/Notifier.h"
+#include "browser/ReaderRegistry.h"
 #include "disk/BootSectorProbe.h"
 #include "disk/FileReadSeek.h"
 #include "disk/Partition.h"
@@ -27,7 +28,7 @@ void VolumeOptions::addTo(CLI::App& command) {
 }
 
 void VolumeOptions::addReaderOptionsTo(CLI::App& command) {
-    command.add_option("--fs", fs, "File system: ntfs, fat16, fat, fat32, fat64, exFat, extX, HFS+, RAW");
+    command.add_option("--fs", fs, "File system: " + fileSystemOptionNames());
     command.add_option("--mode", mode, "Recovery mode")->check(CLI::IsMember({"standard", "advanced", "deep"}));
     command.add_option("--structure", structure, "Advanced: index of the found structure");
     command.add_option("--spc", spc, "Advanced: sectors per cluster (exFAT: the shift)");

@@ -4,7 +4,6 @@
 #include <vector>
 
 #include "CliTerminal.h"
-#include "browser/FileSystemKind.h"
 #include "disk/readWriteInterface.h"
 
 bool scanSelectedVolume(const VolumeOptions& options, StderrProgress& progress, Notifier& notifier, ScannedVolume& scanned) {
@@ -12,7 +11,7 @@ bool scanSelectedVolume(const VolumeOptions& options, StderrProgress& progress, 
     if (!volume)
         return false;
     const FileSystemKind kind = fileSystemKind(volume->record.fileSystem);
-    if ((kind == FileSystemKind::Raw || kind == FileSystemKind::Unknown) && options.volume < 0 &&
+    if (!hasReader(kind) && options.volume < 0 &&
         options.startSector < 0 && options.fs.empty()) {
         const std::vector<VolumeRecord> rows = standardVolumes(options, *scanned.app.currentSource);
         if (!rows.empty()) {
@@ -24,7 +23,7 @@ bool scanSelectedVolume(const VolumeOptions& options, StderrProgress& progress, 
             return false;
         }
     }
-    if (kind == FileSystemKind::Raw || kind == FileSystemKind::Unknown) {
+    if (!hasReader(kind)) {
         std::fprintf(stderr, "can not parse unknown volume: %s has no file system to list (%s); try carve\n",
                      options.source.c_str(), volume->record.fileSystem.empty() ? "none identified" : volume->record.fileSystem.c_str());
         return false;

@@ -4,17 +4,12 @@
 // three lists, its count message and its final status. Toolkit-free; the page runs run() on its
 // worker and shows the outcome.
 
+#include <atomic>
 #include <cstdint>
-#include <memory>
 #include <string>
 #include <vector>
 
 #include "browser/ReaderRegistry.h"
-
-class Fat16Class;
-class Fat32Class;
-class Fat64Class;
-class ntfs;
 
 struct AdvancedOptionLists {
     /// Found structures in the order found ("MFT_ENTRY:0", "FAT_ENTRY:1", ...).
@@ -30,9 +25,16 @@ struct AdvancedOptionLists {
     std::string status;                    ///< the status line afterwards; empty: unchanged
 };
 
+/// Each file system's search, as its row in the file-system table names it. max is the number of
+/// structures to find; the reader's stop flag follows context's stop request.
+AdvancedOptionLists findNtfsStructures(ReaderContext& context, int max);
+AdvancedOptionLists findFat16Structures(ReaderContext& context, int max);
+AdvancedOptionLists findFat32Structures(ReaderContext& context, int max);
+AdvancedOptionLists findExfatStructures(ReaderContext& context, int max);
+
 class AdvancedOptionsFinder {
 public:
-    /// The four kinds with an advanced mode; false for any other.
+    /// The kinds whose row has an advanced search; false for any other.
     static bool offered(FileSystemKind kind);
     /// The text of the structure list's label ("TFS :" unless the kind has its own).
     static std::string structureLabel(FileSystemKind kind);
@@ -41,10 +43,9 @@ public:
     /// The structure number in an item text ("FAT_ENTRY:10" -> 10), or -1.
     static int itemNumber(const std::string& text);
 
-    /// Creates the reader for kind over context (its source's origin offset is the volume's
-    /// first byte). context must outlive the finder.
+    /// Searches for kind over context (its source's origin offset is the volume's first byte);
+    /// from now on stop() is context's stop request. context must outlive the finder.
     AdvancedOptionsFinder(FileSystemKind kind, ReaderContext& context);
-    ~AdvancedOptionsFinder();
     AdvancedOptionsFinder(const AdvancedOptionsFinder&) = delete;
     AdvancedOptionsFinder& operator=(const AdvancedOptionsFinder&) = delete;
 
@@ -54,17 +55,8 @@ public:
     void stop();
 
 private:
-    AdvancedOptionLists runNtfs();
-    AdvancedOptionLists runFat(bool fat32);
-    AdvancedOptionLists runExfat();
-    /// Sector 0 of the volume (zeros when it cannot be read).
-    std::vector<unsigned char> bootSector() const;
-
     FileSystemKind kind_;
     ReaderContext& context_;
     int max_;
-    std::unique_ptr<ntfs> ntfs_;
-    std::unique_ptr<Fat16Class> fat16_;
-    std::unique_ptr<Fat32Class> fat32_;
-    std::unique_ptr<Fat64Class> exfat_;
+    std::atomic<bool> stopRequested_{false};
 };

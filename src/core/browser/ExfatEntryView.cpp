@@ -1,6 +1,5 @@
 #include "app/ProgressSink.h"
 #include "browser/FatEntryView.h"
-#include "disk/readWriteInterface.h"
 #include "fs/fat/Fat64Class.h"
 #include "fs/fat/FatAdvanced.h"
 #include "fs/fat/FatLayout.h"
@@ -74,12 +73,7 @@ std::unique_ptr<EntryView> scanExfatVolume(ReaderContext& context, std::string& 
         error = kFatDeepModeError;
         return nullptr;
     }
-    auto reader = std::make_unique<Fat64Class>(context.app, context.progress);
-    reader->volume = context.volume;
-    reader->volume.startSector = context.source.originOffset() / 512;
-    reader->totalBytes = context.volumeBytes;
-    attachFrontEnd(reader->stopFlag, context);
-    reader->openVolume(context.source);
+    auto reader = openFatReader<Fat64Class>(context);
     if (context.mode == ScanMode::Advanced) {
         if (!runExfatAdvanced(*reader, context.advanced, context.progress, error))
             return nullptr;

@@ -1,7 +1,6 @@
 #include "browser/FatEntryView.h"
 
 #include "app/ProgressSink.h"
-#include "disk/readWriteInterface.h"
 #include "fs/fat/Fat16Class.h"
 #include "fs/fat/Fat32Class.h"
 #include "fs/fat/FatAdvanced.h"
@@ -87,17 +86,6 @@ private:
     std::unique_ptr<FatClassBase> reader_;
 };
 
-template <typename Reader>
-std::unique_ptr<Reader> makeReader(ReaderContext& context) {
-    auto reader = std::make_unique<Reader>(context.app, context.progress);
-    reader->volume = context.volume;
-    // The caller has placed the source on the volume already; the reader keeps that place.
-    reader->volume.startSector = context.source.originOffset() / 512;
-    reader->totalBytes = context.volumeBytes;
-    attachFrontEnd(reader->stopFlag, context);
-    reader->openVolume(context.source);
-    return reader;
-}
 }  // namespace
 
 std::unique_ptr<EntryView> scanFat16Volume(ReaderContext& context, std::string& error) {
@@ -105,7 +93,7 @@ std::unique_ptr<EntryView> scanFat16Volume(ReaderContext& context, std::string& 
         error = kFatDeepModeError;
         return nullptr;
     }
-    auto reader = makeReader<Fat16Class>(context);
+    auto reader = openFatReader<Fat16Class>(context);
     if (context.mode == ScanMode::Advanced) {
         if (!runFat16Advanced(*reader, context.advanced, context.progress, error))
             return nullptr;
@@ -129,7 +117,7 @@ std::unique_ptr<EntryView> scanFat32Volume(ReaderContext& context, std::string& 
         error = kFatDeepModeError;
         return nullptr;
     }
-    auto reader = makeReader<Fat32Class>(context);
+    auto reader = openFatReader<Fat32Class>(context);
     if (context.mode == ScanMode::Advanced) {
         if (!runFat32Advanced(*reader, context.advanced, context.progress, error))
             return nullptr;

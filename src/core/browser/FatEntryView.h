@@ -6,6 +6,7 @@
 #include <string>
 
 #include "browser/ReaderRegistry.h"
+#include "disk/readWriteInterface.h"
 
 /// Standard: the boot sector walk. Advanced: the candidate build on an assumed geometry.
 /// Deep is not offered for FAT volumes.
@@ -13,6 +14,19 @@ std::unique_ptr<EntryView> scanFat16Volume(ReaderContext& context, std::string& 
 std::unique_ptr<EntryView> scanFat32Volume(ReaderContext& context, std::string& error);
 /// The same for exFAT (ExfatEntryView.cpp).
 std::unique_ptr<EntryView> scanExfatVolume(ReaderContext& context, std::string& error);
+
+/// A FAT-family reader (Fat16Class, Fat32Class, Fat64Class) on context's volume, its stop flag
+/// tied to the front end. The caller has placed the source on the volume; the reader keeps that place.
+template <typename Reader>
+std::unique_ptr<Reader> openFatReader(ReaderContext& context) {
+    auto reader = std::make_unique<Reader>(context.app, context.progress);
+    reader->volume = context.volume;
+    reader->volume.startSector = context.source.originOffset() / 512;
+    reader->totalBytes = context.volumeBytes;
+    attachFrontEnd(reader->stopFlag, context);
+    reader->openVolume(context.source);
+    return reader;
+}
 
 /// The text every FAT-family scan returns for the Deep mode.
 inline constexpr const char* kFatDeepModeError = "Deep mode is not offered for FAT and exFAT volumes";

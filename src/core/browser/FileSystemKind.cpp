@@ -1,30 +1,23 @@
 #include "browser/FileSystemKind.h"
 
 #include <algorithm>
-#include <array>
 #include <cctype>
-#include <utility>
+
+#include "browser/ReaderRegistry.h"
+
+namespace {
+std::string lowered(std::string text) {
+    std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return std::tolower(c); });
+    return text;
+}
+}  // namespace
 
 FileSystemKind fileSystemKind(const std::string& name) {
-    std::string lower(name);
-    std::transform(lower.begin(), lower.end(), lower.begin(), [](unsigned char c) { return std::tolower(c); });
-    static constexpr std::array<std::pair<const char*, FileSystemKind>, 13> kNames{{
-        {"ntfs", FileSystemKind::Ntfs},
-        {"fat", FileSystemKind::Fat16},
-        {"fat12", FileSystemKind::Fat16},
-        {"fat16", FileSystemKind::Fat16},
-        {"fat32", FileSystemKind::Fat32},
-        {"fat64", FileSystemKind::Exfat},
-        {"exfat", FileSystemKind::Exfat},
-        {"extx", FileSystemKind::Ext},
-        {"ext2", FileSystemKind::Ext},
-        {"ext3", FileSystemKind::Ext},
-        {"ext4", FileSystemKind::Ext},
-        {"hfs+", FileSystemKind::Hfsp},
-        {"raw", FileSystemKind::Raw},
-    }};
-    for (const auto& [text, kind] : kNames)
-        if (lower == text)
-            return kind;
+    const std::string wanted = lowered(name);
+    for (const FileSystemRow& row : fileSystemRows())
+        for (const auto* names : {&row.listedNames, &row.otherNames})
+            for (const std::string& known : *names)
+                if (lowered(known) == wanted)
+                    return row.kind;
     return FileSystemKind::Unknown;
 }

@@ -6,6 +6,7 @@
 
 enum class FileSystemKind { Ntfs, Fat16, Fat32, Exfat, Ext, Hfsp, Raw, Unknown };
 
-/// "NTFS"/"ntfs" -> Ntfs; "FAT"/"FAT12"/"FAT16" -> Fat16; "FAT32" -> Fat32; "FAT64"/"exFAT" ->
-/// Exfat; "extX"/"ext2"/"ext3"/"ext4" -> Ext; "HFS+" -> Hfsp; "RAW" -> Raw; anything else Unknown.
+/// The kind whose row in the file-system table (ReaderRegistry) has name among its names:
+/// "NTFS" -> Ntfs; "FAT"/"FAT12"/"FAT16" -> Fat16; "FAT32" -> Fat32; "FAT64"/"exFAT" -> Exfat;
+/// "extX"/"ext2"/"ext3"/"ext4" -> Ext; "HFS+" -> Hfsp; "RAW" -> Raw; anything else Unknown.
 FileSystemKind fileSystemKind(const std::string& name);

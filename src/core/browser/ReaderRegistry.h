@@ -1,6 +1,8 @@
 #pragma once
-// The one table that says which reader serves which file system, and how a volume is scanned
-// into an entry view in each recovery mode.
+// The one table of file systems: for each, the names it goes by, its reader, its advanced-mode
+// search, its recycle bin and what the results page says about it; and how a volume is scanned
+// into an entry view in each recovery mode. Adding a file system is one reader folder, one entry
+// view and one row here (with its probe in disk/BootSectorProbe when volumes are to be recognised).
 
 #include <atomic>
 #include <cstdint>
@@ -13,6 +15,7 @@
 #include "browser/FileSystemKind.h"
 #include "disk/VolumeRecord.h"
 
+struct AdvancedOptionLists;
 struct ApplicationState;
 class Notifier;
 class PauseGate;
@@ -51,6 +54,46 @@ struct ReaderContext {
 
 /// Ties a reader's stop flag to the front end's pause gate and stop request.
 void attachFrontEnd(StopFlag& readerStop, const ReaderContext& context);
+
+/// Where a file system keeps the "$I"/"$R" pairs of a recycle bin below a top-level
+/// "$RECYCLE.BIN" or "$RECYCLEBIN" folder.
+enum class RecycleBinLayout { None, InBinFolder, InUserFolders };
+
+/// How the results page tells that a scan has finished: a message box (or none), then its status.
+struct CompletionTexts {
+    enum class Box { None, Information, Plain };
+    Box box = Box::Information;
+    const char* boxText = "Scanning process completed...";
+    const char* status = "Processing done...";
+};
+
+struct FileSystemRow {
+    using ScanFunction = std::unique_ptr<EntryView> (*)(ReaderContext&, std::string&);
+    using AdvancedSearch = AdvancedOptionLists (*)(ReaderContext&, int max);
+
+    FileSystemKind kind;
+    std::vector<std::string> listedNames;  ///< names the command line's --fs help lists, in its order
+    std::vector<std::string> otherNames;   ///< also taken: what the probes, walks and partition types say
+    const char* treatAsName;               ///< the volume page's "Treat file system as:" item
+    ScanFunction scan;                     ///< null: no file system to read (RAW)
+    AdvancedSearch findAdvanced;           ///< null: no Advanced mode
+    const char* structureLabel;            ///< the advanced page's structure list label
+    bool heapOffsets;                      ///< the advanced page also offers heap offsets (exFAT)
+    RecycleBinLayout recycleBin;
+    const char* selectedStatus;            ///< the status when the results page starts, or null
+    CompletionTexts completion;
+};
+
+/// Every row, in the order the command line's help names them.
+const std::vector<FileSystemRow>& fileSystemRows();
+/// The row of kind, or null (Unknown).
+const FileSystemRow* fileSystemRow(FileSystemKind kind);
+/// A kind whose volumes a reader can list (not RAW, not Unknown).
+bool hasReader(FileSystemKind kind);
+/// "ntfs, fat16, fat, ..." for the command line's --fs help.
+std::string fileSystemOptionNames();
+/// The volume page's "Treat file system as:" items, sorted as the list shows them.
+std::vector<std::string> treatAsNames();
 
 /// Creates the reader for kind, runs its walk for context.mode and returns a view over the
 /// result, or null with error set (the mode is not offered for that file system, the volume

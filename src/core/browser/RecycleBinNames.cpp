@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "browser/EntryView.h"
+#include "browser/ReaderRegistry.h"
 #include "common/ByteView.h"
 #include "common/TextFormat.h"
 #include "output/OutputFile.h"
@@ -69,9 +70,10 @@ std::string formerNameFromInfoRecord(const std::string& bytes) {
 }
 
 int restoreRecycleBinNames(EntryView& view, FileSystemKind kind) {
-    if (kind != FileSystemKind::Ntfs && kind != FileSystemKind::Fat32 && kind != FileSystemKind::Exfat)
+    const FileSystemRow* row = fileSystemRow(kind);
+    const RecycleBinLayout layout = row != nullptr ? row->recycleBin : RecycleBinLayout::None;
+    if (layout == RecycleBinLayout::None)
         return 0;
-    const bool fat = kind != FileSystemKind::Ntfs;
     int restored = 0;
     for (EntryRef top : view.topLevel()) {
         if (!view.isFolder(top, Placement::TopLevel))
@@ -79,7 +81,7 @@ int restoreRecycleBinNames(EntryView& view, FileSystemKind kind) {
         const std::string name = view.name(top);
         if (name != "$RECYCLE.BIN" && name != "$RECYCLEBIN")
             continue;
-        if (fat) {
+        if (layout == RecycleBinLayout::InBinFolder) {
             restored += restoreInFolder(view, top, true);
             continue;
         }

@@ -8,7 +8,8 @@
 
 class EntryView;
 
-/// For NTFS (one subfolder per user below the bin), FAT32 and exFAT (the bin's own children):
+/// For the file systems whose row has a recycle bin: NTFS (one subfolder per user below the
+/// bin), FAT32 and exFAT (the bin's own children):
 /// reads every "$I" file of a top-level "$RECYCLE.BIN" or "$RECYCLEBIN" folder (into memory,
 /// through the reader's writer), takes the former name from it, and gives the "$R" partner of
 /// the same folder that name for saving. Returns the number of names restored.

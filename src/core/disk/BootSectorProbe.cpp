@@ -1,5 +1,6 @@
 #include "disk/BootSectorProbe.h"
 
+#include <array>
 #include <bit>
 #include <vector>
 
@@ -80,41 +81,45 @@ bool isProtectiveMbr(ByteView s) {
     return false;
 }
 
+namespace {
+std::uint64_t sectorBytes(std::uint64_t count) { return count > UINT64_MAX / 512 ? 0 : count * 512; }
+
+bool isFatOf(ByteView b, FatKind kind) { return isFat(b) && fatKind(b) == kind; }
+
+// In the order they are tried: an exFAT boot sector would pass the FAT jump test, and a FAT
+// volume's first sectors may hold anything at byte 1024.
+constexpr std::array<VolumeProbe, 6> kProbes{{
+    {"NTFS", "NTFS", [](ByteView b) { return isNtfs(b, true); }, [](ByteView b) { return sectorBytes(b.le64(40)); }},
+    {"exFAT", "FAT64", isExfat, [](ByteView b) { return sectorBytes(b.le64(72)); }},
+    {"FAT", "FAT16", [](ByteView b) { return isFatOf(b, FatKind::Fat16); }, fatVolumeBytes},
+    {"FAT32", "FAT32", [](ByteView b) { return isFatOf(b, FatKind::Fat32); }, fatVolumeBytes},
+    {"HFS+", "HFS+", [](ByteView b) { return isHfsPlusHeader(b.from(1024)); },
+     [](ByteView b) {
+         const ByteView header = b.from(1024);
+         return static_cast<std::uint64_t>(header.be32(40)) * header.be32(44);
+     }},
+    {"extX", "extX", [](ByteView b) { return isExtSuperblockSector(b.from(1024)); },
+     [](ByteView b) { return extVolumeBytes(b.from(1024)); }},
+}};
+}  // namespace
+
+std::span<const VolumeProbe> volumeProbes() { return kProbes; }
+
+const VolumeProbe* probeVolume(ByteView firstBytes) {
+    for (const VolumeProbe& probe : kProbes)
+        if (probe.matches(firstBytes))
+            return &probe;
+    return nullptr;
+}
+
 std::uint64_t claimedVolumeBytes(ByteView b) {
-    const auto sectors = [](std::uint64_t count) { return count > UINT64_MAX / 512 ? 0 : count * 512; };
-    const std::string name = identifyVolume(b);
-    if (name == "NTFS")
-        return sectors(b.le64(40));
-    if (name == "exFAT")
-        return sectors(b.le64(72));
-    if (name == "FAT" || name == "FAT32")
-        return fatVolumeBytes(b);
-    if (name == "HFS+") {
-        const ByteView header = b.from(1024);
-        return static_cast<std::uint64_t>(header.be32(40)) * header.be32(44);
-    }
-    if (name == "extX")
-        return extVolumeBytes(b.from(1024));
-    return 0;
+    const VolumeProbe* probe = probeVolume(b);
+    return probe != nullptr ? probe->claimedBytes(b) : 0;
 }
 
 std::string identifyVolume(ByteView b) {
-    if (isNtfs(b, true))
-        return "NTFS";
-    if (isExfat(b))
-        return "exFAT";
-    if (isFat(b)) {
-        switch (fatKind(b)) {
-        case FatKind::Fat16: return "FAT";
-        case FatKind::Fat32: return "FAT32";
-        default: break;
-        }
-    }
-    if (isHfsPlusHeader(b.from(1024)))
-        return "HFS+";
-    if (isExtSuperblockSector(b.from(1024)))
-        return "extX";
-    return "Unknown";
+    const VolumeProbe* probe = probeVolume(b);
+    return probe != nullptr ? probe->name : "Unknown";
 }
 
 std::string identifyVolume(readWriteInterface& source) {

@@ -3,6 +3,7 @@
 // partition walks, the advanced scan, the volume enumeration and the command line.
 
 #include <cstdint>
+#include <span>
 #include <string>
 
 #include "common/ByteView.h"
@@ -47,6 +48,19 @@ bool isPlausibleExtSuperblock(ByteView superblock);
 std::uint64_t extVolumeBytes(ByteView superblock);
 /// Boot signature 55 AA and a partition entry of type 0xEE: the disk's table is its GPT.
 bool isProtectiveMbr(ByteView sector0);
+
+/// One file system as its first sectors show it. Every name here is also a name the reader
+/// table knows, so that an identified volume always finds its reader.
+struct VolumeProbe {
+    const char* name;      ///< what identifyVolume says: "NTFS", "FAT", "FAT32", "exFAT", "extX", "HFS+"
+    const char* walkName;  ///< what the partition walks call a whole-source volume of it ("FAT16", "FAT64", ...)
+    bool (*matches)(ByteView firstBytes);                ///< given at least 1536 bytes
+    std::uint64_t (*claimedBytes)(ByteView firstBytes);  ///< the size its boot sector or superblock states
+};
+/// Every probe, in the order identifyVolume tries them.
+std::span<const VolumeProbe> volumeProbes();
+/// The first probe that matches the volume's first bytes (at least 1536 of them), or null.
+const VolumeProbe* probeVolume(ByteView firstBytes);
 /// Bytes the volume's boot sector or superblock claims (at least 1536 bytes given), 0 when unknown.
 std::uint64_t claimedVolumeBytes(ByteView firstBytes);
 

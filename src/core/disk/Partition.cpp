@@ -76,26 +76,20 @@ int Partition::readPartitionTable(readWriteInterface& source) {
 // A card or partition image without a table: its one volume is the whole source, as long as its
 // boot sector says, never past the source's end.
 bool Partition::deliverWholeVolume(readWriteInterface& source, ByteView firstBytes) {
-    static constexpr std::array<std::pair<const char*, const char*>, 6> kWalkNames{{
-        {"NTFS", "NTFS"}, {"FAT", "FAT16"}, {"FAT32", "FAT32"}, {"exFAT", "FAT64"}, {"extX", "extX"}, {"HFS+", "HFS+"},
-    }};
-    const std::string identified = boot_sector::identifyVolume(firstBytes);
-    for (const auto& [name, walkName] : kWalkNames) {
-        if (identified != name)
-            continue;
-        auto bytes = static_cast<std::uint64_t>(source.byteSize());
-        const std::uint64_t claimed = boot_sector::claimedVolumeBytes(firstBytes);
-        if (claimed > 0)
-            bytes = std::min(bytes, claimed);
-        VolumeRecord record;
-        record.fileSystem = walkName;
-        record.sizeText = formatText("%lld   MB", static_cast<long long>(bytes / kMiB));
-        record.sectorCount = static_cast<std::int64_t>(bytes / kSector);
-        status("found " + identified + "...");
-        deliver(std::move(record), false);
-        return true;
-    }
-    return false;
+    const boot_sector::VolumeProbe* probe = boot_sector::probeVolume(firstBytes);
+    if (probe == nullptr)
+        return false;
+    auto bytes = static_cast<std::uint64_t>(source.byteSize());
+    const std::uint64_t claimed = probe->claimedBytes(firstBytes);
+    if (claimed > 0)
+        bytes = std::min(bytes, claimed);
+    VolumeRecord record;
+    record.fileSystem = probe->walkName;
+    record.sizeText = formatText("%lld   MB", static_cast<long long>(bytes / kMiB));
+    record.sectorCount = static_cast<std::int64_t>(bytes / kSector);
+    status(std::string("found ") + probe->name + "...");
+    deliver(std::move(record), false);
+    return true;
 }
 
 // The type code decides, except for 0x07, which is NTFS or exFAT by the volume's boot sector.

@@ -13,6 +13,7 @@
 
 #include "app/CVantrelApp.h"
 #include "app/QtProgressSink.h"
+#include "browser/ReaderRegistry.h"
 #include "common/TextFormat.h"
 #include "controls/SectorEdit.h"
 #include "pages/DeadEndGuide.h"
@@ -79,8 +80,8 @@ PopulateDriveDlg::PopulateDriveDlg(WizardPage* previous, DriveWalkInput input)
     auto* startLabel = new QLabel(QStringLiteral("Start Sector:"));
     auto* endLabel = new QLabel(QStringLiteral("End Sector :"));
     auto* systemLabel = new QLabel(QStringLiteral("Treat file system as:"));
-    systems_->addItems({QStringLiteral("EXTX"), QStringLiteral("FAT16"), QStringLiteral("FAT32"), QStringLiteral("FAT64"),
-                        QStringLiteral("HFS+"), QStringLiteral("NTFS"), QStringLiteral("RAW")});
+    for (const std::string& name : treatAsNames())
+        systems_->addItem(QString::fromStdString(name));
     systems_->setCurrentIndex(-1);
     grid->addWidget(custom_, 0, 0, 1, 4);
     grid->addWidget(selectedLabel, 1, 0);

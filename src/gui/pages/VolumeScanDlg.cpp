@@ -239,12 +239,10 @@ bool VolumeScanDlg::initialise() {
         showWorkerControls(false);
         return true;
     };
-    if (kind_ == FileSystemKind::Raw || kind_ == FileSystemKind::Unknown)
+    if (!hasReader(kind_))
         return refuse(QStringLiteral("Not a valid Drive .Go back"), QStringLiteral("Not a valid drive."));
-    if (kind_ == FileSystemKind::Ntfs)
-        setStatus(QStringLiteral("ntfs partition selected...."));
-    else if (kind_ == FileSystemKind::Hfsp)
-        setStatus(QStringLiteral("HFS+ partition selected...."));
+    if (const char* selected = fileSystemRow(kind_)->selectedStatus)
+        setStatus(QString::fromUtf8(selected));
     std::int64_t volumeBytes = 0;
     if (!prepareVolumeSource(record_, volumeBytes))
         return refuse(kRestartText, kRestartText);
@@ -341,22 +339,12 @@ void VolumeScanDlg::scanFinished() {
     }
     if (!holdsUserFiles(tree_->tree(), rootItem_, [this](TreeItemId item) { return isFolderItem(item); }))
         guideWhenNothingFound();
-    switch (kind_) {
-    case FileSystemKind::Ntfs:
-    case FileSystemKind::Fat32:
-        app.message(QStringLiteral("Scanning process completed."), QMessageBox::Information, this);
-        break;
-    case FileSystemKind::Ext:
-        app.message(QStringLiteral("done.."), QMessageBox::NoIcon, this, QString());
-        break;
-    case FileSystemKind::Hfsp:
-        finalStatus(QStringLiteral("Scanning process Done.."));
-        return;
-    default:
-        app.message(QStringLiteral("Scanning process completed..."), QMessageBox::Information, this);
-        break;
-    }
-    finalStatus(QStringLiteral("Processing done..."));
+    const CompletionTexts& done = fileSystemRow(kind_)->completion;
+    if (done.box == CompletionTexts::Box::Information)
+        app.message(QString::fromUtf8(done.boxText), QMessageBox::Information, this);
+    else if (done.box == CompletionTexts::Box::Plain)
+        app.message(QString::fromUtf8(done.boxText), QMessageBox::NoIcon, this, QString());
+    finalStatus(QString::fromUtf8(done.status));
 }
 
 void VolumeScanDlg::guideWhenNothingFound() {

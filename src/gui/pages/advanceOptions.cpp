@@ -75,12 +75,13 @@ bool advanceOptions::initialise() {
     structureLabel_->setText(QString::fromStdString(AdvancedOptionsFinder::structureLabel(kind_)));
     clusterLabel_->show();
     clusters_->show();
-    if (kind_ == FileSystemKind::Exfat) {
+    const FileSystemRow& row = *fileSystemRow(kind_);
+    if (row.heapOffsets) {
         heapLabel_->show();
         heaps_->show();
     }
-    if (kind_ == FileSystemKind::Ntfs)
-        setStatus(QStringLiteral("ntfs partition selected...."));
+    if (row.selectedStatus != nullptr)
+        setStatus(QString::fromUtf8(row.selectedStatus));
     std::int64_t volumeBytes = 0;
     if (!prepareVolumeSource(record_, volumeBytes)) {
         if (kind_ == FileSystemKind::Ntfs)
@@ -134,7 +135,8 @@ AdvancedChoice advanceOptions::choice() const {
     chosen.max = max_;
     // The results scan takes what was found here instead of searching the volume again.
     chosen.structurePositions = found_.structurePositions;
-    if (kind_ == FileSystemKind::Exfat)
+    const FileSystemRow* row = fileSystemRow(kind_);
+    if (row != nullptr && row->heapOffsets)
         chosen.heapOffsets = found_.heapPositions;
     return chosen;
 }
