@@ -90,9 +90,8 @@ int runCarve(const CarveOptions& options) {
     progress.setStatus("Processing.....");
     if (!engine.runCarving())
         return 1;
-    // What the scan skipped of a failing region gets its retry before the files are copied out,
-    // and the copies skip nothing a later retry could read.
-    source.retrySkipped();
+    // The engine has read again what its scan skipped; the copies skip nothing, so a file holds
+    // zeros only where the medium really failed.
     source.setSkipAhead(false);
 
     const std::uint64_t volumeStart = static_cast<std::uint64_t>(volume->record.startSector) * 512;

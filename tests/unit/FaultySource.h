@@ -30,8 +30,11 @@ public:
     /// The size at open, as a file's size is taken once: a shrink shows only in reads.
     std::int64_t byteSize() const override { return size_; }
 
-    /// Reads touching [offset, offset + length) fail with EIO.
-    void failRange(std::int64_t offset, std::int64_t length) { failing_.push_back({offset, offset + length}); }
+    /// Reads touching [offset, offset + length) fail with EIO: the first `times` reads that touch
+    /// it (a slow, flaky region that a later try gets through), or every one (a bad sector).
+    void failRange(std::int64_t offset, std::int64_t length, int times = -1) {
+        failing_.push_back({offset, offset + length, times});
+    }
     /// Reads no longer fail: a medium whose troubles passed (or a retry that got through).
     void heal() { failing_.clear(); }
     /// Once a read reaches offset, the medium ends there.
@@ -50,8 +53,10 @@ protected:
         const std::int64_t end = position + n;
         if (shrinkAt_ >= 0 && end > shrinkAt_)
             bytes_.resize(std::min<std::size_t>(bytes_.size(), static_cast<std::size_t>(shrinkAt_)));
-        for (const auto& [from, to] : failing_) {
-            if (position < to && from < end) {
+        for (Failing& range : failing_) {
+            if (position < range.to && range.from < end && range.timesLeft != 0) {
+                if (range.timesLeft > 0)
+                    --range.timesLeft;
                 requests_.push_back({position, n, true});
                 lastError_ = EIO;
                 return -1;
@@ -68,7 +73,11 @@ protected:
 private:
     std::vector<unsigned char> bytes_;
     std::int64_t size_;
-    std::vector<std::pair<std::int64_t, std::int64_t>> failing_;
+    struct Failing {
+        std::int64_t from, to;
+        int timesLeft;  ///< failures still to come; negative: always
+    };
+    std::vector<Failing> failing_;
     std::int64_t shrinkAt_ = -1;
     std::vector<Request> requests_;
 };

@@ -151,7 +151,7 @@ bool PositionedSource::skipping() const {
     if (retryingSkipped_ || !skipAhead_)
         return false;  // the end of the run, or a copy: every failed sector gets its own try
     return badSectorsInRow_ >= kBadSectorsBeforeSkip ||
-           std::chrono::duration<double>(Clock::now() - regionStart_).count() >= kRegionSeconds;
+           std::chrono::duration<double>(Clock::now() - regionStart_).count() >= regionSeconds_;
 }
 
 double PositionedSource::retrySecondsSpent() const {

@@ -20,8 +20,11 @@ public:
     /// Bad sectors in a row, without a good read between them, after which failed pieces are
     /// skipped instead of split.
     static constexpr int kBadSectorsBeforeSkip = 16;
-    /// Seconds one failing region may take before its failed pieces are skipped.
+    /// Seconds one failing region may take, by default, before its failed pieces are skipped.
     static constexpr double kRegionSeconds = 5;
+    /// How long a failing region may hold the run up before its failed pieces are skipped and
+    /// left for retrySkipped(); 0 skips a failed piece at once.
+    void setRegionTime(double seconds) { regionSeconds_ = seconds > 0 ? seconds : 0; }
 
     bool read(void* buffer, std::uint32_t n) final;
     bool seek(std::uint32_t low, std::int32_t high, int method) final;
@@ -57,6 +60,7 @@ private:
     void noteEnd(std::int64_t at);
     void noteRead(std::int64_t at, long count);
 
+    double regionSeconds_ = kRegionSeconds;
     int badSectorsInRow_ = 0;             ///< since the last good read
     bool inFailingRegion_ = false;        ///< no good read since the last failure
     Clock::time_point regionStart_{};     ///< the first failure since the last good read

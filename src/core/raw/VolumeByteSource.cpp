@@ -7,6 +7,7 @@
 
 ByteView VolumeByteSource::direct(std::uint64_t offset, std::size_t n) {
     const std::uint64_t at = base_ + offset;
+    reach_ = std::max(reach_, std::min(at + n, volumeBytes_));
     if (at >= volumeBytes_ || at < chunkStart_)
         return {};
     n = static_cast<std::size_t>(std::min<std::uint64_t>(n, volumeBytes_ - at));
@@ -22,6 +23,7 @@ std::size_t VolumeByteSource::read(std::uint64_t offset, std::uint8_t* out, std:
         return inChunk.size();
     }
     const std::uint64_t at = base_ + offset;
+    reach_ = std::max(reach_, std::min(at + n, volumeBytes_));
     if (at >= volumeBytes_)
         return 0;
     n = static_cast<std::size_t>(std::min<std::uint64_t>({n, volumeBytes_ - at, UINT32_MAX}));

@@ -19,7 +19,12 @@ public:
         chunkBytes_ = n;
     }
     /// Where the candidate starts: offsets of read and direct count from here.
-    void setCandidateStart(std::uint64_t start) { base_ = start; }
+    void setCandidateStart(std::uint64_t start) {
+        base_ = start;
+        reach_ = start;
+    }
+    /// The volume position past the last byte the candidate's walk has asked for.
+    std::uint64_t reach() const { return reach_; }
 
     std::size_t read(std::uint64_t offset, std::uint8_t* out, std::size_t n) override;
     ByteView direct(std::uint64_t offset, std::size_t n) override;
@@ -31,4 +36,5 @@ private:
     std::uint64_t chunkStart_ = 0;
     std::size_t chunkBytes_ = 0;
     std::uint64_t base_ = 0;
+    std::uint64_t reach_ = 0;
 };

@@ -260,6 +260,8 @@ TreeItemId myJpg::categoryItem(const std::string& category, TreeItemId root) {
 }
 
 void myJpg::listCarvedFile(const CarvedFile& file, TreeItemId categoryItem, const std::string& category) {
+    if (rescanning_ && foundStarts_.count(file.start) > 0)
+        return;  // found by the first pass already
     const std::uint64_t count = ++categoryCounts_[category];
     treeControl->SetItemText(categoryItem, formatText("%s (%lld)", category.c_str(), static_cast<long long>(count)));
     std::uint64_t position = 0;
@@ -283,6 +285,10 @@ myJpg::NextSector myJpg::actOn(const SectorMatch& match, const std::uint8_t* sec
     if (match.kind == MatchKind::None)
         return {p + kSectorSize, false};
     const SignatureRecord& e = signatures_[u];
+    // Starts waiting for an end are kept in order on a stack; a second pass over a stretch
+    // read again cannot slot into it, so such rows only take part in the first.
+    if (rescanning_ && (match.kind == MatchKind::End || e.endLength > 0))
+        return {p + kSectorSize, false};
     const auto approx = static_cast<std::uint64_t>(approxOf(u));
     if (match.kind == MatchKind::Start) {
         if (e.endLength > 0) {
@@ -359,14 +365,12 @@ void myJpg::searchFormats(const std::uint8_t* bytes, std::uint64_t chunkStart, s
             if (!reader.matches(row.magicOffset, row.magic))
                 continue;
             const formats::Validation v = row.validate(reader);
+            if (v.verdict != formats::Verdict::Whole && !rescanning_ && walkedOverSkipped(start, candidates.reach()))
+                walksToRedo_.emplace_back(start, it->row);
             if (v.verdict == formats::Verdict::NotThisType || v.length == 0)
                 continue;
-            CarvedFile file{start, v.length, 0, start};
-            file.format = it->row;
-            file.extension = v.extension;
-            nameFromMetadata(file, candidates);
-            if (v.verdict == formats::Verdict::Whole) {
-                file.status = CarvedStatus::Whole;
+            const CarvedFile file = listFormatFind(start, it->row, v, candidates);
+            if (file.status == CarvedStatus::Whole) {
                 // What lies inside a whole file (its thumbnails, its embedded pictures) is part of it.
                 resume_ = start + v.length;
                 if (sectorRowsActive_)
@@ -374,11 +378,8 @@ void myJpg::searchFormats(const std::uint8_t* bytes, std::uint64_t chunkStart, s
             } else {
                 // A damaged file's prefix, or an approximate length, may have run on into the next
                 // file: that one is still searched.
-                file.status = v.verdict == formats::Verdict::Damaged ? CarvedStatus::Damaged : CarvedStatus::Approximate;
                 resume_ = start + 1;
             }
-            const std::string category(formats::categoryOf(row, v.extension));
-            listCarvedFile(file, categoryItem(category, rootItem_), category);
             break;
         }
         if (resume_ <= pos + 1) {
@@ -389,6 +390,208 @@ void myJpg::searchFormats(const std::uint8_t* bytes, std::uint64_t chunkStart, s
             return;
         i = static_cast<std::size_t>(resume_ - chunkStart);
     }
+}
+
+bool myJpg::scanChunk(std::uint64_t chunkStart, std::uint64_t limit, ChunkPass& pass) {
+    const bool sectorsWanted = sectorRowsActive_ && pass.next < chunkStart + kChunkSize;
+    const bool formatsWanted = !formats_.empty() && resume_ < chunkStart + kChunkSize;
+    if (!sectorsWanted && !formatsWanted)
+        return true;  // inside a file whose size field or structure said where it ends
+    const std::uint64_t left = pass.volumeBytes - chunkStart;
+    const std::uint64_t chunkBytes =
+        left >= kChunkSize ? kChunkSize : (left + kSectorSize - 1) / kSectorSize * kSectorSize;
+    // Read straight into the one page-aligned chunk buffer, a few bytes past the chunk along
+    // for the byte-offset search: at 1 MiB the bytes are still in the processor's cache when
+    // the searches go over them, and no read-ahead window copies them a second time.
+    const auto fetch = static_cast<std::uint32_t>(chunkBytes + kChunkOverlap);
+    std::uint8_t* bytes = pass.chunk.data();
+    const std::size_t held = fetch;
+    const bool positioned = sectorSource->seekTo(static_cast<std::int64_t>(chunkStart));
+    const bool complete = positioned && sectorSource->read(bytes, fetch);
+    if (!complete) {
+        const std::uint32_t got = positioned ? sectorSource->lastReadCount() : 0;
+        if (got == 0) {
+            // Nothing arrived: never test what the previous chunk left in the buffer.
+            if (positioned && sectorSource->lastError() == kEndOfMedium)
+                return false;
+            std::memset(bytes, 0, fetch);
+        } else if (got < fetch) {
+            std::memset(bytes + got, 0, fetch - got);
+        }
+    }
+    if (!rescanning_)
+        noteSkippedIn(chunkStart, chunkBytes);
+    // Starts are tested up to limit, and up to the volume's last byte but one (every magic is
+    // two bytes or more).
+    const std::uint64_t tested = std::min<std::uint64_t>(chunkBytes, limit - chunkStart);
+    if (formatsWanted) {
+        const std::uint64_t inVolume = std::min<std::uint64_t>(tested, left);
+        const std::size_t to = static_cast<std::size_t>(std::min<std::uint64_t>(inVolume, held > 0 ? held - 1 : 0));
+        pass.candidates.setChunk(bytes, chunkStart, held);
+        searchFormats(bytes, chunkStart, to, pass.candidates, pass.volumeBytes);
+    }
+    if (!sectorsWanted)
+        return true;
+    std::uint64_t o = pass.next > chunkStart ? pass.next - chunkStart : 0;
+    while (o < tested) {
+        const std::uint64_t p = chunkStart + o;
+        // Only the head of each sector is read: ask for it a few sectors early, as a sweep
+        // that touches one line in eight is left waiting on memory otherwise.
+        if (o + kPrefetchAhead < chunkBytes)
+            __builtin_prefetch(bytes + o + kPrefetchAhead);
+        SectorMatch match = matchSector(bytes + o);
+        if (stopFlag.isSet()) {
+            pass.stopped = true;
+            return true;
+        }
+        if (match.kind == MatchKind::Start && !exactFiles_.empty() && insideExactFile(p))
+            match = {};
+        NextSector step = actOn(match, bytes + o, p);
+        // A skip never carries over into the next chunk.
+        if (!step.mayLeaveChunk && step.position > chunkStart + chunkBytes)
+            step.position = chunkStart + chunkBytes;
+        pass.next = step.position;
+        if (pass.next >= chunkStart + chunkBytes)
+            break;
+        o = pass.next - chunkStart;
+    }
+    return true;
+}
+
+void myJpg::noteSkippedIn(std::uint64_t chunkStart, std::uint64_t bytes) {
+    const std::int64_t origin = sectorSource->originOffset();
+    const BadRangeMap& map = sectorSource->rangeMap();
+    const auto from = static_cast<std::int64_t>(chunkStart) + origin;
+    const auto to = from + static_cast<std::int64_t>(bytes);
+    if (map.unreadableWithin(from, to - from) == 0)
+        return;
+    for (const MediumRange& range : map.skipped()) {
+        const std::int64_t first = std::max(range.offset, from), last = std::min(range.end(), to);
+        if (first < last)
+            zeroedForScan_.emplace_back(static_cast<std::uint64_t>(first - origin), static_cast<std::uint64_t>(last - origin));
+    }
+}
+
+void myJpg::carveRecoveredRanges(ChunkPass& pass, std::int64_t zerosBefore) {
+    // Every skip serves zeros; without one there is nothing to come back to.
+    const bool nothingSkipped =
+        sectorSource->rangeMap().skipped().empty() && zeroedForScan_.empty() && walksToRedo_.empty();
+    if (sectorSource->zeroFilledBytes() == zerosBefore || nothingSkipped)
+        return;
+    // A region skipped to get past a failing stretch was served as zeros: nothing starting in it
+    // was found, and a file running into it was walked over zeros. Read it again now, walk such
+    // files once more and search what came back.
+    if (ownerWindow != nullptr)
+        ownerWindow->setStatus("Reading the skipped areas again...");
+    sectorSource->retrySkipped();
+    redoWalks(pass);
+
+    const std::int64_t origin = sectorSource->originOffset();
+    const BadRangeMap& map = sectorSource->rangeMap();
+    std::vector<std::pair<std::uint64_t, std::uint64_t>> wholeFinds;  // [start, end) of whole format finds
+    {
+        std::lock_guard lock(foundMutex_);
+        for (const CarvedFile& file : found_) {
+            foundStarts_.insert(file.start);
+            if (file.format >= 0 && file.status == CarvedStatus::Whole)
+                wholeFinds.emplace_back(file.start, file.start + file.length);
+        }
+    }
+    std::sort(wholeFinds.begin(), wholeFinds.end());
+    // A magic that began before the zeros and ran into them was not seen either.
+    std::uint64_t lookBehind = kSectorSize;
+    for (const FormatKey& key : formatsByKey_)
+        lookBehind = std::max<std::uint64_t>(lookBehind, key.offset + 2u);
+    lookBehind = (lookBehind + kSectorSize - 1) / kSectorSize * kSectorSize;
+
+    rescanning_ = true;
+    const std::vector<std::pair<std::uint64_t, std::uint64_t>> zeroed = std::move(zeroedForScan_);
+    zeroedForScan_.clear();
+    for (const auto& [from, to] : zeroed) {
+        if (pass.stopped || stopFlag.isSet())
+            break;
+        const auto length = static_cast<std::int64_t>(to - from);
+        if (map.unreadableWithin(static_cast<std::int64_t>(from) + origin, length) >= length)
+            continue;  // nothing of it came back
+        const std::uint64_t first = from / kSectorSize * kSectorSize;
+        const std::uint64_t begin = first > lookBehind ? first - lookBehind : 0;
+        resume_ = begin;
+        exactFiles_.clear();
+        for (const auto& [start, end] : wholeFinds) {
+            if (end <= begin)
+                continue;
+            if (start <= begin)
+                resume_ = std::max(resume_, end);  // no pieces of a whole file are carved again
+            exactFiles_.emplace_back(start, end);
+        }
+        pass.next = first;
+        for (std::uint64_t chunkStart = begin / kChunkSize * kChunkSize; chunkStart < to && !pass.stopped;
+             chunkStart += kChunkSize) {
+            if (!scanChunk(chunkStart, to, pass))
+                break;
+        }
+    }
+    rescanning_ = false;
+    foundStarts_.clear();
+}
+
+bool myJpg::walkedOverSkipped(std::uint64_t from, std::uint64_t to) const {
+    const std::int64_t origin = sectorSource->originOffset();
+    const BadRangeMap& map = sectorSource->rangeMap();
+    const auto first = static_cast<std::int64_t>(from) + origin, last = static_cast<std::int64_t>(to) + origin;
+    if (first >= last || map.unreadableWithin(first, last - first) == 0)
+        return false;
+    const std::vector<MediumRange> skipped = map.skipped();
+    return std::any_of(skipped.begin(), skipped.end(),
+                       [&](const MediumRange& range) { return range.offset < last && first < range.end(); });
+}
+
+CarvedFile myJpg::listFormatFind(std::uint64_t start, std::int32_t row, const formats::Validation& v,
+                                 VolumeByteSource& candidates) {
+    const formats::FormatRow& format = formats::builtInFormats()[static_cast<std::size_t>(row)];
+    CarvedFile file{start, v.length, 0, start};
+    file.format = row;
+    file.extension = v.extension;
+    nameFromMetadata(file, candidates);
+    file.status = v.verdict == formats::Verdict::Whole     ? CarvedStatus::Whole
+                  : v.verdict == formats::Verdict::Damaged ? CarvedStatus::Damaged
+                                                           : CarvedStatus::Approximate;
+    const std::string category(formats::categoryOf(format, v.extension));
+    listCarvedFile(file, categoryItem(category, rootItem_), category);
+    return file;
+}
+
+void myJpg::redoWalks(ChunkPass& pass) {
+    // A walk that met skipped zeros stopped there (damaged), took them for some other bytes
+    // (approximate), or gave up (not a file at all). Over what the medium gives now it may find
+    // the file whole: a listed file gets its new length, a start given up is listed.
+    const auto rows = formats::builtInFormats();
+    pass.candidates.setChunk(nullptr, 0, 0);  // the chunk buffer holds some other stretch by now
+    std::sort(walksToRedo_.begin(), walksToRedo_.end());
+    walksToRedo_.erase(std::unique(walksToRedo_.begin(), walksToRedo_.end()), walksToRedo_.end());
+    for (const auto& [start, row] : walksToRedo_) {
+        if (stopFlag.isSet())
+            break;
+        const formats::FormatRow& format = rows[static_cast<std::size_t>(row)];
+        pass.candidates.setCandidateStart(start);
+        formats::CandidateReader reader(pass.candidates, std::min(pass.volumeBytes - start, format.maxLength));
+        const formats::Validation v = format.validate(reader);
+        if (v.verdict == formats::Verdict::NotThisType || v.length == 0)
+            continue;
+        std::unique_lock lock(foundMutex_);
+        const auto listed = std::find_if(found_.begin(), found_.end(),
+                                         [&](const CarvedFile& file) { return file.start == start && file.format == row; });
+        if (listed == found_.end()) {
+            lock.unlock();
+            listFormatFind(start, row, v, pass.candidates);
+            continue;
+        }
+        listed->length = v.length;
+        listed->status = v.verdict == formats::Verdict::Whole     ? CarvedStatus::Whole
+                         : v.verdict == formats::Verdict::Damaged ? CarvedStatus::Damaged
+                                                                  : CarvedStatus::Approximate;
+    }
+    walksToRedo_.clear();
 }
 
 void myJpg::listUnmatchedStarts() {
@@ -442,78 +645,26 @@ bool myJpg::runCarving() {
     progress.setRange(0, static_cast<std::int64_t>(chunkCount));
     PageBuffer chunk(kChunkSize + kChunkOverlap);
     VolumeByteSource candidates(*sectorSource, volumeBytes);
+    ChunkPass pass{chunk, candidates, volumeBytes};
     resume_ = 0;
     exactFiles_.clear();
+    zeroedForScan_.clear();
+    walksToRedo_.clear();
+    const std::int64_t zerosBefore = sectorSource->zeroFilledBytes();
 
-    std::uint64_t next = 0;  // volume position of the next sector to test
     // A stopped scan leaves the bar where it stopped and says no "done..".
-    bool stopped = false;
-    for (std::uint64_t c = 0; c < chunkCount && !stopped; ++c) {
+    for (std::uint64_t c = 0; c < chunkCount && !pass.stopped; ++c) {
         progress.setPosition(static_cast<std::int64_t>(c));
         if (stopFlag.isSet()) {
-            stopped = true;
+            pass.stopped = true;
             break;
         }
-        const std::uint64_t chunkStart = c * kChunkSize;
-        const bool sectorsWanted = sectorRowsActive_ && next < chunkStart + kChunkSize;
-        const bool formatsWanted = !formats_.empty() && resume_ < chunkStart + kChunkSize;
-        if (!sectorsWanted && !formatsWanted)
-            continue;  // inside a file whose size field or structure said where it ends
-        const std::uint64_t left = volumeBytes - chunkStart;
-        const std::uint64_t chunkBytes =
-            left >= kChunkSize ? kChunkSize : (left + kSectorSize - 1) / kSectorSize * kSectorSize;
-        // Read straight into the one page-aligned chunk buffer, a few bytes past the chunk along
-        // for the byte-offset search: at 1 MiB the bytes are still in the processor's cache when
-        // the searches go over them, and no read-ahead window copies them a second time.
-        const auto fetch = static_cast<std::uint32_t>(chunkBytes + kChunkOverlap);
-        const std::uint8_t* bytes = chunk.data();
-        const std::size_t held = fetch;
-        const bool positioned = sectorSource->seekTo(static_cast<std::int64_t>(chunkStart));
-        const bool complete = positioned && sectorSource->read(chunk.data(), fetch);
-        if (!complete) {
-            const std::uint32_t got = positioned ? sectorSource->lastReadCount() : 0;
-            if (got == 0) {
-                // Nothing arrived: never test what the previous chunk left in the buffer.
-                if (positioned && sectorSource->lastError() == kEndOfMedium)
-                    break;  // the medium ends before the volume size said: nothing more to find
-                std::memset(chunk.data(), 0, fetch);
-            } else if (got < fetch) {
-                std::memset(chunk.data() + got, 0, fetch - got);
-            }
-        }
-        if (formatsWanted) {
-            // Starts up to the volume's last byte but one (every magic is two bytes or more).
-            const std::uint64_t inVolume = std::min<std::uint64_t>(chunkBytes, left);
-            const std::size_t to = static_cast<std::size_t>(std::min<std::uint64_t>(inVolume, held > 0 ? held - 1 : 0));
-            candidates.setChunk(bytes, chunkStart, held);
-            searchFormats(bytes, chunkStart, to, candidates, volumeBytes);
-        }
-        if (!sectorsWanted)
-            continue;
-        std::uint64_t o = next > chunkStart ? next - chunkStart : 0;
-        while (o < chunkBytes) {
-            const std::uint64_t p = chunkStart + o;
-            // Only the head of each sector is read: ask for it a few sectors early, as a sweep
-            // that touches one line in eight is left waiting on memory otherwise.
-            if (o + kPrefetchAhead < chunkBytes)
-                __builtin_prefetch(bytes + o + kPrefetchAhead);
-            SectorMatch match = matchSector(bytes + o);
-            if (stopFlag.isSet()) {
-                stopped = true;
-                break;
-            }
-            if (match.kind == MatchKind::Start && !exactFiles_.empty() && insideExactFile(p))
-                match = {};
-            NextSector step = actOn(match, bytes + o, p);
-            // A skip never carries over into the next chunk.
-            if (!step.mayLeaveChunk && step.position > chunkStart + chunkBytes)
-                step.position = chunkStart + chunkBytes;
-            next = step.position;
-            if (next >= chunkStart + chunkBytes)
-                break;
-            o = next - chunkStart;
-        }
+        if (!scanChunk(c * kChunkSize, volumeBytes, pass))
+            break;  // the medium ends before the volume size said: nothing more to find
     }
+    const bool stopped = pass.stopped;
+    if (!stopped)
+        carveRecoveredRanges(pass, zerosBefore);
     if (!stopped)
         progress.setPosition(static_cast<std::int64_t>(chunkCount));
     listUnmatchedStarts();

@@ -27,9 +27,11 @@
 class Notifier;
 class ProgressSink;
 class readWriteInterface;
+class PageBuffer;
 class VolumeByteSource;
 namespace formats {
 class ByteSource;
+struct Validation;
 }
 
 /// Whole: the file's own structure (or its size field) gave its exact length. Damaged: the
@@ -144,6 +146,29 @@ private:
     /// True when p lies inside a file a format has already carved whole: a signature start there
     /// is a piece of that file. Asked for rising p only.
     bool insideExactFile(std::uint64_t p);
+    /// What one pass over the volume carries from chunk to chunk.
+    struct ChunkPass {
+        PageBuffer& chunk;
+        VolumeByteSource& candidates;
+        std::uint64_t volumeBytes;
+        std::uint64_t next = 0;  ///< volume position of the next sector to test
+        bool stopped = false;
+    };
+    /// Reads the chunk at chunkStart and tests the starts in it before limit. False when the
+    /// medium ended there.
+    bool scanChunk(std::uint64_t chunkStart, std::uint64_t limit, ChunkPass& pass);
+    /// Keeps the parts of [chunkStart, + bytes) that the source skipped and served as zeros.
+    void noteSkippedIn(std::uint64_t chunkStart, std::uint64_t bytes);
+    /// After the scan, when the source served zeros since zerosBefore: what it skipped is read
+    /// again, damaged format finds are walked again, and the zeroed parts the scan saw are searched
+    /// once more where bytes came back.
+    void carveRecoveredRanges(ChunkPass& pass, std::int64_t zerosBefore);
+    /// True when [from, to) of the volume meets a range the source skipped.
+    bool walkedOverSkipped(std::uint64_t from, std::uint64_t to) const;
+    /// Lists what a format's walk found at start, named by its metadata.
+    CarvedFile listFormatFind(std::uint64_t start, std::int32_t row, const formats::Validation& v,
+                              VolumeByteSource& candidates);
+    void redoWalks(ChunkPass& pass);
     void listUnmatchedStarts();
     std::int64_t approxOf(std::size_t index) const;
 
@@ -177,7 +202,11 @@ private:
     bool keyIndexed_ = false;                  ///< false: the index would be too large, rows are tried in turn
     std::vector<std::vector<std::uint64_t>> pendingStarts_;  ///< per table entry, latest last
     std::map<std::string, std::uint64_t> categoryCounts_;
-    std::set<std::string> titlesGiven_;  ///< title and type of each file named by its metadata
+    std::set<std::string> titlesGiven_;
+    bool rescanning_ = false;               ///< in carveRecoveredRanges()
+    std::set<std::uint64_t> foundStarts_;   ///< while rescanning: starts of the files found before
+    std::vector<std::pair<std::uint64_t, std::uint64_t>> zeroedForScan_;  ///< volume [from, to) the scan got as skipped zeros
+    std::vector<std::pair<std::uint64_t, std::int32_t>> walksToRedo_;  ///< start and format row of walks over skipped zeros  ///< title and type of each file named by its metadata
 
     mutable std::mutex foundMutex_;
     std::vector<CarvedFile> found_;

@@ -2,10 +2,12 @@
 // skips, unmatched starts, the results tree, progress and stop.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
 #include "DiskBytes.h"
+#include "FaultySource.h"
 #include "RecordingSinks.h"
 #include "disk/MemoryReadSeek.h"
 #include "raw/MemoryTree.h"
@@ -421,6 +423,62 @@ TEST(CarvingEngine, AnUnreadableChunkIsNotTestedAgainWithOldBytes) {
     FailingSource failing(c.source.bytes(), MiB, 2 * MiB);
     c.engine.sectorSource = &failing;
     EXPECT_EQ(c.run(), (std::vector<Found>{{0, 10, "0 .jpg"}, {2 * MiB, 10, "2097152 .jpg"}}));
+}
+
+TEST(CarvingEngine, WhatTheSourceSkippedIsReadAgainAndSearchedAtTheEnd) {
+    // Sixteen bad sectors in a row make the source skip the next failing piece whole; that piece
+    // holds good sectors, with a photo and a user-signature file in them. The scan's first pass
+    // sees zeros there; the second pass, after the skipped piece was read again, finds both.
+    const Bytes photo = tinyJpeg();
+    const Entry userDat{.ext = "dat", .start = {0xAB, 0xCD, 0xEF}, .approx = 100, .category = "Mine"};
+    Carving c(2 * MiB, {kDefaultJpg, userDat});
+    c.plant(0, photo);
+    c.plant(MiB + 9000, photo);
+    c.plant(MiB + 12288, {0xAB, 0xCD, 0xEF});
+    c.plant(MiB + MiB / 2, photo);
+    FaultySource failing(c.source.bytes());
+    failing.failRange(MiB, 8192);
+    failing.failRange(MiB + 15872, 512);
+    ASSERT_TRUE(failing.open(""));
+    c.engine.sectorSource = &failing;
+    const auto found = c.run();
+    EXPECT_EQ(found, (std::vector<Found>{{0, photo.size(), "0 .jpg"},
+                                         {MiB + MiB / 2, photo.size(), std::to_string(MiB + MiB / 2) + " .jpg"},
+                                         {MiB + 9000, photo.size(), std::to_string(MiB + 9000) + " .jpg"},
+                                         {MiB + 12288, 100, std::to_string(MiB + 12288) + " .dat"}}));
+    EXPECT_EQ(failing.rangeMap().unreadable(),
+              (std::vector<MediumRange>{{static_cast<std::int64_t>(MiB), 8192, RangeState::Bad},
+                                        {static_cast<std::int64_t>(MiB) + 15872, 512, RangeState::Bad}}));
+    EXPECT_EQ(c.notifier.messages, std::vector<std::string>{": done.."});
+}
+
+TEST(CarvingEngine, WhatASlowRegionHidFirstIsFoundOnceItIsRead) {
+    // Slow regions that a later try gets through: their first read fails, and the source, told to
+    // skip a failing region at once, serves zeros for the whole piece asked for. One is first met
+    // by the chunk scan, so the photos in its chunk are seen as zeros; the other by the walk of a
+    // photo running into it from the chunk before, which the chunk scan then reads in full. At
+    // the end every photo is found once, whole.
+    const Bytes photo = tinyJpeg();
+    const Bytes large = tinyJpeg(Bytes(1000, 0x11));
+    Carving c(3 * MiB, {kDefaultJpg});
+    const std::vector<std::pair<std::uint64_t, Bytes>> planted = {
+        {4096, photo}, {MiB - 20, large}, {MiB + 1500, photo}, {2 * MiB + 100, photo}, {2 * MiB + MiB / 2, photo}};
+    for (const auto& [at, bytes] : planted)
+        c.plant(at, bytes);
+    FaultySource slow(c.source.bytes());
+    slow.failRange(MiB + 512, 512, 1);
+    slow.failRange(2 * MiB, 4096, 1);
+    slow.setRegionTime(0);
+    ASSERT_TRUE(slow.open(""));
+    c.engine.sectorSource = &slow;
+    auto found = c.run();
+    std::sort(found.begin(), found.end(), [](const Found& a, const Found& b) { return a.start < b.start; });
+    std::vector<Found> expected;
+    for (const auto& [at, bytes] : planted)
+        expected.push_back({at, bytes.size(), std::to_string(at) + " .jpg"});
+    EXPECT_EQ(found, expected);
+    EXPECT_EQ(c.statuses(), std::vector<std::string>(planted.size(), "whole"));
+    EXPECT_TRUE(slow.rangeMap().unreadable().empty());
 }
 
 TEST(CarvingEngine, HighSignatureIndexesHaveTheirPendingStarts) {
