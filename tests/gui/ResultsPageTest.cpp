@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProcess>
@@ -192,8 +193,9 @@ private slots:
         // A label click lists the folder's files with their six columns; the deleted one is red.
         results->labelClicked(dcim);
         CCheckListCtrl* list = results->list();
-        QCOMPARE(list->columnCount(), 6);
+        QCOMPARE(list->columnCount(), 7);
         QCOMPARE(list->headerItem()->text(3), QStringLiteral("Modification Time"));
+        QCOMPARE(list->headerItem()->text(list->header()->logicalIndex(2)), QStringLiteral("Grade"));
         QCOMPARE(list->topLevelItemCount(), 2);
         QTreeWidgetItem* live = list->findItems(QStringLiteral("IMG_0001.jpg"), Qt::MatchExactly).value(0);
         QVERIFY(live != nullptr);

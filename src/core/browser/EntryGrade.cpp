@@ -1,7 +1,5 @@
 #include "browser/EntryGrade.h"
 
-#include "output/OutputFile.h"
-
 namespace {
 class MemoryByteSource final : public formats::ByteSource {
 public:
@@ -17,14 +15,25 @@ bool isGradedEntry(const EntryView& view, EntryRef entry, bool folder, bool dele
     return deleted && !folder && view.entryType(entry).empty() && formats::isPictureName(view.name(entry));
 }
 
-std::optional<formats::PictureGrade> gradeEntry(EntryView& view, EntryRef entry, bool folder, bool deleted) {
+std::unique_ptr<MemoryOutput> readGradedContent(EntryView& view, EntryRef entry, bool folder, bool deleted) {
     if (!isGradedEntry(view, entry, folder, deleted) || view.byteSize(entry) > kMaxGradedEntryBytes)
-        return std::nullopt;
-    MemoryOutput memory;
-    OutputFile file = memory.file();
+        return nullptr;
+    auto memory = std::make_unique<MemoryOutput>();
+    OutputFile file = memory->file();
     if (!file.isOpen())
-        return std::nullopt;
+        return nullptr;
     view.writeContent(entry, file);  // a partly written file is graded by what it holds
-    MemoryByteSource source(memory);
-    return formats::gradePicture(source, memory.size());
+    return memory;
+}
+
+formats::PictureGrade gradeContent(const MemoryOutput& content) {
+    MemoryByteSource source(content);
+    return formats::gradePicture(source, content.size());
+}
+
+std::optional<formats::PictureGrade> gradeEntry(EntryView& view, EntryRef entry, bool folder, bool deleted) {
+    const std::unique_ptr<MemoryOutput> content = readGradedContent(view, entry, folder, deleted);
+    if (!content)
+        return std::nullopt;
+    return gradeContent(*content);
 }

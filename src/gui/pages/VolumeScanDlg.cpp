@@ -40,6 +40,8 @@
 #include "app/WizardWindow.h"
 #include "pages/DeadEndGuide.h"
 #include "pages/EntryItemIndex.h"
+#include "pages/GradeColumn.h"
+#include "browser/EntryGrade.h"
 #include "output/OutputFolder.h"
 #include "output/SourceMedium.h"
 #include "pages/ParceModeNtfsDlg.h"
@@ -52,6 +54,7 @@ namespace {
 constexpr int kRowDataRole = Qt::UserRole;
 constexpr int kRowItemRole = Qt::UserRole + 1;  // a search row's tree item
 constexpr int kNameWidth = 180;
+constexpr int kGradeColumn = 6;
 const QString kWaitText = QStringLiteral("Please wait for the running process.");
 
 /// The fill's tree calls, handed to the tree's batches with a pause now and then until the window
@@ -115,7 +118,8 @@ VolumeScanDlg::VolumeScanDlg(WizardPage* previous, int previousPageNumber)
     : WizardPage(previous, previousPageNumber), volumeData_(new QLineEdit), searchEdit_(new QLineEdit),
       search_(new QPushButton(QStringLiteral("Search"))), tree_(new CXHtmlTree), list_(new CCheckListCtrl),
       views_(new ListOrThumbnails(list_)), fileSize_(new QLabel), guide_(new DeadEndGuide),
-      saveOptions_(new SaveOptionsBox) {
+      saveOptions_(new SaveOptionsBox),
+      grades_(new GradeColumn(kGradeColumn, views_->thumbnails(), [this](quint64 entry) { return readForGrade(entry); }, this)) {
     volumeData_->setReadOnly(true);
     volumeData_->setObjectName(QStringLiteral("volumeData"));
     searchEdit_->setObjectName(QStringLiteral("searchEdit"));
@@ -134,13 +138,15 @@ VolumeScanDlg::VolumeScanDlg(WizardPage* previous, int previousPageNumber)
     tree_->setObjectName(QStringLiteral("folderTree"));
     list_->setObjectName(QStringLiteral("fileList"));
     list_->setHeaderLabels({QStringLiteral("File(s) List"), QStringLiteral("Creation Time"), QStringLiteral("Access Time"),
-                            QStringLiteral("Modification Time"), QStringLiteral("Size"), QStringLiteral("Attribute")});
+                            QStringLiteral("Modification Time"), QStringLiteral("Size"), QStringLiteral("Attribute"),
+                            QStringLiteral("Grade")});
     list_->InitCheckHeader();
-    const int widths[] = {kNameWidth, 150, 150, 150, 80, 80};
-    for (int column = 0; column < 6; ++column)
+    const int widths[] = {kNameWidth, 150, 150, 150, 80, 80, 190};
+    for (int column = 0; column <= kGradeColumn; ++column)
         list_->setColumnWidth(column, widths[column]);
-    // Size is what tells a photo from a thumbnail: shown beside the name, without scrolling.
+    // Size and grade are what tell a photo worth saving: shown beside the name, without scrolling.
     list_->header()->moveSection(4, 1);
+    list_->header()->moveSection(kGradeColumn, 2);
     tree_->checkModel()->decoration = [this](TreeItemId item) { return iconOf(item); };
     auto* split = new QSplitter;
     split->addWidget(tree_);
@@ -205,6 +211,7 @@ VolumeScanDlg::VolumeScanDlg(WizardPage* previous, int previousPageNumber)
 VolumeScanDlg::~VolumeScanDlg() {
     // The loader reads through view_, which goes before the loader does.
     views_->thumbnails()->loader().stop();
+    grades_->stop();
     leaving_ = true;
     stopWorkers();
     waitForWorkers();
@@ -278,6 +285,7 @@ void VolumeScanDlg::endWork() {
     save_->setEnabled(true);
     tree_->setEnabled(true);
     views_->thumbnails()->refresh();
+    grades_->resume();
 }
 
 void VolumeScanDlg::startScan() {
@@ -479,17 +487,33 @@ void VolumeScanDlg::addFileRow(TreeItemId item, EntryRef entry, const QString& t
     QTreeWidgetItem* row = list_->addRow({text, QString::fromStdString(texts.created), QString::fromStdString(texts.accessed),
                                           QString::fromStdString(texts.modified), QString::fromStdString(texts.size),
                                           QString::fromStdString(texts.attributes)});
-    newThumbnails_.push_back({entry, text, isThumbnailPicture(QFileInfo(text).suffix()), {}});
     if (listMode_ == ListMode::Folder) {
         row->setData(0, kRowDataRole, QVariant::fromValue<qint64>(item));
         row->setIcon(0, iconOf(item).value<QIcon>());
-        showItemState(row, item);
     } else {
         row->setData(0, kRowDataRole, QVariant::fromValue<quint64>(entry));
-        const TreeItemId shown = searchItems_.value(entry, kTreeNoItem);
-        row->setData(0, kRowItemRole, QVariant::fromValue<qint64>(shown));
-        showItemState(row, shown);
+        item = searchItems_.value(entry, kTreeNoItem);
+        row->setData(0, kRowItemRole, QVariant::fromValue<qint64>(item));
     }
+    showItemState(row, item);
+    const CheckTree::Item* record = tree_->tree().item(item);
+    const bool deleted = record != nullptr && record->textColor == kDeletedColor;
+    const QString damage = grades_->rowAdded(row, entry, deleted && formats::isPictureName(text.toStdString()));
+    newThumbnails_.push_back({entry, text, isThumbnailPicture(QFileInfo(text).suffix()), damage});
+}
+
+void VolumeScanDlg::clearList() {
+    list_->clear();
+    grades_->listCleared();
+    newThumbnails_.clear();
+    views_->thumbnails()->setItems({});
+}
+
+std::optional<std::unique_ptr<MemoryOutput>> VolumeScanDlg::readForGrade(EntryRef entry) {
+    const std::lock_guard hold(viewMutex_);
+    if (busy() || leaving_ || !view_)
+        return std::nullopt;
+    return readGradedContent(*view_, entry, false, true);
 }
 
 void VolumeScanDlg::showItemState(QTreeWidgetItem* row, TreeItemId item) {
@@ -530,9 +554,7 @@ std::optional<QByteArray> VolumeScanDlg::readPicture(EntryRef entry, qint64 limi
 void VolumeScanDlg::showFolderInList(TreeItemId item) {
     const std::lock_guard hold(viewMutex_);
     const QSignalBlocker quiet(list_);
-    list_->clear();
-    newThumbnails_.clear();
-    views_->thumbnails()->setItems({});
+    clearList();
     if (listMode_ == ListMode::Search)
         list_->setColumnWidth(0, kNameWidth);
     listMode_ = ListMode::Folder;
@@ -632,9 +654,7 @@ void VolumeScanDlg::startSearch() {
             return;
         }
     }
-    list_->clear();
-    newThumbnails_.clear();
-    views_->thumbnails()->setItems({});
+    clearList();
     listMode_ = ListMode::Search;
     searchItems_ = itemsByEntry(tree_->tree(), rootItem_);
     tree_->setEnabled(false);

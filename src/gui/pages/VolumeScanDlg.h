@@ -22,6 +22,7 @@
 class SaveOptionsBox;
 class CCheckListCtrl;
 class DeadEndGuide;
+class GradeColumn;
 class ListOrThumbnails;
 struct ThumbnailItem;
 class CXHtmlTree;
@@ -68,6 +69,8 @@ public:
     QPushButton* searchButton() const { return search_; }
     QPushButton* stopButton() const { return stop_; }
     DeadEndGuide* guide() const { return guide_; }
+    /// The list's Grade column.
+    GradeColumn* grades() const { return grades_; }
 
     /// The output folder chooser ("Please choose a folder."); tests answer it.
     static std::function<QString(QWidget*)> folderChooser;
@@ -98,11 +101,16 @@ private:
     void showFolderInList(TreeItemId item);
     void addFileRow(TreeItemId item, EntryRef entry, const QString& text);
     void addFileRow(TreeItemId item, EntryRef entry, const QString& text, const ListTexts& texts);
+    /// Empties the list and the thumbnail view.
+    void clearList();
     /// Gives the thumbnail view the rows added since the last call.
     void showNewThumbnails();
     /// The thumbnail loader's read of a picture (on its thread): not now while a worker or the
     /// window thread uses the reader.
     std::optional<QByteArray> readPicture(EntryRef entry, qint64 limit);
+    /// A deleted picture's content for its grade (on the grader's thread); "not now" while a
+    /// worker or the window thread uses the reader.
+    std::optional<std::unique_ptr<MemoryOutput>> readForGrade(EntryRef entry);
     /// The row's check box and colour as the tree shows item.
     void showItemState(QTreeWidgetItem* row, TreeItemId item);
     bool isFolderItem(TreeItemId item) const;
@@ -160,6 +168,7 @@ private:
     QLabel* fileSize_;
     DeadEndGuide* guide_;
     SaveOptionsBox* saveOptions_;
+    GradeColumn* grades_;
     QPushButton* stop_;
     QPushButton* back_;
     QPushButton* save_;

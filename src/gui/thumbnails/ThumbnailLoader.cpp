@@ -56,6 +56,14 @@ void ThumbnailLoader::request(Key key, bool damaged) {
     wake_.notify_one();
 }
 
+void ThumbnailLoader::markDamaged(Key key) {
+    cache_.remove(key);
+    markedDamaged_.insert(key);
+    const std::lock_guard lock(mutex_);
+    if (waiting_.contains(key))
+        damaged_.insert(key);
+}
+
 void ThumbnailLoader::keepOnly(const QSet<Key>& shown) {
     const std::lock_guard lock(mutex_);
     const auto gone = std::remove_if(queue_.begin(), queue_.end(), [&](Key key) {
@@ -91,7 +99,7 @@ void ThumbnailLoader::run() {
         }
         const std::optional<QImage> image = make(key, damaged);
         // Queued to the window thread; dropped there if the loader has gone meanwhile.
-        QMetaObject::invokeMethod(this, [this, key, image] { arrived(key, image); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(this, [this, key, image, damaged] { arrived(key, image, damaged); }, Qt::QueuedConnection);
     }
 }
 
@@ -116,10 +124,14 @@ std::optional<QImage> ThumbnailLoader::make(Key key, bool damaged) const {
     return decodeThumbnail(*bytes, box_, embedded);
 }
 
-void ThumbnailLoader::arrived(Key key, const std::optional<QImage>& image) {
+void ThumbnailLoader::arrived(Key key, const std::optional<QImage>& image, bool damaged) {
     {
         const std::lock_guard lock(mutex_);
         waiting_.erase(key);
+    }
+    if (!damaged && markedDamaged_.contains(key)) {
+        request(key, true);  // made before the damage was known, perhaps from its embedded copy
+        return;
     }
     ++made_;
     if (image) {

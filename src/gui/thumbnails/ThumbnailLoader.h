@@ -48,6 +48,9 @@ public:
     /// Queues key first unless it is made, queued or being made already. A damaged picture is
     /// decoded itself: its embedded small copy would show it whole.
     void request(Key key, bool damaged = false);
+    /// The picture turned out damaged after its thumbnail was asked for: a thumbnail made (perhaps
+    /// from its embedded copy) is dropped, and one still queued is decoded from the picture itself.
+    void markDamaged(Key key);
     /// Drops queued requests for keys outside shown; the one being made is finished.
     void keepOnly(const QSet<Key>& shown);
     /// Queued requests, and pictures read so far (for tests and the benchmark).
@@ -70,7 +73,7 @@ private:
     void run();
     /// The picture's thumbnail, or nullopt when the source said "not now".
     std::optional<QImage> make(Key key, bool damaged) const;
-    void arrived(Key key, const std::optional<QImage>& image);
+    void arrived(Key key, const std::optional<QImage>& image, bool damaged);
 
     const QSize box_;
     Fetch fetch_;
@@ -79,6 +82,7 @@ private:
     // source was busy.
     QCache<Key, QImage> cache_;
     QSet<Key> postponed_;
+    QSet<Key> markedDamaged_;
     std::size_t made_ = 0;
     // Shared with the loader's thread.
     mutable std::mutex mutex_;

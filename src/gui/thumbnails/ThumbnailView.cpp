@@ -62,6 +62,16 @@ void ThumbnailModel::appendItems(const std::vector<ThumbnailItem>& items) {
     endInsertRows();
 }
 
+bool ThumbnailModel::setDamage(quint64 key, const QString& damage) {
+    const auto row = rowOfKey_.constFind(key);
+    if (row == rowOfKey_.constEnd())
+        return false;
+    items_[static_cast<std::size_t>(*row)].damage = damage;
+    const QModelIndex changed = index(*row);
+    emit dataChanged(changed, changed);
+    return true;
+}
+
 int ThumbnailModel::rowCount(const QModelIndex& parent) const {
     return parent.isValid() ? 0 : static_cast<int>(items_.size());
 }
@@ -142,6 +152,13 @@ void ThumbnailView::setItems(std::vector<ThumbnailItem> items) {
 
 void ThumbnailView::appendItems(const std::vector<ThumbnailItem>& items) {
     model_.appendItems(items);
+    askSoon();
+}
+
+void ThumbnailView::markDamaged(quint64 key, const QString& damage) {
+    if (!model_.setDamage(key, damage))
+        return;
+    loader_.markDamaged(key);
     askSoon();
 }
 

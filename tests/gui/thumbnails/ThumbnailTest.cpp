@@ -12,6 +12,7 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QRandomGenerator>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QStandardPaths>
 #include <QTableWidget>
@@ -27,6 +28,7 @@
 #include "PictureBytes.h"
 #include "app/CVantrelApp.h"
 #include "app/WizardWindow.h"
+#include "controls/CCheckListCtrl.h"
 #include "controls/CXHtmlTree.h"
 #include "pages/DriveParsingModes.h"
 #include "pages/ParceModeNtfsDlg.h"
@@ -358,6 +360,34 @@ private slots:
             QVERIFY(run(mcopy, {QStringLiteral("-i"), image, local.fileName(), QStringLiteral("::DCIM/") + name}));
             expected << Shown{name, colour};
         }
+        // Two deleted photos, one whole, one with the second half of its data overwritten by noise:
+        // the Grade column says so, and the damaged one's thumbnail is decoded from the photo
+        // itself (which Qt's reader gives up on), never the camera's small copy in its head, which
+        // would look whole.
+        const QByteArray gone = encoded({640, 480}, QColor(30, 200, 200), "JPEG");
+        const QByteArray half =
+            withExif(encoded({640, 480}, QColor(200, 200, 30), "JPEG"), encoded({160, 120}, QColor(30, 30, 220), "JPEG"), 1);
+        for (const auto& [name, bytes] : {std::pair{"GONE.JPG", gone}, std::pair{"HALF.JPG", half}}) {
+            QFile local(dir_.filePath(QStringLiteral("payload")));
+            QVERIFY(local.open(QIODevice::WriteOnly) && local.write(bytes) == bytes.size());
+            local.close();
+            QVERIFY(run(mcopy, {QStringLiteral("-i"), image, local.fileName(), QStringLiteral("::DCIM/") + QLatin1String(name)}));
+        }
+        for (const char* name : {"GONE.JPG", "HALF.JPG"})
+            QVERIFY(run(tool("mdel"), {QStringLiteral("-i"), image, QStringLiteral("::DCIM/") + QLatin1String(name)}));
+        {
+            QFile card(image);
+            QVERIFY(card.open(QIODevice::ReadWrite));
+            const qint64 at = card.readAll().indexOf(half);
+            QVERIFY(at > 0);
+            QByteArray noise(half.size() - half.size() / 2, '\0');
+            QRandomGenerator(7).fillRange(reinterpret_cast<quint32*>(noise.data()), noise.size() / 4);
+            QVERIFY(card.seek(at + half.size() / 2) && card.write(noise) == noise.size());
+        }
+        // A deleted entry's first letter is gone; the reader shows a mark in its place.
+        const QString goneName = QChar(0xFFE5) + QStringLiteral("ONE.JPG");
+        const QString halfName = QChar(0xFFE5) + QStringLiteral("ALF.JPG");
+        expected << Shown{goneName, QColor(30, 200, 200)} << Shown{halfName, QColor()};
 
         QVERIFY(theApp()->startUp(false, {image}));
         auto* first = current<Physical_DriveDialog>();
@@ -381,7 +411,21 @@ private slots:
         // Shown before the folder is opened: the thumbnails follow the list.
         results->fileViews()->thumbnailButton()->click();
         results->labelClicked(dcim);
+        CCheckListCtrl* list = results->list();
+        const auto grades = [list] {
+            QMap<QString, QString> byName;
+            for (int row = 0; row < list->topLevelItemCount(); ++row)
+                byName.insert(list->topLevelItem(row)->text(0), list->topLevelItem(row)->text(6));
+            return byName;
+        };
+        QTRY_VERIFY_WITH_TIMEOUT(!grades().value(halfName).isEmpty() && !grades().value(goneName).isEmpty(), 20000);
+        QVERIFY2(QRegularExpression(QStringLiteral("^damaged: [0-9]+ of 480 rows$")).match(grades().value(halfName)).hasMatch(),
+                 qPrintable(grades().value(halfName)));
+        QCOMPARE(grades().value(goneName), QStringLiteral("whole"));
+        QCOMPARE(grades().value(QStringLiteral("IMG_0001.JPG")), QString());  // live: its file system vouches for it
         checkThumbnails(results->fileViews()->thumbnails(), expected);
+        for (const ThumbnailItem& item : results->fileViews()->thumbnails()->thumbnails().items())
+            QCOMPARE(item.damage, item.name == halfName ? QStringLiteral("damaged") : QString());
         saveShot(QStringLiteral("results-thumbnails"));
     }
 };
