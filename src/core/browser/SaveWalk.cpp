@@ -64,7 +64,8 @@ bool SaveWalk::saveFolder(std::optional<EntryRef> folder, bool folderDeleted, co
         if (wrote) {
             if (!onWritten_ || onWritten_(item, path, true, file.sourceRuns())) {
                 ++written_;
-                partial_ += filePartial_ ? 1 : 0;
+                if (filePartial_)
+                    partialFiles_.push_back(item.entry);
             } else {
                 ++skipped_;
             }

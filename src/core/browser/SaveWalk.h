@@ -62,7 +62,8 @@ public:
     /// from it while it was written counts as partial.
     void watchSource(const readWriteInterface& source) { source_ = &source; }
     /// Written files (counted in written() too) that hold zeros for unreadable bytes.
-    std::int64_t partial() const { return partial_; }
+    std::int64_t partial() const { return static_cast<std::int64_t>(partialFiles_.size()); }
+    const std::vector<EntryRef>& partialFiles() const { return partialFiles_; }
 
 private:
     EntryView& view_;
@@ -76,6 +77,6 @@ private:
     bool onlyWhole_ = false;
     std::optional<formats::PictureGrade> grade_;
     const readWriteInterface* source_ = nullptr;
-    std::int64_t partial_ = 0;
+    std::vector<EntryRef> partialFiles_;
     bool filePartial_ = false;  ///< the file in hand got zeros for unreadable bytes
 };

@@ -15,16 +15,15 @@ void GradeColumn::listCleared() {
 }
 
 QString GradeColumn::rowAdded(QTreeWidgetItem* row, quint64 entry, bool graded) {
-    if (graded || partial_.contains(entry))
-        rows_.insert(entry, row);
+    rows_.insert(entry, row);
     if (graded && !grader_.known(entry))
         grader_.request(entry);
     row->setText(column_, text(entry));
     return damage(entry);
 }
 
-void GradeColumn::markPartial(const std::vector<quint64>& entries) {
-    for (quint64 entry : entries) {
+void GradeColumn::markPartial(const std::vector<EntryRef>& entries) {
+    for (EntryRef entry : entries) {
         partial_.insert(entry);
         if (QTreeWidgetItem* row = rows_.value(entry))
             row->setText(column_, text(entry));

@@ -8,6 +8,7 @@
 #include <QSet>
 #include <vector>
 
+#include "browser/EntryView.h"
 #include "pages/EntryGrader.h"
 
 class QTreeWidgetItem;
@@ -28,7 +29,7 @@ public:
     /// deleted picture). Returns the damage its thumbnail shows (empty while whole or unknown).
     QString rowAdded(QTreeWidgetItem* row, quint64 entry, bool graded);
     /// Files a save wrote with zeros for unreadable bytes.
-    void markPartial(const std::vector<quint64>& entries);
+    void markPartial(const std::vector<EntryRef>& entries);
 
     QString text(quint64 entry) const;
 

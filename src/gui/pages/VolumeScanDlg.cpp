@@ -862,6 +862,7 @@ void VolumeScanDlg::saveSelected() {
         if (onlyWhole)
             walk.keepOnlyWhole();
         walk.saveFolder(start, startDeleted, out);
+        savedPartial_ = walk.partialFiles();
         source.setSkipAhead(true);
         progressSink()->setPosition(files);
         std::string error;
@@ -880,6 +881,7 @@ void VolumeScanDlg::saveSelected() {
 void VolumeScanDlg::saveFinished() {
     endWork();
     selection_.reset();
+    grades_->markPartial(savedPartial_);
     fileSize_->clear();
     if (leaving_)
         return;

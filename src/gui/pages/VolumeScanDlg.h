@@ -149,6 +149,7 @@ private:
     QByteArray lastPictureBytes_;
     std::atomic<EntryView*> shownView_{nullptr};  // the view the tree's items refer to, from the fill on
     std::unique_ptr<SelectionView> selection_;
+    std::vector<EntryRef> savedPartial_;  // the save's files holding zeros for unreadable bytes, read once it has ended
     std::thread worker_;
     std::atomic<bool> processRunning_{false};
     std::atomic<bool> scanAlive_{false};
