@@ -53,5 +53,5 @@ void GradeColumn::graded(quint64 entry) {
         return;
     row->setText(column_, text(entry));
     if (const QString damaged = damage(entry); !damaged.isEmpty())
-        thumbnails_->markDamaged(entry, damaged);
+        thumbnails_->setDamage(entry, damaged);
 }

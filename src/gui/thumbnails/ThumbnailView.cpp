@@ -64,7 +64,7 @@ void ThumbnailModel::appendItems(const std::vector<ThumbnailItem>& items) {
 
 bool ThumbnailModel::setDamage(quint64 key, const QString& damage) {
     const auto row = rowOfKey_.constFind(key);
-    if (row == rowOfKey_.constEnd())
+    if (row == rowOfKey_.constEnd() || items_[static_cast<std::size_t>(*row)].damage == damage)
         return false;
     items_[static_cast<std::size_t>(*row)].damage = damage;
     const QModelIndex changed = index(*row);
@@ -155,7 +155,7 @@ void ThumbnailView::appendItems(const std::vector<ThumbnailItem>& items) {
     askSoon();
 }
 
-void ThumbnailView::markDamaged(quint64 key, const QString& damage) {
+void ThumbnailView::setDamage(quint64 key, const QString& damage) {
     if (!model_.setDamage(key, damage))
         return;
     loader_.markDamaged(key);

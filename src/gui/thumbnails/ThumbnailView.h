@@ -29,7 +29,7 @@ public:
     void setItems(std::vector<ThumbnailItem> items);
     void appendItems(const std::vector<ThumbnailItem>& items);
     const std::vector<ThumbnailItem>& items() const { return items_; }
-    /// Sets the damage of key's item; false when no item has key.
+    /// Gives key's file a new damage text; false when it had that one already or is not shown.
     bool setDamage(quint64 key, const QString& damage);
 
     int rowCount(const QModelIndex& parent = {}) const override;
@@ -58,7 +58,7 @@ public:
     void appendItems(const std::vector<ThumbnailItem>& items);
     /// A file's damage learnt after it was shown (a grade made on a worker): its name turns red and
     /// its thumbnail is made again from the picture itself.
-    void markDamaged(quint64 key, const QString& damage);
+    void setDamage(quint64 key, const QString& damage);
     /// Asks again for what is in sight, the "not now" ones included (after the source's worker ends).
     void refresh();
     /// The rows in sight now.
