@@ -9,6 +9,7 @@
 #include <QVBoxLayout>
 
 #include "app/CTessalyAboutDlg.h"
+#include "app/ReadSettingsDlg.h"
 #include "app/CVantrelApp.h"
 #include "app/QtProgressSink.h"
 #include "app/WizardWindow.h"
@@ -30,6 +31,10 @@ WizardPage::WizardPage(WizardPage* previous, int previousPageNumber)
     help->setToolButtonStyle(Qt::ToolButtonTextOnly);
     auto* menu = new QMenu(help);
     connect(menu->addAction(QStringLiteral("Help")), &QAction::triggered, this, [this] { theApp()->openGuide(this); });
+    connect(menu->addAction(QStringLiteral("Settings...")), &QAction::triggered, this, [this] {
+        ReadSettingsDlg settings(this);
+        settings.exec();
+    });
     connect(menu->addAction(QStringLiteral("Software Homepage")), &QAction::triggered, this,
             [] { theApp()->openUrl(theApp()->homepageUrl()); });
     connect(menu->addAction(QStringLiteral("About")), &QAction::triggered, this, [this] {

@@ -27,6 +27,7 @@
 #include "app/Notifier.h"
 #include "app/PreviewFiles.h"
 #include "app/QtProgressSink.h"
+#include "app/ReadSettings.h"
 #include "controls/CXHtmlTree.h"
 #include "disk/FileReadSeek.h"
 #include "pages/RawPageNotifier.h"
@@ -34,8 +35,9 @@
 #include "output/OutputFolder.h"
 #include "output/SourceMedium.h"
 #include "output/RecoveryReport.h"
+#include "pages/CarvedFileGrader.h"
+#include "pages/RawSaveRun.h"
 #include "pages/SaveOptionsBox.h"
-#include "raw/CarvedFileGrade.h"
 #include "raw/CarvedFileSaver.h"
 #include "raw/SignatureFile.h"
 #include "raw/myJpg.h"
@@ -52,7 +54,7 @@ RawRecoveryDialog::RawRecoveryDialog(WizardPage* previous, int previousPageNumbe
     : WizardPage(previous, previousPageNumber), leaving_(std::make_shared<std::atomic<bool>>(false)), path_(new QLineEdit),
       browse_(new QPushButton(QStringLiteral("..."))), parse_(new QPushButton(QStringLiteral("Parse"))),
       loadDefault_(new QCheckBox(QStringLiteral("Load Default Items"))), setting_(new QToolButton),
-      tree_(new CXHtmlTree), list_(new QTableWidget(0, 4)), views_(new ListOrThumbnails(list_)) {
+      tree_(new CXHtmlTree), list_(new QTableWidget(0, 5)), views_(new ListOrThumbnails(list_)) {
     notifier_ = std::make_unique<RawPageNotifier>(this, leaving_);
     auto* group = new QGroupBox(
         QStringLiteral("Click Parse button to add default file settings or create your own file to process raw recovery."));
@@ -87,12 +89,14 @@ RawRecoveryDialog::RawRecoveryDialog(WizardPage* previous, int previousPageNumbe
     list_->setObjectName(QStringLiteral("rawFileList"));
     // Size, type and status tell a photo from a thumbnail or a fragment before anything is saved:
     // whole (its exact length), damaged (the valid part of a broken file) or approximate (a
-    // signature's guessed length).
-    list_->setHorizontalHeaderLabels(
-        {QStringLiteral("File(s) List"), QStringLiteral("Size"), QStringLiteral("Type"), QStringLiteral("Status")});
-    list_->setColumnWidth(0, 220);
-    list_->setColumnWidth(1, 90);
-    list_->setColumnWidth(2, 60);
+    // signature's guessed length), and partial when the medium failed inside it; the grade says
+    // how much of a picture decodes.
+    list_->setHorizontalHeaderLabels({QStringLiteral("File(s) List"), QStringLiteral("Size"), QStringLiteral("Type"),
+                                      QStringLiteral("Status"), QStringLiteral("Grade")});
+    list_->setColumnWidth(0, 150);
+    list_->setColumnWidth(1, 70);
+    list_->setColumnWidth(2, 45);
+    list_->setColumnWidth(3, 85);
     list_->horizontalHeader()->setStretchLastSection(true);
     list_->verticalHeader()->hide();
     list_->verticalHeader()->setDefaultSectionSize(list_->fontMetrics().height() + 8);
@@ -131,6 +135,7 @@ RawRecoveryDialog::~RawRecoveryDialog() {
     *leaving_ = true;
     stopWorkers();
     joinWorker(worker_);
+    grader_.reset();
 }
 
 bool RawRecoveryDialog::initialise() {
@@ -227,13 +232,21 @@ void RawRecoveryDialog::parse() {
     engine->stopFlag.attachGate(&pauseGate());
     back_->setEnabled(false);
     setStatus(QStringLiteral("Processing....."));
-    worker_ = std::thread([this, engine] {
-        engine->runCarving();
-        // What the scan skipped of a failing region gets its retry before the page says how
-        // much could not be read.
-        if (!stopRequest_)
-            scanSource_->retrySkipped();
-        QMetaObject::invokeMethod(this, [this] { workerEnded(); }, Qt::QueuedConnection);
+    runWorker(
+        [this, engine] {
+            engine->runCarving();
+            // What the scan skipped of a failing region gets its retry before the page says how
+            // much could not be read.
+            if (!stopRequest_)
+                scanSource_->retrySkipped();
+        },
+        [this] { workerEnded(); });
+}
+
+void RawRecoveryDialog::runWorker(std::function<void()> work, std::function<void()> ended) {
+    worker_ = std::thread([this, work = std::move(work), ended = std::move(ended)] {
+        work();
+        QMetaObject::invokeMethod(this, ended, Qt::QueuedConnection);
     });
 }
 
@@ -247,6 +260,7 @@ std::int64_t RawRecoveryDialog::prepareScanSource() {
             return -1;
     }
     const std::int64_t origin = source_.startSector > INT64_MAX / 512 ? 0 : source_.startSector * 512;
+    origin_ = origin;
     const std::int64_t available = std::max<std::int64_t>(app.currentSource->byteSize() - origin, 0);
     constexpr std::int64_t kMiB = 1048576;
     const std::int64_t megabytes = std::strtoll(source_.sizeText.c_str(), nullptr, 10);
@@ -260,12 +274,14 @@ std::int64_t RawRecoveryDialog::prepareScanSource() {
     if (volumeBytes <= 0)
         return 0;
     app.currentSource->setVolume(origin, volumeBytes);
+    applyReadSettings(*app.currentSource);
     scanSource_ = app.currentSource.get();
     // Preview and Save may run while the worker reads: they get a source of their own.
     ownSource_.reset();
     auto own = std::make_unique<FileReadSeek>();
     if (own->open(source_.path)) {
         own->setVolume(origin, volumeBytes);
+        applyReadSettings(*own);
         ownSource_ = std::move(own);
     }
     if (!pictures_) {
@@ -279,6 +295,9 @@ std::int64_t RawRecoveryDialog::prepareScanSource() {
 void RawRecoveryDialog::workerEnded() {
     joinWorker(worker_);
     tree_->flushPending();
+    if (scanSource_)
+        unreadable_ = scanSource_->rangeMap();
+    startGrading();
     for (QWidget* widget : std::initializer_list<QWidget*>{back_, setting_, save_})
         widget->setEnabled(true);
     if (stopRequest_ && engine_) {
@@ -298,6 +317,7 @@ void RawRecoveryDialog::workerEnded() {
 void RawRecoveryDialog::stopWorkers() {
     if (engine_)
         engine_->stopFlag.set();
+    saveStop_.set();
 }
 
 void RawRecoveryDialog::waitForWorkers() { joinWorker(worker_); }
@@ -307,6 +327,7 @@ void RawRecoveryDialog::stop() {
         return;
     if (engine_)
         engine_->stopFlag.set();
+    saveStop_.set();
     stopRequest_ = true;
     holdForStop();
     setStatus(QStringLiteral("Stop button pressed.Please wait for the process to stop"));
@@ -345,7 +366,9 @@ void RawRecoveryDialog::openSettings() {
 
 void RawRecoveryDialog::labelClicked(TreeItemId item) {
     list_->setRowCount(0);
+    rowOfFile_.clear();
     std::vector<ThumbnailItem> thumbnails;
+    std::vector<std::uint64_t> shown;
     const CheckTree& tree = tree_->tree();
     for (const TreeItemId child : tree.children(item)) {
         const CheckTree::Item* entry = tree.item(child);
@@ -362,18 +385,101 @@ void RawRecoveryDialog::labelClicked(TreeItemId item) {
             list_->setItem(row, 1, new QTableWidgetItem(QString::fromStdString(formatListSize(file->length))));
             const std::string type = engine_->carvedFileType(*file);
             list_->setItem(row, 2, new QTableWidgetItem(QString::fromStdString(type).toUpper()));
-            list_->setItem(row, 3, new QTableWidgetItem(QString::fromLatin1(carvedStatusText(file->status))));
             const bool picture = pictures_ && isThumbnailPicture(QString::fromStdString(type));
             if (picture)
                 pictures_->add(entry->data, file->start, file->length);
-            thumbnails.push_back({entry->data, cell->text(), picture,
-                                  file->status == CarvedStatus::Damaged ? QStringLiteral("damaged") : QString()});
+            thumbnails.push_back({entry->data, cell->text(), picture, {}});
+            rowOfFile_.insert(entry->data, row);
+            shown.push_back(entry->data);
         } else {
             thumbnails.push_back({entry->data, cell->text(), false, {}});
         }
     }
     views_->thumbnails()->setItems(std::move(thumbnails));
+    for (const std::uint64_t index : shown)
+        if (const std::optional<CarvedFile> file = engine_->carvedFile(index))
+            showMarks(rowOfFile_.value(index), index, *file);
+    // The files in sight are graded before the rest.
+    if (grader_)
+        grader_->gradeFirst(shown);
 }
+
+bool RawRecoveryDialog::partial(std::uint64_t index, const CarvedFile& file) const {
+    if (partialFiles_.count(index) > 0)
+        return true;
+    const std::uint64_t length = std::min<std::uint64_t>(file.length, volumeBytes_ > file.start ? volumeBytes_ - file.start : 0);
+    return length > 0 && unreadable_.unreadableWithin(origin_ + static_cast<std::int64_t>(file.start),
+                                                       static_cast<std::int64_t>(length)) > 0;
+}
+
+void RawRecoveryDialog::showMarks(int row, std::uint64_t index, const CarvedFile& file) {
+    const bool holdsUnreadable = partial(index, file);
+    auto* status = new QTableWidgetItem(QString::fromLatin1(carvedStatusText(file.status)) +
+                                        (holdsUnreadable ? QStringLiteral(", partial") : QString()));
+    if (holdsUnreadable) {
+        status->setForeground(QColor(200, 0, 0));
+        status->setToolTip(QStringLiteral("The medium could not be read inside this file: those bytes are saved as zeros."));
+    }
+    list_->setItem(row, 3, status);
+    const auto grade = grades_.find(index);
+    QString damage;
+    if (grade != grades_.end()) {
+        auto* cell = new QTableWidgetItem(QString::fromStdString(formats::gradeSummary(grade->second)));
+        cell->setToolTip(cell->text());
+        if (grade->second.health != formats::Health::Whole) {
+            cell->setForeground(QColor(200, 0, 0));
+            damage = cell->text();
+        }
+        list_->setItem(row, 4, cell);
+    }
+    if (damage.isEmpty() && file.status == CarvedStatus::Damaged)
+        damage = QStringLiteral("damaged");
+    if (holdsUnreadable)
+        damage += damage.isEmpty() ? QStringLiteral("partial") : QStringLiteral(", partial");
+    views_->thumbnails()->setDamage(index, damage);
+}
+
+void RawRecoveryDialog::startGrading() {
+    if (!engine_ || grader_ || source_.path.empty())
+        return;
+    auto source = std::make_unique<FileReadSeek>();
+    if (!source->open(source_.path))
+        return;
+    source->setVolume(origin_, static_cast<std::int64_t>(volumeBytes_));
+    applyReadSettings(*source);
+    std::vector<CarvedFileGrader::Job> jobs;
+    const std::vector<CarvedFile> files = engine_->carvedFiles();
+    for (std::size_t index = 0; index < files.size(); ++index)
+        if (std::string type = engine_->carvedFileType(files[index]); formats::isPictureExtension(type))
+            jobs.push_back({index, files[index], std::move(type)});
+    grader_ = std::make_unique<CarvedFileGrader>(std::move(source), volumeBytes_, std::move(jobs));
+    connect(grader_.get(), &CarvedFileGrader::gradesArrived, this, &RawRecoveryDialog::takeGrades, Qt::QueuedConnection);
+    std::vector<std::uint64_t> shown(rowOfFile_.keyBegin(), rowOfFile_.keyEnd());
+    std::sort(shown.begin(), shown.end(), [this](std::uint64_t a, std::uint64_t b) { return rowOfFile_[a] < rowOfFile_[b]; });
+    grader_->gradeFirst(shown);
+    grader_->start();
+}
+
+void RawRecoveryDialog::takeGrades() {
+    if (!grader_ || !engine_)
+        return;
+    // A few hundred at a time: ten thousand grades at once would hold the window.
+    constexpr std::size_t kBatch = 200;
+    const std::vector<CarvedFileGrader::Result> results = grader_->take(kBatch);
+    for (const CarvedFileGrader::Result& result : results) {
+        if (result.grade)
+            grades_[result.index] = *result.grade;
+        if (result.partial)
+            partialFiles_.insert(result.index);
+        if (const auto row = rowOfFile_.constFind(result.index); row != rowOfFile_.constEnd())
+            if (const std::optional<CarvedFile> file = engine_->carvedFile(result.index))
+                showMarks(*row, result.index, *file);
+    }
+    if (results.size() == kBatch)
+        QMetaObject::invokeMethod(this, &RawRecoveryDialog::takeGrades, Qt::QueuedConnection);
+}
+
+bool RawRecoveryDialog::gradingFinished() const { return grader_ && grader_->finished(); }
 
 readWriteInterface* RawRecoveryDialog::copySource() const {
     if (ownSource_)
@@ -416,9 +522,10 @@ void RawRecoveryDialog::preview(int row) {
     const std::optional<CarvedFile> file = engine_->carvedFile(item->data);
     if (!file)
         return;
-    readWriteInterface* source = copySource();
+    readWriteInterface* source = saving_ ? nullptr : copySource();
     if (source == nullptr) {
-        setStatus(QStringLiteral("The preview is available when the scan has ended."));
+        setStatus(saving_ ? QStringLiteral("The preview is available when the saving has ended.")
+                          : QStringLiteral("The preview is available when the scan has ended."));
         return;
     }
     if (const QString refusal = previewRefusal(theApp()->currentSourcePath); !refusal.isEmpty()) {
@@ -441,8 +548,10 @@ void RawRecoveryDialog::preview(int row) {
 }
 
 void RawRecoveryDialog::save() {
+    if (busy())
+        return;
     const CheckTree& tree = tree_->tree();
-    std::vector<std::pair<TreeItemId, CarvedFile>> chosen;
+    RawSaveRun run;
     if (engine_) {
         // Root, categories, carved files: only the files stand for bytes to write.
         for (const TreeItemId root : tree.children(kTreeRoot))
@@ -451,11 +560,14 @@ void RawRecoveryDialog::save() {
                     const CheckTree::Item* item = tree.item(child);
                     if (item == nullptr || !item->checked || item->data == myJpg::kNoCarvedFile)
                         continue;
-                    if (const auto file = engine_->carvedFile(item->data))
-                        chosen.emplace_back(child, *file);
+                    if (const auto file = engine_->carvedFile(item->data)) {
+                        const auto grade = grades_.find(item->data);
+                        run.items.push_back({item->data, *file, item->text, engine_->carvedFileType(*file),
+                                             grade == grades_.end() ? std::nullopt : std::optional(grade->second)});
+                    }
                 }
     }
-    if (chosen.empty()) {
+    if (run.items.empty()) {
         theApp()->message(QStringLiteral("Please select folder to continue the saving process."),
                           QMessageBox::Information, this);
         return;
@@ -479,57 +591,57 @@ void RawRecoveryDialog::save() {
         theApp()->message(QString::fromStdString(error), QMessageBox::Warning, this);
         return;
     }
-    const std::uint64_t origin = source_.startSector > INT64_MAX / 512 ? 0 : static_cast<std::uint64_t>(source_.startSector) * 512;
-    const std::unique_ptr<RecoveryReport> report = saveOptions_->startReport(output, source_.path, origin, error);
+    run.volumeOffset = static_cast<std::uint64_t>(origin_);
+    run.volumeBytes = volumeBytes_;
+    run.onlyWhole = saveOptions_->onlyWholeCheck()->isChecked();
+    std::shared_ptr<RecoveryReport> report = saveOptions_->startReport(output, source_.path, run.volumeOffset, error);
     if (!report) {
         theApp()->message(QString::fromStdString(error), QMessageBox::Warning, this);
         return;
     }
-    CarvedFileSaver saver(std::move(output), false);
-    QStringList failures;
-    int written = 0;
-    int partial = 0;
-    // What the scan skipped of a failing region gets its retry first, and the copies skip
-    // nothing a later retry could read: a file holds zeros only where the medium failed.
-    source->retrySkipped();
-    source->setSkipAhead(false);
-    int notWhole = 0;
-    const bool onlyWhole = saveOptions_->onlyWholeCheck()->isChecked();
-    for (const auto& [id, file] : chosen) {
-        const std::string name = tree.GetItemText(id);
-        setStatus(QStringLiteral("Saving File: ") + QString::fromStdString(name));
-        std::optional<formats::PictureGrade> grade;
-        if (onlyWhole || report->active())
-            grade = gradeCarvedFile(*source, volumeBytes_, file, engine_->carvedFileType(file));
-        if (onlyWhole && grade && grade->health != formats::Health::Whole) {
-            ++notWhole;
-            continue;
-        }
-        std::string path;
-        if (saver.save(*source, file, volumeBytes_, std::string(), name, path, error)) {
-            ReportRecord record = carvedFileRecord(file, origin, volumeBytes_);
-            if (grade)
-                record.grade = formats::gradeSummary(*grade);
-            record.partial = saver.lastSavePartial();
-            if (report->fileWritten(path, std::move(record), false)) {
-                ++written;
-                partial += saver.lastSavePartial() ? 1 : 0;
-            }
-        } else {
-            failures << QString::fromStdString(error);
-        }
-    }
-    source->setSkipAhead(true);
-    if (!report->finish(error))
-        failures << QString::fromStdString(error);
-    setStatus(QStringLiteral("%1 file(s) saved in %2").arg(written).arg(folder) +
-              (partial > 0 ? QStringLiteral(", %1 partial").arg(partial) : QString()) +
-              QString::fromStdString(report->skippedNote()) +
-              (onlyWhole ? QStringLiteral(", %1 pictures left out as not whole").arg(notWhole) : QString()));
-    if (!failures.isEmpty()) {
-        const QStringList shown = failures.mid(0, 20);
-        theApp()->message(QStringLiteral("%1 file(s) could not be saved:\n").arg(failures.size()) +
-                              shown.join(QLatin1Char('\n')) + (failures.size() > shown.size() ? QStringLiteral("\n...") : QString()),
+    auto saver = std::make_shared<CarvedFileSaver>(std::move(output), false);
+    auto outcome = std::make_shared<RawSaveOutcome>();
+    running_ = 1;
+    saving_ = true;
+    stopRequest_ = false;
+    saveStop_.clear();
+    saveStop_.attachGate(&pauseGate());
+    saveStop_.attachRequest(&stopRequest_);
+    for (QWidget* widget : std::initializer_list<QWidget*>{save_, back_, browse_, path_, setting_})
+        widget->setEnabled(false);
+    showWorkerControls(true);
+    runWorker([this, source, run = std::move(run), saver, report,
+               outcome] { *outcome = run.run(*source, *saver, *report, saveStop_, *progressSink()); },
+              [this, outcome, folder] { saveEnded(*outcome, folder); });
+}
+
+void RawRecoveryDialog::saveEnded(const RawSaveOutcome& outcome, const QString& folder) {
+    joinWorker(worker_);
+    running_ = 0;
+    saving_ = false;
+    stopRequest_ = false;
+    for (QWidget* widget : std::initializer_list<QWidget*>{save_, back_, browse_, path_, setting_})
+        widget->setEnabled(true);
+    showWorkerControls(false);
+    // What a Save found unreadable is marked in the list as the grader's finds are.
+    partialFiles_.insert(outcome.partialIndices.begin(), outcome.partialIndices.end());
+    for (const std::uint64_t index : outcome.partialIndices)
+        if (const auto row = rowOfFile_.constFind(index); row != rowOfFile_.constEnd())
+            if (const std::optional<CarvedFile> file = engine_->carvedFile(index))
+                showMarks(*row, index, *file);
+    setStatus((outcome.stopped ? QStringLiteral("Stopped by user: ") : QString()) +
+              QStringLiteral("%1 file(s) saved in %2").arg(outcome.written).arg(folder) +
+              (outcome.partial > 0 ? QStringLiteral(", %1 partial").arg(outcome.partial) : QString()) +
+              QString::fromStdString(outcome.skippedNote) +
+              (outcome.onlyWhole ? QStringLiteral(", %1 pictures left out as not whole").arg(outcome.notWhole) : QString()));
+    if (!outcome.failures.empty()) {
+        QStringList shown;
+        for (std::size_t i = 0; i < std::min<std::size_t>(outcome.failures.size(), 20); ++i)
+            shown << QString::fromStdString(outcome.failures[i]);
+        theApp()->message(QStringLiteral("%1 file(s) could not be saved:\n").arg(outcome.failures.size()) +
+                              shown.join(QLatin1Char('\n')) +
+                              (outcome.failures.size() > 20 ? QStringLiteral("\n...") : QString()),
                           QMessageBox::Warning, this);
     }
+    emit saveFinished();
 }

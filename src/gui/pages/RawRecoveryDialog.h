@@ -1,20 +1,27 @@
 #pragma once
 // The raw recovery page: loads signature files into a carving engine, carves the chosen volume
 // on a worker (progress, Pause, Resume, Stop), lists the carved files by category in a check
-// tree and a list, previews a carved file in the external viewer and saves the checked ones.
+// tree and a list, grades the carved pictures on a worker of their own, previews a carved file in
+// the external viewer and saves the checked ones on the page's worker.
 
+#include <QHash>
 #include <QString>
 #include <atomic>
 #include <functional>
 #include <memory>
 #include <thread>
+#include <unordered_map>
+#include <unordered_set>
 
 #include "app/TreeSink.h"
 #include "app/WizardPage.h"
+#include "disk/BadRangeMap.h"
+#include "formats/PictureGrade.h"
 #include "pages/RawSource.h"
 
 class SaveOptionsBox;
 class CXHtmlTree;
+class CarvedFileGrader;
 class CarvedPictureSource;
 class ListOrThumbnails;
 class QCheckBox;
@@ -26,6 +33,7 @@ class OutputFile;
 class readWriteInterface;
 class myJpg;
 struct CarvedFile;
+struct RawSaveOutcome;
 
 class RawRecoveryDialog final : public WizardPage {
     Q_OBJECT
@@ -44,6 +52,8 @@ public:
     bool running() const { return running_ != 0; }
     /// What Parse carves.
     const RawSource& source() const { return source_; }
+    /// Every carved picture has its grade (the grading after a scan has ended).
+    bool gradingFinished() const;
 
     /// Copies a carved file into target for the preview: whole 1 MiB pieces, then the remainder
     /// rounded up to whole sectors, cut at the end of the volume. Returns the bytes written, or
@@ -77,6 +87,8 @@ public:
 signals:
     /// The worker has ended and the page is idle again.
     void scanFinished();
+    /// A Save's worker has ended (its summary is in the status line).
+    void saveFinished();
 
 public slots:
     void parse();
@@ -90,7 +102,19 @@ public slots:
 
 private:
     void endParse();
+    /// Runs work on the page's worker, then ended on the window thread (the one way the page
+    /// runs a worker: the scan and the Save).
+    void runWorker(std::function<void()> work, std::function<void()> ended);
     void workerEnded();
+    void saveEnded(const RawSaveOutcome& outcome, const QString& folder);
+    /// Grades the carved pictures after the scan; their grades reach the list as they come.
+    void startGrading();
+    void takeGrades();
+    /// The Status, Grade and thumbnail marks of one listed file.
+    void showMarks(int row, std::uint64_t index, const CarvedFile& file);
+    /// Holds bytes the medium could not read: met by the scan's bad ranges, or served as zeros
+    /// to the grader or a Save.
+    bool partial(std::uint64_t index, const CarvedFile& file) const;
     /// The source that preview and Save read: the page's own when the scan's may be busy.
     readWriteInterface* copySource() const;
     bool busy();
@@ -106,10 +130,18 @@ private:
     std::uint64_t volumeBytes_ = 0;
     std::size_t defaultRecordCount_ = 0;
     int running_ = 0;
+    bool saving_ = false;  // the worker runs a Save (preview and Save share their source)
     std::atomic<bool> stopRequest_{false};
     std::thread worker_;
     std::shared_ptr<std::atomic<bool>> leaving_;
     std::shared_ptr<CarvedPictureSource> pictures_;  // the thumbnails' reads, from the Parse on
+    std::unique_ptr<CarvedFileGrader> grader_;
+    std::unordered_map<std::uint64_t, formats::PictureGrade> grades_;  // by carved-file index
+    std::unordered_set<std::uint64_t> partialFiles_;  // found holding zeros by the grader or a Save
+    BadRangeMap unreadable_;                          // the scan source's map when the scan ended
+    std::int64_t origin_ = 0;                         // the volume's first byte on the source
+    QHash<quint64, int> rowOfFile_;                   // the listed files' rows by carved-file index
+    StopFlag saveStop_;
 
     QLineEdit* path_;
     QPushButton* browse_;

@@ -22,6 +22,7 @@
 #include "app/CVantrelApp.h"
 #include "app/PreviewFiles.h"
 #include "app/QtProgressSink.h"
+#include "app/ReadSettings.h"
 #include "app/StopFlag.h"
 #include "browser/EntrySearch.h"
 #include "browser/EntryTreeFill.h"
@@ -253,6 +254,7 @@ bool VolumeScanDlg::initialise() {
     std::int64_t volumeBytes = 0;
     if (!prepareVolumeSource(record_, volumeBytes))
         return refuse(kRestartText, kRestartText);
+    applyReadSettings(*app.currentSource);
     context_.emplace(ReaderContext{*app.currentSource, record_, volumeBytes, app, *progressSink(), app.notifier(),
                                    static_cast<ScanMode>(mode_), choice_, &pauseGate()});
     context_->stopRequest = &stopRequest_;

@@ -32,6 +32,22 @@ QPixmap framed(const QImage& image) {
     painter.drawImage((pixmap.width() - image.width()) / 2, (pixmap.height() - image.height()) / 2, image);
     return pixmap;
 }
+/// The damage's headline on a red band across the foot of the icon, readable at a glance in a
+/// screen of thumbnails: "damaged", "unreadable", "partial", or "damaged, partial".
+QPixmap withDamageBand(QPixmap pixmap, const QString& damage) {
+    QString headline = damage.section(QLatin1Char(':'), 0, 0).section(QLatin1Char(','), 0, 0).trimmed();
+    if (headline != QLatin1String("partial") && damage.endsWith(QLatin1String("partial")))
+        headline += QStringLiteral(", partial");
+    QPainter painter(&pixmap);
+    QFont font = painter.font();
+    font.setPixelSize(10);
+    painter.setFont(font);
+    const QRect band(0, pixmap.height() - 18, pixmap.width(), 15);
+    painter.fillRect(band, QColor(200, 0, 0, 215));
+    painter.setPen(Qt::white);
+    painter.drawText(band, Qt::AlignCenter, painter.fontMetrics().elidedText(headline, Qt::ElideRight, band.width() - 4));
+    return pixmap;
+}
 }  // namespace
 
 ThumbnailModel::ThumbnailModel(ThumbnailLoader& loader, QObject* parent)
@@ -90,10 +106,13 @@ QVariant ThumbnailModel::data(const QModelIndex& index, int role) const {
     case Qt::DecorationRole:
         if (!item.picture)
             return typeIcon(item.name);
-        if (loader_.failed(item.key))
-            return broken_;
+        if (loader_.failed(item.key)) {
+            if (item.damage.isEmpty())
+                return broken_;
+            return withDamageBand(broken_.pixmap(ThumbnailView::kThumbnailSide, ThumbnailView::kThumbnailSide), item.damage);
+        }
         if (const QImage image = loader_.thumbnail(item.key); !image.isNull())
-            return framed(image);
+            return item.damage.isEmpty() ? framed(image) : withDamageBand(framed(image), item.damage);
         return waiting_;
     default:
         return {};

@@ -11,10 +11,14 @@
 #include <QImage>
 #include <QImageWriter>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPainter>
+#include <QProcess>
+#include <QSpinBox>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRandomGenerator>
+#include <QSet>
 #include <QSignalSpy>
 #include <QTableWidget>
 #include <QTemporaryDir>
@@ -28,6 +32,8 @@
 #include "../SavedReport.h"
 #include "VedivadeWindow.h"
 #include "app/CVantrelApp.h"
+#include "app/ReadSettings.h"
+#include "app/ReadSettingsDlg.h"
 #include "app/WizardWindow.h"
 #include "disk/MemoryReadSeek.h"
 #include "output/OutputFolder.h"
@@ -37,8 +43,10 @@
 #include "pages/PopulateDriveDlg.h"
 #include "pages/RawRecoveryDialog.h"
 #include "pages/RawSettingDlg.h"
+#include "pages/SaveOptionsBox.h"
 #include "raw/SignatureFile.h"
 #include "raw/myJpg.h"
+#include "thumbnails/ListOrThumbnails.h"
 
 using namespace disk_bytes;
 
@@ -78,6 +86,37 @@ void saveShot(QWidget* widget, const QString& name) {
     QDir().mkpath(QStringLiteral(PICTORVA_SCREENSHOTS));
     widget->grab().save(QStringLiteral(PICTORVA_SCREENSHOTS "/") + name + QStringLiteral(".png"));
 }
+
+/// An image served read-only at mountpoint/image by the test FUSE server, with ranges that fail
+/// with EIO, until destroyed. ready() is false where FUSE cannot run.
+class FaultyMount {
+public:
+    FaultyMount(const QString& image, const QString& mountpoint, const QStringList& options) : mountpoint_(mountpoint) {
+#ifdef PICTORVA_FAULTY_FS
+        QDir().mkpath(mountpoint_);
+        server_.start(QStringLiteral(PICTORVA_FAULTY_FS), QStringList{image, mountpoint_} + options);
+        server_.waitForStarted();
+        for (int i = 0; i < 100 && !QFileInfo::exists(this->image()) && server_.state() == QProcess::Running; ++i)
+            QTest::qWait(50);
+#else
+        Q_UNUSED(image);
+        Q_UNUSED(options);
+#endif
+    }
+    ~FaultyMount() {
+        if (server_.state() == QProcess::NotRunning)
+            return;
+        QProcess::execute(QStringLiteral("fusermount3"), {QStringLiteral("-u"), QStringLiteral("-z"), mountpoint_});
+        if (!server_.waitForFinished(5000))
+            server_.kill();
+    }
+    bool ready() const { return server_.state() == QProcess::Running && QFileInfo::exists(image()); }
+    QString image() const { return mountpoint_ + QStringLiteral("/image"); }
+
+private:
+    QString mountpoint_;
+    QProcess server_;
+};
 
 /// The tree's category item whose label starts with name (labels carry counts: "JPEG (2)").
 TreeItemId categoryItem(const CheckTree& tree, const QString& name) {
@@ -212,6 +251,13 @@ private slots:
         // Loaded as the user's own file, the set carves by its signatures: approximate lengths.
         QCOMPARE(page->fileList()->item(0, 2)->text(), QStringLiteral("JPG"));
         QCOMPARE(page->fileList()->item(0, 3)->text(), QStringLiteral("approximate"));
+        // Grades arrive from the page's grader: both photos decode completely, bytes after their
+        // end or not.
+        QCOMPARE(page->fileList()->horizontalHeaderItem(4)->text(), QStringLiteral("Grade"));
+        QTRY_VERIFY_WITH_TIMEOUT(page->gradingFinished(), 20000);
+        for (int row = 0; row < 2; ++row)
+            QTRY_COMPARE(page->fileList()->item(row, 4) ? page->fileList()->item(row, 4)->text() : QString(),
+                         QStringLiteral("whole"));
 
         // Preview: the carved bytes go to a temp file that vedivade is started on.
         QStringList launched;
@@ -238,8 +284,12 @@ private slots:
         page->saveFolderChooser = [&] { return out.path(); };
         messages_.clear();
         page->tree()->tree().SetCheck(root, true);
-        page->saveButton()->click();
-        page->saveButton()->click();
+        for (int run = 0; run < 2; ++run) {
+            QSignalSpy saved(page, &RawRecoveryDialog::saveFinished);
+            page->saveButton()->click();
+            QVERIFY(saved.count() > 0 || saved.wait(20000));
+            QCOMPARE(page->status(), QStringLiteral("3 file(s) saved in ") + out.path());
+        }
         QVERIFY2(messages_.isEmpty(), qPrintable(messages_.join(QLatin1Char('\n'))));
         const QStringList saved = QDir(out.path()).entryList(QDir::Files, QDir::Name);
         QCOMPARE(saved.size(), 8);
@@ -259,6 +309,133 @@ private slots:
                 QCOMPARE(readFile(QDir(out.path()).filePath(name)).left(file.bytes.size()), file.bytes);
             }
         }
+    }
+
+    void saveRunsOnTheWorkerUntilStopped() {
+        RawRecoveryDialog* page = rawPage();
+        QVERIFY(page != nullptr);
+        QVERIFY(scan(page));
+        const CheckTree& tree = page->tree()->tree();
+        page->tree()->tree().SetCheck(tree.children(kTreeRoot).at(0), true);
+        page->labelClicked(categoryItem(tree, QStringLiteral("JPEG")));
+        QTemporaryDir out;
+        page->saveFolderChooser = [&] { return out.path(); };
+        QSignalSpy saved(page, &RawRecoveryDialog::saveFinished);
+        // Held at its first file: the window goes on, with the worker's controls and nothing
+        // that would touch what the worker reads.
+        page->pauseGate().pause();
+        page->saveButton()->click();
+        QVERIFY(page->working());
+        QVERIFY(!page->progressBar()->isHidden() && !page->stopButton()->isHidden());
+        for (QWidget* idle : std::initializer_list<QWidget*>{page->saveButton(), page->backButton(), page->settingButton()})
+            QVERIFY(!idle->isEnabled());
+        page->preview(0);
+        QCOMPARE(page->status(), QStringLiteral("The preview is available when the saving has ended."));
+        messages_.clear();
+        page->save();
+        QCOMPARE(messages_, QStringList{QStringLiteral("Pictorva: Please wait for the running process.")});
+        page->stopButton()->click();
+        QVERIFY(saved.count() > 0 || saved.wait(10000));
+        QCOMPARE(page->status(), QStringLiteral("Stopped by user: 0 file(s) saved in ") + out.path());
+        QVERIFY(QDir(out.path()).entryList(QDir::Files).filter(QStringLiteral(".jpg")).isEmpty());
+        QVERIFY(page->saveButton()->isEnabled() && page->backButton()->isEnabled() && page->progressBar()->isHidden());
+
+        // Run again with "Only whole files": every picture decodes, none is left out.
+        page->saveOptions()->onlyWholeCheck()->setChecked(true);
+        page->saveButton()->click();
+        QVERIFY(saved.count() > 1 || saved.wait(20000));
+        QCOMPARE(page->status(), QStringLiteral("3 file(s) saved in ") + out.path() +
+                                     QStringLiteral(", 0 pictures left out as not whole"));
+    }
+
+    void retrySettingReachesTheSectorSource() {
+        RawRecoveryDialog* page = rawPage();
+        QVERIFY(page != nullptr);
+        // The Help menu of every page opens the settings.
+        const auto* help = page->findChild<QToolButton*>(QStringLiteral("helpButton"));
+        QVERIFY(help != nullptr && help->menu() != nullptr);
+        QStringList entries;
+        for (const QAction* action : help->menu()->actions())
+            entries << action->text();
+        QVERIFY2(entries.contains(QStringLiteral("Settings...")), qPrintable(entries.join(u',')));
+        QCOMPARE(retryTimeSetting(), 120.0);  // the command line's default
+        {
+            ReadSettingsDlg settings;
+            QCOMPARE(settings.retryTimeBox()->value(), 120);
+            settings.retryTimeBox()->setValue(7);
+            settings.reject();
+        }
+        QCOMPARE(retryTimeSetting(), 120.0);
+        {
+            ReadSettingsDlg settings;
+            settings.retryTimeBox()->setValue(7);
+            settings.accept();
+        }
+        QCOMPARE(ReadSettingsDlg().retryTimeBox()->value(), 7);
+        QVERIFY(scan(page));
+        QCOMPARE(theApp()->currentSource->retryTime(), 7.0);
+        setRetryTimeSetting(120);
+    }
+
+    void failingCardMarksPartialFiles() {
+        // The first photo's bytes fail 8 KiB in, as a bad sector of a card does.
+        const qint64 badAt = qint64{kVolumeStart} * 512 + planted_[0].offset + 8192;
+        FaultyMount mount(disk_, dir_.filePath(QStringLiteral("faulty")),
+                          {QStringLiteral("--eio"), QStringLiteral("%1:4096").arg(badAt)});
+        if (!mount.ready())
+            QSKIP("the FUSE file server cannot run here");
+        RawRecoveryDialog* page = rawPage(mount.image());
+        QVERIFY(page != nullptr);
+        QVERIFY(scan(page));
+        QVERIFY2(page->status().endsWith(QStringLiteral("4096 bytes could not be read (1 range); they were taken as zeros")),
+                 qPrintable(page->status()));
+        // Exactly the files whose carved range holds the bad sector are marked, in the list and
+        // in the thumbnails (the signatures' approximate lengths run on past a photo's end).
+        const CheckTree& tree = page->tree()->tree();
+        QSet<QString> marked, holding;
+        for (const QString& category : {QStringLiteral("JPEG"), QStringLiteral("PNG")}) {
+            page->labelClicked(categoryItem(tree, category));
+            const auto& shown = page->fileViews()->thumbnails()->thumbnails().items();
+            for (int row = 0; row < page->fileList()->rowCount(); ++row) {
+                const CarvedFile file = *page->engine()->carvedFile(shown.at(static_cast<std::size_t>(row)).key);
+                const qint64 badInVolume = badAt - qint64{kVolumeStart} * 512;
+                if (qint64(file.start) <= badInVolume && badInVolume < qint64(file.start + file.length))
+                    holding << listed(page).at(row);
+                const bool partial = page->fileList()->item(row, 3)->text() == QStringLiteral("approximate, partial");
+                QVERIFY(partial || page->fileList()->item(row, 3)->text() == QStringLiteral("approximate"));
+                QCOMPARE(shown.at(static_cast<std::size_t>(row)).damage.endsWith(QStringLiteral("partial")), partial);
+                if (partial)
+                    marked << listed(page).at(row);
+            }
+        }
+        QVERIFY(holding.contains(planted_[0].name) && holding.size() < 3);
+        QCOMPARE(marked, holding);
+        QTRY_VERIFY_WITH_TIMEOUT(page->gradingFinished(), 20000);
+        page->labelClicked(categoryItem(tree, QStringLiteral("JPEG")));
+        page->fileViews()->thumbnailButton()->click();
+        ThumbnailView* thumbnails = page->fileViews()->thumbnails();
+        QTRY_VERIFY_WITH_TIMEOUT(thumbnails->loader().ready(thumbnails->thumbnails().items().at(0).key) &&
+                                     thumbnails->loader().ready(thumbnails->thumbnails().items().at(1).key),
+                                 20000);
+        saveShot(theApp()->wizard(), QStringLiteral("raw-partial"));
+        page->fileViews()->listButton()->click();
+        saveShot(theApp()->wizard(), QStringLiteral("raw-partial-list"));
+
+        QTemporaryDir out;
+        page->saveFolderChooser = [&] { return out.path(); };
+        page->tree()->tree().SetCheck(tree.children(kTreeRoot).at(0), true);
+        QSignalSpy saved(page, &RawRecoveryDialog::saveFinished);
+        page->saveButton()->click();
+        QVERIFY(saved.count() > 0 || saved.wait(20000));
+        QCOMPARE(page->status(),
+                 QStringLiteral("3 file(s) saved in %1, %2 partial").arg(out.path()).arg(holding.size()));
+        // Its good bytes are the photo's, the bad sector zeros.
+        const QByteArray copy = readFile(QDir(out.path()).filePath(planted_[0].name));
+        QByteArray expected = planted_[0].bytes;
+        expected.replace(8192, 4096, QByteArray(4096, '\0'));
+        QCOMPARE(copy.left(expected.size()), expected);
+        page->backButton()->click();
+        theApp()->replaceSource();  // nothing keeps the served image open when it goes
     }
 
     void saveRefusesAFolderOnTheDiskBeingRecovered() {
@@ -485,6 +662,9 @@ private slots:
 int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
+    // The settings the tests change are their own, not the user's.
+    const QTemporaryDir config;
+    qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());
     CVantrelApp app(argc, argv);
     RawRecoveryTest test;
     return QTest::qExec(&test, argc, argv);

@@ -319,6 +319,22 @@ private slots:
             }
         QVERIFY(jpeg != kTreeNoItem);
         page->labelClicked(jpeg);
+        // The grades that follow: the overwritten photo decodes only in part, and its thumbnail
+        // says how much; the others decode whole.
+        QTRY_VERIFY_WITH_TIMEOUT(page->gradingFinished(), 20000);
+        for (int row = 0; row < page->fileList()->rowCount(); ++row) {
+            const QTableWidgetItem* grade = page->fileList()->item(row, 4);
+            QVERIFY(grade != nullptr);
+            const ThumbnailItem& shown = views->thumbnails()->thumbnails().items().at(static_cast<std::size_t>(row));
+            if (page->fileList()->item(row, 0)->text() == QLatin1String("3145728 .jpg")) {
+                QVERIFY2(grade->text().contains(QRegularExpression(QStringLiteral("^damaged: [0-9]+ of 480 rows$"))),
+                         qPrintable(grade->text()));
+                QCOMPARE(shown.damage, grade->text());
+            } else {
+                QCOMPARE(grade->text(), QStringLiteral("whole"));
+                QVERIFY(shown.damage.isEmpty());
+            }
+        }
         QTRY_VERIFY(views->thumbnails()->loader().ready(views->thumbnails()->thumbnails().items().at(1).key));
         saveShot(QStringLiteral("raw-thumbnails"));
         // A click on a thumbnail previews its file as a click on its row does.
