@@ -236,6 +236,7 @@ TEST(CheckTree, AMillionItemsStayCheap) {
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     EXPECT_EQ(tree.GetCheckedCount(), 0);
     EXPECT_EQ(tree.itemCount(), 1000001);
+    // The time is recorded, not judged: on a shared machine a bound either flakes or is too loose
+    // to mean anything, and a walk gone quadratic over a million items runs into the test's timeout.
     RecordProperty("seconds", std::to_string(seconds));
-    EXPECT_LT(seconds, 10.0);
 }
