@@ -128,7 +128,30 @@ bool HFSP::readHeaderNode(const std::vector<Extent>& extents, std::uint64_t& nod
     return true;
 }
 
-bool HFSP::acceptNode(const std::uint8_t* bytes, std::size_t size, NodeInfo& info) {
+hfs_records::NodeDamage HFSP::nodeDamage(const std::vector<Extent>* extents, std::uint64_t offset,
+                                         std::uint64_t size) const {
+    hfs_records::NodeDamage damage;
+    const BadRangeMap& map = sectorSource_.rangeMap();
+    if (map.unreadableBytes() == 0)
+        return damage;
+    constexpr std::uint64_t kSector = hfs_records::NodeDamage::kSectorBytes;
+    for (std::uint64_t s = 0; s < size / kSector; ++s) {
+        // Blocks are whole sectors, so no sector of a node straddles two extents.
+        const std::uint64_t at = extents ? forkToVolume(*extents, offset + s * kSector, kSector) : offset + s * kSector;
+        if (map.unreadableWithin(sectorSource_.originOffset() + static_cast<std::int64_t>(at), kSector) > 0)
+            damage.markUnreadable(s);
+    }
+    return damage;
+}
+
+bool HFSP::acceptNode(const std::uint8_t* bytes, std::size_t size, const hfs_records::NodeDamage& damage, NodeInfo& info) {
+    if (damage.touches(0, kNodeDescriptorSize)) {
+        // Kind and record count lost with the first sector: a leaf's records are still found in
+        // the bytes read, and no other kind of node holds bytes that pass for one.
+        info.kind = kKindLeaf;
+        info.offsetsLost = true;
+        return true;
+    }
     const ByteView node(bytes, size);
     info.kind = static_cast<std::int8_t>(node.u8(kNodeKind));
     info.height = node.u8(kNodeHeight);
@@ -136,7 +159,8 @@ bool HFSP::acceptNode(const std::uint8_t* bytes, std::size_t size, NodeInfo& inf
     if (info.kind < kKindLeaf || info.kind > kKindMap || records == 0 || records > (size - kNodeDescriptorSize) / 2)
         return false;
     info.recordOffsets.clear();
-    for (std::uint16_t i = 0; i < records; ++i) {
+    info.offsetsLost = damage.touches(size - 2ull * records, 2ull * records);
+    for (std::uint16_t i = 0; i < records && !info.offsetsLost; ++i) {
         const std::uint16_t offset = node.be16(size - 2 - 2ull * i);
         if (offset >= kNodeDescriptorSize && offset < size)
             info.recordOffsets.push_back(offset);
@@ -157,7 +181,7 @@ bool HFSP::walkNodes(const std::vector<Extent>& extents, std::uint64_t nodeSize,
         NodeInfo info;
         info.offset = n;
         // Free nodes are walked too: records of deleted files stay in them.
-        if (acceptNode(node.data(), node.size(), info))
+        if (acceptNode(node.data(), node.size(), nodeDamage(&extents, std::uint64_t{n} * nodeSize, nodeSize), info))
             nodes.push_back(std::move(info));
     }
     stopFlag.clear();
@@ -246,17 +270,26 @@ bool HFSP::scanCatalogNodes() {
         if (!sectorSource_.readAt(static_cast<std::int64_t>(base), buffer.data(), static_cast<std::uint32_t>(length)) &&
             sectorSource_.lastReadCount() == 0)
             continue;
+        const bool chunkDamaged = sectorSource_.rangeMap().unreadableWithin(
+                                      sectorSource_.originOffset() + static_cast<std::int64_t>(base), static_cast<std::int64_t>(length)) > 0;
         for (std::uint64_t at = 0; at < chunk && at + catalogNodeSize <= length; at += step) {
             const ByteView node(buffer.data() + at, catalogNodeSize);
             const std::uint16_t records = node.be16(kNodeNumRecords);
-            if (node.u8(kNodeKind) != 0xFF || node.u8(kNodeHeight) == 0 || node.be16(catalogNodeSize - 2) != 0x000E ||
-                records == 0 || records >= 1000 || records > (catalogNodeSize - kNodeDescriptorSize) / 2)
+            if (node.u8(kNodeKind) != 0xFF || node.u8(kNodeHeight) == 0 || records == 0 || records >= 1000 ||
+                records > (catalogNodeSize - kNodeDescriptorSize) / 2)
+                continue;
+            // A leaf is known by its descriptor and by its first record's offset at its end, unless
+            // the sector holding that offset could not be read.
+            const bool tableLost = chunkDamaged && nodeDamage(nullptr, base + at, catalogNodeSize)
+                                                       .touches(catalogNodeSize - 2ull * records, 2ull * records);
+            if (!tableLost && node.be16(catalogNodeSize - 2) != 0x000E)
                 continue;
             NodeInfo info;
             info.offset = base + at;  // the node's exact place, whatever its alignment
             info.kind = kKindLeaf;
             info.height = node.u8(kNodeHeight);
-            for (std::uint16_t i = 0; i < records; ++i) {
+            info.offsetsLost = tableLost;
+            for (std::uint16_t i = 0; i < records && !tableLost; ++i) {
                 const std::uint16_t offset = node.be16(catalogNodeSize - 2 - 2ull * i);
                 if (offset != 0 && (offset >> 8) < 0x80 && offset < catalogNodeSize)
                     info.recordOffsets.push_back(offset);
@@ -268,19 +301,16 @@ bool HFSP::scanCatalogNodes() {
     return true;
 }
 
-void HFSP::parseNode(const std::vector<std::uint8_t>& bytes, const NodeInfo& info, std::uint64_t nodeOffset) {
+void HFSP::parseNode(const std::vector<std::uint8_t>& bytes, const NodeInfo& info, std::uint64_t nodeOffset,
+                     const hfs_records::NodeDamage& damage) {
     const ByteView node(bytes.data(), bytes.size());
-    for (std::uint16_t r : info.recordOffsets) {
+    for (std::uint16_t r : hfs_records::readableCatalogRecords(node, info.recordOffsets, !info.offsetsLost, damage)) {
         const std::uint16_t keyLength = node.be16(r + kKeyLength);
         const std::uint16_t nameLength = node.be16(r + kKeyNameLength);
-        if (keyLength < kMinCatalogKeyLength || nameLength == 0 || nameLength > kMaxNameLength ||
-            kMinCatalogKeyLength + 2u * nameLength > keyLength)
-            continue;
         const std::uint64_t record = static_cast<std::uint64_t>(r) + keyLength + 2;
         const std::uint16_t type = node.be16(record + kRecordType);
-        const unsigned recordSize = type == kRecordFolder ? kFolderRecordSize : kFileRecordSize;
-        if ((type != kRecordFolder && type != kRecordFile) || !node.has(record, recordSize))
-            continue;
+        if (type != kRecordFolder && type != kRecordFile)
+            continue;  // threads: the folders' and files' own records name them
         HfsEntry entry;
         entry.type = type;
         entry.parentId = node.be32(r + kKeyParentId);
@@ -325,15 +355,18 @@ bool HFSP::parseCatalog() {
         if (info.kind != kKindLeaf)
             continue;
         std::uint64_t volumeOffset = info.offset;
+        hfs_records::NodeDamage damage;
         if (absoluteNodes) {
             if (!sectorSource_.readAt(static_cast<std::int64_t>(info.offset), bytes.data(), static_cast<std::uint32_t>(bytes.size())))
                 continue;
+            damage = nodeDamage(nullptr, info.offset, catalogNodeSize);
         } else {
             if (!readFork(catalogExtents, info.offset * catalogNodeSize, bytes))
                 continue;
             volumeOffset = forkToVolume(catalogExtents, info.offset * catalogNodeSize, catalogNodeSize);
+            damage = nodeDamage(&catalogExtents, info.offset * catalogNodeSize, catalogNodeSize);
         }
-        parseNode(bytes, info, volumeOffset);
+        parseNode(bytes, info, volumeOffset, damage);
     }
     stopFlag.clear();
     return true;

@@ -21,6 +21,7 @@
 #include "disk/VolumeRecord.h"
 #include "fs/hfsp/HfsEntry.h"
 #include "fs/hfsp/HfsLayout.h"
+#include "fs/hfsp/HfsNodeRecords.h"
 
 class Notifier;
 class OutputFile;
@@ -44,6 +45,9 @@ public:
         std::int8_t kind = 0;
         std::uint8_t height = 0;
         std::vector<std::uint16_t> recordOffsets;
+        /// The descriptor or the offset table lay in a sector the medium could not deliver: the
+        /// records are looked for in the bytes that were read (kind presumed leaf when unknown).
+        bool offsetsLost = false;
     };
 
     HFSP(readWriteInterface& source, const VolumeRecord& volume, ProgressSink& progress, Notifier& notifier);
@@ -96,8 +100,12 @@ private:
     bool readHeaderNode(const std::vector<Extent>& extents, std::uint64_t& nodeSize, std::uint32_t& totalNodes);
     bool walkNodes(const std::vector<Extent>& extents, std::uint64_t nodeSize, std::uint32_t totalNodes,
                    std::vector<NodeInfo>& nodes);
-    static bool acceptNode(const std::uint8_t* node, std::size_t size, NodeInfo& info);
-    void parseNode(const std::vector<std::uint8_t>& node, const NodeInfo& info, std::uint64_t nodeOffset);
+    /// The sectors of a node the medium failed to deliver: of the fork node at fork byte offset,
+    /// or, without extents, of the node at that volume offset.
+    hfs_records::NodeDamage nodeDamage(const std::vector<Extent>* extents, std::uint64_t offset, std::uint64_t size) const;
+    static bool acceptNode(const std::uint8_t* node, std::size_t size, const hfs_records::NodeDamage& damage, NodeInfo& info);
+    void parseNode(const std::vector<std::uint8_t>& node, const NodeInfo& info, std::uint64_t nodeOffset,
+                   const hfs_records::NodeDamage& damage);
 
     readWriteInterface& sectorSource_;
     ProgressSink& progress_;

@@ -63,6 +63,10 @@ inline constexpr unsigned kFolderRecordSize = 88;
 inline constexpr unsigned kFileRecordSize = 248;
 inline constexpr std::uint16_t kRecordFolder = 1;
 inline constexpr std::uint16_t kRecordFile = 2;
+inline constexpr std::uint16_t kRecordFolderThread = 3;
+inline constexpr std::uint16_t kRecordFileThread = 4;
+inline constexpr unsigned kThreadNameLength = 0x08;  // u16 units, the name following
+inline constexpr unsigned kThreadRecordBaseSize = 10;  // before the name's units
 
 // Extents overflow key (12 bytes) followed by 8 extents
 inline constexpr unsigned kExtKeyForkType = 0x02;  // u8: 0 data fork, 0xFF resource fork
