@@ -20,8 +20,7 @@ inline void fuzzReader(const std::uint8_t* data, std::size_t size, const char* f
     SilentNotifier notifier;
     ReaderContext context{source, VolumeRecord{fileSystem, "", "fuzz", "", 0}, source.byteSize(), app,
                           NullProgressSink::instance(), notifier, mode, {}, nullptr};
-    std::string error;
-    auto view = scanVolume(fileSystemKind(fileSystem), context, error);
+    const std::unique_ptr<EntryView> view = scanVolume(fileSystemKind(fileSystem), context).view;
     if (!view)
         return;
     std::vector<std::pair<EntryRef, int>> pending;

@@ -42,10 +42,10 @@ bool scanSelectedVolume(const VolumeOptions& options, StderrProgress& progress, 
     ReaderContext& context = scanned.context.emplace(ReaderContext{
         *scanned.app.currentSource, volume->record, volume->byteLength, scanned.app, progress, notifier, mode,
         AdvancedChoice{options.structure, options.spc, options.heap, options.max}, nullptr});
-    std::string error;
-    scanned.view = scanVolume(kind, context, error);
+    ScanResult scan = scanVolume(kind, context);
+    scanned.view = std::move(scan.view);
     if (!scanned.view) {
-        std::fprintf(stderr, "%s\n", error.empty() ? "the volume could not be read" : error.c_str());
+        std::fprintf(stderr, "%s\n", scanErrorText(scan.error).c_str());
         return false;
     }
     return true;

@@ -103,9 +103,9 @@ TEST_P(FatImage, ListsAndRecoversWhatWasWritten) {
     record.startSector = param.startSector;
     ReaderContext context{source, record, source.byteSize() - param.startSector * 512, app,
                           NullProgressSink::instance(), notifier, ScanMode::Standard, AdvancedChoice{}, nullptr};
-    std::string error;
-    std::unique_ptr<EntryView> view = scanVolume(param.kind, context, error);
-    ASSERT_NE(view, nullptr) << error;
+    ScanResult scan = scanVolume(param.kind, context);
+    ASSERT_NE(scan.view, nullptr) << scanErrorText(scan.error);
+    std::unique_ptr<EntryView> view = std::move(scan.view);
 
     std::map<std::string, Listed> listed;
     collect(*view, view->topLevel(), Placement::TopLevel, "", false, listed);

@@ -44,7 +44,10 @@ struct Scan {
         source.open(image);
         ReaderContext context{source, VolumeRecord{"NTFS", "", "", "", 0}, source.byteSize(), app, progress, notifier,
                               mode, choice, nullptr};
-        view = scanVolume(FileSystemKind::Ntfs, context, error);
+        ScanResult scan = scanVolume(FileSystemKind::Ntfs, context);
+        view = std::move(scan.view);
+        if (!view)
+            error = scanErrorText(scan.error);
     }
     /// path -> entry, depth first from the top level, "/"-joined as `list` prints it. A path met
     /// again gets a " (deleted)" or " (again)" suffix.

@@ -37,7 +37,10 @@ struct ScannedImage {
         }
         ReaderContext context{source, VolumeRecord{fileSystem, "", path, "", 0}, source.byteSize(), app,
                               NullProgressSink::instance(), notifier, mode, {}, nullptr};
-        view = scanVolume(fileSystemKind(fileSystem), context, error);
+        ScanResult scan = scanVolume(fileSystemKind(fileSystem), context);
+        view = std::move(scan.view);
+        if (!view)
+            error = scanErrorText(scan.error);
     }
 
     std::map<std::string, ListedEntry> listing() const {

@@ -17,7 +17,10 @@ struct MemoryScan {
         : source(std::move(bytes)) {
         ReaderContext context{source, VolumeRecord{fileSystem, "", "", "", 0}, source.byteSize(), app,
                               progress, notifier, mode, {}, nullptr};
-        view = scanVolume(fileSystemKind(fileSystem), context, error);
+        ScanResult scan = scanVolume(fileSystemKind(fileSystem), context);
+        view = std::move(scan.view);
+        if (!view)
+            error = scanErrorText(scan.error);
     }
     /// The entry's content as its writer saves it, or "<failed>".
     std::string savedBytes(EntryRef ref) {

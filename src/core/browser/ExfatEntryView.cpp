@@ -68,28 +68,21 @@ private:
 };
 }  // namespace
 
-std::unique_ptr<EntryView> scanExfatVolume(ReaderContext& context, std::string& error) {
-    if (context.mode == ScanMode::Deep) {
-        error = kFatDeepModeError;
-        return nullptr;
-    }
+ScanResult scanExfatVolume(ReaderContext& context) {
     auto reader = openFatReader<Fat64Class>(context);
     if (context.mode == ScanMode::Advanced) {
+        ScanError error;
         if (!runExfatAdvanced(*reader, context.advanced, context.progress, error))
-            return nullptr;
-        return std::make_unique<ExfatEntryView>(std::move(reader));
+            return {nullptr, error};
+        return {std::make_unique<ExfatEntryView>(std::move(reader))};
     }
-    if (!reader->readBootSector()) {
-        error = "Selected Drive is not in exFat Format";
-        return nullptr;
-    }
-    if (!reader->readRootDirectory()) {
-        error = "error...";
-        return nullptr;
-    }
+    if (!reader->readBootSector())
+        return {nullptr, {ScanFailure::NotThisFormat, "exFat", 0}};
+    if (!reader->readRootDirectory())
+        return {nullptr, {ScanFailure::Unreadable, "error..."}};
     context.progress.setStatus("processing file and directory entries...");
     context.progress.setStatus("Finding Fat64 File And Directory entries recursively....");
     reader->walkRootDirectory();
     reader->linkEntries();
-    return std::make_unique<ExfatEntryView>(std::move(reader));
+    return {std::make_unique<ExfatEntryView>(std::move(reader))};
 }

@@ -107,33 +107,23 @@ private:
 };
 }  // namespace
 
-std::unique_ptr<EntryView> scanExtVolume(ReaderContext& context, std::string& error) {
-    if (context.mode != ScanMode::Standard) {
-        error = "ext2/3/4 volumes are read in the standard mode only";
-        return nullptr;
-    }
+ScanResult scanExtVolume(ReaderContext& context) {
     auto reader = std::make_unique<ext2Class>(context.source, context.volume, context.progress, context.notifier);
     attachFrontEnd(reader->stopFlag, context);
-    if (!reader->openVolume()) {
-        error = "can not read the volume";
-        return nullptr;
-    }
+    if (!reader->openVolume())
+        return {nullptr, {ScanFailure::Unreadable, "can not read the volume"}};
     std::int64_t bytes = context.volumeBytes;
     if (bytes <= 0)
         bytes = context.source.volumeByteSize();
     reader->volumeSize = bytes > 0 ? static_cast<std::uint64_t>(bytes) : 0;
-    if (!reader->findSuperblock()) {
-        error = "no ext2/3/4 superblock found";
-        return nullptr;
-    }
-    if (!reader->readGroupDescriptors()) {
-        error = "the group descriptors can not be read";
-        return nullptr;
-    }
+    if (!reader->findSuperblock())
+        return {nullptr, {ScanFailure::Unreadable, "no ext2/3/4 superblock found"}};
+    if (!reader->readGroupDescriptors())
+        return {nullptr, {ScanFailure::Unreadable, "the group descriptors can not be read"}};
     reader->collectInodes();
     reader->readDirectories();
     reader->buildEntryMap();
     reader->linkEntries();
     reader->stopFlag.clear();
-    return std::make_unique<ExtEntryView>(std::move(reader));
+    return {std::make_unique<ExtEntryView>(std::move(reader))};
 }

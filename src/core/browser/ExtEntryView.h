@@ -7,6 +7,6 @@
 #include "browser/EntryView.h"
 #include "browser/ReaderRegistry.h"
 
-/// Standard mode only: runs ext2Class's walk over the volume. Null with error when the mode is
-/// not offered or no superblock is found.
-std::unique_ptr<EntryView> scanExtVolume(ReaderContext& context, std::string& error);
+/// Standard mode only (the table refuses the others): runs ext2Class's walk over the volume; an
+/// error when the volume or its superblock or group descriptors cannot be read.
+ScanResult scanExtVolume(ReaderContext& context);

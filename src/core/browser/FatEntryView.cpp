@@ -88,48 +88,38 @@ private:
 
 }  // namespace
 
-std::unique_ptr<EntryView> scanFat16Volume(ReaderContext& context, std::string& error) {
-    if (context.mode == ScanMode::Deep) {
-        error = kFatDeepModeError;
-        return nullptr;
-    }
+ScanResult scanFat16Volume(ReaderContext& context) {
     auto reader = openFatReader<Fat16Class>(context);
     if (context.mode == ScanMode::Advanced) {
+        ScanError error;
         if (!runFat16Advanced(*reader, context.advanced, context.progress, error))
-            return nullptr;
-        return std::make_unique<FatEntryView>(std::move(reader));
+            return {nullptr, error};
+        return {std::make_unique<FatEntryView>(std::move(reader))};
     }
-    if (!reader->readBootSector()) {
-        error = "Selected Drive is not in Fat16 Format";
-        return nullptr;
-    }
+    if (!reader->readBootSector())
+        return {nullptr, {ScanFailure::NotThisFormat, "Fat16", 0}};
     reader->readFat();
     reader->readRootDirectory();
     context.progress.setStatus("Finding Fat16 File And Directory entries recursively....");
     reader->walkRootDirectory();
     context.progress.setStatus("maintaining tree Structure in vector...");
     reader->linkEntries();
-    return std::make_unique<FatEntryView>(std::move(reader));
+    return {std::make_unique<FatEntryView>(std::move(reader))};
 }
 
-std::unique_ptr<EntryView> scanFat32Volume(ReaderContext& context, std::string& error) {
-    if (context.mode == ScanMode::Deep) {
-        error = kFatDeepModeError;
-        return nullptr;
-    }
+ScanResult scanFat32Volume(ReaderContext& context) {
     auto reader = openFatReader<Fat32Class>(context);
     if (context.mode == ScanMode::Advanced) {
+        ScanError error;
         if (!runFat32Advanced(*reader, context.advanced, context.progress, error))
-            return nullptr;
-        return std::make_unique<FatEntryView>(std::move(reader));
+            return {nullptr, error};
+        return {std::make_unique<FatEntryView>(std::move(reader))};
     }
-    if (!reader->readBootSector()) {
-        error = "Selected Drive is not in Fat32 Format";
-        return nullptr;
-    }
+    if (!reader->readBootSector())
+        return {nullptr, {ScanFailure::NotThisFormat, "Fat32", 0}};
     context.progress.setStatus("Finding Fat32 File And Directory entries recursively....");
     reader->walkRootDirectory();
     context.progress.setStatus("maintaining tree Structure in vector...");
     reader->linkEntries();
-    return std::make_unique<FatEntryView>(std::move(reader));
+    return {std::make_unique<FatEntryView>(std::move(reader))};
 }

@@ -9,11 +9,11 @@
 #include "disk/readWriteInterface.h"
 
 /// Standard: the boot sector walk. Advanced: the candidate build on an assumed geometry.
-/// Deep is not offered for FAT volumes.
-std::unique_ptr<EntryView> scanFat16Volume(ReaderContext& context, std::string& error);
-std::unique_ptr<EntryView> scanFat32Volume(ReaderContext& context, std::string& error);
+/// Deep is not offered for FAT volumes (the table refuses it).
+ScanResult scanFat16Volume(ReaderContext& context);
+ScanResult scanFat32Volume(ReaderContext& context);
 /// The same for exFAT (ExfatEntryView.cpp).
-std::unique_ptr<EntryView> scanExfatVolume(ReaderContext& context, std::string& error);
+ScanResult scanExfatVolume(ReaderContext& context);
 
 /// A FAT-family reader (Fat16Class, Fat32Class, Fat64Class) on context's volume, its stop flag
 /// tied to the front end. The caller has placed the source on the volume; the reader keeps that place.
@@ -28,5 +28,5 @@ std::unique_ptr<Reader> openFatReader(ReaderContext& context) {
     return reader;
 }
 
-/// The text every FAT-family scan returns for the Deep mode.
+/// What the FAT family says when the Deep mode is asked of it.
 inline constexpr const char* kFatDeepModeError = "Deep mode is not offered for FAT and exFAT volumes";

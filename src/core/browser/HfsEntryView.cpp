@@ -83,11 +83,7 @@ private:
 };
 }  // namespace
 
-std::unique_ptr<EntryView> scanHfsVolume(ReaderContext& context, std::string& error) {
-    if (context.mode == ScanMode::Advanced) {
-        error = "HFS+ volumes are read in the standard and deep modes";
-        return nullptr;
-    }
+ScanResult scanHfsVolume(ReaderContext& context) {
     auto reader = std::make_unique<HFSP>(context.source, context.volume, context.progress, context.notifier);
     attachFrontEnd(reader->stopFlag, context);
     reader->openVolume();
@@ -95,18 +91,14 @@ std::unique_ptr<EntryView> scanHfsVolume(ReaderContext& context, std::string& er
     if (bytes <= 0)
         bytes = context.source.volumeByteSize();
     reader->volumeSize = bytes > 0 ? static_cast<std::uint64_t>(bytes) : 0;
-    if (!reader->readVolumeHeader()) {
-        error = "the HFS+ volume header can not be read";
-        return nullptr;
-    }
+    if (!reader->readVolumeHeader())
+        return {nullptr, {ScanFailure::Unreadable, "the HFS+ volume header can not be read", 1024}};
     // The overflow file comes first: the catalog's own further extents are kept in it.
     reader->readExtentsOverflow();
     const bool walked = context.mode == ScanMode::Deep ? reader->scanCatalogNodes() : reader->readCatalogNodes();
-    if (!walked) {
-        error = "Scanning process Aborted....";
-        return nullptr;
-    }
+    if (!walked)
+        return {nullptr, {ScanFailure::Aborted, {}}};
     reader->parseCatalog();
     reader->linkEntries();
-    return std::make_unique<HfsEntryView>(std::move(reader));
+    return {std::make_unique<HfsEntryView>(std::move(reader))};
 }

@@ -8,6 +8,6 @@
 #include "browser/ReaderRegistry.h"
 
 /// Standard mode walks the catalog file's nodes; Deep mode scans the whole volume for catalog
-/// leaf nodes and shows everything under ORPHAN_ENTRY. Null with error for the Advanced mode or
-/// when the volume header or catalog cannot be read.
-std::unique_ptr<EntryView> scanHfsVolume(ReaderContext& context, std::string& error);
+/// leaf nodes and shows everything under ORPHAN_ENTRY (the table refuses the Advanced mode). An
+/// error when the volume header or catalog cannot be read.
+ScanResult scanHfsVolume(ReaderContext& context);

@@ -99,7 +99,7 @@ bool NtfsEntryView::isVolumeMetadata(EntryRef entry) const {
     return kMetadataFiles.count(name(entry)) != 0;
 }
 
-std::unique_ptr<EntryView> scanNtfsVolume(ReaderContext& context, std::string& error) {
+ScanResult scanNtfsVolume(ReaderContext& context) {
     auto reader = std::make_unique<ntfs>(context.source, context.volume, context.progress, &context.notifier);
     reader->mediumBytes = context.volumeBytes;
     attachFrontEnd(reader->stopFlag, context);
@@ -133,14 +133,10 @@ std::unique_ptr<EntryView> scanNtfsVolume(ReaderContext& context, std::string& e
         }
         context.progress.setStatus(formatText("Reading the MFT of MFT_ENTRY:%d (%u found)....",
                                               context.advanced.structure, found));
-        if (found == 0) {
-            error = "No File system Entry Found.Process cannot be continued...";
-            return nullptr;
-        }
-        if (context.advanced.structure < 0 || static_cast<std::uint32_t>(context.advanced.structure) >= found) {
-            error = formatText("no MFT_ENTRY:%d (%u found)", context.advanced.structure, found);
-            return nullptr;
-        }
+        if (found == 0)
+            return {nullptr, {ScanFailure::NoStructureFound, {}}};
+        if (context.advanced.structure < 0 || static_cast<std::uint32_t>(context.advanced.structure) >= found)
+            return {nullptr, {ScanFailure::NoSuchStructure, formatText("MFT_ENTRY:%d (%u found)", context.advanced.structure, found)}};
         r.stopFlag.clear();
         r.clearEntries();
         r.selectFoundMft(static_cast<std::uint32_t>(context.advanced.structure));
@@ -151,5 +147,5 @@ std::unique_ptr<EntryView> scanNtfsVolume(ReaderContext& context, std::string& e
     }
     r.buildEntryList();
     r.parseEntries();
-    return std::make_unique<NtfsEntryView>(std::move(reader));
+    return {std::make_unique<NtfsEntryView>(std::move(reader))};
 }

@@ -5,9 +5,9 @@
 #include <string>
 
 #include "browser/EntryView.h"
+#include "browser/ReaderRegistry.h"
 
 class ntfs;
-struct ReaderContext;
 
 class NtfsEntryView final : public EntryView {
 public:
@@ -43,4 +43,4 @@ private:
 
 /// The registry's scan function for NTFS: Standard, Advanced (MFT finder, then the chosen MFT)
 /// and Deep.
-std::unique_ptr<EntryView> scanNtfsVolume(ReaderContext& context, std::string& error);
+ScanResult scanNtfsVolume(ReaderContext& context);

@@ -17,20 +17,24 @@ constexpr CompletionTexts kCompletedShort{Box::Information, "Scanning process co
 
 const std::vector<FileSystemRow>& fileSystemRows() {
     static const std::vector<FileSystemRow> kRows{
-        {FileSystemKind::Ntfs, {"ntfs"}, {}, "NTFS", scanNtfsVolume, findNtfsStructures, "TFS :", false,
-         RecycleBinLayout::InUserFolders, "ntfs partition selected....", kCompletedShort},
-        {FileSystemKind::Fat16, {"fat16", "fat"}, {"fat12"}, "FAT16", scanFat16Volume, findFat16Structures,
-         "Total fat16 Entries Found:", false, RecycleBinLayout::None, nullptr, kCompleted},
-        {FileSystemKind::Fat32, {"fat32"}, {}, "FAT32", scanFat32Volume, findFat32Structures, "TFS :", false,
-         RecycleBinLayout::InBinFolder, nullptr, kCompletedShort},
-        {FileSystemKind::Exfat, {"fat64", "exFat"}, {}, "FAT64", scanExfatVolume, findExfatStructures,
-         "Total fat64 Entries Found:", true, RecycleBinLayout::InBinFolder, nullptr, kCompleted},
-        {FileSystemKind::Ext, {"extX"}, {"ext2", "ext3", "ext4"}, "EXTX", scanExtVolume, nullptr, nullptr, false,
-         RecycleBinLayout::None, nullptr, {Box::Plain, "done..", "Processing done..."}},
-        {FileSystemKind::Hfsp, {"HFS+"}, {}, "HFS+", scanHfsVolume, nullptr, nullptr, false, RecycleBinLayout::None,
-         "HFS+ partition selected....", {Box::None, nullptr, "Scanning process Done.."}},
-        {FileSystemKind::Raw, {"RAW"}, {}, "RAW", nullptr, nullptr, nullptr, false, RecycleBinLayout::None, nullptr,
-         kCompleted},
+        {FileSystemKind::Ntfs, {"ntfs"}, {}, "NTFS", scanNtfsVolume, findNtfsStructures, true, nullptr, "TFS :",
+         false, RecycleBinLayout::InUserFolders, "ntfs partition selected....", kCompletedShort, Box::Information},
+        {FileSystemKind::Fat16, {"fat16", "fat"}, {"fat12"}, "FAT16", scanFat16Volume, findFat16Structures, false,
+         kFatDeepModeError, "Total fat16 Entries Found:", false, RecycleBinLayout::None, nullptr, kCompleted,
+         Box::Information},
+        {FileSystemKind::Fat32, {"fat32"}, {}, "FAT32", scanFat32Volume, findFat32Structures, false, kFatDeepModeError,
+         "TFS :", false, RecycleBinLayout::InBinFolder, nullptr, kCompletedShort, Box::Plain},
+        {FileSystemKind::Exfat, {"fat64", "exFat"}, {}, "FAT64", scanExfatVolume, findExfatStructures, false,
+         kFatDeepModeError, "Total fat64 Entries Found:", true, RecycleBinLayout::InBinFolder, nullptr, kCompleted,
+         Box::Information},
+        {FileSystemKind::Ext, {"extX"}, {"ext2", "ext3", "ext4"}, "EXTX", scanExtVolume, nullptr, false,
+         "ext2/3/4 volumes are read in the standard mode only", nullptr, false, RecycleBinLayout::None, nullptr,
+         {Box::Plain, "done..", "Processing done..."}, Box::Information},
+        {FileSystemKind::Hfsp, {"HFS+"}, {}, "HFS+", scanHfsVolume, nullptr, true,
+         "HFS+ volumes are read in the standard and deep modes", nullptr, false, RecycleBinLayout::None,
+         "HFS+ partition selected....", {Box::None, nullptr, "Scanning process Done.."}, Box::Information},
+        {FileSystemKind::Raw, {"RAW"}, {}, "RAW", nullptr, nullptr, false, nullptr, nullptr, false,
+         RecycleBinLayout::None, nullptr, kCompleted, Box::Information},
     };
     return kRows;
 }
@@ -45,6 +49,18 @@ const FileSystemRow* fileSystemRow(FileSystemKind kind) {
 bool hasReader(FileSystemKind kind) {
     const FileSystemRow* row = fileSystemRow(kind);
     return row != nullptr && row->scan != nullptr;
+}
+
+bool offersMode(FileSystemKind kind, ScanMode mode) {
+    if (!hasReader(kind))
+        return false;
+    const FileSystemRow& row = *fileSystemRow(kind);
+    switch (mode) {
+    case ScanMode::Standard: return true;
+    case ScanMode::Advanced: return row.findAdvanced != nullptr;
+    case ScanMode::Deep: return row.deepMode;
+    }
+    return false;
 }
 
 std::string fileSystemOptionNames() {
@@ -68,10 +84,11 @@ void attachFrontEnd(StopFlag& readerStop, const ReaderContext& context) {
     readerStop.attachRequest(context.stopRequest);
 }
 
-std::unique_ptr<EntryView> scanVolume(FileSystemKind kind, ReaderContext& context, std::string& error) {
-    if (!hasReader(kind)) {
-        error = "can not parse unknown volume";
-        return nullptr;
-    }
-    return fileSystemRow(kind)->scan(context, error);
+ScanResult scanVolume(FileSystemKind kind, ReaderContext& context) {
+    if (!hasReader(kind))
+        return {nullptr, {ScanFailure::NoReader, {}}};
+    const FileSystemRow& row = *fileSystemRow(kind);
+    if (!offersMode(kind, context.mode))
+        return {nullptr, {ScanFailure::ModeNotOffered, row.modeRefusal}};
+    return row.scan(context);
 }

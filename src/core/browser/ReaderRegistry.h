@@ -13,6 +13,7 @@
 
 #include "browser/EntryView.h"
 #include "browser/FileSystemKind.h"
+#include "common/ScanError.h"
 #include "disk/VolumeRecord.h"
 
 struct AdvancedOptionLists;
@@ -67,8 +68,14 @@ struct CompletionTexts {
     const char* status = "Processing done...";
 };
 
+/// The view of a scan, or why there is none.
+struct ScanResult {
+    std::unique_ptr<EntryView> view;
+    ScanError error = {};  ///< what failed, when view is null
+};
+
 struct FileSystemRow {
-    using ScanFunction = std::unique_ptr<EntryView> (*)(ReaderContext&, std::string&);
+    using ScanFunction = ScanResult (*)(ReaderContext&);
     using AdvancedSearch = AdvancedOptionLists (*)(ReaderContext&, int max);
 
     FileSystemKind kind;
@@ -77,11 +84,14 @@ struct FileSystemRow {
     const char* treatAsName;               ///< the volume page's "Treat file system as:" item
     ScanFunction scan;                     ///< null: no file system to read (RAW)
     AdvancedSearch findAdvanced;           ///< null: no Advanced mode
+    bool deepMode;                         ///< the Deep mode is offered
+    const char* modeRefusal;               ///< what the reader says of a mode it does not offer
     const char* structureLabel;            ///< the advanced page's structure list label
     bool heapOffsets;                      ///< the advanced page also offers heap offsets (exFAT)
     RecycleBinLayout recycleBin;
     const char* selectedStatus;            ///< the status when the results page starts, or null
     CompletionTexts completion;
+    CompletionTexts::Box formatRefusalBox;  ///< how the results page shows "not in this format"
 };
 
 /// Every row, in the order the command line's help names them.
@@ -90,12 +100,14 @@ const std::vector<FileSystemRow>& fileSystemRows();
 const FileSystemRow* fileSystemRow(FileSystemKind kind);
 /// A kind whose volumes a reader can list (not RAW, not Unknown).
 bool hasReader(FileSystemKind kind);
+/// The scan's modes the kind offers: Standard whenever it has a reader.
+bool offersMode(FileSystemKind kind, ScanMode mode);
 /// "ntfs, fat16, fat, ..." for the command line's --fs help.
 std::string fileSystemOptionNames();
 /// The volume page's "Treat file system as:" items, sorted as the list shows them.
 std::vector<std::string> treatAsNames();
 
 /// Creates the reader for kind, runs its walk for context.mode and returns a view over the
-/// result, or null with error set (the mode is not offered for that file system, the volume
-/// could not be read). Stop during the walk gives the view of what was found so far.
-std::unique_ptr<EntryView> scanVolume(FileSystemKind kind, ReaderContext& context, std::string& error);
+/// result, or the error: no reader for kind, the mode not offered for it, the volume not of that
+/// file system or not readable. Stop during the walk gives the view of what was found so far.
+ScanResult scanVolume(FileSystemKind kind, ReaderContext& context);

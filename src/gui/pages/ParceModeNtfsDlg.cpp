@@ -11,20 +11,17 @@
 #include <QRegularExpressionValidator>
 
 #include "app/CVantrelApp.h"
+#include "browser/ReaderRegistry.h"
 #include "pages/NextPages.h"
 #include "pages/PopulateDriveDlg.h"
 #include "pages/VolumeOperations.h"
 
 ParceModeNtfsDlg::Offer ParceModeNtfsDlg::offeredModes(const std::string& fileSystem) {
-    const QString prefix = QString::fromStdString(fileSystem).trimmed().left(3);
-    auto is = [&](const char* p) { return prefix.compare(QLatin1String(p), Qt::CaseInsensitive) == 0; };
-    if (is("fat") || is("exF"))
-        return {true, true, false};
-    if (is("ext"))
-        return {true, false, false};
-    if (is("HFS"))
-        return {true, false, true};
-    return {true, true, true};
+    // A volume no reader knows is offered every mode: the scan then says why it cannot read it.
+    const FileSystemKind kind = fileSystemKind(QString::fromStdString(fileSystem).trimmed().toStdString());
+    if (!hasReader(kind))
+        return {true, true, true};
+    return {true, offersMode(kind, ScanMode::Advanced), offersMode(kind, ScanMode::Deep)};
 }
 
 ParceModeNtfsDlg::ParceModeNtfsDlg(WizardPage* previous, int previousPageNumber)

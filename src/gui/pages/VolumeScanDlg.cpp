@@ -292,7 +292,9 @@ void VolumeScanDlg::endWork() {
 
 void VolumeScanDlg::startScan() {
     runWorker([this] {
-        std::unique_ptr<EntryView> view = scanVolume(kind_, *context_, scanError_);
+        ScanResult scan = scanVolume(kind_, *context_);
+        std::unique_ptr<EntryView> view = std::move(scan.view);
+        scanError_ = std::move(scan.error);
         // What the walk skipped of a failing region gets its retry before the page says how
         // much could not be read; a stopped or left page does not wait for it.
         if (!stopRequest_ && !leaving_)
@@ -318,7 +320,7 @@ void VolumeScanDlg::scanFinished() {
         const std::lock_guard hold(viewMutex_);
         view_ = std::move(scanned_);
     }
-    const std::string error = scanError_;
+    const ScanError error = scanError_;
     const bool stopped = stopRequest_;
     endWork();
     scanAlive_ = false;
@@ -332,12 +334,13 @@ void VolumeScanDlg::scanFinished() {
         setStatus(unreadable.isEmpty() ? text : text + QStringLiteral("  ") + unreadable);
     };
     if (!view_) {
-        finalStatus(QString::fromStdString(error));
-        if (kind_ == FileSystemKind::Fat32 && error == "Selected Drive is not in Fat32 Format")
-            app.message(QString::fromStdString(error), QMessageBox::NoIcon, this, QString());
+        const QString text = QString::fromStdString(scanErrorText(error));
+        finalStatus(text);
+        if (error.kind == ScanFailure::NotThisFormat &&
+            fileSystemRow(kind_)->formatRefusalBox == CompletionTexts::Box::Plain)
+            app.message(text, QMessageBox::NoIcon, this, QString());
         else
-            app.message(QString::fromStdString(error.empty() ? "the volume could not be read" : error),
-                        QMessageBox::Information, this);
+            app.message(text, QMessageBox::Information, this);
         search_->setEnabled(false);
         save_->setEnabled(false);
         guideWhenNothingFound();

@@ -139,7 +139,7 @@ private:
     std::optional<ReaderContext> context_;
     std::unique_ptr<EntryView> scanned_;  // the worker's result, taken over once it has ended
     long long scanFiles_ = 0;             // files the scan's fill inserted, read once it has ended
-    std::string scanError_;
+    ScanError scanError_;
     std::unique_ptr<EntryView> view_;
     // A reader serves one thread at a time: the thumbnail loader reads a picture under this lock,
     // and the window thread holds it where it reads through view_.

@@ -1,8 +1,15 @@
 #include <gtest/gtest.h>
 
+#include <tuple>
+
+#include "app/ApplicationState.h"
+#include "app/Notifier.h"
+#include "app/ProgressSink.h"
 #include "browser/AdvancedOptionsFinder.h"
+#include "browser/FatEntryView.h"
 #include "browser/ReaderRegistry.h"
 #include "disk/BootSectorProbe.h"
+#include "disk/MemoryReadSeek.h"
 
 // An identified volume must always reach a reader: every name a probe or a whole-source walk
 // gives is one the table knows.
@@ -36,4 +43,44 @@ TEST(ReaderRegistry, FrontEndListsComeFromTheRows) {
     EXPECT_TRUE(AdvancedOptionsFinder::offered(FileSystemKind::Exfat));
     EXPECT_FALSE(AdvancedOptionsFinder::offered(FileSystemKind::Hfsp));
     EXPECT_EQ(AdvancedOptionsFinder::structureLabel(FileSystemKind::Ntfs), "TFS :");
+}
+
+// The words each kind of failure is shown with are the ones users already met.
+TEST(ScanError, KindsReadAsTheSystemsMessages) {
+    const std::pair<ScanError, const char*> cases[] = {
+        {{ScanFailure::NoReader, {}}, "can not parse unknown volume"},
+        {{ScanFailure::NotThisFormat, "Fat32", 0}, "Selected Drive is not in Fat32 Format"},
+        {{ScanFailure::NoStructureFound, {}}, "No File system Entry Found.Process cannot be continued..."},
+        {{ScanFailure::NoStructureFound, "NO FAT  FAT32-ENTRY found .."}, "NO FAT  FAT32-ENTRY found .."},
+        {{ScanFailure::NoSuchStructure, "MFT_ENTRY:1 (1 found)"}, "no MFT_ENTRY:1 (1 found)"},
+        {{ScanFailure::Aborted, {}}, "Scanning process Aborted...."},
+        {{ScanFailure::Unreadable, "no ext2/3/4 superblock found"}, "no ext2/3/4 superblock found"},
+        {{ScanFailure::Unreadable, {}}, "the volume could not be read"},
+    };
+    for (const auto& [error, text] : cases)
+        EXPECT_EQ(scanErrorText(error), text);
+}
+
+// The table refuses a mode, or a kind without a reader, before any reader is made.
+TEST(ReaderRegistry, RefusesWhatNoReaderOffers) {
+    const std::tuple<FileSystemKind, ScanMode, ScanFailure, const char*> cases[] = {
+        {FileSystemKind::Ext, ScanMode::Deep, ScanFailure::ModeNotOffered,
+         "ext2/3/4 volumes are read in the standard mode only"},
+        {FileSystemKind::Hfsp, ScanMode::Advanced, ScanFailure::ModeNotOffered,
+         "HFS+ volumes are read in the standard and deep modes"},
+        {FileSystemKind::Exfat, ScanMode::Deep, ScanFailure::ModeNotOffered, kFatDeepModeError},
+        {FileSystemKind::Raw, ScanMode::Standard, ScanFailure::NoReader, "can not parse unknown volume"},
+        {FileSystemKind::Unknown, ScanMode::Standard, ScanFailure::NoReader, "can not parse unknown volume"},
+    };
+    for (const auto& [kind, mode, failure, text] : cases) {
+        MemoryReadSeek source(std::vector<unsigned char>(4096, 0));
+        ApplicationState app;
+        SilentNotifier notifier;
+        ReaderContext context{source, {}, source.byteSize(), app, NullProgressSink::instance(), notifier, mode, {},
+                              nullptr, nullptr};
+        const ScanResult scan = scanVolume(kind, context);
+        ASSERT_EQ(scan.view, nullptr) << text;
+        EXPECT_EQ(scan.error.kind, failure) << text;
+        EXPECT_EQ(scanErrorText(scan.error), text);
+    }
 }

@@ -32,7 +32,10 @@ struct Scan {
         VolumeRecord record;
         ReaderContext context{source, record, source.byteSize(), app, progress, notifier, mode, choice, nullptr};
         context.stopRequest = stopRequest;
-        view = scanVolume(kind, context, error);
+        ScanResult scan = scanVolume(kind, context);
+        view = std::move(scan.view);
+        if (!view)
+            error = scanErrorText(scan.error);
     }
     /// "name" for each entry below the folder (or the top level), depth first, "/" between levels.
     std::vector<std::string> paths() const {

@@ -357,14 +357,14 @@ std::vector<FatEntry> FatClassBase::buildFromCandidates() {
 namespace {
 /// The FAT position the user chose, or false with error set.
 bool chooseFatPosition(const std::vector<std::uint64_t>& found, const AdvancedChoice& choice, const char* label,
-                       std::uint64_t& position, std::string& error) {
+                       std::uint64_t& position, ScanError& error) {
     const int index = chosenIndex(choice.structure);
     if (found.empty()) {
-        error = "No File system Entry Found.Process cannot be continued...";
+        error = {ScanFailure::NoStructureFound, {}};
         return false;
     }
     if (static_cast<std::size_t>(index) >= found.size()) {
-        error = formatText("no %s:%d (%u found)", label, index, static_cast<unsigned>(found.size()));
+        error = {ScanFailure::NoSuchStructure, formatText("%s:%d (%u found)", label, index, static_cast<unsigned>(found.size()))};
         return false;
     }
     position = found[static_cast<std::size_t>(index)];
@@ -375,7 +375,7 @@ int maxCount(const AdvancedChoice& choice) { return choice.max < 1 ? 3 : choice.
 
 /// Runs the FAT12/16 or FAT32 reader through the advanced steps.
 bool runFatAdvanced(FatClassBase& reader, const AdvancedChoice& choice, ProgressSink& progress, bool fat32,
-                    std::string& error) {
+                    ScanError& error) {
     reader.stopFlag.clear();
     // A readable boot sector only suggests the first sectors-per-cluster choice.
     const bool bootValid = reader.readBootSector();
@@ -386,7 +386,7 @@ bool runFatAdvanced(FatClassBase& reader, const AdvancedChoice& choice, Progress
     std::uint64_t position = 0;
     if (!chooseFatPosition(found, choice, fat32 ? "FAT32_ENTRY" : "FAT_ENTRY", position, error)) {
         if (fat32 && found.empty())
-            error = "NO FAT  FAT32-ENTRY found ..";
+            error.detail = "NO FAT  FAT32-ENTRY found ..";
         return false;
     }
     // The first item the advanced options page offers: the boot sector's value when it is even,
@@ -403,15 +403,15 @@ bool runFatAdvanced(FatClassBase& reader, const AdvancedChoice& choice, Progress
 }
 }  // namespace
 
-bool runFat16Advanced(Fat16Class& reader, const AdvancedChoice& choice, ProgressSink& progress, std::string& error) {
+bool runFat16Advanced(Fat16Class& reader, const AdvancedChoice& choice, ProgressSink& progress, ScanError& error) {
     return runFatAdvanced(reader, choice, progress, false, error);
 }
 
-bool runFat32Advanced(Fat32Class& reader, const AdvancedChoice& choice, ProgressSink& progress, std::string& error) {
+bool runFat32Advanced(Fat32Class& reader, const AdvancedChoice& choice, ProgressSink& progress, ScanError& error) {
     return runFatAdvanced(reader, choice, progress, true, error);
 }
 
-bool runExfatAdvanced(Fat64Class& reader, const AdvancedChoice& choice, ProgressSink& progress, std::string& error) {
+bool runExfatAdvanced(Fat64Class& reader, const AdvancedChoice& choice, ProgressSink& progress, ScanError& error) {
     reader.stopFlag.clear();
     const bool bootValid = reader.readBootSector();
     if (!choice.structurePositions || !choice.heapOffsets)
@@ -425,7 +425,8 @@ bool runExfatAdvanced(Fat64Class& reader, const AdvancedChoice& choice, Progress
         return false;
     const int heapIndex = chosenIndex(choice.heap);
     if (static_cast<std::size_t>(heapIndex) >= heaps.size()) {
-        error = formatText("no HEAP_OFFSET_ENTRY:%d (%u found)", heapIndex, static_cast<unsigned>(heaps.size()));
+        error = {ScanFailure::NoSuchStructure,
+                 formatText("HEAP_OFFSET_ENTRY:%d (%u found)", heapIndex, static_cast<unsigned>(heaps.size()))};
         return false;
     }
     int shift = choice.spc;

@@ -4,7 +4,7 @@
 // build the entry list from them. These run the readers' own steps in the order the advanced
 // options page and the results page would.
 
-#include <string>
+#include "common/ScanError.h"
 
 struct AdvancedChoice;
 class Fat16Class;
@@ -16,6 +16,6 @@ class ProgressSink;
 /// per cluster (exFAT: the shift) and heap offset of the choice (-1 sectors per cluster: the first
 /// the advanced options page offers), scans the volume and builds and links the entry list.
 /// False with error set when no structure could be found or chosen.
-bool runFat16Advanced(Fat16Class& reader, const AdvancedChoice& choice, ProgressSink& progress, std::string& error);
-bool runFat32Advanced(Fat32Class& reader, const AdvancedChoice& choice, ProgressSink& progress, std::string& error);
-bool runExfatAdvanced(Fat64Class& reader, const AdvancedChoice& choice, ProgressSink& progress, std::string& error);
+bool runFat16Advanced(Fat16Class& reader, const AdvancedChoice& choice, ProgressSink& progress, ScanError& error);
+bool runFat32Advanced(Fat32Class& reader, const AdvancedChoice& choice, ProgressSink& progress, ScanError& error);
+bool runExfatAdvanced(Fat64Class& reader, const AdvancedChoice& choice, ProgressSink& progress, ScanError& error);
