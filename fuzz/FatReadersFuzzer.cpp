@@ -11,9 +11,8 @@ namespace {
 template <typename Reader>
 void fuzzAdvanced(const std::uint8_t* data, std::size_t size, std::uint32_t spc, std::uint64_t fatPosition) {
     MemoryReadSeek source(std::vector<unsigned char>(data, data + size));
-    ApplicationState app;
-    Reader reader(app, NullProgressSink::instance());
-    reader.totalBytes = source.byteSize();
+    SilentNotifier notifier;
+    Reader reader(ReaderInput{source, {}, source.byteSize(), NullProgressSink::instance(), notifier});
     reader.openVolume(source);
     reader.fatPositions = {fatPosition, fatPosition + 4096};
     reader.setAssumedGeometry(spc, fatPosition);
@@ -34,9 +33,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     fuzzAdvanced<Fat16Class>(data, size, spc, fatPosition);
     fuzzAdvanced<Fat32Class>(data, size, spc, fatPosition);
     MemoryReadSeek source(std::vector<unsigned char>(data, data + size));
-    ApplicationState app;
-    Fat64Class exfat(app, NullProgressSink::instance());
-    exfat.totalBytes = source.byteSize();
+    SilentNotifier notifier;
+    Fat64Class exfat(ReaderInput{source, {}, source.byteSize(), NullProgressSink::instance(), notifier});
     exfat.openVolume(source);
     exfat.setAssumedGeometry(data[2] % 12);
     exfat.scanEntrySets();

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <vector>
 
+#include "app/Notifier.h"
 #include "app/ProgressSink.h"
 #include "disk/MemoryReadSeek.h"
 #include "fs/ntfs/Lznt1.h"
@@ -33,8 +34,8 @@ std::vector<unsigned char> volumeAround(const std::uint8_t* data, std::size_t si
 
 void walk(std::vector<unsigned char> bytes, std::uint32_t mode) {
     MemoryReadSeek source(std::move(bytes));
-    ntfs reader(source, VolumeRecord{}, NullProgressSink::instance());
-    reader.mediumBytes = source.byteSize();
+    SilentNotifier notifier;
+    ntfs reader(ReaderInput{source, {}, source.byteSize(), NullProgressSink::instance(), notifier});
     reader.readBootSector();
     reader.scanMode = mode;
     if (mode == 3)

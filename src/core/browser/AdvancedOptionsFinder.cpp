@@ -110,9 +110,7 @@ AdvancedOptionLists AdvancedOptionsFinder::run() {
 
 AdvancedOptionLists findNtfsStructures(ReaderContext& context, int max) {
     AdvancedOptionLists lists;
-    ntfs reader(context.source, context.volume, context.progress, &context.notifier);
-    reader.mediumBytes = context.volumeBytes;
-    attachFrontEnd(reader.stopFlag, context);
+    ntfs reader(context.readerInput());
     reader.readBootSector();
     const std::uint32_t found = reader.findMftRecords(static_cast<std::uint64_t>(max));
     lists.found = found;

@@ -108,8 +108,7 @@ private:
 }  // namespace
 
 ScanResult scanExtVolume(ReaderContext& context) {
-    auto reader = std::make_unique<ext2Class>(context.source, context.volume, context.progress, context.notifier);
-    attachFrontEnd(reader->stopFlag, context);
+    auto reader = std::make_unique<ext2Class>(context.readerInput());
     if (!reader->openVolume())
         return {nullptr, {ScanFailure::Unreadable, "can not read the volume"}};
     std::int64_t bytes = context.volumeBytes;

@@ -84,8 +84,7 @@ private:
 }  // namespace
 
 ScanResult scanHfsVolume(ReaderContext& context) {
-    auto reader = std::make_unique<HFSP>(context.source, context.volume, context.progress, context.notifier);
-    attachFrontEnd(reader->stopFlag, context);
+    auto reader = std::make_unique<HFSP>(context.readerInput());
     reader->openVolume();
     std::int64_t bytes = context.volumeBytes;
     if (bytes <= 0)

@@ -100,9 +100,7 @@ bool NtfsEntryView::isVolumeMetadata(EntryRef entry) const {
 }
 
 ScanResult scanNtfsVolume(ReaderContext& context) {
-    auto reader = std::make_unique<ntfs>(context.source, context.volume, context.progress, &context.notifier);
-    reader->mediumBytes = context.volumeBytes;
-    attachFrontEnd(reader->stopFlag, context);
+    auto reader = std::make_unique<ntfs>(context.readerInput());
     ntfs& r = *reader;
     switch (context.mode) {
     case ScanMode::Standard:

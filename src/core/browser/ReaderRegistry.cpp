@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "app/StopFlag.h"
+#include "app/ApplicationState.h"
 #include "browser/AdvancedOptionsFinder.h"
 #include "browser/ExtEntryView.h"
 #include "browser/FatEntryView.h"
@@ -79,9 +79,8 @@ std::vector<std::string> treatAsNames() {
     return names;
 }
 
-void attachFrontEnd(StopFlag& readerStop, const ReaderContext& context) {
-    readerStop.attachGate(context.pauseGate);
-    readerStop.attachRequest(context.stopRequest);
+ReaderInput ReaderContext::readerInput() const {
+    return ReaderInput{source, volume, volumeBytes, progress, notifier, app.formattedDrive != 0, pauseGate, stopRequest};
 }
 
 ScanResult scanVolume(FileSystemKind kind, ReaderContext& context) {

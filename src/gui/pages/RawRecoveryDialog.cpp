@@ -23,7 +23,7 @@
 #include <filesystem>
 
 #include "app/CVantrelApp.h"
-#include "browser/ListTextFormat.h"
+#include "common/ListTextFormat.h"
 #include "app/Notifier.h"
 #include "app/PreviewFiles.h"
 #include "app/QtProgressSink.h"

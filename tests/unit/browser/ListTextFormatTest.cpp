@@ -2,7 +2,7 @@
 
 #include <cstdlib>
 
-#include "browser/ListTextFormat.h"
+#include "common/ListTextFormat.h"
 #include "common/TextFormat.h"
 
 TEST(ListTextFormat, HoursUpToTwelveAreAmAsTheyAreLaterOnesArePmLessTwelve) {

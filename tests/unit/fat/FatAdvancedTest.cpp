@@ -85,11 +85,10 @@ namespace {
 TEST(FatAdvanced, StopEndsTheScanAndWhatWasFoundIsStillBuilt) {
     FatVolumeBuilder v(16, 4200);
     v.putSlot(v.rootOffset(), "ROOT    JPG", 0x20, 20, 10);
-    ApplicationState app;
     RecordingProgress progress;
+    SilentNotifier notifier;
     MemoryReadSeek source(v.bytes);
-    Fat16Class reader(app, progress);
-    reader.totalBytes = source.byteSize();
+    Fat16Class reader(ReaderInput{source, {}, source.byteSize(), progress, notifier});
     reader.openVolume(source);
     reader.setAssumedGeometry(1, v.fatOffset());
     reader.stopFlag.set();

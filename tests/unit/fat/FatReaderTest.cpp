@@ -39,24 +39,26 @@ TEST(FatBootSector, ValidParameterBlockDecidesNotTheOemName) {
     for (const Case& c : cases) {
         FatVolumeBuilder volume(12, 100);
         std::copy(c.bytes.begin(), c.bytes.end(), volume.bytes.begin() + static_cast<long>(c.offset));
-        ApplicationState app;
         RecordingProgress progress;
+        SilentNotifier notifier;
         MemoryReadSeek source(volume.bytes);
-        Fat16Class fat16(app, progress);
+        const ReaderInput input{source, {}, 0, progress, notifier};
+        Fat16Class fat16(input);
         fat16.openVolume(source);
         EXPECT_EQ(fat16.readBootSector(), c.fat16) << c.what;
-        Fat32Class fat32(app, progress);
+        Fat32Class fat32(input);
         fat32.openVolume(source);
         EXPECT_EQ(fat32.readBootSector(), c.fat32) << c.what;
     }
     FatVolumeBuilder fat32Volume(32, 100);
-    ApplicationState app;
     RecordingProgress progress;
+    SilentNotifier notifier;
     MemoryReadSeek source(fat32Volume.bytes);
-    Fat32Class fat32(app, progress);
+    const ReaderInput input{source, {}, 0, progress, notifier};
+    Fat32Class fat32(input);
     fat32.openVolume(source);
     EXPECT_TRUE(fat32.readBootSector());
-    Fat16Class fat16(app, progress);
+    Fat16Class fat16(input);
     fat16.openVolume(source);
     EXPECT_FALSE(fat16.readBootSector());
 

@@ -23,8 +23,7 @@ namespace {
 /// A reader over bytes, walked as the Standard (or Deep) mode walks it.
 struct Walked {
     explicit Walked(Bytes bytes, std::uint32_t mode = 1) : source(std::move(bytes)) {
-        reader = std::make_unique<ntfs>(source, VolumeRecord{}, progress, &notifier);
-        reader->mediumBytes = source.byteSize();
+        reader = std::make_unique<ntfs>(ReaderInput{source, {}, source.byteSize(), progress, notifier});
         reader->readBootSector();
         reader->scanMode = mode;
         if (mode == 3)
@@ -364,8 +363,8 @@ TEST(NtfsFinder, ReportsEveryMftStartInVolumeOrderUpToTheMaximum) {
     for (std::uint64_t max : {3u, 1u}) {
         MemoryReadSeek source(bytes);
         RecordingProgress progress;
-        ntfs reader(source, VolumeRecord{}, progress);
-        reader.mediumBytes = source.byteSize();
+        SilentNotifier notifier;
+        ntfs reader(ReaderInput{source, {}, source.byteSize(), progress, notifier});
         reader.readBootSector();
         EXPECT_EQ(reader.findMftRecords(max), max == 3 ? 2u : 1u);
         EXPECT_EQ(reader.foundMftRecords[0].recordOffset, 4 * kCluster);
@@ -382,8 +381,8 @@ TEST(NtfsStop, DeepScanKeepsTheFlagTheFinderClearsIt) {
     volume.withSystemRecords();
     MemoryReadSeek source(volume.bytes());
     RecordingProgress progress;
-    ntfs reader(source, VolumeRecord{}, progress);
-    reader.mediumBytes = source.byteSize();
+    SilentNotifier notifier;
+    ntfs reader(ReaderInput{source, {}, source.byteSize(), progress, notifier});
     reader.readBootSector();
     reader.stopFlag.set();
     reader.scanMode = 3;

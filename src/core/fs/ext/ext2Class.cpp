@@ -10,7 +10,7 @@
 
 #include "app/Notifier.h"
 #include "app/ProgressSink.h"
-#include "browser/ListTextFormat.h"
+#include "common/ListTextFormat.h"
 #include "common/ByteView.h"
 #include "common/TextFormat.h"
 #include "disk/readWriteInterface.h"
@@ -27,9 +27,10 @@ bool fitsInVolume(std::uint64_t offset, std::uint64_t length, std::uint64_t volu
 }
 }  // namespace
 
-ext2Class::ext2Class(readWriteInterface& source, const VolumeRecord& volumeRecord, ProgressSink& progress,
-                     Notifier& notifier)
-    : volume(volumeRecord), sectorSource_(source), progress_(progress), notifier_(notifier) {}
+ext2Class::ext2Class(const ReaderInput& input)
+    : volume(input.volume), sectorSource_(input.source), progress_(input.progress), notifier_(input.notifier) {
+    input.attach(stopFlag);
+}
 
 bool ext2Class::openVolume() {
     sectorSource_.setOriginOffset(volume.startSector * 512);

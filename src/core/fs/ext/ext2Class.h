@@ -19,6 +19,7 @@
 
 #include "app/StopFlag.h"
 #include "disk/VolumeRecord.h"
+#include "fs/ReaderInput.h"
 #include "fs/ext/ExtEntry.h"
 #include "fs/ext/ExtLayout.h"
 
@@ -37,7 +38,8 @@ struct ExtTimesText {
 
 class ext2Class {
 public:
-    ext2Class(readWriteInterface& source, const VolumeRecord& volume, ProgressSink& progress, Notifier& notifier);
+    /// Takes the volume, the sinks and the stop from input.
+    explicit ext2Class(const ReaderInput& input);
 
     /// Puts the source's origin at the volume's first byte; false when the seek fails.
     bool openVolume();

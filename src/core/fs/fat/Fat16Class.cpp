@@ -8,7 +8,7 @@
 
 using namespace fat_layout;
 
-Fat16Class::Fat16Class(ApplicationState& app, ProgressSink& progress) : FatClassBase(app, progress) {}
+Fat16Class::Fat16Class(const ReaderInput& input) : FatClassBase(input) {}
 
 bool Fat16Class::readBootSector() {
     std::vector<unsigned char> sector(512, 0);

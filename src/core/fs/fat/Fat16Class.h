@@ -13,7 +13,7 @@
 
 class Fat16Class : public FatClassBase {
 public:
-    Fat16Class(ApplicationState& app, ProgressSink& progress);
+    explicit Fat16Class(const ReaderInput& input);
 
     /// True when the BIOS parameter block is a valid FAT12/16 one (the OEM name plays no part).
     bool readBootSector() override;

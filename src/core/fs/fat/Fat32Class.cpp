@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "browser/ListTextFormat.h"
+#include "common/ListTextFormat.h"
 #include "disk/BootSectorProbe.h"
 #include "disk/readWriteInterface.h"
 #include "fs/fat/FatLayout.h"
@@ -10,7 +10,7 @@
 
 using namespace fat_layout;
 
-Fat32Class::Fat32Class(ApplicationState& app, ProgressSink& progress) : FatClassBase(app, progress) {
+Fat32Class::Fat32Class(const ReaderInput& input) : FatClassBase(input) {
     rules_.zeroEndsCluster = true;
     rules_.trimFileNames = true;
 }

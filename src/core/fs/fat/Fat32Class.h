@@ -13,7 +13,7 @@
 
 class Fat32Class : public FatClassBase {
 public:
-    Fat32Class(ApplicationState& app, ProgressSink& progress);
+    explicit Fat32Class(const ReaderInput& input);
 
     /// True when the BIOS parameter block is a valid FAT32 one (the OEM name plays no part).
     bool readBootSector() override;

@@ -3,9 +3,8 @@
 #include <algorithm>
 #include <optional>
 
-#include "app/ApplicationState.h"
 #include "app/ProgressSink.h"
-#include "browser/ListTextFormat.h"
+#include "common/ListTextFormat.h"
 #include "common/ByteView.h"
 #include "common/TextFormat.h"
 #include "disk/readWriteInterface.h"
@@ -30,7 +29,11 @@ std::string stampText(std::uint32_t stamp) {
 }
 }  // namespace
 
-Fat64Class::Fat64Class(ApplicationState& app, ProgressSink& progress) : app_(app), progress_(progress) {}
+Fat64Class::Fat64Class(const ReaderInput& input)
+    : volume(input.volume), totalBytes(input.volumeBytes), formatted_(input.formatted), progress_(input.progress) {
+    volume.startSector = input.source.originOffset() / 512;
+    input.attach(stopFlag);
+}
 
 bool Fat64Class::openVolume(readWriteInterface& source) {
     source_ = &source;
@@ -116,7 +119,7 @@ void Fat64Class::walkSets(const std::vector<unsigned char>& bytes, std::uint32_t
         e.parentIndex = parentIndex;
         e.selfIndex = static_cast<std::uint32_t>(entries_.size());
         if (isExfatDirectoryAttribute(e.attributes)) {
-            const bool contiguous = (e.streamFlags & kExfatNoFatChain) != 0 || e.deleted() || app_.formattedDrive != 0;
+            const bool contiguous = (e.streamFlags & kExfatNoFatChain) != 0 || e.deleted() || formatted_;
             const std::uint64_t length = std::min(std::max(e.dataLength, e.validDataLength), kMaxDirectoryBytes);
             pending_.push_back(DirectoryTask{e.selfIndex, e.firstCluster, length, contiguous});
         }
@@ -142,7 +145,7 @@ std::vector<ExfatEntry> Fat64Class::walkRootDirectory() {
     entries_.push_back(dummy);
     progress_.setRange(0, 1000);
     // The root has no length field: its chain is followed to its end, within the format's limit.
-    walkDirectory(DirectoryTask{0, rootCluster_, kMaxDirectoryBytes, app_.formattedDrive != 0});
+    walkDirectory(DirectoryTask{0, rootCluster_, kMaxDirectoryBytes, formatted_});
     walkPending(true);
     return entries_;
 }
@@ -180,7 +183,7 @@ bool Fat64Class::writeEntryContent(OutputFile& out, const ExfatEntry& entry) {
     std::uint64_t remaining = entry.validDataLength;
     bool cutAtVolumeEnd = false;
     if (!isExfatDirectoryAttribute(entry.attributes) && remaining > 0) {
-        const bool contiguous = (entry.streamFlags & kExfatNoFatChain) != 0 || entry.deleted() || app_.formattedDrive != 0;
+        const bool contiguous = (entry.streamFlags & kExfatNoFatChain) != 0 || entry.deleted() || formatted_;
         const auto clusters = clustersOf(entry.firstCluster, remaining, contiguous, false);
         // Nothing is taken from beyond the volume's end: a crafted length would otherwise have
         // the save write gigabytes of zeros.
@@ -381,7 +384,7 @@ std::vector<ExfatEntry> Fat64Class::buildFromCandidates(std::uint64_t heapOffset
                                    static_cast<unsigned long long>(heapOffset)));
     if (rootPosition_ != UINT64_MAX && rootPosition_ >= heapOffset) {
         const auto root = static_cast<std::uint32_t>(std::min<std::uint64_t>(2 + (rootPosition_ - heapOffset) / clusterLength_, limit));
-        walkDirectory(DirectoryTask{0, root, kMaxDirectoryBytes, app_.formattedDrive != 0});
+        walkDirectory(DirectoryTask{0, root, kMaxDirectoryBytes, formatted_});
         walkPending(false);
     }
     buildOrphans();

@@ -11,17 +11,19 @@
 
 #include "app/StopFlag.h"
 #include "disk/VolumeRecord.h"
+#include "fs/ReaderInput.h"
 #include "fs/fat/ExfatEntry.h"
 #include "fs/fat/FatTable.h"
 
-struct ApplicationState;
 class OutputFile;
 class ProgressSink;
 class readWriteInterface;
 
 class Fat64Class {
 public:
-    Fat64Class(ApplicationState& app, ProgressSink& progress);
+    /// As FatClassBase: the volume, its length, the progress sink, the stop and the "formatted"
+    /// choice from input; openVolume then opens the source.
+    explicit Fat64Class(const ReaderInput& input);
     Fat64Class(const Fat64Class&) = delete;
     Fat64Class& operator=(const Fat64Class&) = delete;
 
@@ -103,7 +105,7 @@ private:
         return heapOffset_ + (static_cast<std::uint64_t>(c) - 2) * clusterLength_;
     }
 
-    ApplicationState& app_;
+    bool formatted_;
     ProgressSink& progress_;
     readWriteInterface* source_ = nullptr;
     FatTable fat_;

@@ -6,7 +6,7 @@
 #include <map>
 
 #include "app/ProgressSink.h"
-#include "browser/ReaderRegistry.h"
+#include "fs/ReaderInput.h"
 #include "common/TextFormat.h"
 #include "disk/readWriteInterface.h"
 #include "fs/fat/Fat16Class.h"

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 
-#include "app/ApplicationState.h"
 #include "app/ProgressSink.h"
 #include "common/TextFormat.h"
 #include "disk/readWriteInterface.h"
@@ -53,7 +52,11 @@ FatEntry recordFromSlot(ByteView slot) {
 }
 }  // namespace
 
-FatClassBase::FatClassBase(ApplicationState& app, ProgressSink& progress) : app_(app), progress_(progress) {}
+FatClassBase::FatClassBase(const ReaderInput& input)
+    : volume(input.volume), totalBytes(input.volumeBytes), progress_(input.progress), formatted_(input.formatted) {
+    volume.startSector = input.source.originOffset() / 512;
+    input.attach(stopFlag);
+}
 
 bool FatClassBase::openVolume(readWriteInterface& source) {
     source_ = &source;
@@ -185,7 +188,7 @@ void FatClassBase::walkSlots(ByteView piece, DirectoryState& state) {
     }
 }
 
-bool FatClassBase::chainContinues() const { return app_.formattedDrive == 0; }
+bool FatClassBase::chainContinues() const { return !formatted_; }
 
 void FatClassBase::walkClusterChain(std::uint32_t firstCluster, DirectoryState& state) {
     std::vector<unsigned char> buffer;

@@ -14,22 +14,23 @@
 #include "app/StopFlag.h"
 #include "common/ByteView.h"
 #include "disk/VolumeRecord.h"
+#include "fs/ReaderInput.h"
 #include "fs/fat/FatEntry.h"
 #include "fs/fat/FatTable.h"
 
-struct ApplicationState;
 class OutputFile;
 class ProgressSink;
 class readWriteInterface;
 
 class FatClassBase {
 public:
-    FatClassBase(ApplicationState& app, ProgressSink& progress);
+    /// Takes the volume (placed where the source's origin is), its length, the progress sink, the
+    /// stop and the "formatted" choice from input; openVolume then opens the source.
+    explicit FatClassBase(const ReaderInput& input);
     virtual ~FatClassBase() = default;
     FatClassBase(const FatClassBase&) = delete;
     FatClassBase& operator=(const FatClassBase&) = delete;
 
-    // Set by the creating page before use.
     VolumeRecord volume;         ///< startSector places the volume on the source
     std::int64_t totalBytes = 0; ///< the volume's length in bytes
     StopFlag stopFlag;
@@ -131,8 +132,8 @@ protected:
     virtual bool isFat32Reader() const { return false; }
     bool chainContinues() const;
 
-    ApplicationState& app_;
     ProgressSink& progress_;
+    bool formatted_;
     readWriteInterface* source_ = nullptr;
     WalkRules rules_;
     FatTable fat_;

@@ -9,7 +9,7 @@
 
 #include "app/Notifier.h"
 #include "app/ProgressSink.h"
-#include "browser/ListTextFormat.h"
+#include "common/ListTextFormat.h"
 #include "common/ByteView.h"
 #include "common/TextFormat.h"
 #include "disk/readWriteInterface.h"
@@ -41,8 +41,10 @@ std::time_t unixTime(std::uint32_t hfsSeconds) {
 }
 }  // namespace
 
-HFSP::HFSP(readWriteInterface& source, const VolumeRecord& volumeRecord, ProgressSink& progress, Notifier& notifier)
-    : volume(volumeRecord), sectorSource_(source), progress_(progress), notifier_(notifier) {}
+HFSP::HFSP(const ReaderInput& input)
+    : volume(input.volume), sectorSource_(input.source), progress_(input.progress), notifier_(input.notifier) {
+    input.attach(stopFlag);
+}
 
 bool HFSP::openVolume() {
     sectorSource_.setOriginOffset(volume.startSector * 512);

@@ -19,6 +19,7 @@
 
 #include "app/StopFlag.h"
 #include "disk/VolumeRecord.h"
+#include "fs/ReaderInput.h"
 #include "fs/hfsp/HfsEntry.h"
 #include "fs/hfsp/HfsLayout.h"
 #include "fs/hfsp/HfsNodeRecords.h"
@@ -50,7 +51,8 @@ public:
         bool offsetsLost = false;
     };
 
-    HFSP(readWriteInterface& source, const VolumeRecord& volume, ProgressSink& progress, Notifier& notifier);
+    /// Takes the volume, the sinks and the stop from input.
+    explicit HFSP(const ReaderInput& input);
 
     bool openVolume();
     /// Reads the 512-byte volume header at 1024. False when it cannot be read or names no usable

@@ -38,15 +38,15 @@ std::uint64_t leadingNumber(const std::string& text) {
 }
 }  // namespace
 
-ntfs::ntfs(readWriteInterface& source, const VolumeRecord& volumeRecord, ProgressSink& progress, Notifier* notifier)
-    : volume(volumeRecord), source_(source), progress_(progress), notifier_(notifier), fixed_(kMaxRecordSize) {}
+ntfs::ntfs(const ReaderInput& input)
+    : mediumBytes(input.volumeBytes), volume(input.volume), source_(input.source), progress_(input.progress),
+      notifier_(input.notifier), fixed_(kMaxRecordSize) {
+    input.attach(stopFlag);
+}
 
 ntfs::~ntfs() = default;
 
-void ntfs::notify(const std::string& text) {
-    if (notifier_ != nullptr)
-        notifier_->inform(text, kApplicationTitle);
-}
+void ntfs::notify(const std::string& text) { notifier_.inform(text, kApplicationTitle); }
 
 bool ntfs::readBootSector() {
     bootSector.assign(kBootSectorSize, 0);

@@ -18,6 +18,7 @@
 #include "app/StopFlag.h"
 #include "common/ByteView.h"
 #include "disk/VolumeRecord.h"
+#include "fs/ReaderInput.h"
 #include "fs/ntfs/NtfsEntry.h"
 
 class Notifier;
@@ -61,7 +62,8 @@ inline constexpr std::uint32_t kMaxRecordSize = 65536;
 class ntfs {
 public:
     /// progress receives the range/position/status reports; notifier (optional) the message boxes.
-    ntfs(readWriteInterface& source, const VolumeRecord& volume, ProgressSink& progress, Notifier* notifier = nullptr);
+    /// Takes the volume, its length (mediumBytes), the sinks and the stop from input.
+    explicit ntfs(const ReaderInput& input);
     ~ntfs();
     ntfs(const ntfs&) = delete;
     ntfs& operator=(const ntfs&) = delete;
@@ -186,7 +188,7 @@ private:
 
     readWriteInterface& source_;
     ProgressSink& progress_;
-    Notifier* notifier_;
+    Notifier& notifier_;
     std::vector<std::uint8_t> fixed_;  ///< the fixed-up copy of the record being parsed
     std::vector<std::uint64_t> lastChild_;  ///< end of each entry's child chain: linking stays linear
     std::vector<std::uint8_t> inChain_;     ///< entry already hangs in its parent's chain

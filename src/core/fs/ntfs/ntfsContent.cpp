@@ -9,7 +9,7 @@
 #include <unistd.h>
 
 #include "app/Notifier.h"
-#include "browser/ListTextFormat.h"
+#include "common/ListTextFormat.h"
 #include "common/TextFormat.h"
 #include "disk/readWriteInterface.h"
 #include "fs/ntfs/Lznt1.h"

@@ -1,4 +1,4 @@
-#include "browser/ListTextFormat.h"
+#include "common/ListTextFormat.h"
 
 #include "common/TextFormat.h"
 
