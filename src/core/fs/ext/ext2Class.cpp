@@ -10,8 +10,8 @@
 
 #include "app/Notifier.h"
 #include "app/ProgressSink.h"
-#include "common/ListTextFormat.h"
 #include "common/ByteView.h"
+#include "common/ListTextFormat.h"
 #include "common/TextFormat.h"
 #include "disk/readWriteInterface.h"
 #include "output/OutputFile.h"

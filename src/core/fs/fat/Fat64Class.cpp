@@ -4,13 +4,14 @@
 #include <optional>
 
 #include "app/ProgressSink.h"
-#include "common/ListTextFormat.h"
 #include "common/ByteView.h"
+#include "common/ListTextFormat.h"
 #include "common/TextFormat.h"
 #include "disk/readWriteInterface.h"
+#include "fs/fat/DosDateTime.h"
 #include "fs/fat/FatLayout.h"
 #include "fs/fat/FatStructureFinder.h"
-#include "fs/fat/DosDateTime.h"
+#include "fs/fat/OrphanWalk.h"
 #include "output/OutputFile.h"
 
 using namespace fat_layout;
@@ -67,18 +68,10 @@ bool Fat64Class::readRootDirectory() { return fat_.validCluster(rootCluster_); }
 
 std::vector<std::uint32_t> Fat64Class::clustersOf(std::uint32_t first, std::uint64_t length, bool contiguous,
                                                   bool useVisited) {
-    std::vector<std::uint32_t> out;
     if (clusterLength_ == 0)
-        return out;
+        return {};
     const std::uint64_t needed = (length + clusterLength_ - 1) / clusterLength_;
-    std::unordered_set<std::uint32_t> seen;
-    for (std::uint32_t c = first; out.size() < needed && fat_.validCluster(c);) {
-        if (!seen.insert(c).second || (useVisited && !visitedClusters_.insert(c).second))
-            break;
-        out.push_back(c);
-        c = contiguous ? c + 1 : fat_.next(c);
-    }
-    return out;
+    return fat_.chain(first, needed, contiguous, useVisited ? &visitedClusters_ : nullptr);
 }
 
 void Fat64Class::walkSets(const std::vector<unsigned char>& bytes, std::uint32_t parentIndex) {
@@ -399,29 +392,17 @@ void Fat64Class::buildOrphans() {
         if (c.directory)
             for (const std::uint32_t cluster : clustersOf(c.firstCluster, std::min(std::max<std::uint64_t>(c.length, 1), kMaxDirectoryBytes), c.contiguous, false))
                 owned.insert(cluster);
-    progress_.setRange(0, 1000);
-    const std::size_t count = candidates_.size();
     std::vector<unsigned char> set;
-    // Folders first, those no other found folder leads to before the rest, then the files.
-    for (int pass = 0; pass < 3; ++pass) {
-        for (std::size_t i = 0; i < count && !stopFlag.isSet(); ++i) {
-            const SetCandidate& c = candidates_[i];
-            if (c.directory != (pass < 2) || c.position < heapOffset_)
-                continue;
-            const auto home = static_cast<std::uint32_t>(std::min<std::uint64_t>(2 + (c.position - heapOffset_) / clusterLength_, UINT32_MAX));
-            if (visitedClusters_.count(home) != 0 || (pass == 0 && owned.count(home) != 0))
-                continue;
-            set.assign(kLongestSet, 0);
-            source_->readAt(static_cast<std::int64_t>(c.position), set.data(), static_cast<std::uint32_t>(set.size()));
-            const std::uint64_t slots = entrySetSlots(ByteView(set.data(), set.size()), 0);
-            if (slots == 0)
-                continue;
-            set.resize(slots * 32);
-            walkSets(set, 1);
-            walkPending(false);
-            if (count > 1000 && i % (count / 1000) == 0)
-                progress_.setPosition(static_cast<std::int64_t>((pass * count + i) * 1000 / (3 * count)));
-        }
-    }
-    progress_.setPosition(1000);
+    walkOrphans(candidates_, heapOffset_, clusterLength_, owned, visitedClusters_, stopFlag, progress_,
+                [&](const SetCandidate& c) {
+                    set.assign(kLongestSet, 0);
+                    source_->readAt(static_cast<std::int64_t>(c.position), set.data(), static_cast<std::uint32_t>(set.size()));
+                    const std::uint64_t slots = entrySetSlots(ByteView(set.data(), set.size()), 0);
+                    if (slots == 0)
+                        return false;
+                    set.resize(slots * 32);
+                    walkSets(set, 1);
+                    walkPending(false);
+                    return true;
+                });
 }

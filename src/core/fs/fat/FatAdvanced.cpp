@@ -6,13 +6,14 @@
 #include <map>
 
 #include "app/ProgressSink.h"
-#include "fs/ReaderInput.h"
 #include "common/TextFormat.h"
 #include "disk/readWriteInterface.h"
+#include "fs/ReaderInput.h"
 #include "fs/fat/Fat16Class.h"
 #include "fs/fat/Fat32Class.h"
 #include "fs/fat/Fat64Class.h"
 #include "fs/fat/FatLayout.h"
+#include "fs/fat/OrphanWalk.h"
 
 using namespace fat_layout;
 
@@ -278,40 +279,19 @@ void FatClassBase::walkSingleEntry(std::uint64_t position, std::uint32_t parentI
 }
 
 void FatClassBase::buildOrphans() {
-    auto clusterOf = [&](std::uint64_t position) -> std::uint32_t {
-        if (position < dataOffset_)
-            return 0;
-        return static_cast<std::uint32_t>(std::min<std::uint64_t>(2 + (position - dataOffset_) / clusterLength_, UINT32_MAX));
-    };
-    auto inRoot = [&](std::uint64_t position) {
-        return !isFat32Reader() && position >= advancedRootOffset_ && position < dataOffset_;
-    };
     // Clusters some found directory entry leads to: entries found there are reached through that
     // directory, so they are not taken as orphans before it has been walked.
     std::unordered_set<std::uint32_t> owned;
-    for (const Candidate& c : candidates_) {
-        std::uint32_t cluster = c.firstCluster;
-        for (std::uint32_t steps = 0; c.directory && fat_.validCluster(cluster) && steps < 4096 && owned.insert(cluster).second; ++steps)
-            cluster = fat_.next(cluster);
-    }
-    progress_.setRange(0, 1000);
-    const std::size_t count = candidates_.size();
-    // Folders first, those no other found folder leads to before the rest, then the files.
-    for (int pass = 0; pass < 3; ++pass) {
-        for (std::size_t i = 0; i < count && !stopFlag.isSet(); ++i) {
-            const Candidate& c = candidates_[i];
-            if (c.directory != (pass < 2) || inRoot(c.position) || c.position < dataOffset_)
-                continue;
-            const std::uint32_t home = clusterOf(c.position);
-            if (visitedClusters_.count(home) != 0 || (pass == 0 && owned.count(home) != 0))
-                continue;
-            walkSingleEntry(c.position, 1);
-            walkQueuedDirectories(false);
-            if (count > 1000 && i % (count / 1000) == 0)
-                progress_.setPosition(static_cast<std::int64_t>((pass * count + i) * 1000 / (3 * count)));
-        }
-    }
-    progress_.setPosition(1000);
+    for (const Candidate& c : candidates_)
+        if (c.directory)
+            fat_.chain(c.firstCluster, 4096, false, &owned);
+    // The FAT12/16 root region lies before the data area, so its entries are never orphans.
+    walkOrphans(candidates_, dataOffset_, clusterLength_, owned, visitedClusters_, stopFlag, progress_,
+                [this](const Candidate& c) {
+                    walkSingleEntry(c.position, 1);
+                    walkQueuedDirectories(false);
+                    return true;
+                });
 }
 
 std::vector<FatEntry> FatClassBase::buildFromCandidates() {

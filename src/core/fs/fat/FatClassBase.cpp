@@ -192,12 +192,12 @@ bool FatClassBase::chainContinues() const { return !formatted_; }
 
 void FatClassBase::walkClusterChain(std::uint32_t firstCluster, DirectoryState& state) {
     std::vector<unsigned char> buffer;
-    for (std::uint32_t c = firstCluster; fat_.validCluster(c) && visitedClusters_.insert(c).second; c = fat_.next(c)) {
+    // On a formatted drive the FAT no longer tells the chain: only the first cluster is read.
+    const std::uint64_t limit = chainContinues() ? UINT64_MAX : 1;
+    for (const std::uint32_t c : fat_.chain(firstCluster, limit, false, &visitedClusters_)) {
         readCluster(c, buffer);
         ++clustersWalked_;
         walkSlots(ByteView(buffer.data(), buffer.size()), state);
-        if (!chainContinues())
-            break;
     }
 }
 
@@ -268,14 +268,13 @@ bool FatClassBase::writeEntryContent(OutputFile& out, const FatEntry& entry) {
         // Runs of consecutive clusters, read in large pieces.
         std::vector<std::pair<std::uint32_t, std::uint64_t>> runs;
         const std::uint64_t needed = (remaining + clusterLength_ - 1) / clusterLength_;
-        std::uint32_t c = entry.firstCluster();
-        if (fat_.validCluster(c)) {
+        const std::uint32_t first = entry.firstCluster();
+        if (fat_.validCluster(first)) {
             if (entry.deleted != 0 || !chainContinues()) {
-                runs.emplace_back(c, std::min<std::uint64_t>(needed, fat_.clusterLimit() - c));
+                runs.emplace_back(first, std::min<std::uint64_t>(needed, fat_.clusterLimit() - first));
             } else {
                 // A chain never needs more clusters than the size, and never meets one twice.
-                std::unordered_set<std::uint32_t> seen;
-                for (std::uint64_t step = 0; step < needed && c != 0 && seen.insert(c).second; ++step, c = fat_.next(c)) {
+                for (const std::uint32_t c : fat_.chain(first, needed)) {
                     if (!runs.empty() && runs.back().first + runs.back().second == c)
                         ++runs.back().second;
                     else

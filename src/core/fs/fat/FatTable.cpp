@@ -49,6 +49,17 @@ std::uint32_t FatTable::entry(std::uint32_t c) {
     return bits_ == 32 && mask_ ? (value & 0x0FFFFFFF) : value;
 }
 
+std::vector<std::uint32_t> FatTable::chain(std::uint32_t first, std::uint64_t maxClusters, bool contiguous,
+                                           std::unordered_set<std::uint32_t>* visited) {
+    std::vector<std::uint32_t> out;
+    std::unordered_set<std::uint32_t> ownSet;
+    std::unordered_set<std::uint32_t>& met = visited != nullptr ? *visited : ownSet;
+    for (std::uint32_t c = first; out.size() < maxClusters && validCluster(c) && met.insert(c).second;
+         c = contiguous ? c + 1 : next(c))
+        out.push_back(c);
+    return out;
+}
+
 std::uint32_t FatTable::next(std::uint32_t c) {
     const std::uint32_t value = entry(c);
     // End marks, bad-cluster marks, free entries and anything outside the volume end a chain.

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 class readWriteInterface;
@@ -24,6 +25,12 @@ public:
     /// value outside the volume).
     std::uint32_t next(std::uint32_t c);
     bool validCluster(std::uint32_t c) const { return c >= 2 && c < clusterLimit_; }
+    /// The clusters of the chain from first, in order: at most maxClusters, ending where the
+    /// chain ends or meets a cluster it met before. With visited, a cluster met by any walk
+    /// before (listed there) ends it too, and the chain's clusters are added. contiguous: the
+    /// clusters after first in order, as a file without a FAT chain (or a freed one) lies.
+    std::vector<std::uint32_t> chain(std::uint32_t first, std::uint64_t maxClusters, bool contiguous = false,
+                                     std::unordered_set<std::uint32_t>* visited = nullptr);
     std::uint32_t clusterLimit() const { return clusterLimit_; }
     int bits() const { return bits_; }
 
