@@ -7,7 +7,8 @@
 //   pictorva_thumbnail_scroll_bench [CARD.img] [PHOTOS]     (QT_QPA_PLATFORM=offscreen)
 // The card (an MBR disk whose one volume holds PHOTOS JPEGs of 480x360, one in three with a
 // camera's small EXIF copy) is made once, where named (default: thumbnail-card.img in the
-// current folder). Exit status 1 when a stall passes 100 ms.
+// current folder). Exit status 1 when the window thread's own work in one stall, while the scan
+// runs or the view scrolls, passes 100 ms.
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -213,6 +214,7 @@ int main(int argc, char** argv) {
                 static_cast<double>(clock.elapsed()) / 1000.0, page->engine()->carvedFileCount(), meter.worst(),
                 meter.worstCpu());
     const double scanStall = meter.worst();
+    const double scanCpu = meter.worstCpu();
 
     const CheckTree& tree = page->tree()->tree();
     TreeItemId jpeg = kTreeNoItem;
@@ -290,10 +292,10 @@ int main(int argc, char** argv) {
                 end - first, static_cast<double>(clock.elapsed()), settled ? "" : " (not all)", view->loader().made(),
                 page->fileList()->rowCount());
     const double worst = std::max({smoothWorst, jumpWorst});
-    const double worstCpu = std::max({smoothCpu, jumpCpu});
-    std::printf("RESULT max stall while scrolling %.1f ms, of it the window thread's own work %.1f ms (limit %.0f ms)%s; "
-                "scan %.1f ms; list fill %.1f ms; machine load %s\n",
-                worst, worstCpu, kStallLimitMs, worstCpu <= kStallLimitMs ? "" : " EXCEEDED", scanStall, listMs,
+    const double worstCpu = std::max({smoothCpu, jumpCpu, scanCpu});
+    std::printf("RESULT max stall while scrolling %.1f ms; the window thread's own work in a stall while scanning or "
+                "scrolling %.1f ms (limit %.0f ms)%s; scan %.1f ms (%.1f ms its own work); list fill %.1f ms; machine load %s\n",
+                worst, worstCpu, kStallLimitMs, worstCpu <= kStallLimitMs ? "" : " EXCEEDED", scanStall, scanCpu, listMs,
                 qPrintable(loadAverage()));
     return worstCpu <= kStallLimitMs ? 0 : 1;
 }

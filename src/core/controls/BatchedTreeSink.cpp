@@ -1,5 +1,8 @@
 #include "controls/BatchedTreeSink.h"
 
+#include <iterator>
+#include <unordered_map>
+
 void BatchedTreeSink::push(Call call) {
     std::lock_guard lock(mutex_);
     calls_.push_back(std::move(call));
@@ -39,6 +42,8 @@ std::size_t BatchedTreeSink::flush() {
         std::lock_guard lock(mutex_);
         calls.swap(calls_);
     }
+    const std::size_t made = calls.size();
+    dropSupersededTexts(calls);
     for (std::size_t i = 0; i < calls.size();) {
         Call& call = calls[i];
         if (call.kind == Kind::Insert && !call.atTop) {
@@ -75,5 +80,31 @@ std::size_t BatchedTreeSink::flush() {
         }
         ++i;
     }
-    return calls.size();
+    return made;
+}
+
+void BatchedTreeSink::dropSupersededTexts(std::vector<Call>& calls) {
+    // A carving worker renames its category ("JPEG (41)", "JPEG (42)", ...) before every file it
+    // appends: only the last name counts, and it may as well come after the batch's other calls
+    // (an item is renamed only after its insert, and a rename after a delete does nothing). The
+    // appends under one parent then form one run, one insertion for the view, not thousands.
+    std::unordered_map<TreeItemId, std::size_t> lastText;
+    for (std::size_t i = 0; i < calls.size(); ++i)
+        if (calls[i].kind == Kind::Text)
+            lastText[calls[i].item] = i;
+    if (lastText.empty())
+        return;
+    std::vector<Call> texts;
+    std::size_t kept = 0;
+    for (std::size_t i = 0; i < calls.size(); ++i) {
+        if (calls[i].kind != Kind::Text) {
+            if (kept != i)  // a string moved onto itself may be left empty
+                calls[kept] = std::move(calls[i]);
+            ++kept;
+        } else if (lastText[calls[i].item] == i) {
+            texts.push_back(std::move(calls[i]));
+        }
+    }
+    calls.erase(calls.begin() + static_cast<std::ptrdiff_t>(kept), calls.end());
+    std::move(texts.begin(), texts.end(), std::back_inserter(calls));
 }

@@ -40,6 +40,8 @@ private:
         std::uint32_t color;
     };
     void push(Call call);
+    /// Leaves of the renames of one item only the last, moved to the end of the batch.
+    static void dropSupersededTexts(std::vector<Call>& calls);
 
     CheckTree& tree_;
     mutable std::mutex mutex_;

@@ -1,13 +1,12 @@
 #include "pages/CarvedFileGrader.h"
 
-#include <unordered_map>
-
 #include "disk/readWriteInterface.h"
 #include "raw/CarvedFileGrade.h"
+#include "raw/myJpg.h"
 
-CarvedFileGrader::CarvedFileGrader(std::unique_ptr<readWriteInterface> source, std::uint64_t volumeBytes, std::vector<Job> jobs)
-    : source_(std::move(source)), volumeBytes_(volumeBytes), jobs_(std::move(jobs)), done_(jobs_.size(), false),
-      left_(jobs_.size()) {}
+CarvedFileGrader::CarvedFileGrader(std::unique_ptr<readWriteInterface> source, std::uint64_t volumeBytes, const myJpg& engine)
+    : source_(std::move(source)), volumeBytes_(volumeBytes), engine_(engine), done_(engine.carvedFileCount(), false),
+      left_(done_.size()) {}
 
 void CarvedFileGrader::start() {
     if (!thread_.joinable())
@@ -24,15 +23,8 @@ CarvedFileGrader::~CarvedFileGrader() {
 }
 
 void CarvedFileGrader::gradeFirst(const std::vector<std::uint64_t>& indices) {
-    std::unordered_map<std::uint64_t, std::size_t> positionOf;
-    positionOf.reserve(jobs_.size());
-    for (std::size_t position = 0; position < jobs_.size(); ++position)
-        positionOf.emplace(jobs_[position].index, position);
     const std::lock_guard lock(mutex_);
-    first_.clear();
-    for (const std::uint64_t index : indices)
-        if (const auto found = positionOf.find(index); found != positionOf.end() && !done_[found->second])
-            first_.push_back(found->second);
+    first_.assign(indices.begin(), indices.end());
 }
 
 std::vector<CarvedFileGrader::Result> CarvedFileGrader::take(std::size_t limit) {
@@ -53,36 +45,43 @@ bool CarvedFileGrader::finished() const {
     return left_ == 0 && arrived_.empty();
 }
 
-void CarvedFileGrader::run() {
-    for (;;) {
-        std::size_t position = jobs_.size();
-        {
-            const std::lock_guard lock(mutex_);
-            while (!first_.empty() && position == jobs_.size()) {
-                if (!done_[first_.front()])
-                    position = first_.front();
-                first_.pop_front();
-            }
-            while (position == jobs_.size() && next_ < jobs_.size()) {
-                if (!done_[next_])
-                    position = next_;
-                ++next_;
-            }
-            if (quit_ || position == jobs_.size())
-                return;
-            done_[position] = true;
+std::optional<std::uint64_t> CarvedFileGrader::next() {
+    const std::lock_guard lock(mutex_);
+    if (quit_)
+        return std::nullopt;
+    while (!first_.empty()) {
+        const std::uint64_t index = first_.front();
+        first_.pop_front();
+        if (index < done_.size() && !done_[index]) {
+            done_[index] = true;
+            return index;
         }
-        const Job& job = jobs_[position];
+    }
+    for (; next_ < done_.size(); ++next_)
+        if (!done_[next_]) {
+            done_[next_] = true;
+            return next_++;
+        }
+    return std::nullopt;
+}
+
+void CarvedFileGrader::run() {
+    while (const std::optional<std::uint64_t> index = next()) {
+        // The list of carved files is read here, not on the window thread: ten thousand of them
+        // take a while to go through.
+        std::optional<formats::PictureGrade> grade;
         const std::int64_t zerosBefore = source_->zeroFilledBytes();
-        Result result{job.index, gradeCarvedFile(*source_, volumeBytes_, job.file, job.type), false};
-        result.partial = source_->zeroFilledBytes() != zerosBefore;
+        if (const std::optional<CarvedFile> file = engine_.carvedFile(*index))
+            grade = gradeCarvedFile(*source_, volumeBytes_, *file, engine_.carvedFileType(*file));
         bool announce = false;
         {
             const std::lock_guard lock(mutex_);
-            arrived_.push_back(std::move(result));
             --left_;
-            announce = !announced_;
-            announced_ = true;
+            if (grade) {
+                arrived_.push_back({*index, *grade, source_->zeroFilledBytes() != zerosBefore});
+                announce = !announced_;
+                announced_ = true;
+            }
         }
         if (announce)
             emit gradesArrived();

@@ -9,38 +9,32 @@
 #include <memory>
 #include <mutex>
 #include <optional>
-#include <string>
 #include <thread>
 #include <vector>
 
 #include "formats/PictureGrade.h"
-#include "raw/myJpg.h"
 
+class myJpg;
 class readWriteInterface;
 
 class CarvedFileGrader final : public QObject {
     Q_OBJECT
 public:
-    struct Job {
-        std::uint64_t index = 0;  ///< the file's place in the engine's found-file list
-        CarvedFile file;
-        std::string type;  ///< its extension, as the engine gives it
-    };
     struct Result {
-        std::uint64_t index = 0;
-        std::optional<formats::PictureGrade> grade;  ///< nothing for a type that is not a picture
-        bool partial = false;                        ///< zeros stood in for unreadable bytes while it was read
+        std::uint64_t index = 0;  ///< the file's place in the engine's found-file list
+        formats::PictureGrade grade;
+        bool partial = false;  ///< zeros stood in for unreadable bytes while it was read
     };
 
-    /// Grades jobs through source (positioned on the volume), never reading past volumeBytes,
-    /// once started.
-    CarvedFileGrader(std::unique_ptr<readWriteInterface> source, std::uint64_t volumeBytes, std::vector<Job> jobs);
+    /// Grades the pictures among engine's carved files (its scan has ended, and it outlives the
+    /// grader) through source, positioned on the volume, never reading past volumeBytes.
+    CarvedFileGrader(std::unique_ptr<readWriteInterface> source, std::uint64_t volumeBytes, const myJpg& engine);
     /// Waits for the file being graded, if any.
     ~CarvedFileGrader() override;
 
     /// Starts the grading thread; connect to gradesArrived first.
     void start();
-    /// Moves these files (by index) to the front of what is left, in the order given.
+    /// Grades these files (by index) before the rest, in the order given.
     void gradeFirst(const std::vector<std::uint64_t>& indices);
     /// The grades made since the last call, at most limit of them.
     std::vector<Result> take(std::size_t limit);
@@ -52,14 +46,16 @@ signals:
 
 private:
     void run();
+    /// The next file to grade, or nothing when all are done or the grader is ending.
+    std::optional<std::uint64_t> next();
 
     std::unique_ptr<readWriteInterface> source_;
     const std::uint64_t volumeBytes_;
-    std::vector<Job> jobs_;
+    const myJpg& engine_;
     mutable std::mutex mutex_;
-    std::deque<std::size_t> first_;          // job positions asked for first
-    std::vector<bool> done_;                 // by job position
-    std::size_t next_ = 0;                   // the next job position in order
+    std::deque<std::uint64_t> first_;  // indices asked for first
+    std::vector<bool> done_;           // by index: graded, or found not to be a picture
+    std::uint64_t next_ = 0;           // the next index in order
     std::size_t left_ = 0;
     std::vector<Result> arrived_;
     bool announced_ = false;

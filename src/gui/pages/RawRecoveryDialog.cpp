@@ -365,40 +365,43 @@ void RawRecoveryDialog::openSettings() {
 }
 
 void RawRecoveryDialog::labelClicked(TreeItemId item) {
-    list_->setRowCount(0);
     rowOfFile_.clear();
-    std::vector<ThumbnailItem> thumbnails;
-    std::vector<std::uint64_t> shown;
+    std::vector<TreeItemId> files;
     const CheckTree& tree = tree_->tree();
-    for (const TreeItemId child : tree.children(item)) {
-        const CheckTree::Item* entry = tree.item(child);
+    for (const TreeItemId child : tree.children(item))
         // Categories stand for no carved file; only files are listed.
-        if (entry == nullptr || entry->data == myJpg::kNoCarvedFile)
-            continue;
-        const int row = list_->rowCount();
-        list_->insertRow(row);
+        if (const CheckTree::Item* entry = tree.item(child); entry != nullptr && entry->data != myJpg::kNoCarvedFile)
+            files.push_back(child);
+    // Ten thousand rows are made at once, and the view lays them out once.
+    list_->setUpdatesEnabled(false);
+    list_->setRowCount(0);
+    list_->setRowCount(static_cast<int>(files.size()));
+    std::vector<ThumbnailItem> thumbnails;
+    thumbnails.reserve(files.size());
+    std::vector<std::uint64_t> shown;
+    for (int row = 0; row < static_cast<int>(files.size()); ++row) {
+        const CheckTree::Item* entry = tree.item(files[static_cast<std::size_t>(row)]);
         auto* cell = new QTableWidgetItem(QString::fromStdString(entry->text));
-        cell->setData(kTreeItemRole, QVariant::fromValue<qint64>(child));
+        cell->setData(kTreeItemRole, QVariant::fromValue<qint64>(files[static_cast<std::size_t>(row)]));
         cell->setToolTip(cell->text());
         list_->setItem(row, 0, cell);
-        if (const std::optional<CarvedFile> file = engine_ ? engine_->carvedFile(entry->data) : std::nullopt) {
-            list_->setItem(row, 1, new QTableWidgetItem(QString::fromStdString(formatListSize(file->length))));
-            const std::string type = engine_->carvedFileType(*file);
-            list_->setItem(row, 2, new QTableWidgetItem(QString::fromStdString(type).toUpper()));
-            const bool picture = pictures_ && isThumbnailPicture(QString::fromStdString(type));
-            if (picture)
-                pictures_->add(entry->data, file->start, file->length);
-            thumbnails.push_back({entry->data, cell->text(), picture, {}});
-            rowOfFile_.insert(entry->data, row);
-            shown.push_back(entry->data);
-        } else {
+        const std::optional<CarvedFile> file = engine_ ? engine_->carvedFile(entry->data) : std::nullopt;
+        if (!file) {
             thumbnails.push_back({entry->data, cell->text(), false, {}});
+            continue;
         }
+        list_->setItem(row, 1, new QTableWidgetItem(QString::fromStdString(formatListSize(file->length))));
+        const QString type = QString::fromStdString(engine_->carvedFileType(*file));
+        list_->setItem(row, 2, new QTableWidgetItem(type.toUpper()));
+        const bool picture = pictures_ && isThumbnailPicture(type);
+        if (picture)
+            pictures_->add(entry->data, file->start, file->length);
+        thumbnails.push_back({entry->data, cell->text(), picture, markCells(row, entry->data, *file)});
+        rowOfFile_.insert(entry->data, row);
+        shown.push_back(entry->data);
     }
+    list_->setUpdatesEnabled(true);
     views_->thumbnails()->setItems(std::move(thumbnails));
-    for (const std::uint64_t index : shown)
-        if (const std::optional<CarvedFile> file = engine_->carvedFile(index))
-            showMarks(rowOfFile_.value(index), index, *file);
     // The files in sight are graded before the rest.
     if (grader_)
         grader_->gradeFirst(shown);
@@ -413,6 +416,10 @@ bool RawRecoveryDialog::partial(std::uint64_t index, const CarvedFile& file) con
 }
 
 void RawRecoveryDialog::showMarks(int row, std::uint64_t index, const CarvedFile& file) {
+    views_->thumbnails()->setDamage(index, markCells(row, index, file));
+}
+
+QString RawRecoveryDialog::markCells(int row, std::uint64_t index, const CarvedFile& file) {
     const bool holdsUnreadable = partial(index, file);
     auto* status = new QTableWidgetItem(QString::fromLatin1(carvedStatusText(file.status)) +
                                         (holdsUnreadable ? QStringLiteral(", partial") : QString()));
@@ -436,7 +443,7 @@ void RawRecoveryDialog::showMarks(int row, std::uint64_t index, const CarvedFile
         damage = QStringLiteral("damaged");
     if (holdsUnreadable)
         damage += damage.isEmpty() ? QStringLiteral("partial") : QStringLiteral(", partial");
-    views_->thumbnails()->setDamage(index, damage);
+    return damage;
 }
 
 void RawRecoveryDialog::startGrading() {
@@ -447,12 +454,7 @@ void RawRecoveryDialog::startGrading() {
         return;
     source->setVolume(origin_, static_cast<std::int64_t>(volumeBytes_));
     applyReadSettings(*source);
-    std::vector<CarvedFileGrader::Job> jobs;
-    const std::vector<CarvedFile> files = engine_->carvedFiles();
-    for (std::size_t index = 0; index < files.size(); ++index)
-        if (std::string type = engine_->carvedFileType(files[index]); formats::isPictureExtension(type))
-            jobs.push_back({index, files[index], std::move(type)});
-    grader_ = std::make_unique<CarvedFileGrader>(std::move(source), volumeBytes_, std::move(jobs));
+    grader_ = std::make_unique<CarvedFileGrader>(std::move(source), volumeBytes_, *engine_);
     connect(grader_.get(), &CarvedFileGrader::gradesArrived, this, &RawRecoveryDialog::takeGrades, Qt::QueuedConnection);
     std::vector<std::uint64_t> shown(rowOfFile_.keyBegin(), rowOfFile_.keyEnd());
     std::sort(shown.begin(), shown.end(), [this](std::uint64_t a, std::uint64_t b) { return rowOfFile_[a] < rowOfFile_[b]; });
@@ -467,8 +469,7 @@ void RawRecoveryDialog::takeGrades() {
     constexpr std::size_t kBatch = 200;
     const std::vector<CarvedFileGrader::Result> results = grader_->take(kBatch);
     for (const CarvedFileGrader::Result& result : results) {
-        if (result.grade)
-            grades_[result.index] = *result.grade;
+        grades_[result.index] = result.grade;
         if (result.partial)
             partialFiles_.insert(result.index);
         if (const auto row = rowOfFile_.constFind(result.index); row != rowOfFile_.constEnd())

@@ -112,6 +112,8 @@ private:
     void takeGrades();
     /// The Status, Grade and thumbnail marks of one listed file.
     void showMarks(int row, std::uint64_t index, const CarvedFile& file);
+    /// Its Status and Grade cells; returns what its thumbnail says of its damage.
+    QString markCells(int row, std::uint64_t index, const CarvedFile& file);
     /// Holds bytes the medium could not read: met by the scan's bad ranges, or served as zeros
     /// to the grader or a Save.
     bool partial(std::uint64_t index, const CarvedFile& file) const;

@@ -217,6 +217,32 @@ TEST(CheckTree, WorkerInsertsArriveInBatchesWithTheirIds) {
     EXPECT_LT(observer.inserts, kFiles / 10);  // appends were coalesced
 }
 
+TEST(CheckTree, RenamesBetweenAppendsKeepTheLastNameAndOneInsertion) {
+    // A carving worker renames its category before each file it adds; a deleted item's rename
+    // stays without effect.
+    CheckTree tree;
+    MirrorObserver observer(tree);
+    tree.setObserver(&observer);
+    BatchedTreeSink sink(tree);
+    const TreeItemId root = sink.InsertItem("RAW", kTreeRoot);
+    const TreeItemId jpeg = sink.InsertItem("JPEG", root);
+    const TreeItemId gone = sink.InsertItem("PNG", root);
+    sink.DeleteItem(gone);
+    sink.SetItemText(gone, "PNG (1)");
+    for (int i = 1; i <= 500; ++i) {
+        sink.SetItemText(jpeg, std::string("JPEG (").append(std::to_string(i)).append(")"));
+        sink.InsertItem(std::string("f").append(std::to_string(i)), jpeg, static_cast<std::uint64_t>(i));
+    }
+    const int insertsBefore = observer.inserts;
+    EXPECT_EQ(sink.flush(), 1005u);
+    EXPECT_EQ(tree.item(root)->text, "RAW");  // calls before the first rename keep their texts
+    EXPECT_EQ(tree.item(jpeg)->text, "JPEG (500)");
+    EXPECT_EQ(tree.item(gone), nullptr);
+    ASSERT_EQ(tree.children(jpeg).size(), 500u);
+    EXPECT_EQ(tree.item(tree.children(jpeg)[41])->data, 42u);
+    EXPECT_LE(observer.inserts - insertsBefore, 3);  // root, the two categories, the files in one run
+}
+
 TEST(CheckTree, AMillionItemsStayCheap) {
     CheckTree tree;
     BatchedTreeSink sink(tree);
