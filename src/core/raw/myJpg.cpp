@@ -579,8 +579,11 @@ void myJpg::redoWalks(ChunkPass& pass) {
         if (v.verdict == formats::Verdict::NotThisType || v.length == 0)
             continue;
         std::unique_lock lock(foundMutex_);
-        const auto listed = std::find_if(found_.begin(), found_.end(),
-                                         [&](const CarvedFile& file) { return file.start == start && file.format == row; });
+        // Copied into the lambda: clang before 16 cannot capture a structured binding (the fuzz build).
+        const auto listed =
+            std::find_if(found_.begin(), found_.end(), [start = start, row = row](const CarvedFile& file) {
+                return file.start == start && file.format == row;
+            });
         if (listed == found_.end()) {
             lock.unlock();
             listFormatFind(start, row, v, pass.candidates);
