@@ -246,7 +246,7 @@ std::set<std::string> namesKept(const std::vector<unsigned char>& volume, const 
         source.failRange(static_cast<std::int64_t>(kLeafAt + 512 * sector), 512);
     RecordingProgress progress;
     RecordingNotifier notifier;
-    HFSP hfs(source, VolumeRecord{}, progress, notifier);
+    HFSP hfs(ReaderInput{source, {}, source.byteSize(), progress, notifier});
     hfs.volumeSize = volume.size();
     hfs.openVolume();
     EXPECT_TRUE(hfs.readVolumeHeader());
