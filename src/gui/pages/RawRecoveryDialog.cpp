@@ -232,15 +232,9 @@ void RawRecoveryDialog::parse() {
     engine->stopFlag.attachGate(&pauseGate());
     back_->setEnabled(false);
     setStatus(QStringLiteral("Processing....."));
-    runWorker(
-        [this, engine] {
-            engine->runCarving();
-            // What the scan skipped of a failing region gets its retry before the page says how
-            // much could not be read.
-            if (!stopRequest_)
-                scanSource_->retrySkipped();
-        },
-        [this] { workerEnded(); });
+    // The engine reads again what its scan skipped of a failing region before it ends, so the
+    // page's count of unreadable bytes is what stayed unreadable.
+    runWorker([engine] { engine->runCarving(); }, [this] { workerEnded(); });
 }
 
 void RawRecoveryDialog::runWorker(std::function<void()> work, std::function<void()> ended) {
