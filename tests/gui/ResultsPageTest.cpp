@@ -531,7 +531,7 @@ private slots:
         options->nextButton()->click();
         auto* results = currentPage<VolumeScanDlg>();
         QVERIFY(results != nullptr);
-        QCOMPARE(results->mode(), 2);
+        QCOMPARE(results->mode(), ScanMode::Advanced);
         QTRY_VERIFY_WITH_TIMEOUT(!results->busy(), 30000);
         QVERIFY(results->backButton()->isEnabled());
         QVERIFY(messages_.contains(QStringLiteral("Pictorva: Scanning process completed...")));

@@ -54,7 +54,7 @@ WizardPage::WizardPage(WizardPage* previous, int previousPageNumber)
     layout->addLayout(buttons_);
 }
 
-WizardPage::~WizardPage() = default;
+WizardPage::~WizardPage() { closeWorkers(); }
 
 QPushButton* WizardPage::addButton(const QString& text, const char* objectName) {
     auto* button = new QPushButton(text);
@@ -141,6 +141,32 @@ void WizardPage::joinWorker(std::thread& worker) {
         return;
     releasePause();
     worker.join();
+}
+
+void WizardPage::waitForWorkers() { joinWorker(worker_); }
+
+void WizardPage::runWorker(std::function<void()> work, std::function<void()> onDone) {
+    waitForWorkers();
+    worker_ = std::thread([this, work = std::move(work), onDone = std::move(onDone)]() mutable {
+        work();
+        if (closing_)
+            return;
+        // Dropped by Qt when the page has gone meanwhile.
+        QMetaObject::invokeMethod(
+            this,
+            [this, onDone = std::move(onDone)] {
+                waitForWorkers();
+                if (!closing_ && onDone)
+                    onDone();
+            },
+            Qt::QueuedConnection);
+    });
+}
+
+void WizardPage::closeWorkers() {
+    closing_ = true;
+    stopWorkers();
+    waitForWorkers();
 }
 
 void WizardPage::setStatus(const QString& text) {

@@ -5,6 +5,8 @@
 
 #include <QBoxLayout>
 #include <QWidget>
+#include <atomic>
+#include <functional>
 #include <thread>
 
 #include "app/StopFlag.h"
@@ -30,12 +32,12 @@ public:
     /// cannot be created (it is then deleted and the current page stays).
     virtual bool initialise() { return true; }
 
-    /// A worker runs.
-    virtual bool working() const { return false; }
+    /// A worker runs (or has ended and its onDone is still to come).
+    virtual bool working() const { return worker_.joinable(); }
     /// Sets the stop flag of every reader or engine the page holds; does not wait.
     virtual void stopWorkers() {}
     /// Waits for the page's worker to end (releasing a pause first, so it can).
-    virtual void waitForWorkers() {}
+    virtual void waitForWorkers();
     /// False while the page refuses to close (the results page while it works).
     virtual bool mayClose() const { return true; }
 
@@ -84,6 +86,15 @@ protected:
     void holdForStop();
     /// Waits for worker to end, opening the pause gate first.
     void joinWorker(std::thread& worker);
+    /// Runs work on the page's worker thread; once it has ended, onDone runs on the window thread
+    /// (the worker joined), unless the page is closing by then. One worker at a time.
+    void runWorker(std::function<void()> work, std::function<void()> onDone);
+    /// The page goes (Back, or its destruction): stops and waits for the worker, whose onDone is
+    /// then never called. Derived pages call it first in their destructor, while what the worker
+    /// uses still exists.
+    void closeWorkers();
+    /// closeWorkers was called: a worker drops its results.
+    bool closing() const { return closing_; }
 
 private:
     void showPauseState();
@@ -100,4 +111,6 @@ private:
     QtProgressSink* sink_;
     PauseGate gate_;
     bool progressHeld_ = false;
+    std::thread worker_;
+    std::atomic<bool> closing_{false};
 };

@@ -1,5 +1,6 @@
 #include "pages/DriveParsingModes.h"
 
+#include "app/PageNumbers.h"
 #include <QCheckBox>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -23,7 +24,7 @@ QLineEdit* digitsEdit() {
 }  // namespace
 
 DriveParsingModes::DriveParsingModes(WizardPage* previous)
-    : WizardPage(previous, 130), pathLabel_(new QLabel), standard_(new QRadioButton(QStringLiteral("Standard Scan"))),
+    : WizardPage(previous, kDrivesPageNumber), pathLabel_(new QLabel), standard_(new QRadioButton(QStringLiteral("Standard Scan"))),
       advanced_(new QRadioButton(QStringLiteral("Advance Scan"))), gpt_(new QCheckBox(QStringLiteral("GPT format"))),
       noSkip_(new QCheckBox(QStringLiteral("Do not Skip Volume Size While Parsing in Advance  Scan "))),
       custom_(new QCheckBox(QStringLiteral("Custom Setting:"))), startLabel_(new QLabel(QStringLiteral("Starting Sector:"))),

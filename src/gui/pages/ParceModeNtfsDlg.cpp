@@ -1,5 +1,6 @@
 #include "pages/ParceModeNtfsDlg.h"
 
+#include "app/PageNumbers.h"
 #include <QCheckBox>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -159,7 +160,7 @@ void ParceModeNtfsDlg::chooseSignatureSearch() {
 
 void ParceModeNtfsDlg::next() {
     if (mode_ == kSignatureSearch)
-        showNext(createRawRecoveryPage(this, 136));
+        showNext(createRawRecoveryPage(this, kRecoveryModePageNumber));
     else
         showNext(mode_ == 2 ? createAdvancedOptionsPage(this) : createResultsPage(this));
 }

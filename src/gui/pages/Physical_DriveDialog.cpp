@@ -1,5 +1,6 @@
 #include "pages/Physical_DriveDialog.h"
 
+#include "app/PageNumbers.h"
 #include <QCheckBox>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -243,5 +244,5 @@ void Physical_DriveDialog::searchBySignatures() {
     }
     app.replaceSource();
     app.volumeSelected = selectedVolume() != nullptr ? 1 : 0;
-    showNext(createRawRecoveryPage(this, 130));
+    showNext(createRawRecoveryPage(this, kDrivesPageNumber));
 }

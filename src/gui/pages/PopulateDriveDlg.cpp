@@ -1,5 +1,6 @@
 #include "pages/PopulateDriveDlg.h"
 
+#include "app/PageNumbers.h"
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGridLayout>
@@ -29,7 +30,7 @@ std::int64_t leadingNumber(const QString& text) {
 }  // namespace
 
 PopulateDriveDlg::PopulateDriveDlg(WizardPage* previous, DriveWalkInput input)
-    : WizardPage(previous, 152), input_(std::move(input)), list_(new QTableWidget(0, 4)), guide_(new DeadEndGuide),
+    : WizardPage(previous, kDriveScanModePageNumber), input_(std::move(input)), list_(new QTableWidget(0, 4)), guide_(new DeadEndGuide),
       custom_(new QCheckBox(QStringLiteral("Custom Settings For Selected Volume "))), selectedValue_(new QLabel),
       start_(new SectorEdit), end_(new SectorEdit), systems_(new QComboBox) {
     list_->setObjectName(QStringLiteral("volumeList"));
@@ -59,7 +60,7 @@ PopulateDriveDlg::PopulateDriveDlg(WizardPage* previous, DriveWalkInput input)
         });
     guide_->addAction(QStringLiteral("Search by file signatures"), "signatureHint", [this] {
         current_ = nullptr;  // no volume: the whole drive
-        showNext(createRawRecoveryPage(this, 134));
+        showNext(createRawRecoveryPage(this, kVolumeListPageNumber));
     });
 
     auto* listButtons = new QHBoxLayout;
@@ -111,11 +112,7 @@ PopulateDriveDlg::PopulateDriveDlg(WizardPage* previous, DriveWalkInput input)
     connect(list_, &QTableWidget::cellClicked, this, [this](int row, int) { rowClicked(row); });
 }
 
-PopulateDriveDlg::~PopulateDriveDlg() {
-    leaving_ = true;
-    stopWorkers();
-    waitForWorkers();
-}
+PopulateDriveDlg::~PopulateDriveDlg() { closeWorkers(); }
 
 bool PopulateDriveDlg::initialise() {
     enableCustomGroup(false);
@@ -142,7 +139,7 @@ void PopulateDriveDlg::volumeFound(const VolumeRecord& record, bool fromScan) {
     QMetaObject::invokeMethod(
         this,
         [this, record] {
-            if (leaving_)
+            if (closing())
                 return;
             volumes_.push_back(record);
             rowCopies_.push_back(record);
@@ -212,16 +209,10 @@ void PopulateDriveDlg::startAdvancedScan() {
     back_->setEnabled(false);
     Partition* walk = partition_.get();
     readWriteInterface* source = app.currentSource.get();
-    worker_ = std::thread([this, walk, source] {
-        walk->scanForVolumes(*source);
-        QMetaObject::invokeMethod(this, [this] { scanFinished(); }, Qt::QueuedConnection);
-    });
+    runWorker([walk, source] { walk->scanForVolumes(*source); }, [this] { scanFinished(); });
 }
 
 void PopulateDriveDlg::scanFinished() {
-    if (leaving_)
-        return;
-    joinWorker(worker_);
     back_->setEnabled(true);
     partition_.reset();
     if (!volumes_.empty())
@@ -261,8 +252,6 @@ void PopulateDriveDlg::stopWorkers() {
         partition_->stop.set();
 }
 
-void PopulateDriveDlg::waitForWorkers() { joinWorker(worker_); }
-
 void PopulateDriveDlg::stop() {
     if (partition_)
         partition_->stop.set();
@@ -273,9 +262,7 @@ void PopulateDriveDlg::stop() {
 
 void PopulateDriveDlg::back() {
     // The worker refers to this page and its lists until it ends.
-    leaving_ = true;
-    stopWorkers();
-    joinWorker(worker_);
+    closeWorkers();
     clearRows();
     rowCopies_.clear();
     goBack();
@@ -410,11 +397,11 @@ void PopulateDriveDlg::next() {
         if (QString::fromStdString(current_->fileSystem).compare(QLatin1String("unknown"), Qt::CaseInsensitive) == 0)
             app.message(QStringLiteral("can not parse unknown volume"), QMessageBox::NoIcon, this, app.executableName());
         else
-            showNext(new ParceModeNtfsDlg(this, 134));
+            showNext(new ParceModeNtfsDlg(this, kVolumeListPageNumber));
     } else {
         customised_ = 1;
         current_->fileSystem = "RAW";
-        showNext(createRawRecoveryPage(this, 134));
+        showNext(createRawRecoveryPage(this, kVolumeListPageNumber));
     }
     partition_.reset();
 }

@@ -6,7 +6,6 @@
 #include <QPointer>
 #include <deque>
 #include <memory>
-#include <thread>
 
 #include "app/WizardPage.h"
 #include "disk/Partition.h"
@@ -29,9 +28,7 @@ public:
     ~PopulateDriveDlg() override;
     bool initialise() override;
 
-    bool working() const override { return worker_.joinable(); }
     void stopWorkers() override;
-    void waitForWorkers() override;
 
     /// The record of the row chosen by Next, read by the next page.
     const VolumeRecord* currentRecord() const { return current_; }
@@ -82,8 +79,6 @@ private:
     VolumeRecord* current_ = nullptr;
     std::uint8_t customised_ = 0;
     std::unique_ptr<Partition> partition_;
-    std::thread worker_;
-    bool leaving_ = false;
     bool stopped_ = false;  ///< Stop pressed during the running scan
 
     QTableWidget* list_;

@@ -1,5 +1,6 @@
 #include "pages/VolumeOperations.h"
 
+#include "app/PageNumbers.h"
 #include <QFormLayout>
 #include <QGroupBox>
 #include <QLabel>
@@ -13,7 +14,7 @@
 #include "pages/Physical_DriveDialog.h"
 
 VolumeOperations::VolumeOperations(WizardPage* previous)
-    : WizardPage(previous, 130), name_(new QLabel), system_(new QLabel), size_(new QLabel), itemText_(new QLabel) {
+    : WizardPage(previous, kDrivesPageNumber), name_(new QLabel), system_(new QLabel), size_(new QLabel), itemText_(new QLabel) {
     auto* group = new QGroupBox(QStringLiteral("Selected volume"));
     auto* form = new QFormLayout(group);
     form->addRow(QStringLiteral("Volume Name:"), name_);
@@ -54,4 +55,4 @@ bool VolumeOperations::initialise() {
     return true;
 }
 
-void VolumeOperations::next() { showNext(new ParceModeNtfsDlg(this, 135)); }
+void VolumeOperations::next() { showNext(new ParceModeNtfsDlg(this, kVolumeInfoPageNumber)); }

@@ -1,126 +1,55 @@
 #include "pages/VolumeScanDlg.h"
 
 #include <QCheckBox>
-#include <QDir>
-#include <QFileDialog>
-#include <QFileInfo>
 #include <QGridLayout>
-#include <QHash>
-#include <QHeaderView>
-#include <QIcon>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMimeDatabase>
-#include <QProcess>
-#include <QProgressBar>
 #include <QPushButton>
 #include <QSplitter>
-#include <QStyle>
-#include <chrono>
-#include <cstdlib>
 
 #include "app/CVantrelApp.h"
-#include "app/PreviewFiles.h"
 #include "app/QtProgressSink.h"
 #include "app/ReadSettings.h"
-#include "app/StopFlag.h"
+#include "app/WizardWindow.h"
+#include "browser/EntryGrade.h"
 #include "browser/EntrySearch.h"
 #include "browser/EntryTreeFill.h"
-#include "browser/EntryWalk.h"
+#include "browser/EntryTreeItems.h"
 #include "browser/RecycleBinNames.h"
 #include "browser/SaveWalk.h"
-#include "output/RecoveryReport.h"
-#include "pages/SaveOptionsBox.h"
 #include "browser/SelectionView.h"
 #include "browser/TypeFilter.h"
 #include "common/TextFormat.h"
-#include "controls/CCheckHeadCtrl.h"
 #include "controls/CCheckListCtrl.h"
 #include "controls/CXHtmlTree.h"
 #include "controls/CheckTreeModel.h"
-#include "app/WizardWindow.h"
+#include "output/OutputFile.h"
+#include "output/RecoveryReport.h"
 #include "pages/DeadEndGuide.h"
-#include "pages/EntryItemIndex.h"
+#include "pages/EntryPreview.h"
 #include "pages/GradeColumn.h"
-#include "browser/EntryGrade.h"
-#include "output/OutputFolder.h"
-#include "output/SourceMedium.h"
+#include "pages/ItemIcons.h"
+#include "pages/PacedTreeSink.h"
 #include "pages/ParceModeNtfsDlg.h"
+#include "pages/SaveOptionsBox.h"
+#include "pages/SaveResultLine.h"
 #include "pages/VolumeSource.h"
 #include "pages/advanceOptions.h"
-#include "output/OutputFile.h"
 #include "thumbnails/ListOrThumbnails.h"
 
 namespace {
-constexpr int kRowDataRole = Qt::UserRole;
-constexpr int kRowItemRole = Qt::UserRole + 1;  // a search row's tree item
-constexpr int kNameWidth = 180;
-constexpr int kGradeColumn = 6;
 const QString kWaitText = QStringLiteral("Please wait for the running process.");
-
-/// The fill's tree calls, handed to the tree's batches with a pause now and then until the window
-/// thread has applied them: a million inserts then arrive as a few dozen short batches instead of
-/// one long stall of the window. Never waits once the page is stopping (it may be waiting for
-/// this worker and would apply nothing).
-class PacedTreeSink final : public TreeSink {
-public:
-    PacedTreeSink(BatchedTreeSink& target, const std::atomic<bool>& stop, const std::atomic<bool>& leaving)
-        : target_(target), stop_(stop), leaving_(leaving) {}
-    TreeItemId InsertItem(const std::string& text, TreeItemId parent, std::uint64_t data, bool atTop) override {
-        pace();
-        return target_.InsertItem(text, parent, data, atTop);
-    }
-    void SetItemText(TreeItemId item, const std::string& text) override { target_.SetItemText(item, text); }
-    void DeleteItem(TreeItemId item) override { target_.DeleteItem(item); }
-    void Expand(TreeItemId item) override { target_.Expand(item); }
-    void SetItemTextColor(TreeItemId item, std::uint32_t color) override {
-        pace();
-        target_.SetItemTextColor(item, color);
-    }
-
-private:
-    static constexpr std::int64_t kBatch = 50000;  // about 40 ms of the window thread's time
-    void pace() {
-        if (++calls_ % kBatch != 0)
-            return;
-        while (target_.pending() && !stop_ && !leaving_)
-            std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    }
-    BatchedTreeSink& target_;
-    const std::atomic<bool>& stop_;
-    const std::atomic<bool>& leaving_;
-    std::int64_t calls_ = 0;
-};
-
-/// A path as the list shows it: FAT short names are blank-padded, and the padding is no part of
-/// the name.
-std::string trimmedPath(const std::string& path) {
-    std::string out;
-    std::size_t begin = 0;
-    while (begin <= path.size()) {
-        std::size_t end = path.find('/', begin);
-        if (end == std::string::npos)
-            end = path.size();
-        std::size_t last = end;
-        while (last > begin && (path[last - 1] == ' ' || path[last - 1] == '\t'))
-            --last;
-        if (!out.empty() || begin > 0)
-            out += '/';
-        out.append(path, begin, last - begin);
-        begin = end + 1;
-    }
-    return out;
-}
 }  // namespace
 
 std::function<QString(QWidget*)> VolumeScanDlg::folderChooser;
 
 VolumeScanDlg::VolumeScanDlg(WizardPage* previous, int previousPageNumber)
-    : WizardPage(previous, previousPageNumber), volumeData_(new QLineEdit), searchEdit_(new QLineEdit),
-      search_(new QPushButton(QStringLiteral("Search"))), tree_(new CXHtmlTree), list_(new CCheckListCtrl),
-      views_(new ListOrThumbnails(list_)), fileSize_(new QLabel), guide_(new DeadEndGuide),
-      saveOptions_(new SaveOptionsBox),
-      grades_(new GradeColumn(kGradeColumn, views_->thumbnails(), [this](quint64 entry) { return readForGrade(entry); }, this)) {
+    : WizardPage(previous, previousPageNumber), output_(this), volumeData_(new QLineEdit), searchEdit_(new QLineEdit),
+      search_(new QPushButton(QStringLiteral("Search"))), tree_(new CXHtmlTree),
+      files_(new ResultsFileList(
+          tree_, [this](TreeItemId item) { return itemIcon(tree_->tree(), rootItem_, shownView_.load(), item, style()); },
+          [this](quint64 entry) { return readForGrade(entry); }, this)),
+      fileSize_(new QLabel), guide_(new DeadEndGuide), saveOptions_(new SaveOptionsBox) {
     volumeData_->setReadOnly(true);
     volumeData_->setObjectName(QStringLiteral("volumeData"));
     searchEdit_->setObjectName(QStringLiteral("searchEdit"));
@@ -137,29 +66,19 @@ VolumeScanDlg::VolumeScanDlg(WizardPage* previous, int previousPageNumber)
     body()->addLayout(top);
 
     tree_->setObjectName(QStringLiteral("folderTree"));
-    list_->setObjectName(QStringLiteral("fileList"));
-    list_->setHeaderLabels({QStringLiteral("File(s) List"), QStringLiteral("Creation Time"), QStringLiteral("Access Time"),
-                            QStringLiteral("Modification Time"), QStringLiteral("Size"), QStringLiteral("Attribute"),
-                            QStringLiteral("Grade")});
-    list_->InitCheckHeader();
-    const int widths[] = {kNameWidth, 150, 150, 150, 80, 80, 190};
-    for (int column = 0; column <= kGradeColumn; ++column)
-        list_->setColumnWidth(column, widths[column]);
-    // Size and grade are what tell a photo worth saving: shown beside the name, without scrolling.
-    list_->header()->moveSection(4, 1);
-    list_->header()->moveSection(kGradeColumn, 2);
-    tree_->checkModel()->decoration = [this](TreeItemId item) { return iconOf(item); };
+    tree_->checkModel()->decoration = [this](TreeItemId item) {
+        return itemIcon(tree_->tree(), rootItem_, shownView_.load(), item, style());
+    };
     auto* split = new QSplitter;
     split->addWidget(tree_);
-    split->addWidget(views_);
+    split->addWidget(files_->views());
     split->setStretchFactor(0, 1);
     split->setStretchFactor(1, 2);
     split->setChildrenCollapsible(false);
     body()->addWidget(split, 1);
     body()->addWidget(guide_);
-    guide_->addAction(QStringLiteral("Advanced mode"), "advancedHint", [this] { restartWith(2); });
-    guide_->addAction(QStringLiteral("Search by file signatures"), "signatureHint",
-                      [this] { restartWith(ParceModeNtfsDlg::kSignatureSearch); });
+    guide_->addAction(QStringLiteral("Advanced mode"), "advancedHint", [this] { restartWith(ScanMode::Advanced); });
+    guide_->addAction(QStringLiteral("Search by file signatures"), "signatureHint", [this] { restartWith(std::nullopt); });
     fileSize_->setObjectName(QStringLiteral("fileSizeText"));
     body()->addWidget(fileSize_);
     body()->addWidget(saveOptions_);
@@ -189,33 +108,20 @@ VolumeScanDlg::VolumeScanDlg(WizardPage* previous, int previousPageNumber)
             copyFileOnDoubleClick(item);
         }
     });
-    connect(list_, &CCheckListCtrl::rowClicked, this, &VolumeScanDlg::rowClicked);
-    ThumbnailView* thumbnails = views_->thumbnails();
+    connect(files_->list(), &CCheckListCtrl::rowClicked, this, &VolumeScanDlg::rowClicked);
+    ThumbnailView* thumbnails = files_->views()->thumbnails();
     thumbnails->loader().setFetch([this](quint64 entry, qint64 limit) { return readPicture(entry, limit); });
     connect(thumbnails, &ThumbnailView::fileClicked, this, [this, thumbnails](int row) {
         const auto& items = thumbnails->thumbnails().items();
         if (row >= 0 && static_cast<std::size_t>(row) < items.size() && !busy())
-            previewEntry(items[static_cast<std::size_t>(row)].key);
-    });
-    // A row's own check box and its tree item stay one choice.
-    connect(list_, &QTreeWidget::itemChanged, this, [this](QTreeWidgetItem* row, int column) {
-        if (column != 0)
-            return;
-        const TreeItemId item = listMode_ == ListMode::Folder ? row->data(0, kRowDataRole).value<qint64>()
-                                                              : row->data(0, kRowItemRole).value<qint64>();
-        const bool checked = row->checkState(0) == Qt::Checked;
-        if (tree_->tree().item(item) != nullptr && tree_->tree().GetCheck(item) != checked)
-            tree_->tree().SetCheck(item, checked);
+            preview(items[static_cast<std::size_t>(row)].key);
     });
 }
 
 VolumeScanDlg::~VolumeScanDlg() {
-    // The loader reads through view_, which goes before the loader does.
-    views_->thumbnails()->loader().stop();
-    grades_->stop();
-    leaving_ = true;
-    stopWorkers();
-    waitForWorkers();
+    // The loader and the grader read through view_, which goes before they do.
+    files_->stop();
+    closeWorkers();
     tree_->checkModel()->decoration = nullptr;
 }
 
@@ -224,12 +130,12 @@ bool VolumeScanDlg::initialise() {
     scanAlive_ = true;
     back_->setEnabled(false);
     if (auto* advanced = qobject_cast<advanceOptions*>(previousPage())) {
-        mode_ = 2;
+        mode_ = ScanMode::Advanced;
         modes_ = advanced->modesPage();
         choice_ = advanced->choice();
     } else {
         modes_ = qobject_cast<ParceModeNtfsDlg*>(previousPage());
-        mode_ = modes_ != nullptr ? modes_->mode() : 1;
+        mode_ = modes_ != nullptr ? static_cast<ScanMode>(modes_->mode()) : ScanMode::Standard;
     }
     if (modes_ != nullptr)
         record_ = modes_->recordCopy();
@@ -256,16 +162,16 @@ bool VolumeScanDlg::initialise() {
         return refuse(kRestartText, kRestartText);
     applyReadSettings(*app.currentSource);
     context_.emplace(ReaderContext{*app.currentSource, record_, volumeBytes, app, *progressSink(), app.notifier(),
-                                   static_cast<ScanMode>(mode_), choice_, &pauseGate()});
+                                   mode_, choice_, &pauseGate()});
     context_->stopRequest = &stopRequest_;
     rootItem_ = tree_->tree().InsertItem(app.rootName, kTreeRoot, kNoEntryData);
     startScan();
     return true;
 }
 
-void VolumeScanDlg::runWorker(std::function<void()> work) {
+void VolumeScanDlg::startWork(std::function<void()> work, std::function<void()> onDone) {
     {
-        // A picture being read for its thumbnail is finished first; later ones wait for endWork.
+        // A picture being read for its thumbnail or grade is finished first; later ones wait for endWork.
         const std::lock_guard hold(viewMutex_);
         processRunning_ = true;
     }
@@ -273,11 +179,10 @@ void VolumeScanDlg::runWorker(std::function<void()> work) {
     showWorkerControls(true);
     search_->setEnabled(false);
     save_->setEnabled(false);
-    worker_ = std::thread(std::move(work));
+    runWorker(std::move(work), std::move(onDone));
 }
 
 void VolumeScanDlg::endWork() {
-    waitForWorkers();
     if (view_)
         view_->stopFlag().clear();
     stopRequest_ = false;
@@ -286,36 +191,34 @@ void VolumeScanDlg::endWork() {
     search_->setEnabled(true);
     save_->setEnabled(true);
     tree_->setEnabled(true);
-    views_->thumbnails()->refresh();
-    grades_->resume();
+    files_->resume();
 }
 
 void VolumeScanDlg::startScan() {
-    runWorker([this] {
-        ScanResult scan = scanVolume(kind_, *context_);
-        std::unique_ptr<EntryView> view = std::move(scan.view);
-        scanError_ = std::move(scan.error);
-        // What the walk skipped of a failing region gets its retry before the page says how
-        // much could not be read; a stopped or left page does not wait for it.
-        if (!stopRequest_ && !leaving_)
-            context_->source.retrySkipped();
-        if (view) {
-            // Stop pressed while the reader walked: the fill ends at once, keeping the top level.
-            if (stopRequest_ || leaving_)
-                view->stopFlag().set();
-            shownView_ = view.get();
-            progressSink()->setStatus("Filling tree entries...");
-            PacedTreeSink paced(tree_->sink(), stopRequest_, leaving_);
-            scanFiles_ = fillEntryTree(*view, paced, rootItem_, TypeFilter(typePattern_), *progressSink()).filesFound;
-            restoreRecycleBinNames(*view, kind_);
-        }
-        scanned_ = std::move(view);
-        QMetaObject::invokeMethod(this, [this] { scanFinished(); }, Qt::QueuedConnection);
-    });
+    startWork(
+        [this] {
+            ScanResult scan = scanVolume(kind_, *context_);
+            std::unique_ptr<EntryView> view = std::move(scan.view);
+            scanError_ = std::move(scan.error);
+            // What the walk skipped of a failing region gets its retry before the page says how
+            // much could not be read; a stopped or left page does not wait for it.
+            if (!stopRequest_ && !closing())
+                context_->source.retrySkipped();
+            if (view) {
+                // Stop pressed while the reader walked: the fill ends at once, keeping the top level.
+                if (stopRequest_ || closing())
+                    view->stopFlag().set();
+                shownView_ = view.get();
+                progressSink()->setStatus("Filling tree entries...");
+                PacedTreeSink paced(tree_->sink(), [this] { return stopRequest_ || closing(); });
+                scanFiles_ = fillEntryTree(*view, paced, rootItem_, TypeFilter(typePattern_), *progressSink()).filesFound;
+                restoreRecycleBinNames(*view, kind_);
+            }
+            scanned_ = std::move(view);
+        },
+        [this] { scanFinished(); });
 }
-
 void VolumeScanDlg::scanFinished() {
-    waitForWorkers();
     {
         const std::lock_guard hold(viewMutex_);
         view_ = std::move(scanned_);
@@ -325,8 +228,6 @@ void VolumeScanDlg::scanFinished() {
     endWork();
     scanAlive_ = false;
     back_->setEnabled(true);
-    if (leaving_)
-        return;
     tree_->flushPending();
     CVantrelApp& app = *theApp();
     const QString unreadable = QString::fromStdString(context_->source.rangeMap().unreadableSummary());
@@ -363,7 +264,7 @@ void VolumeScanDlg::scanFinished() {
 void VolumeScanDlg::guideWhenNothingFound() {
     if (modes_ == nullptr)
         return;
-    const bool advanced = mode_ != 2 && ParceModeNtfsDlg::offeredModes(record_.fileSystem).advanced;
+    const bool advanced = mode_ != ScanMode::Advanced && ParceModeNtfsDlg::offeredModes(record_.fileSystem).advanced;
     guide_->findChild<QPushButton*>(QStringLiteral("advancedHint"))->setVisible(advanced);
     guide_->showHint(advanced ? QStringLiteral("No photo, audio or video file was found in this volume's file system. "
                                                "When the card was formatted or its file system is damaged, Advanced "
@@ -374,12 +275,12 @@ void VolumeScanDlg::guideWhenNothingFound() {
                                                "by their contents whatever happened to the file system."));
 }
 
-void VolumeScanDlg::restartWith(int mode) {
+void VolumeScanDlg::restartWith(std::optional<ScanMode> mode) {
     ParceModeNtfsDlg* modes = modes_;
     if (busy() || modes == nullptr)
         return;
     wizard()->popTo(modes);
-    if (mode == 2) {
+    if (mode == ScanMode::Advanced) {
         modes->chooseAdvanced();
         // The usual reason for an empty tree: the card was formatted, its files are no longer chained.
         if (modes->formattedBox()->isVisibleTo(modes))
@@ -395,8 +296,6 @@ void VolumeScanDlg::stopWorkers() {
     if (EntryView* view = shownView_.load())
         view->stopFlag().set();
 }
-
-void VolumeScanDlg::waitForWorkers() { joinWorker(worker_); }
 
 bool VolumeScanDlg::mayClose() const {
     if (busy()) {
@@ -422,122 +321,17 @@ void VolumeScanDlg::back() {
     goBack();
 }
 
-Placement VolumeScanDlg::placementOf(TreeItemId item) const {
-    const CheckTree::Item* record = tree_->tree().item(item);
-    return record != nullptr && record->parent == rootItem_ ? Placement::TopLevel : Placement::Nested;
-}
-
-bool VolumeScanDlg::isFolderItem(TreeItemId item) const {
-    if (item == rootItem_)
-        return true;
-    const CheckTree::Item* record = tree_->tree().item(item);
-    EntryView* view = shownView_.load();
-    if (record == nullptr || record->data == kNoEntryData || view == nullptr)
-        return false;
-    return view->isFolder(record->data, placementOf(item));
-}
-
-QVariant VolumeScanDlg::iconOf(TreeItemId item) const {
-    const CheckTree::Item* record = tree_->tree().item(item);
-    if (record == nullptr || record->text == kPlaceholderText)
-        return {};
-    if (isFolderItem(item))
-        return style()->standardIcon(QStyle::SP_DirIcon);
-    // By name only, never by reading the disk: the icon the desktop gives the name's type.
-    static QHash<QString, QIcon> bySuffix;
-    const QString suffix = QFileInfo(QString::fromStdString(record->text)).suffix().toLower();
-    auto found = bySuffix.find(suffix);
-    if (found == bySuffix.end()) {
-        const QMimeType type = QMimeDatabase().mimeTypeForFile(QString::fromStdString(record->text), QMimeDatabase::MatchExtension);
-        found = bySuffix.insert(suffix, QIcon::fromTheme(type.iconName(), style()->standardIcon(QStyle::SP_FileIcon)));
-    }
-    return *found;
-}
+bool VolumeScanDlg::isFolderItem(TreeItemId item) const { return ::isFolderItem(tree_->tree(), rootItem_, shownView_.load(), item); }
 
 void VolumeScanDlg::populateOnDemand(TreeItemId item, bool colourDeleted) {
     const std::lock_guard hold(viewMutex_);
-    CheckTree& tree = tree_->tree();
-    const CheckTree::Item* record = tree.item(item);
-    if (!view_ || record == nullptr || item == rootItem_ || record->data == kNoEntryData)
-        return;
-    if (!tree.children(item).empty() && tree.GetItemText(tree.children(item).front()) == kPlaceholderText)
-        tree.DeleteItem(tree.children(item).front());
-    if (!tree.children(item).empty() || !isFolderItem(item))
-        return;
-    const EntryRef folder = record->data;
-    const bool checked = record->checked;
-    const bool folderDeleted = record->textColor == kDeletedColor;
-    for (EntryRef child : view_->children(folder)) {
-        const std::string name = view_->name(child);
-        const bool childFolder = view_->isFolder(child, Placement::Nested);
-        if (childFolder && isSelfOrParentLink(name))
-            continue;
-        CheckTree::NewItem made;
-        made.text = name;
-        made.data = child;
-        made.checked = checked;
-        const TreeItemId id = tree.insertItem(made, item);
-        if (colourDeleted && view_->isDeleted(child, folderDeleted))
-            tree.SetItemTextColor(id, kDeletedColor);
-        if (childFolder && !view_->children(child).empty())
-            tree.InsertItem(kPlaceholderText, id, kNoEntryData);
-    }
-}
-
-void VolumeScanDlg::addFileRow(TreeItemId item, EntryRef entry, const QString& text) {
-    addFileRow(item, entry, text, view_->listTexts(entry));
-}
-
-void VolumeScanDlg::addFileRow(TreeItemId item, EntryRef entry, const QString& text, const ListTexts& texts) {
-    QTreeWidgetItem* row = list_->addRow({text, QString::fromStdString(texts.created), QString::fromStdString(texts.accessed),
-                                          QString::fromStdString(texts.modified), QString::fromStdString(texts.size),
-                                          QString::fromStdString(texts.attributes)});
-    if (listMode_ == ListMode::Folder) {
-        row->setData(0, kRowDataRole, QVariant::fromValue<qint64>(item));
-        row->setIcon(0, iconOf(item).value<QIcon>());
-    } else {
-        row->setData(0, kRowDataRole, QVariant::fromValue<quint64>(entry));
-        item = searchItems_.value(entry, kTreeNoItem);
-        row->setData(0, kRowItemRole, QVariant::fromValue<qint64>(item));
-    }
-    showItemState(row, item);
-    const CheckTree::Item* record = tree_->tree().item(item);
-    const bool deleted = record != nullptr && record->textColor == kDeletedColor;
-    const QString damage = grades_->rowAdded(row, entry, deleted && formats::isPictureName(text.toStdString()));
-    newThumbnails_.push_back({entry, text, isThumbnailPicture(QFileInfo(text).suffix()), damage});
-}
-
-void VolumeScanDlg::clearList() {
-    list_->clear();
-    grades_->listCleared();
-    newThumbnails_.clear();
-    views_->thumbnails()->setItems({});
-}
-
-std::optional<std::unique_ptr<MemoryOutput>> VolumeScanDlg::readForGrade(EntryRef entry) {
-    const std::lock_guard hold(viewMutex_);
-    if (busy() || leaving_ || !view_)
-        return std::nullopt;
-    return readGradedContent(*view_, entry, false, true);
-}
-
-void VolumeScanDlg::showItemState(QTreeWidgetItem* row, TreeItemId item) {
-    const CheckTree::Item* record = tree_->tree().item(item);
-    if (record != nullptr && record->textColor == kDeletedColor)
-        row->setForeground(0, QColor(255, 0, 0));
-    // The row shows the item's own choice, so checking in either place is one choice.
-    if (record != nullptr && record->checked)
-        row->setCheckState(0, Qt::Checked);
-}
-
-void VolumeScanDlg::showNewThumbnails() {
-    views_->thumbnails()->appendItems(newThumbnails_);
-    newThumbnails_.clear();
+    if (view_)
+        populateFolderItem(tree_->tree(), rootItem_, *view_, item, colourDeleted);
 }
 
 std::optional<QByteArray> VolumeScanDlg::readPicture(EntryRef entry, qint64 limit) {
     const std::lock_guard hold(viewMutex_);
-    if (busy() || leaving_ || !view_)
+    if (busy() || closing() || !view_)
         return std::nullopt;
     // The loader asks for a photo's first bytes, then maybe for all: the reader writes it once.
     if (lastPicture_ != entry) {
@@ -556,34 +350,17 @@ std::optional<QByteArray> VolumeScanDlg::readPicture(EntryRef entry, qint64 limi
     return lastPictureBytes_.left(limit);
 }
 
+std::optional<std::unique_ptr<MemoryOutput>> VolumeScanDlg::readForGrade(EntryRef entry) {
+    const std::lock_guard hold(viewMutex_);
+    if (busy() || closing() || !view_)
+        return std::nullopt;
+    return readGradedContent(*view_, entry, false, true);
+}
+
 void VolumeScanDlg::showFolderInList(TreeItemId item) {
     const std::lock_guard hold(viewMutex_);
-    const QSignalBlocker quiet(list_);
-    clearList();
-    if (listMode_ == ListMode::Search)
-        list_->setColumnWidth(0, kNameWidth);
-    listMode_ = ListMode::Folder;
-    const CheckTree& tree = tree_->tree();
-    const CheckTree::Item* record = tree.item(item);
-    if (!view_ || record == nullptr)
-        return;
-    if (!isFolderItem(item)) {
-        if (record->data != kNoEntryData)
-            addFileRow(item, record->data, QString::fromStdString(record->text));
-    } else {
-        for (TreeItemId child : tree.children(item)) {
-            const CheckTree::Item* childRecord = tree.item(child);
-            if (childRecord != nullptr && childRecord->data != kNoEntryData && !isFolderItem(child))
-                addFileRow(child, childRecord->data, QString::fromStdString(childRecord->text));
-        }
-    }
-    showNewThumbnails();
-    list_->checkHeader()->setImage(list_->topLevelItemCount() > 0 && [this] {
-        for (int row = 0; row < list_->topLevelItemCount(); ++row)
-            if (!list_->isRowChecked(row))
-                return false;
-        return true;
-    }() ? 2 : 1);
+    if (view_)
+        files_->showFolder(item, rootItem_, *view_);
 }
 
 void VolumeScanDlg::labelClicked(TreeItemId item) {
@@ -594,47 +371,16 @@ void VolumeScanDlg::labelClicked(TreeItemId item) {
 }
 
 void VolumeScanDlg::rowClicked(int row) {
-    QTreeWidgetItem* rowItem = list_->topLevelItem(row);
-    if (rowItem == nullptr || !view_ || busy())
+    if (!view_ || busy())
         return;
-    EntryRef entry = 0;
-    if (listMode_ == ListMode::Folder) {
-        const TreeItemId item = rowItem->data(0, kRowDataRole).value<qint64>();
-        const CheckTree::Item* record = tree_->tree().item(item);
-        if (record == nullptr)
-            return;
-        entry = record->data;
-        // The row click toggles the file's choice (the row's box follows through itemChanged).
-        rowItem->setCheckState(0, list_->isRowChecked(row) ? Qt::Unchecked : Qt::Checked);
-    } else {
-        entry = rowItem->data(0, kRowDataRole).value<quint64>();
-    }
-    previewEntry(entry);
+    if (const std::optional<EntryRef> entry = files_->clickRow(row))
+        preview(*entry);
 }
 
-void VolumeScanDlg::previewEntry(EntryRef entry) {
+void VolumeScanDlg::preview(EntryRef entry) {
     const std::lock_guard hold(viewMutex_);
-    // The viewer is optional: without it a preview copy would only litter the temporary folder.
-    const QString viewer = viewerPath();
-    if (!view_ || !QFileInfo(viewer).isExecutable() || view_->isFolder(entry, Placement::Nested))
-        return;
-    // Asked before the preview folder is made: making it is already a write.
-    const std::string& source = theApp()->currentSourcePath;
-    if (const QString refusal = previewRefusal(source); !refusal.isEmpty()) {
-        static std::string toldFor;  // once per source, not at every row click
-        if (toldFor != source)
-            theApp()->message(refusal, QMessageBox::Information, this, QString());
-        toldFor = source;
-        return;
-    }
-    const QString folder = previewFolder();
-    if (folder.isEmpty())
-        return;
-    std::string error;
-    OutputFile copy = OutputFolder::open(folder.toStdString(), error).createFile(view_->name(entry), error);
-    const QString target = QString::fromStdString(copy.path());
-    if (copy.isOpen() && view_->writeContent(entry, copy) && QFileInfo::exists(target))
-        QProcess::startDetached(viewer, {target});
+    if (view_)
+        previewEntry(*view_, entry, this);
 }
 
 bool VolumeScanDlg::readyForWork() {
@@ -659,32 +405,23 @@ void VolumeScanDlg::startSearch() {
             return;
         }
     }
-    clearList();
-    listMode_ = ListMode::Search;
-    searchItems_ = itemsByEntry(tree_->tree(), rootItem_);
+    files_->beginSearch(rootItem_);
     tree_->setEnabled(false);
     view_->stopFlag().clear();
     const std::string rootText = app.rootName;
-    runWorker([this, pattern = std::move(pattern), rootText] {
-        if (pattern) {
-            // The texts are read here: some readers read the disk for them, which only this thread may
-            // use while the search runs.
-            struct Row {
-                EntryRef entry;
-                QString path;
-                ListTexts texts;
-            };
-            std::vector<Row> rows;
+    startWork(
+        [this, pattern = std::move(pattern), rootText] {
+            if (!pattern)
+                return;
+            // The texts are read here: some readers read the disk for them, which only this thread
+            // may use while the search runs.
+            std::vector<ResultsFileList::SearchRow> rows;
             auto post = [this, &rows] {
                 QMetaObject::invokeMethod(
                     this,
                     [this, batch = std::move(rows)] {
-                        if (leaving_)
-                            return;
-                        const QSignalBlocker quiet(list_);  // rows take the tree's state, never give it
-                        for (const Row& row : batch)
-                            addFileRow(kTreeNoItem, row.entry, row.path, row.texts);
-                        showNewThumbnails();
+                        if (!closing())
+                            files_->addSearchRows(batch);
                     },
                     Qt::QueuedConnection);
                 rows.clear();
@@ -696,93 +433,20 @@ void VolumeScanDlg::startSearch() {
                     post();
             });
             post();
-        }
-        QMetaObject::invokeMethod(this, [this] { searchFinished(); }, Qt::QueuedConnection);
-    });
+        },
+        [this] { searchFinished(); });
 }
 
 void VolumeScanDlg::searchFinished() {
     endWork();
-    if (leaving_)
-        return;
-    // A hit's path rather than its first letters, with Size still in view.
-    list_->resizeColumnToContents(0);
-    list_->setColumnWidth(0, std::clamp(list_->columnWidth(0), kNameWidth, 3 * kNameWidth));
+    files_->fitSearchColumn();
     theApp()->message(QStringLiteral("Searching Finished"), QMessageBox::Information, this, QString());
     setStatus(QStringLiteral("Searching Finished"));
 }
 
-void VolumeScanDlg::chooseChecked(SelectionView& selection) const {
-    const CheckTree& tree = tree_->tree();
-    // ROOT ticked saves the whole volume but the file system's own metadata files, which a
-    // user still gets by ticking them alone.
-    const CheckTree::Item* root = tree.item(rootItem_);
-    const bool wholeVolume = root != nullptr && root->checked;
-    std::vector<std::pair<TreeItemId, std::size_t>> stack;
-    const auto& top = tree.children(rootItem_);
-    for (auto it = top.rbegin(); it != top.rend(); ++it)
-        stack.emplace_back(*it, 0);
-    std::vector<EntryRef> path;  // the entries of the folders above the item
-    auto chooseWithFolders = [&](EntryRef entry, bool whole) {
-        for (EntryRef folder : path)
-            selection.choose(folder);
-        whole ? selection.chooseWhole(entry) : selection.choose(entry);
-    };
-    while (!stack.empty()) {
-        const auto [id, depth] = stack.back();
-        stack.pop_back();
-        const CheckTree::Item* record = tree.item(id);
-        if (record == nullptr || record->data == kNoEntryData)
-            continue;
-        if (depth == 0 && wholeVolume && view_->isVolumeMetadata(record->data))
-            continue;
-        path.resize(depth);
-        if (!isFolderItem(id)) {
-            if (record->checked)
-                chooseWithFolders(record->data, false);
-            continue;
-        }
-        const auto& children = tree.children(id);
-        const bool read = !children.empty() && !(children.size() == 1 && tree.GetItemText(children[0]) == kPlaceholderText);
-        if (!read) {
-            if (record->checked)
-                chooseWithFolders(record->data, true);
-            continue;
-        }
-        path.push_back(record->data);
-        for (auto it = children.rbegin(); it != children.rend(); ++it)
-            stack.emplace_back(*it, depth + 1);
-    }
-}
-
-bool VolumeScanDlg::chooseOutputFolder() {
-    CVantrelApp& app = *theApp();
-    outputFolder_ = folderChooser ? folderChooser(this)
-                                  : QFileDialog::getExistingDirectory(this, QStringLiteral("Please choose a folder."));
-    if (outputFolder_.isEmpty()) {
-        app.message(QStringLiteral("select output folder"), QMessageBox::Information, this, QString());
-        return false;
-    }
-    const std::string refusal = outputOnSourceMedium(outputFolder_.toStdString(), app.currentSourcePath);
-    if (!refusal.empty()) {
-        app.message(QString::fromStdString(refusal), QMessageBox::Warning, this);
-        outputFolder_.clear();
-        return false;
-    }
-    return true;
-}
-
-OutputFolder VolumeScanDlg::openOutputFolder() {
-    std::string error;
-    OutputFolder folder = OutputFolder::open(outputFolder_.toStdString(), error);
-    if (!folder.isOpen())
-        theApp()->message(QString::fromStdString(error), QMessageBox::Warning, this);
-    return folder;
-}
-
 void VolumeScanDlg::copyFileOnDoubleClick(TreeItemId item) {
     const CheckTree::Item* record = tree_->tree().item(item);
-    if (record == nullptr || record->data == kNoEntryData || (outputFolder_.isEmpty() && !chooseOutputFolder()))
+    if (record == nullptr || record->data == kNoEntryData || (!output_.chosen() && !output_.choose(folderChooser)))
         return;
     // The save walk over just this file keeps its name safe and never replaces a file.
     SelectionView one(*view_);
@@ -790,7 +454,7 @@ void VolumeScanDlg::copyFileOnDoubleClick(TreeItemId item) {
     std::optional<EntryRef> folder;
     if (record->parent != rootItem_)
         folder = tree_->tree().item(record->parent)->data;
-    const OutputFolder output = openOutputFolder();
+    const OutputFolder output = output_.open();
     if (!output.isOpen())
         return;
     SaveWalk walk(one, *progressSink());
@@ -799,18 +463,16 @@ void VolumeScanDlg::copyFileOnDoubleClick(TreeItemId item) {
         walk.saveFolder(folder, false, output);
     }
     view_->stopFlag().clear();
-    theApp()->message(QStringLiteral("file is dumped in path  :  %1   ").arg(outputFolder_), QMessageBox::Information, this,
+    theApp()->message(QStringLiteral("file is dumped in path  :  %1   ").arg(output_.path()), QMessageBox::Information, this,
                       QString());
 }
 
 void VolumeScanDlg::saveSelected() {
     CVantrelApp& app = *theApp();
-    if (!readyForWork())
-        return;
-    if (!chooseOutputFolder())
+    if (!readyForWork() || !output_.choose(folderChooser))
         return;
     auto selection = std::make_unique<SelectionView>(*view_);
-    chooseChecked(*selection);
+    chooseCheckedItems(tree_->tree(), rootItem_, *view_, *selection);
     std::optional<EntryRef> start;
     bool startDeleted = false;
     if (selection->empty()) {
@@ -839,7 +501,7 @@ void VolumeScanDlg::saveSelected() {
             formatText("File size: %ld kb", static_cast<long>(view_->byteSize(entry) / 1024)));
         QMetaObject::invokeMethod(fileSize_, [label = fileSize_, text] { label->setText(text); }, Qt::QueuedConnection);
     };
-    const OutputFolder out = openOutputFolder();
+    const OutputFolder out = output_.open();
     if (!out.isOpen())
         return;
     std::string error;
@@ -856,39 +518,32 @@ void VolumeScanDlg::saveSelected() {
     if (!context_)
         return;
     readWriteInterface& source = context_->source;
-    runWorker([this, &source, start, startDeleted, files, out, report, onlyWhole] {
-        // What the scan skipped of a failing region gets its retry first, and the copies skip
-        // nothing a later retry could read: a file holds zeros only where the medium failed.
-        source.retrySkipped();
-        source.setSkipAhead(false);
-        SaveWalk walk(*selection_, *progressSink());
-        walk.watchSource(source);
-        walk.reportTo(*report, static_cast<std::uint64_t>(record_.startSector) * 512);
-        if (onlyWhole)
-            walk.keepOnlyWhole();
-        walk.saveFolder(start, startDeleted, out);
-        savedPartial_ = walk.partialFiles();
-        source.setSkipAhead(true);
-        progressSink()->setPosition(files);
-        std::string error;
-        const bool reported = report->finish(error);
-        const std::string status = formatText("work done: %lld files written, %lld could not be written",
-                                              static_cast<long long>(walk.written()), static_cast<long long>(walk.failed())) +
-                                   (walk.partial() > 0 ? formatText(", %lld partial", static_cast<long long>(walk.partial())) : "") +
-                                   report->skippedNote() +
-                                   (onlyWhole ? formatText(", %lld pictures left out as not whole", static_cast<long long>(walk.leftOut())) : "") +
-                                   (reported ? "" : "; " + error);
-        progressSink()->setStatus(status);
-        QMetaObject::invokeMethod(this, [this] { saveFinished(); }, Qt::QueuedConnection);
-    });
+    startWork(
+        [this, &source, start, startDeleted, files, out, report, onlyWhole] {
+            // What the scan skipped of a failing region gets its retry first, and the copies skip
+            // nothing a later retry could read: a file holds zeros only where the medium failed.
+            source.retrySkipped();
+            source.setSkipAhead(false);
+            SaveWalk walk(*selection_, *progressSink());
+            walk.watchSource(source);
+            walk.reportTo(*report, static_cast<std::uint64_t>(record_.startSector) * 512);
+            if (onlyWhole)
+                walk.keepOnlyWhole();
+            walk.saveFolder(start, startDeleted, out);
+            savedPartial_ = walk.partialFiles();
+            source.setSkipAhead(true);
+            progressSink()->setPosition(files);
+            std::string error;
+            const bool reported = report->finish(error);
+            progressSink()->setStatus(saveResultLine(walk, *report, onlyWhole, reported ? std::string() : error));
+        },
+        [this] { saveFinished(); });
 }
 
 void VolumeScanDlg::saveFinished() {
     endWork();
     selection_.reset();
-    grades_->markPartial(savedPartial_);
+    files_->grades()->markPartial(savedPartial_);
     fileSize_->clear();
-    if (leaving_)
-        return;
     theApp()->message(QStringLiteral("work done"), QMessageBox::Information, this, QString());
 }

@@ -5,8 +5,6 @@
 // checked files (or, with nothing checked, the selected folder) into a folder the user picks,
 // never onto the disk being recovered.
 
-#include <QHash>
-#include <QPointer>
 #include <atomic>
 #include <functional>
 #include <memory>
@@ -18,48 +16,48 @@
 #include "app/TreeSink.h"
 #include "browser/ReaderRegistry.h"
 #include "output/OutputFolder.h"
+#include "pages/OutputFolderChoice.h"
+#include "pages/ResultsFileList.h"
 
 class SaveOptionsBox;
 class CCheckListCtrl;
 class DeadEndGuide;
 class GradeColumn;
 class ListOrThumbnails;
-struct ThumbnailItem;
 class CXHtmlTree;
 class ParceModeNtfsDlg;
 class QLabel;
 class QLineEdit;
 class QPushButton;
-class QTreeWidgetItem;
 class SelectionView;
 
 class VolumeScanDlg final : public WizardPage {
     Q_OBJECT
 public:
-    enum class ListMode { Folder, Search };
+    using ListMode = ResultsFileList::Mode;
 
-    /// previous is the recovery mode page (136) or the advanced options page (153).
+    /// previous is the recovery mode page or the advanced options page.
     VolumeScanDlg(WizardPage* previous, int previousPageNumber);
     ~VolumeScanDlg() override;
     bool initialise() override;
 
-    bool working() const override { return worker_.joinable(); }
     void stopWorkers() override;
-    void waitForWorkers() override;
     bool mayClose() const override;
 
-    int mode() const { return mode_; }
+    ScanMode mode() const { return mode_; }
     FileSystemKind kind() const { return kind_; }
     /// The scan, search or save runs (Back, Save and Search refuse).
     bool busy() const { return processRunning_ || scanAlive_; }
     EntryView* view() const { return view_.get(); }
     TreeItemId rootItem() const { return rootItem_; }
-    ListMode listMode() const { return listMode_; }
+    ListMode listMode() const { return files_->mode(); }
 
     CXHtmlTree* tree() const { return tree_; }
-    CCheckListCtrl* list() const { return list_; }
+    CCheckListCtrl* list() const { return files_->list(); }
     /// The list and the thumbnail view of the same files.
-    ListOrThumbnails* fileViews() const { return views_; }
+    ListOrThumbnails* fileViews() const { return files_->views(); }
+    /// The list's Grade column.
+    GradeColumn* grades() const { return files_->grades(); }
     QLineEdit* searchEdit() const { return searchEdit_; }
     QLineEdit* volumeData() const { return volumeData_; }
     QLabel* fileSizeText() const { return fileSize_; }
@@ -69,8 +67,6 @@ public:
     QPushButton* searchButton() const { return search_; }
     QPushButton* stopButton() const { return stop_; }
     DeadEndGuide* guide() const { return guide_; }
-    /// The list's Grade column.
-    GradeColumn* grades() const { return grades_; }
 
     /// The output folder chooser ("Please choose a folder."); tests answer it.
     static std::function<QString(QWidget*)> folderChooser;
@@ -90,8 +86,9 @@ private:
     void scanFinished();
     void searchFinished();
     void saveFinished();
-    /// Shows the progress bar and the worker buttons, marks the page busy, runs work on the worker.
-    void runWorker(std::function<void()> work);
+    /// Shows the progress bar and the worker buttons, marks the page busy, runs work on the
+    /// worker and onDone once it has ended.
+    void startWork(std::function<void()> work, std::function<void()> onDone);
     void endWork();
     /// False, after saying so, while a worker runs; false when there is nothing to work on.
     bool readyForWork();
@@ -99,40 +96,24 @@ private:
     /// Reads a folder item's children from the reader when the fill did not (stopped scans).
     void populateOnDemand(TreeItemId item, bool colourDeleted);
     void showFolderInList(TreeItemId item);
-    void addFileRow(TreeItemId item, EntryRef entry, const QString& text);
-    void addFileRow(TreeItemId item, EntryRef entry, const QString& text, const ListTexts& texts);
-    /// Empties the list and the thumbnail view.
-    void clearList();
-    /// Gives the thumbnail view the rows added since the last call.
-    void showNewThumbnails();
     /// The thumbnail loader's read of a picture (on its thread): not now while a worker or the
     /// window thread uses the reader.
     std::optional<QByteArray> readPicture(EntryRef entry, qint64 limit);
-    /// A deleted picture's content for its grade (on the grader's thread); "not now" while a
-    /// worker or the window thread uses the reader.
+    /// A deleted picture's content for its grade (on the grader's thread); "not now" as above.
     std::optional<std::unique_ptr<MemoryOutput>> readForGrade(EntryRef entry);
-    /// The row's check box and colour as the tree shows item.
-    void showItemState(QTreeWidgetItem* row, TreeItemId item);
     bool isFolderItem(TreeItemId item) const;
-    Placement placementOf(TreeItemId item) const;
-    QVariant iconOf(TreeItemId item) const;
-    /// The checked files (and checked folders never read) with the folders above them.
-    void chooseChecked(SelectionView& selection) const;
-    void previewEntry(EntryRef entry);
-    /// Asks for the output folder; false (after saying why) when none or one on the source disk.
-    bool chooseOutputFolder();
-    /// The chosen output folder opened (made when missing); not open, after saying why, otherwise.
-    OutputFolder openOutputFolder();
+    void preview(EntryRef entry);
     /// A double-click on a file: copies it into the output folder (asked for when not chosen yet).
     void copyFileOnDoubleClick(TreeItemId item);
     /// Nothing worth having was found: offers Advanced mode and the search by file signatures.
     void guideWhenNothingFound();
-    /// Back to the recovery mode page, which then goes on to the page mode chooses.
-    void restartWith(int mode);
+    /// Back to the recovery mode page, which then goes on to Advanced mode (or, without mode,
+    /// the search by file signatures).
+    void restartWith(std::optional<ScanMode> mode);
 
     ParceModeNtfsDlg* modes_ = nullptr;
     VolumeRecord record_;
-    int mode_ = -1;
+    ScanMode mode_ = ScanMode::Standard;
     FileSystemKind kind_ = FileSystemKind::Unknown;
     AdvancedChoice choice_;
     std::string typePattern_;
@@ -141,35 +122,28 @@ private:
     long long scanFiles_ = 0;             // files the scan's fill inserted, read once it has ended
     ScanError scanError_;
     std::unique_ptr<EntryView> view_;
-    // A reader serves one thread at a time: the thumbnail loader reads a picture under this lock,
-    // and the window thread holds it where it reads through view_.
+    // A reader serves one thread at a time: the thumbnail loader and the grader read under this
+    // lock, and the window thread holds it where it reads through view_.
     std::mutex viewMutex_;
-    std::vector<ThumbnailItem> newThumbnails_;
     std::optional<EntryRef> lastPicture_;  // the loader's last read, kept for its second ask (loader thread)
     QByteArray lastPictureBytes_;
     std::atomic<EntryView*> shownView_{nullptr};  // the view the tree's items refer to, from the fill on
     std::unique_ptr<SelectionView> selection_;
     std::vector<EntryRef> savedPartial_;  // the save's files holding zeros for unreadable bytes, read once it has ended
-    std::thread worker_;
     std::atomic<bool> processRunning_{false};
     std::atomic<bool> scanAlive_{false};
     std::atomic<bool> stopRequest_{false};
-    std::atomic<bool> leaving_{false};
     TreeItemId rootItem_ = kTreeNoItem;
-    ListMode listMode_ = ListMode::Folder;
-    QHash<quint64, TreeItemId> searchItems_;  // the tree item of each entry, for the search rows
-    QString outputFolder_;
+    OutputFolderChoice output_;
 
     QLineEdit* volumeData_;
     QLineEdit* searchEdit_;
     QPushButton* search_;
     CXHtmlTree* tree_;
-    CCheckListCtrl* list_;
-    ListOrThumbnails* views_;
+    ResultsFileList* files_;
     QLabel* fileSize_;
     DeadEndGuide* guide_;
     SaveOptionsBox* saveOptions_;
-    GradeColumn* grades_;
     QPushButton* stop_;
     QPushButton* back_;
     QPushButton* save_;

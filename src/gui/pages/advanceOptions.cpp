@@ -1,5 +1,6 @@
 #include "pages/advanceOptions.h"
 
+#include "app/PageNumbers.h"
 #include <QComboBox>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -15,7 +16,7 @@
 #include "pages/VolumeSource.h"
 
 advanceOptions::advanceOptions(ParceModeNtfsDlg* modes)
-    : WizardPage(modes, 136), modes_(modes), structureLabel_(new QLabel(QStringLiteral("TFS :"))),
+    : WizardPage(modes, kRecoveryModePageNumber), modes_(modes), structureLabel_(new QLabel(QStringLiteral("TFS :"))),
       structures_(new QComboBox), clusterLabel_(new QLabel(QStringLiteral("Sector Per Cluster :"))),
       clusters_(new QComboBox), heapLabel_(new QLabel(QStringLiteral("Heap Offset :"))), heaps_(new QComboBox) {
     auto* group = new QGroupBox(QStringLiteral("Advanced Input:"));
@@ -45,11 +46,7 @@ advanceOptions::advanceOptions(ParceModeNtfsDlg* modes)
     connect(next_, &QPushButton::clicked, this, &advanceOptions::next);
 }
 
-advanceOptions::~advanceOptions() {
-    closing_ = true;
-    stopWorkers();
-    waitForWorkers();
-}
+advanceOptions::~advanceOptions() { closeWorkers(); }
 
 bool advanceOptions::initialise() {
     CVantrelApp& app = *theApp();
@@ -91,19 +88,11 @@ bool advanceOptions::initialise() {
     context_.emplace(ReaderContext{*app.currentSource, record_, volumeBytes, app, *progressSink(), app.notifier(),
                                    ScanMode::Advanced, AdvancedChoice{0, -1, 0, max_}, &pauseGate()});
     finder_ = std::make_unique<AdvancedOptionsFinder>(kind_, *context_);
-    worker_ = std::thread([this] {
-        found_ = finder_->run();
-        if (closing_)
-            return;
-        QMetaObject::invokeMethod(this, [this] { finished(); }, Qt::QueuedConnection);
-    });
+    runWorker([this] { found_ = finder_->run(); }, [this] { finished(); });
     return true;
 }
 
 void advanceOptions::finished() {
-    waitForWorkers();
-    if (closing_)
-        return;
     // The structure list is sorted by text, as a sorted drop-down shows it ("..:10" before "..:2").
     std::vector<std::string> structures = found_.structures;
     std::sort(structures.begin(), structures.end());
@@ -146,8 +135,6 @@ void advanceOptions::stopWorkers() {
         finder_->stop();
 }
 
-void advanceOptions::waitForWorkers() { joinWorker(worker_); }
-
 void advanceOptions::stop() {
     if (!finder_)
         return;
@@ -161,9 +148,7 @@ void advanceOptions::stop() {
 
 void advanceOptions::back() {
     // The worker uses this page, its lists and its reader: it must have ended first.
-    closing_ = true;
-    stopWorkers();
-    waitForWorkers();
+    closeWorkers();
     goBack();
 }
 
@@ -178,5 +163,5 @@ void advanceOptions::next() {
         return;
     }
     if (clusters_->currentIndex() >= 0)
-        showNext(new VolumeScanDlg(this, 153));
+        showNext(new VolumeScanDlg(this, kAdvancedOptionsPageNumber));
 }

@@ -3,10 +3,8 @@
 // structures on a worker (NTFS MFT copies, FAT starts, exFAT heap offsets); the user picks one,
 // a cluster size (and for exFAT a heap offset) and goes on to the results page in Advanced mode.
 
-#include <atomic>
 #include <memory>
 #include <optional>
-#include <thread>
 
 #include "app/WizardPage.h"
 #include "browser/AdvancedOptionsFinder.h"
@@ -23,9 +21,7 @@ public:
     ~advanceOptions() override;
     bool initialise() override;
 
-    bool working() const override { return worker_.joinable(); }
     void stopWorkers() override;
-    void waitForWorkers() override;
 
     ParceModeNtfsDlg* modesPage() const { return modes_; }
     /// The user's choices as the results page's Advanced scan takes them; its count ends the
@@ -56,8 +52,6 @@ private:
     std::optional<ReaderContext> context_;
     std::unique_ptr<AdvancedOptionsFinder> finder_;
     AdvancedOptionLists found_;  // written by the worker, read once it has ended
-    std::thread worker_;
-    std::atomic<bool> closing_{false};
     bool stopped_ = false;  ///< Stop pressed while the search ran
 
     QLabel* structureLabel_;

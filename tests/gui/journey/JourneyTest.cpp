@@ -254,7 +254,7 @@ private slots:
         click(options->nextButton());
         results = scanned();
         QVERIFY(results != nullptr);
-        QCOMPARE(results->mode(), 2);
+        QCOMPARE(results->mode(), ScanMode::Advanced);
         const QStringList names = namesBelow(results->tree()->tree(), results->rootItem());
         for (const QString& photo : kLivePhotos)
             QVERIFY2(names.contains(photo), qPrintable(photo + QStringLiteral(" missing from ") + names.join(u',')));

@@ -1,0 +1,164 @@
+#include "pages/ResultsFileList.h"
+
+#include <QFileInfo>
+#include <QHeaderView>
+#include <QIcon>
+#include <algorithm>
+
+#include "browser/EntryTreeFill.h"
+#include "browser/EntryTreeItems.h"
+#include "controls/CCheckHeadCtrl.h"
+#include "controls/CCheckListCtrl.h"
+#include "controls/CXHtmlTree.h"
+#include "formats/PictureGrade.h"
+#include "pages/EntryItemIndex.h"
+#include "pages/GradeColumn.h"
+#include "thumbnails/ListOrThumbnails.h"
+#include "thumbnails/ThumbnailDecoder.h"
+
+namespace {
+constexpr int kRowDataRole = Qt::UserRole;      // a folder row's tree item, a search row's entry
+constexpr int kRowItemRole = Qt::UserRole + 1;  // a search row's tree item
+constexpr int kNameWidth = 180;
+constexpr int kGradeColumn = 6;
+}  // namespace
+
+ResultsFileList::ResultsFileList(CXHtmlTree* tree, std::function<QVariant(TreeItemId)> icon, EntryGrader::Fetch gradeFetch,
+                                 QObject* parent)
+    : QObject(parent), tree_(tree), icon_(std::move(icon)), list_(new CCheckListCtrl), views_(new ListOrThumbnails(list_)),
+      grades_(new GradeColumn(kGradeColumn, views_->thumbnails(), std::move(gradeFetch), this)) {
+    list_->setObjectName(QStringLiteral("fileList"));
+    list_->setHeaderLabels({QStringLiteral("File(s) List"), QStringLiteral("Creation Time"), QStringLiteral("Access Time"),
+                            QStringLiteral("Modification Time"), QStringLiteral("Size"), QStringLiteral("Attribute"),
+                            QStringLiteral("Grade")});
+    list_->InitCheckHeader();
+    const int widths[] = {kNameWidth, 150, 150, 150, 80, 80, 190};
+    for (int column = 0; column <= kGradeColumn; ++column)
+        list_->setColumnWidth(column, widths[column]);
+    // Size and grade are what tell a photo worth saving: shown beside the name, without scrolling.
+    list_->header()->moveSection(4, 1);
+    list_->header()->moveSection(kGradeColumn, 2);
+    connect(list_, &QTreeWidget::itemChanged, this, [this](QTreeWidgetItem* row, int column) {
+        if (column != 0)
+            return;
+        const TreeItemId item = itemOfRow(row);
+        const bool checked = row->checkState(0) == Qt::Checked;
+        if (tree_->tree().item(item) != nullptr && tree_->tree().GetCheck(item) != checked)
+            tree_->tree().SetCheck(item, checked);
+    });
+}
+
+void ResultsFileList::stop() {
+    views_->thumbnails()->loader().stop();
+    grades_->stop();
+}
+
+void ResultsFileList::resume() {
+    views_->thumbnails()->refresh();
+    grades_->resume();
+}
+
+void ResultsFileList::clear() {
+    list_->clear();
+    grades_->listCleared();
+    newThumbnails_.clear();
+    views_->thumbnails()->setItems({});
+}
+
+void ResultsFileList::showFolder(TreeItemId item, TreeItemId root, const EntryView& view) {
+    const QSignalBlocker quiet(list_);
+    clear();
+    if (mode_ == Mode::Search)
+        list_->setColumnWidth(0, kNameWidth);
+    mode_ = Mode::Folder;
+    const CheckTree& tree = tree_->tree();
+    const CheckTree::Item* record = tree.item(item);
+    if (record == nullptr)
+        return;
+    if (!isFolderItem(tree, root, &view, item)) {
+        if (record->data != kNoEntryData)
+            addRow(item, record->data, QString::fromStdString(record->text), view.listTexts(record->data));
+    } else {
+        for (TreeItemId child : tree.children(item)) {
+            const CheckTree::Item* childRecord = tree.item(child);
+            if (childRecord != nullptr && childRecord->data != kNoEntryData && !isFolderItem(tree, root, &view, child))
+                addRow(child, childRecord->data, QString::fromStdString(childRecord->text), view.listTexts(childRecord->data));
+        }
+    }
+    showNewThumbnails();
+    list_->checkHeader()->setImage(list_->topLevelItemCount() > 0 && [this] {
+        for (int row = 0; row < list_->topLevelItemCount(); ++row)
+            if (!list_->isRowChecked(row))
+                return false;
+        return true;
+    }() ? 2 : 1);
+}
+
+void ResultsFileList::beginSearch(TreeItemId root) {
+    clear();
+    mode_ = Mode::Search;
+    searchItems_ = itemsByEntry(tree_->tree(), root);
+}
+
+void ResultsFileList::addSearchRows(const std::vector<SearchRow>& rows) {
+    const QSignalBlocker quiet(list_);  // rows take the tree's state, never give it
+    for (const SearchRow& row : rows)
+        addRow(kTreeNoItem, row.entry, row.path, row.texts);
+    showNewThumbnails();
+}
+
+void ResultsFileList::fitSearchColumn() {
+    list_->resizeColumnToContents(0);
+    list_->setColumnWidth(0, std::clamp(list_->columnWidth(0), kNameWidth, 3 * kNameWidth));
+}
+
+std::optional<EntryRef> ResultsFileList::clickRow(int row) {
+    QTreeWidgetItem* rowItem = list_->topLevelItem(row);
+    if (rowItem == nullptr)
+        return std::nullopt;
+    if (mode_ == Mode::Search)
+        return rowItem->data(0, kRowDataRole).value<quint64>();
+    const CheckTree::Item* record = tree_->tree().item(itemOfRow(rowItem));
+    if (record == nullptr)
+        return std::nullopt;
+    // The row click toggles the file's choice (the row's box follows through itemChanged).
+    rowItem->setCheckState(0, list_->isRowChecked(row) ? Qt::Unchecked : Qt::Checked);
+    return record->data;
+}
+
+TreeItemId ResultsFileList::itemOfRow(QTreeWidgetItem* row) const {
+    return mode_ == Mode::Folder ? row->data(0, kRowDataRole).value<qint64>() : row->data(0, kRowItemRole).value<qint64>();
+}
+
+void ResultsFileList::addRow(TreeItemId item, EntryRef entry, const QString& text, const ListTexts& texts) {
+    QTreeWidgetItem* row = list_->addRow({text, QString::fromStdString(texts.created), QString::fromStdString(texts.accessed),
+                                          QString::fromStdString(texts.modified), QString::fromStdString(texts.size),
+                                          QString::fromStdString(texts.attributes)});
+    if (mode_ == Mode::Folder) {
+        row->setData(0, kRowDataRole, QVariant::fromValue<qint64>(item));
+        row->setIcon(0, icon_(item).value<QIcon>());
+    } else {
+        row->setData(0, kRowDataRole, QVariant::fromValue<quint64>(entry));
+        item = searchItems_.value(entry, kTreeNoItem);
+        row->setData(0, kRowItemRole, QVariant::fromValue<qint64>(item));
+    }
+    showItemState(row, item);
+    const CheckTree::Item* record = tree_->tree().item(item);
+    const bool deleted = record != nullptr && record->textColor == kDeletedColor;
+    const QString damage = grades_->rowAdded(row, entry, deleted && formats::isPictureName(text.toStdString()));
+    newThumbnails_.push_back({entry, text, isThumbnailPicture(QFileInfo(text).suffix()), damage});
+}
+
+void ResultsFileList::showItemState(QTreeWidgetItem* row, TreeItemId item) {
+    const CheckTree::Item* record = tree_->tree().item(item);
+    if (record != nullptr && record->textColor == kDeletedColor)
+        row->setForeground(0, QColor(255, 0, 0));
+    // The row shows the item's own choice, so checking in either place is one choice.
+    if (record != nullptr && record->checked)
+        row->setCheckState(0, Qt::Checked);
+}
+
+void ResultsFileList::showNewThumbnails() {
+    views_->thumbnails()->appendItems(newThumbnails_);
+    newThumbnails_.clear();
+}

@@ -1,0 +1,76 @@
+#pragma once
+// The results page's file list and its thumbnail view: a folder's files as the tree has read
+// them, or the search's hits with their paths; each row shows the choice and colour of the tree
+// item that stands for its entry (a row's check box and its item are one choice), and a
+// deleted picture's grade as it arrives.
+
+#include <QHash>
+#include <QObject>
+#include <QString>
+#include <functional>
+#include <optional>
+#include <vector>
+
+#include "browser/EntryView.h"
+#include "controls/CheckTree.h"
+#include "pages/EntryGrader.h"
+#include "thumbnails/ThumbnailView.h"
+
+class CCheckListCtrl;
+class CXHtmlTree;
+class GradeColumn;
+class ListOrThumbnails;
+class QTreeWidgetItem;
+
+class ResultsFileList final : public QObject {
+    Q_OBJECT
+public:
+    enum class Mode { Folder, Search };
+    struct SearchRow {
+        EntryRef entry = 0;
+        QString path;
+        ListTexts texts;
+    };
+
+    /// Rows stand for tree's items; icon gives an item's icon; gradeFetch reads a deleted picture
+    /// for its grade (on the grader's thread).
+    ResultsFileList(CXHtmlTree* tree, std::function<QVariant(TreeItemId)> icon, EntryGrader::Fetch gradeFetch,
+                    QObject* parent = nullptr);
+
+    CCheckListCtrl* list() const { return list_; }
+    ListOrThumbnails* views() const { return views_; }
+    GradeColumn* grades() const { return grades_; }
+    Mode mode() const { return mode_; }
+
+    /// Ends the grading and thumbnail threads: their fetches are never called again.
+    void stop();
+    /// The reader is free again: thumbnails and grades held back are asked for again.
+    void resume();
+
+    /// Shows the files of folder item below root (or the file item itself).
+    void showFolder(TreeItemId item, TreeItemId root, const EntryView& view);
+    /// Empties the list for search hits; a hit's row stands for the item below root that shows
+    /// its entry.
+    void beginSearch(TreeItemId root);
+    void addSearchRows(const std::vector<SearchRow>& rows);
+    /// A hit's path rather than its first letters, with Size still in view.
+    void fitSearchColumn();
+    /// The entry of a clicked row; in a folder's list the click also toggles the row's choice.
+    std::optional<EntryRef> clickRow(int row);
+
+private:
+    void clear();
+    void addRow(TreeItemId item, EntryRef entry, const QString& text, const ListTexts& texts);
+    void showItemState(QTreeWidgetItem* row, TreeItemId item);
+    void showNewThumbnails();
+    TreeItemId itemOfRow(QTreeWidgetItem* row) const;
+
+    CXHtmlTree* tree_;
+    std::function<QVariant(TreeItemId)> icon_;
+    CCheckListCtrl* list_;
+    ListOrThumbnails* views_;
+    GradeColumn* grades_;
+    Mode mode_ = Mode::Folder;
+    QHash<quint64, TreeItemId> searchItems_;  // the tree item of each entry, for the search rows
+    std::vector<ThumbnailItem> newThumbnails_;
+};
