@@ -89,6 +89,22 @@ void chooseCheckedItems(const CheckTree& tree, TreeItemId root, const EntryView&
     }
 }
 
+std::optional<SaveStart> chooseForSave(const CheckTree& tree, TreeItemId root, const EntryView& view, TreeItemId current,
+                                       SelectionView& selection) {
+    chooseCheckedItems(tree, root, view, selection);
+    if (!selection.empty())
+        return SaveStart{};
+    const CheckTree::Item* record = tree.item(current);
+    if (current == root) {
+        selection.chooseEverything();
+        return SaveStart{};
+    }
+    if (record == nullptr || !isFolderItem(tree, root, &view, current))
+        return std::nullopt;
+    selection.chooseWhole(record->data);
+    return SaveStart{record->data, record->textColor == kDeletedColor};
+}
+
 std::string trimmedPath(const std::string& path) {
     std::string out;
     std::size_t begin = 0;

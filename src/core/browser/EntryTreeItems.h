@@ -3,6 +3,7 @@
 // makes them): which items are folders, a folder's children read on demand when the fill left
 // them out, and the checked items turned into the selection a save walks.
 
+#include <optional>
 #include <string>
 
 #include "browser/EntryView.h"
@@ -24,6 +25,17 @@ void populateFolderItem(CheckTree& tree, TreeItemId root, EntryView& view, TreeI
 /// never read (whole). Root checked leaves out the file system's own metadata files at the top
 /// level, which a user still gets by ticking them alone.
 void chooseCheckedItems(const CheckTree& tree, TreeItemId root, const EntryView& view, SelectionView& selection);
+
+/// Where a save starts: the folder whose content it writes (none: the top level).
+struct SaveStart {
+    std::optional<EntryRef> folder;
+    bool folderDeleted = false;
+};
+/// What Save writes: the checked items (chooseCheckedItems) from the top level; with nothing
+/// checked, the current folder item's whole content (root: the whole volume). Nothing when a
+/// file item is current and nothing is checked.
+std::optional<SaveStart> chooseForSave(const CheckTree& tree, TreeItemId root, const EntryView& view, TreeItemId current,
+                                       SelectionView& selection);
 
 /// A path as a list shows it: each name less the blanks that pad FAT short names.
 std::string trimmedPath(const std::string& path);

@@ -11,7 +11,6 @@
 #include "app/QtProgressSink.h"
 #include "app/ReadSettings.h"
 #include "app/WizardWindow.h"
-#include "browser/EntryGrade.h"
 #include "browser/EntrySearch.h"
 #include "browser/EntryTreeFill.h"
 #include "browser/EntryTreeItems.h"
@@ -23,16 +22,17 @@
 #include "controls/CCheckListCtrl.h"
 #include "controls/CXHtmlTree.h"
 #include "controls/CheckTreeModel.h"
-#include "output/OutputFile.h"
 #include "output/RecoveryReport.h"
 #include "pages/DeadEndGuide.h"
 #include "pages/EntryPreview.h"
 #include "pages/GradeColumn.h"
 #include "pages/ItemIcons.h"
+#include "pages/OtherModesGuide.h"
 #include "pages/PacedTreeSink.h"
 #include "pages/ParceModeNtfsDlg.h"
 #include "pages/SaveOptionsBox.h"
-#include "pages/SaveResultLine.h"
+#include "pages/ResultsSave.h"
+#include "pages/ResultsSearch.h"
 #include "pages/VolumeSource.h"
 #include "pages/advanceOptions.h"
 #include "thumbnails/ListOrThumbnails.h"
@@ -44,11 +44,11 @@ const QString kWaitText = QStringLiteral("Please wait for the running process.")
 std::function<QString(QWidget*)> VolumeScanDlg::folderChooser;
 
 VolumeScanDlg::VolumeScanDlg(WizardPage* previous, int previousPageNumber)
-    : WizardPage(previous, previousPageNumber), output_(this), volumeData_(new QLineEdit), searchEdit_(new QLineEdit),
+    : WizardPage(previous, previousPageNumber), reader_([this] { return busy() || closing(); }), output_(this), volumeData_(new QLineEdit), searchEdit_(new QLineEdit),
       search_(new QPushButton(QStringLiteral("Search"))), tree_(new CXHtmlTree),
       files_(new ResultsFileList(
           tree_, [this](TreeItemId item) { return itemIcon(tree_->tree(), rootItem_, shownView_.load(), item, style()); },
-          [this](quint64 entry) { return readForGrade(entry); }, this)),
+          [this](quint64 entry) { return reader_.readForGrade(entry); }, this)),
       fileSize_(new QLabel), guide_(new DeadEndGuide), saveOptions_(new SaveOptionsBox) {
     volumeData_->setReadOnly(true);
     volumeData_->setObjectName(QStringLiteral("volumeData"));
@@ -99,7 +99,7 @@ VolumeScanDlg::VolumeScanDlg(WizardPage* previous, int previousPageNumber)
     });
     connect(tree_, &QTreeView::doubleClicked, this, [this](const QModelIndex& index) {
         const TreeItemId item = CheckTreeModel::idOf(index);
-        if (busy() || !view_)
+        if (busy() || !reader_.view())
             return;
         if (isFolderItem(item)) {
             populateOnDemand(item, false);
@@ -110,7 +110,8 @@ VolumeScanDlg::VolumeScanDlg(WizardPage* previous, int previousPageNumber)
     });
     connect(files_->list(), &CCheckListCtrl::rowClicked, this, &VolumeScanDlg::rowClicked);
     ThumbnailView* thumbnails = files_->views()->thumbnails();
-    thumbnails->loader().setFetch([this](quint64 entry, qint64 limit) { return readPicture(entry, limit); });
+    thumbnails->loader().setFetch(
+        [this](quint64 entry, qint64 limit) { return reader_.readPicture(entry, limit, ThumbnailLoader::kMaxPictureBytes); });
     connect(thumbnails, &ThumbnailView::fileClicked, this, [this, thumbnails](int row) {
         const auto& items = thumbnails->thumbnails().items();
         if (row >= 0 && static_cast<std::size_t>(row) < items.size() && !busy())
@@ -119,7 +120,7 @@ VolumeScanDlg::VolumeScanDlg(WizardPage* previous, int previousPageNumber)
 }
 
 VolumeScanDlg::~VolumeScanDlg() {
-    // The loader and the grader read through view_, which goes before they do.
+    // The loader and the grader read through the page's reader, which goes before they do.
     files_->stop();
     closeWorkers();
     tree_->checkModel()->decoration = nullptr;
@@ -172,7 +173,7 @@ bool VolumeScanDlg::initialise() {
 void VolumeScanDlg::startWork(std::function<void()> work, std::function<void()> onDone) {
     {
         // A picture being read for its thumbnail or grade is finished first; later ones wait for endWork.
-        const std::lock_guard hold(viewMutex_);
+        const std::lock_guard hold(reader_.mutex());
         processRunning_ = true;
     }
     stopRequest_ = false;
@@ -183,8 +184,8 @@ void VolumeScanDlg::startWork(std::function<void()> work, std::function<void()> 
 }
 
 void VolumeScanDlg::endWork() {
-    if (view_)
-        view_->stopFlag().clear();
+    if (reader_.view())
+        reader_.view()->stopFlag().clear();
     stopRequest_ = false;
     processRunning_ = false;
     showWorkerControls(false);
@@ -219,10 +220,7 @@ void VolumeScanDlg::startScan() {
         [this] { scanFinished(); });
 }
 void VolumeScanDlg::scanFinished() {
-    {
-        const std::lock_guard hold(viewMutex_);
-        view_ = std::move(scanned_);
-    }
+    reader_.setView(std::move(scanned_));
     const ScanError error = scanError_;
     const bool stopped = stopRequest_;
     endWork();
@@ -234,7 +232,7 @@ void VolumeScanDlg::scanFinished() {
     const auto finalStatus = [this, &unreadable](const QString& text) {
         setStatus(unreadable.isEmpty() ? text : text + QStringLiteral("  ") + unreadable);
     };
-    if (!view_) {
+    if (!reader_.view()) {
         const QString text = QString::fromStdString(scanErrorText(error));
         finalStatus(text);
         if (error.kind == ScanFailure::NotThisFormat &&
@@ -262,33 +260,14 @@ void VolumeScanDlg::scanFinished() {
 }
 
 void VolumeScanDlg::guideWhenNothingFound() {
-    if (modes_ == nullptr)
-        return;
-    const bool advanced = mode_ != ScanMode::Advanced && ParceModeNtfsDlg::offeredModes(record_.fileSystem).advanced;
-    guide_->findChild<QPushButton*>(QStringLiteral("advancedHint"))->setVisible(advanced);
-    guide_->showHint(advanced ? QStringLiteral("No photo, audio or video file was found in this volume's file system. "
-                                               "When the card was formatted or its file system is damaged, Advanced "
-                                               "mode searches for the lost structures and shows the files they still "
-                                               "name; the search by file signatures finds photos by their contents.")
-                              : QStringLiteral("No photo, audio or video file was found with this choice. Go Back to "
-                                               "try another structure, or search by file signatures: it finds photos "
-                                               "by their contents whatever happened to the file system."));
+    if (modes_ != nullptr)
+        showOtherModes(guide_, mode_ != ScanMode::Advanced && ParceModeNtfsDlg::offeredModes(record_.fileSystem).advanced);
 }
 
 void VolumeScanDlg::restartWith(std::optional<ScanMode> mode) {
-    ParceModeNtfsDlg* modes = modes_;
-    if (busy() || modes == nullptr)
-        return;
-    wizard()->popTo(modes);
-    if (mode == ScanMode::Advanced) {
-        modes->chooseAdvanced();
-        // The usual reason for an empty tree: the card was formatted, its files are no longer chained.
-        if (modes->formattedBox()->isVisibleTo(modes))
-            modes->formattedBox()->setChecked(true);
-    } else {
-        modes->chooseSignatureSearch();
-    }
-    modes->next();
+    // Popping to the mode page destroys this page: nothing of it is used after.
+    if (!busy() && modes_ != nullptr)
+        restartFromModes(wizard(), modes_, mode);
 }
 
 void VolumeScanDlg::stopWorkers() {
@@ -324,43 +303,15 @@ void VolumeScanDlg::back() {
 bool VolumeScanDlg::isFolderItem(TreeItemId item) const { return ::isFolderItem(tree_->tree(), rootItem_, shownView_.load(), item); }
 
 void VolumeScanDlg::populateOnDemand(TreeItemId item, bool colourDeleted) {
-    const std::lock_guard hold(viewMutex_);
-    if (view_)
-        populateFolderItem(tree_->tree(), rootItem_, *view_, item, colourDeleted);
-}
-
-std::optional<QByteArray> VolumeScanDlg::readPicture(EntryRef entry, qint64 limit) {
-    const std::lock_guard hold(viewMutex_);
-    if (busy() || closing() || !view_)
-        return std::nullopt;
-    // The loader asks for a photo's first bytes, then maybe for all: the reader writes it once.
-    if (lastPicture_ != entry) {
-        lastPictureBytes_.clear();
-        lastPicture_ = entry;
-        if (view_->byteSize(entry) > static_cast<std::uint64_t>(ThumbnailLoader::kMaxPictureBytes))
-            return QByteArray();
-        MemoryOutput memory;
-        OutputFile out = memory.file();
-        // A file the reader could write only in part keeps what it wrote: it may still decode.
-        if (out.isOpen())
-            view_->writeContent(entry, out);
-        const std::string bytes = memory.bytes(static_cast<std::size_t>(ThumbnailLoader::kMaxPictureBytes) + 1);
-        lastPictureBytes_ = QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size()));
-    }
-    return lastPictureBytes_.left(limit);
-}
-
-std::optional<std::unique_ptr<MemoryOutput>> VolumeScanDlg::readForGrade(EntryRef entry) {
-    const std::lock_guard hold(viewMutex_);
-    if (busy() || closing() || !view_)
-        return std::nullopt;
-    return readGradedContent(*view_, entry, false, true);
+    const std::lock_guard hold(reader_.mutex());
+    if (reader_.view())
+        populateFolderItem(tree_->tree(), rootItem_, *reader_.view(), item, colourDeleted);
 }
 
 void VolumeScanDlg::showFolderInList(TreeItemId item) {
-    const std::lock_guard hold(viewMutex_);
-    if (view_)
-        files_->showFolder(item, rootItem_, *view_);
+    const std::lock_guard hold(reader_.mutex());
+    if (reader_.view())
+        files_->showFolder(item, rootItem_, *reader_.view());
 }
 
 void VolumeScanDlg::labelClicked(TreeItemId item) {
@@ -371,16 +322,16 @@ void VolumeScanDlg::labelClicked(TreeItemId item) {
 }
 
 void VolumeScanDlg::rowClicked(int row) {
-    if (!view_ || busy())
+    if (!reader_.view() || busy())
         return;
     if (const std::optional<EntryRef> entry = files_->clickRow(row))
         preview(*entry);
 }
 
 void VolumeScanDlg::preview(EntryRef entry) {
-    const std::lock_guard hold(viewMutex_);
-    if (view_)
-        previewEntry(*view_, entry, this);
+    const std::lock_guard hold(reader_.mutex());
+    if (reader_.view())
+        previewEntry(*reader_.view(), entry, this);
 }
 
 bool VolumeScanDlg::readyForWork() {
@@ -388,7 +339,7 @@ bool VolumeScanDlg::readyForWork() {
         theApp()->message(kWaitText, QMessageBox::Information, this);
         return false;
     }
-    return view_ != nullptr;
+    return reader_.view() != nullptr;
 }
 
 void VolumeScanDlg::startSearch() {
@@ -407,32 +358,21 @@ void VolumeScanDlg::startSearch() {
     }
     files_->beginSearch(rootItem_);
     tree_->setEnabled(false);
-    view_->stopFlag().clear();
+    reader_.view()->stopFlag().clear();
     const std::string rootText = app.rootName;
     startWork(
         [this, pattern = std::move(pattern), rootText] {
             if (!pattern)
                 return;
-            // The texts are read here: some readers read the disk for them, which only this thread
-            // may use while the search runs.
-            std::vector<ResultsFileList::SearchRow> rows;
-            auto post = [this, &rows] {
+            searchInBatches(*reader_.view(), typePattern_, *pattern, rootText, *progressSink(), [this](auto rows) {
                 QMetaObject::invokeMethod(
                     this,
-                    [this, batch = std::move(rows)] {
+                    [this, rows = std::move(rows)] {
                         if (!closing())
-                            files_->addSearchRows(batch);
+                            files_->addSearchRows(rows);
                     },
                     Qt::QueuedConnection);
-                rows.clear();
-            };
-            searchEntries(*view_, TypeFilter(typePattern_), *pattern, *progressSink(), [&](const SearchHit& hit) {
-                rows.push_back({hit.entry, QString::fromStdString(rootText + "/" + trimmedPath(hit.path)),
-                                view_->listTexts(hit.entry)});
-                if (rows.size() >= 200)
-                    post();
             });
-            post();
         },
         [this] { searchFinished(); });
 }
@@ -449,7 +389,7 @@ void VolumeScanDlg::copyFileOnDoubleClick(TreeItemId item) {
     if (record == nullptr || record->data == kNoEntryData || (!output_.chosen() && !output_.choose(folderChooser)))
         return;
     // The save walk over just this file keeps its name safe and never replaces a file.
-    SelectionView one(*view_);
+    SelectionView one(*reader_.view());
     one.choose(record->data);
     std::optional<EntryRef> folder;
     if (record->parent != rootItem_)
@@ -459,10 +399,10 @@ void VolumeScanDlg::copyFileOnDoubleClick(TreeItemId item) {
         return;
     SaveWalk walk(one, *progressSink());
     {
-        const std::lock_guard hold(viewMutex_);
+        const std::lock_guard hold(reader_.mutex());
         walk.saveFolder(folder, false, output);
     }
-    view_->stopFlag().clear();
+    reader_.view()->stopFlag().clear();
     theApp()->message(QStringLiteral("file is dumped in path  :  %1   ").arg(output_.path()), QMessageBox::Information, this,
                       QString());
 }
@@ -471,25 +411,12 @@ void VolumeScanDlg::saveSelected() {
     CVantrelApp& app = *theApp();
     if (!readyForWork() || !output_.choose(folderChooser))
         return;
-    auto selection = std::make_unique<SelectionView>(*view_);
-    chooseCheckedItems(tree_->tree(), rootItem_, *view_, *selection);
-    std::optional<EntryRef> start;
-    bool startDeleted = false;
-    if (selection->empty()) {
-        // Nothing checked: the selected folder's whole content.
-        const TreeItemId item = CheckTreeModel::idOf(tree_->currentIndex());
-        const CheckTree::Item* record = tree_->tree().item(item);
-        if (item == rootItem_) {
-            selection->chooseEverything();
-        } else if (record != nullptr && isFolderItem(item)) {
-            start = record->data;
-            startDeleted = record->textColor == kDeletedColor;
-            selection->chooseWhole(record->data);
-        } else {
-            return;
-        }
-    }
-    const std::int64_t files = countFiles(*selection, start);
+    auto selection = std::make_unique<SelectionView>(*reader_.view());
+    const std::optional<SaveStart> start =
+        chooseForSave(tree_->tree(), rootItem_, *reader_.view(), CheckTreeModel::idOf(tree_->currentIndex()), *selection);
+    if (!start)
+        return;
+    const std::int64_t files = countFiles(*selection, start->folder);
     progressSink()->setRange(0, files);
     if (!app.question(QString::fromStdString(formatText(
                           "number of files found inside this folder = %lld .do you want to continue dumping these files..?",
@@ -498,7 +425,7 @@ void VolumeScanDlg::saveSelected() {
         return;
     selection->beforeWrite = [this](EntryRef entry) {
         const QString text = QString::fromStdString(
-            formatText("File size: %ld kb", static_cast<long>(view_->byteSize(entry) / 1024)));
+            formatText("File size: %ld kb", static_cast<long>(reader_.view()->byteSize(entry) / 1024)));
         QMetaObject::invokeMethod(fileSize_, [label = fileSize_, text] { label->setText(text); }, Qt::QueuedConnection);
     };
     const OutputFolder out = output_.open();
@@ -512,30 +439,18 @@ void VolumeScanDlg::saveSelected() {
         return;
     }
     selection_ = std::move(selection);
-    view_->stopFlag().clear();
+    reader_.view()->stopFlag().clear();
     tree_->setEnabled(false);
     const bool onlyWhole = saveOptions_->onlyWholeCheck()->isChecked();
     if (!context_)
         return;
-    readWriteInterface& source = context_->source;
+    ResultsSaveJob job{selection_.get(), &context_->source, start->folder, start->folderDeleted, out, report,
+                       static_cast<std::uint64_t>(record_.startSector) * 512, onlyWhole, files};
     startWork(
-        [this, &source, start, startDeleted, files, out, report, onlyWhole] {
-            // What the scan skipped of a failing region gets its retry first, and the copies skip
-            // nothing a later retry could read: a file holds zeros only where the medium failed.
-            source.retrySkipped();
-            source.setSkipAhead(false);
-            SaveWalk walk(*selection_, *progressSink());
-            walk.watchSource(source);
-            walk.reportTo(*report, static_cast<std::uint64_t>(record_.startSector) * 512);
-            if (onlyWhole)
-                walk.keepOnlyWhole();
-            walk.saveFolder(start, startDeleted, out);
-            savedPartial_ = walk.partialFiles();
-            source.setSkipAhead(true);
-            progressSink()->setPosition(files);
-            std::string error;
-            const bool reported = report->finish(error);
-            progressSink()->setStatus(saveResultLine(walk, *report, onlyWhole, reported ? std::string() : error));
+        [this, job] {
+            ResultsSaveOutcome outcome = runResultsSave(job, *progressSink());
+            progressSink()->setStatus(outcome.line);
+            savedPartial_ = std::move(outcome.partial);
         },
         [this] { saveFinished(); });
 }

@@ -16,6 +16,7 @@
 #include "app/TreeSink.h"
 #include "browser/ReaderRegistry.h"
 #include "output/OutputFolder.h"
+#include "pages/EntryReadLock.h"
 #include "pages/OutputFolderChoice.h"
 #include "pages/ResultsFileList.h"
 
@@ -48,7 +49,7 @@ public:
     FileSystemKind kind() const { return kind_; }
     /// The scan, search or save runs (Back, Save and Search refuse).
     bool busy() const { return processRunning_ || scanAlive_; }
-    EntryView* view() const { return view_.get(); }
+    EntryView* view() const { return reader_.view(); }
     TreeItemId rootItem() const { return rootItem_; }
     ListMode listMode() const { return files_->mode(); }
 
@@ -96,11 +97,6 @@ private:
     /// Reads a folder item's children from the reader when the fill did not (stopped scans).
     void populateOnDemand(TreeItemId item, bool colourDeleted);
     void showFolderInList(TreeItemId item);
-    /// The thumbnail loader's read of a picture (on its thread): not now while a worker or the
-    /// window thread uses the reader.
-    std::optional<QByteArray> readPicture(EntryRef entry, qint64 limit);
-    /// A deleted picture's content for its grade (on the grader's thread); "not now" as above.
-    std::optional<std::unique_ptr<MemoryOutput>> readForGrade(EntryRef entry);
     bool isFolderItem(TreeItemId item) const;
     void preview(EntryRef entry);
     /// A double-click on a file: copies it into the output folder (asked for when not chosen yet).
@@ -121,12 +117,6 @@ private:
     std::unique_ptr<EntryView> scanned_;  // the worker's result, taken over once it has ended
     long long scanFiles_ = 0;             // files the scan's fill inserted, read once it has ended
     ScanError scanError_;
-    std::unique_ptr<EntryView> view_;
-    // A reader serves one thread at a time: the thumbnail loader and the grader read under this
-    // lock, and the window thread holds it where it reads through view_.
-    std::mutex viewMutex_;
-    std::optional<EntryRef> lastPicture_;  // the loader's last read, kept for its second ask (loader thread)
-    QByteArray lastPictureBytes_;
     std::atomic<EntryView*> shownView_{nullptr};  // the view the tree's items refer to, from the fill on
     std::unique_ptr<SelectionView> selection_;
     std::vector<EntryRef> savedPartial_;  // the save's files holding zeros for unreadable bytes, read once it has ended
@@ -134,6 +124,7 @@ private:
     std::atomic<bool> scanAlive_{false};
     std::atomic<bool> stopRequest_{false};
     TreeItemId rootItem_ = kTreeNoItem;
+    EntryReadLock reader_;
     OutputFolderChoice output_;
 
     QLineEdit* volumeData_;

@@ -60,6 +60,33 @@ TEST(EntryTreeItems, CheckedItemsBecomeTheSelectionWithTheirFolders) {
     EXPECT_EQ(metadata.topLevel(), (std::vector<EntryRef>{alone.meta}));
 }
 
+TEST(EntryTreeItems, WithNothingCheckedSaveTakesTheCurrentFolderWhole) {
+    Shown shown;
+    shown.tree.SetItemTextColor(shown.dcimItem, kDeletedColor);
+    SelectionView folder(shown.view);
+    const std::optional<SaveStart> start = chooseForSave(shown.tree, shown.root, shown.view, shown.dcimItem, folder);
+    ASSERT_TRUE(start);
+    EXPECT_EQ(start->folder, shown.dcim);
+    EXPECT_TRUE(start->folderDeleted);
+    EXPECT_EQ(folder.children(shown.dcim), (std::vector<EntryRef>{shown.photo, shown.other}));
+
+    SelectionView volume(shown.view);
+    const std::optional<SaveStart> whole = chooseForSave(shown.tree, shown.root, shown.view, shown.root, volume);
+    ASSERT_TRUE(whole);
+    EXPECT_FALSE(whole->folder);
+    EXPECT_EQ(volume.topLevel(), (std::vector<EntryRef>{shown.dcim, shown.unread}));
+
+    SelectionView file(shown.view);
+    EXPECT_FALSE(chooseForSave(shown.tree, shown.root, shown.view, shown.photoItem, file));
+    // Something checked: that, whatever is current.
+    shown.tree.SetCheck(shown.otherItem, true);
+    SelectionView checked(shown.view);
+    const std::optional<SaveStart> top = chooseForSave(shown.tree, shown.root, shown.view, shown.photoItem, checked);
+    ASSERT_TRUE(top);
+    EXPECT_FALSE(top->folder);
+    EXPECT_EQ(checked.children(shown.dcim), (std::vector<EntryRef>{shown.other}));
+}
+
 TEST(EntryTreeItems, AnUnreadFolderIsReadOnDemandOnce) {
     Shown shown;
     const EntryRef gone = shown.view.file(shown.unread, "gone.jpg", "x", true);

@@ -1,0 +1,35 @@
+#include "pages/EntryReadLock.h"
+
+#include "browser/EntryGrade.h"
+
+void EntryReadLock::setView(std::unique_ptr<EntryView> view) {
+    const std::lock_guard hold(mutex_);
+    view_ = std::move(view);
+}
+
+std::optional<QByteArray> EntryReadLock::readPicture(EntryRef entry, qint64 limit, qint64 maxBytes) {
+    const std::lock_guard hold(mutex_);
+    if (busy_() || !view_)
+        return std::nullopt;
+    if (lastPicture_ != entry) {
+        lastPictureBytes_.clear();
+        lastPicture_ = entry;
+        if (view_->byteSize(entry) > static_cast<std::uint64_t>(maxBytes))
+            return QByteArray();
+        MemoryOutput memory;
+        OutputFile out = memory.file();
+        // A file the reader could write only in part keeps what it wrote: it may still decode.
+        if (out.isOpen())
+            view_->writeContent(entry, out);
+        const std::string bytes = memory.bytes(static_cast<std::size_t>(maxBytes) + 1);
+        lastPictureBytes_ = QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size()));
+    }
+    return lastPictureBytes_.left(limit);
+}
+
+std::optional<std::unique_ptr<MemoryOutput>> EntryReadLock::readForGrade(EntryRef entry) {
+    const std::lock_guard hold(mutex_);
+    if (busy_() || !view_)
+        return std::nullopt;
+    return readGradedContent(*view_, entry, false, true);
+}

@@ -1,0 +1,39 @@
+#pragma once
+// A save of the results page's selection, run on its worker: what the scan skipped of a failing
+// region is retried first, the chosen files are written (and reported), and the page is told the
+// result line and the files holding zeros for unreadable bytes.
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "browser/EntryView.h"
+#include "output/OutputFolder.h"
+
+class ProgressSink;
+class RecoveryReport;
+class SelectionView;
+class readWriteInterface;
+
+struct ResultsSaveJob {
+    SelectionView* selection = nullptr;
+    readWriteInterface* source = nullptr;  ///< the medium the view's reader reads
+    std::optional<EntryRef> start;         ///< the folder saved (none: the top level)
+    bool startDeleted = false;
+    OutputFolder out;
+    std::shared_ptr<RecoveryReport> report;
+    std::uint64_t volumeOffset = 0;  ///< where the volume starts on the source
+    bool onlyWhole = false;
+    std::int64_t files = 0;  ///< the files counted for the progress bar
+};
+
+struct ResultsSaveOutcome {
+    /// "work done: N files written, M could not be written", then what was partial, skipped as
+    /// identical or left out as not whole, and a report's failure.
+    std::string line;
+    std::vector<EntryRef> partial;
+};
+
+ResultsSaveOutcome runResultsSave(const ResultsSaveJob& job, ProgressSink& progress);
