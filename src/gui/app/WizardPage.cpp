@@ -136,27 +136,25 @@ void WizardPage::holdForStop() {
     releasePause();
 }
 
-void WizardPage::joinWorker(std::thread& worker) {
-    if (!worker.joinable())
+void WizardPage::waitForWorkers() {
+    if (!worker_.joinable())
         return;
     releasePause();
-    worker.join();
+    worker_.join();
 }
-
-void WizardPage::waitForWorkers() { joinWorker(worker_); }
 
 void WizardPage::runWorker(std::function<void()> work, std::function<void()> onDone) {
     waitForWorkers();
     worker_ = std::thread([this, work = std::move(work), onDone = std::move(onDone)]() mutable {
         work();
-        if (closing_)
+        if (*closing_)
             return;
         // Dropped by Qt when the page has gone meanwhile.
         QMetaObject::invokeMethod(
             this,
             [this, onDone = std::move(onDone)] {
                 waitForWorkers();
-                if (!closing_ && onDone)
+                if (!*closing_ && onDone)
                     onDone();
             },
             Qt::QueuedConnection);
@@ -164,7 +162,7 @@ void WizardPage::runWorker(std::function<void()> work, std::function<void()> onD
 }
 
 void WizardPage::closeWorkers() {
-    closing_ = true;
+    *closing_ = true;
     stopWorkers();
     waitForWorkers();
 }

@@ -7,6 +7,7 @@
 #include <QWidget>
 #include <atomic>
 #include <functional>
+#include <memory>
 #include <thread>
 
 #include "app/StopFlag.h"
@@ -33,11 +34,11 @@ public:
     virtual bool initialise() { return true; }
 
     /// A worker runs (or has ended and its onDone is still to come).
-    virtual bool working() const { return worker_.joinable(); }
+    bool working() const { return worker_.joinable(); }
     /// Sets the stop flag of every reader or engine the page holds; does not wait.
     virtual void stopWorkers() {}
     /// Waits for the page's worker to end (releasing a pause first, so it can).
-    virtual void waitForWorkers();
+    void waitForWorkers();
     /// False while the page refuses to close (the results page while it works).
     virtual bool mayClose() const { return true; }
 
@@ -84,8 +85,6 @@ protected:
     /// whatever the worker reports while it winds down; showing the worker controls again
     /// lets it move.
     void holdForStop();
-    /// Waits for worker to end, opening the pause gate first.
-    void joinWorker(std::thread& worker);
     /// Runs work on the page's worker thread; once it has ended, onDone runs on the window thread
     /// (the worker joined), unless the page is closing by then. One worker at a time.
     void runWorker(std::function<void()> work, std::function<void()> onDone);
@@ -94,7 +93,9 @@ protected:
     /// uses still exists.
     void closeWorkers();
     /// closeWorkers was called: a worker drops its results.
-    bool closing() const { return closing_; }
+    bool closing() const { return *closing_; }
+    /// The same flag, for what may outlive the page (boxes queued by its worker).
+    std::shared_ptr<const std::atomic<bool>> closingFlag() const { return closing_; }
 
 private:
     void showPauseState();
@@ -112,5 +113,5 @@ private:
     PauseGate gate_;
     bool progressHeld_ = false;
     std::thread worker_;
-    std::atomic<bool> closing_{false};
+    std::shared_ptr<std::atomic<bool>> closing_ = std::make_shared<std::atomic<bool>>(false);
 };

@@ -14,7 +14,7 @@
 
 class RawPageNotifier final : public Notifier {
 public:
-    RawPageNotifier(QWidget* owner, std::shared_ptr<std::atomic<bool>> leaving)
+    RawPageNotifier(QWidget* owner, std::shared_ptr<const std::atomic<bool>> leaving)
         : owner_(owner), leaving_(std::move(leaving)) {}
 
     void inform(const std::string& text, const std::string& caption) override {
@@ -34,5 +34,5 @@ public:
 
 private:
     QWidget* owner_;
-    std::shared_ptr<std::atomic<bool>> leaving_;
+    std::shared_ptr<const std::atomic<bool>> leaving_;
 };

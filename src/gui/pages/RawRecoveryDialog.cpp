@@ -51,11 +51,11 @@ constexpr const char* kScanDone = "Scanning processing done.Select save button t
 }  // namespace
 
 RawRecoveryDialog::RawRecoveryDialog(WizardPage* previous, int previousPageNumber)
-    : WizardPage(previous, previousPageNumber), leaving_(std::make_shared<std::atomic<bool>>(false)), path_(new QLineEdit),
+    : WizardPage(previous, previousPageNumber), path_(new QLineEdit),
       browse_(new QPushButton(QStringLiteral("..."))), parse_(new QPushButton(QStringLiteral("Parse"))),
       loadDefault_(new QCheckBox(QStringLiteral("Load Default Items"))), setting_(new QToolButton),
       tree_(new CXHtmlTree), list_(new QTableWidget(0, 5)), views_(new ListOrThumbnails(list_)) {
-    notifier_ = std::make_unique<RawPageNotifier>(this, leaving_);
+    notifier_ = std::make_unique<RawPageNotifier>(this, closingFlag());
     auto* group = new QGroupBox(
         QStringLiteral("Click Parse button to add default file settings or create your own file to process raw recovery."));
     auto* grid = new QGridLayout(group);
@@ -132,9 +132,7 @@ RawRecoveryDialog::RawRecoveryDialog(WizardPage* previous, int previousPageNumbe
 }
 
 RawRecoveryDialog::~RawRecoveryDialog() {
-    *leaving_ = true;
-    stopWorkers();
-    joinWorker(worker_);
+    closeWorkers();
     grader_.reset();
 }
 
@@ -237,13 +235,6 @@ void RawRecoveryDialog::parse() {
     runWorker([engine] { engine->runCarving(); }, [this] { workerEnded(); });
 }
 
-void RawRecoveryDialog::runWorker(std::function<void()> work, std::function<void()> ended) {
-    worker_ = std::thread([this, work = std::move(work), ended = std::move(ended)] {
-        work();
-        QMetaObject::invokeMethod(this, ended, Qt::QueuedConnection);
-    });
-}
-
 std::int64_t RawRecoveryDialog::prepareScanSource() {
     CVantrelApp& app = *theApp();
     if (source_.path.empty())
@@ -287,7 +278,6 @@ std::int64_t RawRecoveryDialog::prepareScanSource() {
 }
 
 void RawRecoveryDialog::workerEnded() {
-    joinWorker(worker_);
     tree_->flushPending();
     if (scanSource_)
         unreadable_ = scanSource_->rangeMap();
@@ -314,8 +304,6 @@ void RawRecoveryDialog::stopWorkers() {
     saveStop_.set();
 }
 
-void RawRecoveryDialog::waitForWorkers() { joinWorker(worker_); }
-
 void RawRecoveryDialog::stop() {
     if (!working())
         return;
@@ -330,9 +318,7 @@ void RawRecoveryDialog::stop() {
 void RawRecoveryDialog::back() {
     // Back is disabled while the worker runs; should it be reached all the same, the worker
     // refers to this page's tree and engine until it ends.
-    *leaving_ = true;
-    stopWorkers();
-    joinWorker(worker_);
+    closeWorkers();
     goBack();
 }
 
@@ -611,7 +597,6 @@ void RawRecoveryDialog::save() {
 }
 
 void RawRecoveryDialog::saveEnded(const RawSaveOutcome& outcome, const QString& folder) {
-    joinWorker(worker_);
     running_ = 0;
     saving_ = false;
     stopRequest_ = false;

@@ -14,6 +14,7 @@
 #include <unordered_set>
 
 #include "app/TreeSink.h"
+#include "app/PageNumbers.h"
 #include "app/WizardPage.h"
 #include "disk/BadRangeMap.h"
 #include "formats/PictureGrade.h"
@@ -38,14 +39,12 @@ struct RawSaveOutcome;
 class RawRecoveryDialog final : public WizardPage {
     Q_OBJECT
 public:
-    /// previous: the volume list (134), the recovery mode page (136) or the first page (130).
-    explicit RawRecoveryDialog(WizardPage* previous, int previousPageNumber = 134);
+    /// previous: the volume list, the recovery mode page or the first page.
+    explicit RawRecoveryDialog(WizardPage* previous, int previousPageNumber = kVolumeListPageNumber);
     ~RawRecoveryDialog() override;
     bool initialise() override;
 
-    bool working() const override { return worker_.joinable(); }
     void stopWorkers() override;
-    void waitForWorkers() override;
 
     /// The engine of the last Parse (null before), kept for preview and Save.
     const myJpg* engine() const { return engine_.get(); }
@@ -102,9 +101,6 @@ public slots:
 
 private:
     void endParse();
-    /// Runs work on the page's worker, then ended on the window thread (the one way the page
-    /// runs a worker: the scan and the Save).
-    void runWorker(std::function<void()> work, std::function<void()> ended);
     void workerEnded();
     void saveEnded(const RawSaveOutcome& outcome, const QString& folder);
     /// Grades the carved pictures after the scan; their grades reach the list as they come.
@@ -134,8 +130,6 @@ private:
     int running_ = 0;
     bool saving_ = false;  // the worker runs a Save (preview and Save share their source)
     std::atomic<bool> stopRequest_{false};
-    std::thread worker_;
-    std::shared_ptr<std::atomic<bool>> leaving_;
     std::shared_ptr<CarvedPictureSource> pictures_;  // the thumbnails' reads, from the Parse on
     std::unique_ptr<CarvedFileGrader> grader_;
     std::unordered_map<std::uint64_t, formats::PictureGrade> grades_;  // by carved-file index
