@@ -23,6 +23,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include "../unit/browser/FakeEntryView.h"
 #include "GuiTestSupport.h"
 #include "LiveDisk.h"
 #include "SavedReport.h"
@@ -34,6 +35,7 @@
 #include "controls/CheckTreeModel.h"
 #include "pages/DriveParsingModes.h"
 #include "pages/ParceModeNtfsDlg.h"
+#include "pages/ResultsFileList.h"
 #include "pages/Physical_DriveDialog.h"
 #include "pages/PopulateDriveDlg.h"
 #include "pages/VolumeOperations.h"
@@ -365,6 +367,50 @@ private slots:
         QVERIFY(saved.open(QIODevice::ReadOnly));
         QCOMPARE(saved.readAll(), photo.left(2048) + QByteArray(512, '\0') + photo.mid(2560));
 #endif
+    }
+
+    void aLargeFolderIsListedInSlicesAndALaterListWins() {
+        // 30 000 files: the first slice at once, the rest at the event loop's next turns; showing
+        // another folder meanwhile drops what was still to come of the first.
+        FakeEntryView view;
+        CXHtmlTree tree;
+        CheckTree& items = tree.tree();
+        const TreeItemId root = items.InsertItem("ROOT", kTreeRoot, kNoEntryData);
+        const EntryRef big = view.folder(0, "BIG");
+        const EntryRef small = view.folder(0, "SMALL");
+        const TreeItemId bigItem = items.InsertItem("BIG", root, big);
+        const TreeItemId smallItem = items.InsertItem("SMALL", root, small);
+        for (int i = 0; i < 30000; ++i) {
+            const std::string name = "F" + std::to_string(i) + ".JPG";
+            items.InsertItem(name, bigItem, view.file(big, name));
+        }
+        items.InsertItem("ONE.JPG", smallItem, view.file(small, "ONE.JPG"));
+        bool lendable = true;
+        ResultsFileList files(
+            &tree, [](TreeItemId) { return QVariant(); }, [](quint64) { return std::make_optional(std::unique_ptr<MemoryOutput>()); },
+            [&](const auto& use) {
+                if (lendable)
+                    use(view);
+                return lendable;
+            });
+        files.showFolder(bigItem, root);
+        QVERIFY(files.list()->topLevelItemCount() > 0 && files.rowsToCome() > 0);
+        // A worker takes the reader: the fill waits for it.
+        lendable = false;
+        const int before = files.list()->topLevelItemCount();
+        QTest::qWait(50);
+        QCOMPARE(files.list()->topLevelItemCount(), before);
+        lendable = true;
+        files.resume();
+        QTRY_COMPARE_WITH_TIMEOUT(files.list()->topLevelItemCount(), 30000, 60000);
+        QCOMPARE(files.list()->topLevelItem(29999)->text(0), QStringLiteral("F29999.JPG"));
+
+        files.showFolder(bigItem, root);
+        files.showFolder(smallItem, root);
+        QTest::qWait(100);
+        QCOMPARE(files.list()->topLevelItemCount(), 1);
+        QCOMPARE(files.list()->topLevelItem(0)->text(0), QStringLiteral("ONE.JPG"));
+        files.stop();
     }
 
     void backIsRefusedDuringTheScanAndStopThenSaveSavesInFull() {

@@ -7,6 +7,14 @@ void EntryReadLock::setView(std::unique_ptr<EntryView> view) {
     view_ = std::move(view);
 }
 
+bool EntryReadLock::lend(const std::function<void(const EntryView&)>& use) {
+    const std::lock_guard hold(mutex_);
+    if (busy_() || !view_)
+        return false;
+    use(*view_);
+    return true;
+}
+
 std::optional<QByteArray> EntryReadLock::readPicture(EntryRef entry, qint64 limit, qint64 maxBytes) {
     const std::lock_guard hold(mutex_);
     if (busy_() || !view_)

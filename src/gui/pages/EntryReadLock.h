@@ -23,6 +23,9 @@ public:
     /// The lock the window thread holds while it reads through view().
     std::mutex& mutex() { return mutex_; }
 
+    /// Calls use with the view under the lock; false (use not called) while a worker has the
+    /// reader or there is no view.
+    bool lend(const std::function<void(const EntryView&)>& use);
     /// A picture's first limit bytes for its thumbnail (loader thread): asked for twice, the
     /// reader writes it once; empty when larger than a thumbnail is made of.
     std::optional<QByteArray> readPicture(EntryRef entry, qint64 limit, qint64 maxBytes);

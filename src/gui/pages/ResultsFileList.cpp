@@ -1,8 +1,10 @@
 #include "pages/ResultsFileList.h"
 
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QHeaderView>
 #include <QIcon>
+#include <QTimer>
 #include <algorithm>
 
 #include "browser/EntryTreeFill.h"
@@ -24,8 +26,8 @@ constexpr int kGradeColumn = 6;
 }  // namespace
 
 ResultsFileList::ResultsFileList(CXHtmlTree* tree, std::function<QVariant(TreeItemId)> icon, EntryGrader::Fetch gradeFetch,
-                                 QObject* parent)
-    : QObject(parent), tree_(tree), icon_(std::move(icon)), list_(new CCheckListCtrl), views_(new ListOrThumbnails(list_)),
+                                 ViewLender lend, QObject* parent)
+    : QObject(parent), tree_(tree), icon_(std::move(icon)), lend_(std::move(lend)), list_(new CCheckListCtrl), views_(new ListOrThumbnails(list_)),
       grades_(new GradeColumn(kGradeColumn, views_->thumbnails(), std::move(gradeFetch), this)) {
     list_->setObjectName(QStringLiteral("fileList"));
     list_->setHeaderLabels({QStringLiteral("File(s) List"), QStringLiteral("Creation Time"), QStringLiteral("Access Time"),
@@ -56,16 +58,21 @@ void ResultsFileList::stop() {
 void ResultsFileList::resume() {
     views_->thumbnails()->refresh();
     grades_->resume();
+    if (rowsToCome() > 0)
+        addSlice();
 }
 
 void ResultsFileList::clear() {
+    ++fill_;
+    toCome_.clear();
+    nextToCome_ = 0;
     list_->clear();
     grades_->listCleared();
     newThumbnails_.clear();
     views_->thumbnails()->setItems({});
 }
 
-void ResultsFileList::showFolder(TreeItemId item, TreeItemId root, const EntryView& view) {
+void ResultsFileList::showFolder(TreeItemId item, TreeItemId root) {
     const QSignalBlocker quiet(list_);
     clear();
     if (mode_ == Mode::Search)
@@ -75,17 +82,52 @@ void ResultsFileList::showFolder(TreeItemId item, TreeItemId root, const EntryVi
     const CheckTree::Item* record = tree.item(item);
     if (record == nullptr)
         return;
-    if (!isFolderItem(tree, root, &view, item)) {
-        if (record->data != kNoEntryData)
-            addRow(item, record->data, QString::fromStdString(record->text), view.listTexts(record->data));
-    } else {
+    const bool lent = lend_([&](const EntryView& view) {
+        if (!isFolderItem(tree, root, &view, item)) {
+            if (record->data != kNoEntryData)
+                toCome_.push_back(item);
+            return;
+        }
         for (TreeItemId child : tree.children(item)) {
             const CheckTree::Item* childRecord = tree.item(child);
             if (childRecord != nullptr && childRecord->data != kNoEntryData && !isFolderItem(tree, root, &view, child))
-                addRow(child, childRecord->data, QString::fromStdString(childRecord->text), view.listTexts(childRecord->data));
+                toCome_.push_back(child);
         }
+    });
+    if (lent)
+        addSlice();
+}
+
+void ResultsFileList::addSlice() {
+    // About a third of the longest stall the window may have, whatever the machine's pace.
+    constexpr qint64 kSliceMs = 30;
+    const CheckTree& tree = tree_->tree();
+    const bool lent = lend_([&](const EntryView& view) {
+        const QSignalBlocker quiet(list_);
+        QElapsedTimer slice;
+        slice.start();
+        while (nextToCome_ < toCome_.size() && slice.elapsed() < kSliceMs) {
+            const TreeItemId item = toCome_[nextToCome_++];
+            const CheckTree::Item* record = tree.item(item);
+            if (record != nullptr)
+                addRow(item, record->data, QString::fromStdString(record->text), view.listTexts(record->data));
+        }
+        showNewThumbnails();
+    });
+    if (!lent)
+        return;  // resume() goes on
+    if (rowsToCome() > 0) {
+        QTimer::singleShot(0, this, [this, fill = fill_] {
+            // A slice queued for a list since replaced is not the one to add.
+            if (fill == fill_)
+                addSlice();
+        });
+        return;
     }
-    showNewThumbnails();
+    showWholeChoice();
+}
+
+void ResultsFileList::showWholeChoice() {
     list_->checkHeader()->setImage(list_->topLevelItemCount() > 0 && [this] {
         for (int row = 0; row < list_->topLevelItemCount(); ++row)
             if (!list_->isRowChecked(row))

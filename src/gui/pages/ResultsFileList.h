@@ -7,6 +7,7 @@
 #include <QHash>
 #include <QObject>
 #include <QString>
+#include <cstdint>
 #include <functional>
 #include <optional>
 #include <vector>
@@ -32,9 +33,12 @@ public:
         ListTexts texts;
     };
 
+    /// Lends the view to use on the window thread; false (use not called) while a worker has it.
+    using ViewLender = std::function<bool(const std::function<void(const EntryView&)>& use)>;
+
     /// Rows stand for tree's items; icon gives an item's icon; gradeFetch reads a deleted picture
-    /// for its grade (on the grader's thread).
-    ResultsFileList(CXHtmlTree* tree, std::function<QVariant(TreeItemId)> icon, EntryGrader::Fetch gradeFetch,
+    /// for its grade (on the grader's thread); lend reads the rows' texts.
+    ResultsFileList(CXHtmlTree* tree, std::function<QVariant(TreeItemId)> icon, EntryGrader::Fetch gradeFetch, ViewLender lend,
                     QObject* parent = nullptr);
 
     CCheckListCtrl* list() const { return list_; }
@@ -44,11 +48,16 @@ public:
 
     /// Ends the grading and thumbnail threads: their fetches are never called again.
     void stop();
-    /// The reader is free again: thumbnails and grades held back are asked for again.
+    /// The reader is free again: thumbnails and grades held back are asked for again, and a
+    /// folder's rows still to come are added.
     void resume();
 
-    /// Shows the files of folder item below root (or the file item itself).
-    void showFolder(TreeItemId item, TreeItemId root, const EntryView& view);
+    /// Shows the files of folder item below root (or the file item itself). A large folder's rows
+    /// come in slices of a few milliseconds each, so the window never stalls; the rest follow at
+    /// the event loop's next turns.
+    void showFolder(TreeItemId item, TreeItemId root);
+    /// Rows of the folder shown still to come.
+    std::size_t rowsToCome() const { return toCome_.size() - nextToCome_; }
     /// Empties the list for search hits; a hit's row stands for the item below root that shows
     /// its entry.
     void beginSearch(TreeItemId root);
@@ -64,13 +73,20 @@ private:
     void showItemState(QTreeWidgetItem* row, TreeItemId item);
     void showNewThumbnails();
     TreeItemId itemOfRow(QTreeWidgetItem* row) const;
+    /// Adds rows to come for a slice of time; schedules the next slice, or ends the fill.
+    void addSlice();
+    void showWholeChoice();
 
     CXHtmlTree* tree_;
     std::function<QVariant(TreeItemId)> icon_;
+    ViewLender lend_;
     CCheckListCtrl* list_;
     ListOrThumbnails* views_;
     GradeColumn* grades_;
     Mode mode_ = Mode::Folder;
     QHash<quint64, TreeItemId> searchItems_;  // the tree item of each entry, for the search rows
     std::vector<ThumbnailItem> newThumbnails_;
+    std::vector<TreeItemId> toCome_;  // the shown folder's file items not listed yet
+    std::size_t nextToCome_ = 0;
+    std::uint64_t fill_ = 0;  // counts the lists shown, so a slice queued for an earlier one is dropped
 };

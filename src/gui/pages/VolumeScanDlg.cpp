@@ -48,7 +48,8 @@ VolumeScanDlg::VolumeScanDlg(WizardPage* previous, int previousPageNumber)
       search_(new QPushButton(QStringLiteral("Search"))), tree_(new CXHtmlTree),
       files_(new ResultsFileList(
           tree_, [this](TreeItemId item) { return itemIcon(tree_->tree(), rootItem_, shownView_.load(), item, style()); },
-          [this](quint64 entry) { return reader_.readForGrade(entry); }, this)),
+          [this](quint64 entry) { return reader_.readForGrade(entry); },
+          [this](const auto& use) { return reader_.lend(use); }, this)),
       fileSize_(new QLabel), guide_(new DeadEndGuide), saveOptions_(new SaveOptionsBox) {
     volumeData_->setReadOnly(true);
     volumeData_->setObjectName(QStringLiteral("volumeData"));
@@ -308,11 +309,7 @@ void VolumeScanDlg::populateOnDemand(TreeItemId item, bool colourDeleted) {
         populateFolderItem(tree_->tree(), rootItem_, *reader_.view(), item, colourDeleted);
 }
 
-void VolumeScanDlg::showFolderInList(TreeItemId item) {
-    const std::lock_guard hold(reader_.mutex());
-    if (reader_.view())
-        files_->showFolder(item, rootItem_, *reader_.view());
-}
+void VolumeScanDlg::showFolderInList(TreeItemId item) { files_->showFolder(item, rootItem_); }
 
 void VolumeScanDlg::labelClicked(TreeItemId item) {
     if (busy() || item == kTreeNoItem || item == kTreeRoot)
