@@ -19,6 +19,7 @@
 #include "controls/CCheckListCtrl.h"
 #include "controls/CXHtmlTree.h"
 #include "pages/ResultsFileList.h"
+#include "thumbnails/ListOrThumbnails.h"
 
 namespace {
 constexpr double kStallLimitMs = 100;
@@ -45,7 +46,8 @@ double worstStall(const std::function<void()>& start, const std::function<bool()
         start();
         worst = std::max(worst, static_cast<double>(call.nsecsElapsed()) / 1e6);
     });
-    QTest::qWaitFor([&] { return done(); }, 120000);
+    if (!QTest::qWaitFor([&] { return done(); }, 120000))
+        std::printf("the list was not complete after two minutes\n");
     QTest::qWait(20);
     tick.stop();
     return worst;
