@@ -13,8 +13,9 @@ public:
     explicit HfsEntryView(std::unique_ptr<HFSP> reader) : reader_(std::move(reader)) {}
 
     std::vector<EntryRef> topLevel() const override {
-        // After the volume scan everything hangs under ORPHAN_ENTRY, the root folder included.
-        if (reader_->orphanKey != 0)
+        // After the volume scan everything hangs under ORPHAN_ENTRY, the root folder included;
+        // after a damaged catalog only what lost its folder does, beside the root's children.
+        if (reader_->orphanKey != 0 && reader_->absoluteNodes)
             return {reader_->orphanKey};
         std::vector<EntryRef> result;
         for (const auto& [cnid, entry] : reader_->entryMap)

@@ -257,6 +257,22 @@ std::set<std::string> namesKept(const std::vector<unsigned char>& volume, const 
     std::set<std::string> names;
     for (const auto& [cnid, entry] : hfs.entryMap)
         names.insert(entry.name);
+    // Each one kept is listed: below the root, or below ORPHAN_ENTRY when its folder was lost.
+    hfs.linkEntries();
+    std::set<std::string> listed;
+    std::vector<std::uint32_t> folders;
+    for (const auto& [cnid, entry] : hfs.entryMap)
+        if (entry.parentId == 2 && (mode == ScanMode::Standard || cnid == hfs.orphanKey))
+            folders.push_back(cnid);
+    for (std::size_t i = 0; i < folders.size() && i < 1000; ++i) {
+        const HfsEntry& entry = hfs.entryMap.at(folders[i]);
+        if (folders[i] != hfs.orphanKey)
+            listed.insert(entry.name);
+        for (std::uint32_t child = entry.firstChild; child != 0 && hfs.entryMap.count(child) != 0;
+             child = hfs.entryMap.at(child).nextSibling)
+            folders.push_back(child);
+    }
+    EXPECT_EQ(listed, names);
     return names;
 }
 }  // namespace

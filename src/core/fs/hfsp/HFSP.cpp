@@ -368,6 +368,7 @@ bool HFSP::parseCatalog() {
             volumeOffset = forkToVolume(catalogExtents, info.offset * catalogNodeSize, catalogNodeSize);
             damage = nodeDamage(&catalogExtents, info.offset * catalogNodeSize, catalogNodeSize);
         }
+        catalogDamaged = catalogDamaged || damage.any();
         parseNode(bytes, info, volumeOffset, damage);
     }
     stopFlag.clear();
@@ -376,7 +377,8 @@ bool HFSP::parseCatalog() {
 
 bool HFSP::linkEntries() {
     progress_.setStatus("Maintaining Parent Child....");
-    if (absoluteNodes && !entryMap.empty() && entryMap.rbegin()->first > 1 && entryMap.rbegin()->first < kNoLink) {
+    if ((absoluteNodes || catalogDamaged) && !entryMap.empty() && entryMap.rbegin()->first > 1 &&
+        entryMap.rbegin()->first < kNoLink) {
         orphanKey = entryMap.rbegin()->first + 1;
         HfsEntry orphan;
         orphan.type = kRecordFolder;
@@ -394,7 +396,8 @@ bool HFSP::linkEntries() {
         progress_.setStatus(formatText("Maintaining Parent Child for record %d of %d....", static_cast<int>(counter),
                                        static_cast<int>(total)));
         progress_.setPosition(++counter);
-        if (orphanKey != 0 && cnid == orphanKey)
+        // The root folder heads the listing of a catalog read in order, damaged or not.
+        if ((orphanKey != 0 && cnid == orphanKey) || (!absoluteNodes && cnid == kRootFolderId))
             continue;
         auto parent = entryMap.find(entry.parentId);
         const bool placed = entry.parentId > 0 && parent != entryMap.end() && parent->second.type == kRecordFolder &&
@@ -402,7 +405,7 @@ bool HFSP::linkEntries() {
         if (!placed) {
             if (orphanKey == 0)
                 continue;
-            // Found by the volume scan without its folder: it goes under ORPHAN_ENTRY.
+            // Found without its folder (by the volume scan, or past a damaged node): under ORPHAN_ENTRY.
             parent = entryMap.find(orphanKey);
             entry.parentId = orphanKey;
         }

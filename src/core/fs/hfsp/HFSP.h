@@ -81,6 +81,9 @@ public:
     std::uint64_t catalogNodeSize = 0;
     std::uint64_t extentsNodeSize = 0;
     bool absoluteNodes = false;  ///< true after the whole-volume scan
+    /// Some catalog node held sectors the medium could not deliver: records may be missing, so
+    /// entries whose folder is not found go under ORPHAN_ENTRY instead of out of sight.
+    bool catalogDamaged = false;
     std::uint32_t orphanKey = 0;
     std::map<std::uint32_t, HfsEntry> entryMap;
     /// (file ID, file-relative start block) -> the 8 data fork extents of that overflow record
