@@ -67,7 +67,8 @@ int main(int argc, char** argv) {
         const EntryRef folder = view.folder(0, "DCIM");
         const TreeItemId folderItem = items.InsertItem("DCIM", root, folder);
         for (int i = 0; i < files; ++i) {
-            const std::string name = "IMG_" + std::to_string(i) + ".JPG";
+            std::string name("IMG_");  // appended: GCC 12 at -O3 reports a false -Wrestrict for operator+
+            name.append(std::to_string(i)).append(".JPG");
             const TreeItemId item = items.InsertItem(name, folderItem, view.file(folder, name, "x", i % 4 == 0));
             if (i % 4 == 0)
                 items.SetItemTextColor(item, kDeletedColor);  // deleted pictures: a grade is asked for each
