@@ -8,7 +8,6 @@
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
-#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProcess>
@@ -23,7 +22,6 @@
 #include <filesystem>
 
 #include "app/CVantrelApp.h"
-#include "common/ListTextFormat.h"
 #include "app/Notifier.h"
 #include "app/PreviewFiles.h"
 #include "app/QtProgressSink.h"
@@ -35,17 +33,15 @@
 #include "output/OutputFolder.h"
 #include "output/SourceMedium.h"
 #include "output/RecoveryReport.h"
-#include "pages/CarvedFileGrader.h"
+#include "pages/RawFileList.h"
 #include "pages/RawSaveRun.h"
 #include "pages/SaveOptionsBox.h"
 #include "raw/CarvedFileSaver.h"
 #include "raw/SignatureFile.h"
 #include "raw/myJpg.h"
-#include "thumbnails/CarvedPictureSource.h"
 #include "thumbnails/ListOrThumbnails.h"
 
 namespace {
-constexpr int kTreeItemRole = Qt::UserRole;
 constexpr const char* kBusy = "Please wait for the running process.";
 constexpr const char* kScanDone = "Scanning processing done.Select save button to save the data.";
 }  // namespace
@@ -54,7 +50,7 @@ RawRecoveryDialog::RawRecoveryDialog(WizardPage* previous, int previousPageNumbe
     : WizardPage(previous, previousPageNumber), path_(new QLineEdit),
       browse_(new QPushButton(QStringLiteral("..."))), parse_(new QPushButton(QStringLiteral("Parse"))),
       loadDefault_(new QCheckBox(QStringLiteral("Load Default Items"))), setting_(new QToolButton),
-      tree_(new CXHtmlTree), list_(new QTableWidget(0, 5)), views_(new ListOrThumbnails(list_)) {
+      tree_(new CXHtmlTree), files_(new RawFileList(this)) {
     notifier_ = std::make_unique<RawPageNotifier>(this, closingFlag());
     auto* group = new QGroupBox(
         QStringLiteral("Click Parse button to add default file settings or create your own file to process raw recovery."));
@@ -86,27 +82,9 @@ RawRecoveryDialog::RawRecoveryDialog(WizardPage* previous, int previousPageNumbe
     body()->addWidget(group);
 
     tree_->setObjectName(QStringLiteral("rawTree"));
-    list_->setObjectName(QStringLiteral("rawFileList"));
-    // Size, type and status tell a photo from a thumbnail or a fragment before anything is saved:
-    // whole (its exact length), damaged (the valid part of a broken file) or approximate (a
-    // signature's guessed length), and partial when the medium failed inside it; the grade says
-    // how much of a picture decodes.
-    list_->setHorizontalHeaderLabels({QStringLiteral("File(s) List"), QStringLiteral("Size"), QStringLiteral("Type"),
-                                      QStringLiteral("Status"), QStringLiteral("Grade")});
-    list_->setColumnWidth(0, 150);
-    list_->setColumnWidth(1, 70);
-    list_->setColumnWidth(2, 45);
-    list_->setColumnWidth(3, 85);
-    list_->horizontalHeader()->setStretchLastSection(true);
-    list_->verticalHeader()->hide();
-    list_->verticalHeader()->setDefaultSectionSize(list_->fontMetrics().height() + 8);
-    list_->setShowGrid(true);
-    list_->setSelectionBehavior(QAbstractItemView::SelectRows);
-    list_->setSelectionMode(QAbstractItemView::SingleSelection);
-    list_->setEditTriggers(QAbstractItemView::NoEditTriggers);
     auto* split = new QSplitter(Qt::Horizontal);
     split->addWidget(tree_);
-    split->addWidget(views_);
+    split->addWidget(files_->views());
     split->setStretchFactor(0, 1);
     split->setStretchFactor(1, 1);
     split->setChildrenCollapsible(false);
@@ -127,14 +105,11 @@ RawRecoveryDialog::RawRecoveryDialog(WizardPage* previous, int previousPageNumbe
     connect(back_, &QPushButton::clicked, this, &RawRecoveryDialog::back);
     connect(save_, &QPushButton::clicked, this, &RawRecoveryDialog::save);
     connect(tree_, &CXHtmlTree::labelClicked, this, &RawRecoveryDialog::labelClicked);
-    connect(list_, &QTableWidget::cellClicked, this, [this](int row, int) { preview(row); });
-    connect(views_->thumbnails(), &ThumbnailView::fileClicked, this, &RawRecoveryDialog::preview);
+    connect(files_->table(), &QTableWidget::cellClicked, this, [this](int row, int) { preview(row); });
+    connect(files_->views()->thumbnails(), &ThumbnailView::fileClicked, this, &RawRecoveryDialog::preview);
 }
 
-RawRecoveryDialog::~RawRecoveryDialog() {
-    closeWorkers();
-    grader_.reset();
-}
+RawRecoveryDialog::~RawRecoveryDialog() { closeWorkers(); }
 
 bool RawRecoveryDialog::initialise() {
     source_ = rawSourceFrom(previousPage());
@@ -269,19 +244,14 @@ std::int64_t RawRecoveryDialog::prepareScanSource() {
         applyReadSettings(*own);
         ownSource_ = std::move(own);
     }
-    if (!pictures_) {
-        pictures_ = std::make_shared<CarvedPictureSource>(source_.path, origin, static_cast<std::uint64_t>(volumeBytes));
-        views_->thumbnails()->loader().setFetch(
-            [pictures = pictures_](quint64 key, qint64 limit) { return pictures->read(key, limit); });
-    }
+    files_->setVolume(source_.path, origin, static_cast<std::uint64_t>(volumeBytes));
     return volumeBytes;
 }
 
 void RawRecoveryDialog::workerEnded() {
     tree_->flushPending();
-    if (scanSource_)
-        unreadable_ = scanSource_->rangeMap();
-    startGrading();
+    if (engine_)
+        files_->scanEnded(scanSource_ ? scanSource_->rangeMap() : BadRangeMap(), *engine_);
     for (QWidget* widget : std::initializer_list<QWidget*>{back_, setting_, save_})
         widget->setEnabled(true);
     if (stopRequest_ && engine_) {
@@ -345,122 +315,15 @@ void RawRecoveryDialog::openSettings() {
 }
 
 void RawRecoveryDialog::labelClicked(TreeItemId item) {
-    rowOfFile_.clear();
-    std::vector<TreeItemId> files;
-    const CheckTree& tree = tree_->tree();
-    for (const TreeItemId child : tree.children(item))
-        // Categories stand for no carved file; only files are listed.
-        if (const CheckTree::Item* entry = tree.item(child); entry != nullptr && entry->data != myJpg::kNoCarvedFile)
-            files.push_back(child);
-    // Ten thousand rows are made at once, and the view lays them out once.
-    list_->setUpdatesEnabled(false);
-    list_->setRowCount(0);
-    list_->setRowCount(static_cast<int>(files.size()));
-    std::vector<ThumbnailItem> thumbnails;
-    thumbnails.reserve(files.size());
-    std::vector<std::uint64_t> shown;
-    for (int row = 0; row < static_cast<int>(files.size()); ++row) {
-        const CheckTree::Item* entry = tree.item(files[static_cast<std::size_t>(row)]);
-        auto* cell = new QTableWidgetItem(QString::fromStdString(entry->text));
-        cell->setData(kTreeItemRole, QVariant::fromValue<qint64>(files[static_cast<std::size_t>(row)]));
-        cell->setToolTip(cell->text());
-        list_->setItem(row, 0, cell);
-        const std::optional<CarvedFile> file = engine_ ? engine_->carvedFile(entry->data) : std::nullopt;
-        if (!file) {
-            thumbnails.push_back({entry->data, cell->text(), false, {}});
-            continue;
-        }
-        list_->setItem(row, 1, new QTableWidgetItem(QString::fromStdString(formatListSize(file->length))));
-        const QString type = QString::fromStdString(engine_->carvedFileType(*file));
-        list_->setItem(row, 2, new QTableWidgetItem(type.toUpper()));
-        const bool picture = pictures_ && isThumbnailPicture(type);
-        if (picture)
-            pictures_->add(entry->data, file->start, file->length);
-        thumbnails.push_back({entry->data, cell->text(), picture, markCells(row, entry->data, *file)});
-        rowOfFile_.insert(entry->data, row);
-        shown.push_back(entry->data);
-    }
-    list_->setUpdatesEnabled(true);
-    views_->thumbnails()->setItems(std::move(thumbnails));
-    // The files in sight are graded before the rest.
-    if (grader_)
-        grader_->gradeFirst(shown);
+    if (engine_)
+        files_->show(tree_->tree(), item, *engine_);
 }
 
-bool RawRecoveryDialog::partial(std::uint64_t index, const CarvedFile& file) const {
-    if (partialFiles_.count(index) > 0)
-        return true;
-    const std::uint64_t length = std::min<std::uint64_t>(file.length, volumeBytes_ > file.start ? volumeBytes_ - file.start : 0);
-    return length > 0 && unreadable_.unreadableWithin(origin_ + static_cast<std::int64_t>(file.start),
-                                                       static_cast<std::int64_t>(length)) > 0;
-}
+bool RawRecoveryDialog::gradingFinished() const { return files_->gradingFinished(); }
 
-void RawRecoveryDialog::showMarks(int row, std::uint64_t index, const CarvedFile& file) {
-    views_->thumbnails()->setDamage(index, markCells(row, index, file));
-}
+QTableWidget* RawRecoveryDialog::fileList() const { return files_->table(); }
 
-QString RawRecoveryDialog::markCells(int row, std::uint64_t index, const CarvedFile& file) {
-    const bool holdsUnreadable = partial(index, file);
-    auto* status = new QTableWidgetItem(QString::fromLatin1(carvedStatusText(file.status)) +
-                                        (holdsUnreadable ? QStringLiteral(", partial") : QString()));
-    if (holdsUnreadable) {
-        status->setForeground(QColor(200, 0, 0));
-        status->setToolTip(QStringLiteral("The medium could not be read inside this file: those bytes are saved as zeros."));
-    }
-    list_->setItem(row, 3, status);
-    const auto grade = grades_.find(index);
-    QString damage;
-    if (grade != grades_.end()) {
-        auto* cell = new QTableWidgetItem(QString::fromStdString(formats::gradeSummary(grade->second)));
-        cell->setToolTip(cell->text());
-        if (grade->second.health != formats::Health::Whole) {
-            cell->setForeground(QColor(200, 0, 0));
-            damage = cell->text();
-        }
-        list_->setItem(row, 4, cell);
-    }
-    if (damage.isEmpty() && file.status == CarvedStatus::Damaged)
-        damage = QStringLiteral("damaged");
-    if (holdsUnreadable)
-        damage += damage.isEmpty() ? QStringLiteral("partial") : QStringLiteral(", partial");
-    return damage;
-}
-
-void RawRecoveryDialog::startGrading() {
-    if (!engine_ || grader_ || source_.path.empty())
-        return;
-    auto source = std::make_unique<FileReadSeek>();
-    if (!source->open(source_.path))
-        return;
-    source->setVolume(origin_, static_cast<std::int64_t>(volumeBytes_));
-    applyReadSettings(*source);
-    grader_ = std::make_unique<CarvedFileGrader>(std::move(source), volumeBytes_, *engine_);
-    connect(grader_.get(), &CarvedFileGrader::gradesArrived, this, &RawRecoveryDialog::takeGrades, Qt::QueuedConnection);
-    std::vector<std::uint64_t> shown(rowOfFile_.keyBegin(), rowOfFile_.keyEnd());
-    std::sort(shown.begin(), shown.end(), [this](std::uint64_t a, std::uint64_t b) { return rowOfFile_[a] < rowOfFile_[b]; });
-    grader_->gradeFirst(shown);
-    grader_->start();
-}
-
-void RawRecoveryDialog::takeGrades() {
-    if (!grader_ || !engine_)
-        return;
-    // A few hundred at a time: ten thousand grades at once would hold the window.
-    constexpr std::size_t kBatch = 200;
-    const std::vector<CarvedFileGrader::Result> results = grader_->take(kBatch);
-    for (const CarvedFileGrader::Result& result : results) {
-        grades_[result.index] = result.grade;
-        if (result.partial)
-            partialFiles_.insert(result.index);
-        if (const auto row = rowOfFile_.constFind(result.index); row != rowOfFile_.constEnd())
-            if (const std::optional<CarvedFile> file = engine_->carvedFile(result.index))
-                showMarks(*row, result.index, *file);
-    }
-    if (results.size() == kBatch)
-        QMetaObject::invokeMethod(this, &RawRecoveryDialog::takeGrades, Qt::QueuedConnection);
-}
-
-bool RawRecoveryDialog::gradingFinished() const { return grader_ && grader_->finished(); }
+ListOrThumbnails* RawRecoveryDialog::fileViews() const { return files_->views(); }
 
 readWriteInterface* RawRecoveryDialog::copySource() const {
     if (ownSource_)
@@ -491,11 +354,10 @@ std::int64_t RawRecoveryDialog::copyForPreview(readWriteInterface& source, const
 }
 
 void RawRecoveryDialog::preview(int row) {
-    const QTableWidgetItem* cell = list_->item(row, 0);
-    if (cell == nullptr || !engine_)
+    const std::optional<TreeItemId> id = files_->itemAt(row);
+    if (!id || !engine_)
         return;
-    const auto id = static_cast<TreeItemId>(cell->data(kTreeItemRole).toLongLong());
-    const CheckTree::Item* item = tree_->tree().item(id);
+    const CheckTree::Item* item = tree_->tree().item(*id);
     if (item == nullptr)
         return;
     const QString name = QString::fromStdString(item->text);
@@ -541,11 +403,9 @@ void RawRecoveryDialog::save() {
                     const CheckTree::Item* item = tree.item(child);
                     if (item == nullptr || !item->checked || item->data == myJpg::kNoCarvedFile)
                         continue;
-                    if (const auto file = engine_->carvedFile(item->data)) {
-                        const auto grade = grades_.find(item->data);
-                        run.items.push_back({item->data, *file, item->text, engine_->carvedFileType(*file),
-                                             grade == grades_.end() ? std::nullopt : std::optional(grade->second)});
-                    }
+                    if (const auto file = engine_->carvedFile(item->data))
+                        run.items.push_back(
+                            {item->data, *file, item->text, engine_->carvedFileType(*file), files_->grade(item->data)});
                 }
     }
     if (run.items.empty()) {
@@ -604,11 +464,7 @@ void RawRecoveryDialog::saveEnded(const RawSaveOutcome& outcome, const QString& 
         widget->setEnabled(true);
     showWorkerControls(false);
     // What a Save found unreadable is marked in the list as the grader's finds are.
-    partialFiles_.insert(outcome.partialIndices.begin(), outcome.partialIndices.end());
-    for (const std::uint64_t index : outcome.partialIndices)
-        if (const auto row = rowOfFile_.constFind(index); row != rowOfFile_.constEnd())
-            if (const std::optional<CarvedFile> file = engine_->carvedFile(index))
-                showMarks(*row, index, *file);
+    files_->markPartial(outcome.partialIndices);
     setStatus((outcome.stopped ? QStringLiteral("Stopped by user: ") : QString()) +
               QStringLiteral("%1 file(s) saved in %2").arg(outcome.written).arg(folder) +
               (outcome.partial > 0 ? QStringLiteral(", %1 partial").arg(outcome.partial) : QString()) +

@@ -4,27 +4,21 @@
 // tree and a list, grades the carved pictures on a worker of their own, previews a carved file in
 // the external viewer and saves the checked ones on the page's worker.
 
-#include <QHash>
 #include <QString>
 #include <atomic>
 #include <functional>
 #include <memory>
 #include <thread>
-#include <unordered_map>
-#include <unordered_set>
 
 #include "app/TreeSink.h"
 #include "app/PageNumbers.h"
 #include "app/WizardPage.h"
-#include "disk/BadRangeMap.h"
-#include "formats/PictureGrade.h"
 #include "pages/RawSource.h"
 
 class SaveOptionsBox;
 class CXHtmlTree;
-class CarvedFileGrader;
-class CarvedPictureSource;
 class ListOrThumbnails;
+class RawFileList;
 class QCheckBox;
 class QLineEdit;
 class QPushButton;
@@ -67,9 +61,9 @@ public:
     QPushButton* browseButton() const { return browse_; }
     QToolButton* settingButton() const { return setting_; }
     CXHtmlTree* tree() const { return tree_; }
-    QTableWidget* fileList() const { return list_; }
+    QTableWidget* fileList() const;
     /// The list and the thumbnail view of the same files.
-    ListOrThumbnails* fileViews() const { return views_; }
+    ListOrThumbnails* fileViews() const;
     QPushButton* pauseButton() const { return pauseButtonOfPage(); }
     QPushButton* resumeButton() const { return resumeButtonOfPage(); }
     QPushButton* stopButton() const { return stopButtonOfPage(); }
@@ -103,16 +97,6 @@ private:
     void endParse();
     void workerEnded();
     void saveEnded(const RawSaveOutcome& outcome, const QString& folder);
-    /// Grades the carved pictures after the scan; their grades reach the list as they come.
-    void startGrading();
-    void takeGrades();
-    /// The Status, Grade and thumbnail marks of one listed file.
-    void showMarks(int row, std::uint64_t index, const CarvedFile& file);
-    /// Its Status and Grade cells; returns what its thumbnail says of its damage.
-    QString markCells(int row, std::uint64_t index, const CarvedFile& file);
-    /// Holds bytes the medium could not read: met by the scan's bad ranges, or served as zeros
-    /// to the grader or a Save.
-    bool partial(std::uint64_t index, const CarvedFile& file) const;
     /// The source that preview and Save read: the page's own when the scan's may be busy.
     readWriteInterface* copySource() const;
     bool busy();
@@ -130,13 +114,7 @@ private:
     int running_ = 0;
     bool saving_ = false;  // the worker runs a Save (preview and Save share their source)
     std::atomic<bool> stopRequest_{false};
-    std::shared_ptr<CarvedPictureSource> pictures_;  // the thumbnails' reads, from the Parse on
-    std::unique_ptr<CarvedFileGrader> grader_;
-    std::unordered_map<std::uint64_t, formats::PictureGrade> grades_;  // by carved-file index
-    std::unordered_set<std::uint64_t> partialFiles_;  // found holding zeros by the grader or a Save
-    BadRangeMap unreadable_;                          // the scan source's map when the scan ended
     std::int64_t origin_ = 0;                         // the volume's first byte on the source
-    QHash<quint64, int> rowOfFile_;                   // the listed files' rows by carved-file index
     StopFlag saveStop_;
 
     QLineEdit* path_;
@@ -145,8 +123,7 @@ private:
     QCheckBox* loadDefault_;
     QToolButton* setting_;
     CXHtmlTree* tree_;
-    QTableWidget* list_;
-    ListOrThumbnails* views_;
+    RawFileList* files_;
     QPushButton* back_;
     QPushButton* save_;
     SaveOptionsBox* saveOptions_;
