@@ -29,7 +29,7 @@ void VolumeOptions::addTo(CLI::App& command) {
 
 void VolumeOptions::addReaderOptionsTo(CLI::App& command) {
     command.add_option("--fs", fs, "File system: " + fileSystemOptionNames());
-    command.add_option("--mode", mode, "Recovery mode")->check(CLI::IsMember({"standard", "advanced", "deep"}));
+    command.add_option("--mode", mode, "Recovery mode")->check(CLI::IsMember({"standard", "advanced", "deep", "journal"}));
     command.add_option("--structure", structure, "Advanced: index of the found structure");
     command.add_option("--spc", spc, "Advanced: sectors per cluster (exFAT: the shift)");
     command.add_option("--heap", heap, "Advanced: exFAT heap offset index");

@@ -30,11 +30,12 @@ bool scanSelectedVolume(const VolumeOptions& options, StderrProgress& progress, 
     }
     const ScanMode mode = options.mode == "advanced" ? ScanMode::Advanced
                           : options.mode == "deep"   ? ScanMode::Deep
+                          : options.mode == "journal" ? ScanMode::Journal
                                                      : ScanMode::Standard;
     // The advanced and deep walks go over the volume's bytes, so their share of them is the pace;
-    // a standard walk reads here and there, so the bytes the source has read are.
+    // a standard (or journal) walk reads here and there, so the bytes the source has read are.
     readWriteInterface& source = *scanned.app.currentSource;
-    if (mode != ScanMode::Standard)
+    if (mode == ScanMode::Advanced || mode == ScanMode::Deep)
         progress.setWorkBytes(volume->byteLength);
     else
         progress.setBytesCounter([&source] { return source.mediumBytesRead(); });

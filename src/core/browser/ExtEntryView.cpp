@@ -3,7 +3,9 @@
 #include <unordered_set>
 
 #include "app/StopFlag.h"
+#include "browser/ExtJournalView.h"
 #include "disk/readWriteInterface.h"
+#include "fs/ext/ExtDeletedFiles.h"
 #include "fs/ext/ext2Class.h"
 #include "output/OutputFile.h"
 
@@ -124,5 +126,10 @@ ScanResult scanExtVolume(ReaderContext& context) {
     reader->buildEntryMap();
     reader->linkEntries();
     reader->stopFlag.clear();
-    return {std::make_unique<ExtEntryView>(std::move(reader))};
+    if (context.mode != ScanMode::Journal)
+        return {std::make_unique<ExtEntryView>(std::move(reader))};
+    auto deleted = std::make_unique<ExtDeletedFiles>(*reader, context.progress, context.notifier);
+    deleted->find();
+    reader->stopFlag.clear();
+    return {makeExtJournalView(std::make_unique<ExtEntryView>(std::move(reader)), std::move(deleted))};
 }

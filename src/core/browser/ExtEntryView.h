@@ -7,6 +7,7 @@
 #include "browser/EntryView.h"
 #include "browser/ReaderRegistry.h"
 
-/// Standard mode only (the table refuses the others): runs ext2Class's walk over the volume; an
-/// error when the volume or its superblock or group descriptors cannot be read.
+/// Standard and Journal modes (the table refuses the others): runs ext2Class's walk over the
+/// volume, and in the Journal mode adds the deleted files; an error when the volume or its
+/// superblock or group descriptors cannot be read.
 ScanResult scanExtVolume(ReaderContext& context);

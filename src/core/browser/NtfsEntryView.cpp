@@ -104,6 +104,7 @@ ScanResult scanNtfsVolume(ReaderContext& context) {
     ntfs& r = *reader;
     switch (context.mode) {
     case ScanMode::Standard:
+    case ScanMode::Journal:  // not offered for NTFS: the table refuses it before this
         r.readBootSector();
         r.scanMode = 1;
         context.progress.setStatus(" ParsingBasedOnMFT is going on....");

@@ -28,8 +28,9 @@ const std::vector<FileSystemRow>& fileSystemRows() {
          kFatDeepModeError, "Total fat64 Entries Found:", true, RecycleBinLayout::InBinFolder, nullptr, kCompleted,
          Box::Information},
         {FileSystemKind::Ext, {"extX"}, {"ext2", "ext3", "ext4"}, "EXTX", scanExtVolume, nullptr, false,
-         "ext2/3/4 volumes are read in the standard mode only", nullptr, false, RecycleBinLayout::None, nullptr,
-         {Box::Plain, "done..", "Processing done..."}, Box::Information},
+         "ext2/3/4 volumes are read in the standard and deleted files (journal) modes", nullptr, false,
+         RecycleBinLayout::None, nullptr, {Box::Plain, "done..", "Processing done..."}, Box::Information,
+         "Deleted files (journal)"},
         {FileSystemKind::Hfsp, {"HFS+"}, {}, "HFS+", scanHfsVolume, nullptr, true,
          "HFS+ volumes are read in the standard and deep modes", nullptr, false, RecycleBinLayout::None,
          "HFS+ partition selected....", {Box::None, nullptr, "Scanning process Done.."}, Box::Information},
@@ -59,6 +60,7 @@ bool offersMode(FileSystemKind kind, ScanMode mode) {
     case ScanMode::Standard: return true;
     case ScanMode::Advanced: return row.findAdvanced != nullptr;
     case ScanMode::Deep: return row.deepMode;
+    case ScanMode::Journal: return row.journalMode != nullptr;
     }
     return false;
 }

@@ -72,6 +72,7 @@ struct FileSystemRow {
     const char* selectedStatus;            ///< the status when the results page starts, or null
     CompletionTexts completion;
     CompletionTexts::Box formatRefusalBox;  ///< how the results page shows "not in this format"
+    const char* journalMode = nullptr;      ///< the user's name of the Journal mode, null: not offered
 };
 
 /// Every row, in the order the command line's help names them.

@@ -15,7 +15,8 @@ class ProgressSink;
 class StopFlag;
 class readWriteInterface;
 
-enum class ScanMode { Standard = 1, Advanced = 2, Deep = 3 };
+/// Journal: the standard walk, then deleted files found through the file system's journal.
+enum class ScanMode { Standard = 1, Advanced = 2, Deep = 3, Journal = 4 };
 
 /// The Advanced mode's choices, as the advanced options page would offer them.
 struct AdvancedChoice {

@@ -65,8 +65,10 @@ TEST(ScanError, KindsReadAsTheSystemsMessages) {
 TEST(ReaderRegistry, RefusesWhatNoReaderOffers) {
     const std::tuple<FileSystemKind, ScanMode, ScanFailure, const char*> cases[] = {
         {FileSystemKind::Ext, ScanMode::Deep, ScanFailure::ModeNotOffered,
-         "ext2/3/4 volumes are read in the standard mode only"},
+         "ext2/3/4 volumes are read in the standard and deleted files (journal) modes"},
         {FileSystemKind::Hfsp, ScanMode::Advanced, ScanFailure::ModeNotOffered,
+         "HFS+ volumes are read in the standard and deep modes"},
+        {FileSystemKind::Hfsp, ScanMode::Journal, ScanFailure::ModeNotOffered,
          "HFS+ volumes are read in the standard and deep modes"},
         {FileSystemKind::Exfat, ScanMode::Deep, ScanFailure::ModeNotOffered, kFatDeepModeError},
         {FileSystemKind::Raw, ScanMode::Standard, ScanFailure::NoReader, "can not parse unknown volume"},

@@ -30,6 +30,10 @@ inline constexpr std::uint32_t kIncompat64Bit = 0x80;     // 64-byte group descr
 inline constexpr std::uint32_t kMaxLogBlockSize = 6;      // 64 KiB blocks
 
 // Group descriptor (32 bytes, or kDescSize bytes with the 64bit feature)
+inline constexpr unsigned kGdBlockBitmapLo = 0x00;  // u32
+inline constexpr unsigned kGdFlags = 0x12;          // u16
+inline constexpr unsigned kGdBlockBitmapHi = 0x20;  // u32, only in descriptors of 64 bytes or more
+inline constexpr std::uint16_t kGdBlockUninit = 0x2;  // the group's block bitmap was never written: no data in use
 inline constexpr unsigned kGdInodeTableLo = 0x08;  // u32
 inline constexpr unsigned kGdInodeTableHi = 0x28;  // u32, only in descriptors of 64 bytes or more
 inline constexpr unsigned kGdSmallSize = 32;
@@ -41,9 +45,12 @@ inline constexpr unsigned kInodeSizeLo = 0x04;    // u32
 inline constexpr unsigned kInodeAtime = 0x08;     // u32 access time, seconds since 1970 UTC
 inline constexpr unsigned kInodeCtime = 0x0C;     // u32 change time
 inline constexpr unsigned kInodeMtime = 0x10;     // u32 modification time
+inline constexpr unsigned kInodeDtime = 0x14;     // u32 deletion time, 0 while the inode is in use
+inline constexpr unsigned kInodeLinks = 0x1A;     // u16 hard links; 0 once deleted
 inline constexpr unsigned kInodeFlags = 0x20;     // u32
 inline constexpr unsigned kInodeBlock = 0x28;     // 15 x u32 block map, or the extent tree's root
 inline constexpr unsigned kInodeBlockBytes = 60;
+inline constexpr unsigned kInodeGeneration = 0x64;  // u32: differs between two files that held the same inode
 inline constexpr unsigned kInodeSizeHi = 0x6C;    // u32
 inline constexpr unsigned kMinInodeSize = 128;
 

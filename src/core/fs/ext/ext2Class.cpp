@@ -189,105 +189,13 @@ void ext2Class::collectInodes() {
     }
 }
 
-void ext2Class::addRun(std::vector<BlockRun>& runs, std::uint64_t logical, std::uint64_t physical, std::uint64_t count,
-                       bool unwritten) const {
-    // Blocks outside the volume are hostile or damaged: they are left as holes.
-    if (physical == 0 || physical >= blocksCount || count == 0)
-        return;
-    count = std::min(count, blocksCount - physical);
-    if (!runs.empty()) {
-        BlockRun& last = runs.back();
-        if (last.unwritten == unwritten && last.logical + last.count == logical && last.physical + last.count == physical) {
-            last.count += count;
-            return;
-        }
-    }
-    runs.push_back({logical, physical, count, unwritten});
-}
-
-void ext2Class::walkExtentNode(const std::uint8_t* node, std::size_t nodeSize, unsigned depth, std::uint64_t limitBlocks,
-                               std::vector<BlockRun>& runs, std::unordered_set<std::uint64_t>& visited,
-                               std::uint64_t& budget) {
-    const ByteView view(node, nodeSize);
-    if (view.le16(kEhMagic) != kExtentMagic || view.le16(kEhDepth) != depth)
-        return;
-    const std::size_t entries = std::min<std::size_t>(view.le16(kEhEntries), (nodeSize - kEhSize) / kEntrySize);
-    std::vector<std::uint8_t> child;
-    for (std::size_t i = 0; i < entries; ++i) {
-        const std::uint64_t e = kEhSize + i * kEntrySize;
-        if (depth == 0) {
-            const std::uint64_t logical = view.le32(e + kEeBlock);
-            std::uint32_t length = view.le16(e + kEeLen);
-            const bool unwritten = length > kInitMaxLen;
-            if (unwritten)
-                length -= kInitMaxLen;
-            const std::uint64_t physical =
-                view.le32(e + kEeStartLo) | static_cast<std::uint64_t>(view.le16(e + kEeStartHi)) << 32;
-            if (logical >= limitBlocks)
-                continue;
-            addRun(runs, logical, physical, std::min<std::uint64_t>(length, limitBlocks - logical), unwritten);
-            continue;
-        }
-        const std::uint64_t block = view.le32(e + kEiLeafLo) | static_cast<std::uint64_t>(view.le16(e + kEiLeafHi)) << 32;
-        if (block == 0 || block >= blocksCount || budget == 0 || !visited.insert(block).second)
-            continue;
-        --budget;
-        if (!readBlock(block, child))
-            continue;
-        walkExtentNode(child.data(), child.size(), depth - 1, limitBlocks, runs, visited, budget);
-    }
-}
-
-void ext2Class::walkIndirect(std::uint64_t block, unsigned level, std::uint64_t& logical, std::uint64_t limitBlocks,
-                             std::vector<BlockRun>& runs, std::uint64_t& budget) {
-    const std::uint64_t perBlock = blockSize / 4;
-    std::uint64_t span = 1;
-    for (unsigned i = 0; i < level; ++i)
-        span *= perBlock;
-    if (logical >= limitBlocks)
-        return;
-    std::vector<std::uint8_t> pointers;
-    if (block == 0 || block >= blocksCount || budget == 0 || !readBlock(block, pointers)) {
-        logical += span;  // a hole (or an unreadable map): its blocks read as zeros
-        return;
-    }
-    --budget;
-    const ByteView view(pointers.data(), pointers.size());
-    for (std::uint64_t i = 0; i < perBlock && logical < limitBlocks; ++i) {
-        const std::uint64_t p = view.le32(i * 4);
-        if (level == 1) {
-            addRun(runs, logical, p, 1, false);
-            ++logical;
-        } else if (p == 0) {
-            logical += span / perBlock;
-        } else {
-            walkIndirect(p, level - 1, logical, limitBlocks, runs, budget);
-        }
-    }
-}
-
 std::vector<ext2Class::BlockRun> ext2Class::mapBlocks(const std::uint8_t* inode, std::uint64_t limitBlocks) {
-    std::vector<BlockRun> runs;
-    const ByteView view(inode, kMinInodeSize);
-    // Each map block is read at most once per file, and never more of them than the volume holds.
-    std::uint64_t budget = blocksCount;
-    if (view.le32(kInodeFlags) & kInodeFlagExtents) {
-        const std::uint16_t depth = view.le16(kInodeBlock + kEhDepth);
-        if (depth > kMaxExtentDepth)
-            return runs;
-        std::unordered_set<std::uint64_t> visited;
-        walkExtentNode(inode + kInodeBlock, kInodeBlockBytes, depth, limitBlocks, runs, visited, budget);
-        std::sort(runs.begin(), runs.end(), [](const BlockRun& a, const BlockRun& b) { return a.logical < b.logical; });
-        return runs;
-    }
-    std::uint64_t logical = 0;
-    for (unsigned i = 0; i < kDirectBlocks && logical < limitBlocks; ++i, ++logical)
-        addRun(runs, logical, view.le32(kInodeBlock + i * 4), 1, false);
-    logical = kDirectBlocks;
-    walkIndirect(view.le32(kInodeBlock + kSingleIndirect * 4), 1, logical, limitBlocks, runs, budget);
-    walkIndirect(view.le32(kInodeBlock + kDoubleIndirect * 4), 2, logical, limitBlocks, runs, budget);
-    walkIndirect(view.le32(kInodeBlock + kTripleIndirect * 4), 3, logical, limitBlocks, runs, budget);
-    return runs;
+    return blockMap().map(inode, limitBlocks);
+}
+
+ExtBlockMap ext2Class::blockMap() {
+    return ExtBlockMap(blockSize, blocksCount,
+                       [this](std::uint64_t block, std::vector<std::uint8_t>& bytes) { return readBlock(block, bytes); });
 }
 
 bool ext2Class::readBlock(std::uint64_t block, std::vector<std::uint8_t>& buffer) {
@@ -452,6 +360,21 @@ bool ext2Class::readInode(const ExtEntry& entry, std::vector<std::uint8_t>& inod
     return sectorSource_.readAt(static_cast<std::int64_t>(offset), inode.data(), inodeSize);
 }
 
+bool ext2Class::readInodeNumber(std::uint32_t number, std::vector<std::uint8_t>& inode) {
+    if (number == 0 || inodesPerGroup == 0 || number > inodesCount)
+        return false;
+    const std::uint32_t index = number - 1;
+    const std::uint32_t group = index / inodesPerGroup;
+    if (group >= groupCount)
+        return false;
+    const std::uint32_t slot = index % inodesPerGroup;
+    const std::uint32_t perBlock = blockSize / inodeSize;
+    ExtEntry where;
+    where.tableBlock = inodeTableBlock(group) + slot / perBlock;
+    where.tableSlot = slot % perBlock;
+    return readInode(where, inode);
+}
+
 ExtTimesText ext2Class::formatTimes(const ExtEntry& entry) {
     ExtTimesText texts;
     std::uint16_t mode = entry.inodeMode;
@@ -508,12 +431,15 @@ bool ext2Class::saveEntry(OutputFile& out, const ExtEntry& entry) {
     const ByteView inode(bytes.data(), bytes.size());
     const std::uint64_t size = entry.size;
     const std::uint64_t limit = size / blockSize + (size % blockSize != 0 ? 1 : 0);
-    const std::vector<BlockRun> runs = mapBlocks(bytes.data(), limit);
+    return writeRuns(out, mapBlocks(bytes.data(), limit), size, inode.le32(kInodeAtime), inode.le32(kInodeMtime));
+}
 
-    bool ok = true;
+bool ext2Class::writeRuns(OutputFile& out, const std::vector<BlockRun>& runs, std::uint64_t size,
+                          std::uint32_t accessTime, std::uint32_t modifyTime) {
+    bool ok = blockSize != 0;
     std::vector<std::uint8_t> buffer;
     for (const BlockRun& run : runs) {
-        if (run.unwritten)
+        if (run.unwritten || !ok)
             continue;  // allocated but never written: reads as zeros, like a hole
         const std::uint64_t blocksPerChunk = std::max<std::uint64_t>(1, kCopyChunkBytes / blockSize);
         for (std::uint64_t b = 0; b < run.count && ok; b += blocksPerChunk) {
@@ -537,7 +463,5 @@ bool ext2Class::saveEntry(OutputFile& out, const ExtEntry& entry) {
     if (ok && !out.setLength(size))
         ok = false;
     // Linux sets no creation time; access and modification come from the inode.
-    return out.finish(timespec{static_cast<time_t>(inode.le32(kInodeAtime)), 0},
-                      timespec{static_cast<time_t>(inode.le32(kInodeMtime)), 0}) &&
-           ok;
+    return out.finish(timespec{static_cast<time_t>(accessTime), 0}, timespec{static_cast<time_t>(modifyTime), 0}) && ok;
 }

@@ -20,6 +20,7 @@
 #include "app/StopFlag.h"
 #include "disk/VolumeRecord.h"
 #include "fs/ReaderInput.h"
+#include "fs/ext/ExtBlockMap.h"
 #include "fs/ext/ExtEntry.h"
 #include "fs/ext/ExtLayout.h"
 
@@ -68,6 +69,10 @@ public:
     /// offset, holes and unwritten extents as zeros, cut at the file's size; then sets the access
     /// and modification times. False when the inode or the target cannot be read or written.
     bool saveEntry(OutputFile& out, const ExtEntry& entry);
+    /// Writes the runs' blocks into out at their logical offsets, cut at size, the rest zeros;
+    /// then sets the times and closes it.
+    bool writeRuns(OutputFile& out, const std::vector<ExtBlockRun>& runs, std::uint64_t size, std::uint32_t accessTime,
+                   std::uint32_t modifyTime);
 
     std::uint64_t volumeSize = 0;  ///< bytes of the volume
     bool hasFileType = false;
@@ -90,32 +95,28 @@ public:
     std::uint32_t inodeBase = 0;
     VolumeRecord volume;
 
-    /// One mapped run of a file: count blocks from logical block `logical` at physical `physical`;
-    /// unwritten runs read as zeros.
-    struct BlockRun {
-        std::uint64_t logical = 0;
-        std::uint64_t physical = 0;
-        std::uint64_t count = 0;
-        bool unwritten = false;
-    };
+    using BlockRun = ExtBlockRun;
     /// The runs of an inode's data (block map or extent tree), in logical order as stored, each
     /// inside the volume; logical blocks at or past limitBlocks are dropped.
     std::vector<BlockRun> mapBlocks(const std::uint8_t* inode, std::uint64_t limitBlocks);
-
-private:
+    /// The block mapper over this volume's own blocks.
+    ExtBlockMap blockMap();
+    /// Reads one block of the volume; false past the volume's end or when unreadable.
+    bool readBlock(std::uint64_t block, std::vector<std::uint8_t>& buffer);
+    /// Reads inode `number` (1-based) from the inode table as it is now.
+    bool readInodeNumber(std::uint32_t number, std::vector<std::uint8_t>& inode);
+    /// The first block of group `group`'s inode table (0 when the group does not exist).
+    std::uint64_t inodeTableBlock(std::uint32_t group) const;
+    /// Directory inodes met while reading the tables, with their first 128 bytes.
     struct DirectoryInode {
         std::uint32_t inodeIndex;
         std::array<std::uint8_t, ext_layout::kMinInodeSize> bytes;
     };
-    bool readBlock(std::uint64_t block, std::vector<std::uint8_t>& buffer);
+    const std::vector<DirectoryInode>& directoryInodes() const { return directories_; }
+    const std::unordered_set<std::uint64_t>& walkedDirectoryBlocks() const { return walkedDirectoryBlocks_; }
+
+private:
     bool readInode(const ExtEntry& entry, std::vector<std::uint8_t>& inode);
-    std::uint64_t inodeTableBlock(std::uint32_t group) const;
-    void walkExtentNode(const std::uint8_t* node, std::size_t nodeSize, unsigned depth, std::uint64_t limitBlocks,
-                        std::vector<BlockRun>& runs, std::unordered_set<std::uint64_t>& visited, std::uint64_t& budget);
-    void walkIndirect(std::uint64_t block, unsigned level, std::uint64_t& logical, std::uint64_t limitBlocks,
-                      std::vector<BlockRun>& runs, std::uint64_t& budget);
-    void addRun(std::vector<BlockRun>& runs, std::uint64_t logical, std::uint64_t physical, std::uint64_t count,
-                bool unwritten) const;
     void walkDirectoryBlock(const std::vector<std::uint8_t>& block);
     /// Gives the inode a name from a directory entry in the folder being walked.
     void nameInode(ExtEntry& record, const std::string& name);

@@ -1,0 +1,3 @@
+#!/bin/bash
+# An ext4 volume of 128 MiB (-b 4096) whose photos the kernel deleted (see ext-deleted.sh).
+exec "$(dirname "$0")/ext-deleted.sh" "$1" ext4 128 -b 4096
