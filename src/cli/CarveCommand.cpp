@@ -4,7 +4,7 @@
 
 #include "CliTerminal.h"
 #include "Commands.h"
-#include "GradeJson.h"
+#include "CarvedFileJson.h"
 #include "OutputChoice.h"
 #include "ReportOptions.h"
 #include "SourceFaults.h"
@@ -29,21 +29,8 @@ struct CarveOptions {
 
 std::string jsonLine(const myJpg& engine, const CarvedFile& file, const std::string& name,
                      const std::optional<formats::PictureGrade>& grade, bool partial) {
-    nlohmann::json row = {
-        {"name", name},
-        {"category", engine.carvedFileCategory(file)},
-        {"offset", file.start},
-        {"length", file.length},
-        {"exact", file.exact()},
-        {"type", engine.carvedFileType(file)},
-        {"status", carvedStatusText(file.status)},
-    };
-    if (grade)
-        addGradeKeys(row, *grade);
-    // Some of its bytes could not be read: zeros stand in their place.
-    if (partial)
-        row["partial"] = true;
-    return row.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+    return carvedFileJson(file, name, engine.carvedFileCategory(file), engine.carvedFileType(file), grade, partial)
+        .dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
 }
 
 int runCarve(const CarveOptions& options) {
@@ -106,7 +93,7 @@ int runCarve(const CarveOptions& options) {
     const std::vector<CarvedFile> files = engine.carvedFiles();
     std::int64_t carvedBytes = 0;
     for (const CarvedFile& file : files)
-        carvedBytes += static_cast<std::int64_t>(file.length);
+        carvedBytes += static_cast<std::int64_t>(file.length());
     progress.setWorkBytes(carvedBytes);
     progress.setFoundCounter([&written] { return static_cast<std::int64_t>(written); });
     progress.setStatus("Saving.....");

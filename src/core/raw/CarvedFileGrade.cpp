@@ -7,6 +7,6 @@ std::optional<formats::PictureGrade> gradeCarvedFile(readWriteInterface& source,
     if (!formats::isPictureExtension(type))
         return std::nullopt;
     VolumeByteSource bytes(source, volumeBytes);
-    bytes.setCandidateStart(file.start);
-    return formats::gradePicture(bytes, file.length);
+    bytes.setCandidateRuns(file.runs);
+    return formats::gradePicture(bytes, file.length());
 }

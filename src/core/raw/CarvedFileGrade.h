@@ -1,12 +1,12 @@
 #pragma once
-// The picture grade of a carved file: its bytes read from the volume and decoded.
+// The picture grade of a carved file: its bytes read from the volume, run by run, and decoded.
 
 #include <cstdint>
 #include <optional>
 #include <string_view>
 
 #include "formats/PictureGrade.h"
-#include "raw/myJpg.h"
+#include "raw/CarvedFile.h"
 
 class readWriteInterface;
 

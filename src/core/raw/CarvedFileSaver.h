@@ -25,7 +25,7 @@ public:
     explicit CarvedFileSaver(OutputFolder outFolder, bool byCategory = true)
         : outFolder_(std::move(outFolder)), byCategory_(byCategory) {}
 
-    /// Copies file's bytes (cut at volumeBytes, the end of the volume) from source. On success
+    /// Copies file's bytes, run by run (cut at volumeBytes, the end of the volume), from source. On success
     /// writtenPath is the file made; otherwise error says why (nothing is left behind for a
     /// file that could not be created).
     bool save(readWriteInterface& source, const CarvedFile& file, std::uint64_t volumeBytes, const std::string& category,
@@ -33,7 +33,7 @@ public:
 
     /// The bytes save() writes of file: its length, cut at the end of the volume.
     static std::uint64_t savedLength(const CarvedFile& file, std::uint64_t volumeBytes) {
-        return file.start >= volumeBytes ? 0 : std::min<std::uint64_t>(file.length, volumeBytes - file.start);
+        return runsLength(runsWithinVolume(file.runs, volumeBytes));
     }
     /// Whether the file saved last holds zeros for bytes the source could not read.
     bool lastSavePartial() const { return lastSavePartial_; }

@@ -33,18 +33,6 @@ private:
 };
 }  // namespace
 
-const char* carvedStatusText(CarvedStatus status) {
-    switch (status) {
-    case CarvedStatus::Whole:
-        return "whole";
-    case CarvedStatus::Damaged:
-        return "damaged";
-    case CarvedStatus::Approximate:
-        break;
-    }
-    return "approximate";
-}
-
 void myJpg::appendSignature(const SignatureRecord& record, bool fromDefaultSet) {
     signatures_.push_back(record);
     fromDefaultSet_.push_back(fromDefaultSet);
@@ -232,8 +220,9 @@ std::string myJpg::carvedFileName(const CarvedFile& file) const {
     return formatText("%lld .", static_cast<long long>(file.namePosition)) + carvedFileType(file);
 }
 
-void myJpg::nameFromMetadata(CarvedFile& file, formats::ByteSource& candidates) {
-    formats::CandidateReader reader(candidates, file.length);  // the file's own bytes only
+void myJpg::nameFromMetadata(CarvedFile& file, VolumeByteSource& candidates) {
+    candidates.setCandidateRuns(file.runs);
+    formats::CandidateReader reader(candidates, file.length());  // the file's own bytes only
     formats::FileMetadata metadata = formats::readFileMetadata(carvedFileType(file), reader);
     if (metadata.title.empty())
         return;
@@ -260,7 +249,7 @@ TreeItemId myJpg::categoryItem(const std::string& category, TreeItemId root) {
 }
 
 void myJpg::listCarvedFile(const CarvedFile& file, TreeItemId categoryItem, const std::string& category) {
-    if (rescanning_ && foundStarts_.count(file.start) > 0)
+    if (rescanning_ && foundStarts_.count(file.start()) > 0)
         return;  // found by the first pass already
     const std::uint64_t count = ++categoryCounts_[category];
     treeControl->SetItemText(categoryItem, formatText("%s (%lld)", category.c_str(), static_cast<long long>(count)));
@@ -492,9 +481,9 @@ void myJpg::carveRecoveredRanges(ChunkPass& pass, std::int64_t zerosBefore) {
     {
         std::lock_guard lock(foundMutex_);
         for (const CarvedFile& file : found_) {
-            foundStarts_.insert(file.start);
+            foundStarts_.insert(file.start());
             if (file.format >= 0 && file.status == CarvedStatus::Whole)
-                wholeFinds.emplace_back(file.start, file.start + file.length);
+                wholeFinds.emplace_back(file.start(), file.start() + file.length());
         }
     }
     std::sort(wholeFinds.begin(), wholeFinds.end());
@@ -582,14 +571,14 @@ void myJpg::redoWalks(ChunkPass& pass) {
         // Copied into the lambda: clang before 16 cannot capture a structured binding (the fuzz build).
         const auto listed =
             std::find_if(found_.begin(), found_.end(), [start = start, row = row](const CarvedFile& file) {
-                return file.start == start && file.format == row;
+                return file.start() == start && file.format == row;
             });
         if (listed == found_.end()) {
             lock.unlock();
             listFormatFind(start, row, v, pass.candidates);
             continue;
         }
-        listed->length = v.length;
+        listed->runs = {{start, v.length}};
         listed->status = v.verdict == formats::Verdict::Whole     ? CarvedStatus::Whole
                          : v.verdict == formats::Verdict::Damaged ? CarvedStatus::Damaged
                                                                   : CarvedStatus::Approximate;

@@ -20,7 +20,7 @@
 
 #include "app/StopFlag.h"
 #include "app/TreeSink.h"
-#include "formats/WallClock.h"
+#include "raw/CarvedFile.h"
 #include "raw/SignatureRecord.h"
 #include "raw/StartKeySearch.h"
 
@@ -33,31 +33,6 @@ namespace formats {
 class ByteSource;
 struct Validation;
 }
-
-/// Whole: the file's own structure (or its size field) gave its exact length. Damaged: the
-/// structure breaks at the length, the valid prefix is kept. Approximate: a signature row's
-/// approximate size or end signature gave the length, or a format that holds no length (AMR).
-enum class CarvedStatus : std::uint8_t { Whole, Damaged, Approximate };
-/// "whole", "damaged", "approximate".
-const char* carvedStatusText(CarvedStatus status);
-
-/// One carved file. start and length are what the page copies; the rest says how it is listed.
-struct CarvedFile {
-    CarvedFile() = default;
-    CarvedFile(std::uint64_t start_, std::uint64_t length_, std::size_t signature_, std::uint64_t namePosition_)
-        : start(start_), length(length_), signature(signature_), namePosition(namePosition_) {}
-
-    std::uint64_t start = 0;        ///< first byte, from the volume's first byte
-    std::uint64_t length = 0;       ///< bytes
-    std::size_t signature = 0;      ///< the signature table entry that found it (when format < 0)
-    std::uint64_t namePosition = 0; ///< the position its name is formed from
-    CarvedStatus status = CarvedStatus::Approximate;
-    std::int32_t format = -1;       ///< the built-in format row that found it, or -1
-    std::string_view extension;     ///< the format's narrower extension ("mpo"); empty: the row's
-    std::string title;              ///< its name from its own metadata, without extension; empty: none
-    std::optional<formats::WallClock> when;  ///< its metadata date, the saved file's time
-    bool exact() const { return status != CarvedStatus::Approximate; }
-};
 
 enum class MatchKind : char { None = 0, Start = 'S', End = 'E' };
 struct SectorMatch {
@@ -134,7 +109,7 @@ private:
     void listCarvedFile(const CarvedFile& file, TreeItemId categoryItem, const std::string& category);
     /// Gives a file found by a built-in format its metadata title; a title another file already
     /// has gets the file's offset appended.
-    void nameFromMetadata(CarvedFile& file, formats::ByteSource& candidates);
+    void nameFromMetadata(CarvedFile& file, VolumeByteSource& candidates);
     TreeItemId categoryItem(const std::string& category, TreeItemId root);
 
     /// Which built-in formats the loaded default set switches on, and which of its entries they serve.

@@ -78,12 +78,12 @@ void RawFileList::show(const CheckTree& tree, TreeItemId item, const myJpg& engi
             thumbnails.push_back({entry->data, cell->text(), false, {}});
             continue;
         }
-        list_->setItem(row, 1, new QTableWidgetItem(QString::fromStdString(formatListSize(file->length))));
+        list_->setItem(row, 1, new QTableWidgetItem(QString::fromStdString(formatListSize(file->length()))));
         const QString type = QString::fromStdString(engine.carvedFileType(*file));
         list_->setItem(row, 2, new QTableWidgetItem(type.toUpper()));
         const bool picture = pictures_ && isThumbnailPicture(type);
         if (picture)
-            pictures_->add(entry->data, file->start, file->length);
+            pictures_->add(entry->data, file->runs);
         thumbnails.push_back({entry->data, cell->text(), picture, markCells(row, entry->data, *file)});
         rowOfFile_.insert(entry->data, row);
         shown.push_back(entry->data);
@@ -160,9 +160,10 @@ void RawFileList::takeGrades() {
 bool RawFileList::partial(std::uint64_t index, const CarvedFile& file) const {
     if (partialFiles_.count(index) > 0)
         return true;
-    const std::uint64_t length = std::min<std::uint64_t>(file.length, volumeBytes_ > file.start ? volumeBytes_ - file.start : 0);
-    return length > 0 && unreadable_.unreadableWithin(origin_ + static_cast<std::int64_t>(file.start),
-                                                       static_cast<std::int64_t>(length)) > 0;
+    const std::vector<CarvedRun> runs = runsWithinVolume(file.runs, volumeBytes_);
+    return std::any_of(runs.begin(), runs.end(), [this](const CarvedRun& run) {
+        return unreadable_.unreadableWithin(origin_ + static_cast<std::int64_t>(run.start), static_cast<std::int64_t>(run.length)) > 0;
+    });
 }
 
 void RawFileList::showMarks(int row, std::uint64_t index, const CarvedFile& file) {

@@ -336,20 +336,26 @@ std::int64_t RawRecoveryDialog::copyForPreview(readWriteInterface& source, const
                                                const std::atomic<bool>& stopRequest) {
     if (!target.isOpen())
         return -1;
-    constexpr std::uint64_t kPiece = myJpg::kChunkSize;
-    const std::uint64_t left = file.start >= volumeBytes ? 0 : volumeBytes - file.start;
-    const std::uint64_t remainder = (file.length % kPiece + 511) / 512 * 512;
-    const std::uint64_t total = std::min(left, file.length / kPiece * kPiece + remainder);
+    constexpr std::uint32_t kPiece = myJpg::kChunkSize;
+    std::vector<CarvedRun> runs = runsWithinVolume(file.runs, volumeBytes);
+    if (!runs.empty()) {
+        // The copy runs on to the end of the file's last sector, as far as the volume goes.
+        CarvedRun& last = runs.back();
+        const std::uint64_t total = runsLength(runs);
+        last.length += std::min((total + 511) / 512 * 512 - total, volumeBytes - (last.start + last.length));
+    }
     const std::unique_ptr<std::uint8_t[]> buffer(new std::uint8_t[kPiece]);
     std::uint64_t done = 0;
-    while (done < total && !stopRequest) {
-        const auto piece = static_cast<std::uint32_t>(std::min(kPiece, total - done));
+    forEachRunPiece(runs, kPiece, [&](std::uint64_t at, std::uint32_t piece) {
+        if (stopRequest)
+            return false;
         std::fill_n(buffer.get(), piece, 0);
-        source.readAt(static_cast<std::int64_t>(file.start + done), buffer.get(), piece);
+        source.readAt(static_cast<std::int64_t>(at), buffer.get(), piece);
         if (!target.write(buffer.get(), piece))
-            break;
+            return false;
         done += piece;
-    }
+        return true;
+    });
     return target.finish() ? static_cast<std::int64_t>(done) : -1;
 }
 
@@ -376,7 +382,7 @@ void RawRecoveryDialog::preview(int row) {
         return;
     }
     std::string error;
-    OutputFile copy = file->length == 0 ? OutputFile()
+    OutputFile copy = file->length() == 0 ? OutputFile()
                                         : OutputFolder::open(previewFolder().toStdString(), error).createFile(item->text, error);
     const QString target = QString::fromStdString(copy.path());
     if (!copy.isOpen() || copyForPreview(*source, *file, volumeBytes_, copy, stopRequest_) < 0) {

@@ -9,19 +9,19 @@ CarvedPictureSource::CarvedPictureSource(std::string path, std::int64_t firstByt
 
 CarvedPictureSource::~CarvedPictureSource() = default;
 
-void CarvedPictureSource::add(quint64 key, std::uint64_t start, std::uint64_t length) {
+void CarvedPictureSource::add(quint64 key, std::vector<CarvedRun> runs) {
     const std::lock_guard lock(mutex_);
-    ranges_.insert(key, {start, length});
+    runs_.insert(key, std::move(runs));
 }
 
 std::optional<QByteArray> CarvedPictureSource::read(quint64 key, qint64 limit) {
-    std::pair<std::uint64_t, std::uint64_t> range;
+    std::vector<CarvedRun> runs;
     {
         const std::lock_guard lock(mutex_);
-        const auto found = ranges_.constFind(key);
-        if (found == ranges_.constEnd())
+        const auto found = runs_.constFind(key);
+        if (found == runs_.constEnd())
             return QByteArray();
-        range = *found;
+        runs = runsWithinVolume(*found, volumeBytes_);
     }
     if (!source_) {
         auto source = std::make_unique<FileReadSeek>();
@@ -30,15 +30,23 @@ std::optional<QByteArray> CarvedPictureSource::read(quint64 key, qint64 limit) {
         source->setVolume(firstByte_, static_cast<std::int64_t>(volumeBytes_));
         source_ = std::move(source);
     }
-    const auto [start, length] = range;
-    if (start >= volumeBytes_ || limit <= 0)
+    if (limit <= 0)
         return QByteArray();
-    const std::uint64_t wanted =
-        std::min({length, volumeBytes_ - start, static_cast<std::uint64_t>(limit), std::uint64_t{INT32_MAX}});
+    const std::uint64_t wanted = std::min({runsLength(runs), static_cast<std::uint64_t>(limit), std::uint64_t{INT32_MAX}});
     QByteArray bytes(static_cast<qsizetype>(wanted), Qt::Uninitialized);
-    if (!source_->readAt(static_cast<std::int64_t>(start), bytes.data(), static_cast<std::uint32_t>(wanted))) {
-        // A short read keeps what arrived: the rest of a damaged file may still decode in part.
-        bytes.truncate(static_cast<qsizetype>(source_->lastReadCount()));
-    }
+    std::uint64_t done = 0;
+    forEachRunPiece(runs, INT32_MAX, [&](std::uint64_t at, std::uint32_t piece) {
+        piece = static_cast<std::uint32_t>(std::min<std::uint64_t>(piece, wanted - done));
+        if (piece == 0)
+            return false;
+        if (!source_->readAt(static_cast<std::int64_t>(at), bytes.data() + done, piece)) {
+            // A short read keeps what arrived: the rest of a damaged file may still decode in part.
+            done += source_->lastReadCount();
+            return false;
+        }
+        done += piece;
+        return true;
+    });
+    bytes.truncate(static_cast<qsizetype>(done));
     return bytes;
 }

@@ -1,5 +1,5 @@
 #pragma once
-// The bytes of carved files for the thumbnail loader: each file's range on the volume, read
+// The bytes of carved files for the thumbnail loader: each file's runs on the volume, read
 // through a sector source of the loader's own, so the carving worker and the page's preview and
 // Save keep theirs.
 
@@ -10,6 +10,9 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <vector>
+
+#include "raw/CarvedFile.h"
 
 class readWriteInterface;
 
@@ -19,8 +22,8 @@ public:
     CarvedPictureSource(std::string path, std::int64_t firstByte, std::uint64_t volumeBytes);
     ~CarvedPictureSource();
 
-    /// Makes key stand for the carved file at start, length bytes long (window thread).
-    void add(quint64 key, std::uint64_t start, std::uint64_t length);
+    /// Makes key stand for the carved file of runs (window thread).
+    void add(quint64 key, std::vector<CarvedRun> runs);
     /// At most limit leading bytes of key's file, cut at the volume's end (loader thread). Empty
     /// when key is unknown or the medium cannot be read there.
     std::optional<QByteArray> read(quint64 key, qint64 limit);
@@ -30,6 +33,6 @@ private:
     const std::int64_t firstByte_;
     const std::uint64_t volumeBytes_;
     std::mutex mutex_;
-    QHash<quint64, std::pair<std::uint64_t, std::uint64_t>> ranges_;
+    QHash<quint64, std::vector<CarvedRun>> runs_;
     std::unique_ptr<readWriteInterface> source_;  // opened on first use, on the loader's thread
 };

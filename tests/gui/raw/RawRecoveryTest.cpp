@@ -399,7 +399,7 @@ private slots:
             for (int row = 0; row < page->fileList()->rowCount(); ++row) {
                 const CarvedFile file = *page->engine()->carvedFile(shown.at(static_cast<std::size_t>(row)).key);
                 const qint64 badInVolume = badAt - qint64{kVolumeStart} * 512;
-                if (qint64(file.start) <= badInVolume && badInVolume < qint64(file.start + file.length))
+                if (qint64(file.start()) <= badInVolume && badInVolume < qint64(file.start() + file.length()))
                     holding << listed(page).at(row);
                 const bool partial = page->fileList()->item(row, 3)->text() == QStringLiteral("approximate, partial");
                 QVERIFY(partial || page->fileList()->item(row, 3)->text() == QStringLiteral("approximate"));

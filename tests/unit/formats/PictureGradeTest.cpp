@@ -5,82 +5,20 @@
 
 #include <cstdio>
 
-#include <jpeglib.h>
-#include <png.h>
-
 #include <chrono>
 #include <random>
 #include <vector>
 
 #include "formats/PictureGrade.h"
+#include "formats/TestPictures.h"
 
 namespace {
 
-using Bytes = std::vector<std::uint8_t>;
 using formats::Health;
-
-constexpr unsigned kWidth = 192;
-constexpr unsigned kHeight = 160;
-
-/// Noise compresses evenly, so the share of the data that survives is the share of rows.
-Bytes noisePixels(unsigned channels) {
-    std::mt19937 random(7);
-    Bytes pixels(std::size_t{kWidth} * kHeight * channels);
-    for (auto& p : pixels)
-        p = static_cast<std::uint8_t>(random());
-    return pixels;
-}
-
-Bytes encodeJpeg(bool progressive) {
-    jpeg_compress_struct c{};
-    jpeg_error_mgr err{};
-    c.err = jpeg_std_error(&err);
-    jpeg_create_compress(&c);
-    unsigned char* out = nullptr;
-    unsigned long outSize = 0;
-    jpeg_mem_dest(&c, &out, &outSize);
-    c.image_width = kWidth;
-    c.image_height = kHeight;
-    c.input_components = 3;
-    c.in_color_space = JCS_RGB;
-    jpeg_set_defaults(&c);
-    jpeg_set_quality(&c, 90, TRUE);
-    if (progressive)
-        jpeg_simple_progression(&c);
-    jpeg_start_compress(&c, TRUE);
-    Bytes pixels = noisePixels(3);
-    while (c.next_scanline < c.image_height) {
-        JSAMPROW row = pixels.data() + std::size_t{c.next_scanline} * kWidth * 3;
-        jpeg_write_scanlines(&c, &row, 1);
-    }
-    jpeg_finish_compress(&c);
-    Bytes bytes(out, out + outSize);
-    jpeg_destroy_compress(&c);
-    std::free(out);
-    return bytes;
-}
-
-void appendPng(png_structp png, png_bytep data, png_size_t n) {
-    auto* out = static_cast<Bytes*>(png_get_io_ptr(png));
-    out->insert(out->end(), data, data + n);
-}
-
-Bytes encodePng(bool interlaced) {
-    Bytes bytes;
-    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-    png_infop info = png_create_info_struct(png);
-    png_set_write_fn(png, &bytes, appendPng, nullptr);
-    png_set_IHDR(png, info, kWidth, kHeight, 8, PNG_COLOR_TYPE_RGB, interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE,
-                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-    Bytes pixels = noisePixels(3);
-    std::vector<png_bytep> rows(kHeight);
-    for (unsigned y = 0; y < kHeight; ++y)
-        rows[y] = pixels.data() + std::size_t{y} * kWidth * 3;
-    png_set_rows(png, info, rows.data());
-    png_write_png(png, info, PNG_TRANSFORM_IDENTITY, nullptr);
-    png_destroy_write_struct(&png, &info);
-    return bytes;
-}
+using test_pictures::Bytes;
+using test_pictures::encodeJpeg;
+using test_pictures::encodePng;
+using test_pictures::kHeight;
 
 formats::PictureGrade grade(const Bytes& bytes) {
     formats::SpanByteSource source(bytes);

@@ -1,6 +1,7 @@
 // Carved files written out of a volume, from memory (read through the buffer) and from an image
 // file (written from the mapped image): the same bytes either way, cut at the volume's end,
-// zeros where the medium ends early, and no file replaced.
+// zeros where the medium ends early, and no file replaced; a file in two runs followed by the
+// saver, the grade, the report and the jsonl row.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -8,9 +9,13 @@
 #include <memory>
 #include <unistd.h>
 
+#include "CarvedFileJson.h"
 #include "disk/FileReadSeek.h"
 #include "disk/MemoryReadSeek.h"
+#include "formats/TestPictures.h"
 #include "output/OutputFolder.h"
+#include "output/ReportRecord.h"
+#include "raw/CarvedFileGrade.h"
 #include "raw/CarvedFileSaver.h"
 
 namespace fs = std::filesystem;
@@ -72,6 +77,69 @@ TEST(CarvedFileSaver, MemoryAndMappedImageWriteTheSameBytes) {
         }
         // Four saves of one name: nothing replaced.
         EXPECT_TRUE(fs::exists(dir / (fromFile ? "file" : "memory") / "Pictures" / "x (4).jpg"));
+    }
+    fs::remove_all(dir);
+}
+
+// A photo in two pieces that lie apart, the second at an odd byte: saved, graded, reported and
+// listed as jsonl by its runs. Read as one stretch from its first byte it would not decode whole.
+TEST(CarvedFileSaver, FileOfTwoRunsSavesGradesAndReportsByItsRuns) {
+    const fs::path dir = fs::temp_directory_path() / ("pictorva-runs-" + std::to_string(::getpid()));
+    fs::remove_all(dir);
+    const test_pictures::Bytes photo = test_pictures::encodeJpeg(false);
+    const std::size_t split = photo.size() / 2 + 3;
+    std::vector<unsigned char> medium = patterned(photo.size() + 40000);
+    const std::uint64_t first = 4096, second = 20000 + 7;
+    std::copy(photo.begin(), photo.begin() + static_cast<std::ptrdiff_t>(split), medium.begin() + first);
+    std::copy(photo.begin() + static_cast<std::ptrdiff_t>(split), photo.end(), medium.begin() + second);
+    MemoryReadSeek source(medium);
+    const std::uint64_t volumeBytes = medium.size();
+    CarvedFile file{first, split, 0, first};
+    file.runs.push_back({second, photo.size() - split});
+    ASSERT_GT(second, first + split);
+    ASSERT_EQ(file.length(), photo.size());
+
+    std::string error, path;
+    CarvedFileSaver saver(OutputFolder::open(dir.string(), error));
+    ASSERT_TRUE(saver.save(source, file, volumeBytes, "JPEG", "split.jpg", path, error)) << error;
+    EXPECT_TRUE(fileBytes(path) == std::vector<unsigned char>(photo.begin(), photo.end()));
+
+    const std::optional<formats::PictureGrade> grade = gradeCarvedFile(source, volumeBytes, file, "jpg");
+    ASSERT_TRUE(grade.has_value());
+    EXPECT_EQ(grade->health, formats::Health::Whole);
+    const std::optional<formats::PictureGrade> oneStretch =
+        gradeCarvedFile(source, volumeBytes, CarvedFile{first, photo.size(), 0, first}, "jpg");
+    EXPECT_NE(oneStretch->health, formats::Health::Whole);
+
+    // Offsets in the report count from the source's first byte, the volume starting 1 MiB in.
+    const ReportRecord record = carvedFileRecord(file, 1048576, volumeBytes);
+    ASSERT_EQ(record.runs.size(), 2u);
+    EXPECT_EQ(record.runs[0].fileOffset, 0u);
+    EXPECT_EQ(record.runs[0].imgOffset, 1048576 + first);
+    EXPECT_EQ(record.runs[0].length, split);
+    EXPECT_EQ(record.runs[1].fileOffset, split);
+    EXPECT_EQ(record.runs[1].imgOffset, 1048576 + second);
+    EXPECT_EQ(record.runs[1].length, photo.size() - split);
+
+    const nlohmann::json row = carvedFileJson(file, "split.jpg", "JPEG", "jpg", grade, false);
+    EXPECT_EQ(row["offset"], first);
+    EXPECT_EQ(row["length"], photo.size());
+    EXPECT_EQ(row["runs"], nlohmann::json::parse(R"([{"offset":4096,"length":)" + std::to_string(split) +
+                                                 R"(},{"offset":20007,"length":)" + std::to_string(photo.size() - split) + "}]"));
+    EXPECT_FALSE(carvedFileJson(CarvedFile{first, split, 0, first}, "a.jpg", "JPEG", "jpg", std::nullopt, false).contains("runs"));
+
+    // The volume's end cuts the file: inside the second run, and before it (the first run alone).
+    const struct {
+        std::uint64_t volumeBytes;
+        std::vector<CarvedRun> within;
+    } cuts[] = {
+        {second + 100, {{first, split}, {second, 100}}},
+        {second, {{first, split}}},
+        {first + 10, {{first, 10}}},
+    };
+    for (const auto& cut : cuts) {
+        EXPECT_EQ(runsWithinVolume(file.runs, cut.volumeBytes), cut.within) << cut.volumeBytes;
+        EXPECT_EQ(CarvedFileSaver::savedLength(file, cut.volumeBytes), runsLength(cut.within));
     }
     fs::remove_all(dir);
 }

@@ -82,7 +82,7 @@ struct Carving {
         EXPECT_TRUE(engine.runCarving());
         std::vector<Found> out;
         for (const auto& f : engine.carvedFiles())
-            out.push_back({f.start, f.length, engine.carvedFileName(f)});
+            out.push_back({f.start(), f.length(), engine.carvedFileName(f)});
         return out;
     }
     /// "whole", "damaged" or "approximate" per carved file, in order.
