@@ -111,7 +111,7 @@ int runSave(const SaveOptions& options) {
                 static_cast<long long>(walk.failed()));
     if (walk.partial() > 0)
         std::printf(", %lld partial", static_cast<long long>(walk.partial()));
-    std::printf("%s", report.skippedNote().c_str());
+    std::printf("%s%s", report.skippedNote().c_str(), walk.noContentNote().c_str());
     if (options.onlyWhole)
         std::printf(", %lld pictures left out as not whole", static_cast<long long>(walk.leftOut()));
     std::printf("\n");

@@ -326,19 +326,21 @@ private slots:
         QTest::addColumn<QString>("system");
         QTest::addColumn<bool>("advanced");
         QTest::addColumn<bool>("deep");
-        QTest::newRow("extX") << "extX" << false << false;
-        QTest::newRow("HFS+") << "HFS+" << false << true;
-        QTest::newRow("FAT32") << "FAT32" << true << false;
-        QTest::newRow("fat16 override") << "fat16" << true << false;
-        QTest::newRow("NTFS") << "NTFS" << true << true;
-        QTest::newRow("exFAT") << "exFAT" << true << false;
+        QTest::addColumn<bool>("journal");
+        QTest::newRow("extX") << "extX" << false << false << true;
+        QTest::newRow("HFS+") << "HFS+" << false << true << false;
+        QTest::newRow("FAT32") << "FAT32" << true << false << false;
+        QTest::newRow("fat16 override") << "fat16" << true << false << false;
+        QTest::newRow("NTFS") << "NTFS" << true << true << false;
+        QTest::newRow("exFAT") << "exFAT" << true << false << false;
     }
     void modesOfferedByFileSystem() {
         QFETCH(QString, system);
         QFETCH(bool, advanced);
         QFETCH(bool, deep);
+        QFETCH(bool, journal);
         const ParceModeNtfsDlg::Offer offer = ParceModeNtfsDlg::offeredModes(system.toStdString());
-        QCOMPARE(offer, (ParceModeNtfsDlg::Offer{true, advanced, deep}));
+        QCOMPARE(offer, (ParceModeNtfsDlg::Offer{true, advanced, deep, journal}));
     }
 
     void customRangeReachesTheVolumeList() {

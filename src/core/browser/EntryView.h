@@ -56,6 +56,9 @@ public:
     /// "block device", "fifo" or "socket". Empty for folders and files. Such entries are listed
     /// but never saved.
     virtual std::string entryType(EntryRef) const { return {}; }
+    /// The reader knows part of a file's content is gone (blocks since given to other files):
+    /// it writes zeros there, and the file counts as partial.
+    virtual bool contentPartial(EntryRef) const { return false; }
     /// The reader's stop flag, polled once per entry by every walk.
     virtual StopFlag& stopFlag() = 0;
     /// A top-level entry that is the file system's own bookkeeping ($MFT, $LogFile, $Extend ... on

@@ -74,6 +74,10 @@ public:
         const char* lost = lostContent(*e);
         return lost != nullptr ? lost : std::string();
     }
+    bool contentPartial(EntryRef entry) const override {
+        const ExtDeletedEntry* e = deleted_->entry(entry);
+        return e != nullptr ? e->content == Content::Partial : live_->contentPartial(entry);
+    }
     bool writeContent(EntryRef entry, OutputFile& out) override {
         const ExtDeletedEntry* e = deleted_->entry(entry);
         if (e == nullptr)

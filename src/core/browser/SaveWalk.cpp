@@ -47,9 +47,13 @@ bool SaveWalk::saveFolder(std::optional<EntryRef> folder, bool folderDeleted, co
             levels.push_back(here.subfolder(item.name, error));
             return true;
         }
-        // A link, device, pipe or socket has no content of its own to recover.
-        if (!view_.entryType(item.entry).empty())
+        // A link, device, pipe or socket has no content of its own to recover; nor has a deleted
+        // file whose content was not found: those are counted.
+        if (!view_.entryType(item.entry).empty()) {
+            if (item.deleted)
+                ++noContent_;
             return false;
+        }
         grade_ = grading_ ? gradeEntry(view_, item.entry, false, item.deleted) : std::nullopt;
         if (onlyWhole_ && grade_ && grade_->health != formats::Health::Whole) {
             ++leftOut_;
@@ -60,7 +64,8 @@ bool SaveWalk::saveFolder(std::optional<EntryRef> folder, bool folderDeleted, co
         const std::string path = file.path();
         const std::int64_t zerosBefore = source_ != nullptr ? source_->zeroFilledBytes() : 0;
         const bool wrote = file.isOpen() && view_.writeContent(item.entry, file);
-        filePartial_ = source_ != nullptr && source_->zeroFilledBytes() != zerosBefore;
+        filePartial_ = (source_ != nullptr && source_->zeroFilledBytes() != zerosBefore) ||
+                       view_.contentPartial(item.entry);
         if (wrote) {
             if (!onWritten_ || onWritten_(item, path, true, file.sourceRuns())) {
                 ++written_;
@@ -80,6 +85,13 @@ bool SaveWalk::saveFolder(std::optional<EntryRef> folder, bool folderDeleted, co
         }
         return false;
     });
+}
+
+std::string SaveWalk::noContentNote() const {
+    if (noContent_ == 0)
+        return {};
+    return ", " + std::to_string(noContent_) + (noContent_ == 1 ? " deleted file" : " deleted files") +
+           " left out: content not found";
 }
 
 bool EntryView::writeNewFile(EntryRef entry, const std::string& path) {

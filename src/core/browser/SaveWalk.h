@@ -57,6 +57,10 @@ public:
     std::int64_t failed() const { return failed_; }
     std::int64_t skipped() const { return skipped_; }
     std::int64_t leftOut() const { return leftOut_; }
+    /// Deleted files listed without content (not found, or overwritten): never written.
+    std::int64_t noContent() const { return noContent_; }
+    /// ", <n> deleted files left out: content not found", or empty when there were none.
+    std::string noContentNote() const;
 
     /// The source the view's reader reads: a written file that got zeros for unreadable bytes
     /// from it while it was written counts as partial.
@@ -73,6 +77,7 @@ private:
     std::int64_t skipped_ = 0;
     WrittenFile onWritten_;
     std::int64_t leftOut_ = 0;
+    std::int64_t noContent_ = 0;
     bool grading_ = false;
     bool onlyWhole_ = false;
     std::optional<formats::PictureGrade> grade_;

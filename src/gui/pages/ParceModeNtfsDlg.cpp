@@ -22,12 +22,14 @@ ParceModeNtfsDlg::Offer ParceModeNtfsDlg::offeredModes(const std::string& fileSy
     const FileSystemKind kind = fileSystemKind(QString::fromStdString(fileSystem).trimmed().toStdString());
     if (!hasReader(kind))
         return {true, true, true};
-    return {true, offersMode(kind, ScanMode::Advanced), offersMode(kind, ScanMode::Deep)};
+    return {true, offersMode(kind, ScanMode::Advanced), offersMode(kind, ScanMode::Deep),
+            offersMode(kind, ScanMode::Journal)};
 }
 
 ParceModeNtfsDlg::ParceModeNtfsDlg(WizardPage* previous, int previousPageNumber)
     : WizardPage(previous, previousPageNumber), standard_(new QRadioButton(QStringLiteral("Standard"))),
       advanced_(new QRadioButton(QStringLiteral("Advanced"))), deep_(new QRadioButton(QStringLiteral("Deep"))),
+      journal_(new QRadioButton),
       signatures_(new QRadioButton(QStringLiteral("Search by file signatures (formatted or damaged card)"))),
       maxPrompt_(new QLabel(QStringLiteral("Please Enter Max File Systems to Find :"))), maxEdit_(new QLineEdit),
       maxNote_(new QLabel(QStringLiteral("( By  Default  it's  = 3 )"))),
@@ -41,9 +43,12 @@ ParceModeNtfsDlg::ParceModeNtfsDlg(WizardPage* previous, int previousPageNumber)
                                                    "then lets you choose one."));
     auto* deepNote = new QLabel(QStringLiteral("Rebuilds entries from every file record found anywhere on the "
                                                "volume: slow, thorough."));
+    auto* journalNote = new QLabel(QStringLiteral("Also lists deleted files and folders under their names, with the "
+                                                  "contents the file system's journal still describes."));
     notes_[0] = standardNote;
     notes_[1] = advancedNote;
     notes_[2] = deepNote;
+    notes_[3] = journalNote;
     // Secondary text, softer than the choices but plainly readable: a disabled label's grey read
     // as if the mode could not be chosen.
     const auto softText = [](QLabel* note) {
@@ -62,12 +67,14 @@ ParceModeNtfsDlg::ParceModeNtfsDlg(WizardPage* previous, int previousPageNumber)
     grid->addWidget(advancedNote, 3, 1, 1, 2);
     grid->addWidget(deep_, 4, 0, 1, 3);
     grid->addWidget(deepNote, 5, 1, 1, 2);
+    grid->addWidget(journal_, 6, 0, 1, 3);
+    grid->addWidget(journalNote, 7, 1, 1, 2);
     auto* signatureNote = new QLabel(QStringLiteral("Ignores the file system and finds photos, audio and video by "
                                                     "their contents: works after a format or on a damaged card; "
                                                     "names and folders are not known."));
     softText(signatureNote);
-    grid->addWidget(signatures_, 6, 0, 1, 3);
-    grid->addWidget(signatureNote, 7, 1, 1, 2);
+    grid->addWidget(signatures_, 8, 0, 1, 3);
+    grid->addWidget(signatureNote, 9, 1, 1, 2);
     grid->setColumnStretch(2, 1);
     body()->addWidget(group);
 
@@ -89,6 +96,7 @@ ParceModeNtfsDlg::ParceModeNtfsDlg(WizardPage* previous, int previousPageNumber)
     connect(standard_, &QRadioButton::clicked, this, &ParceModeNtfsDlg::chooseStandard);
     connect(advanced_, &QRadioButton::clicked, this, &ParceModeNtfsDlg::chooseAdvanced);
     connect(deep_, &QRadioButton::clicked, this, &ParceModeNtfsDlg::chooseDeep);
+    connect(journal_, &QRadioButton::clicked, this, &ParceModeNtfsDlg::chooseJournal);
     connect(signatures_, &QRadioButton::clicked, this, &ParceModeNtfsDlg::chooseSignatureSearch);
     connect(formatted_, &QCheckBox::toggled, this, [](bool ticked) { theApp()->formattedDrive = ticked ? 1 : 0; });
 }
@@ -107,9 +115,15 @@ bool ParceModeNtfsDlg::initialise() {
     standard_->setVisible(offer.standard);
     advanced_->setVisible(offer.advanced);
     deep_->setVisible(offer.deep);
+    journal_->setVisible(offer.journal);
+    const FileSystemRow* row =
+        fileSystemRow(fileSystemKind(QString::fromStdString(record_.fileSystem).trimmed().toStdString()));
+    if (offer.journal && row != nullptr)
+        journal_->setText(QString::fromUtf8(row->journalMode));
     notes_[0]->setVisible(offer.standard);
     notes_[1]->setVisible(offer.advanced);
     notes_[2]->setVisible(offer.deep);
+    notes_[3]->setVisible(offer.journal);
     return true;
 }
 
@@ -148,6 +162,14 @@ void ParceModeNtfsDlg::chooseDeep() {
     formatted_->hide();
     deep_->setChecked(true);
     mode_ = 3;
+}
+
+void ParceModeNtfsDlg::chooseJournal() {
+    clearFormatted();
+    showAdvancedOptions(false);
+    formatted_->hide();
+    journal_->setChecked(true);
+    mode_ = static_cast<int>(ScanMode::Journal);
 }
 
 void ParceModeNtfsDlg::chooseSignatureSearch() {

@@ -1,5 +1,6 @@
 #pragma once
-// The recovery mode of the chosen volume: Standard, Advanced or Deep, offered by file system,
+// The recovery mode of the chosen volume: Standard, Advanced, Deep or the deleted files found
+// through the journal (ext3/ext4), offered by file system,
 // with the Advanced mode's maximum count and the "formatted drive" choice for FAT volumes; and,
 // for every volume, the search by file signatures (the raw recovery page).
 
@@ -17,6 +18,7 @@ public:
     /// Which modes a volume of this file system offers (prefix of its name, any case).
     struct Offer {
         bool standard, advanced, deep;
+        bool journal = false;
         bool operator==(const Offer&) const = default;
     };
     static Offer offeredModes(const std::string& fileSystem);
@@ -25,15 +27,16 @@ public:
     bool initialise() override;
 
     const VolumeRecord& recordCopy() const { return record_; }
-    /// 1 Standard, 2 Advanced, 3 Deep, kSignatureSearch the raw recovery page.
+    /// 1 Standard, 2 Advanced, 3 Deep, 4 Journal (ScanMode's values), kSignatureSearch the raw recovery page.
     int mode() const { return mode_; }
-    static constexpr int kSignatureSearch = 4;
+    static constexpr int kSignatureSearch = 5;
     /// The max edit's text (Advanced).
     QString maxText() const;
 
     QRadioButton* standardButton() const { return standard_; }
     QRadioButton* advancedButton() const { return advanced_; }
     QRadioButton* deepButton() const { return deep_; }
+    QRadioButton* journalButton() const { return journal_; }
     QRadioButton* signatureButton() const { return signatures_; }
     QCheckBox* formattedBox() const { return formatted_; }
     QLineEdit* maxEdit() const { return maxEdit_; }
@@ -42,6 +45,7 @@ public slots:
     void chooseStandard();
     void chooseAdvanced();
     void chooseDeep();
+    void chooseJournal();
     void chooseSignatureSearch();
     void next();
 
@@ -55,8 +59,9 @@ private:
     QRadioButton* standard_;
     QRadioButton* advanced_;
     QRadioButton* deep_;
+    QRadioButton* journal_;
     QRadioButton* signatures_;
-    QLabel* notes_[3];  // under Standard, Advanced, Deep; hidden with their mode
+    QLabel* notes_[4];  // under Standard, Advanced, Deep, Journal; hidden with their mode
     QLabel* maxPrompt_;
     QLineEdit* maxEdit_;
     QLabel* maxNote_;

@@ -27,7 +27,7 @@ ResultsSaveOutcome runResultsSave(const ResultsSaveJob& job, ProgressSink& progr
                                walk.partialFiles()};
     if (walk.partial() > 0)
         outcome.line += formatText(", %lld partial", static_cast<long long>(walk.partial()));
-    outcome.line += job.report->skippedNote();
+    outcome.line += job.report->skippedNote() + walk.noContentNote();
     if (job.onlyWhole)
         outcome.line += formatText(", %lld pictures left out as not whole", static_cast<long long>(walk.leftOut()));
     if (!reported)

@@ -107,4 +107,32 @@ INSTANTIATE_TEST_SUITE_P(Volumes, ExtDeletedImage,
                                      c = '_';
                              return name;
                          });
+
+// debugfs leaves a removed file's block map in its inode and its entry in the folder's slack: the
+// journal mode finds both on ext2 (no journal at all: listed, no crash), ext3 and ext4.
+class ExtRemovedByDebugfs : public ::testing::TestWithParam<const char*> {};
+
+TEST_P(ExtRemovedByDebugfs, ListsAndSavesFilesWhoseInodeKeptItsMap) {
+    REQUIRE_IMAGE(image, std::string("ext/") + GetParam() + ".sh");
+    ScannedImage scanned(image.path, "extX", ScanMode::Journal);
+    ASSERT_NE(scanned.view, nullptr) << scanned.error;
+    const auto listed = deletedFlags(*scanned.view);
+    const fs::path out = fs::temp_directory_path() / ("pictorva-ext-removed-" + std::string(GetParam()));
+    fs::remove_all(out);
+    fs::create_directories(out);
+    for (const char* path : {"DCIM/to-delete-1.jpg", "DCIM/to-delete-2.jpg"}) {
+        auto got = listed.find(path);
+        ASSERT_NE(got, listed.end()) << path;
+        EXPECT_TRUE(got->second.second) << path;
+        const fs::path target = out / fs::path(path).filename();
+        ASSERT_TRUE(scanned.view->writeNewFile(got->second.first, target.string())) << path;
+        EXPECT_EQ(fs::file_size(target), 2000u) << path;
+    }
+    // The live tree is listed as in the standard mode, nothing of it as deleted.
+    for (const auto& [path, want] : treeOf(image.path + ".expected"))
+        EXPECT_TRUE(listed.count(path) && !listed.at(path).second) << path;
+    fs::remove_all(out);
+}
+
+INSTANTIATE_TEST_SUITE_P(Variants, ExtRemovedByDebugfs, ::testing::Values("ext2", "ext3", "ext4"));
 }  // namespace

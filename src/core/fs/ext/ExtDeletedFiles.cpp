@@ -16,6 +16,7 @@ using namespace ext_layout;
 namespace {
 constexpr std::uint8_t kMaxFileType = 7;
 constexpr const char* kOrphanFolder = "ORPHAN_ENTRY";
+constexpr std::size_t kOwnersPerBlock = 4;
 
 std::uint16_t modeType(std::uint16_t mode) { return mode & kModeTypeMask; }
 }  // namespace
@@ -178,9 +179,15 @@ void ExtDeletedFiles::scanDirectoryBlock(const std::vector<std::uint8_t>& block,
 }
 
 void ExtDeletedFiles::collectDirectoryBlocks(std::map<std::uint64_t, std::vector<std::uint32_t>>& owners) {
-    auto add = [&owners](std::uint64_t block, std::uint32_t folder) {
+    // Hostile inodes may map the whole volume, again and again: the blocks taken in all stay
+    // within a few times the volume's, and a block is read for a few folders at the most.
+    std::uint64_t budget = 4 * reader_.blocksCount + 4096;
+    auto add = [&owners, &budget](std::uint64_t block, std::uint32_t folder) {
+        if (budget == 0)
+            return;
+        --budget;
         std::vector<std::uint32_t>& list = owners[block];
-        if (std::find(list.begin(), list.end(), folder) == list.end())
+        if (list.size() < kOwnersPerBlock && std::find(list.begin(), list.end(), folder) == list.end())
             list.push_back(folder);
     };
     auto addFolder = [&](std::uint32_t number, const std::uint8_t* inode, std::uint32_t age) {
@@ -190,7 +197,7 @@ void ExtDeletedFiles::collectDirectoryBlocks(std::map<std::uint64_t, std::vector
         const ExtBlockMap map(reader_.blockSize, reader_.blocksCount,
                               [this, age](std::uint64_t b, std::vector<std::uint8_t>& bytes) { return readMapBlock(b, age, bytes); });
         for (const ExtBlockRun& run : map.map(inode, limit))
-            for (std::uint64_t b = 0; b < run.count && !run.unwritten; ++b)
+            for (std::uint64_t b = 0; b < run.count && !run.unwritten && budget > 0; ++b)
                 add(run.physical + b, number);
     };
     for (const ext2Class::DirectoryInode& dir : reader_.directoryInodes())
@@ -243,6 +250,20 @@ bool ExtDeletedFiles::blockInUse(std::uint64_t block) {
     return (bitmap.u8(bit / 8) >> (bit % 8) & 1) != 0;
 }
 
+const std::vector<ExtDeletedFiles::TableCopy>& ExtDeletedFiles::tableCopies(std::uint64_t tableBlock) {
+    // Entries are taken in inode order: the copies of one table block serve its inodes in turn.
+    if (cachedTable_ == tableBlock)
+        return cachedCopies_;
+    cachedTable_ = tableBlock;
+    cachedCopies_.clear();
+    for (const JournalCopy& copy : journal_->copiesOf(tableBlock)) {
+        TableCopy read{copy.age, {}};
+        if (journal_->readCopy(copy, read.bytes))
+            cachedCopies_.push_back(std::move(read));
+    }
+    return cachedCopies_;
+}
+
 void ExtDeletedFiles::findContent(ExtDeletedEntry& entry) {
     const InodeNow& now = inodeNow(entry.inode);
     // The deleted inode keeps its mode, but its times are those of the deletion: the times shown
@@ -261,12 +282,12 @@ void ExtDeletedFiles::findContent(ExtDeletedEntry& entry) {
         chosen = now.bytes;  // ext2 leaves a deleted file's map in place
     std::uint32_t offset = 0;
     const std::optional<std::uint64_t> tableBlock = tableBlockOf(entry.inode, offset);
-    std::vector<std::uint8_t> block;
     if (journal_ && tableBlock && chosen.empty()) {
-        for (const JournalCopy& copy : journal_->copiesOf(*tableBlock)) {
-            if (!journal_->readCopy(copy, block) || offset + reader_.inodeSize > block.size())
+        const std::vector<TableCopy>& copies = tableCopies(*tableBlock);
+        for (const TableCopy& copy : copies) {
+            if (offset + reader_.inodeSize > copy.bytes.size())
                 continue;
-            const std::uint8_t* inode = block.data() + offset;
+            const std::uint8_t* inode = copy.bytes.data() + offset;
             const ByteView view(inode, reader_.inodeSize);
             // A later file that held the same inode has another generation: its copy is not ours.
             if (view.le16(kInodeLinks) == 0 || (now.dtime != 0 && view.le32(kInodeGeneration) != now.generation))
@@ -410,6 +431,10 @@ void ExtDeletedFiles::find() {
     for (const Candidate& c : candidates) {
         if (c.inode == 0)
             continue;
+        // Named by a live folder: listed by the standard walk already (most entries met here).
+        const auto live = reader_.entryMap.find(static_cast<std::uint32_t>(liveKey(c.inode)));
+        if (live != reader_.entryMap.end() && !live->second.name.empty())
+            continue;
         const InodeNow& now = inodeNow(c.inode);
         if (now.bytes.empty() || now.links != 0)
             continue;
@@ -438,6 +463,8 @@ void ExtDeletedFiles::find() {
         entries_.push_back(std::move(e));
     }
     progress_.setStatus("finding the deleted files' contents....");
+    std::stable_sort(entries_.begin(), entries_.end(),
+                     [](const ExtDeletedEntry& a, const ExtDeletedEntry& b) { return a.inode < b.inode; });
     for (ExtDeletedEntry& e : entries_) {
         if (reader_.stopFlag.isSet())
             break;

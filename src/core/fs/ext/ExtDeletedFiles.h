@@ -95,6 +95,11 @@ private:
                    std::vector<Candidate>& out) const;
     bool plausibleName(const std::uint8_t* name, std::size_t length) const;
     const InodeNow& inodeNow(std::uint32_t number);
+    struct TableCopy {
+        std::uint32_t age;
+        std::vector<std::uint8_t> bytes;
+    };
+    const std::vector<TableCopy>& tableCopies(std::uint64_t tableBlock);
     void findContent(ExtDeletedEntry& entry);
     void placeEntries();
     bool blockInUse(std::uint64_t block);
@@ -112,6 +117,8 @@ private:
     std::uint64_t tableBlocks_ = 0;                                 ///< blocks of one group's inode table
     std::unordered_map<std::uint32_t, InodeNow> inodes_;
     std::unordered_map<std::uint32_t, std::vector<std::uint8_t>> bitmaps_;  ///< block bitmaps read, by group
+    std::uint64_t cachedTable_ = ~0ull;
+    std::vector<TableCopy> cachedCopies_;
     std::vector<ExtDeletedEntry> entries_;
     std::unordered_map<std::uint64_t, std::vector<std::uint64_t>> children_;
 };
