@@ -383,6 +383,26 @@ private slots:
         QCOMPARE(recovery->recordCopy().sizeText, std::string("100"));
     }
 
+    // An ext volume is offered the journal mode under its own name; choosing it asks for that scan.
+    void extVolumeOffersTheJournalMode() {
+        PopulateDriveDlg* list = volumeListOf(disk_);
+        QVERIFY(list != nullptr);
+        QTRY_VERIFY(!list->working());
+        list->list()->selectRow(1);
+        list->rowClicked(1);
+        list->customBox()->setChecked(true);
+        list->fileSystemList()->setCurrentText(QStringLiteral("EXTX"));
+        list->nextButton()->click();
+        auto* recovery = current<ParceModeNtfsDlg>();
+        QVERIFY(recovery != nullptr);
+        QVERIFY(recovery->journalButton()->isVisibleTo(recovery));
+        QVERIFY(!recovery->deepButton()->isVisibleTo(recovery));
+        QCOMPARE(recovery->journalButton()->text(), QStringLiteral("Deleted files (journal)"));
+        recovery->journalButton()->click();
+        QCOMPARE(recovery->mode(), static_cast<int>(ScanMode::Journal));
+        saveShot(theApp()->wizard(), QStringLiteral("recovery-mode-ext"));
+    }
+
     void upDownAndEndSectorRules() {
         QCOMPARE(PopulateDriveDlg::endSectorFor(2048, QStringLiteral("100   MB")), std::int64_t{206847});
         QCOMPARE(PopulateDriveDlg::endSectorFor(2048, QStringLiteral("0")), std::int64_t{0});
