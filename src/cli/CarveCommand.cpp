@@ -12,6 +12,7 @@
 #include "output/OutputFolder.h"
 #include "raw/CarvedFileGrade.h"
 #include "raw/CarvedFileSaver.h"
+#include "raw/CarvedSaveJob.h"
 #include "raw/MemoryTree.h"
 #include "raw/SignatureFile.h"
 #include "raw/myJpg.h"
@@ -77,70 +78,45 @@ int runCarve(const CarveOptions& options) {
     progress.setStatus("Processing.....");
     if (!engine.runCarving())
         return 1;
-    // The engine has read again what its scan skipped; the copies skip nothing, so a file holds
-    // zeros only where the medium really failed.
-    source.setSkipAhead(false);
 
     const std::uint64_t volumeStart = static_cast<std::uint64_t>(volume->record.startSector) * 512;
     RecoveryReport report(output.path(), options.report.skipIdentical);
     if (!options.report.start(report, options.volume.source, volumeStart))
         return 1;
     CarvedFileSaver saver(std::move(output));
-    const auto volumeBytes = static_cast<std::uint64_t>(volume->byteLength);
-    std::size_t written = 0;
-    std::size_t notWhole = 0;
-    std::size_t partial = 0;
-    const std::vector<CarvedFile> files = engine.carvedFiles();
+    CarvedSaveJob job;
+    job.items = allCarvedFiles(engine);
+    job.volumeBytes = static_cast<std::uint64_t>(volume->byteLength);
+    job.volumeOffset = volumeStart;
+    job.onlyWhole = options.onlyWhole;
+    job.gradeEvery = options.format == "jsonl";
     std::int64_t carvedBytes = 0;
-    for (const CarvedFile& file : files)
-        carvedBytes += static_cast<std::int64_t>(file.length());
-    progress.setWorkBytes(carvedBytes);
-    progress.setFoundCounter([&written] { return static_cast<std::int64_t>(written); });
-    progress.setStatus("Saving.....");
-    progress.setRange(0, static_cast<std::int64_t>(files.size()));
-    for (std::size_t i = 0; i < files.size(); ++i) {
-        progress.setPosition(static_cast<std::int64_t>(i));
-        const CarvedFile& file = files[i];
-        std::string path;
-        const std::string name = engine.carvedFileName(file);
-        std::optional<formats::PictureGrade> grade;
-        bool partialFile = false;
-        if (options.format == "jsonl" || options.onlyWhole || report.active())
-            grade = gradeCarvedFile(source, volumeBytes, file, engine.carvedFileType(file));
-        if (options.onlyWhole && grade && grade->health != formats::Health::Whole) {
-            ++notWhole;
-        } else if (saver.save(source, file, volumeBytes, engine.carvedFileCategory(file), name, path, error)) {
-            partialFile = saver.lastSavePartial();
-            ReportRecord record = carvedFileRecord(file, volumeStart, volumeBytes);
-            if (grade)
-                record.grade = formats::gradeSummary(*grade);
-            record.partial = partialFile;
-            if (report.fileWritten(path, std::move(record), false)) {
-                ++written;
-                partial += partialFile ? 1 : 0;
-            }
-        } else {
+    for (const CarvedSaveItem& item : job.items)
+        carvedBytes += static_cast<std::int64_t>(item.file.length());
+    std::size_t written = 0;
+    job.fileDone = [&](const CarvedSaveItem& item, const CarvedFileResult& result) {
+        written += result.written ? 1 : 0;
+        if (!result.error.empty()) {
             progress.clearLine();
-            std::fprintf(stderr, "%s\n", error.c_str());
+            std::fprintf(stderr, "%s\n", result.error.c_str());
         }
         if (options.format == "jsonl") {
             progress.clearLine();
-            std::printf("%s\n", jsonLine(engine, file, name, grade, partialFile).c_str());
+            std::printf("%s\n", jsonLine(engine, item.file, item.name, result.grade, result.partial).c_str());
         }
-    }
-    progress.setPosition(static_cast<std::int64_t>(files.size()));
+    };
+    progress.setWorkBytes(carvedBytes);
+    progress.setFoundCounter([&written] { return static_cast<std::int64_t>(written); });
+    progress.setStatus("Saving.....");
+    StopFlag never;
+    const CarvedSaveOutcome outcome = job.run(source, saver, report, never, progress);
     progress.clearLine();  // the result starts a line of its own when stdout is the terminal too
-    if (!report.finish(error)) {
-        std::fprintf(stderr, "%s\n", error.c_str());
+    if (!outcome.reportError.empty()) {
+        std::fprintf(stderr, "%s\n", outcome.reportError.c_str());
         return 1;
     }
     const int status = finishReading(source, options.volume, "carve");
-    std::string result = std::to_string(written) + " files carved";
-    if (partial > 0)
-        result += ", " + std::to_string(partial) + " partial";
-    result += report.skippedNote();
-    if (options.onlyWhole)
-        result += ", " + std::to_string(notWhole) + " pictures left out as not whole";
+    const std::string result = std::to_string(outcome.written) + " files carved" + outcome.countsText();
     std::fprintf(options.format == "jsonl" ? stderr : stdout, "%s\n", result.c_str());
     return status;
 }

@@ -34,9 +34,9 @@
 #include "output/SourceMedium.h"
 #include "output/RecoveryReport.h"
 #include "pages/RawFileList.h"
-#include "pages/RawSaveRun.h"
 #include "pages/SaveOptionsBox.h"
 #include "raw/CarvedFileSaver.h"
+#include "raw/CarvedSaveJob.h"
 #include "raw/SignatureFile.h"
 #include "raw/myJpg.h"
 #include "thumbnails/ListOrThumbnails.h"
@@ -400,7 +400,8 @@ void RawRecoveryDialog::save() {
     if (busy())
         return;
     const CheckTree& tree = tree_->tree();
-    RawSaveRun run;
+    CarvedSaveJob run;
+    run.statusPerFile = true;
     if (engine_) {
         // Root, categories, carved files: only the files stand for bytes to write.
         for (const TreeItemId root : tree.children(kTreeRoot))
@@ -410,8 +411,8 @@ void RawRecoveryDialog::save() {
                     if (item == nullptr || !item->checked || item->data == myJpg::kNoCarvedFile)
                         continue;
                     if (const auto file = engine_->carvedFile(item->data))
-                        run.items.push_back(
-                            {item->data, *file, item->text, engine_->carvedFileType(*file), files_->grade(item->data)});
+                        run.items.push_back({item->data, *file, item->text, engine_->carvedFileCategory(*file),
+                                             engine_->carvedFileType(*file), files_->grade(item->data)});
                 }
     }
     if (run.items.empty()) {
@@ -447,7 +448,7 @@ void RawRecoveryDialog::save() {
         return;
     }
     auto saver = std::make_shared<CarvedFileSaver>(std::move(output), false);
-    auto outcome = std::make_shared<RawSaveOutcome>();
+    auto outcome = std::make_shared<CarvedSaveOutcome>();
     running_ = 1;
     saving_ = true;
     stopRequest_ = false;
@@ -462,7 +463,7 @@ void RawRecoveryDialog::save() {
               [this, outcome, folder] { saveEnded(*outcome, folder); });
 }
 
-void RawRecoveryDialog::saveEnded(const RawSaveOutcome& outcome, const QString& folder) {
+void RawRecoveryDialog::saveEnded(CarvedSaveOutcome outcome, const QString& folder) {
     running_ = 0;
     saving_ = false;
     stopRequest_ = false;
@@ -473,9 +474,9 @@ void RawRecoveryDialog::saveEnded(const RawSaveOutcome& outcome, const QString& 
     files_->markPartial(outcome.partialIndices);
     setStatus((outcome.stopped ? QStringLiteral("Stopped by user: ") : QString()) +
               QStringLiteral("%1 file(s) saved in %2").arg(outcome.written).arg(folder) +
-              (outcome.partial > 0 ? QStringLiteral(", %1 partial").arg(outcome.partial) : QString()) +
-              QString::fromStdString(outcome.skippedNote) +
-              (outcome.onlyWhole ? QStringLiteral(", %1 pictures left out as not whole").arg(outcome.notWhole) : QString()));
+              QString::fromStdString(outcome.countsText()));
+    if (!outcome.reportError.empty())
+        outcome.failures.push_back(outcome.reportError);
     if (!outcome.failures.empty()) {
         QStringList shown;
         for (std::size_t i = 0; i < std::min<std::size_t>(outcome.failures.size(), 20); ++i)

@@ -28,7 +28,7 @@ class OutputFile;
 class readWriteInterface;
 class myJpg;
 struct CarvedFile;
-struct RawSaveOutcome;
+struct CarvedSaveOutcome;
 
 class RawRecoveryDialog final : public WizardPage {
     Q_OBJECT
@@ -96,7 +96,7 @@ public slots:
 private:
     void endParse();
     void workerEnded();
-    void saveEnded(const RawSaveOutcome& outcome, const QString& folder);
+    void saveEnded(CarvedSaveOutcome outcome, const QString& folder);
     /// The source that preview and Save read: the page's own when the scan's may be busy.
     readWriteInterface* copySource() const;
     bool busy();

@@ -1,0 +1,80 @@
+#include "raw/CarvedSaveJob.h"
+
+#include "app/ProgressSink.h"
+#include "app/StopFlag.h"
+#include "disk/readWriteInterface.h"
+#include "output/RecoveryReport.h"
+#include "raw/CarvedFileGrade.h"
+#include "raw/CarvedFileSaver.h"
+#include "raw/myJpg.h"
+
+std::vector<CarvedSaveItem> allCarvedFiles(const myJpg& engine) {
+    std::vector<CarvedSaveItem> items;
+    const std::vector<CarvedFile> files = engine.carvedFiles();
+    items.reserve(files.size());
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        const CarvedFile& file = files[i];
+        items.push_back({i, file, engine.carvedFileName(file), engine.carvedFileCategory(file), engine.carvedFileType(file), {}});
+    }
+    return items;
+}
+
+std::string CarvedSaveOutcome::countsText() const {
+    std::string text;
+    if (partial > 0)
+        text += ", " + std::to_string(partial) + " partial";
+    text += skippedNote;
+    if (onlyWhole)
+        text += ", " + std::to_string(notWhole) + " pictures left out as not whole";
+    return text;
+}
+
+CarvedSaveOutcome CarvedSaveJob::run(readWriteInterface& source, CarvedFileSaver& saver, RecoveryReport& report,
+                                     const StopFlag& stop, ProgressSink& progress) const {
+    CarvedSaveOutcome outcome;
+    outcome.onlyWhole = onlyWhole;
+    progress.setRange(0, static_cast<std::int64_t>(items.size()));
+    progress.setPosition(0);
+    source.retrySkipped();
+    source.setSkipAhead(false);
+    std::int64_t done = 0;
+    for (const CarvedSaveItem& item : items) {
+        if (stop.isSet()) {
+            outcome.stopped = true;
+            break;
+        }
+        if (statusPerFile)
+            progress.setStatus("Saving File: " + item.name);
+        CarvedFileResult result;
+        result.grade = item.grade;
+        if (!result.grade && (gradeEvery || onlyWhole || report.active()))
+            result.grade = gradeCarvedFile(source, volumeBytes, item.file, item.type);
+        if (onlyWhole && result.grade && result.grade->health != formats::Health::Whole) {
+            result.leftOut = true;
+            ++outcome.notWhole;
+        } else if (std::string path; saver.save(source, item.file, volumeBytes, item.category, item.name, path, result.error)) {
+            result.partial = saver.lastSavePartial();
+            ReportRecord record = carvedFileRecord(item.file, volumeOffset, volumeBytes);
+            if (result.grade)
+                record.grade = formats::gradeSummary(*result.grade);
+            record.partial = result.partial;
+            if (result.partial)
+                outcome.partialIndices.push_back(item.index);
+            result.written = true;
+            if (report.fileWritten(path, std::move(record), false)) {
+                ++outcome.written;
+                outcome.partial += result.partial ? 1 : 0;
+            }
+        } else {
+            outcome.failures.push_back(result.error);
+        }
+        if (fileDone)
+            fileDone(item, result);
+        progress.setPosition(++done);
+    }
+    source.setSkipAhead(true);
+    if (std::string error; !report.finish(error))
+        outcome.reportError = error;
+    outcome.skippedNote = report.skippedNote();
+    return outcome;
+}
