@@ -41,7 +41,7 @@ const std::vector<std::uint64_t>& ExtDeletedFiles::childrenOf(std::uint64_t key)
 void ExtDeletedFiles::openJournal() {
     const ByteView sb(reader_.superblock.data(), reader_.superblock.size());
     const std::uint32_t journalInode = sb.le32(journal_layout::kSbJournalInode);
-    if ((sb.le32(journal_layout::kSbFeatureCompat) & journal_layout::kCompatHasJournal) == 0) {
+    if ((sb.le32(kFeatureCompat) & kCompatHasJournal) == 0) {
         journalProblem_ = "this volume has no journal (ext2)";
         return;
     }
@@ -306,7 +306,8 @@ void ExtDeletedFiles::findContent(ExtDeletedEntry& entry) {
     const ByteView view(chosen.data(), chosen.size());
     const std::uint64_t size = view.le32(kInodeSizeLo) | static_cast<std::uint64_t>(view.le32(kInodeSizeHi)) << 32;
     const std::uint64_t limit = (size + reader_.blockSize - 1) / reader_.blockSize;
-    if (limit > reader_.blocksCount)
+    // Blocks mapped for no bytes: the size was lost (an emptied inode), not the file's own.
+    if (size == 0 || limit > reader_.blocksCount)
         return;
     entry.mode = view.le16(kInodeMode);
     entry.size = size;

@@ -19,6 +19,7 @@ inline constexpr unsigned kBlocksPerGroup = 0x20;   // u32
 inline constexpr unsigned kInodesPerGroup = 0x28;   // u32
 inline constexpr unsigned kMagic = 0x38;            // u16
 inline constexpr unsigned kInodeSize = 0x58;        // u16
+inline constexpr unsigned kFeatureCompat = 0x5C;    // u32
 inline constexpr unsigned kFeatureIncompat = 0x60;  // u32
 inline constexpr unsigned kFeatureRoCompat = 0x64;  // u32
 inline constexpr unsigned kDescSize = 0xFE;         // u16: group descriptor size with the 64bit feature
@@ -27,6 +28,8 @@ inline constexpr unsigned kBlocksCountHi = 0x150;   // u32: with the 64bit featu
 inline constexpr std::uint16_t kMagicValue = 0xEF53;
 inline constexpr std::uint32_t kIncompatFileType = 0x02;  // directory entries carry a file type byte
 inline constexpr std::uint32_t kIncompat64Bit = 0x80;     // 64-byte group descriptors, 64-bit block counts
+inline constexpr std::uint32_t kIncompatExt4Only = 0x40 | 0x80 | 0x200;  // extents, 64bit, flex_bg
+inline constexpr std::uint32_t kCompatHasJournal = 0x4;
 inline constexpr std::uint32_t kMaxLogBlockSize = 6;      // 64 KiB blocks
 
 // Group descriptor (32 bytes, or kDescSize bytes with the 64bit feature)

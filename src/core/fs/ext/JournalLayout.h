@@ -7,11 +7,9 @@
 
 namespace journal_layout {
 
-// Where the file system's superblock names its journal
-inline constexpr unsigned kSbFeatureCompat = 0x5C;   // u32 (little-endian, ext superblock)
+// Where the file system's superblock names its journal (it says it has one in ext_layout::kFeatureCompat)
 inline constexpr unsigned kSbJournalInode = 0xE0;    // u32: usually 8
 inline constexpr unsigned kSbJournalDevice = 0xE4;   // u32: an external journal's device
-inline constexpr std::uint32_t kCompatHasJournal = 0x4;
 
 // Every journal metadata block starts with this header
 inline constexpr unsigned kMagic = 0x00;      // be32

@@ -95,19 +95,15 @@ bool ext2Class::findSuperblock() {
         inodesCount = static_cast<std::uint32_t>(inodes);
         superblockOffset = offset;
         hasFileType = (incompat & kIncompatFileType) != 0;
-        switch (sb.le32(kFeatureRoCompat)) {
-        case 0:
-            notifier_.inform("ext 2 file System");
-            break;
-        case 3:
-            notifier_.inform("ext 3 file System");
-            break;
-        case 0x7B:
+        // The kind follows from the features that make it: ext4's extents, 64-bit or flexible
+        // groups, else ext3's journal (the read-only features say neither).
+        if (incompat & kIncompatExt4Only) {
             notifier_.inform("ext 4 file System");
             isExt4 = true;
-            break;
-        default:
-            break;
+        } else if (sb.le32(kFeatureCompat) & kCompatHasJournal) {
+            notifier_.inform("ext 3 file System");
+        } else {
+            notifier_.inform("ext 2 file System");
         }
         return true;
     }
