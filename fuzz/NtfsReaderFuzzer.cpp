@@ -46,8 +46,8 @@ void walk(std::vector<unsigned char> bytes, std::uint32_t mode) {
     reader.parseEntries();
     const std::size_t n = std::min<std::size_t>(reader.entryList.size(), 48);
     for (std::size_t i = 0; i < n; ++i) {
-        reader.formatTimes(reader.entryList[i]);
-        reader.formatSize(i);
+        reader.details(reader.entryList[i]);
+        reader.realDataSize(i);
         MemoryOutput saved;
         OutputFile file = saved.file();
         reader.writeEntry(i, file);

@@ -31,7 +31,7 @@ inline void fuzzReader(const std::uint8_t* data, std::size_t size, const char* f
         const auto [ref, depth] = pending.back();
         pending.pop_back();
         (void)view->name(ref);
-        (void)view->listTexts(ref);
+        (void)view->details(ref);
         if (view->isFolder(ref, depth == 0 ? Placement::TopLevel : Placement::Nested)) {
             if (depth < 32)
                 for (EntryRef child : view->children(ref))

@@ -24,7 +24,7 @@ void registerDrivesCommand(CLI::App& app, int& exitCode) {
         }
         for (const VolumeRecord& volume : enumerateVolumes())
             std::printf("volume\t%s\t%s\t%s\t%s\n", volume.deviceName.c_str(), volume.rootPath.c_str(),
-                        volume.fileSystem.c_str(), volume.sizeText.c_str());
+                        volume.fileSystem.c_str(), volumeSizeText(volume).c_str());
         exitCode = 0;
     });
 }

@@ -10,6 +10,7 @@
 #include "browser/EntryGrade.h"
 #include "browser/EntryWalk.h"
 #include "browser/ListingFormat.h"
+#include "common/ListTextFormat.h"
 
 namespace {
 struct ListOptions {
@@ -17,12 +18,21 @@ struct ListOptions {
     std::string format = "text";
 };
 
-std::string jsonLine(const ListedEntry& entry, std::uint64_t size, const ListTexts& texts,
+nlohmann::json jsonTime(const EntryTime& time) {
+    return time.known() ? nlohmann::json(isoUtcTime(time)) : nlohmann::json(nullptr);
+}
+
+std::string jsonLine(const ListedEntry& entry, std::uint64_t size, const EntryDetails& details,
                      const std::optional<formats::PictureGrade>& grade) {
     nlohmann::json row = {
-        {"path", entry.path},          {"dir", entry.folder},          {"deleted", entry.deleted},
-        {"size", size},                {"created", texts.created},     {"accessed", texts.accessed},
-        {"modified", texts.modified},  {"attributes", texts.attributes},
+        {"path", entry.path},
+        {"dir", entry.folder},
+        {"deleted", entry.deleted},
+        {"size", size},
+        {"created", jsonTime(details.created)},
+        {"accessed", jsonTime(details.accessed)},
+        {"modified", jsonTime(details.modified)},
+        {"attributes", details.attributes},
     };
     if (!entry.type.empty())
         row["type"] = entry.type;
@@ -42,18 +52,19 @@ int runList(const ListOptions& options) {
     EntryView& view = *scanned.view;
     progress.clearLine();  // the listing starts on a line of its own when stdout is the terminal too
     listEntries(view, [&](const ListedEntry& entry) {
-        const ListTexts texts = view.listTexts(entry.entry);
+        // The tree form shows no times: an ext entry's would cost a read of its inode.
+        const EntryDetails details = options.format == "text" ? EntryDetails{} : view.details(entry.entry);
         std::string line;
         // Deleted pictures are graded by decoding them; the tab-separated columns stay as they are.
         std::optional<formats::PictureGrade> grade;
         if (options.format != "tsv")
             grade = gradeEntry(view, entry.entry, entry.folder, entry.deleted);
         if (options.format == "tsv")
-            line = formatTsvRow(entry, view.byteSize(entry.entry), texts);
+            line = formatTsvRow(entry, view.byteSize(entry.entry), details);
         else if (options.format == "jsonl")
-            line = jsonLine(entry, view.byteSize(entry.entry), texts, grade);
+            line = jsonLine(entry, view.byteSize(entry.entry), details, grade);
         else
-            line = formatTreeLine(entry, texts) + (grade ? "  [" + formats::gradeSummary(*grade) + "]" : "");
+            line = formatTreeLine(entry, view.byteSize(entry.entry)) + (grade ? "  [" + formats::gradeSummary(*grade) + "]" : "");
         line += '\n';
         std::fwrite(line.data(), 1, line.size(), stdout);
     });

@@ -27,7 +27,7 @@ public:
         ++found;
         if (line != nullptr)
             line->clearLine();
-        std::printf("%s\t%s\t%s\t%lld\n", r.deviceName.c_str(), r.fileSystem.c_str(), r.sizeText.c_str(),
+        std::printf("%s\t%s\t%s\t%lld\n", r.deviceName.c_str(), r.fileSystem.c_str(), volumeSizeText(r).c_str(),
                     static_cast<long long>(r.startSector));
         std::fflush(stdout);
     }

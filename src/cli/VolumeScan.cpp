@@ -19,7 +19,7 @@ bool scanSelectedVolume(const VolumeOptions& options, StderrProgress& progress, 
                          rows.size() == 1 ? "" : "s");
             for (const VolumeRecord& row : rows)
                 std::fprintf(stderr, "  %s\t%s\t%s\t%lld\n", row.deviceName.c_str(), row.fileSystem.c_str(),
-                             row.sizeText.c_str(), static_cast<long long>(row.startSector));
+                             volumeSizeText(row).c_str(), static_cast<long long>(row.startSector));
             return false;
         }
     }

@@ -123,8 +123,8 @@ private slots:
         };
         theApp()->deviceSource = [] {
             return CVantrelApp::Devices{{PhysicalDrive{0, "/dev/nonexistent-disk", "Camera Card 32GB", 0}},
-                                        {VolumeRecord{"ext4", "/", "/dev/nonexistent1", "100  MB", 0},
-                                         VolumeRecord{"vfat", "/media/card", "/dev/nonexistent2", "30  MB", 0}}};
+                                        {VolumeRecord{"ext4", "/", "/dev/nonexistent1", 100ull << 20, 0},
+                                         VolumeRecord{"vfat", "/media/card", "/dev/nonexistent2", 30ull << 20, 0}}};
         };
     }
 
@@ -380,7 +380,7 @@ private slots:
         QVERIFY(recovery != nullptr);
         QCOMPARE(recovery->recordCopy().fileSystem, std::string("fat32"));
         QCOMPARE(recovery->recordCopy().startSector, std::int64_t{2048});
-        QCOMPARE(recovery->recordCopy().sizeText, std::string("100"));
+        QCOMPARE(volumeSizeText(recovery->recordCopy()), std::string("100"));
     }
 
     // An ext volume is offered the journal mode under its own name; choosing it asks for that scan.
@@ -404,10 +404,10 @@ private slots:
     }
 
     void upDownAndEndSectorRules() {
-        QCOMPARE(PopulateDriveDlg::endSectorFor(2048, QStringLiteral("100   MB")), std::int64_t{206847});
-        QCOMPARE(PopulateDriveDlg::endSectorFor(2048, QStringLiteral("0")), std::int64_t{0});
-        QCOMPARE(PopulateDriveDlg::endSectorFor(2048, QStringLiteral("garbage")), std::int64_t{0});
-        QCOMPARE(PopulateDriveDlg::endSectorFor(0, QStringLiteral("99999999999999999999 MB")), std::int64_t{0});
+        QCOMPARE(PopulateDriveDlg::endSectorFor(2048, 100ull << 20), std::int64_t{206847});
+        QCOMPARE(PopulateDriveDlg::endSectorFor(2048, (100ull << 20) + 1000), std::int64_t{206847});  // whole MiB
+        QCOMPARE(PopulateDriveDlg::endSectorFor(2048, 0), std::int64_t{0});
+        QCOMPARE(PopulateDriveDlg::endSectorFor(INT64_MAX - 100, 100ull << 20), std::int64_t{0});
         SectorEdit edit;
         edit.setText(QStringLiteral("0"));
         edit.stepDown();

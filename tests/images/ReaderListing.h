@@ -35,7 +35,7 @@ struct ScannedImage {
             error = "cannot open " + path;
             return;
         }
-        ReaderContext context{source, VolumeRecord{fileSystem, "", path, "", 0}, source.byteSize(), app,
+        ReaderContext context{source, VolumeRecord{fileSystem, "", path, 0, 0}, source.byteSize(), app,
                               NullProgressSink::instance(), notifier, mode, {}, nullptr};
         ScanResult scan = scanVolume(fileSystemKind(fileSystem), context);
         view = std::move(scan.view);

@@ -43,7 +43,7 @@ WalkResult walk(std::vector<unsigned char> disk, bool gpt, bool mbr = false) {
     for (std::size_t i = 0; i < volumes.records.size(); ++i) {
         const VolumeRecord& r = volumes.records[i];
         EXPECT_EQ(r.deviceName, std::to_string(i)) << "rows are numbered in delivery order";
-        result.rows.push_back({r.fileSystem, r.sizeText, r.startSector});
+        result.rows.push_back({r.fileSystem, volumeSizeText(r), r.startSector});
         result.sectorCounts.push_back(r.sectorCount);
     }
     result.statuses = progress.statuses;
@@ -249,7 +249,7 @@ void scan(ScanResult& result, std::vector<unsigned char> d, bool skip, std::int6
     partition.deviceSectorCount = source.deviceSectorCount();
     result.code = partition.scanForVolumes(source);
     for (const VolumeRecord& r : result.volumes.records)
-        result.rows.push_back({r.fileSystem, r.sizeText, r.startSector});
+        result.rows.push_back({r.fileSystem, volumeSizeText(r), r.startSector});
 }
 }  // namespace
 

@@ -15,7 +15,7 @@
 struct MemoryScan {
     MemoryScan(std::vector<unsigned char> bytes, const std::string& fileSystem, ScanMode mode)
         : source(std::move(bytes)) {
-        ReaderContext context{source, VolumeRecord{fileSystem, "", "", "", 0}, source.byteSize(), app,
+        ReaderContext context{source, VolumeRecord{fileSystem, "", "", 0, 0}, source.byteSize(), app,
                               progress, notifier, mode, {}, nullptr};
         ScanResult scan = scanVolume(fileSystemKind(fileSystem), context);
         view = std::move(scan.view);

@@ -1,7 +1,7 @@
 #pragma once
 // One browser for six file systems: each reader gets an adapter that answers the browser's
 // questions about its records (which entries are top level, what is skipped, what is a folder, a
-// file, deleted, the name, the children), its list texts and its content writer. The fill, prune,
+// file, deleted, the name, the children), its times and attributes and its content writer. The fill, prune,
 // search, count and save walks are written once against this interface.
 
 #include <cstdint>
@@ -9,6 +9,8 @@
 #include <unordered_map>
 #include <utility>
 #include <vector>
+
+#include "common/EntryTime.h"
 
 class OutputFile;
 class StopFlag;
@@ -19,15 +21,6 @@ using EntryRef = std::uint64_t;
 
 /// Where an entry is met: some readers treat top-level entries differently from nested ones.
 enum class Placement { TopLevel, Nested };
-
-/// The list columns of one entry, exactly as the reader formats them.
-struct ListTexts {
-    std::string created;
-    std::string accessed;
-    std::string modified;
-    std::string size;
-    std::string attributes;
-};
 
 class EntryView {
 public:
@@ -47,7 +40,8 @@ public:
     virtual std::string name(EntryRef entry) const = 0;
     /// The reader's own byte count (NTFS real size, FAT size, exFAT valid data length, ...).
     virtual std::uint64_t byteSize(EntryRef entry) const = 0;
-    virtual ListTexts listTexts(EntryRef entry) const = 0;
+    /// The entry's times (unknown where the file system keeps none) and attribute text.
+    virtual EntryDetails details(EntryRef entry) const = 0;
     /// Writes the entry's content into out (made by the caller through output/), sets its times
     /// and closes it. False when the content could not be written; the reader reports nothing
     /// itself.

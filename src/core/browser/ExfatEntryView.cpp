@@ -46,11 +46,7 @@ public:
     }
     std::string name(EntryRef entry) const override { return trimmed(record(entry).name); }
     std::uint64_t byteSize(EntryRef entry) const override { return record(entry).validDataLength; }
-    ListTexts listTexts(EntryRef entry) const override {
-        const ExfatEntry& e = record(entry);
-        const Fat64Class::EntryTimes t = Fat64Class::formatEntryTimes(e);
-        return ListTexts{t.created, t.accessed, t.modified, Fat64Class::formatEntrySize(e), t.attributes};
-    }
+    EntryDetails details(EntryRef entry) const override { return Fat64Class::entryDetails(record(entry)); }
     bool writeContent(EntryRef entry, OutputFile& out) override {
         if (entry >= reader_->entryList().size())
             return false;

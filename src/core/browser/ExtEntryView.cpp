@@ -77,15 +77,14 @@ public:
         const ExtEntry* e = find(entry);
         return e != nullptr ? e->size : 0;
     }
-    ListTexts listTexts(EntryRef entry) const override {
+    EntryDetails details(EntryRef entry) const override {
         const ExtEntry* e = find(entry);
         if (e == nullptr)
             return {};
-        ExtTimesText times = reader_->formatTimes(*e);
-        std::string attributes = times.permissions;
+        EntryDetails details = reader_->details(*e);
         if (hasType(*e, ext_layout::kModeSymlink))
-            attributes += " -> " + reader_->linkTarget(*e);
-        return {times.changed, times.accessed, times.modified, reader_->formatSize(*e), attributes};
+            details.attributes += " -> " + reader_->linkTarget(*e);
+        return details;
     }
     std::string entryType(EntryRef entry) const override {
         const ExtEntry* e = find(entry);

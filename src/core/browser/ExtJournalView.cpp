@@ -1,6 +1,5 @@
 #include "browser/ExtJournalView.h"
 
-#include "common/ListTextFormat.h"
 #include "fs/ext/ExtDeletedFiles.h"
 #include "fs/ext/ExtLayout.h"
 
@@ -50,22 +49,21 @@ public:
         const ExtDeletedEntry* e = deleted_->entry(entry);
         return e != nullptr ? e->size : live_->byteSize(entry);
     }
-    ListTexts listTexts(EntryRef entry) const override {
+    EntryDetails details(EntryRef entry) const override {
         const ExtDeletedEntry* e = deleted_->entry(entry);
         if (e == nullptr)
-            return live_->listTexts(entry);
-        ListTexts texts;
+            return live_->details(entry);
+        // The change time of a deleted inode is when it was deleted: the creation time stays unknown.
+        EntryDetails details;
         if (e->timesKnown) {
-            texts.created = formatListTime(static_cast<std::time_t>(e->changeTime));
-            texts.accessed = formatListTime(static_cast<std::time_t>(e->accessTime));
-            texts.modified = formatListTime(static_cast<std::time_t>(e->modifyTime));
+            details.accessed = EntryTime::instant(e->accessTime);
+            details.modified = EntryTime::instant(e->modifyTime);
         }
-        texts.size = formatListSize(e->size);
         if (const char* lost = lostContent(*e))
-            texts.attributes = lost;
+            details.attributes = lost;
         else if (e->content == Content::Partial)
-            texts.attributes = "partly overwritten";
-        return texts;
+            details.attributes = "partly overwritten";
+        return details;
     }
     std::string entryType(EntryRef entry) const override {
         const ExtDeletedEntry* e = deleted_->entry(entry);

@@ -61,11 +61,7 @@ public:
     }
     std::string name(EntryRef entry) const override { return typedName(record(entry).name); }
     std::uint64_t byteSize(EntryRef entry) const override { return record(entry).size; }
-    ListTexts listTexts(EntryRef entry) const override {
-        const FatEntry& e = record(entry);
-        const Fat32Class::EntryTimes t = Fat32Class::formatEntryTimes(e);
-        return ListTexts{t.created, t.accessed, t.modified, Fat32Class::formatEntrySize(e), t.attributes};
-    }
+    EntryDetails details(EntryRef entry) const override { return Fat32Class::entryDetails(record(entry)); }
     bool writeContent(EntryRef entry, OutputFile& out) override {
         if (entry >= entries().size())
             return false;

@@ -4,7 +4,7 @@
 
 #include <string>
 
-enum class FileSystemKind { Ntfs, Fat16, Fat32, Exfat, Ext, Hfsp, Raw, Unknown };
+#include "common/FileSystemKind.h"
 
 /// The kind whose row in the file-system table (ReaderRegistry) has name among its names:
 /// "NTFS" -> Ntfs; "FAT"/"FAT12"/"FAT16" -> Fat16; "FAT32" -> Fat32; "FAT64"/"exFAT" -> Exfat;

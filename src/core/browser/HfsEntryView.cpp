@@ -60,12 +60,9 @@ public:
         const HfsEntry* e = find(entry);
         return e != nullptr ? e->logicalSize : 0;
     }
-    ListTexts listTexts(EntryRef entry) const override {
+    EntryDetails details(EntryRef entry) const override {
         const HfsEntry* e = find(entry);
-        if (e == nullptr)
-            return {};
-        HfsTimesText times = reader_->formatTimes(*e);
-        return {times.created, times.accessed, times.modified, reader_->formatSize(*e), times.permissions};
+        return e != nullptr ? reader_->details(*e) : EntryDetails{};
     }
     bool writeContent(EntryRef entry, OutputFile& out) override {
         const HfsEntry* e = find(entry);

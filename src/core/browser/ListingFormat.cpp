@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "common/ListTextFormat.h"
 #include "common/TextFormat.h"
 
 std::string escapeListingText(const std::string& text) {
@@ -24,25 +25,27 @@ std::string escapeListingText(const std::string& text) {
     return out;
 }
 
-std::string formatTsvRow(const ListedEntry& entry, std::uint64_t size, const ListTexts& texts) {
+std::string formatTsvRow(const ListedEntry& entry, std::uint64_t size, const EntryDetails& details) {
     std::string row = escapeListingText(entry.path);
     row += entry.folder ? "\tD" : "\tF";
     row += entry.deleted ? "\t1\t" : "\t0\t";
     row += std::to_string(size);
-    for (const std::string* text : {&texts.created, &texts.accessed, &texts.modified, &texts.attributes}) {
+    for (const EntryTime* time : {&details.created, &details.accessed, &details.modified}) {
         row += '\t';
-        row += escapeListingText(*text);
+        row += isoUtcTime(*time);
     }
+    row += '\t';
+    row += escapeListingText(details.attributes);
     return row;
 }
 
-std::string formatTreeLine(const ListedEntry& entry, const ListTexts& texts) {
+std::string formatTreeLine(const ListedEntry& entry, std::uint64_t size) {
     std::string line(static_cast<std::size_t>(entry.depth) * 2, ' ');
     line += escapeListingText(entry.name);
     if (entry.folder)
         line += '/';
-    else if (!texts.size.empty())
-        line += "  " + escapeListingText(texts.size);
+    else
+        line += "  " + formatListSize(size);
     if (entry.deleted)
         line += "  [deleted]";
     return line;

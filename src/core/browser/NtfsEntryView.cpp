@@ -74,11 +74,8 @@ std::string NtfsEntryView::name(EntryRef entry) const {
 
 std::uint64_t NtfsEntryView::byteSize(EntryRef entry) const { return reader_->realDataSize(entry); }
 
-ListTexts NtfsEntryView::listTexts(EntryRef entry) const {
-    if (entry >= reader_->entryList.size())
-        return {};
-    const auto times = reader_->formatTimes(reader_->entryList[entry]);
-    return {times[0], times[1], times[2], reader_->formatSize(entry), times[3]};
+EntryDetails NtfsEntryView::details(EntryRef entry) const {
+    return entry < reader_->entryList.size() ? reader_->details(reader_->entryList[entry]) : EntryDetails{};
 }
 
 bool NtfsEntryView::writeContent(EntryRef entry, OutputFile& out) {

@@ -25,7 +25,7 @@ public:
     bool isDeleted(EntryRef entry, bool parentDeleted) const override;
     std::string name(EntryRef entry) const override;
     std::uint64_t byteSize(EntryRef entry) const override;
-    ListTexts listTexts(EntryRef entry) const override;
+    EntryDetails details(EntryRef entry) const override;
     /// "$BadClus" is written empty, as its unnamed stream is: its bad-cluster map stream spans
     /// the whole volume.
     bool writeContent(EntryRef entry, OutputFile& out) override;

@@ -18,24 +18,24 @@ constexpr CompletionTexts kCompletedShort{Box::Information, "Scanning process co
 const std::vector<FileSystemRow>& fileSystemRows() {
     static const std::vector<FileSystemRow> kRows{
         {FileSystemKind::Ntfs, {"ntfs"}, {}, "NTFS", scanNtfsVolume, findNtfsStructures, true, nullptr, "TFS :",
-         false, RecycleBinLayout::InUserFolders, "ntfs partition selected....", kCompletedShort, Box::Information},
+         false, RecycleBinLayout::InUserFolders, "ntfs partition selected....", kCompletedShort, Box::Information, false},
         {FileSystemKind::Fat16, {"fat16", "fat"}, {"fat12"}, "FAT16", scanFat16Volume, findFat16Structures, false,
          kFatDeepModeError, "Total fat16 Entries Found:", false, RecycleBinLayout::None, nullptr, kCompleted,
-         Box::Information},
+         Box::Information, true},
         {FileSystemKind::Fat32, {"fat32"}, {}, "FAT32", scanFat32Volume, findFat32Structures, false, kFatDeepModeError,
-         "TFS :", false, RecycleBinLayout::InBinFolder, nullptr, kCompletedShort, Box::Plain},
+         "TFS :", false, RecycleBinLayout::InBinFolder, nullptr, kCompletedShort, Box::Plain, true},
         {FileSystemKind::Exfat, {"fat64", "exFat"}, {}, "FAT64", scanExfatVolume, findExfatStructures, false,
          kFatDeepModeError, "Total fat64 Entries Found:", true, RecycleBinLayout::InBinFolder, nullptr, kCompleted,
-         Box::Information},
+         Box::Information, true},
         {FileSystemKind::Ext, {"extX"}, {"ext2", "ext3", "ext4"}, "EXTX", scanExtVolume, nullptr, false,
          "ext2/3/4 volumes are read in the standard and deleted files (journal) modes", nullptr, false,
-         RecycleBinLayout::None, nullptr, {Box::Plain, "done..", "Processing done..."}, Box::Information,
+         RecycleBinLayout::None, nullptr, {Box::Plain, "done..", "Processing done..."}, Box::Information, false,
          "Deleted files (journal)"},
         {FileSystemKind::Hfsp, {"HFS+"}, {}, "HFS+", scanHfsVolume, nullptr, true,
          "HFS+ volumes are read in the standard and deep modes", nullptr, false, RecycleBinLayout::None,
-         "HFS+ partition selected....", {Box::None, nullptr, "Scanning process Done.."}, Box::Information},
+         "HFS+ partition selected....", {Box::None, nullptr, "Scanning process Done.."}, Box::Information, false},
         {FileSystemKind::Raw, {"RAW"}, {}, "RAW", nullptr, nullptr, false, nullptr, nullptr, false,
-         RecycleBinLayout::None, nullptr, kCompleted, Box::Information},
+         RecycleBinLayout::None, nullptr, kCompleted, Box::Information, false},
     };
     return kRows;
 }

@@ -72,6 +72,7 @@ struct FileSystemRow {
     const char* selectedStatus;            ///< the status when the results page starts, or null
     CompletionTexts completion;
     CompletionTexts::Box formatRefusalBox;  ///< how the results page shows "not in this format"
+    bool formattedOption;                   ///< the Advanced mode offers "formatted since" (the FAT family)
     const char* journalMode = nullptr;      ///< the user's name of the Journal mode, null: not offered
 };
 

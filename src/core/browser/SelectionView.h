@@ -36,7 +36,7 @@ public:
     std::uint64_t byteSize(EntryRef entry) const override { return base_.byteSize(entry); }
     std::string entryType(EntryRef entry) const override { return base_.entryType(entry); }
     bool contentPartial(EntryRef entry) const override { return base_.contentPartial(entry); }
-    ListTexts listTexts(EntryRef entry) const override { return base_.listTexts(entry); }
+    EntryDetails details(EntryRef entry) const override { return base_.details(entry); }
     bool writeContent(EntryRef entry, OutputFile& out) override {
         if (beforeWrite)
             beforeWrite(entry);

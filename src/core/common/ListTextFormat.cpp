@@ -47,6 +47,36 @@ std::string formatListDate(int month, int day, int year) {
     return formatText("%02d/%02d/%d", month, day, year);
 }
 
+std::string formatListTime(const EntryTime& time) {
+    const auto seconds = static_cast<std::time_t>(time.seconds);
+    std::tm fields{};
+    switch (time.form) {
+    case EntryTime::Form::Unknown: return {};
+    case EntryTime::Form::Instant: return formatListTime(seconds);
+    case EntryTime::Form::WallClock:
+        if (gmtime_r(&seconds, &fields) == nullptr)
+            return {};
+        return formatListTime(fields.tm_mon + 1, fields.tm_mday, fields.tm_year + 1900, fields.tm_hour, fields.tm_min);
+    case EntryTime::Form::WallDate:
+        if (gmtime_r(&seconds, &fields) == nullptr)
+            return {};
+        return formatListDate(fields.tm_mon + 1, fields.tm_mday, fields.tm_year + 1900);
+    }
+    return {};
+}
+
+std::string isoUtcTime(std::time_t time) {
+    std::tm fields{};
+    if (gmtime_r(&time, &fields) == nullptr)
+        return {};
+    return formatText("%04d-%02d-%02dT%02d:%02d:%02dZ", fields.tm_year + 1900, fields.tm_mon + 1, fields.tm_mday,
+                      fields.tm_hour, fields.tm_min, fields.tm_sec);
+}
+
+std::string isoUtcTime(const EntryTime& time) {
+    return time.known() ? isoUtcTime(static_cast<std::time_t>(time.seconds)) : std::string();
+}
+
 std::string formatListSize(std::uint64_t bytes) {
     constexpr std::uint64_t kKiB = 1ULL << 10, kMiB = 1ULL << 20, kGiB = 1ULL << 30;
     const double value = static_cast<double>(bytes);

@@ -89,16 +89,16 @@ bool isFatOf(ByteView b, FatKind kind) { return isFat(b) && fatKind(b) == kind; 
 // In the order they are tried: an exFAT boot sector would pass the FAT jump test, and a FAT
 // volume's first sectors may hold anything at byte 1024.
 constexpr std::array<VolumeProbe, 6> kProbes{{
-    {"NTFS", "NTFS", [](ByteView b) { return isNtfs(b, true); }, [](ByteView b) { return sectorBytes(b.le64(40)); }},
-    {"exFAT", "FAT64", isExfat, [](ByteView b) { return sectorBytes(b.le64(72)); }},
-    {"FAT", "FAT16", [](ByteView b) { return isFatOf(b, FatKind::Fat16); }, fatVolumeBytes},
-    {"FAT32", "FAT32", [](ByteView b) { return isFatOf(b, FatKind::Fat32); }, fatVolumeBytes},
-    {"HFS+", "HFS+", [](ByteView b) { return isHfsPlusHeader(b.from(1024)); },
+    {FileSystemKind::Ntfs, "NTFS", "NTFS", [](ByteView b) { return isNtfs(b, true); }, [](ByteView b) { return sectorBytes(b.le64(40)); }},
+    {FileSystemKind::Exfat, "exFAT", "FAT64", isExfat, [](ByteView b) { return sectorBytes(b.le64(72)); }},
+    {FileSystemKind::Fat16, "FAT", "FAT16", [](ByteView b) { return isFatOf(b, FatKind::Fat16); }, fatVolumeBytes},
+    {FileSystemKind::Fat32, "FAT32", "FAT32", [](ByteView b) { return isFatOf(b, FatKind::Fat32); }, fatVolumeBytes},
+    {FileSystemKind::Hfsp, "HFS+", "HFS+", [](ByteView b) { return isHfsPlusHeader(b.from(1024)); },
      [](ByteView b) {
          const ByteView header = b.from(1024);
          return static_cast<std::uint64_t>(header.be32(40)) * header.be32(44);
      }},
-    {"extX", "extX", [](ByteView b) { return isExtSuperblockSector(b.from(1024)); },
+    {FileSystemKind::Ext, "extX", "extX", [](ByteView b) { return isExtSuperblockSector(b.from(1024)); },
      [](ByteView b) { return extVolumeBytes(b.from(1024)); }},
 }};
 }  // namespace

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "common/ByteView.h"
+#include "common/FileSystemKind.h"
 
 class readWriteInterface;
 
@@ -52,6 +53,7 @@ bool isProtectiveMbr(ByteView sector0);
 /// One file system as its first sectors show it. Every name here is also a name the reader
 /// table knows, so that an identified volume always finds its reader.
 struct VolumeProbe {
+    FileSystemKind kind;   ///< the reader table's row for what it recognises
     const char* name;      ///< what identifyVolume says: "NTFS", "FAT", "FAT32", "exFAT", "extX", "HFS+"
     const char* walkName;  ///< what the partition walks call a whole-source volume of it ("FAT16", "FAT64", ...)
     bool (*matches)(ByteView firstBytes);                ///< given at least 1536 bytes

@@ -135,7 +135,7 @@ std::vector<VolumeRecord> enumerateVolumes(const std::string& sysRoot, const std
             const fs::path sysDir = part == diskName ? diskDir : diskDir / part;
             const unsigned long long bytesTotal = probe.byteSize() > 0 ? static_cast<unsigned long long>(probe.byteSize())
                                                                        : sysfsBytes(sysDir);
-            record.sizeText = volumeSizeText(bytesTotal);
+            record.sizeBytes = bytesTotal;
             volumes.push_back(std::move(record));
         }
     }

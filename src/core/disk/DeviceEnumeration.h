@@ -19,8 +19,8 @@ struct PhysicalDrive {
 std::vector<PhysicalDrive> enumeratePhysicalDrives(const std::string& sysRoot = "/sys");
 
 /// Every partition, and every whole disk without partitions: deviceName = /dev path, rootPath =
-/// the mount point or the /dev path, fileSystem identified from the boot sector, sizeText made
-/// by "%d  MB", startSector 0. Volumes that cannot be opened read-only are left out.
+/// the mount point or the /dev path, fileSystem identified from the boot sector, sizeBytes from
+/// the device, startSector 0. Volumes that cannot be opened read-only are left out.
 std::vector<VolumeRecord> enumerateVolumes(const std::string& sysRoot = "/sys",
                                            const std::string& mountTable = "/proc/self/mounts");
 

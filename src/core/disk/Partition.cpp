@@ -85,7 +85,8 @@ bool Partition::deliverWholeVolume(readWriteInterface& source, ByteView firstByt
         bytes = std::min(bytes, claimed);
     VolumeRecord record;
     record.fileSystem = probe->walkName;
-    record.sizeText = formatText("%lld   MB", static_cast<long long>(bytes / kMiB));
+    record.sizeBytes = bytes;
+    record.sizeForm = VolumeSizeForm::MegabytesWide;
     record.sectorCount = static_cast<std::int64_t>(bytes / kSector);
     status(std::string("found ") + probe->name + "...");
     deliver(std::move(record), false);
@@ -158,7 +159,8 @@ int Partition::walkMbr(readWriteInterface& source) {
         VolumeRecord record;
         record.startSector = entry.firstLba;
         record.sectorCount = entry.sectorCount;
-        record.sizeText = formatText("%lld   MB", static_cast<long long>(entry.sectorCount / 2048));
+        record.sizeBytes = sectorsToBytes(entry.sectorCount);
+        record.sizeForm = VolumeSizeForm::MegabytesWide;
         identifyByType(source, entry.type, record, false);
         deliver(std::move(record), false);
     }
@@ -193,7 +195,8 @@ int Partition::followExtendedChain(readWriteInterface& source, std::uint64_t ext
             VolumeRecord record;
             record.startSector = static_cast<std::int64_t>(recordSector + entry.firstLba);
             record.sectorCount = entry.sectorCount;
-            record.sizeText = formatText("%d   MB", static_cast<int>(entry.sectorCount / 2048));
+            record.sizeBytes = sectorsToBytes(entry.sectorCount);
+            record.sizeForm = VolumeSizeForm::MegabytesWide;
             identifyByType(source, entry.type, record, true);
             deliver(std::move(record), false);
         }
@@ -244,19 +247,20 @@ int Partition::walkGpt(readWriteInterface& source) {
         record.sectorCount = entry.end >= entry.start ? entry.end - entry.start + 1 : 0;
         bool knownBootSector = true;
         if (boot_sector::isNtfs(b, false)) {
-            const auto megabytes = sectorsToBytes(static_cast<std::int64_t>(b.le64(40)) > 0 ? b.le64(40) : 0) / kMiB;
-            if (megabytes > 0) {
+            const auto bytes = sectorsToBytes(static_cast<std::int64_t>(b.le64(40)) > 0 ? b.le64(40) : 0);
+            if (bytes / kMiB > 0) {
                 record.fileSystem = "NTFS";
-                record.sizeText = formatText("%d   MB", static_cast<int>(megabytes));
+                record.sizeBytes = bytes;
+                record.sizeForm = VolumeSizeForm::MegabytesWide;
                 status(formatText("found NTFS %d...", ++ntfsCount_));
                 deliver(std::move(record), false);
             }
         } else if (boot_sector::isExfat(b)) {
-            const auto megabytes = sectorsToBytes(b.le64(72)) / kMiB;
+            const auto bytes = sectorsToBytes(b.le64(72));
             status("found FAT 64...");
-            if (megabytes > 0) {
+            if (bytes / kMiB > 0) {
                 record.fileSystem = "FAT64";
-                record.sizeText = formatText("%lld  MB", static_cast<long long>(megabytes));
+                record.sizeBytes = bytes;
                 deliver(std::move(record), false);
             }
         } else if (boot_sector::isFat(b)) {
@@ -265,10 +269,10 @@ int Partition::walkGpt(readWriteInterface& source) {
                 status("found unknown...");
             } else {
                 status(kind == FatKind::Fat32 ? "found FAT 32..." : "found FAT 16...");
-                const auto megabytes = boot_sector::fatVolumeBytes(b) / kMiB;
-                if (megabytes > 0) {
+                const auto bytes = boot_sector::fatVolumeBytes(b);
+                if (bytes / kMiB > 0) {
                     record.fileSystem = kind == FatKind::Fat32 ? "FAT32" : "FAT16";
-                    record.sizeText = formatText("%lld  MB", static_cast<long long>(megabytes));
+                    record.sizeBytes = bytes;
                     deliver(std::move(record), false);
                 }
             }
@@ -291,7 +295,9 @@ int Partition::walkGpt(readWriteInterface& source) {
             record.fileSystem = "extX";
         else
             record.fileSystem = entry.name;
-        record.sizeText = formatText("%lld", static_cast<long long>((entry.end - entry.start) / 2048));
+        // The entry's size as this list has always given it: its last sector less its first.
+        record.sizeBytes = entry.end > entry.start ? sectorsToBytes(static_cast<std::uint64_t>(entry.end - entry.start)) : 0;
+        record.sizeForm = VolumeSizeForm::Megabytes;
         deliver(std::move(record), false);
     }
     return 0;

@@ -64,7 +64,7 @@ int Partition::scanForVolumes(readWriteInterface& source) {
             if (bytes / kMiB > 0) {
                 find.deliver = true;
                 find.record.fileSystem = "extX";
-                find.record.sizeText = formatText("%lld  MB", static_cast<long long>(bytes / kMiB));
+                find.record.sizeBytes = bytes;
                 find.lengthSectors = bytes / kSector;
                 find.leadSectors = 2;
                 find.record.startSector = (position - 1024) / kSector;
@@ -76,11 +76,12 @@ int Partition::scanForVolumes(readWriteInterface& source) {
             return find;
         if (boot_sector::isNtfs(s, true)) {
             const auto total = static_cast<std::int64_t>(s.le64(40));
-            const std::uint64_t megabytes = total > 0 ? sectorsToBytes(static_cast<std::uint64_t>(total)) / kMiB : 0;
-            if (megabytes > 0) {
+            const std::uint64_t bytes = total > 0 ? sectorsToBytes(static_cast<std::uint64_t>(total)) : 0;
+            if (bytes / kMiB > 0) {
                 find.deliver = true;
                 find.record.fileSystem = "NTFS";
-                find.record.sizeText = formatText("%d   MB", static_cast<int>(megabytes));
+                find.record.sizeBytes = bytes;
+                find.record.sizeForm = VolumeSizeForm::MegabytesWide;
                 find.lengthSectors = static_cast<std::uint64_t>(total);
                 status(formatText("found NTFS %d...", ++ntfsCount_));
             }
@@ -90,7 +91,7 @@ int Partition::scanForVolumes(readWriteInterface& source) {
             if (bytes / kMiB > 0) {
                 find.deliver = find.fatFamily = true;
                 find.record.fileSystem = "FAT64";
-                find.record.sizeText = formatText("%lld  MB", static_cast<long long>(bytes / kMiB));
+                find.record.sizeBytes = bytes;
                 find.lengthSectors = bytes / kSector;
             }
         } else if (boot_sector::isFat(s)) {
@@ -104,7 +105,7 @@ int Partition::scanForVolumes(readWriteInterface& source) {
             if (bytes / kMiB > 0) {
                 find.deliver = find.fatFamily = true;
                 find.record.fileSystem = kind == FatKind::Fat32 ? "FAT32" : "FAT16";
-                find.record.sizeText = formatText("%lld  MB", static_cast<long long>(bytes / kMiB));
+                find.record.sizeBytes = bytes;
                 find.lengthSectors = bytes / kSector;
             }
         } else if (boot_sector::isHfsPlusHeader(s) && position >= 1024) {
@@ -113,7 +114,7 @@ int Partition::scanForVolumes(readWriteInterface& source) {
             if (megabytes >= 1 && megabytes <= kHfsMaxMegabytes) {
                 find.deliver = true;
                 find.record.fileSystem = "HFS+";
-                find.record.sizeText = formatText("%lld  MB", static_cast<long long>(megabytes));
+                find.record.sizeBytes = bytes;
                 find.lengthSectors = bytes / kSector;
                 status("found HFS+...");
                 find.record.startSector = (position - 1024) / kSector;

@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "common/ListTextFormat.h"
 #include "common/TextFormat.h"
 #include "output/CsvReportWriter.h"
 #include "output/DfxmlWriter.h"
@@ -50,10 +51,4 @@ bool ReportWriter::finish(std::string& error) {
     return true;
 }
 
-std::string reportTime(std::time_t t) {
-    std::tm tm{};
-    gmtime_r(&t, &tm);
-    char text[32];
-    std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &tm);
-    return text;
-}
+std::string reportTime(std::time_t t) { return isoUtcTime(t); }

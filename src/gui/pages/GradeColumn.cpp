@@ -2,7 +2,6 @@
 
 #include <QTreeWidgetItem>
 
-#include "thumbnails/ThumbnailView.h"
 
 GradeColumn::GradeColumn(int column, ThumbnailView* thumbnails, EntryGrader::Fetch fetch, QObject* parent)
     : QObject(parent), column_(column), thumbnails_(thumbnails), grader_(std::move(fetch)) {
@@ -14,7 +13,7 @@ void GradeColumn::listCleared() {
     grader_.clearQueue();
 }
 
-QString GradeColumn::rowAdded(QTreeWidgetItem* row, quint64 entry, bool graded) {
+ThumbnailDamage GradeColumn::rowAdded(QTreeWidgetItem* row, quint64 entry, bool graded) {
     rows_.insert(entry, row);
     if (graded && !grader_.known(entry))
         grader_.request(entry);
@@ -39,12 +38,13 @@ QString GradeColumn::text(quint64 entry) const {
     return shown;
 }
 
-QString GradeColumn::damage(quint64 entry) const {
+ThumbnailDamage GradeColumn::damage(quint64 entry) const {
     const auto grade = grader_.known(entry);
     if (!grade || !*grade || (*grade)->health == formats::Health::Whole)
         return {};
     const std::string_view health = formats::healthText((*grade)->health);
-    return QString::fromUtf8(health.data(), static_cast<qsizetype>(health.size()));
+    const QString words = QString::fromUtf8(health.data(), static_cast<qsizetype>(health.size()));
+    return {words, words};
 }
 
 void GradeColumn::graded(quint64 entry) {
@@ -52,6 +52,6 @@ void GradeColumn::graded(quint64 entry) {
     if (row == nullptr)
         return;
     row->setText(column_, text(entry));
-    if (const QString damaged = damage(entry); !damaged.isEmpty())
+    if (const ThumbnailDamage damaged = damage(entry); !damaged.words.isEmpty())
         thumbnails_->setDamage(entry, damaged);
 }

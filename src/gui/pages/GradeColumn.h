@@ -10,9 +10,9 @@
 
 #include "browser/EntryView.h"
 #include "pages/EntryGrader.h"
+#include "thumbnails/ThumbnailView.h"
 
 class QTreeWidgetItem;
-class ThumbnailView;
 
 class GradeColumn final : public QObject {
     Q_OBJECT
@@ -27,7 +27,7 @@ public:
     void listCleared();
     /// A row was added for entry: its text as far as known, a grade asked for when graded (a
     /// deleted picture). Returns the damage its thumbnail shows (empty while whole or unknown).
-    QString rowAdded(QTreeWidgetItem* row, quint64 entry, bool graded);
+    ThumbnailDamage rowAdded(QTreeWidgetItem* row, quint64 entry, bool graded);
     /// Files a save wrote with zeros for unreadable bytes.
     void markPartial(const std::vector<EntryRef>& entries);
 
@@ -35,7 +35,7 @@ public:
 
 private:
     void graded(quint64 entry);
-    QString damage(quint64 entry) const;
+    ThumbnailDamage damage(quint64 entry) const;
 
     const int column_;
     ThumbnailView* thumbnails_;

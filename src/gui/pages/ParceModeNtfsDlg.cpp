@@ -110,7 +110,7 @@ bool ParceModeNtfsDlg::initialise() {
         record_ = *list->currentRecord();
     else if (const auto* volume = qobject_cast<const VolumeOperations*>(previousPage()))
         record_ = volume->currentRecord();
-    prefix_ = QString::fromStdString(record_.fileSystem).trimmed().left(3);
+    kind_ = fileSystemKind(QString::fromStdString(record_.fileSystem).trimmed().toStdString());
     const Offer offer = offeredModes(record_.fileSystem);
     standard_->setVisible(offer.standard);
     advanced_->setVisible(offer.advanced);
@@ -152,7 +152,8 @@ void ParceModeNtfsDlg::chooseAdvanced() {
     clearFormatted();
     showAdvancedOptions(true);
     advanced_->setChecked(true);
-    formatted_->setVisible(prefix_.compare(QLatin1String("fat"), Qt::CaseInsensitive) == 0);
+    const FileSystemRow* row = fileSystemRow(kind_);
+    formatted_->setVisible(row != nullptr && row->formattedOption);
     mode_ = 2;
 }
 

@@ -5,6 +5,7 @@
 // for every volume, the search by file signatures (the raw recovery page).
 
 #include "app/WizardPage.h"
+#include "browser/FileSystemKind.h"
 #include "disk/VolumeRecord.h"
 
 class QCheckBox;
@@ -54,7 +55,7 @@ private:
     void clearFormatted();
 
     VolumeRecord record_;
-    QString prefix_;
+    FileSystemKind kind_ = FileSystemKind::Unknown;
     int mode_ = 1;
     QRadioButton* standard_;
     QRadioButton* advanced_;

@@ -107,7 +107,7 @@ QTreeWidgetItem* Physical_DriveDialog::addVolumeItem(const VolumeRecord& record)
     volumes_.push_back(record);
     auto* item = new QTreeWidgetItem(volumesRoot_, QStringList(QString::fromStdString(record.rootPath)));
     item->setIcon(0, style()->standardIcon(QStyle::SP_DriveCDIcon));
-    item->setToolTip(0, QString::fromStdString(record.fileSystem + ", " + record.sizeText + ", " + record.deviceName));
+    item->setToolTip(0, QString::fromStdString(record.fileSystem + ", " + volumeSizeText(record) + ", " + record.deviceName));
     item->setData(0, kKindRole, VolumeItem);
     item->setData(0, kIndexRole, static_cast<int>(volumes_.size() - 1));
     return item;
@@ -170,7 +170,7 @@ bool Physical_DriveDialog::addImage(const QString& path, ImageRole role) {
         if (system == "extX")
             system = boot_sector::extVariant(bytes);
         item = addVolumeItem(
-            VolumeRecord{system, file, file, volumeSizeText(static_cast<unsigned long long>(probe.byteSize())), 0});
+            VolumeRecord{system, file, file, static_cast<std::uint64_t>(std::max<std::int64_t>(probe.byteSize(), 0)), 0});
     }
     tree_->setCurrentItem(item);
     return true;
@@ -223,12 +223,12 @@ void Physical_DriveDialog::next() {
     CVantrelApp& app = *theApp();
     app.typePattern = typePatternFor(photo_->isChecked(), audio_->isChecked(), video_->isChecked());
     const QTreeWidgetItem* item = tree_->currentItem();
-    const QString parentText = item != nullptr && item->parent() != nullptr ? item->parent()->text(0).trimmed() : QString();
+    const int kind = item != nullptr ? item->data(0, kKindRole).toInt() : 0;
     app.replaceSource();
-    if (parentText == QLatin1String("VOLUMES:")) {
+    if (kind == VolumeItem) {
         app.volumeSelected = 1;
         showNext(new VolumeOperations(this));
-    } else if (parentText == QLatin1String("PHYSICAL DRIVES:")) {
+    } else if (kind == DriveItem) {
         app.volumeSelected = 0;
         showNext(new DriveParsingModes(this));
     } else {

@@ -23,6 +23,7 @@
 
 namespace {
 constexpr int kRecordRole = Qt::UserRole;
+constexpr int kSizeRole = Qt::UserRole + 1;
 
 std::int64_t leadingNumber(const QString& text) {
     return std::strtoll(text.toLatin1().constData(), nullptr, 10);
@@ -277,12 +278,14 @@ void PopulateDriveDlg::clearRows() {
 void PopulateDriveDlg::insertRow(int row, VolumeRecord* record) {
     list_->insertRow(row);
     const QString texts[] = {QString::fromStdString(record->deviceName), QString::fromStdString(record->fileSystem),
-                             QString::fromStdString(record->sizeText),
+                             QString::fromStdString(volumeSizeText(*record)),
                              QString::fromStdString(formatText("%lld", static_cast<long long>(record->startSector)))};
     for (int column = 0; column < 4; ++column) {
         auto* item = new QTableWidgetItem(texts[column]);
         if (column == 0)
             item->setData(kRecordRole, QVariant::fromValue(reinterpret_cast<quintptr>(record)));
+        if (column == SizeColumn)  // what the row had when listed, should a custom volume change its record
+            item->setData(kSizeRole, QVariant::fromValue<qulonglong>(record->sizeBytes));
         list_->setItem(row, column, item);
     }
 }
@@ -292,8 +295,9 @@ VolumeRecord* PopulateDriveDlg::rowRecord(int row) const {
     return item != nullptr ? reinterpret_cast<VolumeRecord*>(item->data(kRecordRole).value<quintptr>()) : nullptr;
 }
 
-std::int64_t PopulateDriveDlg::endSectorFor(std::int64_t start, const QString& sizeText) {
-    const std::int64_t megabytes = leadingNumber(sizeText);
+std::int64_t PopulateDriveDlg::endSectorFor(std::int64_t start, std::uint64_t sizeBytes) {
+    // Whole MiB, as the list shows the size.
+    const auto megabytes = static_cast<std::int64_t>(sizeBytes >> 20);
     if (megabytes <= 0 || megabytes > INT64_MAX / 2048)
         return 0;
     const std::int64_t sectors = megabytes * 2048;
@@ -308,7 +312,8 @@ void PopulateDriveDlg::selectionChanged() {
     selectedValue_->setText(list_->item(row, VolumeColumn)->text());
     const QString startText = list_->item(row, StartColumn)->text();
     start_->setText(startText);
-    end_->setText(QString::number(endSectorFor(leadingNumber(startText), list_->item(row, SizeColumn)->text())));
+    const VolumeRecord* record = rowRecord(row);
+    end_->setText(QString::number(endSectorFor(leadingNumber(startText), record != nullptr ? record->sizeBytes : 0)));
 }
 
 void PopulateDriveDlg::rowClicked(int row) {
@@ -321,7 +326,7 @@ void PopulateDriveDlg::rowClicked(int row) {
 }
 
 void PopulateDriveDlg::addCustomVolume() {
-    volumes_.push_back(VolumeRecord{"CUSTOM ", {}, std::to_string(volumes_.size()), "0", 0});
+    volumes_.push_back(VolumeRecord{"CUSTOM ", {}, std::to_string(volumes_.size()), 0, 0, 0, VolumeSizeForm::Megabytes});
     custom_->setEnabled(true);
     custom_->setChecked(true);
     enableCustomGroup(true);
@@ -368,7 +373,8 @@ void PopulateDriveDlg::next() {
     if (!custom_->isChecked() && customised_ != 0) {
         current_->deviceName = list_->item(row, VolumeColumn)->text().toStdString();
         current_->fileSystem = list_->item(row, FileSystemColumn)->text().toStdString();
-        current_->sizeText = list_->item(row, SizeColumn)->text().remove(QStringLiteral("MB")).trimmed().toStdString();
+        current_->sizeBytes = list_->item(row, SizeColumn)->data(kSizeRole).toULongLong();
+        current_->sizeForm = VolumeSizeForm::Megabytes;
         current_->startSector = leadingNumber(list_->item(row, StartColumn)->text());
     }
     QString chosen;
@@ -383,14 +389,14 @@ void PopulateDriveDlg::next() {
         customised_ = 1;
         current_->startSector = start_->value();
         const std::int64_t end = end_->value();
-        current_->sizeText = end > current_->startSector ? std::to_string((end - current_->startSector + 1) / 2048) : "0";
+        current_->sizeBytes = end > current_->startSector ? static_cast<std::uint64_t>(end - current_->startSector + 1) * 512 : 0;
+        current_->sizeForm = VolumeSizeForm::Megabytes;
         if (systems_->currentIndex() >= 0) {
             chosen = systems_->currentText();
-            static const std::pair<const char*, const char*> kOverrides[] = {
-                {"NTFS", "ntfs"}, {"FAT16", "fat16"}, {"FAT32", "fat32"}, {"FAT64", "fat64"}, {"EXTX", "extX"}, {"HFS+", "HFS+"}};
-            for (const auto& [shown, name] : kOverrides)
-                if (chosen.compare(QLatin1String(shown), Qt::CaseInsensitive) == 0)
-                    current_->fileSystem = name;
+            // The row the item stands for names the volume; RAW, with no reader, leaves it as found.
+            for (const FileSystemRow& row : fileSystemRows())
+                if (row.scan != nullptr && chosen.compare(QLatin1String(row.treatAsName), Qt::CaseInsensitive) == 0)
+                    current_->fileSystem = row.listedNames.front();
         }
     }
     if (chosen.compare(QLatin1String("RAW"), Qt::CaseInsensitive) != 0) {

@@ -35,7 +35,7 @@ public:
     const std::deque<VolumeRecord>& volumeList() const { return volumes_; }
 
     /// End sector shown for a row: start + megabytes × 2048 − 1, or 0 when that is not positive.
-    static std::int64_t endSectorFor(std::int64_t start, const QString& sizeText);
+    static std::int64_t endSectorFor(std::int64_t start, std::uint64_t sizeBytes);
 
     QTableWidget* list() const { return list_; }
     QCheckBox* customBox() const { return custom_; }

@@ -75,7 +75,7 @@ void RawFileList::show(const CheckTree& tree, TreeItemId item, const myJpg& engi
         list_->setItem(row, 0, cell);
         const std::optional<CarvedFile> file = engine.carvedFile(entry->data);
         if (!file) {
-            thumbnails.push_back({entry->data, cell->text(), false, {}});
+            thumbnails.push_back({entry->data, cell->text(), false, {}, {}});
             continue;
         }
         list_->setItem(row, 1, new QTableWidgetItem(QString::fromStdString(formatListSize(file->length()))));
@@ -84,7 +84,8 @@ void RawFileList::show(const CheckTree& tree, TreeItemId item, const myJpg& engi
         const bool picture = pictures_ && isThumbnailPicture(type);
         if (picture)
             pictures_->add(entry->data, file->runs);
-        thumbnails.push_back({entry->data, cell->text(), picture, markCells(row, entry->data, *file)});
+        const ThumbnailDamage damage = markCells(row, entry->data, *file);
+        thumbnails.push_back({entry->data, cell->text(), picture, damage.words, damage.badge});
         rowOfFile_.insert(entry->data, row);
         shown.push_back(entry->data);
     }
@@ -170,7 +171,7 @@ void RawFileList::showMarks(int row, std::uint64_t index, const CarvedFile& file
     views_->thumbnails()->setDamage(index, markCells(row, index, file));
 }
 
-QString RawFileList::markCells(int row, std::uint64_t index, const CarvedFile& file) {
+ThumbnailDamage RawFileList::markCells(int row, std::uint64_t index, const CarvedFile& file) {
     const bool holdsUnreadable = partial(index, file);
     auto* status = new QTableWidgetItem(QString::fromLatin1(carvedStatusText(file.status)) +
                                         (holdsUnreadable ? QStringLiteral(", partial") : QString()));
@@ -180,19 +181,24 @@ QString RawFileList::markCells(int row, std::uint64_t index, const CarvedFile& f
     }
     list_->setItem(row, 3, status);
     const auto grade = grades_.find(index);
-    QString damage;
+    ThumbnailDamage damage;
     if (grade != grades_.end()) {
         auto* cell = new QTableWidgetItem(QString::fromStdString(formats::gradeSummary(grade->second)));
         cell->setToolTip(cell->text());
         if (grade->second.health != formats::Health::Whole) {
             cell->setForeground(QColor(200, 0, 0));
-            damage = cell->text();
+            damage.words = cell->text();
+            const std::string_view health = formats::healthText(grade->second.health);
+            damage.badge = QString::fromLatin1(health.data(), static_cast<qsizetype>(health.size()));
         }
         list_->setItem(row, 4, cell);
     }
-    if (damage.isEmpty() && file.status == CarvedStatus::Damaged)
-        damage = QStringLiteral("damaged");
-    if (holdsUnreadable)
-        damage += damage.isEmpty() ? QStringLiteral("partial") : QStringLiteral(", partial");
+    if (damage.words.isEmpty() && file.status == CarvedStatus::Damaged)
+        damage.words = damage.badge = QStringLiteral("damaged");
+    if (holdsUnreadable) {
+        const QString partial = QStringLiteral("partial");
+        damage.words += damage.words.isEmpty() ? partial : QStringLiteral(", ") + partial;
+        damage.badge += damage.badge.isEmpty() ? partial : QStringLiteral(", ") + partial;
+    }
     return damage;
 }

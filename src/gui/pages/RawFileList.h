@@ -17,6 +17,7 @@
 #include "app/TreeSink.h"
 #include "disk/BadRangeMap.h"
 #include "formats/PictureGrade.h"
+#include "thumbnails/ThumbnailView.h"
 
 class CarvedFileGrader;
 class CarvedPictureSource;
@@ -56,7 +57,7 @@ private:
     /// The Status, Grade and thumbnail marks of one listed file.
     void showMarks(int row, std::uint64_t index, const CarvedFile& file);
     /// Its Status and Grade cells; returns what its thumbnail says of its damage.
-    QString markCells(int row, std::uint64_t index, const CarvedFile& file);
+    ThumbnailDamage markCells(int row, std::uint64_t index, const CarvedFile& file);
     /// Holds bytes the medium could not read: met by the scan's bad ranges, or served as zeros
     /// to the grader or a Save.
     bool partial(std::uint64_t index, const CarvedFile& file) const;

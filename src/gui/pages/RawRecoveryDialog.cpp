@@ -223,7 +223,7 @@ std::int64_t RawRecoveryDialog::prepareScanSource() {
     origin_ = origin;
     const std::int64_t available = std::max<std::int64_t>(app.currentSource->byteSize() - origin, 0);
     constexpr std::int64_t kMiB = 1048576;
-    const std::int64_t megabytes = std::strtoll(source_.sizeText.c_str(), nullptr, 10);
+    const auto megabytes = static_cast<std::int64_t>(source_.sizeBytes >> 20);
     std::int64_t volumeBytes = megabytes > INT64_MAX / kMiB ? INT64_MAX / kMiB * kMiB : megabytes * kMiB;
     // A whole medium is carved to its last byte, a volume to the end its entry gives, not to
     // its size rounded to whole MiB.

@@ -16,7 +16,7 @@ RawSource fromVolumeList(const PopulateDriveDlg* list) {
     const VolumeRecord* record = list->currentRecord();
     if (record == nullptr)  // no volume chosen (none was found): the whole drive
         return RawSource{drivePathOf(list), 0, {}, true};
-    return RawSource{drivePathOf(list), record->startSector, record->sizeText, false, record->sectorCount};
+    return RawSource{drivePathOf(list), record->startSector, record->sizeBytes, false, record->sectorCount};
 }
 }  // namespace
 
@@ -26,13 +26,13 @@ RawSource rawSourceFrom(const WizardPage* previous) {
     if (const auto* modes = qobject_cast<const ParceModeNtfsDlg*>(previous)) {
         const VolumeRecord& record = modes->recordCopy();
         if (const auto* list = qobject_cast<const PopulateDriveDlg*>(modes->previousPage()))
-            return RawSource{drivePathOf(list), record.startSector, record.sizeText, false, record.sectorCount};
+            return RawSource{drivePathOf(list), record.startSector, record.sizeBytes, false, record.sectorCount};
         // A volume of the first page (a partition, or an image of one) is read on its own.
-        return RawSource{record.deviceName, 0, record.sizeText, true};
+        return RawSource{record.deviceName, 0, record.sizeBytes, true};
     }
     if (const auto* first = qobject_cast<const Physical_DriveDialog*>(previous)) {
         if (const VolumeRecord* volume = first->selectedVolume())
-            return RawSource{volume->deviceName, 0, volume->sizeText, true};
+            return RawSource{volume->deviceName, 0, volume->sizeBytes, true};
         return RawSource{first->selectedDrivePath(), 0, {}, true};
     }
     return {};

@@ -11,7 +11,7 @@ class WizardPage;
 struct RawSource {
     std::string path;              ///< the device or image file to read
     std::int64_t startSector = 0;  ///< the volume's first sector on it
-    std::string sizeText;          ///< the volume's size text (leading number: MiB)
+    std::uint64_t sizeBytes = 0;   ///< the volume's size as listed
     bool wholeMedium = false;      ///< carve everything from startSector to the end of path
     std::int64_t sectorCount = 0;  ///< the volume's exact length when its table entry gave one
 };

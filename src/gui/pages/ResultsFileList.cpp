@@ -9,6 +9,7 @@
 
 #include "browser/EntryTreeFill.h"
 #include "browser/EntryTreeItems.h"
+#include "common/ListTextFormat.h"
 #include "controls/CCheckHeadCtrl.h"
 #include "controls/CCheckListCtrl.h"
 #include "controls/CXHtmlTree.h"
@@ -24,6 +25,13 @@ constexpr int kRowItemRole = Qt::UserRole + 1;  // a search row's tree item
 constexpr int kNameWidth = 180;
 constexpr int kGradeColumn = 6;
 }  // namespace
+
+ListTexts listTexts(const EntryView& view, EntryRef entry) {
+    const EntryDetails details = view.details(entry);
+    const auto text = [](const EntryTime& time) { return QString::fromStdString(formatListTime(time)); };
+    return {text(details.created), text(details.accessed), text(details.modified),
+            QString::fromStdString(formatListSize(view.byteSize(entry))), QString::fromStdString(details.attributes)};
+}
 
 ResultsFileList::ResultsFileList(CXHtmlTree* tree, std::function<QVariant(TreeItemId)> icon, EntryGrader::Fetch gradeFetch,
                                  ViewLender lend, QObject* parent)
@@ -111,7 +119,7 @@ void ResultsFileList::addSlice() {
             const TreeItemId item = toCome_[nextToCome_++];
             const CheckTree::Item* record = tree.item(item);
             if (record != nullptr)
-                addRow(item, record->data, QString::fromStdString(record->text), view.listTexts(record->data));
+                addRow(item, record->data, QString::fromStdString(record->text), listTexts(view, record->data));
         }
         showNewThumbnails();
     });
@@ -174,9 +182,7 @@ TreeItemId ResultsFileList::itemOfRow(QTreeWidgetItem* row) const {
 }
 
 void ResultsFileList::addRow(TreeItemId item, EntryRef entry, const QString& text, const ListTexts& texts) {
-    QTreeWidgetItem* row = list_->addRow({text, QString::fromStdString(texts.created), QString::fromStdString(texts.accessed),
-                                          QString::fromStdString(texts.modified), QString::fromStdString(texts.size),
-                                          QString::fromStdString(texts.attributes)});
+    QTreeWidgetItem* row = list_->addRow({text, texts.created, texts.accessed, texts.modified, texts.size, texts.attributes});
     if (mode_ == Mode::Folder) {
         row->setData(0, kRowDataRole, QVariant::fromValue<qint64>(item));
         row->setIcon(0, icon_(item).value<QIcon>());
@@ -188,8 +194,8 @@ void ResultsFileList::addRow(TreeItemId item, EntryRef entry, const QString& tex
     showItemState(row, item);
     const CheckTree::Item* record = tree_->tree().item(item);
     const bool deleted = record != nullptr && record->textColor == kDeletedColor;
-    const QString damage = grades_->rowAdded(row, entry, deleted && formats::isPictureName(text.toStdString()));
-    newThumbnails_.push_back({entry, text, isThumbnailPicture(QFileInfo(text).suffix()), damage});
+    const ThumbnailDamage damage = grades_->rowAdded(row, entry, deleted && formats::isPictureName(text.toStdString()));
+    newThumbnails_.push_back({entry, text, isThumbnailPicture(QFileInfo(text).suffix()), damage.words, damage.badge});
 }
 
 void ResultsFileList::showItemState(QTreeWidgetItem* row, TreeItemId item) {

@@ -23,6 +23,16 @@ class GradeColumn;
 class ListOrThumbnails;
 class QTreeWidgetItem;
 
+/// The file list's time, size and attribute columns of one entry, as the list shows them.
+struct ListTexts {
+    QString created;
+    QString accessed;
+    QString modified;
+    QString size;
+    QString attributes;
+};
+ListTexts listTexts(const EntryView& view, EntryRef entry);
+
 class ResultsFileList final : public QObject {
     Q_OBJECT
 public:

@@ -11,7 +11,7 @@ void searchInBatches(EntryView& view, const std::string& typePattern, const std:
     constexpr std::size_t kBatch = 200;
     std::vector<ResultsFileList::SearchRow> rows;
     searchEntries(view, TypeFilter(typePattern), pattern, progress, [&](const SearchHit& hit) {
-        rows.push_back({hit.entry, QString::fromStdString(rootName + "/" + trimmedPath(hit.path)), view.listTexts(hit.entry)});
+        rows.push_back({hit.entry, QString::fromStdString(rootName + "/" + trimmedPath(hit.path)), listTexts(view, hit.entry)});
         if (rows.size() >= kBatch)
             deliver(std::exchange(rows, {}));
     });

@@ -51,7 +51,7 @@ bool VolumeOperations::initialise() {
     }
     name_->setText(QString::fromStdString(record_.rootPath));
     system_->setText(QString::fromStdString(record_.fileSystem));
-    size_->setText(QString::fromStdString(record_.sizeText));
+    size_->setText(QString::fromStdString(volumeSizeText(record_)));
     return true;
 }
 

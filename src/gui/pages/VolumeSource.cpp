@@ -6,11 +6,6 @@
 #include "app/CVantrelApp.h"
 #include "disk/readWriteInterface.h"
 
-std::int64_t sizeTextMegabytes(const QString& text) {
-    const long long value = std::strtoll(text.trimmed().toLatin1().constData(), nullptr, 10);
-    return value > 0 ? value : 0;
-}
-
 bool prepareVolumeSource(const VolumeRecord& record, std::int64_t& volumeBytes) {
     CVantrelApp& app = *theApp();
     if (app.volumeSelected != 0 && !app.openCurrentSource(record.deviceName))
@@ -20,7 +15,7 @@ bool prepareVolumeSource(const VolumeRecord& record, std::int64_t& volumeBytes) 
     readWriteInterface& source = *app.currentSource;
     const std::int64_t start = std::max<std::int64_t>(record.startSector, 0) * 512;
     const std::int64_t available = std::max<std::int64_t>(source.byteSize() - start, 0);
-    const std::int64_t megabytes = sizeTextMegabytes(QString::fromStdString(record.sizeText));
+    const auto megabytes = static_cast<std::int64_t>(record.sizeBytes >> 20);
     // A volume ends where its table entry or boot sector says; without that, a listed size is
     // rounded to whole MiB and may only shorten what the medium holds. A lettered volume is
     // the whole medium.

@@ -9,11 +9,8 @@
 #include "disk/VolumeRecord.h"
 
 /// Opens the current source on record's device when a lettered volume was chosen, sets the
-/// origin offset to the volume start and gives the volume's length (the size text's MiB, kept
-/// inside the medium). False when no source is open (the pages then ask for a restart).
+/// origin offset to the volume start and gives the volume's length (its table entry's or boot
+/// sector's, else its size in whole MiB, kept inside the medium). False when no source is open (the pages then ask for a restart).
 bool prepareVolumeSource(const VolumeRecord& record, std::int64_t& volumeBytes);
 
 inline const QString kRestartText = QStringLiteral("Please Restart the program to re begin necessary initialization...");
-
-/// The leading decimal number of a size text ("32  MB" -> 32), 0 when there is none.
-std::int64_t sizeTextMegabytes(const QString& text);

@@ -33,11 +33,8 @@ QPixmap framed(const QImage& image) {
     return pixmap;
 }
 /// The damage's headline on a red band across the foot of the icon, readable at a glance in a
-/// screen of thumbnails: "damaged", "unreadable", "partial", or "damaged, partial".
-QPixmap withDamageBand(QPixmap pixmap, const QString& damage) {
-    QString headline = damage.section(QLatin1Char(':'), 0, 0).section(QLatin1Char(','), 0, 0).trimmed();
-    if (headline != QLatin1String("partial") && damage.endsWith(QLatin1String("partial")))
-        headline += QStringLiteral(", partial");
+/// screen of thumbnails.
+QPixmap withDamageBand(QPixmap pixmap, const QString& headline) {
     QPainter painter(&pixmap);
     QFont font = painter.font();
     font.setPixelSize(10);
@@ -78,11 +75,15 @@ void ThumbnailModel::appendItems(const std::vector<ThumbnailItem>& items) {
     endInsertRows();
 }
 
-bool ThumbnailModel::setDamage(quint64 key, const QString& damage) {
+bool ThumbnailModel::setDamage(quint64 key, const ThumbnailDamage& damage) {
     const auto row = rowOfKey_.constFind(key);
-    if (row == rowOfKey_.constEnd() || items_[static_cast<std::size_t>(*row)].damage == damage)
+    if (row == rowOfKey_.constEnd())
         return false;
-    items_[static_cast<std::size_t>(*row)].damage = damage;
+    ThumbnailItem& item = items_[static_cast<std::size_t>(*row)];
+    if (item.damage == damage.words && item.badge == damage.badge)
+        return false;
+    item.damage = damage.words;
+    item.badge = damage.badge;
     const QModelIndex changed = index(*row);
     emit dataChanged(changed, changed);
     return true;
@@ -109,10 +110,10 @@ QVariant ThumbnailModel::data(const QModelIndex& index, int role) const {
         if (loader_.failed(item.key)) {
             if (item.damage.isEmpty())
                 return broken_;
-            return withDamageBand(broken_.pixmap(ThumbnailView::kThumbnailSide, ThumbnailView::kThumbnailSide), item.damage);
+            return withDamageBand(broken_.pixmap(ThumbnailView::kThumbnailSide, ThumbnailView::kThumbnailSide), item.badge);
         }
         if (const QImage image = loader_.thumbnail(item.key); !image.isNull())
-            return item.damage.isEmpty() ? framed(image) : withDamageBand(framed(image), item.damage);
+            return item.damage.isEmpty() ? framed(image) : withDamageBand(framed(image), item.badge);
         return waiting_;
     default:
         return {};
@@ -174,7 +175,7 @@ void ThumbnailView::appendItems(const std::vector<ThumbnailItem>& items) {
     askSoon();
 }
 
-void ThumbnailView::setDamage(quint64 key, const QString& damage) {
+void ThumbnailView::setDamage(quint64 key, const ThumbnailDamage& damage) {
     if (!model_.setDamage(key, damage))
         return;
     loader_.markDamaged(key);

@@ -11,6 +11,12 @@
 
 #include "thumbnails/ThumbnailLoader.h"
 
+/// Why a file is not whole, as its thumbnail shows it; both empty while whole or unknown.
+struct ThumbnailDamage {
+    QString words;  ///< the tool tip's: the grade ("damaged: 120 of 480 rows"), "partial", ...
+    QString badge;  ///< the red band's headline: "damaged", "unreadable", "partial" or "damaged, partial"
+};
+
 /// One file in the view.
 struct ThumbnailItem {
     quint64 key = 0;  ///< what the loader is asked for
@@ -19,6 +25,7 @@ struct ThumbnailItem {
     /// Why the file is not whole ("damaged"): its name is red, the tool tip says it, and its picture
     /// is decoded itself, never shown by its embedded small copy, which would look whole.
     QString damage;
+    QString badge;  ///< what the red band across its icon says
 };
 
 class ThumbnailModel final : public QAbstractListModel {
@@ -29,8 +36,8 @@ public:
     void setItems(std::vector<ThumbnailItem> items);
     void appendItems(const std::vector<ThumbnailItem>& items);
     const std::vector<ThumbnailItem>& items() const { return items_; }
-    /// Gives key's file a new damage text; false when it had that one already or is not shown.
-    bool setDamage(quint64 key, const QString& damage);
+    /// Gives key's file a new damage; false when it had that one already or is not shown.
+    bool setDamage(quint64 key, const ThumbnailDamage& damage);
 
     int rowCount(const QModelIndex& parent = {}) const override;
     QVariant data(const QModelIndex& index, int role) const override;
@@ -58,7 +65,7 @@ public:
     void appendItems(const std::vector<ThumbnailItem>& items);
     /// A file's damage learnt after it was shown (a grade made on a worker): its name turns red and
     /// its thumbnail is made again from the picture itself.
-    void setDamage(quint64 key, const QString& damage);
+    void setDamage(quint64 key, const ThumbnailDamage& damage);
     /// Asks again for what is in sight, the "not now" ones included (after the source's worker ends).
     void refresh();
     /// The rows in sight now.

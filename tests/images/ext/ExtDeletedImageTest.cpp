@@ -71,7 +71,7 @@ TEST_P(ExtDeletedImage, GivesBackEveryDeletedFileByNameAndBytes) {
             continue;
         }
         ASSERT_TRUE(view.writeNewFile(ref, target.string())) << path;
-        if (view.listTexts(ref).attributes == "partly overwritten") {
+        if (view.details(ref).attributes == "partly overwritten") {
             EXPECT_TRUE(GetParam().wrapped) << path;
             continue;
         }

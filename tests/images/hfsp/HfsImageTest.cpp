@@ -78,9 +78,9 @@ TEST_P(HfsImage, StandardWalkListsLiveTreeAndFreeNodeRecord) {
         ASSERT_EQ(::stat(source.c_str(), &original), 0);
         EXPECT_EQ(saved.st_mtime, original.st_mtime) << path;
     }
-    const ListTexts texts = scanned.view->listTexts(listed.at("docs/notes.txt").ref);
-    EXPECT_EQ(texts.size, "11 Bytes");
-    EXPECT_EQ(texts.attributes, "-Owner:W-Owner:R-OR-GR");
+    const EntryRef notes = listed.at("docs/notes.txt").ref;
+    EXPECT_EQ(scanned.view->byteSize(notes), 11u);
+    EXPECT_EQ(scanned.view->details(notes).attributes, "-Owner:W-Owner:R-OR-GR");
     fs::remove_all(out);
 }
 

@@ -116,12 +116,14 @@ TEST(EntryWalk, FindsFoldersByListedPath) {
 }
 
 TEST(ListingFormat, TsvRowsAndTreeLinesKeepOneEntryPerLine) {
-    const ListTexts texts{"01/02/2020  10:00 AM", "01/02/2020", "01/03/2020  01:00 PM", "1.00 KB", "-A"};
+    // A FAT wall-clock time is written as stored, an instant in UTC, an unknown time as nothing.
+    const EntryDetails details{EntryTime::wallClock(1577959200), EntryTime::wallDate(1577923200),
+                               EntryTime::instant(1578056461), "-A\n"};
     ListedEntry file{7, 2, false, true, "a\nb.jpg", "DCIM/100/a\nb.jpg"};
-    EXPECT_EQ(formatTsvRow(file, 1024, texts),
-              "DCIM/100/a\\x0Ab.jpg\tF\t1\t1024\t01/02/2020  10:00 AM\t01/02/2020\t01/03/2020  01:00 PM\t-A");
-    EXPECT_EQ(formatTreeLine(file, texts), "    a\\x0Ab.jpg  1.00 KB  [deleted]");
+    EXPECT_EQ(formatTsvRow(file, 1024, details), "DCIM/100/a\\x0Ab.jpg\tF\t1\t1024\t2020-01-02T10:00:00Z\t"
+                                                 "2020-01-02T00:00:00Z\t2020-01-03T13:01:01Z\t-A\\x0A");
+    EXPECT_EQ(formatTreeLine(file, 1024), "    a\\x0Ab.jpg  1.00 KB  [deleted]");
     ListedEntry folder{3, 0, true, false, "DCIM", "DCIM"};
-    EXPECT_EQ(formatTsvRow(folder, 0, ListTexts{}), "DCIM\tD\t0\t0\t\t\t\t");
-    EXPECT_EQ(formatTreeLine(folder, texts), "DCIM/");
+    EXPECT_EQ(formatTsvRow(folder, 0, EntryDetails{}), "DCIM\tD\t0\t0\t\t\t\t");
+    EXPECT_EQ(formatTreeLine(folder, 0), "DCIM/");
 }

@@ -45,12 +45,9 @@ public:
     }
     std::string name(EntryRef entry) const override { return entries_.at(entry).name; }
     std::uint64_t byteSize(EntryRef entry) const override { return entries_.at(entry).content.size(); }
-    ListTexts listTexts(EntryRef entry) const override {
-        // Appended rather than joined with operator+: GCC 12 at -O3 reports a false -Wrestrict there.
-        const auto joined = [](std::string head, const std::string& tail) { return head.append(tail); };
-        const std::string number = std::to_string(entry);
-        return {joined("c", number), joined("a", number), joined("m", number),
-                joined(std::to_string(byteSize(entry)), " Bytes"), entries_.at(entry).deleted ? "-A" : ""};
+    EntryDetails details(EntryRef entry) const override {
+        const auto at = EntryTime::instant(1600000000 + static_cast<std::int64_t>(entry));
+        return {at, EntryTime{}, at, entries_.at(entry).deleted ? "-A" : ""};
     }
     bool writeContent(EntryRef entry, OutputFile& out) override {
         writes.push_back(out.path());

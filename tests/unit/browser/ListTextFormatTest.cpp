@@ -63,3 +63,26 @@ TEST(ListTextFormat, SizesByPowersOf1024) {
     for (const auto& c : cases)
         EXPECT_EQ(formatListSize(c.bytes), c.text) << c.bytes;
 }
+
+TEST(ListTextFormat, EntryTimesForTheListAndForMachines) {
+    const char* saved = std::getenv("TZ");
+    const std::string previous = saved != nullptr ? saved : "";
+    setenv("TZ", "CET-1", 1);
+    tzset();
+    // 2021-01-01 12:30:45 UTC: an instant is shown in local time, a FAT wall clock as stored;
+    // machine output is UTC with seconds either way.
+    const std::int64_t seconds = 1609504245;
+    EXPECT_EQ(formatListTime(EntryTime::instant(seconds)), "01/01/2021  01:30 PM");
+    EXPECT_EQ(formatListTime(EntryTime::wallClock(seconds)), "01/01/2021  12:30 AM");
+    EXPECT_EQ(formatListTime(EntryTime::wallDate(seconds)), "01/01/2021");
+    EXPECT_EQ(formatListTime(EntryTime{}), "");
+    for (const EntryTime time : {EntryTime::instant(seconds), EntryTime::wallClock(seconds)})
+        EXPECT_EQ(isoUtcTime(time), "2021-01-01T12:30:45Z");
+    EXPECT_EQ(isoUtcTime(EntryTime{}), "");
+    EXPECT_EQ(isoUtcTime(EntryTime::instant(-11644473600)), "1601-01-01T00:00:00Z");  // NTFS file time 0
+    if (saved != nullptr)
+        setenv("TZ", previous.c_str(), 1);
+    else
+        unsetenv("TZ");
+    tzset();
+}

@@ -15,8 +15,9 @@
 // gives is one the table knows.
 TEST(ReaderRegistry, EveryProbedVolumeHasAReader) {
     for (const boot_sector::VolumeProbe& probe : boot_sector::volumeProbes()) {
-        EXPECT_TRUE(hasReader(fileSystemKind(probe.name))) << probe.name;
-        EXPECT_EQ(fileSystemKind(probe.walkName), fileSystemKind(probe.name)) << probe.walkName;
+        EXPECT_TRUE(hasReader(probe.kind)) << probe.name;
+        EXPECT_EQ(fileSystemKind(probe.name), probe.kind) << probe.name;
+        EXPECT_EQ(fileSystemKind(probe.walkName), probe.kind) << probe.walkName;
     }
 }
 

@@ -125,7 +125,11 @@ TEST(ExtReader, ListsNamesSizesAndSavesContentWithTimes) {
     EXPECT_EQ(st.st_mtime, 1500000000);
     EXPECT_EQ(st.st_atime, 1600000000);
     std::filesystem::remove(path);
-    EXPECT_EQ(scan.view->listTexts(photo).attributes, "-OR-GR-UW-UR");
+    const EntryDetails details = scan.view->details(photo);
+    EXPECT_EQ(details.attributes, "-OR-GR-UW-UR");
+    EXPECT_EQ(details.modified, EntryTime::instant(1500000000));
+    EXPECT_EQ(details.accessed, EntryTime::instant(1600000000));
+    EXPECT_FALSE(details.created.known());  // a 128-byte inode keeps no creation time
 }
 
 struct ContentCase {

@@ -9,6 +9,7 @@
 #include "FatVolumeBuilder.h"
 #include "ListedCount.h"
 #include "browser/FatEntryView.h"
+#include "common/ListTextFormat.h"
 #include "fs/fat/Fat16Class.h"
 #include "fs/fat/Fat32Class.h"
 
@@ -266,11 +267,14 @@ TEST(FatContent, TimesAreSetFromTheEntry) {
     EXPECT_EQ(st.st_atime, 1623801600);  // 2021-06-16 00:00
     EXPECT_EQ(st.st_size, 10);
     std::filesystem::remove(path);
-    const ListTexts texts = scan.view->listTexts(scan.view->topLevel().at(0));
-    EXPECT_EQ(texts.modified, "06/15/2021  01:05 PM");
-    EXPECT_EQ(texts.created, "06/15/2021  10:00 AM");
-    EXPECT_EQ(texts.size, "10 Bytes");
-    EXPECT_EQ(texts.attributes, "-A");
+    // The list shows the times as stored, whatever the zone; they are the same values the save set.
+    const EntryDetails details = scan.view->details(scan.view->topLevel().at(0));
+    EXPECT_EQ(details.modified, EntryTime::wallClock(1623762320));
+    EXPECT_EQ(details.accessed, EntryTime::wallDate(1623801600));
+    EXPECT_EQ(formatListTime(details.modified), "06/15/2021  01:05 PM");
+    EXPECT_EQ(formatListTime(details.created), "06/15/2021  10:00 AM");
+    EXPECT_EQ(formatListTime(details.accessed), "06/16/2021");
+    EXPECT_EQ(details.attributes, "-A");
 }
 
 /// An exFAT volume of eight 512-byte sectors (512-byte clusters, FAT in sector 1, heap from

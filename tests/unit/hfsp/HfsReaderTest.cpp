@@ -180,7 +180,7 @@ TEST(HfsReader, ListsAndSavesWithOverflowExtents) {
     EXPECT_EQ(scan.progress.entriesFound(), listedCount(*scan.view));
     const EntryRef file = scan.view->children(scan.view->topLevel()[0]).at(0);
     EXPECT_EQ(scan.saved(file), fileBytes(volume));
-    EXPECT_EQ(scan.view->listTexts(file).attributes, "-Owner:W-Owner:R-OR-GR");
+    EXPECT_EQ(scan.view->details(file).attributes, "-Owner:W-Owner:R-OR-GR");
 }
 
 TEST(HfsReader, DeepScanFindsLeafNodesAnywhereAndUsesOrphanEntry) {

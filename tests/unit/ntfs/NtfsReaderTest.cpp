@@ -253,7 +253,7 @@ TEST(NtfsContent, SavesResidentPlainSparseAndWindowsLayouts) {
         .data(120, listedTail);
     Walked w(volume.bytes());
     EXPECT_EQ(w.saved(10), "0123456789");
-    EXPECT_EQ(w.reader->formatSize(10), "10 Bytes");
+    EXPECT_EQ(w.reader->realDataSize(10), 10u);
     EXPECT_EQ(w.saved(11), text(plain));
     EXPECT_EQ(w.saved(12), std::string(kCluster, 'a') + std::string(2 * kCluster, '\0') + std::string(kCluster, 'd'));
     EXPECT_EQ(w.saved(13), text(listedHead) + text(listedTail));
@@ -262,8 +262,7 @@ TEST(NtfsContent, SavesResidentPlainSparseAndWindowsLayouts) {
     // hasData starts clear for every save: a directory after a file is no "directory with data".
     EXPECT_EQ(w.saved(5), "");
     EXPECT_TRUE(w.notifier.messages.empty());
-    const auto times = w.reader->formatTimes(w.entry(10));
-    EXPECT_EQ(times[3], "-A");
+    EXPECT_EQ(w.reader->details(w.entry(10)).attributes, "-A");
 }
 
 TEST(NtfsContent, ClustersOf512BytesAnd64KiB) {

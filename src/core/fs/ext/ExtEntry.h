@@ -23,4 +23,6 @@ struct ExtEntry {
     std::uint32_t accessTime = 0;
     std::uint32_t changeTime = 0;
     std::uint32_t modifyTime = 0;
+    bool createKnown = false;     ///< the inode is large enough to hold a creation time (ext4)
+    std::uint32_t createTime = 0;
 };

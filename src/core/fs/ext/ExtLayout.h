@@ -55,6 +55,8 @@ inline constexpr unsigned kInodeBlock = 0x28;     // 15 x u32 block map, or the 
 inline constexpr unsigned kInodeBlockBytes = 60;
 inline constexpr unsigned kInodeGeneration = 0x64;  // u32: differs between two files that held the same inode
 inline constexpr unsigned kInodeSizeHi = 0x6C;    // u32
+inline constexpr unsigned kInodeExtraSize = 0x80; // u16 i_extra_isize: bytes in use past the first 128
+inline constexpr unsigned kInodeCrtime = 0x90;    // u32 creation time (ext4 large inodes only)
 inline constexpr unsigned kMinInodeSize = 128;
 
 inline constexpr std::uint32_t kInodeFlagExtents = 0x80000;

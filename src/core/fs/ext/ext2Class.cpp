@@ -11,7 +11,6 @@
 #include "app/Notifier.h"
 #include "app/ProgressSink.h"
 #include "common/ByteView.h"
-#include "common/ListTextFormat.h"
 #include "common/TextFormat.h"
 #include "disk/readWriteInterface.h"
 #include "output/OutputFile.h"
@@ -21,6 +20,13 @@ using namespace ext_layout;
 namespace {
 constexpr std::uint32_t kTableChunkBytes = 4u << 20;  // inode tables are read in pieces of at most 4 MiB
 constexpr std::uint32_t kCopyChunkBytes = 1u << 20;
+
+/// A large inode whose extra fields reach the creation time (ext4 writes them; ext2/3's
+/// 128-byte inodes have none).
+bool hasCreationTime(ByteView inode) {
+    constexpr std::size_t kEnd = ext_layout::kInodeCrtime + 4;
+    return inode.size() >= kEnd && ext_layout::kMinInodeSize + inode.le16(ext_layout::kInodeExtraSize) >= kEnd;
+}
 
 bool fitsInVolume(std::uint64_t offset, std::uint64_t length, std::uint64_t volumeSize) {
     return offset <= volumeSize && length <= volumeSize - offset;
@@ -172,6 +178,8 @@ void ext2Class::collectInodes() {
                     record.accessTime = inode.le32(kInodeAtime);
                     record.changeTime = inode.le32(kInodeCtime);
                     record.modifyTime = inode.le32(kInodeMtime);
+                    record.createKnown = hasCreationTime(inode);
+                    record.createTime = inode.le32(kInodeCrtime);
                 }
                 if ((record.mode & kModeTypeMask) == kModeDirectory && inode.le32(kInodeBlock) != 0) {
                     DirectoryInode dir{record.inodeIndex, {}};
@@ -315,6 +323,8 @@ void ext2Class::buildEntryMap() {
         root.accessTime = inodeRecords[1].accessTime;
         root.changeTime = inodeRecords[1].changeTime;
         root.modifyTime = inodeRecords[1].modifyTime;
+        root.createKnown = inodeRecords[1].createKnown;
+        root.createTime = inodeRecords[1].createTime;
     }
     entryMap[2] = root;
     const std::uint32_t last = static_cast<std::uint32_t>(inodeRecords.size()) - 1;
@@ -371,34 +381,36 @@ bool ext2Class::readInodeNumber(std::uint32_t number, std::vector<std::uint8_t>&
     return readInode(where, inode);
 }
 
-ExtTimesText ext2Class::formatTimes(const ExtEntry& entry) {
-    ExtTimesText texts;
+EntryDetails ext2Class::details(const ExtEntry& entry) {
+    EntryDetails texts;
     std::uint16_t mode = entry.inodeMode;
-    std::uint32_t accessTime = entry.accessTime, changeTime = entry.changeTime, modifyTime = entry.modifyTime;
+    std::uint32_t accessTime = entry.accessTime, modifyTime = entry.modifyTime, createTime = entry.createTime;
+    bool createKnown = entry.createKnown;
     if (!entry.timesKnown) {
         std::vector<std::uint8_t> bytes;
         if (!readInode(entry, bytes))
             return texts;
-        const ByteView inode(bytes.data(), bytes.size());
+        const ByteView inode(bytes.data(), std::min<std::size_t>(bytes.size(), inodeSize));
         mode = inode.le16(kInodeMode);
         accessTime = inode.le32(kInodeAtime);
-        changeTime = inode.le32(kInodeCtime);
         modifyTime = inode.le32(kInodeMtime);
+        createKnown = hasCreationTime(inode);
+        createTime = inode.le32(kInodeCrtime);
     }
-    texts.changed = formatListTime(static_cast<std::time_t>(changeTime));
-    texts.accessed = formatListTime(static_cast<std::time_t>(accessTime));
-    texts.modified = formatListTime(static_cast<std::time_t>(modifyTime));
+    // The change time is not a creation time: only ext4's large inodes keep one.
+    if (createKnown)
+        texts.created = EntryTime::instant(createTime);
+    texts.accessed = EntryTime::instant(accessTime);
+    texts.modified = EntryTime::instant(modifyTime);
     static constexpr std::pair<std::uint16_t, const char*> kBits[] = {
         {0x001, "-OE"}, {0x002, "-OW"}, {0x004, "-OR"}, {0x008, "-GE"}, {0x010, "-GW"},
         {0x020, "-GR"}, {0x040, "-UE"}, {0x080, "-UW"}, {0x100, "-UR"},
     };
     for (const auto& [bit, text] : kBits)
         if (mode & bit)
-            texts.permissions += text;
+            texts.attributes += text;
     return texts;
 }
-
-std::string ext2Class::formatSize(const ExtEntry& entry) const { return formatListSize(entry.size); }
 
 std::string ext2Class::linkTarget(const ExtEntry& entry) {
     constexpr std::uint64_t kMaxTarget = 4096;  // PATH_MAX: a longer "target" is damage

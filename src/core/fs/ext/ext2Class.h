@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "app/StopFlag.h"
+#include "common/EntryTime.h"
 #include "disk/VolumeRecord.h"
 #include "fs/ReaderInput.h"
 #include "fs/ext/ExtBlockMap.h"
@@ -28,14 +29,6 @@ class Notifier;
 class OutputFile;
 class ProgressSink;
 class readWriteInterface;
-
-/// The list texts of one entry, in the order the file list shows them.
-struct ExtTimesText {
-    std::string changed;   ///< shown as "Creation Time"
-    std::string accessed;
-    std::string modified;
-    std::string permissions;  ///< "Attribute"
-};
 
 class ext2Class {
 public:
@@ -60,8 +53,8 @@ public:
     /// Links every entry under its parent (children end up highest key first).
     void linkEntries();
 
-    ExtTimesText formatTimes(const ExtEntry& entry);
-    std::string formatSize(const ExtEntry& entry) const;
+    /// Access, modification and (ext4 large inodes) creation times, and the permission text.
+    EntryDetails details(const ExtEntry& entry);
     /// A symbolic link's target: from i_block for a short link, else from its first data block.
     /// Empty when it cannot be read.
     std::string linkTarget(const ExtEntry& entry);

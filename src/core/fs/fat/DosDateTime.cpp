@@ -20,3 +20,8 @@ std::optional<std::time_t> dosDateTime(std::uint16_t date, std::uint16_t time) {
     fields.tm_sec = s.second;
     return ::timegm(&fields);
 }
+
+EntryTime dosWallClock(std::uint16_t date, std::uint16_t time) {
+    const auto seconds = dosDateTime(date, time);
+    return seconds ? EntryTime::wallClock(*seconds) : EntryTime{};
+}

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 
-#include "common/ListTextFormat.h"
 #include "disk/BootSectorProbe.h"
 #include "disk/readWriteInterface.h"
 #include "fs/fat/FatLayout.h"
@@ -47,14 +46,12 @@ std::vector<FatEntry> Fat32Class::walkRootDirectory() {
     return entries_;
 }
 
-Fat32Class::EntryTimes Fat32Class::formatEntryTimes(const FatEntry& e) {
-    EntryTimes t;
-    const DosStamp created = decodeDos(e.createDate, e.createTime);
-    const DosStamp modified = decodeDos(e.writeDate, e.writeTime);
-    const DosStamp accessed = decodeDos(e.accessDate, 0);
-    t.created = formatListTime(created.month, created.day, created.year, created.hour, created.minute);
-    t.modified = formatListTime(modified.month, modified.day, modified.year, modified.hour, modified.minute);
-    t.accessed = formatListDate(accessed.month, accessed.day, accessed.year);
+EntryDetails Fat32Class::entryDetails(const FatEntry& e) {
+    EntryDetails t;
+    t.created = dosWallClock(e.createDate, e.createTime);
+    t.modified = dosWallClock(e.writeDate, e.writeTime);
+    if (const auto accessed = dosDateTime(e.accessDate, 0))
+        t.accessed = EntryTime::wallDate(*accessed);
     if ((e.attributes & 0x01) != 0)
         t.attributes += "-R";
     if ((e.attributes & 0x02) != 0)
@@ -65,5 +62,3 @@ Fat32Class::EntryTimes Fat32Class::formatEntryTimes(const FatEntry& e) {
         t.attributes += "-A";
     return t;
 }
-
-std::string Fat32Class::formatEntrySize(const FatEntry& e) { return formatListSize(e.size); }

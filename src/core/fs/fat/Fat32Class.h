@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "common/EntryTime.h"
 #include "fs/fat/FatClassBase.h"
 
 class Fat32Class : public FatClassBase {
@@ -21,12 +22,9 @@ public:
     std::vector<FatEntry> walkRootDirectory();
     std::uint32_t rootCluster() const { return rootCluster_; }
 
-    /// Creation, last access, last write and attribute texts of a FAT12/16 or FAT32 record.
-    struct EntryTimes {
-        std::string created, accessed, modified, attributes;
-    };
-    static EntryTimes formatEntryTimes(const FatEntry& entry);
-    static std::string formatEntrySize(const FatEntry& entry);
+    /// Creation, last access (a date) and last write times of a FAT12/16 or FAT32 record as
+    /// stored, and its attribute text.
+    static EntryDetails entryDetails(const FatEntry& entry);
 
 private:
     bool isFat32Reader() const override { return true; }

@@ -5,7 +5,6 @@
 
 #include "app/ProgressSink.h"
 #include "common/ByteView.h"
-#include "common/ListTextFormat.h"
 #include "common/TextFormat.h"
 #include "disk/readWriteInterface.h"
 #include "fs/fat/DosDateTime.h"
@@ -24,9 +23,8 @@ constexpr std::uint64_t kContentChunk = 4 * 1024 * 1024;
 std::optional<std::time_t> stampTime(std::uint32_t stamp) {
     return dosDateTime(static_cast<std::uint16_t>(stamp >> 16), static_cast<std::uint16_t>(stamp & 0xFFFF));
 }
-std::string stampText(std::uint32_t stamp) {
-    const DosStamp s = decodeDos(static_cast<std::uint16_t>(stamp >> 16), static_cast<std::uint16_t>(stamp & 0xFFFF));
-    return formatListTime(s.month, s.day, s.year, s.hour, s.minute);
+EntryTime stampWallClock(std::uint32_t stamp) {
+    return dosWallClock(static_cast<std::uint16_t>(stamp >> 16), static_cast<std::uint16_t>(stamp & 0xFFFF));
 }
 }  // namespace
 
@@ -214,8 +212,9 @@ bool Fat64Class::writeEntryContent(OutputFile& out, const ExfatEntry& entry) {
 
 std::uint64_t Fat64Class::readableBytes() const { return readableVolumeBytes(totalBytes, source_); }
 
-Fat64Class::EntryTimes Fat64Class::formatEntryTimes(const ExfatEntry& e) {
-    EntryTimes t{stampText(e.createTimestamp), stampText(e.accessTimestamp), stampText(e.modifyTimestamp), {}};
+EntryDetails Fat64Class::entryDetails(const ExfatEntry& e) {
+    EntryDetails t{stampWallClock(e.createTimestamp), stampWallClock(e.accessTimestamp),
+                   stampWallClock(e.modifyTimestamp), {}};
     const std::uint8_t a = static_cast<std::uint8_t>(e.attributes & 0xFF);
     if ((a & 0x01) != 0)
         t.attributes += "-R";
@@ -227,8 +226,6 @@ Fat64Class::EntryTimes Fat64Class::formatEntryTimes(const ExfatEntry& e) {
         t.attributes += "-A";
     return t;
 }
-
-std::string Fat64Class::formatEntrySize(const ExfatEntry& e) { return formatListSize(e.validDataLength); }
 
 std::vector<std::uint64_t> Fat64Class::findFatPositions(std::int64_t maxCount) {
     if (source_ == nullptr)

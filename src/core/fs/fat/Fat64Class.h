@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "app/StopFlag.h"
+#include "common/EntryTime.h"
 #include "disk/VolumeRecord.h"
 #include "fs/ReaderInput.h"
 #include "fs/fat/ExfatEntry.h"
@@ -44,11 +45,9 @@ public:
     /// drive. Sets the access and modification times. False when the target cannot be written.
     bool writeEntryContent(OutputFile& out, const ExfatEntry& entry);
 
-    struct EntryTimes {
-        std::string created, accessed, modified, attributes;
-    };
-    static EntryTimes formatEntryTimes(const ExfatEntry& entry);
-    static std::string formatEntrySize(const ExfatEntry& entry);
+    /// Creation, last access and last modification times as stored (the UTC offset fields are
+    /// not applied), and the attribute text.
+    static EntryDetails entryDetails(const ExfatEntry& entry);
 
     /// The searches for exFAT FAT starts and cluster-heap candidates (up to maxCount each);
     /// each appends to its list and returns a copy of it.

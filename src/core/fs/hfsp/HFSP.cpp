@@ -9,7 +9,6 @@
 
 #include "app/Notifier.h"
 #include "app/ProgressSink.h"
-#include "common/ListTextFormat.h"
 #include "common/ByteView.h"
 #include "common/TextFormat.h"
 #include "disk/readWriteInterface.h"
@@ -416,22 +415,20 @@ bool HFSP::linkEntries() {
     return true;
 }
 
-HfsTimesText HFSP::formatTimes(const HfsEntry& entry) {
-    HfsTimesText texts;
-    texts.created = formatListTime(unixTime(entry.createDate));
-    texts.accessed = formatListTime(unixTime(entry.accessDate));
-    texts.modified = formatListTime(unixTime(entry.contentModDate));
+EntryDetails HFSP::details(const HfsEntry& entry) const {
+    EntryDetails texts;
+    texts.created = EntryTime::instant(unixTime(entry.createDate));
+    texts.accessed = EntryTime::instant(unixTime(entry.accessDate));
+    texts.modified = EntryTime::instant(unixTime(entry.contentModDate));
     static constexpr std::pair<std::uint16_t, const char*> kBits[] = {
         {0x040, "-Owner:X"}, {0x080, "-Owner:W"}, {0x100, "-Owner:R"}, {0x001, "-OX"}, {0x002, "-OW"},
         {0x004, "-OR"},      {0x008, "-GX"},      {0x010, "-GW"},      {0x020, "-GR"},
     };
     for (const auto& [bit, text] : kBits)
         if (entry.fileMode & bit)
-            texts.permissions += text;
+            texts.attributes += text;
     return texts;
 }
-
-std::string HFSP::formatSize(const HfsEntry& entry) const { return formatListSize(entry.logicalSize); }
 
 bool HFSP::saveEntry(OutputFile& out, const HfsEntry& entry) {
     if (blockSize == 0)

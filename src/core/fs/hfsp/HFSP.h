@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "app/StopFlag.h"
+#include "common/EntryTime.h"
 #include "disk/VolumeRecord.h"
 #include "fs/ReaderInput.h"
 #include "fs/hfsp/HfsEntry.h"
@@ -28,13 +29,6 @@ class Notifier;
 class OutputFile;
 class ProgressSink;
 class readWriteInterface;
-
-struct HfsTimesText {
-    std::string created;
-    std::string accessed;
-    std::string modified;
-    std::string permissions;
-};
 
 class HFSP {
 public:
@@ -67,8 +61,8 @@ public:
     bool parseCatalog();
     bool linkEntries();
 
-    HfsTimesText formatTimes(const HfsEntry& entry);
-    std::string formatSize(const HfsEntry& entry) const;
+    /// Create, access and content modification times, and the permission text.
+    EntryDetails details(const HfsEntry& entry) const;
     /// Writes the data fork (its extents, then the overflow extents keyed by the CNID and the
     /// blocks listed so far) into out, each block at its own offset, cut at the logical size; sets
     /// the access and modification times. False when the target cannot be written.

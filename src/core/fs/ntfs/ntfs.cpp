@@ -24,18 +24,6 @@ bool isPowerOfTwo(std::uint64_t v) { return v != 0 && (v & (v - 1)) == 0; }
 std::uint64_t parentFromReference(std::uint64_t reference) {
     return static_cast<std::uint64_t>(static_cast<std::int64_t>(reference << 16) >> 16);
 }
-
-std::uint64_t leadingNumber(const std::string& text) {
-    std::uint64_t value = 0;
-    for (char c : text) {
-        if (c < '0' || c > '9')
-            break;
-        if (value > (~std::uint64_t{0} - 9) / 10)
-            return 0;
-        value = value * 10 + static_cast<std::uint64_t>(c - '0');
-    }
-    return value;
-}
 }  // namespace
 
 ntfs::ntfs(const ReaderInput& input)
@@ -70,8 +58,7 @@ bool ntfs::readBootSector() {
         if (isPowerOfTwo(bytes) && bytes >= kDefaultRecordSize && bytes <= kMaxRecordSize)
             recordSize = static_cast<std::uint32_t>(bytes);
     } else {
-        volumeSize = leadingNumber(volume.sizeText);
-        volumeSize = volumeSize > (~std::uint64_t{0} >> 20) ? 0 : volumeSize * 1048576;
+        volumeSize = volume.sizeBytes >> 20 << 20;  // whole MiB, as the volume list gives it
         if (volumeSize == 0 && mediumBytes > 0)
             volumeSize = static_cast<std::uint64_t>(mediumBytes);
     }

@@ -17,6 +17,7 @@
 
 #include "app/StopFlag.h"
 #include "common/ByteView.h"
+#include "common/EntryTime.h"
 #include "disk/VolumeRecord.h"
 #include "fs/ReaderInput.h"
 #include "fs/ntfs/NtfsEntry.h"
@@ -95,9 +96,8 @@ public:
     void parseEntries();
 
     // --- list texts and content ---
-    /// Creation, access and modification time texts (local time) and the attribute text.
-    std::array<std::string, 4> formatTimes(const NtfsEntry& entry);
-    std::string formatSize(std::uint64_t index);
+    /// Creation, access and modification times and the attribute text.
+    EntryDetails details(const NtfsEntry& entry);
     /// The real size of an entry's unnamed $DATA, following an $ATTRIBUTE_LIST when needed.
     std::uint64_t realDataSize(std::uint64_t index);
     NtfsTimes readTimes(std::uint64_t recordOffset);

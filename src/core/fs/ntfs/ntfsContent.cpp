@@ -9,7 +9,6 @@
 #include <unistd.h>
 
 #include "app/Notifier.h"
-#include "common/ListTextFormat.h"
 #include "common/TextFormat.h"
 #include "disk/readWriteInterface.h"
 #include "fs/ntfs/Lznt1.h"
@@ -66,17 +65,16 @@ timespec fileTimeToTimespec(std::uint64_t fileTime) {
 }
 }  // namespace
 
-std::array<std::string, 4> ntfs::formatTimes(const NtfsEntry& entry) {
+EntryDetails ntfs::details(const NtfsEntry& entry) {
+    const auto instant = [](std::uint64_t fileTime) { return EntryTime::instant(fileTimeToUnix(fileTime)); };
     if (entry.baseRecord != 0) {
         const NtfsTimes times = readTimes(contentOffset(entry));
-        return {formatListTime(fileTimeToUnix(times.creationTime)), formatListTime(fileTimeToUnix(times.accessTime)),
-                formatListTime(fileTimeToUnix(times.modificationTime)), attributeText(entry.fileAttributes)};
+        return {instant(times.creationTime), instant(times.accessTime), instant(times.modificationTime),
+                attributeText(entry.fileAttributes)};
     }
-    return {formatListTime(fileTimeToUnix(entry.creationTime)), formatListTime(fileTimeToUnix(entry.accessTime)),
-            formatListTime(fileTimeToUnix(entry.modificationTime)), attributeText(entry.fileAttributes)};
+    return {instant(entry.creationTime), instant(entry.accessTime), instant(entry.modificationTime),
+            attributeText(entry.fileAttributes)};
 }
-
-std::string ntfs::formatSize(std::uint64_t index) { return formatListSize(realDataSize(index)); }
 
 NtfsTimes ntfs::readTimes(std::uint64_t offset) {
     NtfsTimes times;
