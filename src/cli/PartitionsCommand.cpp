@@ -72,6 +72,10 @@ int runPartitions(const PartitionsOptions& options) {
         walk.gptFlag = options.gpt ? 1 : 0;
         walk.mbrFlag = options.mbr ? 1 : 0;
         result = walk.readPartitionTable(*app.currentSource);
+        // Said whether stderr is a terminal or not: no rows is an answer only with its reason.
+        if (walk.foundNoTable())
+            std::fprintf(stderr, "%s: no partition table found; list, save and carve read it as one volume\n",
+                         options.source.c_str());
     }
     if (result != 0)
         std::fprintf(stderr, "read error: %s\n", std::strerror(result));

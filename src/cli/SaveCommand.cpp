@@ -22,19 +22,6 @@ struct SaveOptions {
     bool onlyWhole = false;
 };
 
-/// The bytes of the files below folder, for the progress line's MB/s.
-std::int64_t bytesOfFiles(EntryView& view, std::optional<EntryRef> folder) {
-    std::int64_t bytes = 0;
-    WalkStart start;
-    start.folder = folder;
-    walkEntries(view, start, [&](const WalkItem& item, std::string&) {
-        if (!item.folder)
-            bytes += static_cast<std::int64_t>(view.byteSize(item.entry));
-        return true;
-    });
-    return bytes;
-}
-
 int runSave(const SaveOptions& options) {
     if (!outputFolderUsable(options.out, options.volume.source) || !options.report.usable(options.volume.source))
         return 1;
@@ -107,6 +94,9 @@ int runSave(const SaveOptions& options) {
         return 1;
     }
     const int status = finishReading(*scanned.app.currentSource, options.volume, "save");
+    if (walk.failed() > 0)
+        std::fprintf(stderr, "%lld files could not be written; the first: %s\n", static_cast<long long>(walk.failed()),
+                     walk.firstFailure().c_str());
     std::printf("%lld files written, %lld failed", static_cast<long long>(walk.written()),
                 static_cast<long long>(walk.failed()));
     if (walk.partial() > 0)

@@ -3,6 +3,7 @@
 // the checked files, an unknown file system, Back refused during a scan, Stop then Save, and the
 // advanced options of a FAT16 volume and of an NTFS volume whose boot sector is zeroed.
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
@@ -19,9 +20,11 @@
 #include <QRegularExpression>
 #include <QScopeGuard>
 #include <QStandardPaths>
+#include <QStyle>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
+#include <unistd.h>
 
 #include "../unit/browser/FakeEntryView.h"
 #include "GuiTestSupport.h"
@@ -30,6 +33,7 @@
 #include "app/CVantrelApp.h"
 #include "app/WizardWindow.h"
 #include "browser/EntryTreeFill.h"
+#include "controls/CCheckHeadCtrl.h"
 #include "controls/CCheckListCtrl.h"
 #include "controls/CXHtmlTree.h"
 #include "controls/CheckTreeModel.h"
@@ -63,6 +67,7 @@ class ResultsPageTest : public QObject {
     QString fat16_;                // a 16 MiB FAT16 volume image
     QHash<QString, QByteArray> contents_;  // its files by path
     QStringList messages_;
+    QList<QUrl> openedUrls_;
 
     /// First page with image added and only Photo ticked, through Next to the recovery mode page.
     ParceModeNtfsDlg* modesFor(const QString& image) {
@@ -137,7 +142,10 @@ private slots:
             messages_ << QStringLiteral("? ") + text;
             return true;
         };
-        theApp()->urlHook = [](const QUrl&) { return true; };
+        theApp()->urlHook = [this](const QUrl& url) {
+            openedUrls_ << url;
+            return true;
+        };
         theApp()->deviceSource = [] { return CVantrelApp::Devices{}; };
 
         const QString mkfs = tool("mkfs.fat");
@@ -261,9 +269,11 @@ private slots:
         results->saveButton()->click();
         QTRY_VERIFY(!results->busy());
         VolumeScanDlg::folderChooser = nullptr;
-        QVERIFY(messages_.contains(QStringLiteral(
-            "? number of files found inside this folder = 2 .do you want to continue dumping these files..?")));
-        QCOMPARE(messages_.last(), QStringLiteral(": work done"));
+        QVERIFY2(messages_.contains(QStringLiteral("? Save 2 files (13.67 KB) into %1?").arg(out.path())),
+                 qPrintable(messages_.join(QLatin1Char('\n'))));
+        // The end says how many were saved and where, and offers to open the folder.
+        QCOMPARE(messages_.last(), QStringLiteral("? 2 files saved in %1.\nOpen the folder?").arg(out.path()));
+        QCOMPARE(openedUrls_.value(0), QUrl::fromLocalFile(out.path()));
         QCOMPARE(filesBelow(out.path()), (QStringList{QStringLiteral("DCIM/100/IMG_0002.jpg"), QStringLiteral("DCIM/IMG_0001.jpg"),
                                                       QStringLiteral("report.xml")}));
         QVERIFY(results->saveOptions()->reportCheck()->isChecked());  // the report is on by default
@@ -285,10 +295,182 @@ private slots:
         QCOMPARE(copied.readAll(), contents_.value(QStringLiteral("DCIM/IMG_0001.jpg")));
 
         // No folder chosen: nothing is written.
+        tree.SetCheck(childNamed(tree, dcim, "IMG_0001.jpg"), true);
         VolumeScanDlg::folderChooser = [](QWidget*) { return QString(); };
         results->saveButton()->click();
         VolumeScanDlg::folderChooser = nullptr;
         QCOMPARE(messages_.last(), QStringLiteral(": select output folder"));
+    }
+
+    void aSaveThatCannotWriteSaysSoAndWhy() {
+        if (fat16_.isEmpty())
+            QSKIP("mkfs.fat or mtools is not installed");
+        VolumeScanDlg* results = scannedStandard(fat16_);
+        QVERIFY(results != nullptr);
+        CheckTree& tree = results->tree()->tree();
+        const TreeItemId dcim = childNamed(tree, results->rootItem(), "DCIM");
+
+        // Nothing ticked: no folder is asked for.
+        bool asked = false;
+        VolumeScanDlg::folderChooser = [&asked](QWidget*) {
+            asked = true;
+            return QString();
+        };
+        results->saveButton()->click();
+        QVERIFY(!asked);
+        QCOMPARE(messages_.last(),
+                 QStringLiteral("Pictorva: There is nothing to save: tick the files or folders to save in the tree."));
+
+        // A folder the user may only read, as a normal user: refused with the system's reason,
+        // nothing is written and nothing reads as done.
+        tree.SetCheck(dcim, true);
+        QTemporaryDir parent;
+        const QString locked = parent.filePath(QStringLiteral("locked"));
+        QVERIFY(QDir().mkpath(locked));
+        const QFileDevice::Permissions readable = QFileDevice::ReadOwner | QFileDevice::ExeOwner | QFileDevice::ReadGroup |
+                                                  QFileDevice::ExeGroup | QFileDevice::ReadOther | QFileDevice::ExeOther;
+        QVERIFY(QFile::setPermissions(parent.path(), readable | QFileDevice::WriteOwner));
+        QVERIFY(QFile::setPermissions(locked, readable));
+        const bool root = ::geteuid() == 0;
+        if (root && (::setegid(65534) != 0 || ::seteuid(65534) != 0))
+            QSKIP("cannot act as a normal user");
+        const auto back = qScopeGuard([root] {
+            if (root)
+                QVERIFY(::seteuid(0) == 0 && ::setegid(0) == 0);
+        });
+        VolumeScanDlg::folderChooser = [&locked](QWidget*) { return locked; };
+        messages_.clear();
+        results->saveButton()->click();
+        QTRY_VERIFY(!results->busy());
+        VolumeScanDlg::folderChooser = nullptr;
+        QCOMPARE(messages_.last(), QStringLiteral("Pictorva: cannot save into %1: Permission denied").arg(locked));
+        QCOMPARE(QDir(locked).entryList(QDir::NoDotAndDotDot | QDir::AllEntries), QStringList());
+        for (const QString& message : messages_)
+            QVERIFY2(!message.contains(QStringLiteral("saved")) && !message.contains(QStringLiteral("done")),
+                     qPrintable(message));
+    }
+
+    void aDeletedFatNameShowsAndSavesUnderscoreAndTakesATypedFirstLetter() {
+        if (fat16_.isEmpty())
+            QSKIP("mkfs.fat or mtools is not installed");
+        VolumeScanDlg* results = scannedStandard(fat16_);
+        QVERIFY(results != nullptr);
+        QVERIFY(!results->firstLetterButton()->isHidden());
+        CheckTree& tree = results->tree()->tree();
+        const TreeItemId dcim = childNamed(tree, results->rootItem(), "DCIM");
+        results->labelClicked(dcim);
+        // FAT lost the first letter of gone.jpg: "_" stands for it, in red as every deleted name.
+        QCOMPARE(firstColumn(results->list()),
+                 (QStringList{QStringLiteral("IMG_0001.jpg"), QStringLiteral("_one.jpg")}));
+        QTreeWidgetItem* gone = results->list()->findItems(QStringLiteral("_one.jpg"), Qt::MatchExactly).value(0);
+        QCOMPARE(gone->foreground(0).color(), QColor(255, 0, 0));
+
+        // Saved as it shows when the user types nothing.
+        const TreeItemId goneItem = childNamed(tree, dcim, "_one.jpg");
+        tree.SetCheck(goneItem, true);
+        QTemporaryDir out;
+        VolumeScanDlg::folderChooser = [&out](QWidget*) { return out.path(); };
+        results->saveButton()->click();
+        QTRY_VERIFY(!results->busy());
+        QVERIFY(QFileInfo::exists(out.filePath(QStringLiteral("DCIM/_one.jpg"))));
+
+        // The folder selected, the user types the letter for its deleted names: tree, list and
+        // the next Save use it, and it stays red.
+        QString asked;
+        VolumeScanDlg::letterAsker = [&asked](QWidget*, const QString& question) {
+            asked = question;
+            return QStringLiteral("g");
+        };
+        results->tree()->setCurrentIndex(results->tree()->checkModel()->indexOf(dcim));
+        results->firstLetterButton()->click();
+        VolumeScanDlg::letterAsker = nullptr;
+        QVERIFY2(asked.contains(QStringLiteral("1 deleted names in DCIM")), qPrintable(asked));
+        QCOMPARE(childTexts(tree, dcim), (QStringList{QStringLiteral("100"), QStringLiteral("IMG_0001.jpg"),
+                                                      QStringLiteral("gone.jpg")}));
+        QCOMPARE(firstColumn(results->list()), (QStringList{QStringLiteral("IMG_0001.jpg"), QStringLiteral("gone.jpg")}));
+        gone = results->list()->findItems(QStringLiteral("gone.jpg"), Qt::MatchExactly).value(0);
+        QCOMPARE(gone->foreground(0).color(), QColor(255, 0, 0));
+        theApp()->wizard()->grab().save(QStringLiteral(PICTORVA_SCREENSHOTS "/results-first-letter.png"));
+        QTemporaryDir again;
+        VolumeScanDlg::folderChooser = [&again](QWidget*) { return again.path(); };
+        results->saveButton()->click();
+        QTRY_VERIFY(!results->busy());
+        VolumeScanDlg::folderChooser = nullptr;
+        QVERIFY(QFileInfo::exists(again.filePath(QStringLiteral("DCIM/gone.jpg"))));
+
+        // A live file is not offered.
+        results->tree()->setCurrentIndex(results->tree()->checkModel()->indexOf(childNamed(tree, dcim, "IMG_0001.jpg")));
+        results->firstLetterButton()->click();
+        QVERIFY(messages_.last().contains(QStringLiteral("Select a deleted file")));
+    }
+
+    void theListTicksSortsAndFiltersAsTheUserAsks() {
+        if (fat16_.isEmpty())
+            QSKIP("mkfs.fat or mtools is not installed");
+        VolumeScanDlg* results = scannedStandard(fat16_);
+        QVERIFY(results != nullptr);
+        theApp()->wizard()->show();
+        CheckTree& tree = results->tree()->tree();
+        const TreeItemId dcim = childNamed(tree, results->rootItem(), "DCIM");
+        results->labelClicked(dcim);
+        CCheckListCtrl* list = results->list();
+        const auto checkedRows = [list] {
+            QStringList names;
+            for (int row = 0; row < list->topLevelItemCount(); ++row)
+                if (list->isRowChecked(row))
+                    names << list->topLevelItem(row)->text(0);
+            names.sort();
+            return names;
+        };
+        const QStringList both{QStringLiteral("IMG_0001.jpg"), QStringLiteral("_one.jpg")};
+
+        // A folder ticked in the tree ticks the rows of its files, and unticked unticks them.
+        tree.SetCheck(dcim, true);
+        QTRY_COMPARE(checkedRows(), both);
+        QCOMPARE(list->checkHeader()->image(), 2);
+        tree.SetCheck(dcim, false);
+        QTRY_COMPARE(checkedRows(), QStringList());
+
+        // The header's box ticks every row's file, in the tree too (what Save writes).
+        QHeaderView* header = list->header();
+        const int box = header->style()->pixelMetric(QStyle::PM_IndicatorWidth, nullptr, header);
+        // Clicks as far apart as a person's, not one double click.
+        const auto click = [header](QPoint at) {
+            QTest::qWait(QApplication::doubleClickInterval() + 50);
+            QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, at);
+        };
+        const QPoint onBox(header->sectionViewportPosition(0) + 4 + box / 2, header->height() / 2);
+        click(onBox);
+        QCOMPARE(checkedRows(), both);
+        QVERIFY(tree.GetCheck(childNamed(tree, dcim, "IMG_0001.jpg")) && tree.GetCheck(childNamed(tree, dcim, "_one.jpg")));
+        click(onBox);
+        QVERIFY(!tree.GetCheck(childNamed(tree, dcim, "IMG_0001.jpg")));
+
+        // A click on a column's title sorts by it (sizes as sizes), again the other way.
+        const auto clickTitle = [header, &click](int section) {
+            click(QPoint(header->sectionViewportPosition(section) + header->sectionSize(section) / 2, header->height() / 2));
+        };
+        const auto names = [list] {
+            QStringList shown;
+            for (int row = 0; row < list->topLevelItemCount(); ++row)
+                shown << list->topLevelItem(row)->text(0);
+            return shown;
+        };
+        clickTitle(4);  // Size: 2048 bytes before 4.88 KB
+        QCOMPARE(header->sortIndicatorSection(), 4);
+        QCOMPARE(names(), (QStringList{QStringLiteral("_one.jpg"), QStringLiteral("IMG_0001.jpg")}));
+        clickTitle(4);
+        QCOMPARE(names(), (QStringList{QStringLiteral("IMG_0001.jpg"), QStringLiteral("_one.jpg")}));
+        clickTitle(0);  // beside the box: by name, and no file is ticked
+        QCOMPARE(names(), (QStringList{QStringLiteral("_one.jpg"), QStringLiteral("IMG_0001.jpg")}));
+        QCOMPARE(checkedRows(), QStringList());
+
+        // Deleted files only.
+        results->deletedOnlyCheck()->click();
+        QCOMPARE(names(), QStringList{QStringLiteral("_one.jpg")});
+        theApp()->wizard()->grab().save(QStringLiteral(PICTORVA_SCREENSHOTS "/results-deleted-only.png"));
+        results->deletedOnlyCheck()->click();
+        QCOMPARE(names().size(), 2);
     }
 
     void onlyWholeLeavesOutDeletedPicturesThatDoNotDecode() {
@@ -360,7 +542,7 @@ private slots:
         for (int shown = 0; shown < 2; ++shown) {
             QCOMPARE(grades().value(QStringLiteral("IMG_0001.jpg")), QStringLiteral("partial"));
             QCOMPARE(grades().value(QStringLiteral("IMG_0002.jpg")), QString());
-            QTRY_COMPARE(grades().value(QChar(0xFFE5) + QStringLiteral("one.jpg")), QStringLiteral("unreadable"));  // gone.jpg
+            QTRY_COMPARE(grades().value(QStringLiteral("_one.jpg")), QStringLiteral("unreadable"));  // gone.jpg
             results->labelClicked(dcim);
         }
         QFile saved(out.filePath(QStringLiteral("DCIM/IMG_0001.jpg")));
@@ -491,6 +673,9 @@ private slots:
         QVERIFY(QTest::qWaitFor([results] { return !results->busy(); }, 30000));
         QCOMPARE(results->kind(), FileSystemKind::Ext);
         const QString out = disk.dir + QStringLiteral("/ext/recovered");
+        CheckTree& tree = results->tree()->tree();
+        QVERIFY(!tree.children(results->rootItem()).empty());
+        tree.SetCheck(tree.children(results->rootItem()).front(), true);
         VolumeScanDlg::folderChooser = [&out](QWidget*) { return out; };
         messages_.clear();
         results->saveButton()->click();
@@ -538,14 +723,11 @@ private slots:
         buttonOf(first, "nextButton")->click();
         buttonOf(currentPage<VolumeOperations>(), "nextButton")->click();
         buttonOf(currentPage<ParceModeNtfsDlg>(), "nextButton")->click();
-        auto* results = currentPage<VolumeScanDlg>();
-        QVERIFY(results != nullptr);
-        QCOMPARE(messages_.last(), QStringLiteral("Pictorva: Not a valid drive."));
-        QCOMPARE(results->status(), QStringLiteral("Not a valid Drive .Go back"));
-        QVERIFY(results->backButton()->isEnabled() && !results->busy());
-        QVERIFY(!results->saveButton()->isEnabled() && !results->searchButton()->isEnabled());
-        results->back();
+        // No empty results page follows the refusal: the mode page stays, with the way on named.
+        QVERIFY(currentPage<VolumeScanDlg>() == nullptr);
         QVERIFY(currentPage<ParceModeNtfsDlg>() != nullptr);
+        QVERIFY2(messages_.last().startsWith(QStringLiteral("Pictorva: Not a valid drive: no file system")), qPrintable(messages_.last()));
+        QVERIFY(messages_.last().contains(QStringLiteral("search by file signatures")));
     }
 
     void advancedOptionsOfFat16() {
@@ -560,19 +742,21 @@ private slots:
         QVERIFY(options != nullptr);
         QCOMPARE(options->maximumCount(), 3);
         QTRY_VERIFY(!options->working() && options->nextButton()->isEnabled());
-        QCOMPARE(options->structureLabel()->text(), QStringLiteral("Total fat16 Entries Found:"));
+        QCOMPARE(options->structureLabel()->text(), QStringLiteral("File allocation table:"));
         QComboBox* structures = options->structureList();
         QCOMPARE(structures->count(), 2);  // the volume's two FATs
-        QCOMPARE(structures->itemText(0), QStringLiteral("FAT_ENTRY:0"));
-        QCOMPARE(structures->itemText(1), QStringLiteral("FAT_ENTRY:1"));
+        // Each by its number and where it lies, not by the finder's internal name.
+        QVERIFY2(structures->itemText(0).startsWith(QStringLiteral("1: at ")), qPrintable(structures->itemText(0)));
+        QVERIFY(structures->itemText(1).startsWith(QStringLiteral("2: at ")));
+        QVERIFY(!structures->itemText(0).contains(QStringLiteral("ENTRY")));
         QStringList clusters;
         for (int i = 0; i < options->clusterList()->count(); ++i)
             clusters << options->clusterList()->itemText(i);
         QCOMPARE(clusters, (QStringList{"4", "4", "8", "16", "2", "32", "64", "128"}));
         QVERIFY(options->heapList()->isHidden());
-        QVERIFY(messages_.contains(QStringLiteral("Pictorva: Number of FAT-ENTRY found = 2 . Please select the choice "
-                                                  "from combo box and click Next button to proceed.")));
-        QCOMPARE(options->status(), QStringLiteral("Parsing done.Click Next to continue."));
+        QVERIFY(messages_.contains(QStringLiteral("Pictorva: 2 file allocation tables found. Choose one (the first is "
+                                                  "usually right) and the cluster size, then click Next.")));
+        QCOMPARE(options->status(), QStringLiteral("Search done: choose what to read, then click Next."));
         theApp()->wizard()->grab().save(QStringLiteral(PICTORVA_SCREENSHOTS "/advanced-options.png"));
 
         // The results page rebuilds the volume from the chosen FAT and cluster size.
@@ -611,19 +795,17 @@ private slots:
         auto* options = currentPage<advanceOptions>();
         QVERIFY(options != nullptr);
         QTRY_VERIFY_WITH_TIMEOUT(!options->working() && options->nextButton()->isEnabled(), 30000);
-        QCOMPARE(options->structureLabel()->text(), QStringLiteral("Total fat64 Entries Found:"));
+        QCOMPARE(options->structureLabel()->text(), QStringLiteral("File allocation table:"));
         QVERIFY(!options->heapList()->isHidden());
         QVERIFY(options->structureList()->count() >= 1);
-        QCOMPARE(options->structureList()->itemText(0), QStringLiteral("FAT64_ENTRY:0"));
+        QVERIFY(options->structureList()->itemText(0).startsWith(QStringLiteral("1: at ")));
         QStringList clusters;
         for (int i = 0; i < options->clusterList()->count(); ++i)
             clusters << options->clusterList()->itemText(i);
         QCOMPARE(clusters.mid(1), (QStringList{"8", "9", "10", "11"}));  // after the boot sector's shift
-        QVERIFY(messages_.last().startsWith(QStringLiteral("Pictorva: Number of FAT64-ENTRY found = %1 and Number of "
-                                                           "HeapOffset-ENTRY found =  %2  .")
-                                                .arg(options->structureList()->count())
-                                                .arg(options->heapList()->count())));
-        QCOMPARE(options->status(), QStringLiteral("Parsing done.Click Next to continue."));
+        QVERIFY(messages_.last().startsWith(
+            QStringLiteral("Pictorva: %1 file allocation tables found.").arg(options->structureList()->count())));
+        QCOMPARE(options->status(), QStringLiteral("Search done: choose what to read, then click Next."));
     }
 
     void advancedOptionsOfNtfsWithoutBootSector() {
@@ -648,16 +830,16 @@ private slots:
         auto* options = currentPage<advanceOptions>();
         QVERIFY(options != nullptr);
         QTRY_VERIFY_WITH_TIMEOUT(!options->working() && options->nextButton()->isEnabled(), 30000);
-        QCOMPARE(options->structureLabel()->text(), QStringLiteral("TFS :"));
+        QCOMPARE(options->structureLabel()->text(), QStringLiteral("File table copy:"));
         QComboBox* structures = options->structureList();
         QVERIFY(structures->count() >= 1);
-        QCOMPARE(structures->itemText(0), QStringLiteral("MFT_ENTRY:0"));
+        QVERIFY(structures->itemText(0).startsWith(QStringLiteral("1: at ")));
         QCOMPARE(options->clusterList()->itemText(0), QStringLiteral("8"));
         QCOMPARE(options->clusterList()->count(), 6);
-        QVERIFY(messages_.contains(QStringLiteral("Pictorva: Number of MFT-ENTRY found = %1 . Please select the choice "
-                                                  "from combo box and click Next button to proceed.")
+        QVERIFY(messages_.contains(QStringLiteral("Pictorva: %1 copies of the master file table found. Choose one (the "
+                                                  "first is usually right) and the cluster size, then click Next.")
                                        .arg(structures->count())));
-        QCOMPARE(options->status(), QStringLiteral("Parsing done.Click next to continue."));
+        QCOMPARE(options->status(), QStringLiteral("Search done: choose what to read, then click Next."));
 
         options->clusterList()->setCurrentIndex(0);
         structures->setCurrentIndex(structures->count() - 1);

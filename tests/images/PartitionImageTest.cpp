@@ -157,3 +157,25 @@ TEST(PartitionsCommand, BadSourcesGiveAClearMessage) {
     EXPECT_NE(empty.find("the source is empty"), std::string::npos) << empty;
     EXPECT_NE(empty.find("rc=1"), std::string::npos) << empty;
 }
+
+TEST(PartitionsCommand, ATextFileOrATableWithoutItsSignatureHasNoPartitionTable) {
+    // A letter, and a sector with one NTFS entry (at 2048, 4096 sectors) but no 0x55AA after it.
+    const std::string made = runCommand(
+        "d=$(mktemp -d) && yes 'Dear Ann, the photos of the wedding are on the card.' | head -c 1048576 > \"$d/letter.txt\" && "
+        "python3 -c \"import sys; b = bytearray(4 << 20); b[446 + 4] = 7; b[446 + 8:446 + 12] = (2048).to_bytes(4, 'little'); "
+        "b[446 + 12:446 + 16] = (4096).to_bytes(4, 'little'); open(sys.argv[1], 'wb').write(b)\" \"$d/nosig.img\" && "
+        "echo \"$d\"");
+    const std::string folder = made.substr(0, made.find('\n'));
+    ASSERT_FALSE(folder.empty());
+    for (const char* name : {"letter.txt", "nosig.img"}) {
+        int status = -1;
+        const std::string path = folder + "/" + name;
+        const std::string out = runCommand(cliPath() + " partitions '" + path + "' 2>&1", &status);
+        EXPECT_EQ(status, 0) << name;
+        EXPECT_NE(out.find(path + ": no partition table found; list, save and carve read it as one volume\n"),
+                  std::string::npos)
+            << out;
+        EXPECT_EQ(runCommand(cliPath() + " partitions '" + path + "' 2>/dev/null"), "") << "no volumes made up from its bytes";
+    }
+    runCommand("rm -rf '" + folder + "'");
+}

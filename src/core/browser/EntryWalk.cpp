@@ -58,17 +58,29 @@ bool walkEntries(EntryView& view, const WalkStart& start, const WalkVisitor& vis
     return true;
 }
 
-std::int64_t countFiles(EntryView& view, std::optional<EntryRef> folder) {
-    std::int64_t files = 0;
+namespace {
+/// Sum over the files below folder of what each is worth (1 to count them, its size for bytes).
+std::int64_t sumOverFiles(EntryView& view, std::optional<EntryRef> folder,
+                          const std::function<std::int64_t(EntryRef)>& worth) {
+    std::int64_t sum = 0;
     WalkStart start;
     start.folder = folder;
     start.honourStop = false;
-    walkEntries(view, start, [&view, &files](const WalkItem& item, std::string&) {
+    walkEntries(view, start, [&](const WalkItem& item, std::string&) {
         if (!item.folder && view.entryType(item.entry).empty())
-            ++files;
+            sum += worth(item.entry);
         return true;
     });
-    return files;
+    return sum;
+}
+}  // namespace
+
+std::int64_t countFiles(EntryView& view, std::optional<EntryRef> folder) {
+    return sumOverFiles(view, folder, [](EntryRef) { return 1; });
+}
+
+std::int64_t bytesOfFiles(EntryView& view, std::optional<EntryRef> folder) {
+    return sumOverFiles(view, folder, [&view](EntryRef entry) { return static_cast<std::int64_t>(view.byteSize(entry)); });
 }
 
 void listEntries(EntryView& view, const std::function<void(const ListedEntry&)>& onEntry) {

@@ -51,6 +51,8 @@ bool isSelfOrParentLink(const std::string& name);
 /// recursively; each folder counted once however often it is linked. Links, devices, pipes and
 /// sockets are not files to save and are not counted.
 std::int64_t countFiles(EntryView& view, std::optional<EntryRef> folder = std::nullopt);
+/// The bytes of the files countFiles counts.
+std::int64_t bytesOfFiles(EntryView& view, std::optional<EntryRef> folder = std::nullopt);
 
 /// One entry of the listing `list` prints.
 struct ListedEntry {

@@ -44,7 +44,10 @@ bool SaveWalk::saveFolder(std::optional<EntryRef> folder, bool folderDeleted, co
             // "." and ".." lead back to folders on the way: nothing of their own to save.
             if (isSelfOrParentLink(item.name))
                 return false;
-            levels.push_back(here.subfolder(item.name, error));
+            levels.push_back(here.subfolder(view_.saveName(item.entry), error));
+            // Its files fail one by one with "no output folder": the folder's own reason says more.
+            if (!levels.back().isOpen() && firstFailure_.empty())
+                firstFailure_ = error;
             return true;
         }
         // A link, device, pipe or socket has no content of its own to recover; nor has a deleted
@@ -76,6 +79,10 @@ bool SaveWalk::saveFolder(std::optional<EntryRef> folder, bool folderDeleted, co
             }
         } else {
             ++failed_;
+            if (firstFailure_.empty())
+                firstFailure_ = !file.isOpen()            ? error
+                                : !file.errorText().empty() ? path + ": " + file.errorText()
+                                                            : path + ": could not be read from the source";
             // A reader that failed before its first byte leaves no empty file behind; a partly
             // written one is kept, as its bytes may be all there is.
             if (file.isOpen() && !file.holdsContent())

@@ -61,6 +61,9 @@ public:
     std::int64_t noContent() const { return noContent_; }
     /// ", <n> deleted files left out: content not found", or empty when there were none.
     std::string noContentNote() const;
+    /// Why the first file that failed could not be saved, its path first and the system's text
+    /// after it ("/out/a.jpg: No space left on device"); empty while none has failed.
+    const std::string& firstFailure() const { return firstFailure_; }
 
     /// The source the view's reader reads: a written file that got zeros for unreadable bytes
     /// from it while it was written counts as partial.
@@ -78,6 +81,7 @@ private:
     WrittenFile onWritten_;
     std::int64_t leftOut_ = 0;
     std::int64_t noContent_ = 0;
+    std::string firstFailure_;
     bool grading_ = false;
     bool onlyWhole_ = false;
     std::optional<formats::PictureGrade> grade_;

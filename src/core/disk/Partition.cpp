@@ -57,6 +57,7 @@ void Partition::deliver(VolumeRecord record, bool fromScan) {
 }
 
 int Partition::readPartitionTable(readWriteInterface& source) {
+    noTable_ = false;
     delivered_ = 0;
     ntfsCount_ = 0;
     source.setVolume(0, -1);
@@ -70,7 +71,33 @@ int Partition::readPartitionTable(readWriteInterface& source) {
     const ByteView firstBytes(first.data(), first.size());
     if (deliverWholeVolume(source, firstBytes))
         return 0;
-    return boot_sector::isProtectiveMbr(firstBytes) ? walkGpt(source) : walkMbr(source);
+    if (boot_sector::isProtectiveMbr(firstBytes))
+        return walkGpt(source);
+    if (!holdsPartitionTable(firstBytes.slice(0, kSector), static_cast<std::uint64_t>(source.byteSize()))) {
+        noTable_ = true;
+        status(firstBytes.matches(0, std::string_view("EVF\x09\x0d\x0a\xff\x00", 8))
+                   ? "no partition table found: the source is an EnCase image (E01), read here as one volume of raw bytes"
+                   : "no partition table found; reading it as one volume");
+        return 0;
+    }
+    return walkMbr(source);
+}
+
+bool holdsPartitionTable(ByteView sector, std::uint64_t sourceBytes) {
+    if (sector.size() < kSector || sector.le16(510) != 0xAA55)
+        return false;
+    const std::uint64_t sectors = sourceBytes / kSector;
+    for (int index = 0; index < 4; ++index) {
+        const MbrEntry entry = mbrEntry(sector, index);
+        const std::uint8_t bootFlag = sector.u8(kMbrTable + index * kMbrEntrySize);
+        if (entry.type == 0x00)
+            continue;
+        if (bootFlag != 0x00 && bootFlag != 0x80)
+            return false;
+        if (sectors > 0 && std::uint64_t{entry.firstLba} + entry.sectorCount > sectors)
+            return false;
+    }
+    return true;
 }
 
 // A card or partition image without a table: its one volume is the whole source, as long as its

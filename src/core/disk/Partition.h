@@ -22,6 +22,11 @@ public:
     virtual void setFilterEntriesEnabled(bool) {}
 };
 
+/// Whether sector (the source's first 512 bytes) is a partition table: it ends in the 0x55AA
+/// boot signature, and each used entry has a boot flag of 0x00 or 0x80 and lies inside the
+/// source's sourceBytes (0: size unknown). A text file or another container's header is not.
+bool holdsPartitionTable(ByteView sector, std::uint64_t sourceBytes);
+
 class Partition {
 public:
     std::uint8_t skipVolume = 0;          ///< advanced scan: jump over each volume found
@@ -39,6 +44,9 @@ public:
     /// MBR. Returns 0 when it finished, else the error code of the failed read or seek (the finds
     /// before it were delivered).
     int readPartitionTable(readWriteInterface& source);
+    /// The last standard walk found neither a file system at the source's start nor a partition
+    /// table (holdsPartitionTable): the source is one volume of unknown kind.
+    bool foundNoTable() const { return noTable_; }
     /// The advanced scan. Returns 1 when it finished or was stopped, else the error code of a
     /// failed block read.
     int scanForVolumes(readWriteInterface& source);
@@ -53,5 +61,6 @@ private:
     void status(const std::string& text);
 
     int delivered_ = 0;
+    bool noTable_ = false;
     int ntfsCount_ = 0;
 };

@@ -1,13 +1,14 @@
 #include "output/OutputFile.h"
 
 #include <cerrno>
+#include <cstring>
 #include <fcntl.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 OutputFile::OutputFile(OutputFile&& other) noexcept
-    : fd_(other.fd_), folderFd_(other.folderFd_), failed_(other.failed_), holdsContent_(other.holdsContent_), end_(other.end_),
+    : fd_(other.fd_), folderFd_(other.folderFd_), failed_(other.failed_), errno_(other.errno_), holdsContent_(other.holdsContent_), end_(other.end_),
       path_(std::move(other.path_)), name_(std::move(other.name_)), sourceRuns_(std::move(other.sourceRuns_)) {
     other.fd_ = -1;
     other.folderFd_ = -1;
@@ -19,6 +20,7 @@ OutputFile& OutputFile::operator=(OutputFile&& other) noexcept {
         fd_ = other.fd_;
         folderFd_ = other.folderFd_;
         failed_ = other.failed_;
+        errno_ = other.errno_;
         holdsContent_ = other.holdsContent_;
         end_ = other.end_;
         path_ = std::move(other.path_);
@@ -31,6 +33,14 @@ OutputFile& OutputFile::operator=(OutputFile&& other) noexcept {
 }
 
 OutputFile::~OutputFile() { closeAll(); }
+
+void OutputFile::fail() {
+    if (!failed_)
+        errno_ = errno;
+    failed_ = true;
+}
+
+std::string OutputFile::errorText() const { return failed_ && errno_ != 0 ? std::strerror(errno_) : std::string(); }
 
 void OutputFile::noteSource(std::uint64_t volumeOffset, std::uint64_t fileOffset, std::uint64_t length) {
     if (length == 0)
@@ -60,15 +70,19 @@ void OutputFile::discard() {
 }
 
 bool OutputFile::writeAt(const void* data, std::size_t size, std::uint64_t at) {
-    if (fd_ < 0)
-        failed_ = true;
+    if (fd_ < 0) {
+        errno = EBADF;
+        fail();
+    }
     const auto* bytes = static_cast<const unsigned char*>(data);
     while (!failed_ && size > 0) {
         const ssize_t done = ::pwrite(fd_, bytes, size, static_cast<off_t>(at));
         if (done < 0 && errno == EINTR)
             continue;
         if (done <= 0) {
-            failed_ = true;
+            if (done == 0)
+                errno = ENOSPC;
+            fail();
             break;
         }
         holdsContent_ = true;
@@ -88,7 +102,7 @@ bool OutputFile::write(const void* data, std::size_t size) {
 
 bool OutputFile::setLength(std::uint64_t length) {
     if (fd_ < 0 || ::ftruncate(fd_, static_cast<off_t>(length)) != 0)
-        failed_ = true;
+        fail();
     else if (length > 0)
         holdsContent_ = true;
     return !failed_;
@@ -100,9 +114,11 @@ bool OutputFile::finish(std::optional<timespec> accessed, std::optional<timespec
     if (accessed || modified) {
         const timespec times[2] = {accessed.value_or(timespec{0, UTIME_OMIT}), modified.value_or(timespec{0, UTIME_OMIT})};
         if (::futimens(fd_, times) != 0)
-            failed_ = true;
+            fail();
     }
     const bool closed = ::close(fd_) == 0;
+    if (!closed)
+        fail();
     fd_ = -1;
     closeAll();
     return closed && !failed_;

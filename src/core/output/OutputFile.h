@@ -41,6 +41,9 @@ public:
     /// True once any byte or length was written: a reader that failed before that leaves
     /// nothing worth keeping.
     bool holdsContent() const { return holdsContent_; }
+    /// The system's text for the first write, length, time or close that failed ("No space left
+    /// on device"); empty while none has.
+    std::string errorText() const;
 
     /// Notes that the file's bytes [fileOffset, fileOffset + length) were read from the volume at
     /// volumeOffset, for the save report; runs that continue each other are joined.
@@ -57,10 +60,12 @@ private:
     OutputFile(int fd, std::string path, int folderFd = -1, std::string name = {})
         : fd_(fd), folderFd_(folderFd), path_(std::move(path)), name_(std::move(name)) {}
     void closeAll();
+    void fail();
 
     int fd_ = -1;
     int folderFd_ = -1;  ///< the folder it was made in, for discard()
     bool failed_ = false;
+    int errno_ = 0;  ///< of the first failure
     bool holdsContent_ = false;
     std::uint64_t end_ = 0;  ///< where write() appends
     std::string path_;

@@ -43,6 +43,13 @@ OutputFolder OutputFolder::open(const std::string& path, std::string& error) {
                            made ? made.message().c_str() : std::strerror(errno));
         return {};
     }
+    // A folder the user may not write into (or on a read-only medium) is refused now, with the
+    // system's reason, rather than after every file of a save has failed one by one.
+    if (::faccessat(fd, ".", W_OK | X_OK, AT_EACCESS) != 0) {
+        error = formatText("cannot save into %s: %s", path.c_str(), std::strerror(errno));
+        ::close(fd);
+        return {};
+    }
     auto state = std::make_shared<State>();
     state->fd = fd;
     state->path = path;

@@ -18,7 +18,7 @@ public:
 
     /// The folder the user chose, made (with its parents) when missing. The user's own path may
     /// pass through links; what is made below it never does. Not open, with error set, when
-    /// path is not a folder or cannot be made.
+    /// path is not a folder, cannot be made, or may not be written into (the system's reason).
     static OutputFolder open(const std::string& path, std::string& error);
 
     bool isOpen() const { return state_ != nullptr; }

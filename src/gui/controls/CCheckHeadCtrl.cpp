@@ -1,5 +1,6 @@
 #include "controls/CCheckHeadCtrl.h"
 
+#include <QMouseEvent>
 #include <QPainter>
 #include <QStyleOptionButton>
 
@@ -36,4 +37,27 @@ QSize CCheckHeadCtrl::sectionSizeFromContents(int logicalIndex) const {
     if (logicalIndex == 0)
         size.rwidth() += style()->pixelMetric(QStyle::PM_IndicatorWidth, nullptr, this) + 8;
     return size;
+}
+
+bool CCheckHeadCtrl::onBox(const QPoint& position) const {
+    if (logicalIndexAt(position) != 0)
+        return false;
+    const QRect section(sectionViewportPosition(0), 0, sectionSize(0), height());
+    return boxRect(section).adjusted(-2, -2, 2, 2).contains(position);
+}
+
+void CCheckHeadCtrl::mousePressEvent(QMouseEvent* event) {
+    pressedOnBox_ = event->button() == Qt::LeftButton && onBox(event->position().toPoint());
+    if (!pressedOnBox_)
+        QHeaderView::mousePressEvent(event);
+}
+
+void CCheckHeadCtrl::mouseReleaseEvent(QMouseEvent* event) {
+    if (!pressedOnBox_) {
+        QHeaderView::mouseReleaseEvent(event);
+        return;
+    }
+    pressedOnBox_ = false;
+    if (onBox(event->position().toPoint()))
+        emit boxClicked();
 }

@@ -31,8 +31,8 @@ ParceModeNtfsDlg::ParceModeNtfsDlg(WizardPage* previous, int previousPageNumber)
       advanced_(new QRadioButton(QStringLiteral("Advanced"))), deep_(new QRadioButton(QStringLiteral("Deep"))),
       journal_(new QRadioButton),
       signatures_(new QRadioButton(QStringLiteral("Search by file signatures (formatted or damaged card)"))),
-      maxPrompt_(new QLabel(QStringLiteral("Please Enter Max File Systems to Find :"))), maxEdit_(new QLineEdit),
-      maxNote_(new QLabel(QStringLiteral("( By  Default  it's  = 3 )"))),
+      maxPrompt_(new QLabel(QStringLiteral("How many lost file systems to look for:"))), maxEdit_(new QLineEdit),
+      maxNote_(new QLabel(QStringLiteral("(3 when left empty)"))),
       formatted_(new QCheckBox(QStringLiteral("Is Drive Formatted..?"))) {
     auto* group = new QGroupBox(QStringLiteral("Select Recovery Mode:"));
     auto* grid = new QGridLayout(group);

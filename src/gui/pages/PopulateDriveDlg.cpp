@@ -169,6 +169,7 @@ void PopulateDriveDlg::standardWalk() {
         clearRows();
         volumes_.clear();
         partition_->readPartitionTable(*app.currentSource);
+        noTable_ = partition_->foundNoTable();
         for (std::size_t i = volumes_.size(); i-- > 0;) {
             volumes_[i].deviceName = std::to_string(i);
             insertRow(0, &volumes_[i]);
@@ -190,6 +191,7 @@ void PopulateDriveDlg::startAdvancedScan() {
     addCustom_->setEnabled(false);
     next_->setEnabled(false);
     partition_ = std::make_unique<Partition>();
+    noTable_ = false;
     partition_->skipVolume = input_.noSkip != 0 ? 0 : 1;
     partition_->customStartSector = input_.customStartSector;
     partition_->customEndSector = input_.customEndSector;
@@ -226,7 +228,8 @@ void PopulateDriveDlg::scanFinished() {
         return;
     }
     setStatus(QStringLiteral("Scanned Partitions"));
-    theApp()->message(QStringLiteral("populated partitions...."), QMessageBox::NoIcon, this, theApp()->executableName());
+    theApp()->message(QStringLiteral("The search for volumes has ended: %1 found.").arg(volumes_.size()), QMessageBox::NoIcon,
+                      this, theApp()->executableName());
     setStatus(QStringLiteral("Finished Scanning."));
     progressBar()->hide();
     setStatus(QStringLiteral("Select volume and click next button..."));
@@ -236,7 +239,12 @@ void PopulateDriveDlg::scanFinished() {
 void PopulateDriveDlg::guideWhenEmpty() {
     if (!volumes_.empty())
         return;
-    if (input_.mode == 1)
+    if (noTable_)
+        guide_->showHint(QStringLiteral(
+            "No partition table found, and no file system at the start of this source: it is read as one volume. "
+            "The search by file signatures finds photos, audio and video by their contents in it; Advance Scan "
+            "searches every sector for volumes whose table was lost."));
+    else if (input_.mode == 1)
         guide_->showHint(QStringLiteral(
             "No volume was found in the drive's partition table. When the card or disk was re-partitioned, or its "
             "partition table is damaged or wiped, choose Advance Scan: it searches every sector for lost volumes. "

@@ -72,6 +72,7 @@ private:
     void enableCustomGroup(bool enabled);
     /// No volume found: says what to try next.
     void guideWhenEmpty();
+    bool noTable_ = false;  ///< the standard walk found no partition table
 
     DriveWalkInput input_;
     std::deque<VolumeRecord> volumes_;    // the volume list; rows of the table walk point here

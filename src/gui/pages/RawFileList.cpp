@@ -24,8 +24,15 @@ RawFileList::RawFileList(QObject* parent)
     // whole (its exact length), damaged (the valid part of a broken file) or approximate (a
     // signature's guessed length), and partial when the medium failed inside it; the grade says
     // how much of a picture decodes.
+    // "Length" says how the file's end was found, "Picture" how much of it decodes: two answers
+    // that a single word such as "whole" in both would mix up.
     list_->setHorizontalHeaderLabels({QStringLiteral("File(s) List"), QStringLiteral("Size"), QStringLiteral("Type"),
-                                      QStringLiteral("Status"), QStringLiteral("Grade")});
+                                      QStringLiteral("Length"), QStringLiteral("Picture")});
+    list_->horizontalHeaderItem(3)->setToolTip(
+        QStringLiteral("How the file's length was found: end found (exact), cut short (a broken file's valid part) or "
+                       "guessed (the signature's usual length); partial when the medium failed inside it"));
+    list_->horizontalHeaderItem(4)->setToolTip(
+        QStringLiteral("How much of the picture decodes: whole, damaged (how many rows) or unreadable"));
     list_->setColumnWidth(0, 150);
     list_->setColumnWidth(1, 70);
     list_->setColumnWidth(2, 45);
@@ -173,7 +180,10 @@ void RawFileList::showMarks(int row, std::uint64_t index, const CarvedFile& file
 
 ThumbnailDamage RawFileList::markCells(int row, std::uint64_t index, const CarvedFile& file) {
     const bool holdsUnreadable = partial(index, file);
-    auto* status = new QTableWidgetItem(QString::fromLatin1(carvedStatusText(file.status)) +
+    const QString length = file.status == CarvedStatus::Whole     ? QStringLiteral("end found")
+                           : file.status == CarvedStatus::Damaged ? QStringLiteral("cut short")
+                                                                  : QStringLiteral("guessed");
+    auto* status = new QTableWidgetItem(length +
                                         (holdsUnreadable ? QStringLiteral(", partial") : QString()));
     if (holdsUnreadable) {
         status->setForeground(QColor(200, 0, 0));

@@ -11,6 +11,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QProcess>
+#include <QUrl>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSplitter>
@@ -43,7 +44,7 @@
 
 namespace {
 constexpr const char* kBusy = "Please wait for the running process.";
-constexpr const char* kScanDone = "Scanning processing done.Select save button to save the data.";
+constexpr const char* kScanDone = "The search did not run: nothing to save yet.";
 }  // namespace
 
 RawRecoveryDialog::RawRecoveryDialog(WizardPage* previous, int previousPageNumber)
@@ -258,8 +259,12 @@ void RawRecoveryDialog::workerEnded() {
         showStopped(static_cast<long long>(engine_->carvedFileCount()), "files");
     } else {
         const std::string unreadable = scanSource_ ? scanSource_->rangeMap().unreadableSummary() : std::string();
-        setStatus(QStringLiteral("Scanning processing done.Select save button to save the data") +
+        const std::size_t found = engine_ ? engine_->carvedFileCount() : 0;
+        setStatus((found == 0 ? QStringLiteral("Search finished: no files were found.")
+                              : QStringLiteral("Search finished: %1 files found. Tick the files to save and press Save.")
+                                    .arg(found)) +
                   (unreadable.empty() ? QString() : QStringLiteral("  ") + QString::fromStdString(unreadable)));
+        save_->setEnabled(found > 0);
         showWorkerControls(false);
     }
     running_ = 0;
@@ -416,7 +421,7 @@ void RawRecoveryDialog::save() {
                 }
     }
     if (run.items.empty()) {
-        theApp()->message(QStringLiteral("Please select folder to continue the saving process."),
+        theApp()->message(QStringLiteral("There is nothing to save: tick the files to save in the list."),
                           QMessageBox::Information, this);
         return;
     }
@@ -479,6 +484,8 @@ void RawRecoveryDialog::saveEnded(CarvedSaveOutcome outcome, const QString& fold
         outcome.failures.push_back(outcome.reportError);
     if (!outcome.failures.empty()) {
         QStringList shown;
+        if (outcome.written == 0)
+            shown << QStringLiteral("The save failed: no file was written.");
         for (std::size_t i = 0; i < std::min<std::size_t>(outcome.failures.size(), 20); ++i)
             shown << QString::fromStdString(outcome.failures[i]);
         theApp()->message(QStringLiteral("%1 file(s) could not be saved:\n").arg(outcome.failures.size()) +
@@ -486,5 +493,8 @@ void RawRecoveryDialog::saveEnded(CarvedSaveOutcome outcome, const QString& fold
                               (outcome.failures.size() > 20 ? QStringLiteral("\n...") : QString()),
                           QMessageBox::Warning, this);
     }
+    if (outcome.written > 0 &&
+        theApp()->question(QStringLiteral("%1 files saved in %2.\nOpen the folder?").arg(outcome.written).arg(folder), this))
+        theApp()->openUrl(QUrl::fromLocalFile(folder));
     emit saveFinished();
 }

@@ -4,6 +4,7 @@
 #include <QFileInfo>
 #include <QHeaderView>
 #include <QIcon>
+#include <QRegularExpression>
 #include <QTimer>
 #include <algorithm>
 
@@ -13,6 +14,7 @@
 #include "controls/CCheckHeadCtrl.h"
 #include "controls/CCheckListCtrl.h"
 #include "controls/CXHtmlTree.h"
+#include "controls/CheckTreeModel.h"
 #include "formats/PictureGrade.h"
 #include "pages/EntryItemIndex.h"
 #include "pages/GradeColumn.h"
@@ -24,6 +26,31 @@ constexpr int kRowDataRole = Qt::UserRole;      // a folder row's tree item, a s
 constexpr int kRowItemRole = Qt::UserRole + 1;  // a search row's tree item
 constexpr int kNameWidth = 180;
 constexpr int kGradeColumn = 6;
+constexpr int kSizeColumn = 4;
+
+/// What a list time ("06/02/2019  12:03 PM") or size ("4.88 KB") text sorts by: minutes since
+/// year 0, or bytes; none for other texts.
+QVariant sortKeyOf(const QString& text, bool size) {
+    if (size) {
+        static const QRegularExpression sized(QStringLiteral("^([0-9.]+) (GB|MB|KB|Bytes)$"));
+        const QRegularExpressionMatch m = sized.match(text.trimmed());
+        if (!m.hasMatch())
+            return {};
+        const double units = m.captured(2) == QLatin1String("GB")   ? 1024.0 * 1024 * 1024
+                             : m.captured(2) == QLatin1String("MB") ? 1024.0 * 1024
+                             : m.captured(2) == QLatin1String("KB") ? 1024.0
+                                                                     : 1.0;
+        return QVariant::fromValue<qlonglong>(static_cast<qlonglong>(m.captured(1).toDouble() * units));
+    }
+    static const QRegularExpression timed(QStringLiteral("^(\\d+)/(\\d+)/(\\d+)\\s+(\\d+):(\\d+)(?:\\s+(AM|PM))?$"));
+    const QRegularExpressionMatch m = timed.match(text.trimmed());
+    if (!m.hasMatch())
+        return {};
+    // Hours 13 to 23 are written less 12 with PM; AM hours are as they are.
+    const qlonglong hour = m.captured(4).toLongLong() + (m.captured(6) == QLatin1String("PM") ? 12 : 0);
+    const qlonglong days = m.captured(3).toLongLong() * 372 + (m.captured(1).toLongLong() - 1) * 31 + m.captured(2).toLongLong();
+    return QVariant::fromValue<qlonglong>((days * 24 + hour) * 60 + m.captured(5).toLongLong());
+}
 }  // namespace
 
 ListTexts listTexts(const EntryView& view, EntryRef entry) {
@@ -56,6 +83,39 @@ ResultsFileList::ResultsFileList(CXHtmlTree* tree, std::function<QVariant(TreeIt
         if (tree_->tree().item(item) != nullptr && tree_->tree().GetCheck(item) != checked)
             tree_->tree().SetCheck(item, checked);
     });
+    // The header's box is a choice of every row's file, as each row's own box is.
+    connect(list_, &CCheckListCtrl::allRowsChecked, this, [this](bool checked) {
+        CheckTree& tree = tree_->tree();
+        for (int row = 0; row < list_->topLevelItemCount(); ++row) {
+            const TreeItemId item = itemOfRow(list_->topLevelItem(row));
+            if (tree.item(item) != nullptr && tree.GetCheck(item) != checked)
+                tree.SetCheck(item, checked);
+        }
+    });
+    // A folder ticked in the tree ticks the rows of its files shown in the list, once the
+    // tree's changes of that turn are all in.
+    connect(tree_->checkModel(), &QAbstractItemModel::dataChanged, this, [this] {
+        if (checksToShow_)
+            return;
+        checksToShow_ = true;
+        QTimer::singleShot(0, this, [this] {
+            checksToShow_ = false;
+            showTreeChecks();
+        });
+    });
+}
+
+void ResultsFileList::showTreeChecks() {
+    const QSignalBlocker quiet(list_);
+    const CheckTree& tree = tree_->tree();
+    for (int row = 0; row < list_->topLevelItemCount(); ++row) {
+        QTreeWidgetItem* rowItem = list_->topLevelItem(row);
+        const CheckTree::Item* record = tree.item(itemOfRow(rowItem));
+        const Qt::CheckState state = record != nullptr && record->checked ? Qt::Checked : Qt::Unchecked;
+        if (record != nullptr && rowItem->checkState(0) != state)
+            rowItem->setCheckState(0, state);
+    }
+    showWholeChoice();
 }
 
 void ResultsFileList::stop() {
@@ -86,19 +146,23 @@ void ResultsFileList::showFolder(TreeItemId item, TreeItemId root) {
     if (mode_ == Mode::Search)
         list_->setColumnWidth(0, kNameWidth);
     mode_ = Mode::Folder;
+    shownFolder_ = item;
+    shownRoot_ = root;
     const CheckTree& tree = tree_->tree();
     const CheckTree::Item* record = tree.item(item);
     if (record == nullptr)
         return;
+    const auto listed = [this](const CheckTree::Item* child) { return !deletedOnly_ || child->textColor == kDeletedColor; };
     const bool lent = lend_([&](const EntryView& view) {
         if (!isFolderItem(tree, root, &view, item)) {
-            if (record->data != kNoEntryData)
+            if (record->data != kNoEntryData && listed(record))
                 toCome_.push_back(item);
             return;
         }
         for (TreeItemId child : tree.children(item)) {
             const CheckTree::Item* childRecord = tree.item(child);
-            if (childRecord != nullptr && childRecord->data != kNoEntryData && !isFolderItem(tree, root, &view, child))
+            if (childRecord != nullptr && childRecord->data != kNoEntryData && listed(childRecord) &&
+                !isFolderItem(tree, root, &view, child))
                 toCome_.push_back(child);
         }
     });
@@ -133,6 +197,7 @@ void ResultsFileList::addSlice() {
         });
         return;
     }
+    list_->sortAgain();
     showWholeChoice();
 }
 
@@ -145,6 +210,12 @@ void ResultsFileList::showWholeChoice() {
     }() ? 2 : 1);
 }
 
+void ResultsFileList::setDeletedOnly(bool deletedOnly) {
+    deletedOnly_ = deletedOnly;
+    if (mode_ == Mode::Folder && shownFolder_ != kTreeNoItem)
+        showFolder(shownFolder_, shownRoot_);
+}
+
 void ResultsFileList::beginSearch(TreeItemId root) {
     clear();
     mode_ = Mode::Search;
@@ -153,8 +224,11 @@ void ResultsFileList::beginSearch(TreeItemId root) {
 
 void ResultsFileList::addSearchRows(const std::vector<SearchRow>& rows) {
     const QSignalBlocker quiet(list_);  // rows take the tree's state, never give it
-    for (const SearchRow& row : rows)
-        addRow(kTreeNoItem, row.entry, row.path, row.texts);
+    for (const SearchRow& row : rows) {
+        const CheckTree::Item* record = tree_->tree().item(searchItems_.value(row.entry, kTreeNoItem));
+        if (!deletedOnly_ || (record != nullptr && record->textColor == kDeletedColor))
+            addRow(kTreeNoItem, row.entry, row.path, row.texts);
+    }
     showNewThumbnails();
 }
 
@@ -183,6 +257,9 @@ TreeItemId ResultsFileList::itemOfRow(QTreeWidgetItem* row) const {
 
 void ResultsFileList::addRow(TreeItemId item, EntryRef entry, const QString& text, const ListTexts& texts) {
     QTreeWidgetItem* row = list_->addRow({text, texts.created, texts.accessed, texts.modified, texts.size, texts.attributes});
+    for (int column = 1; column <= kSizeColumn; ++column)
+        if (const QVariant key = sortKeyOf(row->text(column), column == kSizeColumn); key.isValid())
+            row->setData(column, CCheckListCtrl::kSortKeyRole, key);
     if (mode_ == Mode::Folder) {
         row->setData(0, kRowDataRole, QVariant::fromValue<qint64>(item));
         row->setIcon(0, icon_(item).value<QIcon>());

@@ -74,6 +74,9 @@ public:
     void addSearchRows(const std::vector<SearchRow>& rows);
     /// A hit's path rather than its first letters, with Size still in view.
     void fitSearchColumn();
+    /// Lists only deleted files (the folder shown is listed again).
+    void setDeletedOnly(bool deletedOnly);
+    bool deletedOnly() const { return deletedOnly_; }
     /// The entry of a clicked row; in a folder's list the click also toggles the row's choice.
     std::optional<EntryRef> clickRow(int row);
 
@@ -86,6 +89,8 @@ private:
     /// Adds rows to come for a slice of time; schedules the next slice, or ends the fill.
     void addSlice();
     void showWholeChoice();
+    /// The rows' boxes take the tree's checks again.
+    void showTreeChecks();
 
     CXHtmlTree* tree_;
     std::function<QVariant(TreeItemId)> icon_;
@@ -98,5 +103,9 @@ private:
     std::vector<ThumbnailItem> newThumbnails_;
     std::vector<TreeItemId> toCome_;  // the shown folder's file items not listed yet
     std::size_t nextToCome_ = 0;
+    bool checksToShow_ = false;
+    bool deletedOnly_ = false;
+    TreeItemId shownFolder_ = kTreeNoItem;
+    TreeItemId shownRoot_ = kTreeNoItem;  // a showTreeChecks is queued
     std::uint64_t fill_ = 0;  // counts the lists shown, so a slice queued for an earlier one is dropped
 };

@@ -22,15 +22,17 @@ ResultsSaveOutcome runResultsSave(const ResultsSaveJob& job, ProgressSink& progr
     std::string error;
     const bool reported = job.report->finish(error);
 
-    ResultsSaveOutcome outcome{formatText("work done: %lld files written, %lld could not be written",
+    ResultsSaveOutcome outcome{formatText("%lld files written, %lld could not be written",
                                           static_cast<long long>(walk.written()), static_cast<long long>(walk.failed())),
-                               walk.partialFiles()};
+                               walk.partialFiles(), walk.written(), walk.failed(), walk.firstFailure()};
     if (walk.partial() > 0)
         outcome.line += formatText(", %lld partial", static_cast<long long>(walk.partial()));
     outcome.line += job.report->skippedNote() + walk.noContentNote();
     if (job.onlyWhole)
         outcome.line += formatText(", %lld pictures left out as not whole", static_cast<long long>(walk.leftOut()));
-    if (!reported)
+    if (!reported) {
         outcome.line += "; " + error;
+        outcome.failure += (outcome.failure.empty() ? "" : "\n") + error;
+    }
     return outcome;
 }

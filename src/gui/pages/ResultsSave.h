@@ -30,10 +30,14 @@ struct ResultsSaveJob {
 };
 
 struct ResultsSaveOutcome {
-    /// "work done: N files written, M could not be written", then what was partial, skipped as
-    /// identical or left out as not whole, and a report's failure.
+    /// "N files written, M could not be written", then what was partial, skipped as identical or
+    /// left out as not whole, and a report's failure.
     std::string line;
     std::vector<EntryRef> partial;
+    std::int64_t written = 0;
+    std::int64_t failed = 0;
+    /// Why the first file failed, and a report's failure: the system's text.
+    std::string failure;
 };
 
 ResultsSaveOutcome runResultsSave(const ResultsSaveJob& job, ProgressSink& progress);

@@ -1,6 +1,8 @@
 #include "pages/VolumeScanDlg.h"
 
 #include <QCheckBox>
+#include <QInputDialog>
+#include <QUrl>
 #include <QGridLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -14,10 +16,12 @@
 #include "browser/EntrySearch.h"
 #include "browser/EntryTreeFill.h"
 #include "browser/EntryTreeItems.h"
+#include "browser/EntryWalk.h"
 #include "browser/RecycleBinNames.h"
 #include "browser/SaveWalk.h"
 #include "browser/SelectionView.h"
 #include "browser/TypeFilter.h"
+#include "common/ListTextFormat.h"
 #include "common/TextFormat.h"
 #include "controls/CCheckListCtrl.h"
 #include "controls/CXHtmlTree.h"
@@ -42,6 +46,7 @@ const QString kWaitText = QStringLiteral("Please wait for the running process.")
 }  // namespace
 
 std::function<QString(QWidget*)> VolumeScanDlg::folderChooser;
+std::function<QString(QWidget*, const QString&)> VolumeScanDlg::letterAsker;
 
 VolumeScanDlg::VolumeScanDlg(WizardPage* previous, int previousPageNumber)
     : WizardPage(previous, previousPageNumber), reader_([this] { return busy() || closing(); }), output_(this), volumeData_(new QLineEdit), searchEdit_(new QLineEdit),
@@ -50,18 +55,31 @@ VolumeScanDlg::VolumeScanDlg(WizardPage* previous, int previousPageNumber)
           tree_, [this](TreeItemId item) { return itemIcon(tree_->tree(), rootItem_, shownView_.load(), item, style()); },
           [this](quint64 entry) { return reader_.readForGrade(entry); },
           [this](const auto& use) { return reader_.lend(use); }, this)),
-      fileSize_(new QLabel), guide_(new DeadEndGuide), saveOptions_(new SaveOptionsBox) {
+      fileSize_(new QLabel), guide_(new DeadEndGuide), saveOptions_(new SaveOptionsBox),
+      firstLetter_(new QPushButton(QStringLiteral("First letter..."))),
+      deletedOnly_(new QCheckBox(QStringLiteral("Deleted files only"))) {
     volumeData_->setReadOnly(true);
     volumeData_->setObjectName(QStringLiteral("volumeData"));
     searchEdit_->setObjectName(QStringLiteral("searchEdit"));
     search_->setObjectName(QStringLiteral("searchButton"));
     search_->setAutoDefault(false);
     auto* top = new QGridLayout;
-    top->addWidget(new QLabel(QStringLiteral("Volume Data:")), 0, 0);
+    top->addWidget(new QLabel(QStringLiteral("Volume:")), 0, 0);
     top->addWidget(volumeData_, 0, 1);
     top->addWidget(searchEdit_, 0, 2);
     top->addWidget(search_, 0, 3);
-    top->addWidget(new QLabel(QStringLiteral("* Use \"|\" to find multiple file type ")), 1, 2, 1, 2);
+    firstLetter_->setObjectName(QStringLiteral("firstLetterButton"));
+    firstLetter_->setAutoDefault(false);
+    firstLetter_->setToolTip(QStringLiteral("Type the first letter of a deleted name shown with \"_\" (FAT keeps no first "
+                                            "letter of deleted names): for the selected file, or for the deleted names in "
+                                            "the selected folder"));
+    firstLetter_->setVisible(false);
+    top->addWidget(firstLetter_, 1, 3);
+    deletedOnly_->setObjectName(QStringLiteral("deletedOnlyCheck"));
+    deletedOnly_->setToolTip(QStringLiteral("List only the files the file system marks as deleted"));
+    top->addWidget(deletedOnly_, 1, 1);
+    connect(deletedOnly_, &QCheckBox::toggled, this, [this](bool only) { files_->setDeletedOnly(only); });
+    top->addWidget(new QLabel(QStringLiteral("* Use \"|\" to find multiple file type ")), 1, 2);
     top->setColumnStretch(1, 2);
     top->setColumnStretch(2, 2);
     body()->addLayout(top);
@@ -93,6 +111,7 @@ VolumeScanDlg::VolumeScanDlg(WizardPage* previous, int previousPageNumber)
     connect(back_, &QPushButton::clicked, this, &VolumeScanDlg::back);
     connect(save_, &QPushButton::clicked, this, &VolumeScanDlg::saveSelected);
     connect(search_, &QPushButton::clicked, this, &VolumeScanDlg::startSearch);
+    connect(firstLetter_, &QPushButton::clicked, this, &VolumeScanDlg::typeFirstLetter);
     connect(tree_, &CXHtmlTree::labelClicked, this, &VolumeScanDlg::labelClicked);
     connect(tree_, &QTreeView::expanded, this, [this](const QModelIndex& index) {
         if (!busy())
@@ -141,7 +160,17 @@ bool VolumeScanDlg::initialise() {
     }
     if (modes_ != nullptr)
         record_ = modes_->recordCopy();
-    volumeData_->setText(QString::fromStdString(record_.rootPath.empty() ? record_.deviceName : record_.rootPath));
+    // A partition row's device name is only its row number: the user sees which volume of which source.
+    bool row = false;
+    QString::fromStdString(record_.deviceName).toInt(&row);
+    if (record_.rootPath.empty() && row)
+        volumeData_->setText(QStringLiteral("volume %1 of %2: %3, %4, from sector %5")
+                                 .arg(QString::fromStdString(record_.deviceName), QString::fromStdString(app.currentSourcePath),
+                                      QString::fromStdString(record_.fileSystem),
+                                      QString::fromStdString(record_.sizeText).simplified())
+                                 .arg(record_.startSector));
+    else
+        volumeData_->setText(QString::fromStdString(record_.rootPath.empty() ? record_.deviceName : record_.rootPath));
     typePattern_ = app.typePattern;
     kind_ = fileSystemKind(record_.fileSystem);
     auto refuse = [&](const QString& status, const QString& text) {
@@ -155,8 +184,15 @@ bool VolumeScanDlg::initialise() {
         showWorkerControls(false);
         return true;
     };
-    if (!hasReader(kind_))
-        return refuse(QStringLiteral("Not a valid Drive .Go back"), QStringLiteral("Not a valid drive."));
+    // No empty results page after the refusal: the user stays where the next step is chosen.
+    if (!hasReader(kind_)) {
+        app.message(QStringLiteral("Not a valid drive: no file system that Pictorva reads was found on this volume. The "
+                                   "search by file signatures (the volume treated as RAW) still finds photos, audio and "
+                                   "video by their contents."),
+                    QMessageBox::Information, this);
+        return false;
+    }
+    firstLetter_->setVisible(kind_ == FileSystemKind::Fat16 || kind_ == FileSystemKind::Fat32);
     if (const char* selected = fileSystemRow(kind_)->selectedStatus)
         setStatus(QString::fromUtf8(selected));
     std::int64_t volumeBytes = 0;
@@ -406,18 +442,26 @@ void VolumeScanDlg::copyFileOnDoubleClick(TreeItemId item) {
 
 void VolumeScanDlg::saveSelected() {
     CVantrelApp& app = *theApp();
-    if (!readyForWork() || !output_.choose(folderChooser))
+    if (!readyForWork())
         return;
     auto selection = std::make_unique<SelectionView>(*reader_.view());
     const std::optional<SaveStart> start =
         chooseForSave(tree_->tree(), rootItem_, *reader_.view(), CheckTreeModel::idOf(tree_->currentIndex()), *selection);
-    if (!start)
+    const std::int64_t files = start ? countFiles(*selection, start->folder) : 0;
+    // Nothing to write asks for no folder.
+    if (files == 0) {
+        app.message(QStringLiteral("There is nothing to save: tick the files or folders to save in the tree."),
+                    QMessageBox::Information, this);
         return;
-    const std::int64_t files = countFiles(*selection, start->folder);
+    }
+    if (!output_.choose(folderChooser))
+        return;
+    const std::int64_t bytes = bytesOfFiles(*selection, start->folder);
     progressSink()->setRange(0, files);
-    if (!app.question(QString::fromStdString(formatText(
-                          "number of files found inside this folder = %lld .do you want to continue dumping these files..?",
-                          static_cast<long long>(files))),
+    if (!app.question(QStringLiteral("Save %1 files (%2) into %3?")
+                          .arg(files)
+                          .arg(QString::fromStdString(formatListSize(static_cast<std::uint64_t>(bytes))))
+                          .arg(output_.path()),
                       this))
         return;
     selection->beforeWrite = [this](EntryRef entry) {
@@ -443,11 +487,11 @@ void VolumeScanDlg::saveSelected() {
         return;
     ResultsSaveJob job{selection_.get(), &context_->source, start->folder, start->folderDeleted, out, report,
                        static_cast<std::uint64_t>(record_.startSector) * 512, onlyWhole, files};
+    savedFolder_ = QString::fromStdString(out.path());
     startWork(
         [this, job] {
-            ResultsSaveOutcome outcome = runResultsSave(job, *progressSink());
-            progressSink()->setStatus(outcome.line);
-            savedPartial_ = std::move(outcome.partial);
+            saved_ = runResultsSave(job, *progressSink());
+            progressSink()->setStatus(saved_.line);
         },
         [this] { saveFinished(); });
 }
@@ -455,7 +499,77 @@ void VolumeScanDlg::saveSelected() {
 void VolumeScanDlg::saveFinished() {
     endWork();
     selection_.reset();
-    files_->grades()->markPartial(savedPartial_);
+    files_->grades()->markPartial(saved_.partial);
     fileSize_->clear();
-    theApp()->message(QStringLiteral("work done"), QMessageBox::Information, this, QString());
+    CVantrelApp& app = *theApp();
+    // A failed save never reads as a finished one: how many failed, and why, in the system's words.
+    if (saved_.failed > 0 || !saved_.failure.empty()) {
+        const QString what = saved_.written == 0 ? QStringLiteral("The save failed: no file was written.")
+                                                 : QStringLiteral("%1 files were saved, %2 could not be written.")
+                                                       .arg(saved_.written)
+                                                       .arg(saved_.failed);
+        app.message(what + QStringLiteral("\n") + QString::fromStdString(saved_.failure), QMessageBox::Warning, this);
+        if (saved_.written == 0)
+            return;
+    }
+    if (app.question(QStringLiteral("%1 files saved in %2.\nOpen the folder?").arg(saved_.written).arg(savedFolder_), this))
+        app.openUrl(QUrl::fromLocalFile(savedFolder_));
+}
+
+void VolumeScanDlg::typeFirstLetter() {
+    if (!readyForWork())
+        return;
+    CheckTree& tree = tree_->tree();
+    const TreeItemId current = CheckTreeModel::idOf(tree_->currentIndex());
+    const CheckTree::Item* selected = tree.item(current);
+    const auto lostLetter = [&tree](TreeItemId item) {
+        const CheckTree::Item* record = tree.item(item);
+        return record != nullptr && record->data != kNoEntryData && record->textColor == kDeletedColor &&
+               record->text.rfind('_', 0) == 0;
+    };
+    std::vector<TreeItemId> items;
+    QString question;
+    if (selected != nullptr && current != rootItem_ && isFolderItem(current)) {
+        populateOnDemand(current, true);
+        for (const TreeItemId child : tree.children(current))
+            if (lostLetter(child))
+                items.push_back(child);
+        question = QStringLiteral("The first letter of the %1 deleted names in %2 that start with \"_\" is lost. "
+                                  "Type the letter they should start with:")
+                       .arg(items.size())
+                       .arg(QString::fromStdString(selected->text).trimmed());
+    } else if (lostLetter(current)) {
+        items.push_back(current);
+        question = QStringLiteral("The first letter of the deleted file %1 is lost. Type the letter it should start with:")
+                       .arg(QString::fromStdString(selected->text).trimmed());
+    }
+    CVantrelApp& app = *theApp();
+    if (items.empty()) {
+        app.message(QStringLiteral("Select a deleted file whose name starts with \"_\", or a folder holding such files."),
+                    QMessageBox::Information, this);
+        return;
+    }
+    const QString answer =
+        (letterAsker ? letterAsker(this, question)
+                     : QInputDialog::getText(this, QString::fromLatin1(kApplicationTitle), question)).trimmed();
+    if (answer.isEmpty())
+        return;
+    if (answer.size() != 1 || !answer.at(0).isPrint() || answer == QStringLiteral("/")) {
+        app.message(QStringLiteral("Type one letter or digit."), QMessageBox::Information, this);
+        return;
+    }
+    const std::string letter = answer.toStdString();
+    {
+        const std::lock_guard hold(reader_.mutex());
+        for (const TreeItemId item : items) {
+            const CheckTree::Item* record = tree.item(item);
+            const std::string named = letter + record->text.substr(1);
+            reader_.view()->restoreName(record->data, named);
+            tree.SetItemText(item, named);
+        }
+    }
+    tree_->flushPending();
+    const TreeItemId shown = isFolderItem(current) ? current : tree.item(current)->parent;
+    if (shown != kTreeNoItem && shown != kTreeRoot)
+        showFolderInList(shown);
 }

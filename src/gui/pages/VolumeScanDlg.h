@@ -19,6 +19,7 @@
 #include "pages/EntryReadLock.h"
 #include "pages/OutputFolderChoice.h"
 #include "pages/ResultsFileList.h"
+#include "pages/ResultsSave.h"
 
 class SaveOptionsBox;
 class CCheckListCtrl;
@@ -27,6 +28,7 @@ class GradeColumn;
 class ListOrThumbnails;
 class CXHtmlTree;
 class ParceModeNtfsDlg;
+class QCheckBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -71,12 +73,21 @@ public:
 
     /// The output folder chooser ("Please choose a folder."); tests answer it.
     static std::function<QString(QWidget*)> folderChooser;
+    /// Asks for the lost first letter of a deleted FAT name (the question given); empty when
+    /// the user cancels. Tests answer it.
+    static std::function<QString(QWidget*, const QString& question)> letterAsker;
+    QPushButton* firstLetterButton() const { return firstLetter_; }
+    QCheckBox* deletedOnlyCheck() const { return deletedOnly_; }
 
 public slots:
     void back();
     void stop();
     void startSearch();
     void saveSelected();
+    /// FAT keeps no first letter of a deleted name ("_" stands for it): the user types it for the
+    /// selected deleted file, or for the deleted names directly in the selected folder, and the
+    /// tree, the list and a later Save use it.
+    void typeFirstLetter();
     /// A label click: reads the folder on demand and shows its files in the list.
     void labelClicked(TreeItemId item);
     /// A click on a list row outside its check box.
@@ -119,7 +130,8 @@ private:
     ScanError scanError_;
     std::atomic<EntryView*> shownView_{nullptr};  // the view the tree's items refer to, from the fill on
     std::unique_ptr<SelectionView> selection_;
-    std::vector<EntryRef> savedPartial_;  // the save's files holding zeros for unreadable bytes, read once it has ended
+    ResultsSaveOutcome saved_;  // the save's result, read once it has ended
+    QString savedFolder_;
     std::atomic<bool> processRunning_{false};
     std::atomic<bool> scanAlive_{false};
     std::atomic<bool> stopRequest_{false};
@@ -138,4 +150,6 @@ private:
     QPushButton* stop_;
     QPushButton* back_;
     QPushButton* save_;
+    QPushButton* firstLetter_;
+    QCheckBox* deletedOnly_;
 };

@@ -11,15 +11,16 @@
 
 #include "app/CVantrelApp.h"
 #include "app/QtProgressSink.h"
+#include "common/ListTextFormat.h"
 #include "pages/ParceModeNtfsDlg.h"
 #include "pages/VolumeScanDlg.h"
 #include "pages/VolumeSource.h"
 
 advanceOptions::advanceOptions(ParceModeNtfsDlg* modes)
-    : WizardPage(modes, kRecoveryModePageNumber), modes_(modes), structureLabel_(new QLabel(QStringLiteral("TFS :"))),
-      structures_(new QComboBox), clusterLabel_(new QLabel(QStringLiteral("Sector Per Cluster :"))),
-      clusters_(new QComboBox), heapLabel_(new QLabel(QStringLiteral("Heap Offset :"))), heaps_(new QComboBox) {
-    auto* group = new QGroupBox(QStringLiteral("Advanced Input:"));
+    : WizardPage(modes, kRecoveryModePageNumber), modes_(modes), structureLabel_(new QLabel(QStringLiteral("File table copy:"))),
+      structures_(new QComboBox), clusterLabel_(new QLabel(QStringLiteral("Sectors per cluster:"))),
+      clusters_(new QComboBox), heapLabel_(new QLabel(QStringLiteral("Data area starts at:"))), heaps_(new QComboBox) {
+    auto* group = new QGroupBox(QStringLiteral("What the search found:"));
     auto* grid = new QGridLayout(group);
     grid->addWidget(structureLabel_, 0, 0);
     grid->addWidget(structures_, 0, 1);
@@ -69,7 +70,10 @@ bool advanceOptions::initialise() {
     };
     if (!AdvancedOptionsFinder::offered(kind_))
         return onlyBack(QStringLiteral("No advanced options for this file system. Go back."));
-    structureLabel_->setText(QString::fromStdString(AdvancedOptionsFinder::structureLabel(kind_)));
+    structureLabel_->setText(kind_ == FileSystemKind::Ntfs ? QStringLiteral("File table copy:")
+                                                           : QStringLiteral("File allocation table:"));
+    if (kind_ == FileSystemKind::Exfat)
+        clusterLabel_->setText(QStringLiteral("Cluster size (shift):"));
     clusterLabel_->show();
     clusters_->show();
     const FileSystemRow& row = *fileSystemRow(kind_);
@@ -93,11 +97,17 @@ bool advanceOptions::initialise() {
 }
 
 void advanceOptions::finished() {
-    // The structure list is sorted by text, as a sorted drop-down shows it ("..:10" before "..:2").
-    std::vector<std::string> structures = found_.structures;
-    std::sort(structures.begin(), structures.end());
-    for (const std::string& text : structures)
-        structures_->addItem(QString::fromStdString(text));
+    // Each find by its number and where it lies, in the order found; the finder's own text
+    // ("FAT_ENTRY:1") stays behind it as the choice.
+    for (const std::string& text : found_.structures) {
+        const int number = AdvancedOptionsFinder::itemNumber(text);
+        QString shown = QStringLiteral("%1").arg(number + 1);
+        if (number >= 0 && static_cast<std::size_t>(number) < found_.structurePositions.size()) {
+            const std::uint64_t at = found_.structurePositions[static_cast<std::size_t>(number)];
+            shown += QStringLiteral(": at %1 (sector %2)").arg(QString::fromStdString(formatListSize(at))).arg(at / 512);
+        }
+        structures_->addItem(shown, QString::fromStdString(text));
+    }
     for (const std::string& text : found_.sectorsPerCluster)
         clusters_->addItem(QString::fromStdString(text));
     for (const std::string& text : found_.heapOffsets)
@@ -110,15 +120,25 @@ void advanceOptions::finished() {
         showStopped(static_cast<long long>(found_.structures.size()), "entries");
         return;
     }
-    theApp()->message(QString::fromStdString(found_.message), QMessageBox::Information, this);
+    const QString what = kind_ == FileSystemKind::Ntfs ? QStringLiteral("copies of the master file table")
+                                                       : QStringLiteral("file allocation tables");
+    theApp()->message(found_.structures.empty()
+                          ? QStringLiteral("No %1 were found on this volume. The search by file signatures still finds "
+                                           "photos, audio and video by their contents.")
+                                .arg(what)
+                          : QStringLiteral("%1 %2 found. Choose one (the first is usually right) and the cluster "
+                                           "size, then click Next.")
+                                .arg(found_.structures.size())
+                                .arg(what),
+                      QMessageBox::Information, this);
     showWorkerControls(false);
     if (!found_.status.empty())
-        setStatus(QString::fromStdString(found_.status));
+        setStatus(QStringLiteral("Search done: choose what to read, then click Next."));
 }
 
 AdvancedChoice advanceOptions::choice() const {
     AdvancedChoice chosen;
-    chosen.structure = AdvancedOptionsFinder::itemNumber(structures_->currentText().toStdString());
+    chosen.structure = AdvancedOptionsFinder::itemNumber(structures_->currentData().toString().toStdString());
     chosen.spc = clusters_->currentIndex() >= 0 ? clusters_->currentText().toInt() : -1;
     chosen.heap = std::max(heaps_->currentIndex(), 0);
     chosen.max = max_;

@@ -127,7 +127,7 @@ private slots:
             QStandardPaths::findExecutable(QStringLiteral("fusermount3")).isEmpty())
             QSKIP("FUSE is not available here");
         answerBoxesWithoutAPerson(messages_);
-        // "do you want to continue dumping these files..?"
+        // "Save N files (size) into FOLDER?", then "Open the folder?"
         theApp()->questionHook = [](const QString&) { return true; };
         QProcess script;
         script.start(QStringLiteral("bash"), {QStringLiteral(PICTORVA_IMAGE_SCRIPTS "/fat32-photos.sh"),

@@ -222,7 +222,7 @@ private slots:
         QCOMPARE(page->settingButton()->toolTip(), QStringLiteral("Setting"));
         QCOMPARE(page->fileList()->horizontalHeaderItem(0)->text(), QStringLiteral("File(s) List"));
         page->saveButton()->click();
-        QCOMPARE(messages_, QStringList{QStringLiteral("Pictorva: Please select folder to continue the saving process.")});
+        QCOMPARE(messages_, QStringList{QStringLiteral("Pictorva: There is nothing to save: tick the files to save in the list.")});
     }
 
     void carvesPreviewsAndSavesWholeFiles() {
@@ -230,7 +230,7 @@ private slots:
         QVERIFY(page != nullptr);
         QVERIFY(scan(page));
         QVERIFY(messages_.contains(QStringLiteral(": done..")));
-        QCOMPARE(page->status(), QStringLiteral("Scanning processing done.Select save button to save the data"));
+        QCOMPARE(page->status(), QStringLiteral("Search finished: 3 files found. Tick the files to save and press Save."));
         QVERIFY(!page->parseButton()->isEnabled());
         QVERIFY(page->backButton()->isEnabled() && page->saveButton()->isEnabled());
         QVERIFY(page->progressBar()->isHidden());
@@ -250,10 +250,11 @@ private slots:
         QCOMPARE(listed(page), (QStringList{planted_[0].name, planted_[2].name}));
         // Loaded as the user's own file, the set carves by its signatures: approximate lengths.
         QCOMPARE(page->fileList()->item(0, 2)->text(), QStringLiteral("JPG"));
-        QCOMPARE(page->fileList()->item(0, 3)->text(), QStringLiteral("approximate"));
+        QCOMPARE(page->fileList()->item(0, 3)->text(), QStringLiteral("guessed"));
         // Grades arrive from the page's grader: both photos decode completely, bytes after their
         // end or not.
-        QCOMPARE(page->fileList()->horizontalHeaderItem(4)->text(), QStringLiteral("Grade"));
+        QCOMPARE(page->fileList()->horizontalHeaderItem(3)->text(), QStringLiteral("Length"));
+        QCOMPARE(page->fileList()->horizontalHeaderItem(4)->text(), QStringLiteral("Picture"));
         QTRY_VERIFY_WITH_TIMEOUT(page->gradingFinished(), 20000);
         for (int row = 0; row < 2; ++row)
             QTRY_COMPARE(page->fileList()->item(row, 4) ? page->fileList()->item(row, 4)->text() : QString(),
@@ -401,8 +402,8 @@ private slots:
                 const qint64 badInVolume = badAt - qint64{kVolumeStart} * 512;
                 if (qint64(file.start()) <= badInVolume && badInVolume < qint64(file.start() + file.length()))
                     holding << listed(page).at(row);
-                const bool partial = page->fileList()->item(row, 3)->text() == QStringLiteral("approximate, partial");
-                QVERIFY(partial || page->fileList()->item(row, 3)->text() == QStringLiteral("approximate"));
+                const bool partial = page->fileList()->item(row, 3)->text() == QStringLiteral("guessed, partial");
+                QVERIFY(partial || page->fileList()->item(row, 3)->text() == QStringLiteral("guessed"));
                 QCOMPARE(shown.at(static_cast<std::size_t>(row)).damage.endsWith(QStringLiteral("partial")), partial);
                 if (partial)
                     marked << listed(page).at(row);
@@ -498,7 +499,7 @@ private slots:
         QVERIFY(!page->pauseButton()->isEnabled() && page->resumeButton()->isEnabled());
         page->resumeButton()->click();
         QVERIFY(finished.count() > 0 || finished.wait(20000));
-        QCOMPARE(page->status(), QStringLiteral("Scanning processing done.Select save button to save the data"));
+        QCOMPARE(page->status(), QStringLiteral("Search finished: 3 files found. Tick the files to save and press Save."));
         QVERIFY(messages_.contains(QStringLiteral(": done..")));
     }
 
@@ -546,7 +547,7 @@ private slots:
         page->parseButton()->click();
         QCOMPARE(messages_, QStringList{QStringLiteral("Pictorva: Please select a valid file..")});
         QVERIFY(!page->running());
-        QCOMPARE(page->status(), QStringLiteral("Scanning processing done.Select save button to save the data."));
+        QCOMPARE(page->status(), QStringLiteral("The search did not run: nothing to save yet."));
         QVERIFY(page->backButton()->isEnabled());
     }
 

@@ -195,6 +195,7 @@ TEST_F(SaveWalkTest, FailuresAreCountedAndTheWalkGoesOn) {
     EXPECT_TRUE(second.saveFolder(std::nullopt, false, opened(out)));
     EXPECT_EQ(second.written(), 2);  // good.jpg and f/in.jpg
     EXPECT_EQ(second.failed(), 1);
+    EXPECT_EQ(second.firstFailure(), out + "/bad.jpg: could not be read from the source");
     // The reader failed before its first byte: no empty bad.jpg is left to pass for a recovered file.
     EXPECT_EQ(written(), (std::vector<std::string>{"f/in.jpg=x", "good.jpg=g", "not-a-folder.txt=x"}));
 }

@@ -24,7 +24,7 @@ TEST(FatStructureFinder, FindsAlignedStartsInOrderUpToTheMaximum) {
     std::vector<std::uint64_t> list;
     EXPECT_EQ(findStructures(FinderKind::Fat16, source, source.byteSize(), 3, stop, progress, list),
               (std::vector<std::uint64_t>{512, 11 * 1024 * 1024 + 512}));
-    EXPECT_EQ(progress.statuses, (std::vector<std::string>{"found fat entry  1 ", "found fat entry  2 "}));
+    EXPECT_EQ(progress.statuses, (std::vector<std::string>{"FAT copies found: 1", "FAT copies found: 2"}));
     EXPECT_EQ(progress.positions.back(), 1000);
     std::vector<std::uint64_t> one;
     EXPECT_EQ(findStructures(FinderKind::Fat16, source, source.byteSize(), 1, stop, progress, one),
@@ -43,7 +43,7 @@ TEST(FatStructureFinder, Fat32NeedsBothEntriesAndHeapCandidatesAreAllOnes) {
     std::vector<std::uint64_t> fat32, heap;
     EXPECT_EQ(findStructures(FinderKind::Fat32, source, source.byteSize(), 3, stop, progress, fat32),
               (std::vector<std::uint64_t>{4096, 8192}));
-    EXPECT_EQ(progress.statuses.front(), "Parsing Disk Currently at position 0.000000 of the disk of size 12582912.000000");
+    EXPECT_EQ(progress.statuses.front(), "Searching the volume for FAT copies: 0 Bytes of 12.00 MB");
     stop.set();  // a stop left from an earlier search does not stop the heap search
     EXPECT_EQ(findStructures(FinderKind::ExfatHeap, source, source.byteSize(), 3, stop, progress, heap),
               (std::vector<std::uint64_t>{16384}));

@@ -87,9 +87,10 @@ std::string FatClassBase::shortName(ByteView slot, bool directory) const {
         const bool lower = (i < 8 && (caseFlags & 0x08) != 0) || (i >= 8 && (caseFlags & 0x10) != 0);
         return lower && b >= 'A' && b <= 'Z' ? static_cast<std::uint8_t>(b + 32) : b;
     };
-    // The first byte widens as a signed 8-bit value, so the 0xE5 of a deleted entry shows as U+FFE5.
+    // A deleted entry's first letter is lost under its 0xE5 mark: "_" stands for it, as a
+    // character every font has and every file system takes.
     const std::uint8_t first = lowered(slot.u8(0), 0);
-    appendUtf8(name, first < 0x80 ? first : (0xFF00u | first));
+    appendUtf8(name, first == kDeletedMark ? '_' : first);
     for (std::uint32_t i = 1; i < 11; ++i) {
         const std::uint8_t b = lowered(slot.u8(i), i);
         if (b != 0)

@@ -6,6 +6,7 @@
 
 #include "app/ProgressSink.h"
 #include "app/StopFlag.h"
+#include "common/ListTextFormat.h"
 #include "common/TextFormat.h"
 #include "disk/readWriteInterface.h"
 
@@ -66,8 +67,8 @@ std::vector<std::uint64_t> findStructures(FinderKind kind, readWriteInterface& s
         if (kind == FinderKind::Fat16)
             progress.setPosition(permille(p));
         if (kind == FinderKind::Fat32)
-            progress.setStatus(formatText("Parsing Disk Currently at position %f of the disk of size %f",
-                                          static_cast<double>(p), length));
+            progress.setStatus("Searching the volume for FAT copies: " + formatListSize(static_cast<std::uint64_t>(p)) +
+                               " of " + formatListSize(static_cast<std::uint64_t>(totalBytes)));
         for (std::uint32_t s = 0; s + signature.size() <= kSearchBuffer; s += 512) {
             if (heap && stop.isSet())
                 break;
@@ -76,7 +77,7 @@ std::vector<std::uint64_t> findStructures(FinderKind kind, readWriteInterface& s
             list.push_back(static_cast<std::uint64_t>(p) + s);
             ++finds;
             if (!heap)
-                progress.setStatus(formatText("found fat entry  %d ", static_cast<int>(finds)));
+                progress.setStatus(formatText("FAT copies found: %d", static_cast<int>(finds)));
             if (static_cast<std::int64_t>(list.size()) >= maxCount) {
                 full = true;
                 break;
