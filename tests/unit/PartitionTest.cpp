@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <fstream>
+#include <functional>
 #include <vector>
 
 #include "DiskBytes.h"
@@ -354,4 +355,29 @@ TEST(AdvancedScan, FatSignatureTextsAppearWithoutADelivery) {
     EXPECT_TRUE(result.rows.empty());
     EXPECT_EQ(result.progress.statuses,
               (std::vector<std::string>{"Scanning partition.....", "found FAT 32...", "found unknown..."}));
+}
+
+TEST(MbrWalk, OnlyASignedTableWithAVolumeOnTheSourceIsOne) {
+    struct Case {
+        const char* what;
+        std::function<void(std::vector<unsigned char>&)> make;
+        bool table;
+    };
+    const std::vector<Case> cases{
+        {"signed, inside", [](auto& d) { putMbrEntry(d, 0, 0, 0x07, 10, 20); }, true},
+        {"no 0x55AA", [](auto& d) { putMbrEntry(d, 0, 0, 0x07, 10, 20); d[510] = d[511] = 0; }, false},
+        {"boot flag neither 0 nor 0x80", [](auto& d) { putMbrEntry(d, 0, 0, 0x07, 10, 20); d[446] = 'D'; }, false},
+        {"every volume past the end", [](auto& d) { putMbrEntry(d, 0, 0, 0x07, 1000, 20); putMbrEntry(d, 0, 1, 0x0C, 5000, 9); }, false},
+        {"one inside, one past (cut short)", [](auto& d) { putMbrEntry(d, 0, 0, 0x07, 10, 20); putMbrEntry(d, 0, 1, 0x0C, 5000, 9); }, true},
+    };
+    for (const Case& c : cases) {
+        auto d = disk(64);
+        c.make(d);
+        EXPECT_EQ(holdsPartitionTable(ByteView(d.data(), 512), d.size()), c.table) << c.what;
+        const WalkResult result = walk(d, false);
+        EXPECT_EQ(result.rows.empty(), !c.table) << c.what;
+        if (!c.table) {
+            EXPECT_EQ(result.statuses, std::vector<std::string>{"no partition table found; reading it as one volume"}) << c.what;
+        }
+    }
 }

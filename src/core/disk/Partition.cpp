@@ -86,7 +86,11 @@ int Partition::readPartitionTable(readWriteInterface& source) {
 bool holdsPartitionTable(ByteView sector, std::uint64_t sourceBytes) {
     if (sector.size() < kSector || sector.le16(510) != 0xAA55)
         return false;
+    // An image cut short keeps a table whose volumes run past its end; bytes taken for a table
+    // put every volume far beyond it.
     const std::uint64_t sectors = sourceBytes / kSector;
+    bool startsInside = sectors == 0;
+    bool used = false;
     for (int index = 0; index < 4; ++index) {
         const MbrEntry entry = mbrEntry(sector, index);
         const std::uint8_t bootFlag = sector.u8(kMbrTable + index * kMbrEntrySize);
@@ -94,10 +98,10 @@ bool holdsPartitionTable(ByteView sector, std::uint64_t sourceBytes) {
             continue;
         if (bootFlag != 0x00 && bootFlag != 0x80)
             return false;
-        if (sectors > 0 && std::uint64_t{entry.firstLba} + entry.sectorCount > sectors)
-            return false;
+        used = true;
+        startsInside = startsInside || entry.firstLba < sectors;
     }
-    return true;
+    return !used || startsInside;
 }
 
 // A card or partition image without a table: its one volume is the whole source, as long as its

@@ -23,8 +23,9 @@ public:
 };
 
 /// Whether sector (the source's first 512 bytes) is a partition table: it ends in the 0x55AA
-/// boot signature, and each used entry has a boot flag of 0x00 or 0x80 and lies inside the
-/// source's sourceBytes (0: size unknown). A text file or another container's header is not.
+/// boot signature, each used entry has a boot flag of 0x00 or 0x80, and not every used entry
+/// starts past the source's sourceBytes (0: size unknown). A text file or another container's
+/// header is not.
 bool holdsPartitionTable(ByteView sector, std::uint64_t sourceBytes);
 
 class Partition {

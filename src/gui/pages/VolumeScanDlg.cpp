@@ -288,6 +288,8 @@ void VolumeScanDlg::scanFinished() {
     }
     if (!holdsUserFiles(tree_->tree(), rootItem_, [this](TreeItemId item) { return isFolderItem(item); }))
         guideWhenNothingFound();
+    else if (kind_ == FileSystemKind::Ext && mode_ == ScanMode::Standard)
+        tellOfDeletedExtFiles();
     const CompletionTexts& done = fileSystemRow(kind_)->completion;
     if (done.box == CompletionTexts::Box::Information)
         app.message(QString::fromUtf8(done.boxText), QMessageBox::Information, this);
@@ -299,6 +301,21 @@ void VolumeScanDlg::scanFinished() {
 void VolumeScanDlg::guideWhenNothingFound() {
     if (modes_ != nullptr)
         showOtherModes(guide_, mode_ != ScanMode::Advanced && ParceModeNtfsDlg::offeredModes(record_.fileSystem).advanced);
+}
+
+void VolumeScanDlg::tellOfDeletedExtFiles() {
+    // ext2/3/4 clears a deleted file's blocks from its inode: the standard walk cannot list it,
+    // and saying nothing would read as "there were none".
+    QString text = QStringLiteral("Deleted files are not listed here: on ext2/3/4 volumes the Standard mode shows only the "
+                                  "files the file system still holds. The search by file signatures finds deleted photos, "
+                                  "audio and video by their contents.");
+    if (const char* journal = fileSystemRow(kind_)->journalMode)
+        text += QStringLiteral(" The \"%1\" mode (pictorva-cli --mode journal) lists them by name where the volume's "
+                               "journal still holds them.")
+                    .arg(QString::fromUtf8(journal));
+    if (auto* advanced = guide_->findChild<QPushButton*>(QStringLiteral("advancedHint")))
+        advanced->setVisible(false);
+    guide_->showHint(text);
 }
 
 void VolumeScanDlg::restartWith(std::optional<ScanMode> mode) {

@@ -114,6 +114,8 @@ private:
     void copyFileOnDoubleClick(TreeItemId item);
     /// Nothing worth having was found: offers Advanced mode and the search by file signatures.
     void guideWhenNothingFound();
+    /// The Standard mode of an ext volume lists no deleted file: says so and offers the others.
+    void tellOfDeletedExtFiles();
     /// Back to the recovery mode page, which then goes on to Advanced mode (or, without mode,
     /// the search by file signatures).
     void restartWith(std::optional<ScanMode> mode);
