@@ -167,7 +167,7 @@ bool VolumeScanDlg::initialise() {
         volumeData_->setText(QStringLiteral("volume %1 of %2: %3, %4, from sector %5")
                                  .arg(QString::fromStdString(record_.deviceName), QString::fromStdString(app.currentSourcePath),
                                       QString::fromStdString(record_.fileSystem),
-                                      QString::fromStdString(record_.sizeText).simplified())
+                                      QString::fromStdString(volumeSizeText(record_)).simplified())
                                  .arg(record_.startSector));
     else
         volumeData_->setText(QString::fromStdString(record_.rootPath.empty() ? record_.deviceName : record_.rootPath));
