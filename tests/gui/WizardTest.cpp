@@ -7,6 +7,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
+#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
@@ -139,6 +140,19 @@ private slots:
         QVERIFY(!theApp()->startUp(second.alreadyRunning()));
         QCOMPARE(messages_, QStringList{QStringLiteral("Pictorva: Another instance of application is already running")});
         QVERIFY(theApp()->wizard() == nullptr);
+    }
+
+    void lockIsNeverTakenThroughALink() {
+        // A link planted in a shared folder must not make the program create or lock its target.
+        QTemporaryDir lockDir;
+        const QString target = lockDir.filePath(QStringLiteral("victim"));
+        const std::string name = InstanceLock(lockDir.path().toStdString()).path();
+        QFile::remove(QString::fromStdString(name));
+        QVERIFY(QFile::link(target, QString::fromStdString(name)));
+        InstanceLock first(lockDir.path().toStdString());
+        InstanceLock second(lockDir.path().toStdString());
+        QVERIFY(!first.alreadyRunning() && !second.alreadyRunning());
+        QVERIFY(!QFile::exists(target));
     }
 
     void startUpSetsTheStateAndTheFirstPage() {

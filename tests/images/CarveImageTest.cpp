@@ -37,7 +37,7 @@ TEST(CarveImage, PlantedFilesComeBackWhole) {
         ++planted;
         SCOPED_TRACE(original);
         const auto named = kNamedByMetadata.find(fs::path(original).filename().string());
-        const fs::path carved = out.path() / category / (named != kNamedByMetadata.end() ? named->second : offset + " ." + ext);
+        const fs::path carved = out.path() / category / (named != kNamedByMetadata.end() ? named->second : offset + "." + ext);
         ASSERT_TRUE(fs::exists(carved));
         const std::string bytes = readBytes(original);
         EXPECT_EQ(readBytes(carved, bytes.size()), bytes) << "not whole";

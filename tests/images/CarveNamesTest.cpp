@@ -20,7 +20,7 @@ namespace {
 struct Planted {
     const char* file;
     const char* category;
-    std::string name;      ///< expected carved name; "@ .jpg" stands for the offset name
+    std::string name;      ///< expected carved name; "@.jpg" stands for the offset name
     std::time_t modified;  ///< expected modification time (UTC clock), 0: not checked
 };
 
@@ -45,7 +45,7 @@ TEST(CarveNames, FromMetadataWithTheOffsetWhereTwoMeet) {
         {"canon.jpg", "JPEG", "2019-06-02 12.03.00 Canon EOS 80D.jpg", 1559476980},
         {"nikon.jpg", "JPEG", "2020-02-29 23.59.58 NIKON D750.jpg", 1583020798},
         {"canon.jpg", "JPEG", "2019-06-02 12.03.00 Canon EOS 80D @.jpg", 1559476980},
-        {"bare.jpg", "JPEG", "@ .jpg", 0},
+        {"bare.jpg", "JPEG", "@.jpg", 0},
         {"v24.mp3", "MP3", "Sigur Rós - Starálfur.mp3", 0},
         {"tagged.flac", "FLAC", "Björk - Jóga.flac", 0},
         {"tagged.ogg", "OGG", "Björk - Jóga.ogg", 0},

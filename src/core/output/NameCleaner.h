@@ -20,5 +20,5 @@ std::size_t extensionStart(const std::string& name);
 
 /// The k-th name for a clean name that is taken (k >= 2): " (k)" before the extension, the stem
 /// cut (on a character boundary) so that the result still fits 255 bytes. A stem that already
-/// ends in a blank ("4096 .jpg") gets "(k)" without a second blank.
+/// ends in a blank ("IMG .jpg") gets "(k)" without a second blank.
 std::string numberedName(const std::string& name, int k, bool keepExtension = true);

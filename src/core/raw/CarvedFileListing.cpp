@@ -28,7 +28,7 @@ std::string CarvedFileListing::category(const CarvedFile& file) const {
 std::string CarvedFileListing::name(const CarvedFile& file) const {
     if (!file.title.empty())
         return cleanName(file.title + "." + type(file));
-    return formatText("%lld .", static_cast<long long>(file.namePosition)) + type(file);
+    return std::to_string(file.namePosition) + "." + type(file);
 }
 
 void CarvedFileListing::nameFromMetadata(CarvedFile& file, VolumeByteSource& bytes) {

@@ -25,8 +25,8 @@ public:
     /// Names files by signatures, the engine's table (kept by the engine, read here).
     explicit CarvedFileListing(const std::vector<SignatureRecord>& signatures) : signatures_(signatures) {}
 
-    /// The listed name of a carved file: its metadata title (cleaned) or "%lld ." with its name
-    /// position, then the extension.
+    /// The listed name of a carved file: its metadata title (cleaned) or its name position
+    /// then "." and the extension.
     std::string name(const CarvedFile& file) const;
     /// The category it is listed under, and its type (its extension: "jpg", "nef", "mpo").
     std::string category(const CarvedFile& file) const;

@@ -68,8 +68,8 @@ public:
     std::size_t carvedFileCount() const { return found_.count(); }
     std::optional<CarvedFile> carvedFile(std::uint64_t index) const { return found_.at(index); }
     std::vector<CarvedFile> carvedFiles() const { return found_.all(); }
-    /// The listed name of a carved file: its metadata title (cleaned) or "%lld ." with its name
-    /// position, then the extension.
+    /// The listed name of a carved file: its metadata title (cleaned) or its name position
+    /// then "." and the extension.
     std::string carvedFileName(const CarvedFile& file) const { return listing_.name(file); }
     /// The category it is listed under, and its type (its extension: "jpg", "nef", "mpo").
     std::string carvedFileCategory(const CarvedFile& file) const { return listing_.category(file); }

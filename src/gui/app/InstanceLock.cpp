@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -19,8 +20,15 @@ std::string InstanceLock::defaultFolder() {
 }
 
 InstanceLock::InstanceLock(const std::string& folder) {
-    path_ = (folder.empty() ? defaultFolder() : folder) + "/" + kLockName;
-    fd_ = ::open(path_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    // The temporary folder is shared with other users (root too, under pkexec): the name carries
+    // the user, a link planted there is not followed, and a file someone else owns is no lock.
+    path_ = (folder.empty() ? defaultFolder() : folder) + "/" + kLockName + "." + std::to_string(::geteuid());
+    fd_ = ::open(path_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+    struct stat st {};
+    if (fd_ >= 0 && (::fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode) || st.st_uid != ::geteuid())) {
+        ::close(fd_);
+        fd_ = -1;
+    }
     if (fd_ < 0)
         return;  // no lock to be had: better a second copy than no program at all
     if (::flock(fd_, LOCK_EX | LOCK_NB) != 0) {

@@ -1,7 +1,7 @@
 #pragma once
-// One running copy per user session: an flock()ed lock file "{RODUDIZURUZI_ZOR_IZADIRA1}" in
-// $XDG_RUNTIME_DIR (else the temporary folder). The lock goes with the process, also when it
-// crashes, so a stale file never blocks a later start.
+// One running copy per user session: an flock()ed lock file "{RODUDIZURUZI_ZOR_IZADIRA1}.<uid>"
+// in $XDG_RUNTIME_DIR (else the temporary folder), never through a link. The lock goes with the
+// process, also when it crashes, so a stale file never blocks a later start.
 
 #include <string>
 

@@ -8,6 +8,7 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
+#include <QMenu>
 #include <QPushButton>
 #include <QStyle>
 #include <QTreeWidget>
@@ -27,6 +28,7 @@ namespace {
 enum ItemKind { DriveItem = 1, VolumeItem = 2 };
 constexpr int kKindRole = Qt::UserRole;
 constexpr int kIndexRole = Qt::UserRole + 1;
+constexpr int kImagePathRole = Qt::UserRole + 2;  ///< an image the user added, to read it the other way
 }  // namespace
 
 Physical_DriveDialog::Physical_DriveDialog()
@@ -38,6 +40,17 @@ Physical_DriveDialog::Physical_DriveDialog()
     tree_->setObjectName(QStringLiteral("driveTree"));
     tree_->setHeaderHidden(true);
     tree_->setIconSize(QSize(16, 16));
+    tree_->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(tree_, &QTreeWidget::customContextMenuRequested, this, [this](const QPoint& at) {
+        QTreeWidgetItem* item = tree_->itemAt(at);
+        if (item == nullptr || item->data(0, kImagePathRole).isNull())
+            return;
+        const bool asDrive = item->data(0, kKindRole).toInt() == DriveItem;
+        QMenu menu(this);
+        QAction* other = menu.addAction(asDrive ? QStringLiteral("Read as a volume") : QStringLiteral("Read as a disk"));
+        if (menu.exec(tree_->viewport()->mapToGlobal(at)) == other)
+            readImageOtherWay(item);
+    });
     groupLayout->addWidget(tree_);
     auto* addImage = new QPushButton(QStringLiteral("Add disk image..."));
     addImage->setObjectName(QStringLiteral("addImageButton"));
@@ -160,18 +173,26 @@ bool Physical_DriveDialog::addImage(const QString& path, ImageRole role) {
                               .arg(stated >> 20),
                           QMessageBox::Warning, this);
     const std::string disk = boot_sector::describeDisk(bytes);
-    if (role == ImageRole::Guess)
+    const bool guessed = role == ImageRole::Guess;
+    if (guessed)
         role = (disk == "GPT" || disk == "MBR" || disk == "Unknown") ? ImageRole::Drive : ImageRole::Volume;
     QTreeWidgetItem* item = nullptr;
     if (role == ImageRole::Drive) {
         item = addDriveItem(PhysicalDrive{0, file, {}, static_cast<unsigned long long>(probe.byteSize())});
+        item->setToolTip(0, QStringLiteral("%1\nRead as a disk%2. Right-click to read it as a volume (one file system).")
+                                .arg(path, guessed && disk != "Unknown" ? QStringLiteral(": it holds a partition table")
+                                                                        : QString()));
     } else {
         std::string system = boot_sector::identifyVolume(bytes);
         if (system == "extX")
             system = boot_sector::extVariant(bytes);
         item = addVolumeItem(
             VolumeRecord{system, file, file, static_cast<std::uint64_t>(std::max<std::int64_t>(probe.byteSize(), 0)), 0});
+        item->setToolTip(0, QStringLiteral("%1\nRead as a volume%2. Right-click to read it as a disk (a partition table "
+                                           "and its volumes).")
+                                .arg(path, guessed ? QStringLiteral(": it starts with a file system") : QString()));
     }
+    item->setData(0, kImagePathRole, path);
     tree_->setCurrentItem(item);
     return true;
 }
@@ -180,20 +201,15 @@ void Physical_DriveDialog::addImageClicked() {
     const QString path = QFileDialog::getOpenFileName(
         this, QStringLiteral("Add disk image"), QString(),
         QStringLiteral("Disk images (*.img *.dd *.raw *.bin *.iso *.dmg *.001 *.image);;All files (*)"));
-    if (path.isEmpty())
-        return;
-    QMessageBox ask(QMessageBox::Question, QString::fromLatin1(kApplicationTitle),
-                    QStringLiteral("How should \"%1\" be read?").arg(QFileInfo(path).fileName()), QMessageBox::Cancel,
-                    this);
-    ask.setInformativeText(QStringLiteral("A disk image holds a partition table and its volumes (a whole card or "
-                                          "disk); a volume image holds one file system (one partition)."));
-    QPushButton* asDrive = ask.addButton(QStringLiteral("As a disk"), QMessageBox::AcceptRole);
-    QPushButton* asVolume = ask.addButton(QStringLiteral("As a volume"), QMessageBox::AcceptRole);
-    ask.exec();
-    if (ask.clickedButton() == asDrive)
-        addImage(path, ImageRole::Drive);
-    else if (ask.clickedButton() == asVolume)
-        addImage(path, ImageRole::Volume);
+    if (!path.isEmpty())
+        addImage(path, ImageRole::Guess);  // its first sectors tell disk from volume; the menu changes it
+}
+
+void Physical_DriveDialog::readImageOtherWay(QTreeWidgetItem* item) {
+    const QString path = item->data(0, kImagePathRole).toString();
+    const ImageRole other = item->data(0, kKindRole).toInt() == DriveItem ? ImageRole::Volume : ImageRole::Drive;
+    delete item;  // its record stays behind unreferenced: items find records by position
+    addImage(path, other);
 }
 
 std::string Physical_DriveDialog::selectedDrivePath() const {

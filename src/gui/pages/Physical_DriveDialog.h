@@ -23,8 +23,10 @@ public:
 
     /// Adds a disk image: as a drive (its partitions are walked) or as a volume (read as one file
     /// system); Guess takes a volume when its first sector is a known boot sector. The new item is
-    /// selected. False when the file cannot be opened.
+    /// selected and says how it is read. False when the file cannot be opened.
     bool addImage(const QString& path, ImageRole role);
+    /// Reads an added image the other way (a disk as a volume, a volume as a disk): its right-click menu.
+    void readImageOtherWay(QTreeWidgetItem* item);
 
     /// What later pages read: the selected drive's path, the selected volume's record.
     std::string selectedDrivePath() const;

@@ -354,6 +354,28 @@ private slots:
     }
 
     // Bad input is refused, or warned of, where it is chosen.
+    void imagesAreReadByWhatTheyHoldAndTheUserMayChangeIt() {
+        Physical_DriveDialog* first = start(QString());
+        const struct {
+            const char* file;
+            QTreeWidgetItem* root;
+            QTreeWidgetItem* other;
+        } cases[] = {{"camera-card.img", first->drivesRoot(), first->volumesRoot()},
+                     {"reformatted.img", first->volumesRoot(), first->drivesRoot()}};
+        for (const auto& c : cases) {
+            messages_.clear();
+            QVERIFY(first->addImage(image(c.file), Physical_DriveDialog::ImageRole::Guess));
+            QVERIFY(messages_.isEmpty());  // no question asked
+            QTreeWidgetItem* item = first->tree()->currentItem();
+            QCOMPARE(item->parent(), c.root);
+            QVERIFY2(item->toolTip(0).contains(QStringLiteral("Right-click to read it as")), qPrintable(item->toolTip(0)));
+            first->readImageOtherWay(item);
+            QCOMPARE(first->tree()->currentItem()->parent(), c.other);
+        }
+        click(button(first, "nextButton"));  // the last one, reformatted.img read as a disk, goes on
+        QVERIFY(current<Physical_DriveDialog>() != first);
+    }
+
     void badImagesAreNamedWhereTheyAreChosen_data() {
         QTest::addColumn<QString>("kind");
         QTest::addColumn<bool>("added");

@@ -199,9 +199,9 @@ private slots:
         random.fillRange(reinterpret_cast<quint32*>(disk.data()), static_cast<qsizetype>(disk.size() / 4));
         std::fill(disk.begin(), disk.begin() + kVolumeStart * 512, 0);
         putMbrEntry(disk, 0, 0, 0x0C, kVolumeStart, kVolumeMiB * 2048);
-        planted_ = {{65536, QStringLiteral("65536 .jpg"), picture("JPEG", 1)},
-                    {(1 << 20) + 1536, QStringLiteral("1050112 .png"), picture("PNG", 2)},
-                    {3 << 20, QStringLiteral("3145728 .jpg"), picture("JPEG", 3)}};
+        planted_ = {{65536, QStringLiteral("65536.jpg"), picture("JPEG", 1)},
+                    {(1 << 20) + 1536, QStringLiteral("1050112.png"), picture("PNG", 2)},
+                    {3 << 20, QStringLiteral("3145728.jpg"), picture("JPEG", 3)}};
         for (const Planted& file : planted_)
             std::copy(file.bytes.begin(), file.bytes.end(), disk.begin() + kVolumeStart * 512 + file.offset);
         disk_ = dir_.filePath(QStringLiteral("card.img"));
@@ -305,7 +305,7 @@ private slots:
         for (const Planted& file : planted_) {
             const QString stem = file.name.section(QLatin1Char('.'), 0, 0);
             const QString ext = file.name.section(QLatin1Char('.'), 1);
-            for (const QString& name : {file.name, stem + QStringLiteral("(2).") + ext}) {
+            for (const QString& name : {file.name, stem + QStringLiteral(" (2).") + ext}) {
                 QVERIFY2(saved.contains(name), qPrintable(name));
                 QCOMPARE(readFile(QDir(out.path()).filePath(name)).left(file.bytes.size()), file.bytes);
             }
@@ -637,7 +637,7 @@ private slots:
         QVERIFY(photo.infoText().contains(QStringLiteral("JPEG image")));
         saveShot(&photo, QStringLiteral("vedivade-picture"));
 
-        const QString binary = dir_.filePath(QStringLiteral("123 .mp3"));
+        const QString binary = dir_.filePath(QStringLiteral("123.mp3"));
         QByteArray bytes("ID3\x03\x00", 5);
         bytes += QByteArray(100000, '\x01');
         QFile out(binary);

@@ -54,7 +54,7 @@ TEST(NameCleaner, NumberedNamesKeepTheExtensionAndFit) {
         {"a.jpg", 2, true, "a (2).jpg"},
         {"a.tar.gz", 3, true, "a.tar (3).gz"},
         {".hidden", 2, true, ".hidden (2)"},
-        {"4096 .jpg", 2, true, "4096 (2).jpg"},  // carved names already hold the blank
+        {"IMG .jpg", 2, true, "IMG (2).jpg"},  // a stem already ending in a blank
         {"folder.d", 2, false, "folder.d (2)"},
         {std::string(255, 'x'), 12, true, std::string(250, 'x') + " (12)"},
         {std::string(248, 'x') + ".jpeg", 2, true, std::string(246, 'x') + " (2).jpeg"},

@@ -102,7 +102,7 @@ TEST(CarvingEngine, MatchesAtTheSignatureOffsetOnly) {
     Carving c(MiB, {{.ext = "ftp", .start = {'f', 't', 'y', 'p'}, .startOffset = 3, .approx = 100}});
     c.plant(0, {'f', 't', 'y', 'p'});
     c.plant(4096 + 3, {'f', 't', 'y', 'p'});
-    EXPECT_EQ(c.run(), (std::vector<Found>{{4096, 100, "4096 .ftp"}}));
+    EXPECT_EQ(c.run(), (std::vector<Found>{{4096, 100, "4096.ftp"}}));
 }
 
 TEST(CarvingEngine, WildcardsMatchAnyByteAndOneByteNeverMatches) {
@@ -112,7 +112,7 @@ TEST(CarvingEngine, WildcardsMatchAnyByteAndOneByteNeverMatches) {
     c.plant(512, {'G', 'I', 'F', '8', '7', 'a'});
     c.plant(1024, {'G', 'I', 'F', '8', '9', 'a'});
     c.plant(1536, {'G', 'I', 'F', '8', '9', 'b'});
-    EXPECT_EQ(c.run(), (std::vector<Found>{{512, 10, "512 .gif"}, {1024, 10, "1024 .gif"}}));
+    EXPECT_EQ(c.run(), (std::vector<Found>{{512, 10, "512.gif"}, {1024, 10, "1024.gif"}}));
 }
 
 TEST(CarvingEngine, StartWinsOverAnotherTypesEndInTheSameSector) {
@@ -122,7 +122,7 @@ TEST(CarvingEngine, StartWinsOverAnotherTypesEndInTheSameSector) {
     c.plant(8192, kJpg);  // also "aaa"'s end, which must not close the start at 0
     c.plant(16384, {0xFF, 0xD8, 0x00});
     const auto found = c.run();
-    EXPECT_EQ(found, (std::vector<Found>{{8192, 50, "8192 .jpg"}, {0, 16384 + 2 + 1, "16384 .aaa"}}));
+    EXPECT_EQ(found, (std::vector<Found>{{8192, 50, "8192.jpg"}, {0, 16384 + 2 + 1, "16384.aaa"}}));
 }
 
 TEST(CarvingEngine, NestedStartsCloseTheLatestFirst) {
@@ -132,14 +132,14 @@ TEST(CarvingEngine, NestedStartsCloseTheLatestFirst) {
     c.plant(16384, kEoi);
     c.plant(20480, kEoi);  // closes the start at 0
     c.plant(24576, kEoi);  // no start left: ignored
-    EXPECT_EQ(c.run(), (std::vector<Found>{{8192, 16384 - 8192 + 3, "16384 .jpg"}, {0, 20480 + 3, "20480 .jpg"}}));
+    EXPECT_EQ(c.run(), (std::vector<Found>{{8192, 16384 - 8192 + 3, "16384.jpg"}, {0, 20480 + 3, "20480.jpg"}}));
 }
 
 TEST(CarvingEngine, EndLengthIsCappedByTheApproximateSize) {
     Carving c(MiB, {{.ext = "png", .start = {0x89, 'P'}, .end = {'I', 'E'}, .approx = 1000}});
     c.plant(0, {0x89, 'P'});
     c.plant(4096, {'I', 'E'});
-    EXPECT_EQ(c.run(), (std::vector<Found>{{0, 1000, "4096 .png"}}));
+    EXPECT_EQ(c.run(), (std::vector<Found>{{0, 1000, "4096.png"}}));
 }
 
 TEST(CarvingEngine, TheSectorAfterAnEndIsTested) {
@@ -148,14 +148,14 @@ TEST(CarvingEngine, TheSectorAfterAnEndIsTested) {
     c.plant(1024, {'I', 'E'});
     c.plant(1536, {0x89, 'P'});
     c.plant(2048, {'I', 'E'});
-    EXPECT_EQ(c.run(), (std::vector<Found>{{0, 1027, "1024 .png"}, {1536, 515, "2048 .png"}}));
+    EXPECT_EQ(c.run(), (std::vector<Found>{{0, 1027, "1024.png"}, {1536, 515, "2048.png"}}));
 }
 
 TEST(CarvingEngine, UnmatchedStartsTakeTheDistanceToTheEarlierStart) {
     Carving c(2 * MiB, {{.ext = "jpg", .start = kJpg, .end = kEoi, .approx = 2000000}});
     c.plant(0, kJpg);
     c.plant(MiB, kJpg);
-    EXPECT_EQ(c.run(), (std::vector<Found>{{MiB, MiB + 1, "1048576 .jpg"}, {0, 2000000, "0 .jpg"}}));
+    EXPECT_EQ(c.run(), (std::vector<Found>{{MiB, MiB + 1, "1048576.jpg"}, {0, 2000000, "0.jpg"}}));
 }
 
 TEST(CarvingEngine, UnmatchedStartsWithoutApproximateSizeAreNotListed) {
@@ -168,7 +168,7 @@ TEST(CarvingEngine, UnmatchedStartsWithoutApproximateSizeAreNotListed) {
 TEST(CarvingEngine, WithoutEndOrSizeTheLengthIsTheApproximateSizeEvenZero) {
     Carving c(MiB, {{.ext = "mp3", .start = {'I', 'D', '3'}, .approx = 0}});
     c.plant(512, {'I', 'D', '3'});
-    EXPECT_EQ(c.run(), (std::vector<Found>{{512, 0, "512 .mp3"}}));
+    EXPECT_EQ(c.run(), (std::vector<Found>{{512, 0, "512.mp3"}}));
 }
 
 TEST(CarvingEngine, SizeFieldGivesTheLengthCappedByTheApproximateSize) {
@@ -184,7 +184,7 @@ TEST(CarvingEngine, SizeFieldGivesTheLengthCappedByTheApproximateSize) {
         c.plant(0, bm(3000));
         c.plant(2560, bm(100));  // inside the first file: not tested
         c.plant(3072, bm(100));
-        EXPECT_EQ(c.run(), (std::vector<Found>{{0, 3000, "0 .bmp"}, {3072, 100, "3072 .bmp"}}));
+        EXPECT_EQ(c.run(), (std::vector<Found>{{0, 3000, "0.bmp"}, {3072, 100, "3072.bmp"}}));
         EXPECT_EQ(c.statuses(), (std::vector<std::string>{"whole", "whole"}));
     }
     {
@@ -193,14 +193,14 @@ TEST(CarvingEngine, SizeFieldGivesTheLengthCappedByTheApproximateSize) {
         c.plant(MiB / 2, bm(2 * MiB));
         c.plant(MiB, bm(100));                    // inside: not tested
         c.plant(MiB / 2 + 2 * MiB, bm(100));      // right after it
-        EXPECT_EQ(c.run(), (std::vector<Found>{{MiB / 2, 2 * MiB, "524288 .bmp"}, {MiB / 2 + 2 * MiB, 100, "2621440 .bmp"}}));
+        EXPECT_EQ(c.run(), (std::vector<Found>{{MiB / 2, 2 * MiB, "524288.bmp"}, {MiB / 2 + 2 * MiB, 100, "2621440.bmp"}}));
     }
     {
         SCOPED_TRACE("above the approximate size: capped and approximate; zero: nothing");
         Carving c(MiB, {bmp});
         c.plant(0, bm(4 * MiB + 1));
         c.plant(MiB - 1024, bm(0));
-        EXPECT_EQ(c.run(), (std::vector<Found>{{0, 4 * MiB, "0 .bmp"}}));
+        EXPECT_EQ(c.run(), (std::vector<Found>{{0, 4 * MiB, "0.bmp"}}));
         EXPECT_EQ(c.statuses(), (std::vector<std::string>{"approximate"}));
     }
     {
@@ -213,7 +213,7 @@ TEST(CarvingEngine, SizeFieldGivesTheLengthCappedByTheApproximateSize) {
         Carving c(MiB, {});
         c.engine.appendSignature(r);
         c.plant(0, bm(3000));
-        EXPECT_EQ(c.run(), (std::vector<Found>{{0, 3014, "0 .bmp"}}));
+        EXPECT_EQ(c.run(), (std::vector<Found>{{0, 3014, "0.bmp"}}));
     }
 }
 
@@ -249,7 +249,7 @@ TEST(CarvingEngine, BuiltInFormatsFindFilesAtAnyByteAndEndThemExactly) {
     std::vector<Found> expected;
     for (const auto& [at, bytes] : planted) {
         c.plant(at, bytes);
-        expected.push_back({at, bytes.size(), std::to_string(at) + " .jpg"});
+        expected.push_back({at, bytes.size(), std::to_string(at) + ".jpg"});
     }
     EXPECT_EQ(c.run(), expected);  // the thumbnail inside is part of its photo, never a file of its own
     EXPECT_EQ(c.statuses(), std::vector<std::string>(planted.size(), "whole"));
@@ -263,8 +263,8 @@ TEST(CarvingEngine, DamagedFilesKeepTheirValidPrefixAndHideNothingAfterIt) {
     c.plant(1000, cutShort);
     c.plant(1000 + cutShort.size(), tinyJpeg());  // its markers end the damaged one's data
     const std::uint64_t second = 1000 + cutShort.size();
-    EXPECT_EQ(c.run(), (std::vector<Found>{{1000, cutShort.size(), "1000 .jpg"},
-                                           {second, tinyJpeg().size(), std::to_string(second) + " .jpg"}}));
+    EXPECT_EQ(c.run(), (std::vector<Found>{{1000, cutShort.size(), "1000.jpg"},
+                                           {second, tinyJpeg().size(), std::to_string(second) + ".jpg"}}));
     EXPECT_EQ(c.statuses(), (std::vector<std::string>{"damaged", "whole"}));
 }
 
@@ -275,9 +275,9 @@ TEST(CarvingEngine, UserSignaturesKeepTheSectorRulesAndNeverCarveAFormatsFileAga
     c.plant(8192, tinyJpeg());
     c.plant(16384, {0xFF, 0xD8, 0xFF, 0x00});  // the user's signature, not a JPEG the format takes
     c.plant(20480, {0, 'M', 'R', 'M'});        // a default-set type without a built-in format
-    EXPECT_EQ(c.run(), (std::vector<Found>{{8192, tinyJpeg().size(), "8192 .jpg"},
-                                           {16384, 5000, "16384 .jpg"},
-                                           {20480, 700, "20480 .mrw"}}));
+    EXPECT_EQ(c.run(), (std::vector<Found>{{8192, tinyJpeg().size(), "8192.jpg"},
+                                           {16384, 5000, "16384.jpg"},
+                                           {20480, 700, "20480.mrw"}}));
     EXPECT_EQ(c.statuses(), (std::vector<std::string>{"whole", "approximate", "approximate"}));
     EXPECT_EQ(c.engine.carvedFileCategory(c.engine.carvedFiles()[1]), "Mine");
 }
@@ -288,9 +288,9 @@ TEST(CarvingEngine, SkipsStopAtTheChunkEnd) {
     c.plant(MiB, {0, 0, 1, 0xBA});
     c.plant(MiB + 4096, {0, 0, 1, 0xBA});  // skipped over
     c.plant(2 * MiB, {0, 0, 1, 0xBA});
-    EXPECT_EQ(c.run(), (std::vector<Found>{{MiB - 512, 10, "1048064 .mpg"},
-                                           {MiB, 10, "1048576 .mpg"},
-                                           {2 * MiB, 10, "2097152 .mpg"}}));
+    EXPECT_EQ(c.run(), (std::vector<Found>{{MiB - 512, 10, "1048064.mpg"},
+                                           {MiB, 10, "1048576.mpg"},
+                                           {2 * MiB, 10, "2097152.mpg"}}));
 }
 
 TEST(CarvingEngine, SkipRoundsDownToSectors) {
@@ -298,7 +298,7 @@ TEST(CarvingEngine, SkipRoundsDownToSectors) {
     c.plant(0, kJpg);
     c.plant(512, kJpg);   // skipped
     c.plant(1024, kJpg);  // 1500 rounds down to 1024
-    EXPECT_EQ(c.run(), (std::vector<Found>{{0, 10, "0 .jpg"}, {1024, 10, "1024 .jpg"}}));
+    EXPECT_EQ(c.run(), (std::vector<Found>{{0, 10, "0.jpg"}, {1024, 10, "1024.jpg"}}));
 }
 
 TEST(CarvingEngine, TreeListsCategoriesWithCountsAndFilesWithTheirIndex) {
@@ -322,7 +322,7 @@ TEST(CarvingEngine, TreeListsCategoriesWithCountsAndFilesWithTheirIndex) {
     std::vector<std::pair<std::string, std::uint64_t>> files;
     for (const auto id : photos->children)
         files.emplace_back(c.tree.item(id)->text, c.tree.item(id)->data);
-    EXPECT_EQ(files, (std::vector<std::pair<std::string, std::uint64_t>>{{"0 .jpg", 0}, {"512 .png", 1}, {"1024 .jpg", 2}}));
+    EXPECT_EQ(files, (std::vector<std::pair<std::string, std::uint64_t>>{{"0.jpg", 0}, {"512.png", 1}, {"1024.jpg", 2}}));
     EXPECT_EQ(c.engine.categoryCounts().at("Photos"), 3u);
     EXPECT_EQ(c.engine.categoryCounts().at("Audio"), 0u);
     EXPECT_FALSE(c.engine.carvedFile(3).has_value());
@@ -362,7 +362,7 @@ TEST(CarvingEngine, StopKeepsFindsAndListsUnmatchedStarts) {
     stop.engine = &c.engine;
     stop.chunk = 1;
     c.engine.ownerWindow = &stop;
-    EXPECT_EQ(c.run(), (std::vector<Found>{{0, 10, "0 .jpg"}, {4096, 99, "4096 .png"}}));
+    EXPECT_EQ(c.run(), (std::vector<Found>{{0, 10, "0.jpg"}, {4096, 99, "4096.png"}}));
     // A stopped scan is not a finished one: no "done..", and the bar stays where it stopped.
     EXPECT_TRUE(c.notifier.messages.empty());
     EXPECT_EQ(stop.lastPosition, 1);
@@ -373,14 +373,14 @@ TEST(CarvingEngine, ShortSourcesAndOddVolumeSizes) {
         SCOPED_TRACE("a tail shorter than a chunk is scanned");
         Carving c(MiB + 1536, {{.ext = "jpg", .start = kJpg, .approx = 10}});
         c.plant(MiB + 1024, kJpg);
-        EXPECT_EQ(c.run(), (std::vector<Found>{{MiB + 1024, 10, "1049600 .jpg"}}));
+        EXPECT_EQ(c.run(), (std::vector<Found>{{MiB + 1024, 10, "1049600.jpg"}}));
     }
     {
         SCOPED_TRACE("a volume size beyond the end of the source");
         Carving c(MiB, {{.ext = "jpg", .start = kJpg, .approx = 10}});
         c.engine.volumeByteCount = std::int64_t{1} << 50;
         c.plant(MiB - 512, kJpg);
-        EXPECT_EQ(c.run(), (std::vector<Found>{{MiB - 512, 10, "1048064 .jpg"}}));
+        EXPECT_EQ(c.run(), (std::vector<Found>{{MiB - 512, 10, "1048064.jpg"}}));
     }
     {
         SCOPED_TRACE("no signatures: not properly initialized");
@@ -422,7 +422,7 @@ TEST(CarvingEngine, AnUnreadableChunkIsNotTestedAgainWithOldBytes) {
     c.plant(2 * MiB, kJpg);
     FailingSource failing(c.source.bytes(), MiB, 2 * MiB);
     c.engine.sectorSource = &failing;
-    EXPECT_EQ(c.run(), (std::vector<Found>{{0, 10, "0 .jpg"}, {2 * MiB, 10, "2097152 .jpg"}}));
+    EXPECT_EQ(c.run(), (std::vector<Found>{{0, 10, "0.jpg"}, {2 * MiB, 10, "2097152.jpg"}}));
 }
 
 TEST(CarvingEngine, WhatTheSourceSkippedIsReadAgainAndSearchedAtTheEnd) {
@@ -442,10 +442,10 @@ TEST(CarvingEngine, WhatTheSourceSkippedIsReadAgainAndSearchedAtTheEnd) {
     ASSERT_TRUE(failing.open(""));
     c.engine.sectorSource = &failing;
     const auto found = c.run();
-    EXPECT_EQ(found, (std::vector<Found>{{0, photo.size(), "0 .jpg"},
-                                         {MiB + MiB / 2, photo.size(), std::to_string(MiB + MiB / 2) + " .jpg"},
-                                         {MiB + 9000, photo.size(), std::to_string(MiB + 9000) + " .jpg"},
-                                         {MiB + 12288, 100, std::to_string(MiB + 12288) + " .dat"}}));
+    EXPECT_EQ(found, (std::vector<Found>{{0, photo.size(), "0.jpg"},
+                                         {MiB + MiB / 2, photo.size(), std::to_string(MiB + MiB / 2) + ".jpg"},
+                                         {MiB + 9000, photo.size(), std::to_string(MiB + 9000) + ".jpg"},
+                                         {MiB + 12288, 100, std::to_string(MiB + 12288) + ".dat"}}));
     EXPECT_EQ(failing.rangeMap().unreadable(),
               (std::vector<MediumRange>{{static_cast<std::int64_t>(MiB), 8192, RangeState::Bad},
                                         {static_cast<std::int64_t>(MiB) + 15872, 512, RangeState::Bad}}));
@@ -475,7 +475,7 @@ TEST(CarvingEngine, WhatASlowRegionHidFirstIsFoundOnceItIsRead) {
     std::sort(found.begin(), found.end(), [](const Found& a, const Found& b) { return a.start < b.start; });
     std::vector<Found> expected;
     for (const auto& [at, bytes] : planted)
-        expected.push_back({at, bytes.size(), std::to_string(at) + " .jpg"});
+        expected.push_back({at, bytes.size(), std::to_string(at) + ".jpg"});
     EXPECT_EQ(found, expected);
     EXPECT_EQ(c.statuses(), std::vector<std::string>(planted.size(), "whole"));
     EXPECT_TRUE(slow.rangeMap().unreadable().empty());
@@ -487,7 +487,7 @@ TEST(CarvingEngine, HighSignatureIndexesHaveTheirPendingStarts) {
     Carving c(MiB, entries);
     c.plant(0, {0x77, 0x78});
     c.plant(4096, {0x79, 0x7A});
-    EXPECT_EQ(c.run(), (std::vector<Found>{{0, 4096 + 3, "4096 .hi"}}));
+    EXPECT_EQ(c.run(), (std::vector<Found>{{0, 4096 + 3, "4096.hi"}}));
 }
 
 TEST(CarvingEngine, IndexedMatchingAgreesWithTryingEveryRowInTurn) {
