@@ -28,15 +28,12 @@ bool CarvedFileSaver::save(readWriteInterface& source, const CarvedFile& file, s
         error = name + ": length 0, nothing to write";
         return false;
     }
-    OutputFolder folder = outFolder_;
-    if (byCategory_) {
-        auto made = categories_.find(category);
-        if (made == categories_.end() || !made->second.isOpen())
-            made = categories_.insert_or_assign(category, outFolder_.subfolder(category, error)).first;
-        folder = made->second;
-        if (!folder.isOpen())
-            return false;
-    }
+    auto made = categories_.find(category);
+    if (made == categories_.end() || !made->second.isOpen())
+        made = categories_.insert_or_assign(category, outFolder_.subfolder(category, error)).first;
+    const OutputFolder& folder = made->second;
+    if (!folder.isOpen())
+        return false;
     OutputFile out = folder.createFile(name, error);
     if (!out.isOpen())
         return false;

@@ -1,5 +1,5 @@
 #pragma once
-// Writes carved files out of the volume into DIR/<category>/<name> (or DIR/<name>), through the
+// Writes carved files out of the volume into DIR/<category>/<name>, through the
 // output folder: names from signature files never leave the folder, and a file never overwrites
 // another (also not one written earlier in the same save): a taken name gets " (2)", " (3)", ...
 // before its extension. A file with a metadata date gets it as its modification time.
@@ -21,9 +21,8 @@ ReportRecord carvedFileRecord(const CarvedFile& file, std::uint64_t volumeOffset
 
 class CarvedFileSaver {
 public:
-    /// byCategory: files go to outFolder/<category>/<name>; otherwise straight into outFolder.
-    explicit CarvedFileSaver(OutputFolder outFolder, bool byCategory = true)
-        : outFolder_(std::move(outFolder)), byCategory_(byCategory) {}
+    /// Files go to outFolder/<category>/<name>.
+    explicit CarvedFileSaver(OutputFolder outFolder) : outFolder_(std::move(outFolder)) {}
 
     /// Copies file's bytes, run by run (cut at volumeBytes, the end of the volume), from source. On success
     /// writtenPath is the file made; otherwise error says why (nothing is left behind for a
@@ -41,7 +40,6 @@ public:
 private:
     bool lastSavePartial_ = false;
     OutputFolder outFolder_;
-    bool byCategory_;
     std::map<std::string, OutputFolder> categories_;  ///< made once per save run
     PageBuffer buffer_;  ///< one piece of a file, reused for every file
 };

@@ -452,7 +452,7 @@ void RawRecoveryDialog::save() {
         theApp()->message(QString::fromStdString(error), QMessageBox::Warning, this);
         return;
     }
-    auto saver = std::make_shared<CarvedFileSaver>(std::move(output), false);
+    auto saver = std::make_shared<CarvedFileSaver>(std::move(output));
     auto outcome = std::make_shared<CarvedSaveOutcome>();
     running_ = 1;
     saving_ = true;
