@@ -1,5 +1,7 @@
 #include "CliTerminal.h"
 
+#include "app/ProgressLine.h"
+
 #include <sys/ioctl.h>
 
 #include <algorithm>
@@ -32,21 +34,6 @@ int terminalWidth() {
     return 80;
 }
 
-std::string printed(const char* format, double value) {
-    char text[64];
-    std::snprintf(text, sizeof text, format, value);
-    return text;
-}
-
-std::string duration(double seconds) {
-    const auto s = static_cast<long long>(seconds + 0.5);
-    char text[32];
-    if (s >= 3600)
-        std::snprintf(text, sizeof text, "%lld:%02lld:%02lld", s / 3600, s / 60 % 60, s % 60);
-    else
-        std::snprintf(text, sizeof text, "%lld:%02lld", s / 60, s % 60);
-    return text;
-}
 }  // namespace
 
 void silenceProgress() { silenced = true; }
@@ -99,15 +86,7 @@ void StderrProgress::setBytesCounter(std::function<std::int64_t()> counter) {
 
 std::string StderrProgress::lineText(double fraction, double seconds, double bytesPerSecond, std::int64_t found,
                                      const std::string& status, int width) {
-    fraction = std::clamp(fraction, 0.0, 1.0);
-    std::string line = printed("%5.1f%%", fraction * 100);
-    if (bytesPerSecond >= 0)
-        line += printed("  %.1f MB/s", bytesPerSecond / (1024.0 * 1024.0));
-    // The time left is a guess from the pace so far: none before there is a pace to go by.
-    if (fraction > 0.001 && fraction < 1.0 && seconds >= 1.0)
-        line += "  " + duration(seconds * (1.0 - fraction) / fraction) + " left";
-    if (found >= 0)
-        line += "  " + std::to_string(found) + (found == 1 ? " file found" : " files found");
+    std::string line = progressLineText(fraction, seconds, bytesPerSecond, found);
     if (!status.empty())
         line += "  " + status;
     // The line must never wrap, or the next redraw starts below it.

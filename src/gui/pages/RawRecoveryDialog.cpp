@@ -17,6 +17,7 @@
 #include <QSplitter>
 #include <QStyle>
 #include <QTableWidget>
+#include <QTimer>
 #include <QToolButton>
 #include <algorithm>
 #include <cstdlib>
@@ -25,6 +26,7 @@
 #include "app/CVantrelApp.h"
 #include "app/Notifier.h"
 #include "app/PreviewFiles.h"
+#include "app/ProgressLine.h"
 #include "app/QtProgressSink.h"
 #include "app/ReadSettings.h"
 #include "controls/CXHtmlTree.h"
@@ -103,6 +105,16 @@ RawRecoveryDialog::RawRecoveryDialog(WizardPage* previous, int previousPageNumbe
     connect(browse_, &QPushButton::clicked, this, &RawRecoveryDialog::browse);
     connect(setting_, &QToolButton::clicked, this, &RawRecoveryDialog::openSettings);
     connect(stopButton(), &QPushButton::clicked, this, &RawRecoveryDialog::stop);
+    scanTicker_ = new QTimer(this);
+    scanTicker_->setInterval(1000);
+    connect(scanTicker_, &QTimer::timeout, this, [this] {
+        if (!pauseGate().paused())  // the figures of a paused scan stay as they were
+            showScanProgress();
+    });
+    connect(progressSink(), &QtProgressSink::statusChanged, this, [this](const QString& text) {
+        if (scanTicker_->isActive())
+            engineStatus_ = text;
+    });
     connect(back_, &QPushButton::clicked, this, &RawRecoveryDialog::back);
     connect(save_, &QPushButton::clicked, this, &RawRecoveryDialog::save);
     connect(tree_, &CXHtmlTree::labelClicked, this, &RawRecoveryDialog::labelClicked);
@@ -205,7 +217,10 @@ void RawRecoveryDialog::parse() {
     engine->stopFlag.clear();
     engine->stopFlag.attachGate(&pauseGate());
     back_->setEnabled(false);
-    setStatus(QStringLiteral("Processing....."));
+    engineStatus_.clear();
+    scanClock_.start();
+    scanTicker_->start();
+    showScanProgress();
     // The engine reads again what its scan skipped of a failing region before it ends, so the
     // page's count of unreadable bytes is what stayed unreadable.
     runWorker([engine] { engine->runCarving(); }, [this] { workerEnded(); });
@@ -249,7 +264,23 @@ std::int64_t RawRecoveryDialog::prepareScanSource() {
     return volumeBytes;
 }
 
+void RawRecoveryDialog::showScanProgress() {
+    if (stopRequest_ || !engine_)  // a Stop's words stay
+        return;
+    const QProgressBar* bar = progressBar();
+    const qint64 span = qint64{bar->maximum()} - bar->minimum();
+    const double fraction = span > 0 ? static_cast<double>(bar->value() - bar->minimum()) / static_cast<double>(span) : 0.0;
+    const double seconds = static_cast<double>(scanClock_.elapsed()) / 1000.0;
+    const double bytesPerSecond =
+        seconds > 0.05 ? std::clamp(fraction, 0.0, 1.0) * static_cast<double>(volumeBytes_) / seconds : -1.0;
+    const std::string line = progressLineText(fraction, seconds, bytesPerSecond,
+                                              static_cast<std::int64_t>(engine_->carvedFileCount()));
+    setStatus(QStringLiteral("Searching by signatures: ") + QString::fromStdString(line).trimmed() +
+              (engineStatus_.isEmpty() ? QString() : QStringLiteral("  ") + engineStatus_));
+}
+
 void RawRecoveryDialog::workerEnded() {
+    scanTicker_->stop();
     tree_->flushPending();
     if (engine_)
         files_->scanEnded(scanSource_ ? scanSource_->rangeMap() : BadRangeMap(), *engine_);

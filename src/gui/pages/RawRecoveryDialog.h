@@ -4,6 +4,7 @@
 // tree and a list, grades the carved pictures on a worker of their own, previews a carved file in
 // the external viewer and saves the checked ones on the page's worker.
 
+#include <QElapsedTimer>
 #include <QString>
 #include <atomic>
 #include <functional>
@@ -23,6 +24,7 @@ class QCheckBox;
 class QLineEdit;
 class QPushButton;
 class QTableWidget;
+class QTimer;
 class QToolButton;
 class OutputFile;
 class readWriteInterface;
@@ -96,6 +98,8 @@ public slots:
 private:
     void endParse();
     void workerEnded();
+    /// The scan's progress as the command line shows it: share done, rate, time left, files found.
+    void showScanProgress();
     void saveEnded(CarvedSaveOutcome outcome, const QString& folder);
     /// The source that preview and Save read: the page's own when the scan's may be busy.
     readWriteInterface* copySource() const;
@@ -116,6 +120,9 @@ private:
     std::atomic<bool> stopRequest_{false};
     std::int64_t origin_ = 0;                         // the volume's first byte on the source
     StopFlag saveStop_;
+    QTimer* scanTicker_;
+    QElapsedTimer scanClock_;
+    QString engineStatus_;  // what the engine last said during the scan, shown after the figures
 
     QLineEdit* path_;
     QPushButton* browse_;
