@@ -74,7 +74,7 @@ int main(int argc, char** argv) {
                 items.SetItemTextColor(item, kDeletedColor);  // deleted pictures: a grade is asked for each
         }
         ResultsFileList list(
-            &tree, [](TreeItemId) { return QVariant(); }, [](quint64) { return std::make_optional(std::unique_ptr<MemoryOutput>()); },
+            &tree, [](TreeItemId) { return QVariant(); }, [](quint64) { return std::make_optional(std::unique_ptr<GradedBytes>()); },
             [&view](const auto& use) {
                 use(view);
                 return true;

@@ -572,7 +572,7 @@ private slots:
         items.InsertItem("ONE.JPG", smallItem, view.file(small, "ONE.JPG"));
         bool lendable = true;
         ResultsFileList files(
-            &tree, [](TreeItemId) { return QVariant(); }, [](quint64) { return std::make_optional(std::unique_ptr<MemoryOutput>()); },
+            &tree, [](TreeItemId) { return QVariant(); }, [](quint64) { return std::make_optional(std::unique_ptr<GradedBytes>()); },
             [&](const auto& use) {
                 if (lendable)
                     use(view);

@@ -1,39 +1,46 @@
 #include "browser/EntryGrade.h"
 
+#include "formats/CandidateReader.h"
+
 namespace {
-class MemoryByteSource final : public formats::ByteSource {
+/// An entry's content as the decoders read it.
+class ContentByteSource final : public formats::ByteSource {
 public:
-    explicit MemoryByteSource(const MemoryOutput& memory) : memory_(memory) {}
-    std::size_t read(std::uint64_t offset, std::uint8_t* out, std::size_t n) override { return memory_.readAt(offset, out, n); }
+    explicit ContentByteSource(FileContent& content) : content_(content) {}
+    std::size_t read(std::uint64_t offset, std::uint8_t* out, std::size_t n) override { return content_.read(offset, out, n); }
 
 private:
-    const MemoryOutput& memory_;
+    FileContent& content_;
 };
+
+bool gradedSize(EntryView& view, EntryRef entry, bool folder, bool deleted) {
+    return isGradedEntry(view, entry, folder, deleted) && view.byteSize(entry) <= kMaxGradedEntryBytes;
+}
 }  // namespace
 
 bool isGradedEntry(const EntryView& view, EntryRef entry, bool folder, bool deleted) {
     return deleted && !folder && view.entryType(entry).empty() && formats::isPictureName(view.name(entry));
 }
 
-std::unique_ptr<MemoryOutput> readGradedContent(EntryView& view, EntryRef entry, bool folder, bool deleted) {
-    if (!isGradedEntry(view, entry, folder, deleted) || view.byteSize(entry) > kMaxGradedEntryBytes)
+std::unique_ptr<GradedBytes> readGradedContent(EntryView& view, EntryRef entry, bool folder, bool deleted) {
+    if (!gradedSize(view, entry, folder, deleted))
         return nullptr;
-    auto memory = std::make_unique<MemoryOutput>();
-    OutputFile file = memory->file();
-    if (!file.isOpen())
-        return nullptr;
-    view.writeContent(entry, file);  // a partly written file is graded by what it holds
-    return memory;
+    // A file the reader can give only in part is graded by what it holds.
+    std::optional<GradedBytes> bytes = readEntryBytes(view, entry, kMaxGradedEntryBytes);
+    return std::make_unique<GradedBytes>(bytes ? std::move(*bytes) : GradedBytes{});
 }
 
-formats::PictureGrade gradeContent(const MemoryOutput& content) {
-    MemoryByteSource source(content);
+formats::PictureGrade gradeContent(const GradedBytes& content) {
+    formats::SpanByteSource source(content);
     return formats::gradePicture(source, content.size());
 }
 
 std::optional<formats::PictureGrade> gradeEntry(EntryView& view, EntryRef entry, bool folder, bool deleted) {
-    const std::unique_ptr<MemoryOutput> content = readGradedContent(view, entry, folder, deleted);
-    if (!content)
+    if (!gradedSize(view, entry, folder, deleted))
         return std::nullopt;
-    return gradeContent(*content);
+    const std::unique_ptr<FileContent> content = view.open(entry);
+    if (!content)
+        return gradeContent({});
+    ContentByteSource source(*content);
+    return formats::gradePicture(source, std::min(content->length(), kMaxGradedEntryBytes));
 }

@@ -5,12 +5,15 @@
 // search, count and save walks are written once against this interface.
 
 #include <cstdint>
+#include <memory>
+#include <optional>
 #include <string>
 #include <unordered_map>
 #include <utility>
 #include <vector>
 
 #include "common/EntryTime.h"
+#include "fs/FileContent.h"
 
 class OutputFile;
 class StopFlag;
@@ -42,10 +45,16 @@ public:
     virtual std::uint64_t byteSize(EntryRef entry) const = 0;
     /// The entry's times (unknown where the file system keeps none) and attribute text.
     virtual EntryDetails details(EntryRef entry) const = 0;
-    /// Writes the entry's content into out (made by the caller through output/), sets its times
-    /// and closes it. False when the content could not be written; the reader reports nothing
-    /// itself.
-    virtual bool writeContent(EntryRef entry, OutputFile& out) = 0;
+    /// Where a file's bytes lie on the volume, in file order, holes included. None for an entry
+    /// without content to read (a folder, a link, a record that cannot be read).
+    virtual std::optional<FileExtents> extents(EntryRef entry) = 0;
+    /// The file's content, read by position; null where extents() gives none. Reads go through
+    /// the reader's source: one thread at a time, like every other call on the view.
+    virtual std::unique_ptr<FileContent> open(EntryRef entry) = 0;
+    /// Writes the entry's content into out (made by the caller through output/) with the one
+    /// copier, sets its times and closes it. False when the content could not be had or written,
+    /// or is known to be cut short; the reader reports nothing itself.
+    virtual bool writeContent(EntryRef entry, OutputFile& out);
     /// What a non-folder entry is when it holds no file content: "symlink", "char device",
     /// "block device", "fifo" or "socket". Empty for folders and files. Such entries are listed
     /// but never saved.
@@ -74,3 +83,7 @@ public:
 private:
     std::unordered_map<EntryRef, std::string> restoredNames_;
 };
+
+/// The first at most limit bytes of an entry's content, in memory (a thumbnail, a grade, a
+/// recycle-bin record). None when it has no content to read; a file cut short gives what it has.
+std::optional<std::vector<std::uint8_t>> readEntryBytes(EntryView& view, EntryRef entry, std::uint64_t limit);

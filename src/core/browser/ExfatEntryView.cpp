@@ -47,10 +47,13 @@ public:
     std::string name(EntryRef entry) const override { return trimmed(record(entry).name); }
     std::uint64_t byteSize(EntryRef entry) const override { return record(entry).validDataLength; }
     EntryDetails details(EntryRef entry) const override { return Fat64Class::entryDetails(record(entry)); }
-    bool writeContent(EntryRef entry, OutputFile& out) override {
+    std::optional<FileExtents> extents(EntryRef entry) override {
         if (entry >= reader_->entryList().size())
-            return false;
-        return reader_->writeEntryContent(out, record(entry));
+            return std::nullopt;
+        return reader_->contentExtents(record(entry));
+    }
+    std::unique_ptr<FileContent> open(EntryRef entry) override {
+        return entry < reader_->entryList().size() ? reader_->openContent(record(entry)) : nullptr;
     }
     StopFlag& stopFlag() override { return reader_->stopFlag; }
 

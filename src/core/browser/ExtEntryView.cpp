@@ -91,13 +91,22 @@ public:
         const char* type = e != nullptr ? specialType(*e) : nullptr;
         return type != nullptr ? type : std::string();
     }
-    bool writeContent(EntryRef entry, OutputFile& out) override {
-        const ExtEntry* e = find(entry);
-        return e != nullptr && hasType(*e, ext_layout::kModeRegular) && reader_->saveEntry(out, *e);
+    std::optional<FileExtents> extents(EntryRef entry) override {
+        const ExtEntry* e = regularFile(entry);
+        std::vector<std::uint8_t> inode;
+        return e != nullptr ? reader_->contentExtents(*e, inode) : std::nullopt;
+    }
+    std::unique_ptr<FileContent> open(EntryRef entry) override {
+        const ExtEntry* e = regularFile(entry);
+        return e != nullptr ? reader_->openContent(*e) : nullptr;
     }
     StopFlag& stopFlag() override { return reader_->stopFlag; }
 
 private:
+    const ExtEntry* regularFile(EntryRef key) const {
+        const ExtEntry* e = find(key);
+        return e != nullptr && hasType(*e, ext_layout::kModeRegular) ? e : nullptr;
+    }
     const ExtEntry* find(EntryRef key) const {
         if (key > 0xFFFFFFFFull)
             return nullptr;

@@ -76,15 +76,22 @@ public:
         const ExtDeletedEntry* e = deleted_->entry(entry);
         return e != nullptr ? e->content == Content::Partial : live_->contentPartial(entry);
     }
-    bool writeContent(EntryRef entry, OutputFile& out) override {
+    std::optional<FileExtents> extents(EntryRef entry) override {
         const ExtDeletedEntry* e = deleted_->entry(entry);
         if (e == nullptr)
-            return live_->writeContent(entry, out);
-        return !e->folder && lostContent(*e) == nullptr && deleted_->save(out, *e);
+            return live_->extents(entry);
+        return savable(*e) ? std::optional(deleted_->extents(*e)) : std::nullopt;
+    }
+    std::unique_ptr<FileContent> open(EntryRef entry) override {
+        const ExtDeletedEntry* e = deleted_->entry(entry);
+        if (e == nullptr)
+            return live_->open(entry);
+        return savable(*e) ? deleted_->open(*e) : nullptr;
     }
     StopFlag& stopFlag() override { return live_->stopFlag(); }
 
 private:
+    static bool savable(const ExtDeletedEntry& e) { return !e.folder && lostContent(e) == nullptr; }
     std::vector<EntryRef> withDeleted(std::vector<EntryRef> entries, EntryRef folder) const {
         const std::vector<std::uint64_t>& more = deleted_->childrenOf(folder);
         entries.insert(entries.end(), more.begin(), more.end());

@@ -62,10 +62,13 @@ public:
     std::string name(EntryRef entry) const override { return typedName(record(entry).name); }
     std::uint64_t byteSize(EntryRef entry) const override { return record(entry).size; }
     EntryDetails details(EntryRef entry) const override { return Fat32Class::entryDetails(record(entry)); }
-    bool writeContent(EntryRef entry, OutputFile& out) override {
+    std::optional<FileExtents> extents(EntryRef entry) override {
         if (entry >= entries().size())
-            return false;
-        return reader_->writeEntryContent(out, record(entry));
+            return std::nullopt;
+        return reader_->contentExtents(record(entry));
+    }
+    std::unique_ptr<FileContent> open(EntryRef entry) override {
+        return entry < entries().size() ? reader_->openContent(record(entry)) : nullptr;
     }
     StopFlag& stopFlag() override { return reader_->stopFlag; }
 

@@ -64,13 +64,21 @@ public:
         const HfsEntry* e = find(entry);
         return e != nullptr ? reader_->details(*e) : EntryDetails{};
     }
-    bool writeContent(EntryRef entry, OutputFile& out) override {
-        const HfsEntry* e = find(entry);
-        return e != nullptr && e->type == hfs_layout::kRecordFile && reader_->saveEntry(out, *e);
+    std::optional<FileExtents> extents(EntryRef entry) override {
+        const HfsEntry* e = file(entry);
+        return e != nullptr ? std::optional(reader_->contentExtents(*e)) : std::nullopt;
+    }
+    std::unique_ptr<FileContent> open(EntryRef entry) override {
+        const HfsEntry* e = file(entry);
+        return e != nullptr ? reader_->openContent(*e) : nullptr;
     }
     StopFlag& stopFlag() override { return reader_->stopFlag; }
 
 private:
+    const HfsEntry* file(EntryRef key) const {
+        const HfsEntry* e = find(key);
+        return e != nullptr && e->type == hfs_layout::kRecordFile ? e : nullptr;
+    }
     const HfsEntry* find(EntryRef key) const {
         if (key > 0xFFFFFFFFull)
             return nullptr;

@@ -78,13 +78,21 @@ EntryDetails NtfsEntryView::details(EntryRef entry) const {
     return entry < reader_->entryList.size() ? reader_->details(reader_->entryList[entry]) : EntryDetails{};
 }
 
-bool NtfsEntryView::writeContent(EntryRef entry, OutputFile& out) {
+std::optional<FileExtents> NtfsEntryView::extents(EntryRef entry) {
     if (entry >= reader_->entryList.size())
-        return false;
+        return std::nullopt;
     // Its unnamed stream is empty; the bad-cluster map stream spans the whole volume.
     if (name(entry) == "$BadClus")
-        return out.finish();
-    return reader_->writeEntry(entry, out);
+        return FileExtents{};
+    return reader_->contentExtents(entry);
+}
+
+std::unique_ptr<FileContent> NtfsEntryView::open(EntryRef entry) {
+    if (entry >= reader_->entryList.size())
+        return nullptr;
+    if (name(entry) == "$BadClus")
+        return std::make_unique<MemoryContent>(std::vector<std::uint8_t>{});
+    return reader_->openContent(entry);
 }
 
 StopFlag& NtfsEntryView::stopFlag() { return reader_->stopFlag; }

@@ -26,9 +26,10 @@ public:
     std::string name(EntryRef entry) const override;
     std::uint64_t byteSize(EntryRef entry) const override;
     EntryDetails details(EntryRef entry) const override;
-    /// "$BadClus" is written empty, as its unnamed stream is: its bad-cluster map stream spans
-    /// the whole volume.
-    bool writeContent(EntryRef entry, OutputFile& out) override;
+    /// "$BadClus" is empty, as its unnamed stream is: its bad-cluster map stream spans the whole
+    /// volume.
+    std::optional<FileExtents> extents(EntryRef entry) override;
+    std::unique_ptr<FileContent> open(EntryRef entry) override;
     StopFlag& stopFlag() override;
     /// The metadata files of the root folder, by name: $MFT, $MFTMirr, $LogFile, $Volume,
     /// $AttrDef, $Bitmap, $Boot, $BadClus, $Secure, $UpCase and $Extend.

@@ -7,7 +7,6 @@
 #include "browser/ReaderRegistry.h"
 #include "common/ByteView.h"
 #include "common/TextFormat.h"
-#include "output/OutputFile.h"
 
 namespace {
 constexpr std::size_t kLargestInfoRecord = 2048;  // an "$I" file is a few hundred bytes
@@ -30,12 +29,12 @@ int restoreInFolder(EntryView& view, EntryRef folder, bool trimNames) {
         if (name.rfind("$I", 0) != 0 || view.isFolder(child, Placement::Nested) ||
             view.byteSize(child) >= kLargestInfoRecord)
             continue;
-        // The record is read through its reader's own writer, into memory: nothing touches a disk.
-        MemoryOutput record;
-        OutputFile file = record.file();
-        if (!file.isOpen() || !view.writeContent(child, file))
+        // The record is read into memory: nothing touches a disk. One cut short tells nothing.
+        const std::unique_ptr<FileContent> record = view.open(child);
+        if (!record || !record->whole())
             continue;
-        const std::string former = formerNameFromInfoRecord(record.bytes(kLargestInfoRecord));
+        const std::vector<std::uint8_t> bytes = readContent(*record, kLargestInfoRecord);
+        const std::string former = formerNameFromInfoRecord(std::string(bytes.begin(), bytes.end()));
         if (!former.empty())
             formerNames[trimNames ? trimmedRight(name) : name] = former;
     }

@@ -1,7 +1,5 @@
 #include "browser/SaveWalk.h"
 
-#include <filesystem>
-
 #include "app/ProgressSink.h"
 #include "browser/EntryGrade.h"
 #include "browser/EntryWalk.h"
@@ -99,16 +97,4 @@ std::string SaveWalk::noContentNote() const {
         return {};
     return ", " + std::to_string(noContent_) + (noContent_ == 1 ? " deleted file" : " deleted files") +
            " left out: content not found";
-}
-
-bool EntryView::writeNewFile(EntryRef entry, const std::string& path) {
-    const std::filesystem::path target(path);
-    const std::string name = target.filename().string();
-    std::string error;
-    // The name is taken as given: a name the cleaner would change is refused, not altered.
-    if (name.empty() || cleanName(name) != name)
-        return false;
-    OutputFile file = OutputFolder::open(target.has_parent_path() ? target.parent_path().string() : ".", error)
-                          .createFile(name, error, false);
-    return file.isOpen() && writeContent(entry, file);
 }

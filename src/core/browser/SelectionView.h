@@ -37,6 +37,8 @@ public:
     std::string entryType(EntryRef entry) const override { return base_.entryType(entry); }
     bool contentPartial(EntryRef entry) const override { return base_.contentPartial(entry); }
     EntryDetails details(EntryRef entry) const override { return base_.details(entry); }
+    std::optional<FileExtents> extents(EntryRef entry) override { return base_.extents(entry); }
+    std::unique_ptr<FileContent> open(EntryRef entry) override { return base_.open(entry); }
     bool writeContent(EntryRef entry, OutputFile& out) override {
         if (beforeWrite)
             beforeWrite(entry);

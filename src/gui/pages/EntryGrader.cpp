@@ -64,7 +64,7 @@ void EntryGrader::run() {
             key = queue_.front();
             resumes = resumes_;
         }
-        std::optional<std::unique_ptr<MemoryOutput>> content = fetch_(key);
+        std::optional<std::unique_ptr<GradedBytes>> content = fetch_(key);
         {
             const std::lock_guard lock(mutex_);
             if (!content) {

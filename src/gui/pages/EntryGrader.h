@@ -16,7 +16,7 @@
 #include <unordered_set>
 
 #include "formats/PictureGrade.h"
-#include "output/OutputFile.h"
+#include "browser/EntryGrade.h"
 
 class EntryGrader final : public QObject {
     Q_OBJECT
@@ -24,7 +24,7 @@ public:
     using Key = quint64;
     /// The entry's content (null: nothing to grade), or nullopt for "not now". Called on the
     /// grader's thread.
-    using Fetch = std::function<std::optional<std::unique_ptr<MemoryOutput>>(Key)>;
+    using Fetch = std::function<std::optional<std::unique_ptr<GradedBytes>>(Key)>;
 
     explicit EntryGrader(Fetch fetch, QObject* parent = nullptr);
     ~EntryGrader() override;

@@ -24,18 +24,16 @@ std::optional<QByteArray> EntryReadLock::readPicture(EntryRef entry, qint64 limi
         lastPicture_ = entry;
         if (view_->byteSize(entry) > static_cast<std::uint64_t>(maxBytes))
             return QByteArray();
-        MemoryOutput memory;
-        OutputFile out = memory.file();
-        // A file the reader could write only in part keeps what it wrote: it may still decode.
-        if (out.isOpen())
-            view_->writeContent(entry, out);
-        const std::string bytes = memory.bytes(static_cast<std::size_t>(maxBytes) + 1);
-        lastPictureBytes_ = QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size()));
+        // A file the reader can give only in part keeps what it has: it may still decode.
+        const std::optional<std::vector<std::uint8_t>> bytes =
+            readEntryBytes(*view_, entry, static_cast<std::uint64_t>(maxBytes) + 1);
+        if (bytes)
+            lastPictureBytes_ = QByteArray(reinterpret_cast<const char*>(bytes->data()), static_cast<qsizetype>(bytes->size()));
     }
     return lastPictureBytes_.left(limit);
 }
 
-std::optional<std::unique_ptr<MemoryOutput>> EntryReadLock::readForGrade(EntryRef entry) {
+std::optional<std::unique_ptr<GradedBytes>> EntryReadLock::readForGrade(EntryRef entry) {
     const std::lock_guard hold(mutex_);
     if (busy_() || !view_)
         return std::nullopt;

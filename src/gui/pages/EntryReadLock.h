@@ -10,7 +10,7 @@
 #include <optional>
 
 #include "browser/EntryView.h"
-#include "output/OutputFile.h"
+#include "browser/EntryGrade.h"
 
 class EntryReadLock {
 public:
@@ -30,7 +30,7 @@ public:
     /// reader writes it once; empty when larger than a thumbnail is made of.
     std::optional<QByteArray> readPicture(EntryRef entry, qint64 limit, qint64 maxBytes);
     /// A deleted picture's content for its grade (grader thread).
-    std::optional<std::unique_ptr<MemoryOutput>> readForGrade(EntryRef entry);
+    std::optional<std::unique_ptr<GradedBytes>> readForGrade(EntryRef entry);
 
 private:
     std::function<bool()> busy_;

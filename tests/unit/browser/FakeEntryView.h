@@ -49,6 +49,15 @@ public:
         const auto at = EntryTime::instant(1600000000 + static_cast<std::int64_t>(entry));
         return {at, EntryTime{}, at, entries_.at(entry).deleted ? "-A" : ""};
     }
+    std::optional<FileExtents> extents(EntryRef entry) override {
+        FileExtents extents;
+        extents.length = entries_.at(entry).content.size();
+        return extents;
+    }
+    std::unique_ptr<FileContent> open(EntryRef entry) override {
+        const std::string& content = entries_.at(entry).content;
+        return std::make_unique<MemoryContent>(std::vector<std::uint8_t>(content.begin(), content.end()));
+    }
     bool writeContent(EntryRef entry, OutputFile& out) override {
         writes.push_back(out.path());
         if (failing.count(entry) != 0)

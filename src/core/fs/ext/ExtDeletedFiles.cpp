@@ -480,6 +480,8 @@ void ExtDeletedFiles::find() {
                          "; the names of deleted files are listed, most of their contents cannot be found.");
 }
 
-bool ExtDeletedFiles::save(OutputFile& out, const ExtDeletedEntry& entry) {
-    return reader_.writeRuns(out, entry.runs, entry.size, entry.accessTime, entry.modifyTime);
+std::unique_ptr<FileContent> ExtDeletedFiles::open(const ExtDeletedEntry& entry) {
+    return reader_.openRuns(entry.runs, entry.size, entry.accessTime, entry.modifyTime);
 }
+
+FileExtents ExtDeletedFiles::extents(const ExtDeletedEntry& entry) const { return reader_.runExtents(entry.runs, entry.size); }

@@ -18,12 +18,12 @@
 #include <unordered_map>
 #include <vector>
 
+#include "fs/FileContent.h"
 #include "fs/ext/ExtBlockMap.h"
 
 class ext2Class;
 class JournalIndex;
 class Notifier;
-class OutputFile;
 class ProgressSink;
 
 struct ExtDeletedEntry {
@@ -67,8 +67,10 @@ public:
     const std::vector<std::uint64_t>& childrenOf(std::uint64_t key) const;
     /// Why the journal could not be used (no journal, an external one, damaged), or empty.
     const std::string& journalProblem() const { return journalProblem_; }
-    /// Writes a deleted file's content (blocks given to other files as zeros) with its times.
-    bool save(OutputFile& out, const ExtDeletedEntry& entry);
+    /// A deleted file's content (blocks given to other files as zeros) with its times, and where
+    /// it lies.
+    std::unique_ptr<FileContent> open(const ExtDeletedEntry& entry);
+    FileExtents extents(const ExtDeletedEntry& entry) const;
 
 private:
     struct Candidate {

@@ -13,13 +13,11 @@
 #include "common/ByteView.h"
 #include "common/TextFormat.h"
 #include "disk/readWriteInterface.h"
-#include "output/OutputFile.h"
 
 using namespace ext_layout;
 
 namespace {
 constexpr std::uint32_t kTableChunkBytes = 4u << 20;  // inode tables are read in pieces of at most 4 MiB
-constexpr std::uint32_t kCopyChunkBytes = 1u << 20;
 
 /// A large inode whose extra fields reach the creation time (ext4 writes them; ext2/3's
 /// 128-byte inodes have none).
@@ -432,44 +430,44 @@ std::string ext2Class::linkTarget(const ExtEntry& entry) {
     return std::string(reinterpret_cast<const char*>(target.data()), target.size());
 }
 
-bool ext2Class::saveEntry(OutputFile& out, const ExtEntry& entry) {
-    std::vector<std::uint8_t> bytes;
-    if (blockSize == 0 || !readInode(entry, bytes))
-        return false;
-    const ByteView inode(bytes.data(), bytes.size());
-    const std::uint64_t size = entry.size;
-    const std::uint64_t limit = size / blockSize + (size % blockSize != 0 ? 1 : 0);
-    return writeRuns(out, mapBlocks(bytes.data(), limit), size, inode.le32(kInodeAtime), inode.le32(kInodeMtime));
+std::optional<FileExtents> ext2Class::contentExtents(const ExtEntry& entry, std::vector<std::uint8_t>& inode) {
+    if (blockSize == 0 || !readInode(entry, inode))
+        return std::nullopt;
+    const std::uint64_t limit = entry.size / blockSize + (entry.size % blockSize != 0 ? 1 : 0);
+    return runExtents(mapBlocks(inode.data(), limit), entry.size);
 }
 
-bool ext2Class::writeRuns(OutputFile& out, const std::vector<BlockRun>& runs, std::uint64_t size,
-                          std::uint32_t accessTime, std::uint32_t modifyTime) {
-    bool ok = blockSize != 0;
-    std::vector<std::uint8_t> buffer;
+FileExtents ext2Class::runExtents(const std::vector<ExtBlockRun>& runs, std::uint64_t size) const {
+    FileExtents extents;
+    extents.length = size;
+    if (blockSize == 0)
+        return extents;
+    // Every mapped block at its own offset, cut at the file's size; unwritten runs (allocated but
+    // never written) are holes, read as zeros like the unmapped ones.
     for (const BlockRun& run : runs) {
-        if (run.unwritten || !ok)
-            continue;  // allocated but never written: reads as zeros, like a hole
-        const std::uint64_t blocksPerChunk = std::max<std::uint64_t>(1, kCopyChunkBytes / blockSize);
-        for (std::uint64_t b = 0; b < run.count && ok; b += blocksPerChunk) {
-            const std::uint64_t count = std::min(blocksPerChunk, run.count - b);
-            const std::uint64_t fileOffset = (run.logical + b) * blockSize;
-            if (fileOffset >= size)
-                break;
-            const std::uint64_t length = std::min<std::uint64_t>(count * blockSize, size - fileOffset);
-            buffer.assign(count * blockSize, 0);
-            // An unreadable block is left as zeros: what follows keeps its offset.
-            if (!sectorSource_.readAt(static_cast<std::int64_t>((run.physical + b) * blockSize), buffer.data(),
-                                      static_cast<std::uint32_t>(buffer.size())) &&
-                sectorSource_.lastReadCount() == 0)
-                continue;
-            out.noteSource((run.physical + b) * blockSize, fileOffset, length);
-            if (!out.writeAt(buffer.data(), length, fileOffset))
-                ok = false;
-        }
+        const std::uint64_t fileOffset = run.logical * blockSize;
+        if (fileOffset >= size)
+            continue;
+        const std::uint64_t length = std::min<std::uint64_t>(run.count * blockSize, size - fileOffset);
+        extents.append(fileOffset, length, run.unwritten ? std::nullopt : std::optional(run.physical * blockSize));
     }
-    // Holes at the end (and between runs) become zeros up to the file's size.
-    if (ok && !out.setLength(size))
-        ok = false;
+    return extents;
+}
+
+std::unique_ptr<FileContent> ext2Class::openRuns(const std::vector<ExtBlockRun>& runs, std::uint64_t size,
+                                                 std::uint32_t accessTime, std::uint32_t modifyTime) {
     // Linux sets no creation time; access and modification come from the inode.
-    return out.finish(timespec{static_cast<time_t>(accessTime), 0}, timespec{static_cast<time_t>(modifyTime), 0}) && ok;
+    const ContentTimes times{timespec{static_cast<time_t>(accessTime), 0}, timespec{static_cast<time_t>(modifyTime), 0}};
+    return std::make_unique<ExtentContent>(sectorSource_, runExtents(runs, size), times);
+}
+
+std::unique_ptr<FileContent> ext2Class::openContent(const ExtEntry& entry) {
+    std::vector<std::uint8_t> bytes;
+    std::optional<FileExtents> extents = contentExtents(entry, bytes);
+    if (!extents)
+        return nullptr;
+    const ByteView inode(bytes.data(), bytes.size());
+    const ContentTimes times{timespec{static_cast<time_t>(inode.le32(kInodeAtime)), 0},
+                             timespec{static_cast<time_t>(inode.le32(kInodeMtime)), 0}};
+    return std::make_unique<ExtentContent>(sectorSource_, std::move(*extents), times);
 }

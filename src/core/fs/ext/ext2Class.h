@@ -13,6 +13,8 @@
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <memory>
+#include <optional>
 #include <string>
 #include <unordered_set>
 #include <vector>
@@ -20,13 +22,13 @@
 #include "app/StopFlag.h"
 #include "common/EntryTime.h"
 #include "disk/VolumeRecord.h"
+#include "fs/FileContent.h"
 #include "fs/ReaderInput.h"
 #include "fs/ext/ExtBlockMap.h"
 #include "fs/ext/ExtEntry.h"
 #include "fs/ext/ExtLayout.h"
 
 class Notifier;
-class OutputFile;
 class ProgressSink;
 class readWriteInterface;
 
@@ -58,14 +60,18 @@ public:
     /// A symbolic link's target: from i_block for a short link, else from its first data block.
     /// Empty when it cannot be read.
     std::string linkTarget(const ExtEntry& entry);
-    /// Writes the file's content into out: every mapped block at its own
-    /// offset, holes and unwritten extents as zeros, cut at the file's size; then sets the access
-    /// and modification times. False when the inode or the target cannot be read or written.
-    bool saveEntry(OutputFile& out, const ExtEntry& entry);
-    /// Writes the runs' blocks into out at their logical offsets, cut at size, the rest zeros;
-    /// then sets the times and closes it.
-    bool writeRuns(OutputFile& out, const std::vector<ExtBlockRun>& runs, std::uint64_t size, std::uint32_t accessTime,
-                   std::uint32_t modifyTime);
+    /// Where the file's content lies: every mapped block at its own offset, unwritten extents as
+    /// holes, cut at the file's size; inode gets the inode's bytes. None when the inode cannot be
+    /// read.
+    std::optional<FileExtents> contentExtents(const ExtEntry& entry, std::vector<std::uint8_t>& inode);
+    /// The file's content read through contentExtents, with the inode's access and modification
+    /// times; null when the inode cannot be read.
+    std::unique_ptr<FileContent> openContent(const ExtEntry& entry);
+    /// The extents of block runs: each run's blocks at their logical offsets, cut at size.
+    FileExtents runExtents(const std::vector<ExtBlockRun>& runs, std::uint64_t size) const;
+    /// Content read through runExtents, with those access and modification times.
+    std::unique_ptr<FileContent> openRuns(const std::vector<ExtBlockRun>& runs, std::uint64_t size, std::uint32_t accessTime,
+                                          std::uint32_t modifyTime);
 
     std::uint64_t volumeSize = 0;  ///< bytes of the volume
     bool hasFileType = false;

@@ -18,7 +18,6 @@ using namespace fat_layout;
 namespace {
 /// The format's own limit on a directory's size.
 constexpr std::uint64_t kMaxDirectoryBytes = 256ull * 1024 * 1024;
-constexpr std::uint64_t kContentChunk = 4 * 1024 * 1024;
 
 std::optional<std::time_t> stampTime(std::uint32_t stamp) {
     return dosDateTime(static_cast<std::uint16_t>(stamp >> 16), static_cast<std::uint16_t>(stamp & 0xFFFF));
@@ -170,44 +169,36 @@ void Fat64Class::linkEntries() {
     }
 }
 
-bool Fat64Class::writeEntryContent(OutputFile& out, const ExfatEntry& entry) {
+FileExtents Fat64Class::contentExtents(const ExfatEntry& entry) {
+    FileExtents extents;
     std::uint64_t remaining = entry.validDataLength;
-    bool cutAtVolumeEnd = false;
-    if (!isExfatDirectoryAttribute(entry.attributes) && remaining > 0) {
-        const bool contiguous = (entry.streamFlags & kExfatNoFatChain) != 0 || entry.deleted() || formatted_;
-        const auto clusters = clustersOf(entry.firstCluster, remaining, contiguous, false);
-        // Nothing is taken from beyond the volume's end: a crafted length would otherwise have
-        // the save write gigabytes of zeros.
-        const std::uint64_t volumeEnd = readableBytes();
-        std::vector<unsigned char> buffer;
-        for (std::size_t i = 0; i < clusters.size() && remaining > 0;) {
-            // Consecutive clusters are read together.
-            std::size_t run = 1;
-            while (i + run < clusters.size() && clusters[i + run] == clusters[i] + run && run * clusterLength_ < kContentChunk)
-                ++run;
-            const std::uint64_t offset = clusterOffset(clusters[i]);
-            std::uint64_t piece = std::min<std::uint64_t>(run * clusterLength_, remaining);
-            if (offset >= volumeEnd || piece > volumeEnd - offset) {
-                cutAtVolumeEnd = true;
-                piece = offset >= volumeEnd ? 0 : volumeEnd - offset;
-            }
-            if (piece == 0)
-                break;
-            buffer.assign(piece, 0);
-            source_->readAt(static_cast<std::int64_t>(offset), buffer.data(), static_cast<std::uint32_t>(piece));
-            out.noteSource(offset, entry.validDataLength - remaining, piece);
-            out.write(buffer.data(), piece);
-            remaining -= piece;
-            i += run;
-            if (cutAtVolumeEnd)
-                break;
-        }
+    if (isExfatDirectoryAttribute(entry.attributes) || remaining == 0)
+        return extents;
+    const bool contiguous = (entry.streamFlags & kExfatNoFatChain) != 0 || entry.deleted() || formatted_;
+    const auto clusters = clustersOf(entry.firstCluster, remaining, contiguous, false);
+    // Nothing is taken from beyond the volume's end: a crafted length would otherwise have the
+    // save write gigabytes of zeros. What the volume holds is kept, but the file is not whole.
+    const std::uint64_t volumeEnd = readableBytes();
+    for (std::size_t i = 0; i < clusters.size() && remaining > 0;) {
+        std::size_t run = 1;
+        while (i + run < clusters.size() && clusters[i + run] == clusters[i] + run)
+            ++run;
+        const std::uint64_t piece = std::min<std::uint64_t>(run * clusterLength_, remaining);
+        remaining -= extents.appendWithin(entry.validDataLength - remaining, piece, clusterOffset(clusters[i]), volumeEnd);
+        i += run;
+        if (!extents.whole)
+            break;
     }
-    const bool finished = out.finish(OutputFile::seconds(stampTime(entry.accessTimestamp)),
-                                           OutputFile::seconds(stampTime(entry.modifyTimestamp)));
-    // What the volume holds is kept, but a file cut short by the volume's end is not reported
-    // as recovered.
-    return finished && !cutAtVolumeEnd;
+    extents.length = entry.validDataLength - remaining;
+    return extents;
+}
+
+std::unique_ptr<FileContent> Fat64Class::openContent(const ExfatEntry& entry) {
+    if (source_ == nullptr)
+        return nullptr;
+    const ContentTimes times{OutputFile::seconds(stampTime(entry.accessTimestamp)),
+                             OutputFile::seconds(stampTime(entry.modifyTimestamp))};
+    return std::make_unique<ExtentContent>(*source_, contentExtents(entry), times);
 }
 
 std::uint64_t Fat64Class::readableBytes() const { return readableVolumeBytes(totalBytes, source_); }

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <deque>
+#include <memory>
 #include <string>
 #include <unordered_set>
 #include <vector>
@@ -12,11 +13,11 @@
 #include "app/StopFlag.h"
 #include "common/EntryTime.h"
 #include "disk/VolumeRecord.h"
+#include "fs/FileContent.h"
 #include "fs/ReaderInput.h"
 #include "fs/fat/ExfatEntry.h"
 #include "fs/fat/FatTable.h"
 
-class OutputFile;
 class ProgressSink;
 class readWriteInterface;
 
@@ -40,10 +41,12 @@ public:
     /// Builds the entry list from the whole root chain down; returns a copy of it.
     std::vector<ExfatEntry> walkRootDirectory();
     void linkEntries();
-    /// Writes validDataLength bytes: from the FAT chain, or from consecutive clusters when the
-    /// set says there is no chain, when it is deleted (its chain is freed) or on a formatted
-    /// drive. Sets the access and modification times. False when the target cannot be written.
-    bool writeEntryContent(OutputFile& out, const ExfatEntry& entry);
+    /// Where the validDataLength bytes lie: along the FAT chain, or in consecutive clusters when
+    /// the set says there is no chain, when it is deleted (its chain is freed) or on a formatted
+    /// drive. Never past the volume's end (the file is then not whole).
+    FileExtents contentExtents(const ExfatEntry& entry);
+    /// entry's content read through contentExtents, with its access and modification times.
+    std::unique_ptr<FileContent> openContent(const ExfatEntry& entry);
 
     /// Creation, last access and last modification times as stored (the UTC offset fields are
     /// not applied), and the attribute text.

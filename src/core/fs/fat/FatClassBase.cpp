@@ -13,7 +13,6 @@
 using namespace fat_layout;
 
 namespace {
-constexpr std::uint64_t kContentChunk = 4 * 1024 * 1024;
 
 std::uint8_t shortNameChecksum(ByteView slot) {
     std::uint8_t sum = 0;
@@ -261,58 +260,49 @@ void FatClassBase::linkEntries() {
     progress_.setPosition(1000);
 }
 
-bool FatClassBase::writeEntryContent(OutputFile& out, const FatEntry& entry) {
+FileExtents FatClassBase::contentExtents(const FatEntry& entry) {
+    FileExtents extents;
     std::uint64_t remaining = entry.size;
-    bool cutAtVolumeEnd = false;
     const bool directory = isDirectoryAttribute(entry.attributes);
-    if (clusterLength_ > 0 && !directory && remaining > 0) {
-        // Runs of consecutive clusters, read in large pieces.
-        std::vector<std::pair<std::uint32_t, std::uint64_t>> runs;
-        const std::uint64_t needed = (remaining + clusterLength_ - 1) / clusterLength_;
-        const std::uint32_t first = entry.firstCluster();
-        if (fat_.validCluster(first)) {
-            if (entry.deleted != 0 || !chainContinues()) {
-                runs.emplace_back(first, std::min<std::uint64_t>(needed, fat_.clusterLimit() - first));
-            } else {
-                // A chain never needs more clusters than the size, and never meets one twice.
-                for (const std::uint32_t c : fat_.chain(first, needed)) {
-                    if (!runs.empty() && runs.back().first + runs.back().second == c)
-                        ++runs.back().second;
-                    else
-                        runs.emplace_back(c, 1);
-                }
+    if (clusterLength_ == 0 || directory || remaining == 0)
+        return extents;
+    // Runs of consecutive clusters.
+    std::vector<std::pair<std::uint32_t, std::uint64_t>> runs;
+    const std::uint64_t needed = (remaining + clusterLength_ - 1) / clusterLength_;
+    const std::uint32_t first = entry.firstCluster();
+    if (fat_.validCluster(first)) {
+        if (entry.deleted != 0 || !chainContinues()) {
+            runs.emplace_back(first, std::min<std::uint64_t>(needed, fat_.clusterLimit() - first));
+        } else {
+            // A chain never needs more clusters than the size, and never meets one twice.
+            for (const std::uint32_t c : fat_.chain(first, needed)) {
+                if (!runs.empty() && runs.back().first + runs.back().second == c)
+                    ++runs.back().second;
+                else
+                    runs.emplace_back(c, 1);
             }
-        }
-        // Nothing is taken from beyond the volume's end: a crafted size or cluster count would
-        // otherwise have the save write gigabytes of zeros.
-        const std::uint64_t volumeEnd = readableBytes();
-        std::vector<unsigned char> buffer;
-        for (const auto& [start, length] : runs) {
-            std::uint64_t offset = clusterOffset(start);
-            std::uint64_t runBytes = std::min<std::uint64_t>(length * clusterLength_, remaining);
-            if (offset >= volumeEnd || runBytes > volumeEnd - offset) {
-                cutAtVolumeEnd = true;
-                runBytes = offset >= volumeEnd ? 0 : volumeEnd - offset;
-            }
-            while (runBytes > 0) {
-                const std::uint64_t piece = std::min(runBytes, kContentChunk);
-                buffer.assign(piece, 0);
-                source_->readAt(static_cast<std::int64_t>(offset), buffer.data(), static_cast<std::uint32_t>(piece));
-                out.noteSource(offset, entry.size - remaining, piece);
-                out.write(buffer.data(), piece);
-                offset += piece;
-                runBytes -= piece;
-                remaining -= piece;
-            }
-            if (cutAtVolumeEnd)
-                break;
         }
     }
-    const bool finished = out.finish(OutputFile::seconds(dosDateTime(entry.accessDate, 0)),
-                                           OutputFile::seconds(dosDateTime(entry.writeDate, entry.writeTime)));
-    // What the volume holds is kept, but a file cut short by the volume's end is not reported
-    // as recovered.
-    return finished && !cutAtVolumeEnd;
+    // Nothing is taken from beyond the volume's end: a crafted size or cluster count would
+    // otherwise have the save write gigabytes of zeros. What the volume holds is kept, but a file
+    // cut short there is not whole. A chain that ends early gives a shorter file.
+    const std::uint64_t volumeEnd = readableBytes();
+    for (const auto& [start, length] : runs) {
+        const std::uint64_t runBytes = std::min<std::uint64_t>(length * clusterLength_, remaining);
+        remaining -= extents.appendWithin(entry.size - remaining, runBytes, clusterOffset(start), volumeEnd);
+        if (!extents.whole)
+            break;
+    }
+    extents.length = entry.size - remaining;
+    return extents;
+}
+
+std::unique_ptr<FileContent> FatClassBase::openContent(const FatEntry& entry) {
+    if (source_ == nullptr)
+        return nullptr;
+    const ContentTimes times{OutputFile::seconds(dosDateTime(entry.accessDate, 0)),
+                             OutputFile::seconds(dosDateTime(entry.writeDate, entry.writeTime))};
+    return std::make_unique<ExtentContent>(*source_, contentExtents(entry), times);
 }
 
 std::uint64_t FatClassBase::readableBytes() const { return readableVolumeBytes(totalBytes, source_); }

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <deque>
 #include <map>
+#include <memory>
 #include <string>
 #include <unordered_set>
 #include <vector>
@@ -14,11 +15,11 @@
 #include "app/StopFlag.h"
 #include "common/ByteView.h"
 #include "disk/VolumeRecord.h"
+#include "fs/FileContent.h"
 #include "fs/ReaderInput.h"
 #include "fs/fat/FatEntry.h"
 #include "fs/fat/FatTable.h"
 
-class OutputFile;
 class ProgressSink;
 class readWriteInterface;
 
@@ -42,10 +43,12 @@ public:
 
     /// Fills firstChild and nextSibling of every record in list order (progress 0..1000).
     void linkEntries();
-    /// Writes entry's content into out and sets its access and modification times. Live files follow their FAT chain; deleted files (whose chain is
-    /// freed) and every file on a formatted drive are taken from consecutive clusters from the
-    /// first one up to the size. False when the target could not be written.
-    bool writeEntryContent(OutputFile& out, const FatEntry& entry);
+    /// Where entry's content lies. Live files follow their FAT chain; deleted files (whose chain
+    /// is freed) and every file on a formatted drive are taken from consecutive clusters from the
+    /// first one up to the size. Never reaches past the volume (the file is then not whole).
+    FileExtents contentExtents(const FatEntry& entry);
+    /// entry's content read through contentExtents, with its access and modification times.
+    std::unique_ptr<FileContent> openContent(const FatEntry& entry);
 
     /// Searches the volume for FAT starts (up to maxCount); appends them to fatPositions and
     /// returns a copy of that list.

@@ -12,13 +12,11 @@
 #include "common/ByteView.h"
 #include "common/TextFormat.h"
 #include "disk/readWriteInterface.h"
-#include "output/OutputFile.h"
 
 using namespace hfs_layout;
 
 namespace {
 constexpr std::uint64_t kScanChunkBytes = 52428800;  // the deep scan reads 50 MiB at a time
-constexpr std::uint64_t kCopyChunkBytes = 1u << 20;
 
 bool isPowerOfTwo(std::uint64_t v) { return v != 0 && (v & (v - 1)) == 0; }
 
@@ -430,9 +428,9 @@ EntryDetails HFSP::details(const HfsEntry& entry) const {
     return texts;
 }
 
-bool HFSP::saveEntry(OutputFile& out, const HfsEntry& entry) {
+FileExtents HFSP::contentExtents(const HfsEntry& entry) const {
     if (blockSize == 0)
-        return false;
+        return {};
     std::vector<Extent> extents;
     std::uint64_t listed = 0;
     if (entry.logicalSize != 0)
@@ -456,33 +454,28 @@ bool HFSP::saveEntry(OutputFile& out, const HfsEntry& entry) {
             break;
     }
 
-    bool ok = true;
-    std::vector<std::uint8_t> buffer;
+    FileExtents content;
     std::uint64_t forkPos = 0;
     for (const auto& [start, count] : extents) {
-        const std::uint64_t bytes = static_cast<std::uint64_t>(count) * blockSize;
         if (forkPos >= entry.logicalSize)
             break;
-        // Blocks outside the volume stay zeros, so what follows keeps its offset.
-        if (start < volumeBlocks) {
-            const std::uint64_t inVolume = std::min<std::uint64_t>(count, volumeBlocks - start) * blockSize;
-            for (std::uint64_t done = 0; done < inVolume && forkPos + done < entry.logicalSize && ok; done += kCopyChunkBytes) {
-                const std::uint64_t length = std::min({kCopyChunkBytes, inVolume - done, entry.logicalSize - forkPos - done});
-                buffer.assign(length, 0);
-                if (!sectorSource_.readAt(static_cast<std::int64_t>(start * blockSize + done), buffer.data(),
-                                          static_cast<std::uint32_t>(length)) &&
-                    sectorSource_.lastReadCount() == 0)
-                    continue;
-                out.noteSource(start * blockSize + done, forkPos + done, length);
-                if (!out.writeAt(buffer.data(), length, forkPos + done))
-                    ok = false;
-            }
-        }
+        const std::uint64_t bytes = static_cast<std::uint64_t>(count) * blockSize;
+        // Blocks outside the volume are holes, so what follows keeps its offset.
+        const std::uint64_t inVolume =
+            start < volumeBlocks ? std::min<std::uint64_t>(count, volumeBlocks - start) * blockSize : 0;
+        const std::uint64_t stored = std::min(inVolume, entry.logicalSize - forkPos);
+        content.append(forkPos, stored, start * blockSize);
+        content.append(forkPos + stored, std::min(bytes, entry.logicalSize - forkPos) - stored, std::nullopt);
         forkPos += bytes;
     }
-    const std::uint64_t written = std::min(entry.logicalSize, forkPos);
-    if (ok && !out.setLength(written))
-        ok = false;
+    content.length = std::min(entry.logicalSize, forkPos);
+    return content;
+}
+
+std::unique_ptr<FileContent> HFSP::openContent(const HfsEntry& entry) {
+    if (blockSize == 0)
+        return nullptr;
     // Linux sets no creation time; the modification time is the content's.
-    return out.finish(timespec{unixTime(entry.accessDate), 0}, timespec{unixTime(entry.contentModDate), 0}) && ok;
+    const ContentTimes times{timespec{unixTime(entry.accessDate), 0}, timespec{unixTime(entry.contentModDate), 0}};
+    return std::make_unique<ExtentContent>(sectorSource_, contentExtents(entry), times);
 }

@@ -13,6 +13,7 @@
 #include <array>
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
@@ -20,13 +21,13 @@
 #include "app/StopFlag.h"
 #include "common/EntryTime.h"
 #include "disk/VolumeRecord.h"
+#include "fs/FileContent.h"
 #include "fs/ReaderInput.h"
 #include "fs/hfsp/HfsEntry.h"
 #include "fs/hfsp/HfsLayout.h"
 #include "fs/hfsp/HfsNodeRecords.h"
 
 class Notifier;
-class OutputFile;
 class ProgressSink;
 class readWriteInterface;
 
@@ -63,10 +64,12 @@ public:
 
     /// Create, access and content modification times, and the permission text.
     EntryDetails details(const HfsEntry& entry) const;
-    /// Writes the data fork (its extents, then the overflow extents keyed by the CNID and the
-    /// blocks listed so far) into out, each block at its own offset, cut at the logical size; sets
-    /// the access and modification times. False when the target cannot be written.
-    bool saveEntry(OutputFile& out, const HfsEntry& entry);
+    /// Where the data fork lies (its extents, then the overflow extents keyed by the CNID and the
+    /// blocks listed so far), each block at its own offset, cut at the logical size; blocks
+    /// outside the volume are holes.
+    FileExtents contentExtents(const HfsEntry& entry) const;
+    /// The data fork read through contentExtents, with the access and modification times.
+    std::unique_ptr<FileContent> openContent(const HfsEntry& entry);
 
     std::uint64_t volumeSize = 0;  ///< bytes
     std::array<std::uint8_t, hfs_layout::kVolumeHeaderSize> volumeHeader{};

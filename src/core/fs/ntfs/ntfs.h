@@ -11,6 +11,7 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -19,6 +20,7 @@
 #include "common/ByteView.h"
 #include "common/EntryTime.h"
 #include "disk/VolumeRecord.h"
+#include "fs/FileContent.h"
 #include "fs/ReaderInput.h"
 #include "fs/ntfs/NtfsEntry.h"
 
@@ -101,6 +103,13 @@ public:
     /// The real size of an entry's unnamed $DATA, following an $ATTRIBUTE_LIST when needed.
     std::uint64_t realDataSize(std::uint64_t index);
     NtfsTimes readTimes(std::uint64_t recordOffset);
+    /// Where entry index's unnamed $DATA lies: plain runs (holes for sparse runs and for bytes past
+    /// the initialized size), or, for compressed and resident data, the stored runs marked
+    /// encoded. None when its record cannot be read or is a folder's.
+    std::optional<FileExtents> contentExtents(std::uint64_t index);
+    /// Entry index's content (plain runs, decoded compression units, or the resident bytes) with
+    /// its access and modification times; null where contentExtents gives none.
+    std::unique_ptr<FileContent> openContent(std::uint64_t index);
     /// Writes entry index's content into out and sets its times.
     bool writeEntry(std::uint64_t index, OutputFile& out);
 
@@ -166,8 +175,17 @@ private:
     std::uint64_t contentOffset(const NtfsEntry& entry) const;
     /// Bytes one save may read from the volume at most: what the volume really holds.
     std::uint64_t copyBudget() const;
-    bool writeRuns(OutputFile& out, const std::vector<RunPair>& runs, const DataInfo& info);
-    bool writeCompressed(OutputFile& out, const std::vector<RunPair>& runs, const DataInfo& info);
+    /// The unnamed $DATA of an entry as its record says.
+    struct DataStream {
+        std::uint64_t recordOffset = 0;
+        DataInfo info;
+        bool present = false;  ///< the record has one
+        std::vector<RunPair> runs;
+        std::vector<std::uint8_t> resident;
+        std::uint64_t unitClusters = 0;  ///< clusters per compression unit; 0: not compressed
+    };
+    std::optional<DataStream> findDataStream(std::uint64_t index);
+    FileExtents plainExtents(const std::vector<RunPair>& runs, const DataInfo& info) const;
     std::uint64_t reachableBytes() const;
     std::uint64_t scanLimit() const;
     void startWholeVolumeSearch();

@@ -11,16 +11,14 @@
 #include "app/Notifier.h"
 #include "common/TextFormat.h"
 #include "disk/readWriteInterface.h"
-#include "fs/ntfs/Lznt1.h"
 #include "fs/ntfs/NtfsAttributes.h"
 #include "fs/ntfs/NtfsLayout.h"
 #include "fs/ntfs/ntfs.h"
-#include "output/OutputFile.h"
+#include "fs/ntfs/NtfsCompressedContent.h"
 
 using namespace ntfs_layout;
 
 namespace {
-constexpr std::uint64_t kCopyPiece = 1u << 20;            // plain data is copied in pieces of this size
 constexpr std::uint64_t kMaxUnitBytes = 64u << 20;        // a compression unit larger than this is not believed
 constexpr std::uint64_t kMaxAttributeListBytes = 16u << 20;
 constexpr std::uint64_t kFileTimeUnixEpoch = 116444736000000000ull;  // 1970-01-01 in 100 ns since 1601
@@ -273,10 +271,10 @@ std::uint64_t ntfs::realDataSize(std::uint64_t index) {
 
 std::uint64_t ntfs::copyBudget() const { return volumeSize != 0 ? scanLimit() : reachableBytes(); }
 
-bool ntfs::writeRuns(OutputFile& out, const std::vector<RunPair>& runs, const DataInfo& info) {
+FileExtents ntfs::plainExtents(const std::vector<RunPair>& runs, const DataInfo& info) const {
+    FileExtents extents;
     const std::uint64_t total = info.realSize;
     const std::uint64_t initialized = std::min(info.initializedSize, total);
-    std::vector<std::uint8_t> piece;
     std::uint64_t budget = copyBudget();
     std::uint64_t at = 0;  // byte of the file the current run starts at
     for (const RunPair& run : runs) {
@@ -284,115 +282,39 @@ bool ntfs::writeRuns(OutputFile& out, const std::vector<RunPair>& runs, const Da
             break;
         const std::uint64_t remaining = total - at;
         const std::uint64_t span = run.clusterCount > remaining / clusterSize ? remaining : run.clusterCount * clusterSize;
-        // Holes and bytes past the initialized size read as zeros: the output keeps them as holes.
+        // Holes and bytes past the initialized size read as zeros.
         std::uint64_t readable = run.sparse ? 0 : std::min(span, initialized > at ? initialized - at : 0);
-        // No file holds more allocated bytes than the volume: runs that say so are not copied again and again.
+        // No file holds more allocated bytes than the volume: runs that say so are not read again and again.
         readable = std::min(readable, budget);
         budget -= readable;
-        for (std::uint64_t done = 0; done < readable; done += kCopyPiece) {
-            const std::uint64_t n = std::min(kCopyPiece, readable - done);
-            piece.assign(n, 0);
-            const std::uint64_t from = static_cast<std::uint64_t>(run.startCluster) * clusterSize + done;
-            if (source_.seekTo(static_cast<std::int64_t>(from)))
-                source_.read(piece.data(), static_cast<std::uint32_t>(n));
-            out.noteSource(from, at + done, n);
-            if (!out.writeAt(piece.data(), n, at + done))
-                return false;
-        }
+        extents.append(at, readable, static_cast<std::uint64_t>(run.startCluster) * clusterSize);
+        extents.append(at + readable, span - readable, std::nullopt);
         at += span;
     }
-    return out.setLength(std::min(at, total));
+    extents.length = std::min(at, total);
+    return extents;
 }
 
-bool ntfs::writeCompressed(OutputFile& out, const std::vector<RunPair>& runs, const DataInfo& info) {
-    const unsigned exponent = info.compressionExponent & 0x1F;
-    const std::uint64_t unitClusters = std::uint64_t{1} << std::min(exponent, 31u);
-    if (unitClusters > kMaxUnitBytes / clusterSize)
-        return writeRuns(out, runs, info);  // a unit this large is not NTFS compression: copy as stored
-    compressionUnit = static_cast<std::uint16_t>(std::min<std::uint64_t>(unitClusters, 0xFFFF));
-    const std::uint64_t unitBytes = unitClusters * clusterSize;
-    const std::uint64_t total = info.realSize;
-    std::vector<std::int64_t> slots(unitClusters);  // cluster number per slot; 0 for a hole
-    std::vector<std::uint8_t> stored(unitBytes);
-    std::vector<std::uint8_t> unit(unitBytes);
-    std::uint64_t budget = copyBudget();
-    std::size_t runIndex = 0;
-    std::uint64_t inRun = 0;  // clusters of runs[runIndex] already consumed
-    for (std::uint64_t at = 0; at < total;) {
-        if (runIndex >= runs.size())
-            break;  // past the run list everything is a hole
-        // A long hole is skipped whole instead of unit by unit.
-        if (runs[runIndex].sparse && runs[runIndex].clusterCount - inRun >= unitClusters) {
-            const std::uint64_t units = (runs[runIndex].clusterCount - inRun) / unitClusters;
-            inRun += units * unitClusters;
-            at = units > (total - at) / unitBytes ? total : at + units * unitBytes;
-            if (inRun == runs[runIndex].clusterCount) {
-                ++runIndex;
-                inRun = 0;
-            }
-            continue;
-        }
-        std::uint64_t used = 0;  // slots up to and including the last allocated one
-        for (std::uint64_t s = 0; s < unitClusters; ++s) {
-            while (runIndex < runs.size() && inRun >= runs[runIndex].clusterCount) {
-                ++runIndex;
-                inRun = 0;
-            }
-            if (runIndex >= runs.size()) {
-                slots[s] = 0;
-                continue;
-            }
-            const RunPair& run = runs[runIndex];
-            slots[s] = run.sparse ? 0 : run.startCluster + static_cast<std::int64_t>(inRun);
-            if (!run.sparse)
-                used = s + 1;
-            ++inRun;
-        }
-        const std::uint64_t length = std::min(unitBytes, total - at);
-        if (used > 0 && used * clusterSize > budget)
-            break;
-        if (used > 0) {
-            budget -= used * clusterSize;
-            std::fill(stored.begin(), stored.end(), 0);
-            for (std::uint64_t s = 0; s < used; ++s) {
-                if (slots[s] != 0 && source_.seekTo(slots[s] * static_cast<std::int64_t>(clusterSize)))
-                    source_.read(stored.data() + s * clusterSize, static_cast<std::uint32_t>(clusterSize));
-            }
-            const std::uint8_t* content = stored.data();
-            if (used < unitClusters) {
-                // A unit that needs fewer clusters than it covers holds LZNT1 data.
-                const Lznt1Result result = lznt1Decompress(ByteView(stored.data(), used * clusterSize), unit.data(), unitBytes);
-                std::fill(unit.begin() + static_cast<std::ptrdiff_t>(result.produced), unit.end(), 0);
-                content = unit.data();
-            }
-            if (!out.writeAt(content, length, at))
-                return false;
-        }
-        at += length;
-    }
-    return out.setLength(total);
-}
-
-bool ntfs::writeEntry(std::uint64_t index, OutputFile& out) {
+std::optional<ntfs::DataStream> ntfs::findDataStream(std::uint64_t index) {
     hasData = false;
     hasAttributeList = false;
     if (index >= entryList.size())
-        return false;
+        return std::nullopt;
     const NtfsEntry& entry = entryList[index];
     std::vector<std::uint8_t> raw;
-    const std::uint64_t offset = contentOffset(entry);
-    if (offset == kNoIndex || !readRecord(offset, raw))
-        return false;
+    DataStream stream;
+    stream.recordOffset = contentOffset(entry);
+    if (stream.recordOffset == kNoIndex || !readRecord(stream.recordOffset, raw))
+        return std::nullopt;
     std::vector<std::uint8_t> fixed(recordSize);
     applyFixup(fixed.data(), ByteView(raw.data(), raw.size()), recordSize);
     const ByteView record(fixed.data(), fixed.size());
     if (!record.matches(kRecordSignature, "FILE")) {
         notify("not a valid entry...");
-        return false;
+        return std::nullopt;
     }
     currentName = entryName(entry);
-    DataInfo info = inspectData(record);
-    std::vector<RunPair> runs;
+    stream.info = inspectData(record);
     forEachAttribute(record, [&](const AttributeRef& a) {
         hasAttributeList = hasAttributeList || a.type == kTypeAttributeList;
         return true;
@@ -400,28 +322,78 @@ bool ntfs::writeEntry(std::uint64_t index, OutputFile& out) {
     bool fromExtensions = false;
     if (hasAttributeList) {
         DataInfo extended;
-        if (collectExtensionRuns(record, runs, extended)) {
-            info = extended;
+        if (collectExtensionRuns(record, stream.runs, extended)) {
+            stream.info = extended;
             hasData = true;
             fromExtensions = true;
         }
     }
     if (hasData && entry.kind == 'D') {
         notify(formatText("This is  %s directory .Please specify file names ", currentName.c_str()));
-        return false;
+        return std::nullopt;
     }
-    bool ok = true;
-    if (hasData && info.residency == 'R') {
-        const ByteView value = record.slice(info.dataOffset, info.dataLength);
-        ok = out.writeAt(value.data(), value.size(), 0);
-    } else if (hasData && info.residency == 'N' && clusterSize != 0) {
-        if (!fromExtensions)
-            runs = decodeRunLists(record, kTypeData, true, nullptr);
-        const bool compressed = info.status != nullptr && std::strcmp(info.status, "Compressed") == 0 &&
-                                (info.compressionExponent & 0x1F) != 0;
-        ok = compressed ? writeCompressed(out, runs, info) : writeRuns(out, runs, info);
+    stream.present = hasData;
+    if (hasData && stream.info.residency == 'R') {
+        const ByteView value = record.slice(stream.info.dataOffset, stream.info.dataLength);
+        stream.resident.assign(value.data(), value.data() + value.size());
+    } else if (hasData && stream.info.residency == 'N' && clusterSize != 0 && !fromExtensions) {
+        stream.runs = decodeRunLists(record, kTypeData, true, nullptr);
     }
-    // Linux keeps no creation time: access and modification times are restored.
-    NtfsTimes times = readTimes(offset);
-    return out.finish(fileTimeToTimespec(times.accessTime), fileTimeToTimespec(times.modificationTime)) && ok;
+    if (hasData && stream.info.residency == 'N' && clusterSize != 0 && stream.info.status != nullptr &&
+        std::strcmp(stream.info.status, "Compressed") == 0 && (stream.info.compressionExponent & 0x1F) != 0) {
+        const std::uint64_t unitClusters = std::uint64_t{1} << std::min(stream.info.compressionExponent & 0x1Fu, 31u);
+        // A unit this large is not NTFS compression: the stream is read as stored.
+        if (unitClusters <= kMaxUnitBytes / clusterSize) {
+            stream.unitClusters = unitClusters;
+            compressionUnit = static_cast<std::uint16_t>(std::min<std::uint64_t>(unitClusters, 0xFFFF));
+        }
+    }
+    return stream;
 }
+
+std::optional<FileExtents> ntfs::contentExtents(std::uint64_t index) {
+    const std::optional<DataStream> stream = findDataStream(index);
+    if (!stream)
+        return std::nullopt;
+    FileExtents extents;
+    if (!stream->present)
+        return extents;
+    if (stream->info.residency == 'R') {
+        // The bytes lie in the MFT record itself.
+        extents.length = stream->resident.size();
+        extents.encoded = true;
+    } else if (stream->info.residency == 'N' && clusterSize != 0) {
+        if (stream->unitClusters == 0)
+            return plainExtents(stream->runs, stream->info);
+        // The stored clusters at their VCN's place: the content decodes them unit by unit.
+        std::uint64_t vcn = 0;
+        for (const RunPair& run : stream->runs) {
+            const std::uint64_t bytes = run.clusterCount * clusterSize;
+            extents.append(vcn, bytes, run.sparse ? std::nullopt : std::optional(static_cast<std::uint64_t>(run.startCluster) * clusterSize));
+            vcn += bytes;
+        }
+        extents.length = stream->info.realSize;
+        extents.encoded = true;
+    }
+    return extents;
+}
+
+std::unique_ptr<FileContent> ntfs::openContent(std::uint64_t index) {
+    std::optional<DataStream> stream = findDataStream(index);
+    if (!stream)
+        return nullptr;
+    // Linux keeps no creation time: access and modification times are restored.
+    const NtfsTimes stamps = readTimes(stream->recordOffset);
+    const ContentTimes times{fileTimeToTimespec(stamps.accessTime), fileTimeToTimespec(stamps.modificationTime)};
+    if (stream->present && stream->info.residency == 'N' && clusterSize != 0) {
+        if (stream->unitClusters != 0)
+            return std::make_unique<NtfsCompressedContent>(source_, stream->runs, clusterSize, stream->unitClusters,
+                                                           stream->info.realSize, copyBudget(), times);
+        return std::make_unique<ExtentContent>(source_, plainExtents(stream->runs, stream->info), times);
+    }
+    if (stream->present && stream->info.residency == 'R')
+        return std::make_unique<MemoryContent>(std::move(stream->resident), times);
+    return std::make_unique<MemoryContent>(std::vector<std::uint8_t>{}, times);
+}
+
+bool ntfs::writeEntry(std::uint64_t index, OutputFile& out) { return writeFileContent(openContent(index).get(), out); }
