@@ -466,6 +466,7 @@ private slots:
             PopulateDriveDlg* list = volumeListOf(writeImage(dir_, name, bytes));
             QVERIFY(list != nullptr);
             QCOMPARE(list->list()->rowCount(), 0);
+            QCOMPARE(list->status(), QStringLiteral("No volumes found."));  // nothing to select
             QVERIFY(!list->guide()->isHidden());
             QVERIFY2(list->guide()->text().startsWith(QStringLiteral("No partition table found")), qPrintable(list->guide()->text()));
             if (name == QLatin1String("letter.txt"))

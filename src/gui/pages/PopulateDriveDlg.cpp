@@ -182,7 +182,7 @@ void PopulateDriveDlg::standardWalk() {
     setStatus(QStringLiteral("Finished Scanning."));
     progressBar()->hide();
     stop_->hide();
-    setStatus(QStringLiteral("Select volume and click next button..."));
+    setStatus(volumes_.empty() ? QStringLiteral("No volumes found.") : QStringLiteral("Select volume and click next button..."));
     progressSink()->setPosition(1000);
 }
 
@@ -232,7 +232,7 @@ void PopulateDriveDlg::scanFinished() {
                       this, theApp()->executableName());
     setStatus(QStringLiteral("Finished Scanning."));
     progressBar()->hide();
-    setStatus(QStringLiteral("Select volume and click next button..."));
+    setStatus(volumes_.empty() ? QStringLiteral("No volumes found.") : QStringLiteral("Select volume and click next button..."));
     guideWhenEmpty();
 }
 

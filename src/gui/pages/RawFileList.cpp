@@ -7,6 +7,7 @@
 #include "app/ReadSettings.h"
 #include "common/ListTextFormat.h"
 #include "controls/CheckTree.h"
+#include "controls/ColumnFit.h"
 #include "disk/FileReadSeek.h"
 #include "pages/CarvedFileGrader.h"
 #include "raw/myJpg.h"
@@ -34,9 +35,12 @@ RawFileList::RawFileList(QObject* parent)
     list_->horizontalHeaderItem(4)->setToolTip(
         QStringLiteral("How much of the picture decodes: whole, damaged (how many rows) or unreadable"));
     list_->setColumnWidth(0, 150);
-    list_->setColumnWidth(1, 70);
-    list_->setColumnWidth(2, 45);
-    list_->setColumnWidth(3, 85);
+    const QStringList samples[] = {{QStringLiteral("1023.99 MB")}, {QStringLiteral("JPEG")},
+                                   {QStringLiteral("cut short, partial")}};
+    for (int column = 1; column <= 3; ++column)
+        list_->setColumnWidth(column, fittedColumnWidth(list_->horizontalHeader()->fontMetrics(),
+                                                        list_->horizontalHeaderItem(column)->text(), list_->fontMetrics(),
+                                                        samples[column - 1]));
     list_->horizontalHeader()->setStretchLastSection(true);
     list_->verticalHeader()->hide();
     list_->verticalHeader()->setDefaultSectionSize(list_->fontMetrics().height() + 8);

@@ -88,8 +88,9 @@ RawRecoveryDialog::RawRecoveryDialog(WizardPage* previous, int previousPageNumbe
     auto* split = new QSplitter(Qt::Horizontal);
     split->addWidget(tree_);
     split->addWidget(files_->views());
-    split->setStretchFactor(0, 1);
-    split->setStretchFactor(1, 1);
+    // The categories need little room; the list's columns (size, type, length, picture) need it.
+    split->setStretchFactor(0, 2);
+    split->setStretchFactor(1, 3);
     split->setChildrenCollapsible(false);
     body()->addWidget(split, 1);
     saveOptions_ = new SaveOptionsBox;

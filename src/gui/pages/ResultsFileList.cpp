@@ -15,6 +15,7 @@
 #include "controls/CCheckListCtrl.h"
 #include "controls/CXHtmlTree.h"
 #include "controls/CheckTreeModel.h"
+#include "controls/ColumnFit.h"
 #include "formats/PictureGrade.h"
 #include "pages/EntryItemIndex.h"
 #include "pages/GradeColumn.h"
@@ -69,9 +70,14 @@ ResultsFileList::ResultsFileList(CXHtmlTree* tree, std::function<QVariant(TreeIt
                             QStringLiteral("Modification Time"), QStringLiteral("Size"), QStringLiteral("Attribute"),
                             QStringLiteral("Grade")});
     list_->InitCheckHeader();
-    const int widths[] = {kNameWidth, 150, 150, 150, 80, 80, 190};
-    for (int column = 0; column <= kGradeColumn; ++column)
-        list_->setColumnWidth(column, widths[column]);
+    // The widest text each column usually holds: a time, a size, a damaged picture's grade.
+    const QString time = QStringLiteral("12/31/2026  12:59 PM");
+    const QStringList samples[] = {{}, {time}, {time}, {time}, {QStringLiteral("1023.99 MB")}, {},
+                                   {QStringLiteral("damaged: 1088 of 3024 rows")}};
+    list_->setColumnWidth(0, kNameWidth);
+    for (int column = 1; column <= kGradeColumn; ++column)
+        list_->setColumnWidth(column, fittedColumnWidth(list_->header()->fontMetrics(), list_->headerItem()->text(column),
+                                                        list_->fontMetrics(), samples[column]));
     // Size and grade are what tell a photo worth saving: shown beside the name, without scrolling.
     list_->header()->moveSection(4, 1);
     list_->header()->moveSection(kGradeColumn, 2);
