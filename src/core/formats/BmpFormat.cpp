@@ -8,6 +8,7 @@
 namespace formats {
 namespace {
 constexpr std::uint64_t kFileHeader = 14;
+constexpr std::uint64_t kSlack = 4096;
 constexpr std::uint32_t kRgb = 0, kBitFields = 3, kAlphaBitFields = 6;
 
 bool knownInfoSize(std::uint32_t n) { return n == 12 || n == 40 || n == 52 || n == 56 || n == 64 || n == 108 || n == 124; }
@@ -44,9 +45,17 @@ Validation validateBmp(CandidateReader& r) {
         return Validation::notThisType();
     // Uncompressed rows are padded to four bytes; their total is the least the file must hold.
     std::uint64_t end = fileSize;
+    bool sizeSound = true;
     if (compression == kRgb || compression == kBitFields || compression == kAlphaBitFields) {
         const std::uint64_t needed = pixels + (width * depth + 31) / 32 * 4 * height;
-        if (fileSize < needed) {
+        // What may follow the pixels: a colour profile (V5 header), a writer's few bytes of padding.
+        const std::uint64_t profile = info >= 124 && r.has(112, 8) ? std::uint64_t{r.le32(112)} + r.le32(116) : 0;
+        const std::uint64_t largest = std::max(needed, kFileHeader + profile) + kSlack;
+        if (fileSize > largest) {
+            // A size field larger than the picture can fill was damaged: the pixels end the file.
+            end = needed;
+            sizeSound = false;
+        } else if (fileSize < needed) {
             // Writers that leave the size field short or zero: the pixel data says how long the file is.
             if (fileSize != 0 && fileSize < pixels)
                 return Validation::notThisType();
@@ -56,7 +65,7 @@ Validation validateBmp(CandidateReader& r) {
         return Validation::notThisType();  // compressed data, and a size that leaves no room for it
     }
     const std::uint64_t readable = readablePrefix(r, end);
-    return readable == end ? Validation::whole(end) : Validation::damaged(readable);
+    return readable == end && sizeSound ? Validation::whole(end) : Validation::damaged(readable);
 }
 
 }  // namespace formats

@@ -79,6 +79,8 @@ constexpr std::array kRows = {
 
 std::span<const FormatRow> builtInFormats() { return kRows; }
 
+bool holdsRawPixels(const FormatRow& row) { return row.validate == validateTiff || row.validate == validateBmp; }
+
 std::string_view categoryOf(const FormatRow& row, std::string_view extension) {
     if (extension.empty() || extension == row.extension)
         return row.category;

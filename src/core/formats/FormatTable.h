@@ -25,6 +25,11 @@ struct FormatRow {
 
 std::span<const FormatRow> builtInFormats();
 
+/// True for the rows whose files hold raw pixel data (TIFF and its raws, BMP), which no marker
+/// ends: a file of theirs cut short is taken whole over whatever follows, so a picture that
+/// starts inside one where its structure names none shows where it was cut.
+bool holdsRawPixels(const FormatRow& row);
+
 /// The category a file found by row is listed under when its structure named it extension: that
 /// of the row carrying the extension (an MP4 row's QuickTime file is QuickTime), "Camera RAW" for
 /// the raws built on plain TIFF (NEF, ARW, DNG, PEF, SRW), else the row's own.

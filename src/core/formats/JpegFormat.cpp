@@ -90,6 +90,14 @@ Validation validateJpeg(CandidateReader& r) {
     bool sawFrame = false;
     bool sawScan = false;
     MpIndex mp;
+    // The segments before the first scan's data name what they hold (an EXIF thumbnail): a JPEG
+    // found there is a part of this one.
+    std::uint64_t header = 0;
+    const auto damagedAt = [&header](std::uint64_t k, std::string_view extension = {}) {
+        Validation v = Validation::damaged(k, extension);
+        v.owned = std::min(header, k);
+        return v;
+    };
     std::uint64_t pos = 2;  // always the start of a marker that has to be there
     // Every turn moves pos forward, and reads stop at the reader's limit: the walk ends.
     for (;;) {
@@ -107,7 +115,7 @@ Validation validateJpeg(CandidateReader& r) {
                 return Validation::whole(end);
             const auto whole = mpoEnd(r, mp, end);
             if (!whole)
-                return Validation::damaged(end, "mpo");
+                return damagedAt(end, "mpo");
             return Validation::whole(*whole, *whole > end ? "mpo" : "");
         }
         if (m == kTem) {
@@ -138,6 +146,7 @@ Validation validateJpeg(CandidateReader& r) {
         if (!sawFrame)
             break;  // a scan before its frame header
         sawScan = true;
+        header = header == 0 ? next : header;
         // Entropy-coded data: FF is followed by 00 (a stuffed byte), a restart marker or fill
         // bytes; any other marker ends the scan.
         std::uint64_t q = next;
@@ -148,10 +157,10 @@ Validation validateJpeg(CandidateReader& r) {
                 // Coded data holds an FF every few hundred bytes; a long stretch without one may be
                 // empty space the photo's lost end left behind: the photo is cut where that begins.
                 if (const auto blank = firstBlankBlock(r, q, q + stretch))
-                    return Validation::damaged(*blank);
+                    return damagedAt(*blank);
             }
             if (!hit || !r.has(*hit + 1, 1))
-                return Validation::damaged(readablePrefix(r, r.limit()));  // cut inside the scan
+                return damagedAt(readablePrefix(r, r.limit()));  // cut inside the scan
             const std::uint8_t b = r.u8(*hit + 1);
             if (b == 0x00 || isRestart(b)) {
                 q = *hit + 2;
@@ -166,7 +175,7 @@ Validation validateJpeg(CandidateReader& r) {
     // The walk met something that is no marker, or ran out of bytes, at pos.
     if (!sawFrame)
         return Validation::notThisType();
-    return Validation::damaged(pos);
+    return damagedAt(pos);
 }
 
 }  // namespace formats

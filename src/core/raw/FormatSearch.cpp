@@ -54,6 +54,17 @@ bool FormatSearch::insideExactFile(std::uint64_t p) {
     return !exactFiles_.empty() && exactFiles_.front().first <= p;
 }
 
+bool FormatSearch::insideContainer(std::uint64_t start, const formats::Validation& v, Finds& finds) {
+    if (v.verdict != formats::Verdict::Whole)
+        return true;
+    const std::uint64_t at = start - container_->start;
+    if (std::find(container_->parts.begin(), container_->parts.end(), at) != container_->parts.end())
+        return true;
+    finds.cutShort(container_->start, container_->row, at);
+    container_.reset();
+    return false;
+}
+
 void FormatSearch::search(const std::uint8_t* bytes, std::uint64_t chunkStart, std::size_t to, VolumeByteSource& candidates,
                           std::uint64_t volumeBytes, Finds& finds, const StopFlag& stop) {
     const auto rows = formats::builtInFormats();
@@ -79,11 +90,26 @@ void FormatSearch::search(const std::uint8_t* bytes, std::uint64_t chunkStart, s
             finds.walked(start, it->row, v, candidates.reach());
             if (v.verdict == formats::Verdict::NotThisType || v.length == 0)
                 continue;
+            if (container_ && start >= container_->end)
+                container_.reset();
+            if (container_ && insideContainer(start, v, finds)) {
+                if (v.verdict == formats::Verdict::Whole) {
+                    resume_ = start + v.length;
+                    break;
+                }
+                continue;
+            }
             if (finds.found(start, it->row, v, candidates) == CarvedStatus::Whole) {
                 // What lies inside a whole file (its thumbnails, its embedded pictures) is part of it.
                 resume_ = start + v.length;
                 if (sectorRowsActive_)
                     exactFiles_.emplace_back(start, resume_);
+                if (formats::holdsRawPixels(row)) {
+                    // Raw pixels end at no marker: the file may have been cut short and its length
+                    // run on over other files, which are searched for inside it.
+                    container_ = Container{start, resume_, it->row, v.parts};
+                    resume_ = start + 1;
+                }
             } else {
                 // A damaged file's prefix, or an approximate length, may have run on into the next
                 // file: that one is still searched.

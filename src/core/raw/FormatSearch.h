@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <deque>
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -31,6 +32,8 @@ public:
         /// A file found at start (v has a length): listed by the engine, which says how it judged it.
         virtual CarvedStatus found(std::uint64_t start, std::int32_t row, const formats::Validation& v,
                                    VolumeByteSource& candidates) = 0;
+        /// The whole file of row found at start was cut short: it is damaged, length bytes long.
+        virtual void cutShort(std::uint64_t start, std::int32_t row, std::uint64_t length) = 0;
     };
 
     /// Switches the formats on when entries from the default set are loaded; those entries of a
@@ -47,7 +50,10 @@ public:
 
     /// The next position a file may start at; the search takes up from here.
     std::uint64_t resume() const { return resume_; }
-    void setResume(std::uint64_t position) { resume_ = position; }
+    void setResume(std::uint64_t position) {
+        resume_ = position;
+        container_.reset();
+    }
     /// The whole files found lately, by [start, end): a signature start inside one is a piece of it.
     void clearExactFiles() { exactFiles_.clear(); }
     void addExactFile(std::uint64_t start, std::uint64_t end) { exactFiles_.emplace_back(start, end); }
@@ -73,4 +79,15 @@ private:
     std::vector<FormatKey> formatsByKey_;  ///< sorted by key, table order within a key
     std::uint64_t resume_ = 0;
     std::deque<std::pair<std::uint64_t, std::uint64_t>> exactFiles_;  ///< [start, end) of recent whole finds
+    /// A whole file of raw pixels being searched through: [start, end), its row and its parts.
+    struct Container {
+        std::uint64_t start = 0, end = 0;
+        std::int32_t row = 0;
+        std::vector<std::uint64_t> parts;
+    };
+    std::optional<Container> container_;
+    /// Takes the find v at start inside the container: true when it is a part of it (stepped
+    /// over) or not whole (a piece of its pixels); false when it is to be listed, having cut the
+    /// container short.
+    bool insideContainer(std::uint64_t start, const formats::Validation& v, Finds& finds);
 };

@@ -238,6 +238,7 @@ void myJpg::carveRecoveredRanges(ChunkPass& pass, std::int64_t zerosBefore) {
     const std::uint64_t lookBehind = formats_.lookBehind(kSectorSize);
 
     rescanning_ = true;
+    open_.reset();
     const std::vector<std::pair<std::uint64_t, std::uint64_t>> zeroed = std::move(zeroedForScan_);
     zeroedForScan_.clear();
     for (const auto& [from, to] : zeroed) {
@@ -297,7 +298,22 @@ void myJpg::walked(std::uint64_t start, std::int32_t row, const formats::Validat
 }
 
 CarvedStatus myJpg::found(std::uint64_t start, std::int32_t row, const formats::Validation& v, VolumeByteSource& candidates) {
-    return listFormatFind(start, row, v, candidates).status;
+    // A damaged or approximate file's length is where its own structure stopped holding, which
+    // may lie past the start of the next file: it ends where that one begins, unless its structure
+    // names the bytes there (a thumbnail inside it), so no byte goes to two files.
+    if (open_ && start < open_->end && start >= open_->owned &&
+        std::find(open_->parts.begin(), open_->parts.end(), start - open_->start) == open_->parts.end()) {
+        found_.relength(open_->start, open_->row, start - open_->start, open_->status);
+        open_.reset();
+    }
+    const CarvedStatus status = listFormatFind(start, row, v, candidates).status;
+    if (status != CarvedStatus::Whole && !(open_ && start < open_->end))
+        open_ = OpenFind{start, start + v.length, start + std::max<std::uint64_t>(v.owned, 1), row, status, v.parts};
+    return status;
+}
+
+void myJpg::cutShort(std::uint64_t start, std::int32_t row, std::uint64_t length) {
+    found_.relength(start, row, length, CarvedStatus::Damaged);
 }
 
 void myJpg::redoWalks(ChunkPass& pass) {
@@ -361,6 +377,7 @@ bool myJpg::runCarving() {
     ChunkPass pass{chunk, candidates, volumeBytes};
     formats_.setResume(0);
     formats_.clearExactFiles();
+    open_.reset();
     zeroedForScan_.clear();
     walksToRedo_.clear();
     const std::int64_t zerosBefore = sectorSource->zeroFilledBytes();

@@ -115,6 +115,7 @@ private:
     void walked(std::uint64_t start, std::int32_t row, const formats::Validation& v, std::uint64_t reach) override;
     CarvedStatus found(std::uint64_t start, std::int32_t row, const formats::Validation& v,
                        VolumeByteSource& candidates) override;
+    void cutShort(std::uint64_t start, std::int32_t row, std::uint64_t length) override;
     /// Lists what a format's walk found at start, named by its metadata.
     CarvedFile listFormatFind(std::uint64_t start, std::int32_t row, const formats::Validation& v,
                               VolumeByteSource& candidates);
@@ -144,5 +145,13 @@ private:
     bool rescanning_ = false;               ///< in carveRecoveredRanges()
     std::set<std::uint64_t> foundStarts_;   ///< while rescanning: starts of the files found before
     std::vector<std::pair<std::uint64_t, std::uint64_t>> zeroedForScan_;  ///< volume [from, to) the scan got as skipped zeros
-    std::vector<std::pair<std::uint64_t, std::int32_t>> walksToRedo_;  ///< start and format row of walks over skipped zeros
+    std::vector<std::pair<std::uint64_t, std::int32_t>> walksToRedo_;
+    /// The last damaged or approximate format find, which a later find starting inside it ends.
+    struct OpenFind {
+        std::uint64_t start, end, owned;  ///< owned: finds starting before it are parts of it
+        std::int32_t row;
+        CarvedStatus status;
+        std::vector<std::uint64_t> parts;  ///< where the files it names inside it begin, from start
+    };
+    std::optional<OpenFind> open_;  ///< start and format row of walks over skipped zeros
 };

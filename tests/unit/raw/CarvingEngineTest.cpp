@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <string>
 #include <vector>
 
@@ -545,5 +546,108 @@ TEST(CarvingEngine, IndexedMatchingAgreesWithTryingEveryRowInTurn) {
             ASSERT_EQ(got.kind, want.kind) << "table " << table << " sector " << s;
             ASSERT_EQ(got.index, want.index) << "table " << table << " sector " << s;
         }
+    }
+}
+
+namespace {
+/// A BMP of width x height 24-bit pixels of 0x5A; sizeField 0 writes the true size.
+Bytes tinyBmp(std::uint32_t width, std::uint32_t height, std::uint32_t sizeField = 0) {
+    const std::uint32_t row = (width * 3 + 3) / 4 * 4;
+    Bytes b(54 + std::size_t{row} * height, 0x5A);
+    std::fill(b.begin(), b.begin() + 54, 0);
+    b[0] = 'B';
+    b[1] = 'M';
+    disk_bytes::putLe(b, 2, sizeField != 0 ? sizeField : b.size(), 4);
+    disk_bytes::putLe(b, 10, 54, 4);
+    disk_bytes::putLe(b, 14, 40, 4);
+    disk_bytes::putLe(b, 18, width, 4);
+    disk_bytes::putLe(b, 22, height, 4);
+    disk_bytes::putLe(b, 26, 1, 2);
+    disk_bytes::putLe(b, 28, 24, 2);
+    return b;
+}
+
+/// A little-endian TIFF: one IFD of a width x height 8-bit grey picture in one uncompressed strip
+/// after it, and a thumbnail of thumbnailBytes at thumbnailAt when that is not 0.
+Bytes tinyTiff(std::uint32_t width, std::uint32_t height, std::uint32_t stripBytes = 0, std::uint32_t thumbnailAt = 0,
+               std::uint32_t thumbnailBytes = 0) {
+    const std::vector<std::array<std::uint32_t, 3>> entries = {
+        {256, 4, width}, {257, 4, height}, {258, 3, 8}, {259, 3, 1}, {262, 3, 1}, {273, 4, 0},
+        {277, 3, 1},     {278, 4, height}, {279, 4, stripBytes != 0 ? stripBytes : width * height},
+        {513, 4, thumbnailAt}, {514, 4, thumbnailBytes}};
+    const std::size_t count = thumbnailAt != 0 ? entries.size() : entries.size() - 2;
+    const std::size_t strip = 8 + 2 + 12 * count + 4;
+    Bytes b(strip + std::size_t{width} * height, 0x3C);
+    std::fill(b.begin(), b.begin() + static_cast<long>(strip), 0);
+    b[0] = b[1] = 'I';
+    b[2] = 42;
+    b[4] = 8;
+    disk_bytes::putLe(b, 8, count, 2);
+    for (std::size_t e = 0; e < count; ++e) {
+        const std::size_t at = 10 + 12 * e;
+        disk_bytes::putLe(b, at, entries[e][0], 2);
+        disk_bytes::putLe(b, at + 2, entries[e][1], 2);
+        disk_bytes::putLe(b, at + 4, 1, 4);
+        disk_bytes::putLe(b, at + 8, entries[e][0] == 273 ? strip : entries[e][2], entries[e][1] == 3 ? 2 : 4);
+    }
+    return b;
+}
+const Entry kDefaultBmp{.ext = "bmp", .start = {'B', 'M'}, .approx = 16 * MiB, .category = "BMP", .defaultSet = true};
+const Entry kDefaultTif{.ext = "tif", .start = {'I', 'I', '*', 0}, .approx = 16 * MiB, .category = "TIFF", .defaultSet = true};
+}  // namespace
+
+// What a raw-pixel file or a damaged one claims ends where another file begins inside it, unless
+// its structure names that file; nothing runs far past the file's own structure.
+TEST(CarvingEngine, NoByteGoesToTwoFilesAndNoClaimRunsOverAnotherFile) {
+    const Bytes photo = tinyJpeg();
+    const Bytes bmp = tinyBmp(40, 30);
+    const Bytes tif = tinyTiff(64, 48);
+    const std::uint64_t tifStrip = tif.size() - 64 * 48;
+    struct Case {
+        const char* what;
+        std::vector<std::pair<std::uint64_t, Bytes>> planted;
+        std::vector<Found> expected;
+        std::vector<std::string> statuses;
+    };
+    const auto previewAt = static_cast<std::uint32_t>(tinyTiff(64, 48, 0, 1, 1).size());
+    Bytes tifWithPreview = tinyTiff(64, 48, 0, previewAt, static_cast<std::uint32_t>(photo.size()));
+    tifWithPreview.insert(tifWithPreview.end(), photo.begin(), photo.end());
+    const std::vector<Case> cases = {
+        {"a BMP cut short over a photo is damaged up to the photo",
+         {{4096, bmp}, {4096 + 1001, photo}},
+         {{4096, 1001, "4096.bmp"}, {5097, photo.size(), "5097.jpg"}},
+         {"damaged", "whole"}},
+        {"a BMP whose size field is far too large ends with its pixels, damaged",
+         {{4096, tinyBmp(40, 30, 40 * 1024 * 1024)}},
+         {{4096, bmp.size(), "4096.bmp"}},
+         {"damaged"}},
+        {"a TIFF whose strip runs over a photo is cut there",
+         {{8192, tif}, {8192 + tifStrip + 777, photo}},
+         {{8192, tifStrip + 777, "8192.tif"}, {8192 + tifStrip + 777, photo.size(), std::to_string(8192 + tifStrip + 777) + ".jpg"}},
+         {"damaged", "whole"}},
+        {"a TIFF's named preview is a part of it",
+         {{8192, tifWithPreview}},
+         {{8192, tifWithPreview.size(), "8192.tif"}},
+         {"whole"}},
+        {"a TIFF whose thumbnail offset points far away keeps what its IFD holds together, damaged",
+         {{8192, tinyTiff(64, 48, 0, 600000, 5000)}},
+         {{8192, tif.size() + 24, "8192.tif"}},
+         {"damaged"}},
+        {"a TIFF whose strip byte count is larger than its picture keeps only its IFD",
+         {{8192, tinyTiff(64, 48, 64 * 48 * 100)}},
+         {{8192, tifStrip, "8192.tif"}},
+         {"damaged"}},
+        {"a damaged TIFF's claim ends where the next file begins",
+         {{8192, tinyTiff(64, 48, 0, 600000, 5000)}, {8192 + tifStrip + 300, photo}},
+         {{8192, tifStrip + 300, "8192.tif"}, {8192 + tifStrip + 300, photo.size(), std::to_string(8192 + tifStrip + 300) + ".jpg"}},
+         {"damaged", "whole"}},
+    };
+    for (const Case& t : cases) {
+        SCOPED_TRACE(t.what);
+        Carving c(MiB, {kDefaultJpg, kDefaultBmp, kDefaultTif});
+        for (const auto& [at, bytes] : t.planted)
+            c.plant(at, bytes);
+        EXPECT_EQ(c.run(), t.expected);
+        EXPECT_EQ(c.statuses(), t.statuses);
     }
 }
