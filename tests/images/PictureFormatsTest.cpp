@@ -81,11 +81,22 @@ TEST(PictureFormats, CutShortKeepsAValidPrefix) {
 TEST(PictureFormats, ChunksAndBlocksStopAtTheFirstBrokenOne) {
     REQUIRE_SAMPLES(dir);
     {
-        SCOPED_TRACE("a PNG chunk whose CRC fails ends the prefix before it");
-        SampleBytes png = readSample(dir / "picture.png");
+        SCOPED_TRACE("a PNG whose chunk chain holds to IEND but whose data or length was changed is damaged, whole-length");
+        const SampleBytes png = readSample(dir / "picture.png");
         const std::size_t second = 8 + 12 + 13;  // the chunk after IHDR
-        png[second + 8] ^= 0x01;
-        EXPECT_EQ(describe(validateBytes(formats::validatePng, png)), describe(Validation::damaged(second)));
+        SampleBytes badCrc = png, badLength = png;
+        badCrc[second + 8] ^= 0x01;
+        badLength[second] = 0x7F;
+        for (const SampleBytes& bytes : {badCrc, badLength}) {
+            EXPECT_EQ(describe(validateBytes(formats::validatePng, bytes)), describe(Validation::damaged(png.size())));
+            EXPECT_EQ(describe(validateBytes(formats::validatePng, joined(bytes, noiseBytes(4096)))),
+                      describe(Validation::damaged(png.size())));
+        }
+        SCOPED_TRACE("a damaged length does not reach over another PNG to its IEND");
+        SampleBytes cut = badLength;
+        cut.resize(png.size() / 2);
+        EXPECT_EQ(validateBytes(formats::validatePng, joined(cut, png)).verdict, Verdict::Damaged);
+        EXPECT_LT(validateBytes(formats::validatePng, joined(cut, png)).length, cut.size());
     }
     {
         SCOPED_TRACE("a GIF whose trailer is garbage keeps its blocks");
