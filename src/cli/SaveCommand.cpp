@@ -9,7 +9,7 @@
 #include "VolumeScan.h"
 #include "browser/EntryWalk.h"
 #include "browser/RecycleBinNames.h"
-#include "browser/SaveWalk.h"
+#include "browser/SaveJob.h"
 #include "browser/SelectionView.h"
 #include "output/OutputFolder.h"
 
@@ -35,11 +35,7 @@ int runSave(const SaveOptions& options) {
     restoreRecycleBinNames(view, fileSystemKind(scanned.context->volume.fileSystem));
 
     // Folders of one path (a live and a deleted copy) are all saved, into one output folder.
-    struct Start {
-        std::optional<EntryRef> folder;  // none: the whole volume
-        bool deleted = false;
-    };
-    std::vector<Start> starts;
+    std::vector<SaveStart> starts;
     if (options.folder.empty() || options.folder == "/") {
         starts.push_back({});
     } else {
@@ -63,7 +59,7 @@ int runSave(const SaveOptions& options) {
     EntryView& saved = options.folder.empty() || options.folder == "/" ? static_cast<EntryView&>(wholeVolume) : view;
     std::int64_t files = 0;
     std::int64_t bytes = 0;
-    for (const Start& start : starts) {
+    for (const SaveStart& start : starts) {
         files += countFiles(saved, start.folder);
         bytes += bytesOfFiles(saved, start.folder);
     }
@@ -73,38 +69,25 @@ int runSave(const SaveOptions& options) {
     const auto volumeOffset = static_cast<std::uint64_t>(scanned.context->volume.startSector) * 512;
     if (!options.report.start(report, options.volume.source, volumeOffset))
         return 1;
-    // What the walk skipped gets its retry first, and the copies skip nothing a later retry could read.
-    scanned.app.currentSource->retrySkipped();
-    scanned.app.currentSource->setSkipAhead(false);
-    SaveWalk walk(saved, progress);
-    walk.watchSource(*scanned.app.currentSource);
-    walk.reportTo(report, volumeOffset);
+    SaveJob job(saved, *scanned.app.currentSource, progress);
+    job.reportTo(report, volumeOffset);
     if (options.onlyWhole)
-        walk.keepOnlyWhole();
-    progress.setFoundCounter([&walk] { return walk.written(); });
-    for (const Start& start : starts) {
-        if (!walk.saveFolder(start.folder, start.deleted, output))
-            break;
-    }
+        job.keepOnlyWhole();
+    progress.setFoundCounter([&job] { return job.written(); });
+    const SaveOutcome outcome = job.run(starts, output);
     progress.setPosition(files);
     progress.setStatus("work done");
     progress.clearLine();  // the result starts a line of its own when stdout is the terminal too
-    if (!report.finish(error)) {
-        std::fprintf(stderr, "%s\n", error.c_str());
+    if (!outcome.reportError.empty()) {
+        std::fprintf(stderr, "%s\n", outcome.reportError.c_str());
         return 1;
     }
     const int status = finishReading(*scanned.app.currentSource, options.volume, "save");
-    if (walk.failed() > 0)
-        std::fprintf(stderr, "%lld files could not be written; the first: %s\n", static_cast<long long>(walk.failed()),
-                     walk.firstFailure().c_str());
-    std::printf("%lld files written, %lld failed", static_cast<long long>(walk.written()),
-                static_cast<long long>(walk.failed()));
-    if (walk.partial() > 0)
-        std::printf(", %lld partial", static_cast<long long>(walk.partial()));
-    std::printf("%s%s", report.skippedNote().c_str(), walk.noContentNote().c_str());
-    if (options.onlyWhole)
-        std::printf(", %lld pictures left out as not whole", static_cast<long long>(walk.leftOut()));
-    std::printf("\n");
+    if (outcome.failed > 0)
+        std::fprintf(stderr, "%lld files could not be written; the first: %s\n", static_cast<long long>(outcome.failed),
+                     outcome.firstFailure.c_str());
+    std::printf("%lld files written, %lld failed%s\n", static_cast<long long>(outcome.written),
+                static_cast<long long>(outcome.failed), outcome.countsText().c_str());
     return status;
 }
 }  // namespace

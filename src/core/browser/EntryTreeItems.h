@@ -7,6 +7,7 @@
 #include <string>
 
 #include "browser/EntryView.h"
+#include "browser/SaveJob.h"
 #include "controls/CheckTree.h"
 
 class SelectionView;
@@ -26,11 +27,6 @@ void populateFolderItem(CheckTree& tree, TreeItemId root, EntryView& view, TreeI
 /// level, which a user still gets by ticking them alone.
 void chooseCheckedItems(const CheckTree& tree, TreeItemId root, const EntryView& view, SelectionView& selection);
 
-/// Where a save starts: the folder whose content it writes (none: the top level).
-struct SaveStart {
-    std::optional<EntryRef> folder;
-    bool folderDeleted = false;
-};
 /// What Save writes: the checked items (chooseCheckedItems) from the top level; with nothing
 /// checked, the current folder item's whole content (root: the whole volume). Nothing when a
 /// file item is current and nothing is checked.

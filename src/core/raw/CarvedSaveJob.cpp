@@ -4,6 +4,7 @@
 #include "app/StopFlag.h"
 #include "disk/readWriteInterface.h"
 #include "output/RecoveryReport.h"
+#include "output/RunSummary.h"
 #include "raw/CarvedFileGrade.h"
 #include "raw/CarvedFileSaver.h"
 #include "raw/myJpg.h"
@@ -20,13 +21,7 @@ std::vector<CarvedSaveItem> allCarvedFiles(const myJpg& engine) {
 }
 
 std::string CarvedSaveOutcome::countsText() const {
-    std::string text;
-    if (partial > 0)
-        text += ", " + std::to_string(partial) + " partial";
-    text += skippedNote;
-    if (onlyWhole)
-        text += ", " + std::to_string(notWhole) + " pictures left out as not whole";
-    return text;
+    return runCountsText(partial, skippedNote, onlyWhole ? std::optional<std::int64_t>(notWhole) : std::nullopt);
 }
 
 CarvedSaveOutcome CarvedSaveJob::run(readWriteInterface& source, CarvedFileSaver& saver, RecoveryReport& report,

@@ -1,38 +1,24 @@
 #include "pages/ResultsSave.h"
 
 #include "app/ProgressSink.h"
-#include "browser/SaveWalk.h"
+#include "browser/SaveJob.h"
 #include "browser/SelectionView.h"
 #include "common/TextFormat.h"
-#include "disk/readWriteInterface.h"
-#include "output/RecoveryReport.h"
 
 ResultsSaveOutcome runResultsSave(const ResultsSaveJob& job, ProgressSink& progress) {
-    // The copies skip nothing a later retry could read: a file holds zeros only where the medium failed.
-    job.source->retrySkipped();
-    job.source->setSkipAhead(false);
-    SaveWalk walk(*job.selection, progress);
-    walk.watchSource(*job.source);
-    walk.reportTo(*job.report, job.volumeOffset);
+    SaveJob save(*job.selection, *job.source, progress);
+    save.reportTo(*job.report, job.volumeOffset);
     if (job.onlyWhole)
-        walk.keepOnlyWhole();
-    walk.saveFolder(job.start, job.startDeleted, job.out);
-    job.source->setSkipAhead(true);
+        save.keepOnlyWhole();
+    SaveOutcome saved = save.run({SaveStart{job.start, job.startDeleted}}, job.out);
     progress.setPosition(job.files);
-    std::string error;
-    const bool reported = job.report->finish(error);
 
-    ResultsSaveOutcome outcome{formatText("%lld files written, %lld could not be written",
-                                          static_cast<long long>(walk.written()), static_cast<long long>(walk.failed())),
-                               walk.partialFiles(), walk.written(), walk.failed(), walk.firstFailure()};
-    if (walk.partial() > 0)
-        outcome.line += formatText(", %lld partial", static_cast<long long>(walk.partial()));
-    outcome.line += job.report->skippedNote() + walk.noContentNote();
-    if (job.onlyWhole)
-        outcome.line += formatText(", %lld pictures left out as not whole", static_cast<long long>(walk.leftOut()));
-    if (!reported) {
-        outcome.line += "; " + error;
-        outcome.failure += (outcome.failure.empty() ? "" : "\n") + error;
+    ResultsSaveOutcome outcome{formatText("%lld files written, %lld could not be written%s", static_cast<long long>(saved.written),
+                                          static_cast<long long>(saved.failed), saved.countsText().c_str()),
+                               std::move(saved.partialFiles), saved.written, saved.failed, saved.firstFailure};
+    if (!saved.reportError.empty()) {
+        outcome.line += "; " + saved.reportError;
+        outcome.failure += (outcome.failure.empty() ? "" : "\n") + saved.reportError;
     }
     return outcome;
 }

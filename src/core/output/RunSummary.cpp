@@ -1,0 +1,11 @@
+#include "output/RunSummary.h"
+
+std::string runCountsText(std::int64_t partial, const std::string& notes, std::optional<std::int64_t> notWhole) {
+    std::string text;
+    if (partial > 0)
+        text += ", " + std::to_string(partial) + " partial";
+    text += notes;
+    if (notWhole)
+        text += ", " + std::to_string(*notWhole) + " pictures left out as not whole";
+    return text;
+}
