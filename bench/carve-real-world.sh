@@ -129,16 +129,18 @@ for k in (4, 5, 6):
     body = b"MPF\x00" + header + entries
     seg = b"\xff\xe2" + struct.pack(">H", len(body) + 2) + body
     put("mpo%d.jpg" % k, first[:at] + seg + first[at:] + second, "camera")
-# A maker trailer: blocks of data, then a directory "SEFH" naming them by their distance back from
-# the directory, its length, and "SEFT".
+# A maker trailer: blocks (00 00, a type, a name's length, the name, the data), then a directory
+# "SEFH" naming them by their distance back from the directory, its length, and "SEFT".
 for k in (7, 8, 9):
     first = rd("cam%02d.jpg" % k)
-    blocks = [b"Image_UTC_Data" + b"%013d" % (1560000000000 + k), b"MCC_Data" + b"310", rnd.randbytes(3000)]
+    named = [(0x0A01, b"Image_UTC_Data", b"%013d" % (1560000000000 + k)), (0x0A02, b"MCC_Data", b"310"),
+             (0x0A30, b"Camera_Capture_Mode_Info", rnd.randbytes(3000))]
+    blocks = [struct.pack("<HHI", 0, t, len(name)) + name + data for t, name, data in named]
     trailer, places = b"", []
     for b in blocks:
         places.append((len(trailer), len(b)))
         trailer += b
-    entries = b"".join(struct.pack("<HHII", 0, 0x0A01 + i, len(trailer) - p, n) for i, (p, n) in enumerate(places))
+    entries = b"".join(struct.pack("<HHII", 0, named[i][0], len(trailer) - p, n) for i, (p, n) in enumerate(places))
     sefh = b"SEFH" + struct.pack("<II", 107, len(blocks)) + entries
     put("trailer%d.jpg" % k, first + trailer + sefh + struct.pack("<I", len(sefh)) + b"SEFT", "camera")
 # Zero padding up to the next 4 KiB, as some cameras write.

@@ -100,3 +100,91 @@ TEST(JpegFormat, NoiseAfterTheStartIsNotAJpeg) {
     }
     EXPECT_EQ(counted, 0);
 }
+
+namespace {
+SampleBytes bytesOf(std::string_view text) { return SampleBytes(text.begin(), text.end()); }
+void putLe32(SampleBytes& b, std::uint32_t v) {
+    for (int i = 0; i < 4; ++i)
+        b.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
+}
+/// jpeg with an APP1 XMP packet of xmp right after SOI.
+SampleBytes withXmp(const SampleBytes& jpeg, const std::string& xmp) {
+    const std::string name("http://ns.adobe.com/xap/1.0/\0", 29);
+    const std::size_t length = 2 + name.size() + xmp.size();
+    SampleBytes segment{0xFF, 0xE1, static_cast<std::uint8_t>(length >> 8), static_cast<std::uint8_t>(length)};
+    const SampleBytes body = joined(bytesOf(name), bytesOf(xmp));
+    SampleBytes out(jpeg.begin(), jpeg.begin() + 2);
+    return joined(joined(joined(out, segment), body), SampleBytes(jpeg.begin() + 2, jpeg.end()));
+}
+/// A small MP4: an ftyp box and an mdat box of n bytes in all.
+SampleBytes mp4(std::size_t n) {
+    SampleBytes b = {0, 0, 0, 16, 'f', 't', 'y', 'p', 'i', 's', 'o', 'm', 0, 0, 2, 0};
+    const std::size_t mdat = n - b.size();
+    b.insert(b.end(), {static_cast<std::uint8_t>(mdat >> 24), static_cast<std::uint8_t>(mdat >> 16),
+                       static_cast<std::uint8_t>(mdat >> 8), static_cast<std::uint8_t>(mdat), 'm', 'd', 'a', 't'});
+    const SampleBytes noise = noiseBytes(mdat - 8, 3);
+    return joined(b, noise);
+}
+/// A maker trailer of two named blocks closed by its "SEFH" directory and "SEFT"; reachBack 0
+/// makes the directory name the first block at its true distance.
+SampleBytes makerTrailer(std::uint32_t reachBackError = 0) {
+    SampleBytes blocks;
+    std::vector<std::pair<std::uint32_t, std::uint32_t>> places;
+    for (const std::string_view name : {std::string_view("Image_UTC_Data"), std::string_view("MCC_Data")}) {
+        const std::uint32_t at = static_cast<std::uint32_t>(blocks.size());
+        blocks.insert(blocks.end(), {0, 0, 0x01, 0x0A});
+        putLe32(blocks, static_cast<std::uint32_t>(name.size()));
+        blocks = joined(joined(blocks, bytesOf(name)), noiseBytes(40, 5));
+        places.emplace_back(at, static_cast<std::uint32_t>(blocks.size()) - at);
+    }
+    SampleBytes sefh = bytesOf("SEFH");
+    putLe32(sefh, 107);
+    putLe32(sefh, static_cast<std::uint32_t>(places.size()));
+    for (const auto& [at, length] : places) {
+        sefh.insert(sefh.end(), {0, 0, 0x01, 0x0A});
+        putLe32(sefh, static_cast<std::uint32_t>(blocks.size()) - at + reachBackError);
+        putLe32(sefh, length);
+    }
+    SampleBytes out = joined(blocks, sefh);
+    putLe32(out, static_cast<std::uint32_t>(sefh.size()));
+    return joined(out, bytesOf("SEFT"));
+}
+}  // namespace
+
+// What a phone writes after the end marker belongs to the photo when the photo announces it (a
+// motion photo's video) or its own structure closes it (a maker's trailer); nothing else does.
+TEST(JpegFormat, AnnouncedVideosAndMakerTrailersAfterTheEndAreKept) {
+    REQUIRE_SAMPLES(dir);
+    const SampleBytes photo = readSample(dir / "baseline.jpg");
+    const SampleBytes video = mp4(5000);
+    const auto motion = [&](const std::string& xmp) { return withXmp(photo, xmp); };
+    const std::string offset = "<x:xmpmeta><rdf:Description GCamera:MicroVideo=\"1\" GCamera:MicroVideoOffset=\"5000\"/>";
+    const std::string items =
+        "<Container:Item Item:Semantic=\"Primary\" Item:Length=\"0\" Item:Padding=\"0\"/>"
+        "<Container:Item Item:Semantic=\"MotionPhoto\" Item:Mime=\"video/mp4\" Item:Length=\"5000\"/>";
+    struct Case {
+        const char* what;
+        SampleBytes head;  ///< the photo as its bytes up to its end marker
+        SampleBytes after;
+        bool kept;
+    };
+    const Case cases[] = {
+        {"a micro-video offset", motion(offset), video, true},
+        {"the container's item lengths", motion(items), video, true},
+        {"a maker trailer", photo, makerTrailer(), true},
+        {"a video and a maker trailer", motion(offset), joined(video, makerTrailer()), true},
+        {"a video nobody announces", photo, video, false},
+        {"an announced length that is no MP4 there", motion(offset), noiseBytes(5000, 9), false},
+        {"a trailer whose directory does not reach back to the photo", photo, makerTrailer(16), false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const SampleBytes file = joined(c.head, c.after);
+        const std::size_t end = c.kept ? file.size() : c.head.size();
+        EXPECT_EQ(describe(validateBytes(formats::validateJpeg, joined(file, noiseBytes(8192)))), describe(Validation::whole(end)));
+    }
+    SCOPED_TRACE("a video cut short leaves the photo whole");
+    const SampleBytes cutVideo = motion(offset);
+    EXPECT_EQ(describe(validateBytes(formats::validateJpeg, joined(cutVideo, cut(video, 3000)))),
+              describe(Validation::whole(cutVideo.size())));
+}

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <optional>
+#include <string_view>
 
 #include "formats/CandidateReader.h"
 #include "formats/FormatWalk.h"
@@ -82,6 +83,97 @@ std::optional<std::uint64_t> firstBlankBlock(CandidateReader& r, std::uint64_t f
     }
     return std::nullopt;
 }
+/// The XMP packet of an APP1 segment: where its text starts and how long it is.
+struct XmpPacket {
+    std::uint64_t at = 0, length = 0;
+};
+constexpr std::string_view kXmpName("http://ns.adobe.com/xap/1.0/\0", 29);
+
+/// The decimal numbers given for name in the XMP text, as an attribute (name="12") or an element
+/// (<name>12</name>), added up; nothing when none is given.
+std::optional<std::uint64_t> xmpNumbers(std::string_view xmp, std::string_view name) {
+    std::optional<std::uint64_t> sum;
+    for (std::size_t at = xmp.find(name); at != std::string_view::npos; at = xmp.find(name, at + 1)) {
+        std::size_t p = at + name.size();
+        if (p < xmp.size() && xmp[p] == '=')
+            ++p;
+        if (p < xmp.size() && (xmp[p] == '"' || xmp[p] == '\'' || xmp[p] == '>'))
+            ++p;
+        std::uint64_t n = 0;
+        std::size_t digits = 0;
+        for (; p < xmp.size() && xmp[p] >= '0' && xmp[p] <= '9' && digits < 12; ++p, ++digits)
+            n = n * 10 + static_cast<std::uint64_t>(xmp[p] - '0');
+        if (digits > 0)
+            sum = sum.value_or(0) + n;
+    }
+    return sum;
+}
+
+/// Where what the XMP announces after the JPEG's end ends: a motion photo's video (its length
+/// given as the micro-video offset, or as the lengths and paddings of the container's items),
+/// when an MP4 or QuickTime box starts right at end. Nothing when it announces nothing there.
+std::optional<std::uint64_t> announcedEnd(CandidateReader& r, const XmpPacket& xmp, std::uint64_t end) {
+    if (xmp.length == 0 || !r.matches(end + 4, "ftyp"))
+        return std::nullopt;
+    const ByteView v = r.view(xmp.at, static_cast<std::size_t>(xmp.length));
+    const std::string_view text(reinterpret_cast<const char*>(v.data()), v.size());
+    std::optional<std::uint64_t> video = xmpNumbers(text, "MicroVideoOffset");
+    if (!video) {
+        const auto lengths = xmpNumbers(text, "Item:Length");
+        if (lengths)
+            video = *lengths + xmpNumbers(text, "Item:Padding").value_or(0);
+    }
+    if (!video || *video < 8 || !r.has(end + *video - 1, 1))
+        return std::nullopt;
+    return end + *video;
+}
+
+/// Where a maker's trailer right after end closes: data blocks (each 00 00, a type, a name's
+/// length and the name), then a directory "SEFH" giving each block's distance back from it, its
+/// length, and "SEFT". Nothing when no such trailer starts at end.
+std::optional<std::uint64_t> makerTrailerEnd(CandidateReader& r, std::uint64_t end) {
+    constexpr std::uint64_t kMaxTrailer = 64 * 1024 * 1024;
+    const ByteView block = r.view(end, 8);
+    if (block.size() < 8 || block.le16(0) != 0 || block.le32(4) == 0 || block.le32(4) > 64)
+        return std::nullopt;
+    for (std::uint64_t i = 0; i < block.le32(4); ++i) {
+        const std::uint8_t c = r.u8(end + 8 + i);
+        if (c < 0x20 || c > 0x7E)
+            return std::nullopt;
+    }
+    const std::uint64_t to = std::min(r.limit(), end + kMaxTrailer);
+    for (std::uint64_t at = end + 8; at < to;) {
+        const auto hit = r.find('S', at, to);
+        if (!hit)
+            return std::nullopt;
+        at = *hit + 1;
+        if (!r.matches(*hit, "SEFT") || *hit < end + 4)
+            continue;
+        const std::uint64_t directory = r.le32(*hit - 4);
+        if (directory < 12 || directory + 4 > *hit - end)
+            continue;
+        const std::uint64_t sefh = *hit - 4 - directory;
+        if (!r.matches(sefh, "SEFH"))
+            continue;
+        // The first block begins right at end: the furthest distance back reaches it.
+        const std::uint64_t blocks = std::min<std::uint64_t>(r.le32(sefh + 8), (directory - 12) / 12);
+        std::uint64_t furthest = 0;
+        for (std::uint64_t b = 0; b < blocks; ++b)
+            furthest = std::max<std::uint64_t>(furthest, r.le32(sefh + 12 + 12 * b + 4));
+        if (furthest == sefh - end)
+            return *hit + 4;
+    }
+    return std::nullopt;
+}
+
+/// The file's end after its last image ended at end: what the XMP announces, then a maker's trailer.
+std::uint64_t trailersEnd(CandidateReader& r, const XmpPacket& xmp, std::uint64_t end) {
+    if (const auto video = announcedEnd(r, xmp, end))
+        end = *video;
+    if (const auto trailer = makerTrailerEnd(r, end))
+        end = *trailer;
+    return end;
+}
 }  // namespace
 
 Validation validateJpeg(CandidateReader& r) {
@@ -90,6 +182,7 @@ Validation validateJpeg(CandidateReader& r) {
     bool sawFrame = false;
     bool sawScan = false;
     MpIndex mp;
+    XmpPacket xmp;
     // The segments before the first scan's data name what they hold (an EXIF thumbnail): a JPEG
     // found there is a part of this one.
     std::uint64_t header = 0;
@@ -112,11 +205,11 @@ Validation validateJpeg(CandidateReader& r) {
                 break;
             const std::uint64_t end = at + 2;
             if (!mp.present)
-                return Validation::whole(end);
+                return Validation::whole(trailersEnd(r, xmp, end));
             const auto whole = mpoEnd(r, mp, end);
             if (!whole)
                 return damagedAt(end, "mpo");
-            return Validation::whole(*whole, *whole > end ? "mpo" : "");
+            return Validation::whole(trailersEnd(r, xmp, *whole), *whole > end ? "mpo" : "");
         }
         if (m == kTem) {
             pos = at + 2;
@@ -137,6 +230,8 @@ Validation validateJpeg(CandidateReader& r) {
                 break;
             sawFrame = true;
         }
+        if (m == 0xE1 && xmp.length == 0 && length > 2 + kXmpName.size() && r.matches(at + 4, kXmpName))
+            xmp = {at + 4 + kXmpName.size(), length - 2 - kXmpName.size()};
         if (m == 0xE2 && !mp.present && length >= 16 && r.matches(at + 4, std::string_view("MPF\0", 4)))
             mp = {at + 8, true};
         if (m != kSos) {
