@@ -90,9 +90,10 @@ int runCarve(const CarveOptions& options) {
     job.volumeOffset = volumeStart;
     job.onlyWhole = options.onlyWhole;
     job.gradeEvery = options.format == "jsonl";
-    std::int64_t carvedBytes = 0;
-    for (const CarvedSaveItem& item : job.items)
-        carvedBytes += static_cast<std::int64_t>(item.file.length());
+    const CarvedSaveTotals totals = job.totals();
+    const auto carvedBytes = static_cast<std::int64_t>(totals.bytes());
+    progress.clearLine();
+    std::fprintf(stderr, "to write: %zu files, %s\n", job.items.size(), totals.text().c_str());
     std::size_t written = 0;
     job.fileDone = [&](const CarvedSaveItem& item, const CarvedFileResult& result) {
         written += result.written ? 1 : 0;

@@ -1,6 +1,7 @@
 #include "raw/CarvedSaveJob.h"
 
 #include "app/ProgressSink.h"
+#include "common/ListTextFormat.h"
 #include "app/StopFlag.h"
 #include "disk/readWriteInterface.h"
 #include "output/RecoveryReport.h"
@@ -18,6 +19,33 @@ std::vector<CarvedSaveItem> allCarvedFiles(const myJpg& engine) {
         items.push_back({i, file, engine.carvedFileName(file), engine.carvedFileCategory(file), engine.carvedFileType(file), {}});
     }
     return items;
+}
+
+CarvedSaveTotals CarvedSaveTotals::of(const std::vector<CarvedFile>& files) {
+    CarvedSaveTotals t;
+    for (const CarvedFile& file : files) {
+        const bool whole = file.status == CarvedStatus::Whole, damaged = file.status == CarvedStatus::Damaged;
+        ++(whole ? t.wholeFiles : damaged ? t.damagedFiles : t.approximateFiles);
+        (whole ? t.wholeBytes : damaged ? t.damagedBytes : t.approximateBytes) += file.length();
+    }
+    return t;
+}
+
+std::string CarvedSaveTotals::text() const {
+    const auto part = [](std::uint64_t files, std::uint64_t bytes, const char* what) {
+        return std::to_string(files) + " " + what + " (" + formatListSize(bytes) + ")";
+    };
+    return formatListSize(bytes()) + ": " + part(wholeFiles, wholeBytes, "whole") + ", " +
+           part(damagedFiles, damagedBytes, "damaged") +
+           (approximateFiles > 0 ? ", " + part(approximateFiles, approximateBytes, "approximate") : std::string());
+}
+
+CarvedSaveTotals CarvedSaveJob::totals() const {
+    std::vector<CarvedFile> files;
+    files.reserve(items.size());
+    for (const CarvedSaveItem& item : items)
+        files.push_back(item.file);
+    return CarvedSaveTotals::of(files);
 }
 
 std::string CarvedSaveOutcome::countsText() const {

@@ -58,6 +58,21 @@ struct CarvedSaveOutcome {
     std::string countsText() const;
 };
 
+/// What a save of carved files will write, by how their lengths were judged.
+struct CarvedSaveTotals {
+    std::uint64_t wholeFiles = 0, wholeBytes = 0;
+    std::uint64_t damagedFiles = 0, damagedBytes = 0;
+    std::uint64_t approximateFiles = 0, approximateBytes = 0;
+
+    static CarvedSaveTotals of(const std::vector<CarvedFile>& files);
+    /// "39.50 MB: 80 whole (30.10 MB), 16 damaged (9.40 MB)", then ", 2 approximate (1.00 MB)"
+    /// when there are such files.
+    std::string text() const;
+    std::uint64_t bytes() const { return wholeBytes + damagedBytes + approximateBytes; }
+    /// The damaged files would more than double what the others write.
+    bool mostlyDamaged() const { return damagedBytes > wholeBytes + approximateBytes; }
+};
+
 struct CarvedSaveJob {
     std::vector<CarvedSaveItem> items;
     std::uint64_t volumeBytes = 0;
@@ -72,4 +87,6 @@ struct CarvedSaveJob {
     /// nothing a later retry could read: a file holds zeros only where the medium failed.
     CarvedSaveOutcome run(readWriteInterface& source, CarvedFileSaver& saver, RecoveryReport& report, const StopFlag& stop,
                           ProgressSink& progress) const;
+    /// What run() will write at most (before "only whole" leaves pictures out).
+    CarvedSaveTotals totals() const;
 };

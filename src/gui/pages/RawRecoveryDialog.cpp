@@ -292,9 +292,15 @@ void RawRecoveryDialog::workerEnded() {
     } else {
         const std::string unreadable = scanSource_ ? scanSource_->rangeMap().unreadableSummary() : std::string();
         const std::size_t found = engine_ ? engine_->carvedFileCount() : 0;
+        // What Save would write, told before it: damaged finds (which may run long) that would
+        // more than double it are left out unless the user asks for them.
+        const CarvedSaveTotals totals = CarvedSaveTotals::of(engine_ ? engine_->carvedFiles() : std::vector<CarvedFile>{});
+        if (totals.mostlyDamaged())
+            saveOptions_->onlyWholeCheck()->setChecked(true);
         setStatus((found == 0 ? QStringLiteral("Search finished: no files were found.")
-                              : QStringLiteral("Search finished: %1 files found. Tick the files to save and press Save.")
-                                    .arg(found)) +
+                              : QStringLiteral("Search finished: %1 files found, %2. Tick the files to save and press Save.")
+                                    .arg(found)
+                                    .arg(QString::fromStdString(totals.text()))) +
                   (unreadable.empty() ? QString() : QStringLiteral("  ") + QString::fromStdString(unreadable)));
         save_->setEnabled(found > 0);
         showWorkerControls(false);

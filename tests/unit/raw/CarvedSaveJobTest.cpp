@@ -71,3 +71,20 @@ TEST(CarvedSaveJob, SavesLeavesOutAndCountsAsBothFrontEndsShowIt) {
     EXPECT_EQ(stopped.written, 0);
     fs::remove_all(dir);
 }
+
+TEST(CarvedSaveJob, TotalsTellWholeAndDamagedBytesApartBeforeTheSave) {
+    const auto file = [](std::uint64_t length, CarvedStatus status) {
+        CarvedFile f{0, length, 0, 0};
+        f.status = status;
+        return f;
+    };
+    const CarvedSaveTotals some = CarvedSaveTotals::of(
+        {file(3 << 20, CarvedStatus::Whole), file(1 << 20, CarvedStatus::Damaged), file(1 << 20, CarvedStatus::Approximate)});
+    EXPECT_EQ(some.text(), "5.00 MB: 1 whole (3.00 MB), 1 damaged (1.00 MB), 1 approximate (1.00 MB)");
+    EXPECT_EQ(CarvedSaveTotals::of({file(1000, CarvedStatus::Whole)}).text(), "1000 Bytes: 1 whole (1000 Bytes), 0 damaged (0 Bytes)");
+    EXPECT_FALSE(some.mostlyDamaged());
+    EXPECT_TRUE(CarvedSaveTotals::of({file(1000, CarvedStatus::Whole), file(1001, CarvedStatus::Damaged)}).mostlyDamaged());
+    // Files a signature's size gave are no damage: they never turn "only whole files" on.
+    EXPECT_FALSE(CarvedSaveTotals::of({file(1000, CarvedStatus::Approximate)}).mostlyDamaged());
+    EXPECT_FALSE(CarvedSaveTotals::of({}).mostlyDamaged());
+}
