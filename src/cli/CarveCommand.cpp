@@ -92,8 +92,7 @@ int runCarve(const CarveOptions& options) {
     job.gradeEvery = options.format == "jsonl";
     const CarvedSaveTotals totals = job.totals();
     const auto carvedBytes = static_cast<std::int64_t>(totals.bytes());
-    progress.clearLine();
-    std::fprintf(stderr, "to write: %zu files, %s\n", job.items.size(), totals.text().c_str());
+    progress.note("to write: " + std::to_string(job.items.size()) + " files, " + totals.text());
     std::size_t written = 0;
     job.fileDone = [&](const CarvedSaveItem& item, const CarvedFileResult& result) {
         written += result.written ? 1 : 0;

@@ -60,6 +60,13 @@ void StderrProgress::setPosition(std::int64_t position) {
     drawLine(false);
 }
 
+void StderrProgress::note(const std::string& text) {
+    if (quiet_)
+        return;
+    clearLine();
+    std::fprintf(stderr, "%s\n", text.c_str());
+}
+
 void StderrProgress::setStatus(const std::string& text) {
     if (quiet_ || text == lastStatus_)
         return;

@@ -38,6 +38,8 @@ public:
     void setFoundCounter(std::function<std::int64_t()> counter) { found_ = std::move(counter); }
     /// Wipes the terminal line so that a message can start on a line of its own.
     void clearLine();
+    /// A status text that stays on a line of its own, also on a terminal: --quiet silences it.
+    void note(const std::string& text);
 
     /// The terminal line for a state (exposed for tests): fraction of the work done, seconds since
     /// its range began, bytes per second and found (negative: not shown), status text; cut to
