@@ -92,6 +92,23 @@ TEST(PictureGradeImage, ListGradesDeletedPicturesAsTheyWereHarmed) {
     }
 }
 
+TEST(PictureGradeImage, RebuiltVolumesGradeLivePicturesToo) {
+    // Advanced mode assumes each file's clusters: a live picture may hold another file's bytes.
+    REQUIRE_IMAGE(image, "card-damaged-photos.sh");
+    int status = -1;
+    const auto rows = jsonLines(runCommand(shellQuote(cliPath()) + " list " + shellQuote(image.path) +
+                                               " --mode advanced --format jsonl 2>/dev/null",
+                                           &status));
+    ASSERT_EQ(status, 0);
+    bool liveSeen = false;
+    for (const json& row : rows)
+        if (row["path"].get<std::string>().ends_with("LIVE.JPG") || row["path"].get<std::string>().ends_with("live.jpg")) {
+            liveSeen = true;
+            EXPECT_EQ(row.value("grade", ""), "whole") << row.dump();
+        }
+    EXPECT_TRUE(liveSeen);
+}
+
 TEST(PictureGradeImage, CarveGradesWhatItCarves) {
     REQUIRE_IMAGE(image, "card-damaged-photos.sh");
     TempDir out;

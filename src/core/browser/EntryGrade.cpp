@@ -19,7 +19,8 @@ bool gradedSize(EntryView& view, EntryRef entry, bool folder, bool deleted) {
 }  // namespace
 
 bool isGradedEntry(const EntryView& view, EntryRef entry, bool folder, bool deleted) {
-    return deleted && !folder && view.entryType(entry).empty() && formats::isPictureName(view.name(entry));
+    return (deleted || view.gradesEveryPicture()) && !folder && view.entryType(entry).empty() &&
+           formats::isPictureName(view.name(entry));
 }
 
 std::unique_ptr<GradedBytes> readGradedContent(EntryView& view, EntryRef entry, bool folder, bool deleted) {

@@ -14,10 +14,10 @@
 inline constexpr std::uint64_t kMaxGradedEntryBytes = std::uint64_t{1} << 30;
 
 /// True when gradeEntry answers for the entry (folder and deleted as the walk met it): a deleted
-/// file whose name is a picture's.
+/// file whose name is a picture's, or any such file of a view that grades every picture.
 bool isGradedEntry(const EntryView& view, EntryRef entry, bool folder, bool deleted);
 
-/// The grade of a deleted picture file, decoded as it is read; nothing for other entries and for
+/// The grade of a picture file isGradedEntry names, decoded as it is read; nothing for other entries and for
 /// pictures larger than kMaxGradedEntryBytes. Content the reader cannot give at all grades
 /// unreadable.
 std::optional<formats::PictureGrade> gradeEntry(EntryView& view, EntryRef entry, bool folder, bool deleted);

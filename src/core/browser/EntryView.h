@@ -76,12 +76,19 @@ public:
     }
     void restoreName(EntryRef entry, std::string former) { restoredNames_[entry] = std::move(former); }
 
+    /// Live pictures are graded too, not only deleted ones: the view was rebuilt from lost
+    /// structures (Advanced and Deep modes), where a file's clusters are assumed and may hold
+    /// another file's bytes.
+    bool gradesEveryPicture() const { return gradesEveryPicture_; }
+    void gradeEveryPicture() { gradesEveryPicture_ = true; }
+
     /// The entry written to a new file at path (its folder made when missing); nothing there is
     /// replaced or followed. For callers that name the target themselves.
     bool writeNewFile(EntryRef entry, const std::string& path);
 
 private:
     std::unordered_map<EntryRef, std::string> restoredNames_;
+    bool gradesEveryPicture_ = false;
 };
 
 /// The first at most limit bytes of an entry's content, in memory (a thumbnail, a grade, a

@@ -91,5 +91,8 @@ ScanResult scanVolume(FileSystemKind kind, ReaderContext& context) {
     const FileSystemRow& row = *fileSystemRow(kind);
     if (!offersMode(kind, context.mode))
         return {nullptr, {ScanFailure::ModeNotOffered, row.modeRefusal}};
-    return row.scan(context);
+    ScanResult result = row.scan(context);
+    if (result.view && (context.mode == ScanMode::Advanced || context.mode == ScanMode::Deep))
+        result.view->gradeEveryPicture();
+    return result;
 }

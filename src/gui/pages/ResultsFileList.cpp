@@ -277,7 +277,8 @@ void ResultsFileList::addRow(TreeItemId item, EntryRef entry, const QString& tex
     showItemState(row, item);
     const CheckTree::Item* record = tree_->tree().item(item);
     const bool deleted = record != nullptr && record->textColor == kDeletedColor;
-    const ThumbnailDamage damage = grades_->rowAdded(row, entry, deleted && formats::isPictureName(text.toStdString()));
+    const ThumbnailDamage damage =
+        grades_->rowAdded(row, entry, (deleted || gradeEveryPicture_) && formats::isPictureName(text.toStdString()));
     newThumbnails_.push_back({entry, text, isThumbnailPicture(QFileInfo(text).suffix()), damage.words, damage.badge});
 }
 

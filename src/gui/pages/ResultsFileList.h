@@ -76,6 +76,8 @@ public:
     void fitSearchColumn();
     /// Lists only deleted files (the folder shown is listed again).
     void setDeletedOnly(bool deletedOnly);
+    /// Live pictures get a grade too (a view rebuilt from lost structures), not only deleted ones.
+    void setGradeEveryPicture(bool every) { gradeEveryPicture_ = every; }
     bool deletedOnly() const { return deletedOnly_; }
     /// The entry of a clicked row; in a folder's list the click also toggles the row's choice.
     std::optional<EntryRef> clickRow(int row);
@@ -105,6 +107,7 @@ private:
     std::size_t nextToCome_ = 0;
     bool checksToShow_ = false;
     bool deletedOnly_ = false;
+    bool gradeEveryPicture_ = false;
     TreeItemId shownFolder_ = kTreeNoItem;
     TreeItemId shownRoot_ = kTreeNoItem;  // a showTreeChecks is queued
     std::uint64_t fill_ = 0;  // counts the lists shown, so a slice queued for an earlier one is dropped

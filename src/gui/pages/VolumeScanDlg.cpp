@@ -257,6 +257,7 @@ void VolumeScanDlg::startScan() {
         [this] { scanFinished(); });
 }
 void VolumeScanDlg::scanFinished() {
+    files_->setGradeEveryPicture(scanned_ && scanned_->gradesEveryPicture());
     reader_.setView(std::move(scanned_));
     const ScanError error = scanError_;
     const bool stopped = stopRequest_;
