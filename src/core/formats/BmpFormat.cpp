@@ -1,6 +1,8 @@
 #include "formats/BmpFormat.h"
 
+#include <algorithm>
 #include <cstdlib>
+#include <optional>
 
 #include "formats/CandidateReader.h"
 #include "formats/FormatWalk.h"
@@ -13,6 +15,26 @@ constexpr std::uint32_t kRgb = 0, kBitFields = 3, kAlphaBitFields = 6;
 
 bool knownInfoSize(std::uint32_t n) { return n == 12 || n == 40 || n == 52 || n == 56 || n == 64 || n == 108 || n == 124; }
 bool knownDepth(std::uint16_t b) { return b == 1 || b == 2 || b == 4 || b == 8 || b == 16 || b == 24 || b == 32; }
+/// The first of rows (each rowBytes long from pixels) whose padding after its used bytes is not
+/// zero, when the first row's is: nothing when all are, or when the writer does not zero them.
+std::optional<std::uint64_t> firstUnpaddedRow(CandidateReader& r, std::uint64_t pixels, std::uint64_t rowBytes,
+                                              std::uint64_t used, std::uint64_t rows) {
+    if (used >= rowBytes)
+        return std::nullopt;
+    const auto zeroPadding = [&](std::uint64_t row) {
+        const ByteView pad = r.view(pixels + row * rowBytes + used, static_cast<std::size_t>(rowBytes - used));
+        for (std::size_t i = 0; i < pad.size(); ++i)
+            if (pad.u8(i) != 0)
+                return false;
+        return true;
+    };
+    if (rows == 0 || !zeroPadding(0))
+        return std::nullopt;
+    for (std::uint64_t row = 1; row < rows; ++row)
+        if (!zeroPadding(row))
+            return row;
+    return std::nullopt;
+}
 }  // namespace
 
 Validation validateBmp(CandidateReader& r) {
@@ -64,7 +86,16 @@ Validation validateBmp(CandidateReader& r) {
     } else if (fileSize <= pixels) {
         return Validation::notThisType();  // compressed data, and a size that leaves no room for it
     }
-    const std::uint64_t readable = readablePrefix(r, end);
+    std::uint64_t readable = readablePrefix(r, end);
+    if (compression == kRgb) {
+        // Writers fill the bytes that pad each row to four with zeros: where they stop being
+        // zeros, other bytes stand in place of the picture's rows (a file cut short).
+        const std::uint64_t rowBytes = (width * depth + 31) / 32 * 4, used = (width * depth + 7) / 8;
+        if (const auto cut = firstUnpaddedRow(r, pixels, rowBytes, used, std::min(height, (readable - std::min(readable, pixels)) / rowBytes))) {
+            readable = pixels + *cut * rowBytes;
+            sizeSound = false;
+        }
+    }
     return readable == end && sizeSound ? Validation::whole(end) : Validation::damaged(readable);
 }
 

@@ -32,10 +32,11 @@ std::vector<CarvedFile> FoundFileStore::all() const {
 
 bool FoundFileStore::relength(std::uint64_t start, std::int32_t row, std::uint64_t length, CarvedStatus status) {
     std::lock_guard lock(mutex_);
-    const auto listed = std::find_if(files_.begin(), files_.end(), [start, row](const CarvedFile& file) {
+    // From the newest: the scan cuts the file it found last but one.
+    const auto listed = std::find_if(files_.rbegin(), files_.rend(), [start, row](const CarvedFile& file) {
         return file.start() == start && file.format == row;
     });
-    if (listed == files_.end())
+    if (listed == files_.rend())
         return false;
     listed->runs = {{start, length}};
     listed->status = status;

@@ -550,11 +550,14 @@ TEST(CarvingEngine, IndexedMatchingAgreesWithTryingEveryRowInTurn) {
 }
 
 namespace {
-/// A BMP of width x height 24-bit pixels of 0x5A; sizeField 0 writes the true size.
+/// A BMP of width x height 24-bit pixels of 0x5A, each row padded with zeros; sizeField 0 writes
+/// the true size.
 Bytes tinyBmp(std::uint32_t width, std::uint32_t height, std::uint32_t sizeField = 0) {
     const std::uint32_t row = (width * 3 + 3) / 4 * 4;
     Bytes b(54 + std::size_t{row} * height, 0x5A);
     std::fill(b.begin(), b.begin() + 54, 0);
+    for (std::size_t y = 0; y < height; ++y)
+        std::fill(b.begin() + 54 + static_cast<long>(y * row + width * 3), b.begin() + 54 + static_cast<long>((y + 1) * row), 0);
     b[0] = 'B';
     b[1] = 'M';
     disk_bytes::putLe(b, 2, sizeField != 0 ? sizeField : b.size(), 4);
@@ -601,6 +604,7 @@ const Entry kDefaultTif{.ext = "tif", .start = {'I', 'I', '*', 0}, .approx = 16 
 TEST(CarvingEngine, NoByteGoesToTwoFilesAndNoClaimRunsOverAnotherFile) {
     const Bytes photo = tinyJpeg();
     const Bytes bmp = tinyBmp(40, 30);
+    const Bytes cutBmp = tinyBmp(41, 30);  // rows of 123 bytes and one of padding
     const Bytes tif = tinyTiff(64, 48);
     const std::uint64_t tifStrip = tif.size() - 64 * 48;
     struct Case {
@@ -617,6 +621,10 @@ TEST(CarvingEngine, NoByteGoesToTwoFilesAndNoClaimRunsOverAnotherFile) {
          {{4096, bmp}, {4096 + 1001, photo}},
          {{4096, 1001, "4096.bmp"}, {5097, photo.size(), "5097.jpg"}},
          {"damaged", "whole"}},
+        {"a BMP cut short is damaged at its first row whose padding is not zeros",
+         {{4096, Bytes(cutBmp.begin(), cutBmp.begin() + 54 + 10 * 124)}},
+         {{4096, 54 + 10 * 124, "4096.bmp"}},
+         {"damaged"}},
         {"a BMP whose size field is far too large ends with its pixels, damaged",
          {{4096, tinyBmp(40, 30, 40 * 1024 * 1024)}},
          {{4096, bmp.size(), "4096.bmp"}},
