@@ -59,7 +59,7 @@ int runCarve(const CarveOptions& options) {
         return 1;
     readWriteInterface& source = *app.currentSource;
     std::string error;
-    OutputFolder output = OutputFolder::open(options.out, error);
+    OutputFolder output = OutputFolder::open(options.out, options.volume.source, error);
     if (!output.isOpen()) {
         std::fprintf(stderr, "%s\n", error.c_str());
         return 1;

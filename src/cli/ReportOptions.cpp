@@ -6,7 +6,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "output/SourceMedium.h"
+#include "output/OutputFolder.h"
 
 namespace {
 /// This process's command line, its arguments joined by blanks.
@@ -36,7 +36,10 @@ bool ReportOptions::usable(const std::string& source) const {
             return false;
         }
         const std::filesystem::path folder = std::filesystem::absolute(path).parent_path();
-        const std::string refusal = outputOnSourceMedium(folder.string(), source);
+        std::string refusal = OutputFolder::refusal(folder.string(), source);
+        std::error_code error;
+        if (refusal.empty() && std::filesystem::exists(std::filesystem::symlink_status(path, error)))
+            refusal = "a file of that name exists already (a report is never written over one)";
         if (!refusal.empty()) {
             std::fprintf(stderr, "--report %s: %s\n", path.c_str(), refusal.c_str());
             return false;

@@ -47,7 +47,7 @@ int runSave(const SaveOptions& options) {
         }
     }
     std::string error;
-    const OutputFolder output = OutputFolder::open(options.out, error);
+    const OutputFolder output = OutputFolder::open(options.out, options.volume.source, error);
     if (!output.isOpen()) {
         std::fprintf(stderr, "select output folder: %s\n", error.c_str());
         return 1;

@@ -6,6 +6,7 @@
 
 #include "VolumeOptions.h"
 #include "disk/readWriteInterface.h"
+#include "output/OutputFolder.h"
 
 int reportReading(readWriteInterface& source, const std::string& sourceName) {
     source.retrySkipped();
@@ -26,13 +27,13 @@ int finishReading(readWriteInterface& source, const VolumeOptions& options, cons
     const BadRangeMap& map = source.rangeMap();
     if (!options.badMap.empty()) {
         const std::string text = map.mapfileText(source.byteSize(), "pictorva-cli " + command + " " + options.source);
-        // Never the source itself: the map is written only where a new file can be made.
-        FILE* file = std::fopen(options.badMap.c_str(), "wx");
-        if (file == nullptr && errno == EEXIST)
-            file = std::fopen(options.badMap.c_str(), "w");
-        const bool written = file != nullptr && std::fwrite(text.data(), 1, text.size(), file) == text.size();
-        if (file == nullptr || !written || std::fclose(file) != 0) {
-            std::fprintf(stderr, "--bad-map %s: %s\n", options.badMap.c_str(), std::strerror(errno));
+        // A new file, never the source itself nor one there before the run.
+        std::string error;
+        OutputFile file = OutputFolder::createNew(options.badMap, options.source, error);
+        if (file.isOpen() && !(file.write(text.data(), text.size()) && file.finish()))
+            error = file.errorText().empty() ? std::string("the map could not be written") : file.errorText();
+        if (!error.empty()) {
+            std::fprintf(stderr, "--bad-map %s: %s\n", options.badMap.c_str(), error.c_str());
             status = 1;
         }
     }

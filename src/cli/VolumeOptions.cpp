@@ -11,7 +11,7 @@
 #include "disk/BootSectorProbe.h"
 #include "disk/FileReadSeek.h"
 #include "disk/Partition.h"
-#include "output/SourceMedium.h"
+#include "output/OutputFolder.h"
 
 void VolumeOptions::addTo(CLI::App& command) {
     command.add_option("SOURCE", source, "Block device or disk image")->required();
@@ -72,7 +72,9 @@ std::optional<ResolvedVolume> resolveVolume(const VolumeOptions& options, Applic
         std::error_code error;
         std::string refusal = std::filesystem::equivalent(map, options.source, error)
                                   ? "it is the source itself"
-                                  : outputOnSourceMedium(map.parent_path().string(), options.source);
+                                  : OutputFolder::refusal(map.parent_path().string(), options.source);
+        if (refusal.empty() && std::filesystem::exists(std::filesystem::symlink_status(map, error)))
+            refusal = "a file of that name exists already (a map is never written over one)";
         if (!refusal.empty()) {
             std::fprintf(stderr, "--bad-map %s: %s\n", options.badMap.c_str(), refusal.c_str());
             return std::nullopt;

@@ -63,6 +63,13 @@ void OutputFile::closeAll() {
     fd_ = folderFd_ = -1;
 }
 
+int OutputFile::releaseDescriptor() {
+    const int fd = fd_;
+    fd_ = -1;
+    closeAll();
+    return fd;
+}
+
 void OutputFile::discard() {
     if (fd_ >= 0 && folderFd_ >= 0 && !name_.empty())
         ::unlinkat(folderFd_, name_.c_str(), 0);

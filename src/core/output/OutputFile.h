@@ -38,6 +38,9 @@ public:
     bool finish() { return finish(std::nullopt, std::nullopt); }
     /// Closes and removes the file: for an entry that is counted but has nothing to write.
     void discard();
+    /// Hands the open file over to a writer of its own (a stream over it), which then closes it;
+    /// -1 when not open. This object holds nothing after.
+    int releaseDescriptor();
     /// True once any byte or length was written: a reader that failed before that leaves
     /// nothing worth keeping.
     bool holdsContent() const { return holdsContent_; }

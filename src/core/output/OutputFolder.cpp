@@ -10,6 +10,7 @@
 
 #include "common/TextFormat.h"
 #include "output/NameCleaner.h"
+#include "output/SourceMedium.h"
 
 namespace {
 constexpr int kMostNumbers = 1000000;  // bounds the search for a free name
@@ -54,6 +55,36 @@ OutputFolder OutputFolder::open(const std::string& path, std::string& error) {
     state->fd = fd;
     state->path = path;
     return OutputFolder(std::move(state));
+}
+
+std::string OutputFolder::refusal(const std::string& path, const std::string& sourceMedium) {
+    std::string onMedium = outputOnSourceMedium(path, sourceMedium);
+    if (!onMedium.empty())
+        return onMedium;
+    struct stat info {};
+    if (::stat(path.c_str(), &info) == 0 && !S_ISDIR(info.st_mode))
+        return formatText("%s is not a folder", path.c_str());
+    return {};
+}
+
+OutputFolder OutputFolder::open(const std::string& path, const std::string& sourceMedium, std::string& error) {
+    std::string refused = refusal(path, sourceMedium);
+    if (!refused.empty()) {
+        error = std::move(refused);
+        return {};
+    }
+    return open(path, error);
+}
+
+OutputFile OutputFolder::createNew(const std::string& path, const std::string& sourceMedium, std::string& error) {
+    const std::filesystem::path target(path);
+    const std::string name = target.filename().string();
+    if (name.empty() || cleanName(name) != name) {
+        error = path + ": not a name a file can be made under";
+        return {};
+    }
+    const std::string folder = target.has_parent_path() ? target.parent_path().string() : ".";
+    return open(folder, sourceMedium, error).createFile(name, error, false);
 }
 
 std::string OutputFolder::path() const { return state_ ? state_->path : std::string(); }

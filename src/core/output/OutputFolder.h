@@ -20,6 +20,17 @@ public:
     /// pass through links; what is made below it never does. Not open, with error set, when
     /// path is not a folder, cannot be made, or may not be written into (the system's reason).
     static OutputFolder open(const std::string& path, std::string& error);
+    /// The same for files read from sourceMedium (a device or image path; empty: none): a folder
+    /// on that medium, or a path that names no folder, is refused with error saying why before
+    /// anything is made.
+    static OutputFolder open(const std::string& path, const std::string& sourceMedium, std::string& error);
+    /// Why path may not take files read from sourceMedium (it lies on that medium, or it names a
+    /// file), or empty when it may. Nothing is made: for a refusal before long work.
+    static std::string refusal(const std::string& path, const std::string& sourceMedium);
+    /// A new file at path (a report, a map), its folder opened as open() does: never one that
+    /// exists already or a link at that name, and never a name the cleaner would change (it is
+    /// refused, not altered). Not open, with error set, otherwise.
+    static OutputFile createNew(const std::string& path, const std::string& sourceMedium, std::string& error);
 
     bool isOpen() const { return state_ != nullptr; }
     /// The folder's path as shown to the user.

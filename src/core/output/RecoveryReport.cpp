@@ -6,7 +6,14 @@
 #include "output/FileHash.h"
 
 bool RecoveryReport::addReport(const std::string& path, const ReportSource& source, std::string& error) {
-    std::unique_ptr<ReportWriter> writer = ReportWriter::open(path, source, error);
+    return keep(ReportWriter::open(path, source, error));
+}
+
+bool RecoveryReport::addReport(OutputFile made, const ReportSource& source, std::string& error) {
+    return keep(ReportWriter::open(std::move(made), source, error));
+}
+
+bool RecoveryReport::keep(std::unique_ptr<ReportWriter> writer) {
     if (!writer)
         return false;
     writers_.push_back(std::move(writer));

@@ -19,6 +19,8 @@ public:
 
     /// Starts a report at path (.xml or .csv); false, with error set, when it cannot be made.
     bool addReport(const std::string& path, const ReportSource& source, std::string& error);
+    /// The same for a file already made through an output folder.
+    bool addReport(OutputFile made, const ReportSource& source, std::string& error);
 
     /// A file written and closed at writtenPath; record has what the caller knows (runs, origin,
     /// deleted, grade, time); filename, size and hash are filled in here, and the time from the
@@ -36,6 +38,7 @@ public:
     bool active() const { return skipIdentical_ || !writers_.empty(); }
 
 private:
+    bool keep(std::unique_ptr<ReportWriter> writer);
     std::string relative(const std::string& path) const;
 
     std::string root_;

@@ -2,11 +2,13 @@
 
 #include <cerrno>
 #include <cstring>
+#include <unistd.h>
 
 #include "common/ListTextFormat.h"
 #include "common/TextFormat.h"
 #include "output/CsvReportWriter.h"
 #include "output/DfxmlWriter.h"
+#include "output/OutputFolder.h"
 
 namespace {
 bool endsWith(const std::string& path, const char* tail) {
@@ -27,9 +29,25 @@ std::unique_ptr<ReportWriter> ReportWriter::open(const std::string& path, const 
         error = path + ": a report is written as .xml (DFXML) or .csv";
         return nullptr;
     }
-    std::FILE* file = std::fopen(path.c_str(), "we");
+    OutputFile made = OutputFolder::createNew(path, source.imageFilename, error);
+    if (!made.isOpen())
+        return nullptr;
+    return open(std::move(made), source, error);
+}
+
+std::unique_ptr<ReportWriter> ReportWriter::open(OutputFile made, const ReportSource& source, std::string& error) {
+    const std::string path = made.path();
+    if (!knownForm(path)) {
+        error = path + ": a report is written as .xml (DFXML) or .csv";
+        made.discard();
+        return nullptr;
+    }
+    const int fd = made.releaseDescriptor();
+    std::FILE* file = fd >= 0 ? ::fdopen(fd, "w") : nullptr;
     if (file == nullptr) {
-        error = formatText("%s: %s", path.c_str(), std::strerror(errno));
+        error = formatText("%s: %s", path.c_str(), std::strerror(fd >= 0 ? errno : EBADF));
+        if (fd >= 0)
+            ::close(fd);
         return nullptr;
     }
     if (endsWith(path, ".xml"))

@@ -7,6 +7,7 @@
 #include <memory>
 #include <string>
 
+#include "output/OutputFile.h"
 #include "output/ReportRecord.h"
 
 class ReportWriter {
@@ -15,9 +16,13 @@ public:
     ReportWriter(const ReportWriter&) = delete;
     ReportWriter& operator=(const ReportWriter&) = delete;
 
-    /// The writer for path (by its extension), its head already written; nothing, with error set,
-    /// for another extension or a file that cannot be made.
+    /// The writer for a new file at path (by its extension), made through the output folder (an
+    /// existing file or a link there is never written through, nor a folder on the medium being
+    /// read), its head already written; nothing, with error set, for another extension or a file
+    /// that cannot be made.
     static std::unique_ptr<ReportWriter> open(const std::string& path, const ReportSource& source, std::string& error);
+    /// The same over a file already made through an output folder, which the writer takes over.
+    static std::unique_ptr<ReportWriter> open(OutputFile made, const ReportSource& source, std::string& error);
     /// True for a path open() takes: one ending in .xml or .csv (any case).
     static bool knownForm(const std::string& path);
 

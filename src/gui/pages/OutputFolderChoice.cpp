@@ -3,7 +3,6 @@
 #include <QFileDialog>
 
 #include "app/CVantrelApp.h"
-#include "output/SourceMedium.h"
 
 bool OutputFolderChoice::choose(const std::function<QString(QWidget*)>& ask) {
     CVantrelApp& app = *theApp();
@@ -12,7 +11,8 @@ bool OutputFolderChoice::choose(const std::function<QString(QWidget*)>& ask) {
         app.message(QStringLiteral("select output folder"), QMessageBox::Information, parent_, QString());
         return false;
     }
-    const std::string refusal = outputOnSourceMedium(path_.toStdString(), app.currentSourcePath);
+    // Refused where it is chosen, before any question about the save; opening refuses it again.
+    const std::string refusal = OutputFolder::refusal(path_.toStdString(), app.currentSourcePath);
     if (!refusal.empty()) {
         app.message(QString::fromStdString(refusal), QMessageBox::Warning, parent_);
         path_.clear();
@@ -23,7 +23,7 @@ bool OutputFolderChoice::choose(const std::function<QString(QWidget*)>& ask) {
 
 OutputFolder OutputFolderChoice::open() const {
     std::string error;
-    OutputFolder folder = OutputFolder::open(path_.toStdString(), error);
+    OutputFolder folder = OutputFolder::open(path_.toStdString(), theApp()->currentSourcePath, error);
     if (!folder.isOpen())
         theApp()->message(QString::fromStdString(error), QMessageBox::Warning, parent_);
     return folder;

@@ -34,7 +34,6 @@
 #include "pages/RawPageNotifier.h"
 #include "pages/RawSettingDlg.h"
 #include "output/OutputFolder.h"
-#include "output/SourceMedium.h"
 #include "output/RecoveryReport.h"
 #include "pages/RawFileList.h"
 #include "pages/SaveOptionsBox.h"
@@ -471,13 +470,8 @@ void RawRecoveryDialog::save() {
                                                    this, QString::fromLatin1(kApplicationTitle), QDir::homePath());
     if (folder.isEmpty())
         return;
-    const std::string refusal = outputOnSourceMedium(folder.toStdString(), theApp()->currentSourcePath);
-    if (!refusal.empty()) {
-        theApp()->message(QString::fromStdString(refusal), QMessageBox::Warning, this);
-        return;
-    }
     std::string error;
-    OutputFolder output = OutputFolder::open(folder.toStdString(), error);
+    OutputFolder output = OutputFolder::open(folder.toStdString(), theApp()->currentSourcePath, error);
     if (!output.isOpen()) {
         theApp()->message(QString::fromStdString(error), QMessageBox::Warning, this);
         return;

@@ -39,9 +39,7 @@ std::unique_ptr<RecoveryReport> SaveOptionsBox::startReport(const OutputFolder& 
     OutputFile made = folder.createFile("report.xml", error);
     if (!made.isOpen())
         return nullptr;
-    const std::string path = made.path();
-    made.finish();
-    if (!report->addReport(path, ReportSource{source, volumeOffset, "pictorva", std::time(nullptr)}, error))
+    if (!report->addReport(std::move(made), ReportSource{source, volumeOffset, "pictorva", std::time(nullptr)}, error))
         return nullptr;
     return report;
 }
