@@ -7,6 +7,7 @@
 
 #include "app/Notifier.h"
 #include "disk/MemoryReadSeek.h"
+#include "disk/readWriteInterface.h"
 #include "raw/MemoryTree.h"
 #include "raw/SignatureFile.h"
 #include "raw/myJpg.h"
@@ -26,8 +27,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (engine.signatureCount() == 0)
         return 0;
     MemoryReadSeek source(std::vector<unsigned char>(data + 2 + fileBytes, data + size));
+    readWriteInterface cursor{SourceVolume(source)};
     MemoryTree tree;
-    engine.sectorSource = &source;
+    engine.sectorSource = &cursor;
     engine.treeControl = &tree;
     engine.notifier = &quiet;
     engine.volumeByteCount = source.byteSize() + static_cast<std::int64_t>(data[1] % 4) * 1048576;

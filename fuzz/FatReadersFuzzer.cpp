@@ -13,7 +13,7 @@ void fuzzAdvanced(const std::uint8_t* data, std::size_t size, std::uint32_t spc,
     MemoryReadSeek source(std::vector<unsigned char>(data, data + size));
     SilentNotifier notifier;
     Reader reader(ReaderInput{source, {}, source.byteSize(), NullProgressSink::instance(), notifier});
-    reader.openVolume(source);
+    reader.openVolume();
     reader.fatPositions = {fatPosition, fatPosition + 4096};
     reader.setAssumedGeometry(spc, fatPosition);
     reader.scanDirectoryEntries();
@@ -35,7 +35,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     MemoryReadSeek source(std::vector<unsigned char>(data, data + size));
     SilentNotifier notifier;
     Fat64Class exfat(ReaderInput{source, {}, source.byteSize(), NullProgressSink::instance(), notifier});
-    exfat.openVolume(source);
+    exfat.openVolume();
     exfat.setAssumedGeometry(data[2] % 12);
     exfat.scanEntrySets();
     exfat.heapAgreement(static_cast<std::uint64_t>(data[3] % 32) * 512);

@@ -9,6 +9,7 @@
 #include "ReportOptions.h"
 #include "SourceFaults.h"
 #include "VolumeOptions.h"
+#include "disk/readWriteInterface.h"
 #include "output/OutputFolder.h"
 #include "raw/CarvedFileGrade.h"
 #include "raw/CarvedFileSaver.h"
@@ -57,7 +58,7 @@ int runCarve(const CarveOptions& options) {
     const auto volume = resolveVolume(options.volume, app, notifier);
     if (!volume)
         return 1;
-    readWriteInterface& source = *app.currentSource;
+    readWriteInterface source(volume->volume);
     std::string error;
     OutputFolder output = OutputFolder::open(options.out, options.volume.source, error);
     if (!output.isOpen()) {
@@ -115,7 +116,7 @@ int runCarve(const CarveOptions& options) {
         std::fprintf(stderr, "%s\n", outcome.reportError.c_str());
         return 1;
     }
-    const int status = finishReading(source, options.volume, "carve");
+    const int status = finishReading(*app.currentSource, options.volume, "carve");
     const std::string result = std::to_string(outcome.written) + " files carved" + outcome.countsText();
     std::fprintf(options.format == "jsonl" ? stderr : stdout, "%s\n", result.c_str());
     return status;

@@ -17,7 +17,7 @@ void registerDrivesCommand(CLI::App& app, int& exitCode) {
                 volumeSizeText(opened ? static_cast<unsigned long long>(probe.byteSize()) : drive.sysfsBytes);
             std::vector<unsigned char> first(1536, 0);
             if (opened)
-                probe.readAt(0, first.data(), static_cast<std::uint32_t>(first.size()));
+                probe.readAt(0, first);
             const std::string fileSystem = opened ? boot_sector::describeDisk(ByteView(first.data(), first.size())) : "";
             std::printf("drive\t%d\t%s\t%s\t%s\n", drive.index, drive.displayName().c_str(), fileSystem.c_str(),
                         size.c_str());

@@ -41,7 +41,7 @@ int runPartitions(const PartitionsOptions& options) {
     if (!app.replaceAndOpenSource(options.source, &notifier)) {
         const auto& file = static_cast<const FileReadSeek&>(*app.currentSource);
         std::fprintf(stderr, "file not opened..\n%s: %s\n", options.source.c_str(), file.openFailure().c_str());
-        explainOpenFailure(file.lastError());
+        explainOpenFailure(file.openError());
         return 1;
     }
     if (app.currentSource->byteSize() <= 0) {

@@ -5,12 +5,12 @@
 #include <cstring>
 
 #include "VolumeOptions.h"
-#include "disk/readWriteInterface.h"
+#include "disk/PositionedSource.h"
 #include "output/OutputFolder.h"
 
-int reportReading(readWriteInterface& source, const std::string& sourceName) {
+int reportReading(PositionedSource& source, const std::string& sourceName) {
     source.retrySkipped();
-    const BadRangeMap& map = source.rangeMap();
+    const BadRangeMap map = source.rangeMap();
     if (map.unreadableBytes() > 0)
         std::fprintf(stderr, "%s: %s\n", sourceName.c_str(), map.unreadableSummary().c_str());
     if (!source.mediumShrank())
@@ -22,9 +22,9 @@ int reportReading(readWriteInterface& source, const std::string& sourceName) {
     return 1;
 }
 
-int finishReading(readWriteInterface& source, const VolumeOptions& options, const std::string& command) {
+int finishReading(PositionedSource& source, const VolumeOptions& options, const std::string& command) {
     int status = reportReading(source, options.source);
-    const BadRangeMap& map = source.rangeMap();
+    const BadRangeMap map = source.rangeMap();
     if (!options.badMap.empty()) {
         const std::string text = map.mapfileText(source.byteSize(), "pictorva-cli " + command + " " + options.source);
         // A new file, never the source itself nor one there before the run.

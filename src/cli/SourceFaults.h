@@ -6,14 +6,14 @@
 
 #include <string>
 
-class readWriteInterface;
+class PositionedSource;
 struct VolumeOptions;
 
 /// Retries what was skipped and reports the unreadable bytes and a shrunk medium (sourceName as
 /// the user gave it). Returns 0, or 1 when the medium shrank during the run.
-int reportReading(readWriteInterface& source, const std::string& sourceName);
+int reportReading(PositionedSource& source, const std::string& sourceName);
 
 /// reportReading, then writes --bad-map. Returns 0, or 1 when the medium
 /// shrank during the run or the map could not be written (the message says which).
-int finishReading(readWriteInterface& source, const VolumeOptions& options, const std::string& command);
+int finishReading(PositionedSource& source, const VolumeOptions& options, const std::string& command);
 

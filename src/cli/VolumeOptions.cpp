@@ -11,6 +11,7 @@
 #include "disk/BootSectorProbe.h"
 #include "disk/FileReadSeek.h"
 #include "disk/Partition.h"
+#include "disk/readWriteInterface.h"
 #include "output/OutputFolder.h"
 
 void VolumeOptions::addTo(CLI::App& command) {
@@ -47,7 +48,7 @@ public:
 constexpr std::int64_t kSector = 512;
 }  // namespace
 
-std::vector<VolumeRecord> standardVolumes(const VolumeOptions& options, readWriteInterface& source) {
+std::vector<VolumeRecord> standardVolumes(const VolumeOptions& options, PositionedSource& source) {
     Partition walk;
     walk.gptFlag = options.gpt ? 1 : 0;
     walk.mbrFlag = options.mbr ? 1 : 0;
@@ -61,11 +62,11 @@ std::optional<ResolvedVolume> resolveVolume(const VolumeOptions& options, Applic
     if (!app.replaceAndOpenSource(options.source, &notifier)) {
         const auto* file = dynamic_cast<const FileReadSeek*>(app.currentSource.get());
         std::fprintf(stderr, "%s: %s\n", options.source.c_str(), file != nullptr ? file->openFailure().c_str() : "");
-        explainOpenFailure(app.currentSource->lastError());
+        explainOpenFailure(app.currentSource->openError());
         return std::nullopt;
     }
     app.formattedDrive = options.formatted ? 1 : 0;
-    readWriteInterface& source = *app.currentSource;
+    PositionedSource& source = *app.currentSource;
     source.setRetryTime(options.retryTime);
     if (!options.badMap.empty()) {
         const std::filesystem::path map = std::filesystem::absolute(options.badMap);
@@ -107,7 +108,7 @@ std::optional<ResolvedVolume> resolveVolume(const VolumeOptions& options, Applic
     const std::int64_t startByte = startSector * kSector;
     const std::int64_t available = sourceBytes - startByte;
     resolved.byteLength = available;
-    source.setVolume(startByte, -1);
+    readWriteInterface cursor(SourceVolume(source, startByte));
 
     // What the volume claims: its table entry, or without --volume/--start-sector its boot sector.
     std::int64_t claimed = 0;
@@ -115,7 +116,7 @@ std::optional<ResolvedVolume> resolveVolume(const VolumeOptions& options, Applic
         claimed = resolved.record.sectorCount > INT64_MAX / kSector ? INT64_MAX : resolved.record.sectorCount * kSector;
     } else if (options.startSector < 0) {
         std::vector<unsigned char> first(1536, 0);
-        source.readAt(0, first.data(), static_cast<std::uint32_t>(first.size()));
+        cursor.readAt(0, first.data(), static_cast<std::uint32_t>(first.size()));
         const std::uint64_t bytes = boot_sector::claimedVolumeBytes(ByteView(first.data(), first.size()));
         claimed = bytes > static_cast<std::uint64_t>(INT64_MAX) ? INT64_MAX : static_cast<std::int64_t>(bytes);
     }
@@ -133,11 +134,11 @@ std::optional<ResolvedVolume> resolveVolume(const VolumeOptions& options, Applic
         resolved.byteLength = claimed;
     if (options.sizeMb >= 0 && options.sizeMb <= (INT64_MAX >> 20))
         resolved.byteLength = std::min<std::int64_t>(resolved.byteLength, options.sizeMb << 20);
-    source.setVolume(startByte, resolved.byteLength);
+    resolved.volume = SourceVolume(source, startByte, resolved.byteLength);
+    cursor.setVolume(resolved.volume);
     if (!options.fs.empty())
         resolved.record.fileSystem = options.fs;
     else if (options.volume < 0)
-        resolved.record.fileSystem = boot_sector::identifyVolume(source);
-    source.seekTo(0);
+        resolved.record.fileSystem = boot_sector::identifyVolume(cursor);
     return resolved;
 }

@@ -8,13 +8,13 @@
 #include <vector>
 
 #include "app/ApplicationState.h"
+#include "disk/SourceVolume.h"
 #include "disk/VolumeRecord.h"
 
 namespace CLI {
 class App;
 }
 class Notifier;
-class readWriteInterface;
 
 struct VolumeOptions {
     std::string source;
@@ -43,13 +43,13 @@ struct VolumeOptions {
 struct ResolvedVolume {
     VolumeRecord record;        ///< fileSystem as chosen (--fs, the walk's name, or identified)
     std::int64_t byteLength = 0; ///< bytes from the volume's start to its end, never past the source's end
+    SourceVolume volume;              ///< where it lies on the app's current source
 };
 
-/// Opens options.source as app's current source, finds the volume and positions the source on
-/// it (origin at its first byte, reads ending at its last). On failure prints the reason on
+/// Opens options.source as app's current source and finds the volume on it. On failure prints the reason on
 /// stderr and returns nothing: an empty source, a volume beyond the source or one the source
 /// holds only part of, or a --bad-map file that would be written on the medium being read.
 std::optional<ResolvedVolume> resolveVolume(const VolumeOptions& options, ApplicationState& app, Notifier& notifier);
 
-/// The rows of `partitions SOURCE` for the walk options chosen (the source's origin is left at 0).
-std::vector<VolumeRecord> standardVolumes(const VolumeOptions& options, readWriteInterface& source);
+/// The rows of `partitions SOURCE` for the walk options chosen.
+std::vector<VolumeRecord> standardVolumes(const VolumeOptions& options, PositionedSource& source);

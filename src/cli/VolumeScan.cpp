@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "CliTerminal.h"
-#include "disk/readWriteInterface.h"
+#include "disk/PositionedSource.h"
 
 bool scanSelectedVolume(const VolumeOptions& options, StderrProgress& progress, Notifier& notifier, ScannedVolume& scanned) {
     const std::optional<ResolvedVolume> volume = resolveVolume(options, scanned.app, notifier);
@@ -34,14 +34,14 @@ bool scanSelectedVolume(const VolumeOptions& options, StderrProgress& progress, 
                                                      : ScanMode::Standard;
     // The advanced and deep walks go over the volume's bytes, so their share of them is the pace;
     // a standard (or journal) walk reads here and there, so the bytes the source has read are.
-    readWriteInterface& source = *scanned.app.currentSource;
+    const PositionedSource& source = *scanned.app.currentSource;
     if (mode == ScanMode::Advanced || mode == ScanMode::Deep)
         progress.setWorkBytes(volume->byteLength);
     else
         progress.setBytesCounter([&source] { return source.mediumBytesRead(); });
     progress.setFoundCounter([&progress] { return progress.entriesFound(); });
     ReaderContext& context = scanned.context.emplace(ReaderContext{
-        *scanned.app.currentSource, volume->record, volume->byteLength, scanned.app, progress, notifier, mode,
+        volume->volume, volume->record, volume->byteLength, scanned.app, progress, notifier, mode,
         AdvancedChoice{options.structure, options.spc, options.heap, options.max}, nullptr});
     ScanResult scan = scanVolume(kind, context);
     scanned.view = std::move(scan.view);

@@ -98,10 +98,9 @@ TEST_P(FatImage, ListsAndRecoversWhatWasWritten) {
     SilentNotifier notifier;
     FileReadSeek source;
     ASSERT_TRUE(source.open(image.path));
-    source.setOriginOffset(param.startSector * 512);
     VolumeRecord record;
     record.startSector = param.startSector;
-    ReaderContext context{source, record, source.byteSize() - param.startSector * 512, app,
+    ReaderContext context{SourceVolume(source, param.startSector * 512), record, source.byteSize() - param.startSector * 512, app,
                           NullProgressSink::instance(), notifier, ScanMode::Standard, AdvancedChoice{}, nullptr};
     ScanResult scan = scanVolume(param.kind, context);
     ASSERT_NE(scan.view, nullptr) << scanErrorText(scan.error);

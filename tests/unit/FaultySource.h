@@ -1,11 +1,13 @@
 #pragma once
 // A failing medium in memory: chosen byte ranges fail every read that touches them (as a bad
 // sector fails every time), the medium can shrink once a read reaches a chosen offset, and every
-// request is logged, so tests see what was asked of the medium.
+// request is logged, so tests see what was asked of the medium. Reads may come from several
+// threads at once, as on a real medium.
 
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <mutex>
 #include <utility>
 #include <vector>
 
@@ -23,7 +25,6 @@ public:
         : bytes_(std::move(bytes)), size_(static_cast<std::int64_t>(bytes_.size())) {}
 
     bool open(const std::string&) override {
-        position_ = 0;
         resetMediumState();
         return true;
     }
@@ -33,23 +34,33 @@ public:
     /// Reads touching [offset, offset + length) fail with EIO: the first `times` reads that touch
     /// it (a slow, flaky region that a later try gets through), or every one (a bad sector).
     void failRange(std::int64_t offset, std::int64_t length, int times = -1) {
+        const std::lock_guard lock(mutex_);
         failing_.push_back({offset, offset + length, times});
     }
     /// Reads no longer fail: a medium whose troubles passed (or a retry that got through).
-    void heal() { failing_.clear(); }
+    void heal() {
+        const std::lock_guard lock(mutex_);
+        failing_.clear();
+    }
     /// Once a read reaches offset, the medium ends there.
-    void shrinkAt(std::int64_t offset) { shrinkAt_ = offset; }
+    void shrinkAt(std::int64_t offset) {
+        const std::lock_guard lock(mutex_);
+        shrinkAt_ = offset;
+    }
 
-    const std::vector<Request>& requests() const { return requests_; }
+    std::vector<Request> requests() const {
+        const std::lock_guard lock(mutex_);
+        return requests_;
+    }
     std::size_t failedRequestsWithin(std::int64_t offset, std::int64_t length) const {
+        const std::lock_guard lock(mutex_);
         return static_cast<std::size_t>(std::count_if(requests_.begin(), requests_.end(), [&](const Request& r) {
             return r.failed && r.position < offset + length && offset < r.position + r.length;
         }));
     }
-    using PositionedSource::readRecovering;
-
 protected:
     long readBytes(void* buffer, std::uint32_t n, std::int64_t position) override {
+        const std::lock_guard lock(mutex_);
         const std::int64_t end = position + n;
         if (shrinkAt_ >= 0 && end > shrinkAt_)
             bytes_.resize(std::min<std::size_t>(bytes_.size(), static_cast<std::size_t>(shrinkAt_)));
@@ -58,8 +69,7 @@ protected:
                 if (range.timesLeft > 0)
                     --range.timesLeft;
                 requests_.push_back({position, n, true});
-                lastError_ = EIO;
-                return -1;
+                return -EIO;
             }
         }
         requests_.push_back({position, n, false});
@@ -80,4 +90,5 @@ private:
     std::vector<Failing> failing_;
     std::int64_t shrinkAt_ = -1;
     std::vector<Request> requests_;
+    mutable std::mutex mutex_;
 };

@@ -10,6 +10,7 @@
 #include "app/ApplicationState.h"
 #include "disk/FileReadSeek.h"
 #include "disk/MemoryReadSeek.h"
+#include "disk/readWriteInterface.h"
 
 namespace {
 class ImageFile {
@@ -43,10 +44,11 @@ TEST(FileReadSeek, ShortReadFillsZerosAndFails) {
     ImageFile image(4096);
     FileReadSeek source;
     ASSERT_TRUE(source.open(image.path()));
+    readWriteInterface cursor{SourceVolume(source)};
     std::vector<unsigned char> buffer(1024, 0xCC);
-    ASSERT_TRUE(source.seekTo(4096 - 512));
-    EXPECT_FALSE(source.read(buffer.data(), 1024));
-    EXPECT_EQ(source.lastReadCount(), 512u);
+    ASSERT_TRUE(cursor.seekTo(4096 - 512));
+    EXPECT_FALSE(cursor.read(buffer.data(), 1024));
+    EXPECT_EQ(cursor.lastReadCount(), 512u);
     for (int i = 0; i < 512; ++i)
         ASSERT_EQ(buffer[i], static_cast<unsigned char>(4096 - 512 + i + 1)) << i;
     for (int i = 512; i < 1024; ++i)
@@ -57,11 +59,12 @@ TEST(FileReadSeek, ReadAtOrPastEndLeavesBufferUntouched) {
     ImageFile image(4096);
     FileReadSeek source;
     ASSERT_TRUE(source.open(image.path()));
+    readWriteInterface cursor{SourceVolume(source)};
     for (std::int64_t position : {4096, 8192}) {
         std::vector<unsigned char> buffer(512, 0xCC);
-        ASSERT_TRUE(source.seekTo(position));
-        EXPECT_FALSE(source.read(buffer.data(), 512));
-        EXPECT_EQ(source.lastError(), kEndOfMedium);
+        ASSERT_TRUE(cursor.seekTo(position));
+        EXPECT_FALSE(cursor.read(buffer.data(), 512));
+        EXPECT_EQ(cursor.lastError(), kEndOfMedium);
         EXPECT_EQ(buffer, std::vector<unsigned char>(512, 0xCC));
     }
 }
@@ -70,19 +73,20 @@ TEST(FileReadSeek, OriginOffsetIsAddedToEverySeekMethod) {
     ImageFile image(3 * 1048576);
     FileReadSeek source;
     ASSERT_TRUE(source.open(image.path()));
-    source.setOriginOffset(1048576);
-    ASSERT_TRUE(source.seek(0, 0, SeekFromStart));
-    EXPECT_EQ(source.position(), 1048576);
-    ASSERT_TRUE(source.seek(512, 0, SeekFromCurrent));
-    EXPECT_EQ(source.position(), 2 * 1048576 + 512);
-    ASSERT_TRUE(source.seek(static_cast<std::uint32_t>(-1048576), -1, SeekFromEnd));
-    EXPECT_EQ(source.position(), 3 * 1048576);
+    readWriteInterface cursor{SourceVolume(source)};
+    cursor.setVolume(SourceVolume(source, 1048576));
+    ASSERT_TRUE(cursor.seek(0, 0, SeekFromStart));
+    EXPECT_EQ(cursor.position(), 1048576);
+    ASSERT_TRUE(cursor.seek(512, 0, SeekFromCurrent));
+    EXPECT_EQ(cursor.position(), 2 * 1048576 + 512);
+    ASSERT_TRUE(cursor.seek(static_cast<std::uint32_t>(-1048576), -1, SeekFromEnd));
+    EXPECT_EQ(cursor.position(), 3 * 1048576);
     unsigned char byte = 0;
-    ASSERT_TRUE(source.seekTo(5));
-    ASSERT_TRUE(source.read(&byte, 1));
+    ASSERT_TRUE(cursor.seekTo(5));
+    ASSERT_TRUE(cursor.read(&byte, 1));
     EXPECT_EQ(byte, static_cast<unsigned char>(1048576 + 5 + 1));
-    source.setOriginOffset(0);
-    EXPECT_FALSE(source.seek(static_cast<std::uint32_t>(-1), -1, SeekFromStart)) << "negative positions are refused";
+    cursor.setVolume(SourceVolume(source));
+    EXPECT_FALSE(cursor.seek(static_cast<std::uint32_t>(-1), -1, SeekFromStart)) << "negative positions are refused";
 }
 
 TEST(FileReadSeek, UnopenablePathsSayInvalidHandleOnce) {
@@ -91,10 +95,11 @@ TEST(FileReadSeek, UnopenablePathsSayInvalidHandleOnce) {
         RecordingNotifier notifier;
         FileReadSeek source(&notifier);
         EXPECT_FALSE(source.open(path)) << path;
+        readWriteInterface cursor{SourceVolume(source)};
         EXPECT_EQ(notifier.messages, std::vector<std::string>{"Pictorva: Invalid handle ..."}) << path;
         EXPECT_FALSE(source.openFailure().empty());
         unsigned char byte = 0;
-        EXPECT_FALSE(source.read(&byte, 1));
+        EXPECT_FALSE(cursor.read(&byte, 1));
     }
 }
 
@@ -102,16 +107,18 @@ TEST(FileReadSeek, EmptyImageOpensWithNoSectors) {
     ImageFile image(0);
     FileReadSeek source;
     ASSERT_TRUE(source.open(image.path()));
+    readWriteInterface cursor{SourceVolume(source)};
     EXPECT_EQ(source.deviceSectorCount(), 0);
     std::array<unsigned char, 512> sector{};
-    EXPECT_FALSE(source.readAt(0, sector.data(), 512));
+    EXPECT_FALSE(cursor.readAt(0, sector.data(), 512));
 }
 
 TEST(MemoryReadSeek, BehavesLikeTheFileSource) {
     MemoryReadSeek source(std::vector<unsigned char>(1000, 7));
+    readWriteInterface cursor{SourceVolume(source)};
     std::vector<unsigned char> buffer(600, 0xCC);
-    ASSERT_TRUE(source.seekTo(500));
-    EXPECT_FALSE(source.read(buffer.data(), 600));
+    ASSERT_TRUE(cursor.seekTo(500));
+    EXPECT_FALSE(cursor.read(buffer.data(), 600));
     EXPECT_EQ(buffer[499], 7);
     EXPECT_EQ(buffer[500], 0);
     EXPECT_EQ(source.deviceSectorCount(), 1);
@@ -121,18 +128,20 @@ TEST(FileReadSeek, MapRangeShowsTheBytesInPlace) {
     ImageFile image(40 * 1048576 + 100);
     FileReadSeek source;
     ASSERT_TRUE(source.open(image.path()));
-    source.setOriginOffset(512);
-    const ByteView head = source.mapRange(0, 1024);
+    readWriteInterface cursor{SourceVolume(source)};
+    cursor.setVolume(SourceVolume(source, 512));
+    const ByteView head = cursor.mapRange(0, 1024);
     ASSERT_EQ(head.size(), 1024u);
     EXPECT_EQ(head.u8(0), static_cast<unsigned char>(512 + 1));
     const std::int64_t acrossWindows = 16 * 1048576 - 700;  // spans two 16 MiB windows
-    const ByteView across = source.mapRange(acrossWindows, 4096);
+    const ByteView across = cursor.mapRange(acrossWindows, 4096);
     ASSERT_EQ(across.size(), 4096u);
     EXPECT_EQ(across.u8(4095), static_cast<unsigned char>(512 + acrossWindows + 4095 + 1));
-    const ByteView tail = source.mapRange(40 * 1048576 - 512, 4096);
+    const ByteView tail = cursor.mapRange(40 * 1048576 - 512, 4096);
     EXPECT_EQ(tail.size(), 100u) << "shorter at the end of the medium";
-    EXPECT_TRUE(source.mapRange(40 * 1048576, 512).empty());
-    EXPECT_TRUE(MemoryReadSeek(std::vector<unsigned char>(10)).mapRange(0, 5).empty()) << "callers fall back to read";
+    EXPECT_TRUE(cursor.mapRange(40 * 1048576, 512).empty());
+    MemoryReadSeek memory(std::vector<unsigned char>(10));
+    EXPECT_TRUE(readWriteInterface(SourceVolume(memory)).mapRange(0, 5).empty()) << "callers fall back to read";
 }
 
 // An image cut short while it is read fails the read; with a memory map it killed the process.
@@ -140,15 +149,16 @@ TEST(FileReadSeek, FileShrinkingUnderneathFailsReadsWithoutASignal) {
     ImageFile image(40 * 1048576);
     FileReadSeek source;
     ASSERT_TRUE(source.open(image.path()));
-    ASSERT_EQ(source.mapRange(0, 4096).size(), 4096u);
+    readWriteInterface cursor{SourceVolume(source)};
+    ASSERT_EQ(cursor.mapRange(0, 4096).size(), 4096u);
     std::filesystem::resize_file(image.path(), 1048576);
-    EXPECT_TRUE(source.mapRange(20 * 1048576, 4096).empty());
-    EXPECT_TRUE(source.mapRange(20 * 1048576 + 8192, 4096).empty()) << "a failed window is not read again";
+    EXPECT_TRUE(cursor.mapRange(20 * 1048576, 4096).empty());
+    EXPECT_TRUE(cursor.mapRange(20 * 1048576 + 8192, 4096).empty()) << "a failed window is not read again";
     std::vector<unsigned char> buffer(4096);
-    EXPECT_FALSE(source.readAt(20 * 1048576, buffer.data(), 4096));
-    EXPECT_EQ(source.lastReadCount(), 0u);
+    EXPECT_FALSE(cursor.readAt(20 * 1048576, buffer.data(), 4096));
+    EXPECT_EQ(cursor.lastReadCount(), 0u);
     EXPECT_TRUE(source.mediumShrank());
-    const ByteView head = source.mapRange(1000, 24);
+    const ByteView head = cursor.mapRange(1000, 24);
     ASSERT_EQ(head.size(), 24u) << "what is still there is still read";
     EXPECT_EQ(head.u8(0), static_cast<unsigned char>(1000 + 1));
 }
@@ -160,8 +170,9 @@ TEST(FileReadSeek, VolumeLengthEndsReadsAndMaps) {
     FileReadSeek file;
     ASSERT_TRUE(file.open(image.path()));
     MemoryReadSeek memory(std::vector<unsigned char>(3 * 1048576, 9));
-    for (readWriteInterface* source : std::initializer_list<readWriteInterface*>{&file, &memory}) {
-        source->setVolume(1024, 2048);
+    for (PositionedSource* medium : std::initializer_list<PositionedSource*>{&file, &memory}) {
+        readWriteInterface cursor(SourceVolume(*medium, 1024, 2048));
+        readWriteInterface* source = &cursor;
         EXPECT_EQ(source->volumeByteSize(), 2048);
         std::vector<unsigned char> buffer(4096, 0xCC);
         EXPECT_FALSE(source->readAt(1024, buffer.data(), 4096));
@@ -170,13 +181,13 @@ TEST(FileReadSeek, VolumeLengthEndsReadsAndMaps) {
         EXPECT_EQ(buffer[1024], 0) << "past the volume's end reads as the end of the medium";
         EXPECT_FALSE(source->readAt(2048, buffer.data(), 1));
         EXPECT_EQ(source->lastError(), kEndOfMedium);
-        source->setVolume(3 * 1048576 - 100, 1000);
+        source->setVolume(SourceVolume(*medium, 3 * 1048576 - 100, 1000));
         EXPECT_EQ(source->volumeByteSize(), 100) << "never past the medium's end";
-        source->setVolume(1024, -1);
+        source->setVolume(SourceVolume(*medium, 1024));
         EXPECT_EQ(source->volumeByteSize(), 3 * 1048576 - 1024);
     }
-    file.setVolume(1024, 2048);
-    EXPECT_EQ(file.mapRange(1000, 4096).size(), 1048u);
-    EXPECT_EQ(file.mapRange(0, 1).u8(0), static_cast<unsigned char>(1024 + 1));
-    EXPECT_TRUE(file.mapRange(2048, 512).empty());
+    readWriteInterface onFile(SourceVolume(file, 1024, 2048));
+    EXPECT_EQ(onFile.mapRange(1000, 4096).size(), 1048u);
+    EXPECT_EQ(onFile.mapRange(0, 1).u8(0), static_cast<unsigned char>(1024 + 1));
+    EXPECT_TRUE(onFile.mapRange(2048, 512).empty());
 }

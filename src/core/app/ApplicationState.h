@@ -6,12 +6,12 @@
 #include <memory>
 #include <string>
 
-#include "disk/readWriteInterface.h"
+#include "disk/PositionedSource.h"
 
 struct ApplicationState {
     std::uint8_t formattedDrive = 0;  ///< "Is Drive Formatted..?" ticked; read by the FAT readers
     std::int64_t deviceSectorCount = 0;
-    std::unique_ptr<readWriteInterface> currentSource;
+    std::shared_ptr<PositionedSource> currentSource;  ///< shared with the walks that outlive a page
     std::uint8_t volumeSelected = 0;  ///< 1 when the first page's choice was a volume, not a drive
     std::string searchPattern;
     std::string typePattern;  ///< extension alternatives joined by "|"

@@ -31,7 +31,8 @@ std::vector<std::string> clusterChoices(bool bootValid, unsigned bootValue, std:
 /// Sector 0 of the volume (zeros when it cannot be read).
 std::vector<unsigned char> bootSector(const ReaderContext& context) {
     std::vector<unsigned char> sector(512, 0);
-    context.source.readAt(0, sector.data(), static_cast<std::uint32_t>(sector.size()));
+    readWriteInterface cursor(context.source);
+    cursor.readAt(0, sector.data(), static_cast<std::uint32_t>(sector.size()));
     return sector;
 }
 

@@ -123,7 +123,7 @@ ScanResult scanExtVolume(ReaderContext& context) {
         return {nullptr, {ScanFailure::Unreadable, "can not read the volume"}};
     std::int64_t bytes = context.volumeBytes;
     if (bytes <= 0)
-        bytes = context.source.volumeByteSize();
+        bytes = context.source.byteSize();
     reader->volumeSize = bytes > 0 ? static_cast<std::uint64_t>(bytes) : 0;
     if (!reader->findSuperblock())
         return {nullptr, {ScanFailure::Unreadable, "no ext2/3/4 superblock found"}};

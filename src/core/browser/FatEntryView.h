@@ -15,12 +15,11 @@ ScanResult scanFat32Volume(ReaderContext& context);
 /// The same for exFAT (ExfatEntryView.cpp).
 ScanResult scanExfatVolume(ReaderContext& context);
 
-/// A FAT-family reader (Fat16Class, Fat32Class, Fat64Class) on context's volume, opened. The
-/// caller has placed the source on the volume; the reader keeps that place.
+/// A FAT-family reader (Fat16Class, Fat32Class, Fat64Class) on context's volume, opened.
 template <typename Reader>
 std::unique_ptr<Reader> openFatReader(ReaderContext& context) {
     auto reader = std::make_unique<Reader>(context.readerInput());
-    reader->openVolume(context.source);
+    reader->openVolume();
     return reader;
 }
 

@@ -94,7 +94,7 @@ ScanResult scanHfsVolume(ReaderContext& context) {
     reader->openVolume();
     std::int64_t bytes = context.volumeBytes;
     if (bytes <= 0)
-        bytes = context.source.volumeByteSize();
+        bytes = context.source.byteSize();
     reader->volumeSize = bytes > 0 ? static_cast<std::uint64_t>(bytes) : 0;
     if (!reader->readVolumeHeader())
         return {nullptr, {ScanFailure::Unreadable, "the HFS+ volume header can not be read", 1024}};

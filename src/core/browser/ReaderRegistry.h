@@ -19,9 +19,9 @@
 struct AdvancedOptionLists;
 struct ApplicationState;
 
-/// Everything a reader needs for one scan. The source's origin offset is the volume's first byte.
+/// Everything a reader needs for one scan.
 struct ReaderContext {
-    readWriteInterface& source;
+    SourceVolume source;
     VolumeRecord volume;
     std::int64_t volumeBytes = 0;
     ApplicationState& app;

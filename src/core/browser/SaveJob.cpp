@@ -1,6 +1,6 @@
 #include "browser/SaveJob.h"
 
-#include "disk/readWriteInterface.h"
+#include "disk/PositionedSource.h"
 #include "output/RecoveryReport.h"
 #include "output/RunSummary.h"
 
@@ -9,7 +9,7 @@ std::string SaveOutcome::countsText() const {
                          onlyWhole ? std::optional(notWhole) : std::nullopt);
 }
 
-SaveJob::SaveJob(EntryView& view, readWriteInterface& source, ProgressSink& progress)
+SaveJob::SaveJob(EntryView& view, PositionedSource& source, ProgressSink& progress)
     : source_(source), walk_(view, progress) {
     walk_.watchSource(source);
 }

@@ -15,7 +15,7 @@
 
 class ProgressSink;
 class RecoveryReport;
-class readWriteInterface;
+class PositionedSource;
 
 /// Where a save starts: the folder whose content it writes (none: the top level), deleted as the
 /// tree shows it.
@@ -42,7 +42,7 @@ struct SaveOutcome {
 class SaveJob {
 public:
     /// view: what is saved (a selection, or the whole volume), read from source.
-    SaveJob(EntryView& view, readWriteInterface& source, ProgressSink& progress);
+    SaveJob(EntryView& view, PositionedSource& source, ProgressSink& progress);
 
     /// Each written file goes into report, its byte runs moved by volumeOffset; the report is
     /// finished at the end of run().
@@ -56,7 +56,7 @@ public:
     SaveOutcome run(const std::vector<SaveStart>& starts, const OutputFolder& out);
 
 private:
-    readWriteInterface& source_;
+    PositionedSource& source_;
     SaveWalk walk_;
     RecoveryReport* report_ = nullptr;
     bool onlyWhole_ = false;

@@ -3,7 +3,7 @@
 #include "app/ProgressSink.h"
 #include "browser/EntryGrade.h"
 #include "browser/EntryWalk.h"
-#include "disk/readWriteInterface.h"
+#include "disk/PositionedSource.h"
 #include "output/NameCleaner.h"
 #include "output/RecoveryReport.h"
 

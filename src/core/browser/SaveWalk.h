@@ -20,7 +20,7 @@
 
 class ProgressSink;
 class RecoveryReport;
-class readWriteInterface;
+class PositionedSource;
 
 class SaveWalk {
 public:
@@ -67,7 +67,7 @@ public:
 
     /// The source the view's reader reads: a written file that got zeros for unreadable bytes
     /// from it while it was written counts as partial.
-    void watchSource(const readWriteInterface& source) { source_ = &source; }
+    void watchSource(const PositionedSource& source) { source_ = &source; }
     /// Written files (counted in written() too) that hold zeros for unreadable bytes.
     std::int64_t partial() const { return static_cast<std::int64_t>(partialFiles_.size()); }
     const std::vector<EntryRef>& partialFiles() const { return partialFiles_; }
@@ -85,7 +85,7 @@ private:
     bool grading_ = false;
     bool onlyWhole_ = false;
     std::optional<formats::PictureGrade> grade_;
-    const readWriteInterface* source_ = nullptr;
+    const PositionedSource* source_ = nullptr;
     std::vector<EntryRef> partialFiles_;
     bool filePartial_ = false;  ///< the file in hand got zeros for unreadable bytes
 };

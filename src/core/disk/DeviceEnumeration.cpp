@@ -123,7 +123,7 @@ std::vector<VolumeRecord> enumerateVolumes(const std::string& sysRoot, const std
             if (!probe.open(devicePath))
                 continue;
             std::vector<unsigned char> first(1536, 0);
-            probe.readAt(0, first.data(), static_cast<std::uint32_t>(first.size()));
+            probe.readAt(0, first);
             const ByteView bytes(first.data(), first.size());
             VolumeRecord record;
             record.fileSystem = boot_sector::identifyVolume(bytes);

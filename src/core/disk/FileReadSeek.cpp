@@ -1,6 +1,5 @@
 #include "disk/FileReadSeek.h"
 
-#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -14,10 +13,7 @@
 FileReadSeek::~FileReadSeek() { close(); }
 
 void FileReadSeek::close() {
-    window_ = PageBuffer();
-    windowLength_ = 0;
     windowed_ = false;
-    failedStart_ = failedEnd_ = -1;
     if (fd_ >= 0)
         ::close(fd_);
     fd_ = -1;
@@ -26,7 +22,6 @@ void FileReadSeek::close() {
 
 bool FileReadSeek::open(const std::string& path) {
     close();
-    position_ = 0;
     resetMediumState();
     openFailure_.clear();
     int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
@@ -41,8 +36,8 @@ bool FileReadSeek::open(const std::string& path) {
         errno = EISDIR;
     }
     if (fd < 0) {
-        lastError_ = errno;
-        openFailure_ = std::strerror(lastError_);
+        openError_ = errno;
+        openFailure_ = std::strerror(openError_);
         if (notifier_ != nullptr)
             notifier_->inform("Invalid handle ...");
         return false;
@@ -60,66 +55,13 @@ bool FileReadSeek::open(const std::string& path) {
 }
 
 long FileReadSeek::readBytes(void* buffer, std::uint32_t n, std::int64_t position) {
-    if (fd_ < 0) {
-        lastError_ = EBADF;
-        return -1;
-    }
+    if (fd_ < 0)
+        return -EBADF;
     for (;;) {
         const ssize_t got = ::pread(fd_, buffer, n, position);
         if (got >= 0)
             return static_cast<long>(got);
-        if (errno == EINTR)
-            continue;
-        lastError_ = errno;
-        return -1;
+        if (errno != EINTR)
+            return -errno;
     }
-}
-
-void FileReadSeek::fillWindow(std::int64_t start, std::int64_t end) {
-    const auto wanted = static_cast<std::size_t>(end - start);
-    // Always read whole into the page-aligned buffer: keeping the overlap of sequential views
-    // would put the read a few bytes off a cache line, where the kernel copies it far slower.
-    window_.reserve(wanted);
-    windowStart_ = start;
-    windowLength_ = 0;
-    while (windowLength_ < wanted) {
-        // Failing sectors come back as zeros, mapped, as any read serves them.
-        const long got = readRecovering(window_.data() + windowLength_, static_cast<std::uint32_t>(wanted - windowLength_),
-                                        start + static_cast<std::int64_t>(windowLength_), false);
-        if (got <= 0) {
-            // The file is shorter than when it was opened (or not open).
-            if (got == 0)
-                lastError_ = kEndOfMedium;
-            failedStart_ = start + static_cast<std::int64_t>(windowLength_);
-            failedEnd_ = end;
-            return;
-        }
-        windowLength_ += static_cast<std::size_t>(got);
-    }
-}
-
-ByteView FileReadSeek::mapRange(std::int64_t offset, std::uint32_t length) {
-    constexpr std::int64_t kWindow = 16 * 1024 * 1024;
-    constexpr std::int64_t kLargestView = 4 * kWindow;  // larger pieces are read by the caller
-    std::int64_t start = 0;
-    if (!windowed_ || __builtin_add_overflow(offset, originOffset_, &start) || start < 0 || start >= size_)
-        return {};
-    const std::int64_t end = std::min(size_, volumeEnd());
-    if (start >= end)
-        return {};
-    const std::int64_t available = std::min<std::int64_t>(length, end - start);
-    if (available > kLargestView)
-        return {};
-    const auto held = [&] {
-        return start >= windowStart_ && start + available <= windowStart_ + static_cast<std::int64_t>(windowLength_);
-    };
-    if (!held()) {
-        if (start < failedEnd_ && start + available > failedStart_)
-            return {};
-        fillWindow(start, std::min(size_, start + std::max(kWindow, available)));
-        if (!held())
-            return {};
-    }
-    servedFromBuffer(start, available);
-    return ByteView(window_.data() + (start - windowStart_), static_cast<std::size_t>(available));
 }

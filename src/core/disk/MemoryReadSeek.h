@@ -1,5 +1,6 @@
 #pragma once
-// The in-memory twin of FileReadSeek, for tests and fuzz targets: same read and seek semantics.
+// The in-memory twin of FileReadSeek, for tests and fuzz targets: same reads, same failing-media
+// bookkeeping.
 
 #include <algorithm>
 #include <cstring>
@@ -14,11 +15,11 @@ public:
 
     /// Always succeeds: the bytes are already here.
     bool open(const std::string&) override {
-        position_ = 0;
         resetMediumState();
         return true;
     }
     std::int64_t byteSize() const override { return static_cast<std::int64_t>(bytes_.size()); }
+    /// The bytes, to change between reads (not while a read runs).
     std::vector<unsigned char>& bytes() { return bytes_; }
 
 protected:

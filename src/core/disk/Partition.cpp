@@ -56,11 +56,11 @@ void Partition::deliver(VolumeRecord record, bool fromScan) {
         ownerPage->volumeFound(record, fromScan);
 }
 
-int Partition::readPartitionTable(readWriteInterface& source) {
+int Partition::readPartitionTable(PositionedSource& medium) {
     noTable_ = false;
     delivered_ = 0;
     ntfsCount_ = 0;
-    source.setVolume(0, -1);
+    readWriteInterface source{SourceVolume(medium)};
     if (gptFlag != 0)
         return walkGpt(source);
     if (mbrFlag != 0)
@@ -206,7 +206,6 @@ int Partition::followExtendedChain(readWriteInterface& source, std::uint64_t ext
     for (int records = 0; records < kMaxExtendedRecords; ++records) {
         if (!visited.insert(linkOffset).second)
             return 0;
-        source.setOriginOffset(0);
         std::array<std::uint8_t, kSector> ebr{};
         const std::uint64_t recordSector = extendedBase + linkOffset;
         if (recordSector > static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max() / kSector) ||

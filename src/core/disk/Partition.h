@@ -9,6 +9,7 @@
 #include "common/ByteView.h"
 #include "disk/VolumeRecord.h"
 
+class PositionedSource;
 class ProgressSink;
 class readWriteInterface;
 
@@ -44,13 +45,13 @@ public:
     /// row for the whole source when it starts with a known boot sector or superblock, else the
     /// MBR. Returns 0 when it finished, else the error code of the failed read or seek (the finds
     /// before it were delivered).
-    int readPartitionTable(readWriteInterface& source);
+    int readPartitionTable(PositionedSource& medium);
     /// The last standard walk found neither a file system at the source's start nor a partition
     /// table (holdsPartitionTable): the source is one volume of unknown kind.
     bool foundNoTable() const { return noTable_; }
     /// The advanced scan. Returns 1 when it finished or was stopped, else the error code of a
     /// failed block read.
-    int scanForVolumes(readWriteInterface& source);
+    int scanForVolumes(PositionedSource& medium);
 
 private:
     int walkMbr(readWriteInterface& source);

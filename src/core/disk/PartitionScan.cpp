@@ -35,13 +35,13 @@ std::uint64_t sectorsToBytes(std::uint64_t sectors) {
 }
 }  // namespace
 
-int Partition::scanForVolumes(readWriteInterface& source) {
+int Partition::scanForVolumes(PositionedSource& medium) {
     delivered_ = 0;
     ntfsCount_ = 0;
     if (ownerPage != nullptr)
         ownerPage->setFilterEntriesEnabled(false);
     stop.clear();
-    source.setVolume(0, -1);
+    readWriteInterface source{SourceVolume(medium)};
     status("Scanning partition.....");
 
     const std::int64_t firstSector = customStartSector > 0 ? customStartSector : 0;

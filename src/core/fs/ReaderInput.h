@@ -7,13 +7,13 @@
 #include <optional>
 #include <vector>
 
+#include "disk/SourceVolume.h"
 #include "disk/VolumeRecord.h"
 
 class Notifier;
 class PauseGate;
 class ProgressSink;
 class StopFlag;
-class readWriteInterface;
 
 /// Journal: the standard walk, then deleted files found through the file system's journal.
 enum class ScanMode { Standard = 1, Advanced = 2, Deep = 3, Journal = 4 };
@@ -32,7 +32,7 @@ struct AdvancedChoice {
 };
 
 struct ReaderInput {
-    readWriteInterface& source;    ///< its origin offset is the volume's first byte
+    SourceVolume source;                 ///< where the volume lies: the reader reads it through a cursor of its own
     VolumeRecord volume;
     std::int64_t volumeBytes = 0;  ///< the volume's length; 0: not known
     ProgressSink& progress;

@@ -70,7 +70,7 @@ bool CVantrelApp::openCurrentSource(const std::string& path) {
     const auto* file = dynamic_cast<const FileReadSeek*>(currentSource.get());
     const QString reason = file != nullptr ? QString::fromStdString(file->openFailure()) : QString();
     QString hint;
-    if (file != nullptr && (currentSource->lastError() == EACCES || currentSource->lastError() == EPERM))
+    if (file != nullptr && (currentSource->openError() == EACCES || currentSource->openError() == EPERM))
         hint = QStringLiteral("\nReading a disk needs the rights to open it: run Pictorva as root or "
                               "as a member of the disk group.");
     for (const std::string& text : sourceMessages_->texts)

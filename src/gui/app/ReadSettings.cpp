@@ -2,7 +2,7 @@
 
 #include <QSettings>
 
-#include "disk/readWriteInterface.h"
+#include "disk/PositionedSource.h"
 
 namespace {
 const char* const kRetryTimeKey = "read/retryTime";
@@ -18,4 +18,4 @@ double retryTimeSetting() {
 
 void setRetryTimeSetting(double seconds) { QSettings().setValue(QString::fromLatin1(kRetryTimeKey), seconds); }
 
-void applyReadSettings(readWriteInterface& source) { source.setRetryTime(retryTimeSetting()); }
+void applyReadSettings(PositionedSource& source) { source.setRetryTime(retryTimeSetting()); }

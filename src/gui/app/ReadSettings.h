@@ -3,7 +3,7 @@
 // settings keep it: for now the time spent going back to unreadable areas. Every page that
 // prepares a sector source for a scan applies them.
 
-class readWriteInterface;
+class PositionedSource;
 
 /// Seconds the source may spend, over a run, reading failed pieces again (default: the sector
 /// source's own, as on the command line).
@@ -11,4 +11,4 @@ double retryTimeSetting();
 void setRetryTimeSetting(double seconds);
 
 /// Gives source the user's read settings; called before a scan reads it.
-void applyReadSettings(readWriteInterface& source);
+void applyReadSettings(PositionedSource& source);

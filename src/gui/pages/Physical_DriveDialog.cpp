@@ -161,7 +161,7 @@ bool Physical_DriveDialog::addImage(const QString& path, ImageRole role) {
         return false;
     }
     std::vector<unsigned char> first(1536, 0);
-    probe.readAt(0, first.data(), static_cast<std::uint32_t>(first.size()));
+    probe.readAt(0, first);
     const ByteView bytes(first.data(), first.size());
     // A cut-off copy is still worth reading, but the user should know why files may be missing.
     if (const std::uint64_t stated = statedMediumBytes(bytes); stated > static_cast<std::uint64_t>(probe.byteSize()))

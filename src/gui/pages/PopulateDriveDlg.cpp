@@ -211,7 +211,7 @@ void PopulateDriveDlg::startAdvancedScan() {
     stopped_ = false;
     back_->setEnabled(false);
     Partition* walk = partition_.get();
-    readWriteInterface* source = app.currentSource.get();
+    PositionedSource* source = app.currentSource.get();
     runWorker([walk, source] { walk->scanForVolumes(*source); }, [this] { scanFinished(); });
 }
 

@@ -4,11 +4,10 @@
 #include <QTableWidget>
 #include <algorithm>
 
-#include "app/ReadSettings.h"
 #include "common/ListTextFormat.h"
 #include "controls/CheckTree.h"
 #include "controls/ColumnFit.h"
-#include "disk/FileReadSeek.h"
+#include "disk/readWriteInterface.h"
 #include "pages/CarvedFileGrader.h"
 #include "raw/myJpg.h"
 #include "thumbnails/CarvedPictureSource.h"
@@ -52,12 +51,12 @@ RawFileList::RawFileList(QObject* parent)
 
 RawFileList::~RawFileList() { grader_.reset(); }
 
-void RawFileList::setVolume(const std::string& path, std::int64_t origin, std::uint64_t volumeBytes) {
-    path_ = path;
+void RawFileList::setVolume(std::shared_ptr<PositionedSource> medium, std::int64_t origin, std::uint64_t volumeBytes) {
+    medium_ = medium;
     origin_ = origin;
     volumeBytes_ = volumeBytes;
     if (!pictures_) {
-        pictures_ = std::make_shared<CarvedPictureSource>(path, origin, volumeBytes);
+        pictures_ = std::make_shared<CarvedPictureSource>(std::move(medium), origin, volumeBytes);
         views_->thumbnails()->loader().setFetch(
             [pictures = pictures_](quint64 key, qint64 limit) { return pictures->read(key, limit); });
     }
@@ -117,13 +116,9 @@ std::optional<TreeItemId> RawFileList::itemAt(int row) const {
 void RawFileList::scanEnded(const BadRangeMap& unreadable, const myJpg& engine) {
     engine_ = &engine;
     unreadable_ = unreadable;
-    if (grader_ || path_.empty())
+    if (grader_ || !medium_)
         return;
-    auto source = std::make_unique<FileReadSeek>();
-    if (!source->open(path_))
-        return;
-    source->setVolume(origin_, static_cast<std::int64_t>(volumeBytes_));
-    applyReadSettings(*source);
+    auto source = std::make_unique<readWriteInterface>(SourceVolume(*medium_, origin_, static_cast<std::int64_t>(volumeBytes_)));
     grader_ = std::make_unique<CarvedFileGrader>(std::move(source), volumeBytes_, engine);
     connect(grader_.get(), &CarvedFileGrader::gradesArrived, this, &RawFileList::takeGrades, Qt::QueuedConnection);
     std::vector<std::uint64_t> shown(rowOfFile_.keyBegin(), rowOfFile_.keyEnd());

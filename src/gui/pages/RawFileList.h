@@ -21,6 +21,7 @@
 
 class CarvedFileGrader;
 class CarvedPictureSource;
+class PositionedSource;
 class CheckTree;
 class ListOrThumbnails;
 class QTableWidget;
@@ -38,7 +39,7 @@ public:
     ListOrThumbnails* views() const { return views_; }
 
     /// The volume the files lie in: its first byte on the source at path, and its length.
-    void setVolume(const std::string& path, std::int64_t origin, std::uint64_t volumeBytes);
+    void setVolume(std::shared_ptr<PositionedSource> medium, std::int64_t origin, std::uint64_t volumeBytes);
     /// Lists the carved files among item's children (categories stand for none).
     void show(const CheckTree& tree, TreeItemId item, const myJpg& engine);
     /// The tree item a row stands for, or nothing.
@@ -65,7 +66,7 @@ private:
     QTableWidget* list_;
     ListOrThumbnails* views_;
     const myJpg* engine_ = nullptr;  // the scan's, once a category was shown or the scan ended
-    std::string path_;
+    std::shared_ptr<PositionedSource> medium_;  // kept open for the grader and the thumbnails
     std::int64_t origin_ = 0;  // the volume's first byte on the source
     std::uint64_t volumeBytes_ = 0;
     std::shared_ptr<CarvedPictureSource> pictures_;  // the thumbnails' reads

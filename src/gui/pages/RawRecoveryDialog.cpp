@@ -30,7 +30,7 @@
 #include "app/QtProgressSink.h"
 #include "app/ReadSettings.h"
 #include "controls/CXHtmlTree.h"
-#include "disk/FileReadSeek.h"
+#include "disk/readWriteInterface.h"
 #include "pages/RawPageNotifier.h"
 #include "pages/RawSettingDlg.h"
 #include "output/OutputFolder.h"
@@ -212,7 +212,7 @@ void RawRecoveryDialog::parse() {
     engine->ownerWindow = progressSink();
     engine->notifier = notifier_.get();
     engine->volumeByteCount = volumeBytes;
-    engine->sectorSource = scanSource_;
+    engine->sectorSource = scanSource_.get();
     engine->treeControl = &tree_->sink();
     engine->stopFlag.clear();
     engine->stopFlag.attachGate(&pauseGate());
@@ -249,18 +249,12 @@ std::int64_t RawRecoveryDialog::prepareScanSource() {
         volumeBytes = std::min(available, source_.sectorCount * 512);
     if (volumeBytes <= 0)
         return 0;
-    app.currentSource->setVolume(origin, volumeBytes);
     applyReadSettings(*app.currentSource);
-    scanSource_ = app.currentSource.get();
-    // Preview and Save may run while the worker reads: they get a source of their own.
-    ownSource_.reset();
-    auto own = std::make_unique<FileReadSeek>();
-    if (own->open(source_.path)) {
-        own->setVolume(origin, volumeBytes);
-        applyReadSettings(*own);
-        ownSource_ = std::move(own);
-    }
-    files_->setVolume(source_.path, origin, static_cast<std::uint64_t>(volumeBytes));
+    const SourceVolume volume(*app.currentSource, origin, volumeBytes);
+    scanSource_ = std::make_unique<readWriteInterface>(volume);
+    // Preview and Save may run while the worker reads: they get a cursor of their own.
+    ownSource_ = std::make_unique<readWriteInterface>(volume);
+    files_->setVolume(app.currentSource, origin, static_cast<std::uint64_t>(volumeBytes));
     return volumeBytes;
 }
 
@@ -370,7 +364,7 @@ ListOrThumbnails* RawRecoveryDialog::fileViews() const { return files_->views();
 readWriteInterface* RawRecoveryDialog::copySource() const {
     if (ownSource_)
         return ownSource_.get();
-    return working() ? nullptr : scanSource_;
+    return working() ? nullptr : scanSource_.get();
 }
 
 std::int64_t RawRecoveryDialog::copyForPreview(readWriteInterface& source, const CarvedFile& file,

@@ -101,7 +101,7 @@ private:
     /// The scan's progress as the command line shows it: share done, rate, time left, files found.
     void showScanProgress();
     void saveEnded(CarvedSaveOutcome outcome, const QString& folder);
-    /// The source that preview and Save read: the page's own when the scan's may be busy.
+    /// The cursor that preview and Save read through: their own, beside the scan's.
     readWriteInterface* copySource() const;
     bool busy();
 
@@ -111,8 +111,8 @@ private:
     RawSource source_;
     std::unique_ptr<myJpg> engine_;
     std::unique_ptr<class Notifier> notifier_;
-    std::unique_ptr<readWriteInterface> ownSource_;  // preview and Save read here while a worker reads the other
-    readWriteInterface* scanSource_ = nullptr;
+    std::unique_ptr<readWriteInterface> ownSource_;  // preview and Save read here while the scan reads
+    std::unique_ptr<readWriteInterface> scanSource_;
     std::uint64_t volumeBytes_ = 0;
     std::size_t defaultRecordCount_ = 0;
     int running_ = 0;

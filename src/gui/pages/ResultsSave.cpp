@@ -4,6 +4,7 @@
 #include "browser/SaveJob.h"
 #include "browser/SelectionView.h"
 #include "common/TextFormat.h"
+#include "disk/PositionedSource.h"
 
 ResultsSaveOutcome runResultsSave(const ResultsSaveJob& job, ProgressSink& progress) {
     SaveJob save(*job.selection, *job.source, progress);

@@ -12,14 +12,15 @@
 #include "browser/EntryView.h"
 #include "output/OutputFolder.h"
 
+class PositionedSource;
 class ProgressSink;
 class RecoveryReport;
 class SelectionView;
-class readWriteInterface;
+class PositionedSource;
 
 struct ResultsSaveJob {
     SelectionView* selection = nullptr;
-    readWriteInterface* source = nullptr;  ///< the medium the view's reader reads
+    PositionedSource* source = nullptr;  ///< the medium the view's reader reads
     std::optional<EntryRef> start;         ///< the folder saved (none: the top level)
     bool startDeleted = false;
     OutputFolder out;

@@ -42,7 +42,7 @@ bool VolumeOperations::initialise() {
     FileReadSeek probe;
     if (!probe.open(record_.deviceName)) {
         QString reason = QString::fromStdString(probe.openFailure());
-        if (probe.lastError() == EACCES || probe.lastError() == EPERM)
+        if (probe.openError() == EACCES || probe.openError() == EPERM)
             reason += QStringLiteral("\nReading a disk needs the rights to open it: run Pictorva as root or as a "
                                      "member of the disk group.");
         theApp()->message(QStringLiteral("file not opened..\n\n%1: %2").arg(QString::fromStdString(record_.deviceName), reason),

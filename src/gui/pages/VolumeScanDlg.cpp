@@ -196,10 +196,11 @@ bool VolumeScanDlg::initialise() {
     if (const char* selected = fileSystemRow(kind_)->selectedStatus)
         setStatus(QString::fromUtf8(selected));
     std::int64_t volumeBytes = 0;
-    if (!prepareVolumeSource(record_, volumeBytes))
+    SourceVolume volume;
+    if (!prepareVolumeSource(record_, volumeBytes, volume))
         return refuse(kRestartText, kRestartText);
     applyReadSettings(*app.currentSource);
-    context_.emplace(ReaderContext{*app.currentSource, record_, volumeBytes, app, *progressSink(), app.notifier(),
+    context_.emplace(ReaderContext{volume, record_, volumeBytes, app, *progressSink(), app.notifier(),
                                    mode_, choice_, &pauseGate()});
     context_->stopRequest = &stopRequest_;
     rootItem_ = tree_->tree().InsertItem(app.rootName, kTreeRoot, kNoEntryData);
@@ -241,7 +242,7 @@ void VolumeScanDlg::startScan() {
             // What the walk skipped of a failing region gets its retry before the page says how
             // much could not be read; a stopped or left page does not wait for it.
             if (!stopRequest_ && !closing())
-                context_->source.retrySkipped();
+                context_->source.source->retrySkipped();
             if (view) {
                 // Stop pressed while the reader walked: the fill ends at once, keeping the top level.
                 if (stopRequest_ || closing())
@@ -266,7 +267,7 @@ void VolumeScanDlg::scanFinished() {
     back_->setEnabled(true);
     tree_->flushPending();
     CVantrelApp& app = *theApp();
-    const QString unreadable = QString::fromStdString(context_->source.rangeMap().unreadableSummary());
+    const QString unreadable = QString::fromStdString(context_->source.source->rangeMap().unreadableSummary());
     const auto finalStatus = [this, &unreadable](const QString& text) {
         setStatus(unreadable.isEmpty() ? text : text + QStringLiteral("  ") + unreadable);
     };
@@ -503,7 +504,7 @@ void VolumeScanDlg::saveSelected() {
     const bool onlyWhole = saveOptions_->onlyWholeCheck()->isChecked();
     if (!context_)
         return;
-    ResultsSaveJob job{selection_.get(), &context_->source, start->folder, start->folderDeleted, out, report,
+    ResultsSaveJob job{selection_.get(), context_->source.source, start->folder, start->folderDeleted, out, report,
                        static_cast<std::uint64_t>(record_.startSector) * 512, onlyWhole, files};
     savedFolder_ = QString::fromStdString(out.path());
     startWork(

@@ -4,15 +4,15 @@
 #include <cstdlib>
 
 #include "app/CVantrelApp.h"
-#include "disk/readWriteInterface.h"
+#include "disk/PositionedSource.h"
 
-bool prepareVolumeSource(const VolumeRecord& record, std::int64_t& volumeBytes) {
+bool prepareVolumeSource(const VolumeRecord& record, std::int64_t& volumeBytes, SourceVolume& volume) {
     CVantrelApp& app = *theApp();
     if (app.volumeSelected != 0 && !app.openCurrentSource(record.deviceName))
         return false;
     if (!app.currentSource || app.currentSource->byteSize() <= 0)
         return false;
-    readWriteInterface& source = *app.currentSource;
+    PositionedSource& source = *app.currentSource;
     const std::int64_t start = std::max<std::int64_t>(record.startSector, 0) * 512;
     const std::int64_t available = std::max<std::int64_t>(source.byteSize() - start, 0);
     const auto megabytes = static_cast<std::int64_t>(record.sizeBytes >> 20);
@@ -24,7 +24,6 @@ bool prepareVolumeSource(const VolumeRecord& record, std::int64_t& volumeBytes) 
         volumeBytes = std::min(available, record.sectorCount << 9);
     else if (app.volumeSelected == 0 && megabytes > 0 && megabytes < (INT64_MAX >> 20))
         volumeBytes = std::min(available, megabytes << 20);
-    source.setVolume(start, volumeBytes);
-    source.seekTo(0);
+    volume = SourceVolume(source, start, volumeBytes);
     return true;
 }

@@ -6,11 +6,12 @@
 #include <QString>
 #include <cstdint>
 
+#include "disk/SourceVolume.h"
 #include "disk/VolumeRecord.h"
 
-/// Opens the current source on record's device when a lettered volume was chosen, sets the
-/// origin offset to the volume start and gives the volume's length (its table entry's or boot
-/// sector's, else its size in whole MiB, kept inside the medium). False when no source is open (the pages then ask for a restart).
-bool prepareVolumeSource(const VolumeRecord& record, std::int64_t& volumeBytes);
+/// Opens the current source on record's device when a lettered volume was chosen and gives the
+/// volume on it and its length (its table entry's or boot sector's, else its size in whole MiB,
+/// kept inside the medium). False when no source is open (the pages then ask for a restart).
+bool prepareVolumeSource(const VolumeRecord& record, std::int64_t& volumeBytes, SourceVolume& volume);
 
 inline const QString kRestartText = QStringLiteral("Please Restart the program to re begin necessary initialization...");

@@ -84,12 +84,13 @@ bool advanceOptions::initialise() {
     if (row.selectedStatus != nullptr)
         setStatus(QString::fromUtf8(row.selectedStatus));
     std::int64_t volumeBytes = 0;
-    if (!prepareVolumeSource(record_, volumeBytes)) {
+    SourceVolume volume;
+    if (!prepareVolumeSource(record_, volumeBytes, volume)) {
         if (kind_ == FileSystemKind::Ntfs)
             app.message(kRestartText, QMessageBox::Information, this);
         return onlyBack(kRestartText);
     }
-    context_.emplace(ReaderContext{*app.currentSource, record_, volumeBytes, app, *progressSink(), app.notifier(),
+    context_.emplace(ReaderContext{volume, record_, volumeBytes, app, *progressSink(), app.notifier(),
                                    ScanMode::Advanced, AdvancedChoice{0, -1, 0, max_}, &pauseGate()});
     finder_ = std::make_unique<AdvancedOptionsFinder>(kind_, *context_);
     runWorker([this] { found_ = finder_->run(); }, [this] { finished(); });

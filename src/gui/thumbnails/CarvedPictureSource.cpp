@@ -2,10 +2,11 @@
 
 #include <algorithm>
 
-#include "disk/FileReadSeek.h"
+#include "disk/readWriteInterface.h"
 
-CarvedPictureSource::CarvedPictureSource(std::string path, std::int64_t firstByte, std::uint64_t volumeBytes)
-    : path_(std::move(path)), firstByte_(firstByte), volumeBytes_(volumeBytes) {}
+CarvedPictureSource::CarvedPictureSource(std::shared_ptr<PositionedSource> medium, std::int64_t firstByte,
+                                         std::uint64_t volumeBytes)
+    : medium_(std::move(medium)), firstByte_(firstByte), volumeBytes_(volumeBytes) {}
 
 CarvedPictureSource::~CarvedPictureSource() = default;
 
@@ -23,13 +24,10 @@ std::optional<QByteArray> CarvedPictureSource::read(quint64 key, qint64 limit) {
             return QByteArray();
         runs = runsWithinVolume(*found, volumeBytes_);
     }
-    if (!source_) {
-        auto source = std::make_unique<FileReadSeek>();
-        if (!source->open(path_))
-            return QByteArray();
-        source->setVolume(firstByte_, static_cast<std::int64_t>(volumeBytes_));
-        source_ = std::move(source);
-    }
+    if (!medium_)
+        return QByteArray();
+    if (!source_)
+        source_ = std::make_unique<readWriteInterface>(SourceVolume(*medium_, firstByte_, static_cast<std::int64_t>(volumeBytes_)));
     if (limit <= 0)
         return QByteArray();
     const std::uint64_t wanted = std::min({runsLength(runs), static_cast<std::uint64_t>(limit), std::uint64_t{INT32_MAX}});

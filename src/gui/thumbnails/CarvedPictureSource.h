@@ -1,7 +1,7 @@
 #pragma once
 // The bytes of carved files for the thumbnail loader: each file's runs on the volume, read
-// through a sector source of the loader's own, so the carving worker and the page's preview and
-// Save keep theirs.
+// through a cursor of the loader's own on the shared medium, beside the carving worker's and the
+// page's preview and Save.
 
 #include <QByteArray>
 #include <QHash>
@@ -14,12 +14,13 @@
 
 #include "raw/CarvedFile.h"
 
+class PositionedSource;
 class readWriteInterface;
 
 class CarvedPictureSource {
 public:
-    /// The volume of path from firstByte on, volumeBytes long.
-    CarvedPictureSource(std::string path, std::int64_t firstByte, std::uint64_t volumeBytes);
+    /// The volume of medium from firstByte on, volumeBytes long.
+    CarvedPictureSource(std::shared_ptr<PositionedSource> medium, std::int64_t firstByte, std::uint64_t volumeBytes);
     ~CarvedPictureSource();
 
     /// Makes key stand for the carved file of runs (window thread).
@@ -29,10 +30,10 @@ public:
     std::optional<QByteArray> read(quint64 key, qint64 limit);
 
 private:
-    const std::string path_;
+    const std::shared_ptr<PositionedSource> medium_;
     const std::int64_t firstByte_;
     const std::uint64_t volumeBytes_;
     std::mutex mutex_;
     QHash<quint64, std::vector<CarvedRun>> runs_;
-    std::unique_ptr<readWriteInterface> source_;  // opened on first use, on the loader's thread
+    std::unique_ptr<readWriteInterface> source_;  // made on first use, on the loader's thread
 };

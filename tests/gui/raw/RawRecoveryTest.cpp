@@ -37,6 +37,7 @@
 #include "app/ReadSettingsDlg.h"
 #include "app/WizardWindow.h"
 #include "disk/MemoryReadSeek.h"
+#include "disk/readWriteInterface.h"
 #include "output/OutputFolder.h"
 #include "controls/CXHtmlTree.h"
 #include "pages/DriveParsingModes.h"
@@ -516,7 +517,8 @@ private slots:
         std::vector<unsigned char> volume(4u << 20);
         for (std::size_t i = 0; i < volume.size(); ++i)
             volume[i] = static_cast<unsigned char>(i * 7 + i / 4096);
-        MemoryReadSeek source(volume);
+        MemoryReadSeek medium(volume);
+        readWriteInterface source{SourceVolume(medium)};
         std::string error;
         const OutputFolder folder = OutputFolder::open(dir_.path().toStdString(), error);
         const std::atomic<bool> clear{false}, stopped{true};

@@ -4,9 +4,11 @@
 #include <gtest/gtest.h>
 
 #include <numeric>
+#include <thread>
 #include <vector>
 
 #include "FaultySource.h"
+#include "disk/readWriteInterface.h"
 
 namespace {
 std::vector<unsigned char> pattern(std::size_t size) {
@@ -28,7 +30,7 @@ std::vector<unsigned char> readAll(FaultySource& source, std::uint32_t piece) {
     std::vector<unsigned char> all(static_cast<std::size_t>(source.byteSize()));
     for (std::size_t at = 0; at < all.size(); at += piece) {
         const auto n = static_cast<std::uint32_t>(std::min<std::size_t>(piece, all.size() - at));
-        EXPECT_TRUE(source.readAt(static_cast<std::int64_t>(at), all.data() + at, n)) << at;
+        EXPECT_EQ(source.readAt(static_cast<std::int64_t>(at), {all.data() + at, n}).count, n) << at;
     }
     return all;
 }
@@ -84,11 +86,11 @@ TEST(FailingRead, KnownBadSectorsAreNotAskedForAgain) {
     source.open("");
     source.failRange(8192, 1024);
     std::vector<unsigned char> buffer(65536);
-    ASSERT_TRUE(source.readAt(0, buffer.data(), 65536));
+    ASSERT_EQ(source.readAt(0, buffer).count, 65536u);
     const std::size_t firstPass = source.failedRequestsWithin(8192, 1024);
     EXPECT_GT(firstPass, 0u);
     for (int again = 0; again < 3; ++again)
-        ASSERT_TRUE(source.readAt(4096, buffer.data(), 16384));
+        ASSERT_EQ(source.readAt(4096, {buffer.data(), 16384}).count, 16384u);
     EXPECT_EQ(source.failedRequestsWithin(8192, 1024), firstPass);
     // Served again as zeros each time: every copy that holds them is counted.
     EXPECT_EQ(source.zeroFilledBytes(), 4 * 1024);
@@ -123,7 +125,7 @@ TEST(FailingRead, ACopyNarrowsALongBadRegionDownToItsBadSectors) {
     source.failRange(1048576 + 4096, 65536);
     source.failRange(2 * 1048576, 512);
     std::vector<unsigned char> copy(medium.size());
-    ASSERT_TRUE(source.readAt(0, copy.data(), static_cast<std::uint32_t>(copy.size())));
+    ASSERT_EQ(source.readAt(0, copy).count, copy.size());
     EXPECT_TRUE(source.rangeMap().skipped().empty());
     EXPECT_EQ(source.rangeMap().unreadable(), bad({{1048576 + 4096, 65536}, {2 * 1048576, 512}}));
     EXPECT_EQ(source.zeroFilledBytes(), 65536 + 512);
@@ -143,7 +145,7 @@ TEST(FailingRead, SkippedBytesThatReadLaterAreMappedAsRead) {
     source.setRetryTime(0);  // no time to narrow anything down: failed pieces are skipped whole
     source.failRange(300000, 10);
     std::vector<unsigned char> buffer(1048576);
-    ASSERT_TRUE(source.readAt(0, buffer.data(), 1048576));
+    ASSERT_EQ(source.readAt(0, buffer).count, 1048576u);
     EXPECT_EQ(source.failedRequestsWithin(300000, 10), 1u);
     EXPECT_EQ(source.rangeMap().skipped(), (std::vector<MediumRange>{{0, 1048576, RangeState::Skipped}}));
     source.setRetryTime(60);
@@ -158,13 +160,71 @@ TEST(FailingRead, AMediumThatShrinksIsToldApartFromItsEnd) {
     FaultySource source(pattern(65536));
     source.open("");
     std::vector<unsigned char> buffer(4096);
-    ASSERT_TRUE(source.readAt(65536 - 4096, buffer.data(), 4096));
-    EXPECT_FALSE(source.readAt(65536, buffer.data(), 4096));
-    EXPECT_EQ(source.lastError(), kEndOfMedium);
+    ASSERT_EQ(source.readAt(65536 - 4096, buffer).count, 4096u);
+    const SourceRead atEnd = source.readAt(65536, buffer);
+    EXPECT_EQ(atEnd.count, 0u);
+    EXPECT_EQ(atEnd.error, kEndOfMedium);
     EXPECT_FALSE(source.mediumShrank());
 
     source.shrinkAt(16384);
-    EXPECT_FALSE(source.readAt(32768, buffer.data(), 4096));
-    EXPECT_EQ(source.lastError(), kEndOfMedium);
+    const SourceRead shrunk = source.readAt(32768, buffer);
+    EXPECT_EQ(shrunk.count, 0u);
+    EXPECT_EQ(shrunk.error, kEndOfMedium);
     EXPECT_TRUE(source.mediumShrank());
+}
+
+// Walks read the one medium at once, each through a cursor of its own on a volume of it: every
+// walk gets the medium's bytes, zeros exactly where sectors fail, and the map comes out the same
+// as after reading alone.
+TEST(FailingRead, WalksReadingAtOnceGetExactBytesAndOneMap) {
+    const std::vector<unsigned char> medium = pattern(4 * 1048576);
+    FaultySource source(medium);
+    source.open("");
+    const std::vector<MediumRange> expected = bad({{4096, 512}, {1048576 + 1024, 2048}, {3 * 1048576 - 512, 1024}});
+    for (const MediumRange& r : expected)
+        source.failRange(r.offset, r.length);
+
+    constexpr int kWalks = 4;
+    const std::int64_t volumeStart = 1048576 / 2;
+    std::vector<std::vector<unsigned char>> got(kWalks);
+    std::vector<std::int64_t> zeros(kWalks);
+    std::vector<std::thread> walks;
+    for (int w = 0; w < kWalks; ++w) {
+        walks.emplace_back([&, w] {
+            // Odd walks read a volume from its middle, by seek and read in pieces of an odd size;
+            // even ones the whole medium backwards, in pieces of another.
+            readWriteInterface cursor(w % 2 ? SourceVolume(source, volumeStart) : SourceVolume(source));
+            const auto size = static_cast<std::size_t>(cursor.volumeByteSize());
+            std::vector<unsigned char>& bytes = got[static_cast<std::size_t>(w)];
+            bytes.assign(size, 0xCC);
+            const std::size_t piece = w % 2 ? 12345 : 65536 + 512 * static_cast<std::size_t>(w);
+            for (std::size_t i = 0; i * piece < size; ++i) {
+                const std::size_t at = w % 2 ? i * piece : (size - 1) / piece * piece - i * piece;
+                const auto n = static_cast<std::uint32_t>(std::min(piece, size - at));
+                EXPECT_TRUE(cursor.readAt(static_cast<std::int64_t>(at), bytes.data() + at, n));
+            }
+            zeros[static_cast<std::size_t>(w)] = cursor.zeroFilledBytes();
+        });
+    }
+    for (std::thread& walk : walks)
+        walk.join();
+
+    std::int64_t badBytes = 0;
+    for (const MediumRange& r : expected)
+        badBytes += r.length;
+    for (int w = 0; w < kWalks; ++w) {
+        SCOPED_TRACE(w);
+        const std::size_t first = w % 2 ? static_cast<std::size_t>(volumeStart) : 0;
+        const std::vector<unsigned char> part(medium.begin() + static_cast<std::ptrdiff_t>(first), medium.end());
+        std::vector<MediumRange> inPart;
+        for (const MediumRange& r : expected)
+            inPart.push_back({r.offset - static_cast<std::int64_t>(first), r.length, r.state});
+        if (w % 2)
+            inPart.erase(inPart.begin());  // the first bad sector lies before the volume
+        expectServed(got[static_cast<std::size_t>(w)], part, inPart);
+        EXPECT_EQ(zeros[static_cast<std::size_t>(w)], w % 2 ? badBytes - 512 : badBytes) << "each walk counts its own";
+    }
+    EXPECT_EQ(source.rangeMap().unreadable(), expected);
+    EXPECT_TRUE(source.rangeMap().skipped().empty());
+    EXPECT_EQ(source.zeroFilledBytes(), kWalks * badBytes - (kWalks / 2) * 512);
 }

@@ -89,7 +89,7 @@ TEST(FatAdvanced, StopEndsTheScanAndWhatWasFoundIsStillBuilt) {
     SilentNotifier notifier;
     MemoryReadSeek source(v.bytes);
     Fat16Class reader(ReaderInput{source, {}, source.byteSize(), progress, notifier});
-    reader.openVolume(source);
+    reader.openVolume();
     reader.setAssumedGeometry(1, v.fatOffset());
     reader.stopFlag.set();
     reader.scanDirectoryEntries();

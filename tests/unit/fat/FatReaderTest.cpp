@@ -45,10 +45,10 @@ TEST(FatBootSector, ValidParameterBlockDecidesNotTheOemName) {
         MemoryReadSeek source(volume.bytes);
         const ReaderInput input{source, {}, 0, progress, notifier};
         Fat16Class fat16(input);
-        fat16.openVolume(source);
+        fat16.openVolume();
         EXPECT_EQ(fat16.readBootSector(), c.fat16) << c.what;
         Fat32Class fat32(input);
-        fat32.openVolume(source);
+        fat32.openVolume();
         EXPECT_EQ(fat32.readBootSector(), c.fat32) << c.what;
     }
     FatVolumeBuilder fat32Volume(32, 100);
@@ -57,10 +57,10 @@ TEST(FatBootSector, ValidParameterBlockDecidesNotTheOemName) {
     MemoryReadSeek source(fat32Volume.bytes);
     const ReaderInput input{source, {}, 0, progress, notifier};
     Fat32Class fat32(input);
-    fat32.openVolume(source);
+    fat32.openVolume();
     EXPECT_TRUE(fat32.readBootSector());
     Fat16Class fat16(input);
-    fat16.openVolume(source);
+    fat16.openVolume();
     EXPECT_FALSE(fat16.readBootSector());
 
     Scan wrongKind(fat32Volume.bytes, FileSystemKind::Fat16);

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "disk/MemoryReadSeek.h"
+#include "disk/readWriteInterface.h"
 #include "fs/fat/FatTable.h"
 
 namespace {
@@ -22,7 +23,8 @@ std::vector<unsigned char> fatBytes() {
 // Every FAT-family walk takes its clusters from this one chain walk: it ends at the chain's end,
 // a loop, a cluster outside the volume, its limit, or a cluster an earlier walk met.
 TEST(FatTable, ChainsEndOnLoopsLimitsAndClustersMetBefore) {
-    MemoryReadSeek source(fatBytes());
+    MemoryReadSeek medium(fatBytes());
+    readWriteInterface source{SourceVolume(medium)};
     FatTable fat;
     fat.configure(&source, 0, 32, 16, 16, false);
     using Chain = std::vector<std::uint32_t>;

@@ -10,6 +10,7 @@
 #include <sys/stat.h>
 
 #include "disk/MemoryReadSeek.h"
+#include "disk/readWriteInterface.h"
 #include "fs/FileContent.h"
 #include "output/OutputFolder.h"
 
@@ -38,6 +39,7 @@ std::string expected(const std::vector<unsigned char>& volume, const std::vector
 
 TEST(FileContent, ExtentsReadAsTheFileWithHolesAsZeros) {
     MemoryReadSeek source(volumeBytes(64 * 1024));
+    readWriteInterface cursor{SourceVolume(source)};
     struct Case {
         const char* what;
         std::vector<Extent> runs;
@@ -60,7 +62,7 @@ TEST(FileContent, ExtentsReadAsTheFileWithHolesAsZeros) {
         FileExtents extents;
         extents.runs = c.runs;
         extents.length = c.length;
-        ExtentContent content(source, extents, {});
+        ExtentContent content(cursor, extents, {});
         EXPECT_EQ(readAll(content), expected(source.bytes(), c.pieces));
         // Reads at any position agree with the whole.
         std::string pieces;
@@ -90,12 +92,13 @@ TEST(FileContent, AppendJoinsRunsThatContinueEachOtherAndCutsAtTheVolumeEnd) {
 
 TEST(FileContent, TheCopierLeavesHolesWritesTheLengthAndNotesTheStoredRuns) {
     MemoryReadSeek source(volumeBytes(4 << 20));
+    readWriteInterface cursor{SourceVolume(source)};
     FileExtents extents;
     extents.append(0, 3 << 20, 4096);                // larger than one copy piece
     extents.append(3 << 20, 8 << 20, std::nullopt);  // a long hole: never read, never written
     extents.append(11 << 20, 100, 0);
     extents.length = (11 << 20) + 300;
-    ExtentContent content(source, extents, {timespec{1000000000, 0}, timespec{1200000000, 0}});
+    ExtentContent content(cursor, extents, {timespec{1000000000, 0}, timespec{1200000000, 0}});
 
     const std::filesystem::path dir = std::filesystem::path(::testing::TempDir()) / "file-content-copy";
     std::filesystem::remove_all(dir);

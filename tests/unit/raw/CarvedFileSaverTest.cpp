@@ -12,6 +12,7 @@
 #include "CarvedFileJson.h"
 #include "disk/FileReadSeek.h"
 #include "disk/MemoryReadSeek.h"
+#include "disk/readWriteInterface.h"
 #include "formats/TestPictures.h"
 #include "output/OutputFolder.h"
 #include "output/ReportRecord.h"
@@ -55,7 +56,7 @@ TEST(CarvedFileSaver, MemoryAndMappedImageWriteTheSameBytes) {
         {size - 5000, 100000, size + 20000, 5000, 25000},          // the medium ends before the volume: zeros
     };
     for (const bool fromFile : {false, true}) {
-        std::unique_ptr<readWriteInterface> source;
+        std::unique_ptr<PositionedSource> source;
         if (fromFile) {
             auto file = std::make_unique<FileReadSeek>();
             ASSERT_TRUE(file->open((dir / "medium.img").string()));
@@ -63,11 +64,12 @@ TEST(CarvedFileSaver, MemoryAndMappedImageWriteTheSameBytes) {
         } else {
             source = std::make_unique<MemoryReadSeek>(medium);
         }
+        readWriteInterface cursor{SourceVolume(*source)};
         std::string error;
         CarvedFileSaver saver(OutputFolder::open((dir / (fromFile ? "file" : "memory")).string(), error));
         for (const auto& c : cases) {
             std::string path, error;
-            ASSERT_TRUE(saver.save(*source, CarvedFile{c.start, c.length, 0, c.start}, c.volumeBytes, "Pictures", "x.jpg",
+            ASSERT_TRUE(saver.save(cursor, CarvedFile{c.start, c.length, 0, c.start}, c.volumeBytes, "Pictures", "x.jpg",
                                    path, error))
                 << error;
             std::vector<unsigned char> expected(medium.begin() + static_cast<std::ptrdiff_t>(c.start),
@@ -92,7 +94,8 @@ TEST(CarvedFileSaver, FileOfTwoRunsSavesGradesAndReportsByItsRuns) {
     const std::uint64_t first = 4096, second = 20000 + 7;
     std::copy(photo.begin(), photo.begin() + static_cast<std::ptrdiff_t>(split), medium.begin() + first);
     std::copy(photo.begin() + static_cast<std::ptrdiff_t>(split), photo.end(), medium.begin() + second);
-    MemoryReadSeek source(medium);
+    MemoryReadSeek bytes(medium);
+    readWriteInterface source{SourceVolume(bytes)};
     const std::uint64_t volumeBytes = medium.size();
     CarvedFile file{first, split, 0, first};
     file.runs.push_back({second, photo.size() - split});

@@ -8,6 +8,7 @@
 #include "app/ProgressSink.h"
 #include "app/StopFlag.h"
 #include "disk/MemoryReadSeek.h"
+#include "disk/readWriteInterface.h"
 #include "formats/TestPictures.h"
 #include "output/OutputFolder.h"
 #include "output/RecoveryReport.h"
@@ -23,7 +24,8 @@ TEST(CarvedSaveJob, SavesLeavesOutAndCountsAsBothFrontEndsShowIt) {
     std::vector<unsigned char> medium(4 * photo.size(), 0x5A);
     std::copy(photo.begin(), photo.end(), medium.begin());
     std::copy(photo.begin(), photo.end(), medium.begin() + static_cast<std::ptrdiff_t>(2 * photo.size()));
-    MemoryReadSeek source(medium);
+    MemoryReadSeek bytes(medium);
+    readWriteInterface source{SourceVolume(bytes)};
     const std::uint64_t half = photo.size() / 2;
 
     CarvedSaveJob job;

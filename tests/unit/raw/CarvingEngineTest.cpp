@@ -11,6 +11,7 @@
 #include "FaultySource.h"
 #include "RecordingSinks.h"
 #include "disk/MemoryReadSeek.h"
+#include "disk/readWriteInterface.h"
 #include "raw/MemoryTree.h"
 #include "raw/myJpg.h"
 
@@ -62,6 +63,7 @@ std::ostream& operator<<(std::ostream& out, const Found& f) {
 
 struct Carving {
     MemoryReadSeek source;
+    readWriteInterface cursor{SourceVolume(source)};
     MemoryTree tree;
     RecordingProgress progress;
     RecordingNotifier notifier;
@@ -73,9 +75,11 @@ struct Carving {
         engine.ownerWindow = &progress;
         engine.notifier = &notifier;
         engine.treeControl = &tree;
-        engine.sectorSource = &source;
+        engine.sectorSource = &cursor;
         engine.volumeByteCount = static_cast<std::int64_t>(bytes);
     }
+    /// Carves medium in place of the memory source.
+    void readFrom(PositionedSource& medium) { cursor.setVolume(SourceVolume(medium)); }
     void plant(std::uint64_t at, const Bytes& bytes) {
         std::copy(bytes.begin(), bytes.end(), source.bytes().begin() + static_cast<long>(at));
     }
@@ -402,10 +406,8 @@ public:
 
 protected:
     long readBytes(void* buffer, std::uint32_t n, std::int64_t position) override {
-        if (position >= badFrom_ && position < badTo_) {
-            lastError_ = EIO;
-            return -1;
-        }
+        if (position >= badFrom_ && position < badTo_)
+            return -EIO;
         const auto count = std::min<std::int64_t>(n, byteSize() - position);
         std::copy_n(bytes_.begin() + position, count, static_cast<unsigned char*>(buffer));
         return static_cast<long>(count);
@@ -422,7 +424,7 @@ TEST(CarvingEngine, AnUnreadableChunkIsNotTestedAgainWithOldBytes) {
     c.plant(0, kJpg);
     c.plant(2 * MiB, kJpg);
     FailingSource failing(c.source.bytes(), MiB, 2 * MiB);
-    c.engine.sectorSource = &failing;
+    c.readFrom(failing);
     EXPECT_EQ(c.run(), (std::vector<Found>{{0, 10, "0.jpg"}, {2 * MiB, 10, "2097152.jpg"}}));
 }
 
@@ -441,7 +443,7 @@ TEST(CarvingEngine, WhatTheSourceSkippedIsReadAgainAndSearchedAtTheEnd) {
     failing.failRange(MiB, 8192);
     failing.failRange(MiB + 15872, 512);
     ASSERT_TRUE(failing.open(""));
-    c.engine.sectorSource = &failing;
+    c.readFrom(failing);
     const auto found = c.run();
     EXPECT_EQ(found, (std::vector<Found>{{0, photo.size(), "0.jpg"},
                                          {MiB + MiB / 2, photo.size(), std::to_string(MiB + MiB / 2) + ".jpg"},
@@ -471,7 +473,7 @@ TEST(CarvingEngine, WhatASlowRegionHidFirstIsFoundOnceItIsRead) {
     slow.failRange(2 * MiB, 4096, 1);
     slow.setRegionTime(0);
     ASSERT_TRUE(slow.open(""));
-    c.engine.sectorSource = &slow;
+    c.readFrom(slow);
     auto found = c.run();
     std::sort(found.begin(), found.end(), [](const Found& a, const Found& b) { return a.start < b.start; });
     std::vector<Found> expected;

@@ -37,7 +37,6 @@ ext2Class::ext2Class(const ReaderInput& input)
 }
 
 bool ext2Class::openVolume() {
-    sectorSource_.setOriginOffset(volume.startSector * 512);
     return sectorSource_.seekTo(0);
 }
 

@@ -22,6 +22,7 @@
 #include "app/StopFlag.h"
 #include "common/EntryTime.h"
 #include "disk/VolumeRecord.h"
+#include "disk/readWriteInterface.h"
 #include "fs/FileContent.h"
 #include "fs/ReaderInput.h"
 #include "fs/ext/ExtBlockMap.h"
@@ -30,14 +31,13 @@
 
 class Notifier;
 class ProgressSink;
-class readWriteInterface;
 
 class ext2Class {
 public:
     /// Takes the volume, the sinks and the stop from input.
     explicit ext2Class(const ReaderInput& input);
 
-    /// Puts the source's origin at the volume's first byte; false when the seek fails.
+    /// Places the reader's cursor at its volume's first byte; false when the seek fails.
     bool openVolume();
     /// Searches for a valid superblock from byte 1024 in 512-byte steps (only when volumeSize
     /// > 1536) and announces ext2/3/4 by its read-only-compatible features.
@@ -120,7 +120,7 @@ private:
     /// Gives the inode a name from a directory entry in the folder being walked.
     void nameInode(ExtEntry& record, const std::string& name);
 
-    readWriteInterface& sectorSource_;
+    readWriteInterface sectorSource_;  ///< the reader's own cursor on its volume
     ProgressSink& progress_;
     Notifier& notifier_;
     std::vector<DirectoryInode> directories_;  ///< directory inodes met while reading the tables

@@ -28,15 +28,14 @@ EntryTime stampWallClock(std::uint32_t stamp) {
 }  // namespace
 
 Fat64Class::Fat64Class(const ReaderInput& input)
-    : volume(input.volume), totalBytes(input.volumeBytes), formatted_(input.formatted), progress_(input.progress) {
-    volume.startSector = input.source.originOffset() / 512;
+    : volume(input.volume), totalBytes(input.volumeBytes), formatted_(input.formatted), progress_(input.progress),
+      cursor_(input.source) {
     input.attach(stopFlag);
 }
 
-bool Fat64Class::openVolume(readWriteInterface& source) {
-    source_ = &source;
-    source.setOriginOffset(volume.startSector * 512);
-    source.seekTo(0);
+bool Fat64Class::openVolume() {
+    source_ = &cursor_;
+    cursor_.seekTo(0);
     return true;
 }
 

@@ -13,18 +13,18 @@
 #include "app/StopFlag.h"
 #include "common/EntryTime.h"
 #include "disk/VolumeRecord.h"
+#include "disk/readWriteInterface.h"
 #include "fs/FileContent.h"
 #include "fs/ReaderInput.h"
 #include "fs/fat/ExfatEntry.h"
 #include "fs/fat/FatTable.h"
 
 class ProgressSink;
-class readWriteInterface;
 
 class Fat64Class {
 public:
     /// As FatClassBase: the volume, its length, the progress sink, the stop and the "formatted"
-    /// choice from input; openVolume then opens the source.
+    /// choice from input; openVolume then opens the volume.
     explicit Fat64Class(const ReaderInput& input);
     Fat64Class(const Fat64Class&) = delete;
     Fat64Class& operator=(const Fat64Class&) = delete;
@@ -33,7 +33,7 @@ public:
     std::int64_t totalBytes = 0;
     StopFlag stopFlag;
 
-    bool openVolume(readWriteInterface& source);
+    bool openVolume();
     /// True when bytes 3 to 7 are "EXFAT" and the sector and cluster shifts are sane.
     bool readBootSector();
     /// True when the root directory's first cluster lies inside the volume.
@@ -109,7 +109,8 @@ private:
 
     bool formatted_;
     ProgressSink& progress_;
-    readWriteInterface* source_ = nullptr;
+    readWriteInterface cursor_;
+    readWriteInterface* source_ = nullptr;  ///< the cursor once the volume is open
     FatTable fat_;
     std::uint64_t clusterLength_ = 0;
     std::uint64_t heapOffset_ = 0;

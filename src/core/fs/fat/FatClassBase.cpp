@@ -52,15 +52,14 @@ FatEntry recordFromSlot(ByteView slot) {
 }  // namespace
 
 FatClassBase::FatClassBase(const ReaderInput& input)
-    : volume(input.volume), totalBytes(input.volumeBytes), progress_(input.progress), formatted_(input.formatted) {
-    volume.startSector = input.source.originOffset() / 512;
+    : volume(input.volume), totalBytes(input.volumeBytes), progress_(input.progress), formatted_(input.formatted),
+      cursor_(input.source) {
     input.attach(stopFlag);
 }
 
-bool FatClassBase::openVolume(readWriteInterface& source) {
-    source_ = &source;
-    source.setOriginOffset(volume.startSector * 512);
-    source.seekTo(0);
+bool FatClassBase::openVolume() {
+    source_ = &cursor_;
+    cursor_.seekTo(0);
     return true;
 }
 

@@ -15,29 +15,29 @@
 #include "app/StopFlag.h"
 #include "common/ByteView.h"
 #include "disk/VolumeRecord.h"
+#include "disk/readWriteInterface.h"
 #include "fs/FileContent.h"
 #include "fs/ReaderInput.h"
 #include "fs/fat/FatEntry.h"
 #include "fs/fat/FatTable.h"
 
 class ProgressSink;
-class readWriteInterface;
 
 class FatClassBase {
 public:
-    /// Takes the volume (placed where the source's origin is), its length, the progress sink, the
-    /// stop and the "formatted" choice from input; openVolume then opens the source.
+    /// Takes the volume, its length, the progress sink, the stop and the "formatted" choice from
+    /// input; openVolume then opens the volume.
     explicit FatClassBase(const ReaderInput& input);
     virtual ~FatClassBase() = default;
     FatClassBase(const FatClassBase&) = delete;
     FatClassBase& operator=(const FatClassBase&) = delete;
 
-    VolumeRecord volume;         ///< startSector places the volume on the source
+    VolumeRecord volume;
     std::int64_t totalBytes = 0; ///< the volume's length in bytes
     StopFlag stopFlag;
 
-    /// Keeps the source, sets its origin offset to the volume's first byte and seeks to 0.
-    bool openVolume(readWriteInterface& source);
+    /// Reads through the reader's own cursor on the volume, from its byte 0.
+    bool openVolume();
     /// Reads the boot sector and tests it; true when the volume is of this reader's kind.
     virtual bool readBootSector() = 0;
 
@@ -137,7 +137,8 @@ protected:
 
     ProgressSink& progress_;
     bool formatted_;
-    readWriteInterface* source_ = nullptr;
+    readWriteInterface cursor_;
+    readWriteInterface* source_ = nullptr;  ///< the cursor once the volume is open
     WalkRules rules_;
     FatTable fat_;
     std::uint64_t clusterLength_ = 0;

@@ -44,7 +44,6 @@ HFSP::HFSP(const ReaderInput& input)
 }
 
 bool HFSP::openVolume() {
-    sectorSource_.setOriginOffset(volume.startSector * 512);
     return true;
 }
 
@@ -130,14 +129,13 @@ bool HFSP::readHeaderNode(const std::vector<Extent>& extents, std::uint64_t& nod
 hfs_records::NodeDamage HFSP::nodeDamage(const std::vector<Extent>* extents, std::uint64_t offset,
                                          std::uint64_t size) const {
     hfs_records::NodeDamage damage;
-    const BadRangeMap& map = sectorSource_.rangeMap();
-    if (map.unreadableBytes() == 0)
+    if (sectorSource_.unreadableBytes() == 0)
         return damage;
     constexpr std::uint64_t kSector = hfs_records::NodeDamage::kSectorBytes;
     for (std::uint64_t s = 0; s < size / kSector; ++s) {
         // Blocks are whole sectors, so no sector of a node straddles two extents.
         const std::uint64_t at = extents ? forkToVolume(*extents, offset + s * kSector, kSector) : offset + s * kSector;
-        if (map.unreadableWithin(sectorSource_.originOffset() + static_cast<std::int64_t>(at), kSector) > 0)
+        if (sectorSource_.unreadableWithin(sectorSource_.originOffset() + static_cast<std::int64_t>(at), kSector) > 0)
             damage.markUnreadable(s);
     }
     return damage;
@@ -269,7 +267,7 @@ bool HFSP::scanCatalogNodes() {
         if (!sectorSource_.readAt(static_cast<std::int64_t>(base), buffer.data(), static_cast<std::uint32_t>(length)) &&
             sectorSource_.lastReadCount() == 0)
             continue;
-        const bool chunkDamaged = sectorSource_.rangeMap().unreadableWithin(
+        const bool chunkDamaged = sectorSource_.unreadableWithin(
                                       sectorSource_.originOffset() + static_cast<std::int64_t>(base), static_cast<std::int64_t>(length)) > 0;
         for (std::uint64_t at = 0; at < chunk && at + catalogNodeSize <= length; at += step) {
             const ByteView node(buffer.data() + at, catalogNodeSize);

@@ -21,6 +21,7 @@
 #include "app/StopFlag.h"
 #include "common/EntryTime.h"
 #include "disk/VolumeRecord.h"
+#include "disk/readWriteInterface.h"
 #include "fs/FileContent.h"
 #include "fs/ReaderInput.h"
 #include "fs/hfsp/HfsEntry.h"
@@ -29,7 +30,6 @@
 
 class Notifier;
 class ProgressSink;
-class readWriteInterface;
 
 class HFSP {
 public:
@@ -109,7 +109,7 @@ private:
     void parseNode(const std::vector<std::uint8_t>& node, const NodeInfo& info, std::uint64_t nodeOffset,
                    const hfs_records::NodeDamage& damage);
 
-    readWriteInterface& sectorSource_;
+    readWriteInterface sectorSource_;  ///< the reader's own cursor on its volume
     ProgressSink& progress_;
     Notifier& notifier_;
 };

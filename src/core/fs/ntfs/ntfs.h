@@ -20,6 +20,7 @@
 #include "common/ByteView.h"
 #include "common/EntryTime.h"
 #include "disk/VolumeRecord.h"
+#include "disk/readWriteInterface.h"
 #include "fs/FileContent.h"
 #include "fs/ReaderInput.h"
 #include "fs/ntfs/NtfsEntry.h"
@@ -27,7 +28,6 @@
 class Notifier;
 class OutputFile;
 class ProgressSink;
-class readWriteInterface;
 
 /// One run of a non-resident attribute. Cluster numbers and counts are 64-bit: 32-bit pairs break
 /// volumes beyond 2^31 clusters.
@@ -204,7 +204,7 @@ private:
     void breakCycles();
     void notify(const std::string& text);
 
-    readWriteInterface& source_;
+    readWriteInterface source_;  ///< the reader's own cursor on its volume
     ProgressSink& progress_;
     Notifier& notifier_;
     std::vector<std::uint8_t> fixed_;  ///< the fixed-up copy of the record being parsed
