@@ -56,20 +56,18 @@ int runBuild(const std::string& tablePath, const std::string& outPath) {
         std::fprintf(stderr, "%s: %s\n", tablePath.c_str(), error.c_str());
         return 1;
     }
-    std::FILE* file = std::fopen(outPath.c_str(), "w+b");
-    if (file == nullptr) {
-        std::fprintf(stderr, "%s: %s\n", outPath.c_str(), std::strerror(errno));
+    std::vector<SignatureFields> fields;
+    for (const auto& row : *rows)
+        fields.push_back(row.fields);
+    LastMessage message;
+    std::size_t refused = 0;
+    if (!writeSignatureFile(outPath, fields, false, message, &refused)) {
+        if (refused < rows->size())
+            std::fprintf(stderr, "%s: line %d is refused: %s\n", tablePath.c_str(), (*rows)[refused].line, message.last.c_str());
+        else
+            std::fprintf(stderr, "%s: %s\n", outPath.c_str(), message.last.c_str());
         return 1;
     }
-    LastMessage message;
-    for (const auto& row : *rows) {
-        if (!appendSignatureRecord(file, row.fields, message)) {
-            std::fprintf(stderr, "%s: line %d is refused: %s\n", tablePath.c_str(), row.line, message.last.c_str());
-            std::fclose(file);
-            return 1;
-        }
-    }
-    std::fclose(file);
     myJpg engine;
     StderrNotifier notifier;
     const SignatureLoad load = loadSignatureFile(outPath, SignatureFileRole::User, engine, notifier);

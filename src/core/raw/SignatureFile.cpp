@@ -146,10 +146,13 @@ bool appendSignatureRecord(std::FILE* file, const SignatureFields& fields, Notif
     return true;
 }
 
-bool addSignatureRecordToFile(const std::string& path, const SignatureFields& fields, Notifier& notifier) {
+bool writeSignatureFile(const std::string& path, std::span<const SignatureFields> added, bool keepExisting,
+                        Notifier& notifier, std::size_t* refused) {
     std::vector<unsigned char> existing;
     mode_t mode = 0644;
-    if (const int in = ::open(path.c_str(), O_RDONLY | O_CLOEXEC); in >= 0) {
+    if (refused != nullptr)
+        *refused = added.size();
+    if (const int in = keepExisting ? ::open(path.c_str(), O_RDONLY | O_CLOEXEC) : -1; in >= 0) {
         struct stat info {};
         bool ok = ::fstat(in, &info) == 0 && S_ISREG(info.st_mode);
         if (ok) {
@@ -167,7 +170,7 @@ bool addSignatureRecordToFile(const std::string& path, const SignatureFields& fi
             notifier.inform(formatText("%s cannot be read as a signature file", path.c_str()));
             return false;
         }
-    } else if (errno != ENOENT) {
+    } else if (keepExisting && errno != ENOENT) {
         notifier.inform(formatText("%s: %s", path.c_str(), std::strerror(errno)));
         notifier.inform("File not found for saving entry.");
         return false;
@@ -181,8 +184,12 @@ bool addSignatureRecordToFile(const std::string& path, const SignatureFields& fi
         return false;
     }
     std::FILE* file = ::fdopen(out, "w+b");
-    bool ok = file != nullptr && std::fwrite(existing.data(), 1, existing.size(), file) == existing.size() &&
-              appendSignatureRecord(file, fields, notifier);
+    bool ok = file != nullptr && std::fwrite(existing.data(), 1, existing.size(), file) == existing.size();
+    for (std::size_t i = 0; ok && i < added.size(); ++i) {
+        ok = appendSignatureRecord(file, added[i], notifier);
+        if (!ok && refused != nullptr)
+            *refused = i;
+    }
     if (file == nullptr)
         ::close(out);
     else {
@@ -196,6 +203,10 @@ bool addSignatureRecordToFile(const std::string& path, const SignatureFields& fi
     if (!ok)
         ::unlink(temporary.c_str());
     return ok;
+}
+
+bool addSignatureRecordToFile(const std::string& path, const SignatureFields& fields, Notifier& notifier) {
+    return writeSignatureFile(path, std::span(&fields, 1), true, notifier);
 }
 
 std::optional<std::vector<SignatureRecord>> signatureRecordsFromBytes(ByteView file, SignatureFileRole role,

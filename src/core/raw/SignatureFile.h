@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -41,8 +42,14 @@ inline constexpr std::size_t kMaxSignatureRecords = 256;
 /// through notifier. False (nothing written) when file is null, already holds
 /// kMaxSignatureRecords records or a field is refused.
 bool appendSignatureRecord(std::FILE* file, const SignatureFields& fields, Notifier& notifier);
-/// appendSignatureRecord on a copy of the file at path (made when missing) in a temporary file
-/// beside it, which then replaces it: a failure leaves the old file as it was, never half-written.
+/// The one way a settings file is written: the file's records (when keepExisting and it exists)
+/// followed by one record per added item, built by appendSignatureRecord into a temporary file
+/// beside path, which then replaces it. A failure leaves the old file as it was, never
+/// half-written; refused, when given, then names the added item that was refused (or
+/// added.size() when writing failed).
+bool writeSignatureFile(const std::string& path, std::span<const SignatureFields> added, bool keepExisting,
+                        Notifier& notifier, std::size_t* refused = nullptr);
+/// Appends one record to the file at path (made when missing) through writeSignatureFile.
 bool addSignatureRecordToFile(const std::string& path, const SignatureFields& fields, Notifier& notifier);
 
 /// The default file is checked less strictly and may be missing without a message.

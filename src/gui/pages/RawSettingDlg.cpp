@@ -15,8 +15,8 @@
 #include <QToolButton>
 #include <QToolTip>
 #include <QVBoxLayout>
-#include <cerrno>
-#include <cstring>
+#include <filesystem>
+#include <system_error>
 
 #include "pages/RawPageNotifier.h"
 #include "raw/SignatureLayout.h"
@@ -174,11 +174,7 @@ RawSettingDlg::~RawSettingDlg() {
     closeFile();
 }
 
-void RawSettingDlg::closeFile() {
-    if (file_ != nullptr)
-        std::fclose(file_);
-    file_ = nullptr;
-}
+void RawSettingDlg::closeFile() { filePath_.clear(); }
 
 void RawSettingDlg::showHelp(int which) {
     QToolButton* button = help_[static_cast<std::size_t>(which)];
@@ -210,22 +206,23 @@ bool RawSettingDlg::openSettingsFile(const QString& path, bool existing) {
     path_->clear();
     entries_->setRowCount(0);
     const std::string name = path.toStdString();
-    // An existing file keeps its entries: choosing it to add one must not wipe the others.
-    std::FILE* file = std::fopen(name.c_str(), existing ? "r+b" : "w+b");
-    if (file == nullptr) {
-        notifier_->inform("File can not be created\n" + name + ": " + std::strerror(errno));
-        return false;
-    }
+    // An existing file keeps its entries: choosing it to add one must not wipe the others. Every
+    // entry is then written through the one writer, which replaces the file whole.
     if (existing) {
-        std::fseek(file, 0, SEEK_END);
-        const long length = std::ftell(file);
-        if (length < 0 || length % static_cast<long>(signature_layout::kRecordSize) != 0) {
-            std::fclose(file);
+        std::error_code error;
+        const std::uintmax_t length = std::filesystem::file_size(name, error);
+        if (error) {
+            notifier_->inform("File can not be created\n" + name + ": " + error.message());
+            return false;
+        }
+        if (length % signature_layout::kRecordSize != 0) {
             notifier_->inform("Please select a valid file..");
             return false;
         }
+    } else if (!writeSignatureFile(name, {}, false, *notifier_)) {
+        notifier_->inform("File can not be created\n" + name);
+        return false;
     }
-    file_ = file;
     filePath_ = path;
     path_->setText(path);
     refreshEntries();
@@ -250,13 +247,18 @@ void RawSettingDlg::chooseAndOpen(bool existing) {
 }
 
 void RawSettingDlg::saveEntry() {
-    if (file_ != nullptr && std::fseek(file_, 0, SEEK_END) == 0 &&
-        std::ftell(file_) >= static_cast<long>(kMaxRecords * signature_layout::kRecordSize)) {
+    std::error_code error;
+    if (fileOpen() && std::filesystem::file_size(filePath_.toStdString(), error) >= kMaxRecords * signature_layout::kRecordSize &&
+        !error) {
         // A 257th record would carry index 0 and hide every record before it.
         notifier_->inform("The file already holds 256 entries, the most a signature file can hold.");
         return;
     }
-    if (appendSignatureRecord(file_, fields(), *notifier_))
+    if (!fileOpen()) {
+        notifier_->inform("File not found for saving entry.");
+        return;
+    }
+    if (addSignatureRecordToFile(filePath_.toStdString(), fields(), *notifier_))
         refreshEntries();
 }
 
@@ -266,8 +268,7 @@ void RawSettingDlg::refreshEntries() {
     entries_->setRowCount(0);
     SilentNotifier silent;
     std::optional<std::vector<SignatureRecord>> records;
-    if (file_ != nullptr) {
-        std::fflush(file_);
+    if (fileOpen()) {
         entriesCaption_->setText(QStringLiteral("Entries in the file:"));
         records = readSignatureFile(filePath_.toStdString(), SignatureFileRole::User, silent);
     } else {

@@ -1,7 +1,7 @@
 #pragma once
 // The signature editor: writes signature settings files record by record. The user opens a new
 // file or an existing one, fills the fields and saves each entry; the records are built and
-// checked by appendSignatureRecord. Lists the records the open file holds (before a file is
+// checked by appendSignatureRecord and written by writeSignatureFile. Lists the records the open file holds (before a file is
 // open, those of the default set).
 
 #include <QDialog>
@@ -36,7 +36,7 @@ public:
     /// Opens path for the entries: a new file is created empty; an existing one keeps its entries
     /// and gets the new ones after them. False (message shown) when it cannot be used.
     bool openSettingsFile(const QString& path, bool existing);
-    bool fileOpen() const { return file_ != nullptr; }
+    bool fileOpen() const { return !filePath_.isEmpty(); }
 
     QLineEdit* field(Field which) const { return fields_[which]; }
     QCheckBox* includesHeaderBox() const { return includesHeader_; }
@@ -63,7 +63,6 @@ private:
     void refreshEntries();
     void showHelp(int which);
 
-    std::FILE* file_ = nullptr;
     QString filePath_;
     std::shared_ptr<std::atomic<bool>> leaving_;
     std::unique_ptr<class Notifier> notifier_;
