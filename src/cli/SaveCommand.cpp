@@ -32,7 +32,7 @@ int runSave(const SaveOptions& options) {
     if (!scanSelectedVolume(options.volume, progress, notifier, scanned))
         return 1;
     EntryView& view = *scanned.view;
-    restoreRecycleBinNames(view, fileSystemKind(scanned.context->volume.fileSystem));
+    restoreRecycleBinNames(view, scanned.context->volume.kind);
 
     // Folders of one path (a live and a deleted copy) are all saved, into one output folder.
     std::vector<SaveStart> starts;

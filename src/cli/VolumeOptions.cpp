@@ -7,6 +7,7 @@
 
 #include "CliTerminal.h"
 #include "app/Notifier.h"
+#include "browser/FileSystemKind.h"
 #include "browser/ReaderRegistry.h"
 #include "disk/BootSectorProbe.h"
 #include "disk/FileReadSeek.h"
@@ -136,9 +137,13 @@ std::optional<ResolvedVolume> resolveVolume(const VolumeOptions& options, Applic
         resolved.byteLength = std::min<std::int64_t>(resolved.byteLength, options.sizeMb << 20);
     resolved.volume = SourceVolume(source, startByte, resolved.byteLength);
     cursor.setVolume(resolved.volume);
-    if (!options.fs.empty())
+    if (!options.fs.empty()) {
         resolved.record.fileSystem = options.fs;
-    else if (options.volume < 0)
-        resolved.record.fileSystem = boot_sector::identifyVolume(cursor);
+        resolved.record.kind = fileSystemKind(options.fs);
+    } else if (options.volume < 0) {
+        const boot_sector::VolumeProbe* probe = boot_sector::probeVolume(cursor);
+        resolved.record.fileSystem = probe != nullptr ? probe->name : "Unknown";
+        resolved.record.kind = probe != nullptr ? probe->kind : FileSystemKind::Unknown;
+    }
     return resolved;
 }

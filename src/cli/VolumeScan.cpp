@@ -10,7 +10,7 @@ bool scanSelectedVolume(const VolumeOptions& options, StderrProgress& progress, 
     const std::optional<ResolvedVolume> volume = resolveVolume(options, scanned.app, notifier);
     if (!volume)
         return false;
-    const FileSystemKind kind = fileSystemKind(volume->record.fileSystem);
+    const FileSystemKind kind = volume->record.kind;
     if (!hasReader(kind) && options.volume < 0 &&
         options.startSector < 0 && options.fs.empty()) {
         const std::vector<VolumeRecord> rows = standardVolumes(options, *scanned.app.currentSource);

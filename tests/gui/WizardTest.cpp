@@ -125,8 +125,8 @@ private slots:
         };
         theApp()->deviceSource = [] {
             return CVantrelApp::Devices{{PhysicalDrive{0, "/dev/nonexistent-disk", "Camera Card 32GB", 0}},
-                                        {VolumeRecord{"ext4", "/", "/dev/nonexistent1", 100ull << 20, 0},
-                                         VolumeRecord{"vfat", "/media/card", "/dev/nonexistent2", 30ull << 20, 0}}};
+                                        {VolumeRecord{"ext4", "/", "/dev/nonexistent1", 100ull << 20, 0, 0, VolumeSizeForm::MegabytesNarrow, FileSystemKind::Ext},
+                                         VolumeRecord{"vfat", "/media/card", "/dev/nonexistent2", 30ull << 20, 0, 0, VolumeSizeForm::MegabytesNarrow, FileSystemKind::Fat32}}};
         };
     }
 
@@ -354,7 +354,7 @@ private slots:
         QFETCH(bool, advanced);
         QFETCH(bool, deep);
         QFETCH(bool, journal);
-        const ParceModeNtfsDlg::Offer offer = ParceModeNtfsDlg::offeredModes(system.toStdString());
+        const ParceModeNtfsDlg::Offer offer = ParceModeNtfsDlg::offeredModes(fileSystemKind(system.toStdString()));
         QCOMPARE(offer, (ParceModeNtfsDlg::Offer{true, advanced, deep, journal}));
     }
 

@@ -84,6 +84,19 @@ inline void putHfsHeader(std::vector<unsigned char>& b, std::size_t volumeOffset
     putBe(b, h + 44, totalBlocks, 4);
 }
 
+/// An ext4 superblock as mke2fs writes it for a volume at byte offset of blocks 1 KiB blocks.
+inline void putExtSuperblock(std::vector<unsigned char>& d, std::size_t offset, std::uint32_t blocks, std::uint16_t group = 0) {
+    const std::size_t s = offset + 1024;
+    putLe(d, s + 0x00, 1024, 4);    // inodes
+    putLe(d, s + 0x04, blocks, 4);  // blocks
+    putLe(d, s + 0x14, 1, 4);       // first data block (1 KiB blocks)
+    putLe(d, s + 0x18, 0, 4);       // log block size
+    putLe(d, s + 0x20, 8192, 4);    // blocks per group
+    putLe(d, s + 0x28, 1024, 4);    // inodes per group
+    putLe(d, s + 0x38, 0xEF53, 2);
+    putLe(d, s + 0x5A, group, 2);   // block group of this copy
+}
+
 /// A GPT header at LBA 1 pointing at an entry array at LBA 2, and one entry there.
 inline void putGptHeader(std::vector<unsigned char>& b) {
     putText(b, 512, "EFI PART");

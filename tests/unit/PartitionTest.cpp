@@ -54,19 +54,6 @@ WalkResult walk(std::vector<unsigned char> disk, bool gpt, bool mbr = false) {
 std::vector<unsigned char> disk(std::size_t sectors) { return std::vector<unsigned char>(sectors * 512, 0); }
 }  // namespace
 
-/// An ext4 superblock as mke2fs writes it for a volume at byte offset of blocks 1 KiB blocks.
-void putExtSuperblock(std::vector<unsigned char>& d, std::size_t offset, std::uint32_t blocks, std::uint16_t group = 0) {
-    const std::size_t s = offset + 1024;
-    putLe(d, s + 0x00, 1024, 4);    // inodes
-    putLe(d, s + 0x04, blocks, 4);  // blocks
-    putLe(d, s + 0x14, 1, 4);       // first data block (1 KiB blocks)
-    putLe(d, s + 0x18, 0, 4);       // log block size
-    putLe(d, s + 0x20, 8192, 4);    // blocks per group
-    putLe(d, s + 0x28, 1024, 4);    // inodes per group
-    putLe(d, s + 0x38, 0xEF53, 2);
-    putLe(d, s + 0x5A, group, 2);   // block group of this copy
-}
-
 // Without a flag the first sectors choose: a protective MBR leads to the GPT, a known boot
 // sector or superblock at the start is one volume as long as the source (or shorter, when it
 // says so), anything else is an MBR. The flags force the GPT or the MBR.

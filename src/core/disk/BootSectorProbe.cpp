@@ -86,35 +86,57 @@ std::uint64_t sectorBytes(std::uint64_t count) { return count > UINT64_MAX / 512
 
 bool isFatOf(ByteView b, FatKind kind) { return isFat(b) && fatKind(b) == kind; }
 
+// A table entry or the source's start says a volume is there, so an NTFS boot sector whose OEM
+// name was damaged still counts; the search over every sector asks for the name.
+bool ntfsHeader(ByteView b, ProbePlace place) { return isNtfs(b, place == ProbePlace::AnySector); }
+bool exfatHeader(ByteView b, ProbePlace) { return isExfat(b); }
+bool fat16Header(ByteView b, ProbePlace) { return isFatOf(b, FatKind::Fat16); }
+bool fat32Header(ByteView b, ProbePlace) { return isFatOf(b, FatKind::Fat32); }
+bool hfsHeader(ByteView b, ProbePlace) { return isHfsPlusHeader(b); }
+// The magic number alone turns up in any data; only the search has nothing else to go on.
+bool extHeader(ByteView b, ProbePlace place) {
+    return place == ProbePlace::Named ? isExtSuperblockSector(b) : isPlausibleExtSuperblock(b);
+}
+std::uint64_t ntfsBytes(ByteView b) { return sectorBytes(b.le64(40)); }
+std::uint64_t exfatBytes(ByteView b) { return sectorBytes(b.le64(72)); }
+std::uint64_t hfsBytes(ByteView b) { return static_cast<std::uint64_t>(b.be32(40)) * b.be32(44); }
+
+constexpr std::uint32_t kSuperblockOffset = 1024;
+constexpr std::uint64_t kHfsMaxMegabytes = 20971519;
+
 // In the order they are tried: an exFAT boot sector would pass the FAT jump test, and a FAT
 // volume's first sectors may hold anything at byte 1024.
 constexpr std::array<VolumeProbe, 6> kProbes{{
-    {FileSystemKind::Ntfs, "NTFS", "NTFS", [](ByteView b) { return isNtfs(b, true); }, [](ByteView b) { return sectorBytes(b.le64(40)); }},
-    {FileSystemKind::Exfat, "exFAT", "FAT64", isExfat, [](ByteView b) { return sectorBytes(b.le64(72)); }},
-    {FileSystemKind::Fat16, "FAT", "FAT16", [](ByteView b) { return isFatOf(b, FatKind::Fat16); }, fatVolumeBytes},
-    {FileSystemKind::Fat32, "FAT32", "FAT32", [](ByteView b) { return isFatOf(b, FatKind::Fat32); }, fatVolumeBytes},
-    {FileSystemKind::Hfsp, "HFS+", "HFS+", [](ByteView b) { return isHfsPlusHeader(b.from(1024)); },
-     [](ByteView b) {
-         const ByteView header = b.from(1024);
-         return static_cast<std::uint64_t>(header.be32(40)) * header.be32(44);
-     }},
-    {FileSystemKind::Ext, "extX", "extX", [](ByteView b) { return isExtSuperblockSector(b.from(1024)); },
-     [](ByteView b) { return extVolumeBytes(b.from(1024)); }},
+    {FileSystemKind::Ntfs, "NTFS", "NTFS", 0, ntfsHeader, ntfsBytes, 0, "found NTFS %d...", VolumeSizeForm::MegabytesWide},
+    {FileSystemKind::Exfat, "exFAT", "FAT64", 0, exfatHeader, exfatBytes, 0, "found FAT 64...", VolumeSizeForm::MegabytesNarrow},
+    {FileSystemKind::Fat16, "FAT", "FAT16", 0, fat16Header, fatVolumeBytes, 0, "found FAT 16...", VolumeSizeForm::MegabytesNarrow},
+    {FileSystemKind::Fat32, "FAT32", "FAT32", 0, fat32Header, fatVolumeBytes, 0, "found FAT 32...", VolumeSizeForm::MegabytesNarrow},
+    {FileSystemKind::Hfsp, "HFS+", "HFS+", kSuperblockOffset, hfsHeader, hfsBytes, kHfsMaxMegabytes, "found HFS+...",
+     VolumeSizeForm::MegabytesNarrow},
+    {FileSystemKind::Ext, "extX", "extX", kSuperblockOffset, extHeader, extVolumeBytes, 0, "found extX...",
+     VolumeSizeForm::MegabytesNarrow},
 }};
 }  // namespace
 
 std::span<const VolumeProbe> volumeProbes() { return kProbes; }
 
-const VolumeProbe* probeVolume(ByteView firstBytes) {
+const VolumeProbe* probeVolume(ByteView firstBytes, ProbePlace place) {
     for (const VolumeProbe& probe : kProbes)
-        if (probe.matches(firstBytes))
+        if (probe.matchesHeader(firstBytes.from(probe.headerOffset), place))
+            return &probe;
+    return nullptr;
+}
+
+const VolumeProbe* probeSector(ByteView sector, std::int64_t position) {
+    for (const VolumeProbe& probe : kProbes)
+        if (position >= static_cast<std::int64_t>(probe.headerOffset) && probe.matchesHeader(sector, ProbePlace::AnySector))
             return &probe;
     return nullptr;
 }
 
 std::uint64_t claimedVolumeBytes(ByteView b) {
     const VolumeProbe* probe = probeVolume(b);
-    return probe != nullptr ? probe->claimedBytes(b) : 0;
+    return probe != nullptr ? probe->claimedBytes(b.from(probe->headerOffset)) : 0;
 }
 
 std::string identifyVolume(ByteView b) {
@@ -122,21 +144,34 @@ std::string identifyVolume(ByteView b) {
     return probe != nullptr ? probe->name : "Unknown";
 }
 
-std::string identifyVolume(readWriteInterface& source) {
+const VolumeProbe* probeVolume(readWriteInterface& source) {
     std::vector<unsigned char> first(1536, 0);
-    if (!source.seekTo(0))
-        return "Unknown";
-    source.read(first.data(), static_cast<std::uint32_t>(first.size()));  // a short volume still identifies
-    return identifyVolume(ByteView(first.data(), first.size()));
+    source.readAt(0, first.data(), static_cast<std::uint32_t>(first.size()));  // a short volume still identifies
+    return probeVolume(ByteView(first.data(), first.size()));
+}
+
+VolumeRecord recognisedVolume(ByteView b) {
+    VolumeRecord record;
+    const VolumeProbe* probe = probeVolume(b);
+    record.fileSystem = probe == nullptr ? std::string("Unknown") : probe->kind == FileSystemKind::Ext ? extVariant(b) : probe->name;
+    record.kind = probe != nullptr ? probe->kind : FileSystemKind::Unknown;
+    return record;
+}
+
+DiskStart diskStart(ByteView b) {
+    if (probeVolume(b) != nullptr)
+        return DiskStart::Volume;
+    if (isProtectiveMbr(b))
+        return DiskStart::Gpt;
+    return b.le16(510) == 0xAA55 ? DiskStart::Mbr : DiskStart::Unknown;
 }
 
 std::string describeDisk(ByteView b) {
-    const std::string volume = identifyVolume(b);
-    if (volume != "Unknown")
-        return volume;
-    if (isProtectiveMbr(b))
-        return "GPT";
-    return b.le16(510) == 0xAA55 ? "MBR" : volume;
+    switch (diskStart(b)) {
+    case DiskStart::Gpt: return "GPT";
+    case DiskStart::Mbr: return "MBR";
+    default: return identifyVolume(b);
+    }
 }
 
 std::string extVariant(ByteView b) {

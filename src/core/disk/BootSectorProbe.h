@@ -8,6 +8,7 @@
 
 #include "common/ByteView.h"
 #include "common/FileSystemKind.h"
+#include "disk/VolumeRecord.h"
 
 class readWriteInterface;
 
@@ -50,29 +51,56 @@ std::uint64_t extVolumeBytes(ByteView superblock);
 /// Boot signature 55 AA and a partition entry of type 0xEE: the disk's table is its GPT.
 bool isProtectiveMbr(ByteView sector0);
 
-/// One file system as its first sectors show it. Every name here is also a name the reader
-/// table knows, so that an identified volume always finds its reader.
+/// Where bytes are probed: at a volume's start named by a table entry or by the source's own
+/// start (Named), or at any sector of the search for lost volumes (AnySector), where bytes that
+/// merely look right are not believed without a plausible header.
+enum class ProbePlace : std::uint8_t { Named, AnySector };
+
+/// One file system as its first sectors show it: how to recognise it, the size it states and
+/// what the walks call it. Every name here is also a name the reader table knows, so that an
+/// identified volume always finds its reader. The partition walks, the lost-volume search and
+/// the command line all ask these rows; a new file system adds one.
 struct VolumeProbe {
     FileSystemKind kind;   ///< the reader table's row for what it recognises
     const char* name;      ///< what identifyVolume says: "NTFS", "FAT", "FAT32", "exFAT", "extX", "HFS+"
-    const char* walkName;  ///< what the partition walks call a whole-source volume of it ("FAT16", "FAT64", ...)
-    bool (*matches)(ByteView firstBytes);                ///< given at least 1536 bytes
-    std::uint64_t (*claimedBytes)(ByteView firstBytes);  ///< the size its boot sector or superblock states
+    const char* walkName;  ///< what the partition walks call a volume of it ("FAT16", "FAT64", ...)
+    /// Where the bytes it recognises lie in the volume: 0 for a boot sector, 1024 for a
+    /// superblock or volume header. The search finds such a volume headerOffset before the sector.
+    std::uint32_t headerOffset;
+    bool (*matchesHeader)(ByteView header, ProbePlace place);  ///< given the 512 bytes at headerOffset
+    std::uint64_t (*claimedBytes)(ByteView header);             ///< the size the header states; 0 unknown
+    std::uint64_t maxMegabytes;  ///< the search believes no larger claim (0: any size)
+    const char* foundText;       ///< the walks' status on finding one ("%d": the running NTFS count)
+    VolumeSizeForm sizeForm;     ///< how the walks list the size the header states
 };
 /// Every probe, in the order identifyVolume tries them.
 std::span<const VolumeProbe> volumeProbes();
 /// The first probe that matches the volume's first bytes (at least 1536 of them), or null.
-const VolumeProbe* probeVolume(ByteView firstBytes);
+const VolumeProbe* probeVolume(ByteView firstBytes, ProbePlace place = ProbePlace::Named);
+/// The first probe whose header the 512-byte sector at position (bytes from the medium's start)
+/// is, for a volume that would start at or after the medium's start; null when none.
+const VolumeProbe* probeSector(ByteView sector, std::int64_t position);
 /// Bytes the volume's boot sector or superblock claims (at least 1536 bytes given), 0 when unknown.
 std::uint64_t claimedVolumeBytes(ByteView firstBytes);
 
 /// The name the command line and the volume enumeration give a volume from its first bytes
 /// (at least 1536 of them): "NTFS", "FAT" (FAT12/16), "FAT32", "exFAT", "extX", "HFS+" or "Unknown".
 std::string identifyVolume(ByteView firstBytes);
-/// Reads the first 1536 bytes of source (from its origin) and identifies them.
-std::string identifyVolume(readWriteInterface& source);
-/// What a whole disk holds, from its first 1536 bytes: "GPT" (a protective MBR entry of type
-/// 0xEE), "MBR" (boot signature 55 AA and no file system), or the name identifyVolume gives.
+/// Reads the first 1536 bytes of source (from its origin) and probes them: null when nothing matched.
+const VolumeProbe* probeVolume(readWriteInterface& source);
+/// A volume seen whole (a mounted volume, an image read as a volume), named as the platform
+/// names it ("ext4" rather than "extX") from its first 1536 bytes, with its kind; "Unknown" and
+/// no kind when nothing matched. Its other fields are left empty.
+VolumeRecord recognisedVolume(ByteView firstBytes);
+/// What a whole disk starts with, from its first 1536 bytes.
+enum class DiskStart : std::uint8_t {
+    Volume,   ///< a file system the probe table recognises
+    Gpt,      ///< a protective MBR entry of type 0xEE
+    Mbr,      ///< boot signature 55 AA and no file system
+    Unknown,  ///< none of these
+};
+DiskStart diskStart(ByteView firstBytes);
+/// diskStart as the drive list writes it: "GPT", "MBR", or the name identifyVolume gives.
 std::string describeDisk(ByteView firstBytes);
 /// ext2/ext3/ext4 from the superblock's feature flags, as the platform would name a mounted volume.
 std::string extVariant(ByteView firstBytes);

@@ -125,10 +125,7 @@ std::vector<VolumeRecord> enumerateVolumes(const std::string& sysRoot, const std
             std::vector<unsigned char> first(1536, 0);
             probe.readAt(0, first);
             const ByteView bytes(first.data(), first.size());
-            VolumeRecord record;
-            record.fileSystem = boot_sector::identifyVolume(bytes);
-            if (record.fileSystem == "extX")
-                record.fileSystem = boot_sector::extVariant(bytes);
+            VolumeRecord record = boot_sector::recognisedVolume(bytes);
             const auto mounted = mounts.find(devicePath);
             record.rootPath = mounted != mounts.end() ? mounted->second : devicePath;
             record.deviceName = devicePath;

@@ -6,6 +6,7 @@
 #include <limits>
 #include <memory>
 #include <set>
+#include <string_view>
 #include <vector>
 
 #include "app/ProgressSink.h"
@@ -111,11 +112,12 @@ bool Partition::deliverWholeVolume(readWriteInterface& source, ByteView firstByt
     if (probe == nullptr)
         return false;
     auto bytes = static_cast<std::uint64_t>(source.byteSize());
-    const std::uint64_t claimed = probe->claimedBytes(firstBytes);
+    const std::uint64_t claimed = probe->claimedBytes(firstBytes.from(probe->headerOffset));
     if (claimed > 0)
         bytes = std::min(bytes, claimed);
     VolumeRecord record;
     record.fileSystem = probe->walkName;
+    record.kind = probe->kind;
     record.sizeBytes = bytes;
     record.sizeForm = VolumeSizeForm::MegabytesWide;
     record.sectorCount = static_cast<std::int64_t>(bytes / kSector);
@@ -124,49 +126,73 @@ bool Partition::deliverWholeVolume(readWriteInterface& source, ByteView firstByt
     return true;
 }
 
-// The type code decides, except for 0x07, which is NTFS or exFAT by the volume's boot sector.
-// Logical volumes differ in a few texts and in not knowing type 0x42.
+namespace {
+/// What a partition type code says of its volume: the name and kind the list gives it and the
+/// status texts of a primary and of a logical entry (null: none). A code may stand for more
+/// than one file system (0x07: NTFS or exFAT); its first row is the one assumed.
+struct MbrType {
+    std::uint8_t code;
+    FileSystemKind kind;
+    const char* name;
+    const char* primaryText;
+    const char* logicalText;
+    bool logicalToo;  ///< whether a logical entry of this code is known
+};
+constexpr std::array<MbrType, 10> kMbrTypes{{
+    {0x01, FileSystemKind::Fat16, "FAT12", nullptr, nullptr, true},
+    {0x04, FileSystemKind::Fat16, "FAT16", "found FAT 16...", "found FAT 16...", true},
+    {0x06, FileSystemKind::Fat16, "FAT16", "found FAT 16...", "found FAT 16...", true},
+    {0x0E, FileSystemKind::Fat16, "FAT16", "found FAT 16...", "found FAT 16...", true},
+    {0x0B, FileSystemKind::Fat32, "FAT32", "found FAT 32...", "found FAT 32...", true},
+    {0x0C, FileSystemKind::Fat32, "FAT32", "found FAT 32...", "found FAT 32...", true},
+    {0x07, FileSystemKind::Ntfs, "NTFS", "found NTFS %d...", "found NTFS...", true},
+    {0x07, FileSystemKind::Exfat, "FAT64", "found FAT64...", "found FAT64...", true},
+    {0x42, FileSystemKind::Ntfs, "NTFS", "NTFS...", nullptr, false},
+    {0x83, FileSystemKind::Ext, "extX", "found ext2...", "found extx...", true},
+}};
+}  // namespace
+
+// The type code names the volume; where a code stands for several file systems (0x07: NTFS or
+// exFAT) or for none that the table knows (an EFI system partition, a hidden FAT), the probe
+// table decides by the volume's first sectors. A code and a boot sector that disagree keep the
+// code's name: a partition formatted again may keep its old boot sector (mke2fs leaves sector 0
+// alone), and a volume whose boot sector is lost is rebuilt by the Advanced mode from its name.
 void Partition::identifyByType(readWriteInterface& source, std::uint8_t type, VolumeRecord& record, bool logical) {
-    switch (type) {
-    case 0x01: record.fileSystem = "FAT12"; return;
-    case 0x04:
-    case 0x06:
-    case 0x0E:
-        record.fileSystem = "FAT16";
-        status("found FAT 16...");
-        return;
-    case 0x0B:
-    case 0x0C:
-        record.fileSystem = "FAT32";
-        status("found FAT 32...");
-        return;
-    case 0x07: {
-        std::array<std::uint8_t, kSector> boot{};
-        source.readAt(record.startSector * kSector, boot.data(), kSector);
-        if (boot_sector::isExfat(ByteView(boot.data(), boot.size()))) {
-            record.fileSystem = "FAT64";
-            status("found FAT64...");
-        } else {
-            record.fileSystem = "NTFS";
-            status(logical ? std::string("found NTFS...") : formatText("found NTFS %d...", ++ntfsCount_));
-        }
+    std::array<std::uint8_t, 3 * kSector> first{};
+    const bool readable = record.startSector <= std::numeric_limits<std::int64_t>::max() / kSector - 3 &&
+                          (source.readAt(record.startSector * kSector, first.data(), first.size()) ||
+                           source.lastReadCount() >= kSector);
+    const boot_sector::VolumeProbe* probe =
+        readable ? boot_sector::probeVolume(ByteView(first.data(), first.size())) : nullptr;
+
+    const MbrType* byCode = nullptr;
+    for (const MbrType& row : kMbrTypes) {
+        if (row.code != type || (logical && !row.logicalToo))
+            continue;
+        if (byCode == nullptr || (probe != nullptr && row.kind == probe->kind))
+            byCode = &row;
+    }
+    if (probe != nullptr && byCode == nullptr) {
+        record.fileSystem = probe->walkName;
+        record.kind = probe->kind;
+        status(foundText(probe->foundText));
         return;
     }
-    case 0x42:
-        if (!logical) {
-            record.fileSystem = "NTFS";
-            status("NTFS...");
-            return;
-        }
-        break;
-    case 0x83:
-        record.fileSystem = "extX";
-        status(logical ? "found extx..." : "found ext2...");
+    if (byCode == nullptr) {
+        record.fileSystem = "Unknown";
+        record.kind = FileSystemKind::Unknown;
+        status("found UNKNOWN...");
         return;
-    default: break;
     }
-    record.fileSystem = "Unknown";
-    status("found UNKNOWN...");
+    record.fileSystem = byCode->name;
+    record.kind = byCode->kind;
+    const char* text = logical ? byCode->logicalText : byCode->primaryText;
+    if (text != nullptr)
+        status(foundText(text));
+}
+
+std::string Partition::foundText(const char* text) {
+    return std::string_view(text).find("%d") != std::string_view::npos ? formatText(text, ++ntfsCount_) : std::string(text);
 }
 
 // An empty or extended entry does not end the primary walk: deleting a partition in the middle
@@ -263,72 +289,46 @@ int Partition::walkGpt(readWriteInterface& source) {
         collected.push_back({start, static_cast<std::int64_t>(e.le64(40)), utf16leToUtf8(e.data() + 56, 36)});
     }
 
+    // A boot sector states its volume's size, and one too small to be a volume is not listed; a
+    // volume recognised by a superblock or volume header, or by nothing, is listed with its
+    // entry's size and the entry's own name for nothing.
     for (const GptEntry& entry : collected) {
-        std::array<std::uint8_t, kSector> boot{};
-        const bool bootRead = entry.start <= std::numeric_limits<std::int64_t>::max() / kSector &&
-                              source.readAt(entry.start * kSector, boot.data(), kSector);
+        std::array<std::uint8_t, 3 * kSector> first{};
+        const bool bootRead = entry.start <= std::numeric_limits<std::int64_t>::max() / kSector - 3 &&
+                              (source.readAt(entry.start * kSector, first.data(), first.size()) ||
+                               source.lastReadCount() >= kSector);
         if (entry.name == "Microsoft reserved partition")
             continue;
         if (!bootRead)
             return failure(source);
-        const ByteView b(boot.data(), boot.size());
+        const ByteView firstBytes(first.data(), first.size());
         VolumeRecord record;
         record.startSector = entry.start;
         record.sectorCount = entry.end >= entry.start ? entry.end - entry.start + 1 : 0;
-        bool knownBootSector = true;
-        if (boot_sector::isNtfs(b, false)) {
-            const auto bytes = sectorsToBytes(static_cast<std::int64_t>(b.le64(40)) > 0 ? b.le64(40) : 0);
+        const boot_sector::VolumeProbe* probe = boot_sector::probeVolume(firstBytes);
+        if (probe != nullptr && probe->headerOffset == 0) {
+            status(foundText(probe->foundText));
+            const std::uint64_t bytes = probe->claimedBytes(firstBytes);
             if (bytes / kMiB > 0) {
-                record.fileSystem = "NTFS";
+                record.fileSystem = probe->walkName;
+                record.kind = probe->kind;
                 record.sizeBytes = bytes;
-                record.sizeForm = VolumeSizeForm::MegabytesWide;
-                status(formatText("found NTFS %d...", ++ntfsCount_));
+                record.sizeForm = probe->sizeForm;
                 deliver(std::move(record), false);
             }
-        } else if (boot_sector::isExfat(b)) {
-            const auto bytes = sectorsToBytes(b.le64(72));
-            status("found FAT 64...");
-            if (bytes / kMiB > 0) {
-                record.fileSystem = "FAT64";
-                record.sizeBytes = bytes;
-                deliver(std::move(record), false);
-            }
-        } else if (boot_sector::isFat(b)) {
-            const FatKind kind = boot_sector::fatKind(b);
-            if (kind == FatKind::Unknown) {
-                status("found unknown...");
-            } else {
-                status(kind == FatKind::Fat32 ? "found FAT 32..." : "found FAT 16...");
-                const auto bytes = boot_sector::fatVolumeBytes(b);
-                if (bytes / kMiB > 0) {
-                    record.fileSystem = kind == FatKind::Fat32 ? "FAT32" : "FAT16";
-                    record.sizeBytes = bytes;
-                    deliver(std::move(record), false);
-                }
-            }
+        } else if (probe == nullptr && boot_sector::isFat(firstBytes)) {
+            status("found unknown...");
         } else {
-            knownBootSector = false;
-        }
-        if (knownBootSector) {
-            if (stop.isSet())
-                return 0;
+            record.fileSystem = probe != nullptr ? probe->walkName : entry.name;
+            record.kind = probe != nullptr ? probe->kind : FileSystemKind::Unknown;
+            // The entry's size as this list has always given it: its last sector less its first.
+            record.sizeBytes = entry.end > entry.start ? sectorsToBytes(static_cast<std::uint64_t>(entry.end - entry.start)) : 0;
+            record.sizeForm = VolumeSizeForm::Megabytes;
+            deliver(std::move(record), false);
             continue;
         }
-        // Neither NTFS nor the FAT family: look for an HFS+ header or an ext superblock in sector 2.
-        std::array<std::uint8_t, kSector> third{};
-        if (entry.start <= std::numeric_limits<std::int64_t>::max() / kSector - 2)
-            source.readAt((entry.start + 2) * kSector, third.data(), kSector);
-        const ByteView s2(third.data(), third.size());
-        if (boot_sector::isHfsPlusHeader(s2))
-            record.fileSystem = "HFS+";
-        else if (boot_sector::isExtSuperblockSector(s2))
-            record.fileSystem = "extX";
-        else
-            record.fileSystem = entry.name;
-        // The entry's size as this list has always given it: its last sector less its first.
-        record.sizeBytes = entry.end > entry.start ? sectorsToBytes(static_cast<std::uint64_t>(entry.end - entry.start)) : 0;
-        record.sizeForm = VolumeSizeForm::Megabytes;
-        deliver(std::move(record), false);
+        if (stop.isSet())
+            return 0;
     }
     return 0;
 }

@@ -61,6 +61,8 @@ private:
     void identifyByType(readWriteInterface& source, std::uint8_t type, VolumeRecord& record, bool logical);
     void deliver(VolumeRecord record, bool fromScan);
     void status(const std::string& text);
+    /// A walk's status text on a find; "%d" takes the running NTFS count.
+    std::string foundText(const char* text);
 
     int delivered_ = 0;
     bool noTable_ = false;

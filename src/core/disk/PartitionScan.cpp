@@ -1,8 +1,10 @@
 // The advanced scan of Partition: every 512-byte sector of the device, read in 1 MiB blocks, is
-// tested for an NTFS, FAT, exFAT or HFS+ boot sector or an ext2/3/4 primary superblock.
+// asked of the probe table: a boot sector, or the superblock or volume header a volume holds at
+// byte 1024.
 
 #include <limits>
 #include <memory>
+#include <string_view>
 
 #include "app/ProgressSink.h"
 #include "common/ByteView.h"
@@ -18,7 +20,6 @@ constexpr std::int64_t kSectorsPerBlock = kScanBlock / kSector;
 constexpr std::uint32_t kPieceBytes = 128 * 1024;
 constexpr std::int64_t kSectorsPerPiece = kPieceBytes / kSector;
 constexpr std::uint64_t kMiB = 1024 * 1024;
-constexpr std::uint64_t kHfsMaxMegabytes = 20971519;
 
 /// What one sector turned out to be: nothing, or a volume to deliver and how far it reaches.
 struct SectorFind {
@@ -29,10 +30,6 @@ struct SectorFind {
     /// Sectors of the volume before the found one: a skipping scan goes on at the volume's end.
     std::uint64_t leadSectors = 0;
 };
-
-std::uint64_t sectorsToBytes(std::uint64_t sectors) {
-    return sectors > std::numeric_limits<std::uint64_t>::max() / kSector ? 0 : sectors * kSector;
-}
 }  // namespace
 
 int Partition::scanForVolumes(PositionedSource& medium) {
@@ -55,73 +52,32 @@ int Partition::scanForVolumes(PositionedSource& medium) {
     std::int64_t currentSector = firstSector;
     int result = 1;
 
+    // A header found headerOffset into its volume puts the volume's start that far before it,
+    // and a skipping scan goes on at the volume's end.
     auto identify = [&](ByteView s, std::int64_t position) {
         SectorFind find;
-        const std::uint8_t first = s.u8(0);
-        if (s.le16(boot_sector::kExtMagicOffset - 1024) == boot_sector::kExtMagic && position >= 1024 &&
-            boot_sector::isPlausibleExtSuperblock(s)) {
-            const std::uint64_t bytes = boot_sector::extVolumeBytes(s);
-            if (bytes / kMiB > 0) {
-                find.deliver = true;
-                find.record.fileSystem = "extX";
-                find.record.sizeBytes = bytes;
-                find.lengthSectors = bytes / kSector;
-                find.leadSectors = 2;
-                find.record.startSector = (position - 1024) / kSector;
-                status("found extX...");
-                return find;
-            }
-        }
-        if (first != 0xEB && first != 'H')
-            return find;
-        if (boot_sector::isNtfs(s, true)) {
-            const auto total = static_cast<std::int64_t>(s.le64(40));
-            const std::uint64_t bytes = total > 0 ? sectorsToBytes(static_cast<std::uint64_t>(total)) : 0;
-            if (bytes / kMiB > 0) {
-                find.deliver = true;
-                find.record.fileSystem = "NTFS";
-                find.record.sizeBytes = bytes;
-                find.record.sizeForm = VolumeSizeForm::MegabytesWide;
-                find.lengthSectors = static_cast<std::uint64_t>(total);
-                status(formatText("found NTFS %d...", ++ntfsCount_));
-            }
-        } else if (boot_sector::isExfat(s)) {
-            status("found FAT 64...");
-            const std::uint64_t bytes = sectorsToBytes(s.le64(72));
-            if (bytes / kMiB > 0) {
-                find.deliver = find.fatFamily = true;
-                find.record.fileSystem = "FAT64";
-                find.record.sizeBytes = bytes;
-                find.lengthSectors = bytes / kSector;
-            }
-        } else if (boot_sector::isFat(s)) {
-            const FatKind kind = boot_sector::fatKind(s);
-            if (kind == FatKind::Unknown) {
+        const boot_sector::VolumeProbe* probe = boot_sector::probeSector(s, position);
+        if (probe == nullptr) {
+            if (boot_sector::isFat(s))
                 status("found unknown...");
-                return find;
-            }
-            status(kind == FatKind::Fat32 ? "found FAT 32..." : "found FAT 16...");
-            const std::uint64_t bytes = boot_sector::fatVolumeBytes(s);
-            if (bytes / kMiB > 0) {
-                find.deliver = find.fatFamily = true;
-                find.record.fileSystem = kind == FatKind::Fat32 ? "FAT32" : "FAT16";
-                find.record.sizeBytes = bytes;
-                find.lengthSectors = bytes / kSector;
-            }
-        } else if (boot_sector::isHfsPlusHeader(s) && position >= 1024) {
-            const std::uint64_t bytes = static_cast<std::uint64_t>(s.be32(40)) * s.be32(44);
-            const std::uint64_t megabytes = bytes / kMiB;
-            if (megabytes >= 1 && megabytes <= kHfsMaxMegabytes) {
-                find.deliver = true;
-                find.record.fileSystem = "HFS+";
-                find.record.sizeBytes = bytes;
-                find.lengthSectors = bytes / kSector;
-                status("found HFS+...");
-                find.record.startSector = (position - 1024) / kSector;
-                return find;
-            }
+            return find;
         }
-        find.record.startSector = position / kSector;
+        const bool counted = std::string_view(probe->foundText).find("%d") != std::string_view::npos;
+        status(counted ? formatText(probe->foundText, ++ntfsCount_) : std::string(probe->foundText));
+        const std::uint64_t bytes = probe->claimedBytes(s);
+        const std::uint64_t megabytes = bytes / kMiB;
+        if (megabytes == 0 || (probe->maxMegabytes != 0 && megabytes > probe->maxMegabytes))
+            return find;
+        find.deliver = true;
+        find.fatFamily = probe->kind == FileSystemKind::Fat16 || probe->kind == FileSystemKind::Fat32 ||
+                         probe->kind == FileSystemKind::Exfat;
+        find.record.fileSystem = probe->walkName;
+        find.record.kind = probe->kind;
+        find.record.sizeBytes = bytes;
+        find.record.sizeForm = probe->sizeForm;
+        find.lengthSectors = bytes / kSector;
+        find.leadSectors = probe->headerOffset / kSector;
+        find.record.startSector = (position - probe->headerOffset) / kSector;
         return find;
     };
 

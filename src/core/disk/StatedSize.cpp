@@ -18,7 +18,7 @@ std::uint64_t statedMediumBytes(ByteView s) {
     }
     if (boot_sector::isFat(s))
         return boot_sector::fatVolumeBytes(s);
-    if (boot_sector::describeDisk(s) != "MBR")
+    if (boot_sector::diskStart(s) != boot_sector::DiskStart::Mbr)
         return 0;
     std::uint64_t end = 0;
     for (int entry = 0; entry < 4; ++entry) {

@@ -73,11 +73,11 @@ public:
     /// count grew while it was made.
     std::int64_t zeroFilledBytes() const { return zeroFilledBytes_; }
 
-    /// The source's range map (absolute positions, a copy) and its unreadable bytes in
-    /// [offset, offset + length) of the medium.
+    /// The source's range map (positions on the medium, a copy).
     BadRangeMap rangeMap() const { return volume_.source != nullptr ? volume_.source->rangeMap() : BadRangeMap(); }
+    /// Unreadable bytes in [offset, offset + length) of the volume.
     std::int64_t unreadableWithin(std::int64_t offset, std::int64_t length) const {
-        return volume_.source != nullptr ? volume_.source->unreadableWithin(offset, length) : 0;
+        return volume_.source != nullptr ? volume_.source->unreadableWithin(volume_.firstByte + offset, length) : 0;
     }
     std::int64_t unreadableBytes() const { return volume_.source != nullptr ? volume_.source->unreadableBytes() : 0; }
 

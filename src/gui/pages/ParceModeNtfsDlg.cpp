@@ -17,9 +17,8 @@
 #include "pages/PopulateDriveDlg.h"
 #include "pages/VolumeOperations.h"
 
-ParceModeNtfsDlg::Offer ParceModeNtfsDlg::offeredModes(const std::string& fileSystem) {
+ParceModeNtfsDlg::Offer ParceModeNtfsDlg::offeredModes(FileSystemKind kind) {
     // A volume no reader knows is offered every mode: the scan then says why it cannot read it.
-    const FileSystemKind kind = fileSystemKind(QString::fromStdString(fileSystem).trimmed().toStdString());
     if (!hasReader(kind))
         return {true, true, true};
     return {true, offersMode(kind, ScanMode::Advanced), offersMode(kind, ScanMode::Deep),
@@ -110,14 +109,13 @@ bool ParceModeNtfsDlg::initialise() {
         record_ = *list->currentRecord();
     else if (const auto* volume = qobject_cast<const VolumeOperations*>(previousPage()))
         record_ = volume->currentRecord();
-    kind_ = fileSystemKind(QString::fromStdString(record_.fileSystem).trimmed().toStdString());
-    const Offer offer = offeredModes(record_.fileSystem);
+    kind_ = record_.kind;
+    const Offer offer = offeredModes(kind_);
     standard_->setVisible(offer.standard);
     advanced_->setVisible(offer.advanced);
     deep_->setVisible(offer.deep);
     journal_->setVisible(offer.journal);
-    const FileSystemRow* row =
-        fileSystemRow(fileSystemKind(QString::fromStdString(record_.fileSystem).trimmed().toStdString()));
+    const FileSystemRow* row = fileSystemRow(kind_);
     if (offer.journal && row != nullptr)
         journal_->setText(QString::fromUtf8(row->journalMode));
     notes_[0]->setVisible(offer.standard);

@@ -22,7 +22,7 @@ public:
         bool journal = false;
         bool operator==(const Offer&) const = default;
     };
-    static Offer offeredModes(const std::string& fileSystem);
+    static Offer offeredModes(FileSystemKind kind);
 
     ParceModeNtfsDlg(WizardPage* previous, int previousPageNumber);
     bool initialise() override;

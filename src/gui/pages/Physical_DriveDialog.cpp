@@ -172,22 +172,21 @@ bool Physical_DriveDialog::addImage(const QString& path, ImageRole role) {
                               .arg(probe.byteSize() >> 20)
                               .arg(stated >> 20),
                           QMessageBox::Warning, this);
-    const std::string disk = boot_sector::describeDisk(bytes);
+    const boot_sector::DiskStart disk = boot_sector::diskStart(bytes);
     const bool guessed = role == ImageRole::Guess;
     if (guessed)
-        role = (disk == "GPT" || disk == "MBR" || disk == "Unknown") ? ImageRole::Drive : ImageRole::Volume;
+        role = disk == boot_sector::DiskStart::Volume ? ImageRole::Volume : ImageRole::Drive;
     QTreeWidgetItem* item = nullptr;
     if (role == ImageRole::Drive) {
         item = addDriveItem(PhysicalDrive{0, file, {}, static_cast<unsigned long long>(probe.byteSize())});
         item->setToolTip(0, QStringLiteral("%1\nRead as a disk%2. Right-click to read it as a volume (one file system).")
-                                .arg(path, guessed && disk != "Unknown" ? QStringLiteral(": it holds a partition table")
+                                .arg(path, guessed && disk != boot_sector::DiskStart::Unknown ? QStringLiteral(": it holds a partition table")
                                                                         : QString()));
     } else {
-        std::string system = boot_sector::identifyVolume(bytes);
-        if (system == "extX")
-            system = boot_sector::extVariant(bytes);
-        item = addVolumeItem(
-            VolumeRecord{system, file, file, static_cast<std::uint64_t>(std::max<std::int64_t>(probe.byteSize(), 0)), 0});
+        VolumeRecord record = boot_sector::recognisedVolume(bytes);
+        record.rootPath = record.deviceName = file;
+        record.sizeBytes = static_cast<std::uint64_t>(std::max<std::int64_t>(probe.byteSize(), 0));
+        item = addVolumeItem(record);
         item->setToolTip(0, QStringLiteral("%1\nRead as a volume%2. Right-click to read it as a disk (a partition table "
                                            "and its volumes).")
                                 .arg(path, guessed ? QStringLiteral(": it starts with a file system") : QString()));

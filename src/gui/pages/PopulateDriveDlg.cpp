@@ -381,6 +381,7 @@ void PopulateDriveDlg::next() {
     if (!custom_->isChecked() && customised_ != 0) {
         current_->deviceName = list_->item(row, VolumeColumn)->text().toStdString();
         current_->fileSystem = list_->item(row, FileSystemColumn)->text().toStdString();
+        current_->kind = fileSystemKind(current_->fileSystem);
         current_->sizeBytes = list_->item(row, SizeColumn)->data(kSizeRole).toULongLong();
         current_->sizeForm = VolumeSizeForm::Megabytes;
         current_->startSector = leadingNumber(list_->item(row, StartColumn)->text());
@@ -403,8 +404,10 @@ void PopulateDriveDlg::next() {
             chosen = systems_->currentText();
             // The row the item stands for names the volume; RAW, with no reader, leaves it as found.
             for (const FileSystemRow& row : fileSystemRows())
-                if (row.scan != nullptr && chosen.compare(QLatin1String(row.treatAsName), Qt::CaseInsensitive) == 0)
+                if (row.scan != nullptr && chosen.compare(QLatin1String(row.treatAsName), Qt::CaseInsensitive) == 0) {
                     current_->fileSystem = row.listedNames.front();
+                    current_->kind = row.kind;
+                }
         }
     }
     if (chosen.compare(QLatin1String("RAW"), Qt::CaseInsensitive) != 0) {
@@ -415,6 +418,7 @@ void PopulateDriveDlg::next() {
     } else {
         customised_ = 1;
         current_->fileSystem = "RAW";
+        current_->kind = FileSystemKind::Raw;
         showNext(createRawRecoveryPage(this, kVolumeListPageNumber));
     }
     partition_.reset();

@@ -172,7 +172,7 @@ bool VolumeScanDlg::initialise() {
     else
         volumeData_->setText(QString::fromStdString(record_.rootPath.empty() ? record_.deviceName : record_.rootPath));
     typePattern_ = app.typePattern;
-    kind_ = fileSystemKind(record_.fileSystem);
+    kind_ = record_.kind;
     auto refuse = [&](const QString& status, const QString& text) {
         setStatus(status);
         if (!text.isEmpty())
@@ -302,7 +302,7 @@ void VolumeScanDlg::scanFinished() {
 
 void VolumeScanDlg::guideWhenNothingFound() {
     if (modes_ != nullptr)
-        showOtherModes(guide_, mode_ != ScanMode::Advanced && ParceModeNtfsDlg::offeredModes(record_.fileSystem).advanced);
+        showOtherModes(guide_, mode_ != ScanMode::Advanced && ParceModeNtfsDlg::offeredModes(record_.kind).advanced);
 }
 
 void VolumeScanDlg::tellOfDeletedExtFiles() {

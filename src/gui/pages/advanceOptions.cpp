@@ -61,7 +61,7 @@ bool advanceOptions::initialise() {
         record_ = modes_->recordCopy();
         max_ = AdvancedOptionsFinder::maxCount(modes_->maxText().toStdString());
     }
-    kind_ = fileSystemKind(record_.fileSystem);
+    kind_ = record_.kind;
     auto onlyBack = [this](const QString& status) {
         setStatus(status);
         showWorkerControls(false);

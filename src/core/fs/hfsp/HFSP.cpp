@@ -135,7 +135,7 @@ hfs_records::NodeDamage HFSP::nodeDamage(const std::vector<Extent>* extents, std
     for (std::uint64_t s = 0; s < size / kSector; ++s) {
         // Blocks are whole sectors, so no sector of a node straddles two extents.
         const std::uint64_t at = extents ? forkToVolume(*extents, offset + s * kSector, kSector) : offset + s * kSector;
-        if (sectorSource_.unreadableWithin(sectorSource_.originOffset() + static_cast<std::int64_t>(at), kSector) > 0)
+        if (sectorSource_.unreadableWithin(static_cast<std::int64_t>(at), kSector) > 0)
             damage.markUnreadable(s);
     }
     return damage;
@@ -267,8 +267,8 @@ bool HFSP::scanCatalogNodes() {
         if (!sectorSource_.readAt(static_cast<std::int64_t>(base), buffer.data(), static_cast<std::uint32_t>(length)) &&
             sectorSource_.lastReadCount() == 0)
             continue;
-        const bool chunkDamaged = sectorSource_.unreadableWithin(
-                                      sectorSource_.originOffset() + static_cast<std::int64_t>(base), static_cast<std::int64_t>(length)) > 0;
+        const bool chunkDamaged =
+            sectorSource_.unreadableWithin(static_cast<std::int64_t>(base), static_cast<std::int64_t>(length)) > 0;
         for (std::uint64_t at = 0; at < chunk && at + catalogNodeSize <= length; at += step) {
             const ByteView node(buffer.data() + at, catalogNodeSize);
             const std::uint16_t records = node.be16(kNodeNumRecords);
