@@ -9,6 +9,7 @@
 #include "ReportOptions.h"
 #include "SourceFaults.h"
 #include "VolumeOptions.h"
+#include "browser/FreeSpace.h"
 #include "disk/readWriteInterface.h"
 #include "output/OutputFolder.h"
 #include "raw/CarvedFileGrade.h"
@@ -27,12 +28,35 @@ struct CarveOptions {
     std::string format = "text";
     ReportOptions report;
     bool onlyWhole = false;
+    bool freeSpace = false;
 };
 
 std::string jsonLine(const myJpg& engine, const CarvedFile& file, const std::string& name,
                      const std::optional<formats::PictureGrade>& grade, bool partial) {
     return carvedFileJson(file, name, engine.carvedFileCategory(file), engine.carvedFileType(file), grade, partial)
         .dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+}
+
+/// What --free-space searches: the volume's free space, or on a partitioned disk taken whole,
+/// what its partitions leave free and what none of them covers.
+FreeSpacePlan freeSpaceToCarve(const VolumeOptions& options, const ResolvedVolume& volume, ApplicationState& app,
+                               StderrProgress& progress, Notifier& notifier) {
+    const auto bytes = static_cast<std::uint64_t>(volume.byteLength);
+    ReaderContext context{volume.volume, volume.record, volume.byteLength, app, progress, notifier, ScanMode::Standard, {}, nullptr, nullptr};
+    const FileSystemKind kind = fileSystemKind(volume.record.fileSystem);
+    if (!hasReader(kind) && options.volume < 0 && options.startSector < 0) {
+        const std::vector<VolumeRecord> partitions = standardVolumes(options, *app.currentSource);
+        if (!partitions.empty())
+            return diskFreeSpace(partitions, context);
+    }
+    if (!hasReader(kind))
+        return {{{0, bytes}}, {"no file system a reader knows (" +
+                               (volume.record.fileSystem.empty() ? std::string("none identified") : volume.record.fileSystem) +
+                               "): the whole volume is searched"}};
+    ScanResult scan = scanVolume(kind, context);
+    if (!scan.view)
+        return {{{0, bytes}}, {scanErrorText(scan.error) + ": the whole volume is searched"}};
+    return volumeFreeSpace(*scan.view, bytes);
 }
 
 int runCarve(const CarveOptions& options) {
@@ -68,7 +92,15 @@ int runCarve(const CarveOptions& options) {
 
     StderrProgress progress;
     notifier.progressLine = &progress;
-    progress.setWorkBytes(volume->byteLength);
+    if (options.freeSpace) {
+        progress.setStatus("Reading the allocation map...");
+        const FreeSpacePlan plan = freeSpaceToCarve(options.volume, *volume, app, progress, notifier);
+        progress.clearLine();
+        for (const std::string& note : plan.notes)
+            std::fprintf(stderr, "%s\n", note.c_str());
+        engine.carvedSpans = plan.spans;
+    }
+    progress.setWorkBytes(engine.carvedSpans ? static_cast<std::int64_t>(spansBytes(*engine.carvedSpans)) : volume->byteLength);
     progress.setFoundCounter([&engine] { return static_cast<std::int64_t>(engine.carvedFileCount()); });
     MemoryTree tree;
     engine.ownerWindow = &progress;
@@ -135,5 +167,7 @@ void registerCarveCommand(CLI::App& app, int& exitCode) {
         ->check(CLI::IsMember({"text", "jsonl"}));
     options->report.addTo(*command);
     command->add_flag("--only-whole", options->onlyWhole, "Save no picture that does not decode whole (other files are saved)");
+    command->add_flag("--free-space", options->freeSpace,
+                      "Search only the space the file system holds free (on a whole disk, also what no partition covers)");
     command->callback([options, &exitCode] { exitCode = runCarve(*options); });
 }

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "common/EntryTime.h"
+#include "fs/AllocationMap.h"
 #include "fs/FileContent.h"
 
 class OutputFile;
@@ -62,6 +63,9 @@ public:
     /// The reader knows part of a file's content is gone (blocks since given to other files):
     /// it writes zeros there, and the file counts as partial.
     virtual bool contentPartial(EntryRef) const { return false; }
+    /// Which bytes of the volume the file system holds allocated, from its own map; not known
+    /// (with why) where the reader keeps none or could not read it.
+    virtual AllocationMap allocationMap() { return AllocationMap::notRead("this file system's allocation map is not read"); }
     /// The reader's stop flag, polled once per entry by every walk.
     virtual StopFlag& stopFlag() = 0;
     /// A top-level entry that is the file system's own bookkeeping ($MFT, $LogFile, $Extend ... on

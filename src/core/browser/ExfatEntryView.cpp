@@ -55,6 +55,7 @@ public:
     std::unique_ptr<FileContent> open(EntryRef entry) override {
         return entry < reader_->entryList().size() ? reader_->openContent(record(entry)) : nullptr;
     }
+    AllocationMap allocationMap() override { return reader_->allocationMap(); }
     StopFlag& stopFlag() override { return reader_->stopFlag; }
 
 private:

@@ -100,6 +100,7 @@ public:
         const ExtEntry* e = regularFile(entry);
         return e != nullptr ? reader_->openContent(*e) : nullptr;
     }
+    AllocationMap allocationMap() override { return reader_->allocationMap(); }
     StopFlag& stopFlag() override { return reader_->stopFlag; }
 
 private:

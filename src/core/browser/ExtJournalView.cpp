@@ -88,6 +88,7 @@ public:
             return live_->open(entry);
         return savable(*e) ? deleted_->open(*e) : nullptr;
     }
+    AllocationMap allocationMap() override { return live_->allocationMap(); }
     StopFlag& stopFlag() override { return live_->stopFlag(); }
 
 private:

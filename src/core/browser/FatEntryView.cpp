@@ -70,6 +70,7 @@ public:
     std::unique_ptr<FileContent> open(EntryRef entry) override {
         return entry < entries().size() ? reader_->openContent(record(entry)) : nullptr;
     }
+    AllocationMap allocationMap() override { return reader_->allocationMap(); }
     StopFlag& stopFlag() override { return reader_->stopFlag; }
 
 private:

@@ -72,6 +72,7 @@ public:
         const HfsEntry* e = file(entry);
         return e != nullptr ? reader_->openContent(*e) : nullptr;
     }
+    AllocationMap allocationMap() override { return reader_->allocationMap(); }
     StopFlag& stopFlag() override { return reader_->stopFlag; }
 
 private:

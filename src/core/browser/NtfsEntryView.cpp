@@ -95,6 +95,8 @@ std::unique_ptr<FileContent> NtfsEntryView::open(EntryRef entry) {
     return reader_->openContent(entry);
 }
 
+AllocationMap NtfsEntryView::allocationMap() { return reader_->allocationMap(); }
+
 StopFlag& NtfsEntryView::stopFlag() { return reader_->stopFlag; }
 
 bool NtfsEntryView::isVolumeMetadata(EntryRef entry) const {

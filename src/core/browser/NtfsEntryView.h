@@ -30,6 +30,7 @@ public:
     /// volume.
     std::optional<FileExtents> extents(EntryRef entry) override;
     std::unique_ptr<FileContent> open(EntryRef entry) override;
+    AllocationMap allocationMap() override;
     StopFlag& stopFlag() override;
     /// The metadata files of the root folder, by name: $MFT, $MFTMirr, $LogFile, $Volume,
     /// $AttrDef, $Bitmap, $Boot, $BadClus, $Secure, $UpCase and $Extend.

@@ -44,6 +44,7 @@ public:
             beforeWrite(entry);
         return base_.writeContent(entry, out);
     }
+    AllocationMap allocationMap() override { return base_.allocationMap(); }
     StopFlag& stopFlag() override { return base_.stopFlag(); }
 
 private:

@@ -137,8 +137,10 @@ bool myJpg::scanChunk(std::uint64_t chunkStart, std::uint64_t limit, ChunkPass& 
     if (!sectorsWanted && !formatsWanted)
         return true;  // inside a file whose size field or structure said where it ends
     const std::uint64_t left = pass.volumeBytes - chunkStart;
+    // Nothing is fetched past limit but the overlap: a short span costs only its own bytes.
+    const std::uint64_t wanted = std::min(left, limit > chunkStart ? limit - chunkStart : 0);
     const std::uint64_t chunkBytes =
-        left >= kChunkSize ? kChunkSize : (left + kSectorSize - 1) / kSectorSize * kSectorSize;
+        wanted >= kChunkSize ? kChunkSize : (wanted + kSectorSize - 1) / kSectorSize * kSectorSize;
     // Read straight into the one page-aligned chunk buffer, a few bytes past the chunk along
     // for the byte-offset search: at 1 MiB the bytes are still in the processor's cache when
     // the searches go over them, and no read-ahead window copies them a second time.
@@ -354,6 +356,31 @@ void myJpg::listUnmatchedStarts() {
     }
 }
 
+void myJpg::carveSpans(ChunkPass& pass, ProgressSink& progress, std::uint64_t chunkCount) {
+    // The bar counts the spans' bytes, in chunks of the whole volume's scale.
+    const std::vector<VolumeSpan> spans = spansOnUnits(normalSpans(*carvedSpans), kSectorSize);
+    const std::uint64_t total = std::max<std::uint64_t>(spansBytes(spans), 1);
+    std::uint64_t done = 0;
+    for (const VolumeSpan& span : spans) {
+        const std::uint64_t end = std::min(span.end(), pass.volumeBytes);
+        // A file found before may reach into this span: its bytes are not searched again.
+        pass.next = std::max(pass.next, span.offset);
+        formats_.setResume(std::max(formats_.resume(), span.offset));
+        for (std::uint64_t chunkStart = span.offset; chunkStart < end && !pass.stopped; chunkStart += kChunkSize) {
+            progress.setPosition(static_cast<std::int64_t>(done * chunkCount / total));
+            if (stopFlag.isSet()) {
+                pass.stopped = true;
+                break;
+            }
+            if (!scanChunk(chunkStart, end, pass))
+                return;  // the medium ends before the volume size said
+            done += std::min(kChunkSize, end - chunkStart);
+        }
+        if (pass.stopped)
+            return;
+    }
+}
+
 bool myJpg::runCarving() {
     if (!buildMatcher() || sectorSource == nullptr) {
         if (notifier != nullptr)
@@ -383,14 +410,18 @@ bool myJpg::runCarving() {
     const std::int64_t zerosBefore = sectorSource->zeroFilledBytes();
 
     // A stopped scan leaves the bar where it stopped and says no "done..".
-    for (std::uint64_t c = 0; c < chunkCount && !pass.stopped; ++c) {
-        progress.setPosition(static_cast<std::int64_t>(c));
-        if (stopFlag.isSet()) {
-            pass.stopped = true;
-            break;
+    if (!carvedSpans) {
+        for (std::uint64_t c = 0; c < chunkCount && !pass.stopped; ++c) {
+            progress.setPosition(static_cast<std::int64_t>(c));
+            if (stopFlag.isSet()) {
+                pass.stopped = true;
+                break;
+            }
+            if (!scanChunk(c * kChunkSize, volumeBytes, pass))
+                break;  // the medium ends before the volume size said: nothing more to find
         }
-        if (!scanChunk(c * kChunkSize, volumeBytes, pass))
-            break;  // the medium ends before the volume size said: nothing more to find
+    } else {
+        carveSpans(pass, progress, chunkCount);
     }
     const bool stopped = pass.stopped;
     if (!stopped)

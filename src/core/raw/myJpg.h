@@ -18,6 +18,7 @@
 
 #include "app/StopFlag.h"
 #include "app/TreeSink.h"
+#include "common/VolumeSpans.h"
 #include "raw/CarvedFile.h"
 #include "raw/CarvedFileListing.h"
 #include "raw/FormatSearch.h"
@@ -82,6 +83,9 @@ public:
     TreeSink* treeControl = nullptr;
     readWriteInterface* sectorSource = nullptr;
     std::int64_t volumeByteCount = 0;
+    /// Where files may start (normal spans, such as a volume's free space); unset: anywhere on
+    /// the volume. A file that starts in a span is walked to its end wherever that lies.
+    std::optional<std::vector<VolumeSpan>> carvedSpans;
     StopFlag stopFlag;
 
 private:
@@ -123,6 +127,8 @@ private:
     /// Reads the chunk at chunkStart and tests the starts in it before limit. False when the
     /// medium ended there.
     bool scanChunk(std::uint64_t chunkStart, std::uint64_t limit, ChunkPass& pass);
+    /// The chunk loop over carvedSpans instead of the whole volume.
+    void carveSpans(ChunkPass& pass, ProgressSink& progress, std::uint64_t chunkCount);
 
     // The failing regions: what the source skipped is read again after the scan.
     /// Keeps the parts of [chunkStart, + bytes) that the source skipped and served as zeros.

@@ -661,3 +661,21 @@ TEST(CarvingEngine, NoByteGoesToTwoFilesAndNoClaimRunsOverAnotherFile) {
         EXPECT_EQ(c.statuses(), t.statuses);
     }
 }
+
+TEST(CarvingEngine, GivenSpansOnlyFilesStartingInThemAreCarvedAndWalkedToTheirEnd) {
+    const Bytes photo = tinyJpeg();
+    Carving c(4 * MiB, {kDefaultJpg});
+    c.plant(4096, photo);             // in allocated space: not searched
+    c.plant(MiB + 512, photo);        // in the first span
+    c.plant(2 * MiB - 1024, photo);   // starts in the first span, runs on past its end
+    c.plant(3 * MiB + 7, photo);      // at an odd byte of a span shorter than a chunk
+    c.plant(3 * MiB + 65536, photo);  // past that span's end
+    c.engine.carvedSpans = std::vector<VolumeSpan>{{MiB, MiB - 512}, {3 * MiB, 8192}};
+    EXPECT_EQ(c.run(), (std::vector<Found>{{MiB + 512, photo.size(), std::to_string(MiB + 512) + ".jpg"},
+                                           {2 * MiB - 1024, photo.size(), std::to_string(2 * MiB - 1024) + ".jpg"},
+                                           {3 * MiB + 7, photo.size(), std::to_string(3 * MiB + 7) + ".jpg"}}));
+    EXPECT_EQ(c.statuses(), std::vector<std::string>(3, "whole"));
+
+    c.engine.carvedSpans = std::vector<VolumeSpan>{};  // no free space: nothing searched
+    EXPECT_TRUE(c.run().empty());
+}

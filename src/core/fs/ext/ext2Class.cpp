@@ -470,3 +470,44 @@ std::unique_ptr<FileContent> ext2Class::openContent(const ExtEntry& entry) {
                              timespec{static_cast<time_t>(inode.le32(kInodeMtime)), 0}};
     return std::make_unique<ExtentContent>(sectorSource_, std::move(*extents), times);
 }
+
+AllocationMap ext2Class::allocationMap() {
+    if (blockSize == 0 || groupCount == 0 || groupDescriptors.empty())
+        return AllocationMap::notRead("the group descriptors were not read");
+    const ByteView sb(superblock.data(), superblock.size());
+    if ((sb.le32(kFeatureRoCompat) & kRoCompatBigalloc) != 0)
+        return AllocationMap::notRead("the block bitmaps of bigalloc volumes are not read");
+    const ByteView table(groupDescriptors.data(), groupDescriptors.size());
+    auto field = [&](std::uint64_t at, unsigned lo, unsigned hi) {
+        std::uint64_t value = table.le32(at + lo);
+        if (descriptorSize >= kGdLargeSize)
+            value |= static_cast<std::uint64_t>(table.le32(at + hi)) << 32;
+        return value;
+    };
+    const std::uint64_t firstData = sb.le32(kFirstDataBlock);
+    const std::uint64_t tableBlocks = (static_cast<std::uint64_t>(inodesPerGroup) * inodeSize + blockSize - 1) / blockSize;
+    AllocationBuilder map(volumeSize);
+    map.addSpan(0, firstData * blockSize);  // the boot block before the first group (1 KiB blocks)
+    std::vector<std::uint8_t> bits;
+    for (std::uint32_t g = 0; g < groupCount; ++g) {
+        if (stopFlag.isSet())
+            return AllocationMap::notRead("stopped");
+        const std::uint64_t at = static_cast<std::uint64_t>(g) * descriptorSize;
+        const std::uint64_t first = firstData + static_cast<std::uint64_t>(g) * blocksPerGroup;
+        if (first >= blocksCount)
+            break;
+        const std::uint64_t count = std::min<std::uint64_t>(blocksPerGroup, blocksCount - first);
+        const std::uint64_t bitmapBlock = field(at, kGdBlockBitmapLo, kGdBlockBitmapHi);
+        // A group's own bitmaps and inode table may lie in another group (flex_bg), whose bitmap
+        // marks them; they are added here too, for groups whose bitmap was never written.
+        map.addSpan(bitmapBlock * blockSize, blockSize);
+        map.addSpan(field(at, kGdInodeBitmapLo, kGdInodeBitmapHi) * blockSize, blockSize);
+        map.addSpan(inodeTableBlock(g) * blockSize, tableBlocks * blockSize);
+        if ((table.le16(at + kGdFlags) & kGdBlockUninit) != 0)
+            continue;
+        if (!readBlock(bitmapBlock, bits))
+            continue;
+        map.addBitmap(ByteView(bits.data(), bits.size()), 0, count, first * blockSize, blockSize);
+    }
+    return map.finish();
+}

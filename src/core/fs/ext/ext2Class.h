@@ -23,6 +23,7 @@
 #include "common/EntryTime.h"
 #include "disk/VolumeRecord.h"
 #include "disk/readWriteInterface.h"
+#include "fs/AllocationMap.h"
 #include "fs/FileContent.h"
 #include "fs/ReaderInput.h"
 #include "fs/ext/ExtBlockMap.h"
@@ -67,6 +68,11 @@ public:
     /// The file's content read through contentExtents, with the inode's access and modification
     /// times; null when the inode cannot be read.
     std::unique_ptr<FileContent> openContent(const ExtEntry& entry);
+    /// The blocks the groups' block bitmaps mark in use, and every group's bitmaps and inode
+    /// table. A group whose bitmap was never written (BLOCK_UNINIT) holds no data; one whose
+    /// bitmap cannot be read is left free, to be searched. Not known without group descriptors
+    /// or on bigalloc volumes.
+    AllocationMap allocationMap();
     /// The extents of block runs: each run's blocks at their logical offsets, cut at size.
     FileExtents runExtents(const std::vector<ExtBlockRun>& runs, std::uint64_t size) const;
     /// Content read through runExtents, with those access and modification times.

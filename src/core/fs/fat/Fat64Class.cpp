@@ -393,3 +393,47 @@ void Fat64Class::buildOrphans() {
                     return true;
                 });
 }
+
+AllocationMap Fat64Class::allocationMap() {
+    if (advanced_ || clusterLength_ == 0 || source_ == nullptr)
+        return AllocationMap::notRead("the allocation bitmap is not known on an assumed geometry");
+    // The bitmap's entry lies in the root directory (the first one: a second serves TexFAT).
+    std::uint32_t bitmapCluster = 0;
+    std::uint64_t bitmapBytes = 0;
+    std::vector<unsigned char> bytes(clusterLength_);
+    for (const std::uint32_t c : fat_.chain(rootCluster_, 256)) {
+        std::fill(bytes.begin(), bytes.end(), 0);
+        if (!source_->readAt(static_cast<std::int64_t>(clusterOffset(c)), bytes.data(), static_cast<std::uint32_t>(clusterLength_)))
+            break;
+        const ByteView dir(bytes.data(), bytes.size());
+        for (std::uint64_t at = 0; dir.has(at, 32) && bitmapCluster == 0; at += 32) {
+            if (dir.u8(at) == kExfatBitmap && (dir.u8(at + 1) & 1U) == 0) {
+                bitmapCluster = dir.le32(at + 20);
+                bitmapBytes = dir.le64(at + 24);
+            }
+        }
+        if (bitmapCluster != 0)
+            break;
+    }
+    // No more clusters than the volume can hold, whatever the boot sector claims.
+    const std::uint64_t clusters = std::min<std::uint64_t>(fat_.clusterLimit() - 2, readableBytes() / clusterLength_);
+    if (!fat_.validCluster(bitmapCluster) || bitmapBytes < (clusters + 7) / 8)
+        return AllocationMap::notRead("the exFAT allocation bitmap could not be found");
+    bitmapBytes = (clusters + 7) / 8;  // what lies past the heap's clusters says nothing
+    const std::uint64_t needed = (bitmapBytes + clusterLength_ - 1) / clusterLength_;
+    std::vector<std::uint32_t> chain = fat_.chain(bitmapCluster, needed);
+    if (chain.size() < needed)
+        chain = fat_.chain(bitmapCluster, needed, true);  // written without a FAT chain
+    if (chain.size() < needed)
+        return AllocationMap::notRead("the exFAT allocation bitmap could not be read");
+    std::vector<std::uint8_t> bits(needed * clusterLength_, 0);
+    for (std::size_t i = 0; i < chain.size(); ++i) {
+        if (!source_->readAt(static_cast<std::int64_t>(clusterOffset(chain[i])), bits.data() + i * clusterLength_,
+                             static_cast<std::uint32_t>(clusterLength_)))
+            return AllocationMap::notRead("the exFAT allocation bitmap could not be read");
+    }
+    AllocationBuilder map(readableBytes());
+    map.addSpan(0, heapOffset_);
+    map.addBitmap(ByteView(bits.data(), bitmapBytes), 0, clusters, heapOffset_, clusterLength_);
+    return map.finish();
+}

@@ -14,6 +14,7 @@
 #include "common/EntryTime.h"
 #include "disk/VolumeRecord.h"
 #include "disk/readWriteInterface.h"
+#include "fs/AllocationMap.h"
 #include "fs/FileContent.h"
 #include "fs/ReaderInput.h"
 #include "fs/fat/ExfatEntry.h"
@@ -47,6 +48,10 @@ public:
     FileExtents contentExtents(const ExfatEntry& entry);
     /// entry's content read through contentExtents, with its access and modification times.
     std::unique_ptr<FileContent> openContent(const ExfatEntry& entry);
+    /// Everything before the cluster heap, and the clusters the allocation bitmap (named in the
+    /// root directory) marks used. Not known on an assumed geometry (Advanced) or without a
+    /// readable bitmap.
+    AllocationMap allocationMap();
 
     /// Creation, last access and last modification times as stored (the UTC offset fields are
     /// not applied), and the attribute text.

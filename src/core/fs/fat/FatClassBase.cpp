@@ -312,3 +312,24 @@ std::vector<std::uint64_t> FatClassBase::findFatPositions(std::int64_t maxCount)
     return findStructures(isFat32Reader() ? FinderKind::Fat32 : FinderKind::Fat16, *source_, totalBytes, maxCount,
                           stopFlag, progress_, fatPositions);
 }
+
+AllocationMap FatClassBase::allocationMap() {
+    if (advanced_ || clusterLength_ == 0 || source_ == nullptr)
+        return AllocationMap::notRead("the FAT is not known on an assumed geometry");
+    // A FAT starts with the media byte (0xF0 or above) in its first entry; a table that does not
+    // would make every cluster look free.
+    std::uint8_t media = 0;
+    if (!source_->readAt(static_cast<std::int64_t>(fat_.fatOffset()), &media, 1) || media < 0xF0)
+        return AllocationMap::notRead("the FAT could not be read");
+    const std::uint64_t volumeBytes = readableBytes();
+    AllocationBuilder map(volumeBytes);
+    map.addSpan(0, dataOffset_);
+    const std::uint32_t limit = fat_.clusterLimit();
+    for (std::uint32_t c = 2; c < limit; ++c) {
+        if ((c & 0xFFFF) == 0 && stopFlag.isSet())
+            return AllocationMap::notRead("stopped");
+        if (fat_.entry(c) != 0)
+            map.addSpan(clusterOffset(c), clusterLength_);
+    }
+    return map.finish();
+}

@@ -16,6 +16,7 @@
 #include "common/ByteView.h"
 #include "disk/VolumeRecord.h"
 #include "disk/readWriteInterface.h"
+#include "fs/AllocationMap.h"
 #include "fs/FileContent.h"
 #include "fs/ReaderInput.h"
 #include "fs/fat/FatEntry.h"
@@ -49,6 +50,9 @@ public:
     FileExtents contentExtents(const FatEntry& entry);
     /// entry's content read through contentExtents, with its access and modification times.
     std::unique_ptr<FileContent> openContent(const FatEntry& entry);
+    /// The reserved sectors, the FATs and the root region, and every cluster whose FAT entry is
+    /// not free. Not known on an assumed geometry (Advanced) or when the FAT cannot be read.
+    AllocationMap allocationMap();
 
     /// Searches the volume for FAT starts (up to maxCount); appends them to fatPositions and
     /// returns a copy of that list.

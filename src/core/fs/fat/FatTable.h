@@ -33,6 +33,7 @@ public:
                                      std::unordered_set<std::uint32_t>* visited = nullptr);
     std::uint32_t clusterLimit() const { return clusterLimit_; }
     int bits() const { return bits_; }
+    std::uint64_t fatOffset() const { return fatOffset_; }
 
 private:
     std::uint8_t byteAt(std::uint64_t offset);

@@ -477,3 +477,15 @@ std::unique_ptr<FileContent> HFSP::openContent(const HfsEntry& entry) {
     const ContentTimes times{timespec{unixTime(entry.accessDate), 0}, timespec{unixTime(entry.contentModDate), 0}};
     return std::make_unique<ExtentContent>(sectorSource_, contentExtents(entry), times);
 }
+
+AllocationMap HFSP::allocationMap() {
+    if (blockSize == 0 || volumeBlocks == 0)
+        return AllocationMap::notRead("the volume header was not read");
+    const std::vector<Extent> extents = forkExtents(kAllocationFork);
+    std::vector<std::uint8_t> bits((volumeBlocks + 7) / 8, 0);
+    if (extents.empty() || !readFork(extents, 0, bits))
+        return AllocationMap::notRead("the allocation file could not be read");
+    AllocationBuilder map(volumeSize);
+    map.addBitmap(ByteView(bits.data(), bits.size()), 0, volumeBlocks, 0, blockSize, true);
+    return map.finish();
+}

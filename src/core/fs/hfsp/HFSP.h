@@ -22,6 +22,7 @@
 #include "common/EntryTime.h"
 #include "disk/VolumeRecord.h"
 #include "disk/readWriteInterface.h"
+#include "fs/AllocationMap.h"
 #include "fs/FileContent.h"
 #include "fs/ReaderInput.h"
 #include "fs/hfsp/HfsEntry.h"
@@ -68,6 +69,9 @@ public:
     /// blocks listed so far), each block at its own offset, cut at the logical size; blocks
     /// outside the volume are holes.
     FileExtents contentExtents(const HfsEntry& entry) const;
+    /// The blocks the allocation file marks in use (its first bit is block 0, highest bit first).
+    /// Not known without a volume header or when the allocation file cannot be read.
+    AllocationMap allocationMap();
     /// The data fork read through contentExtents, with the access and modification times.
     std::unique_ptr<FileContent> openContent(const HfsEntry& entry);
 

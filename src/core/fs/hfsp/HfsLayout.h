@@ -13,6 +13,7 @@ inline constexpr std::uint32_t kVolumeHeaderSize = 512;
 inline constexpr unsigned kSignature = 0x00;     // u16 "H+" or "HX"
 inline constexpr unsigned kBlockSize = 0x28;     // u32
 inline constexpr unsigned kTotalBlocks = 0x2C;   // u32
+inline constexpr unsigned kAllocationFork = 0x70;  // fork data of the allocation file (one bit per block)
 inline constexpr unsigned kExtentsFork = 0xC0;   // fork data of the extents overflow file
 inline constexpr unsigned kCatalogFork = 0x110;  // fork data of the catalog file
 inline constexpr std::uint16_t kSignaturePlus = 0x482B;  // "H+"

@@ -21,6 +21,7 @@
 #include "common/EntryTime.h"
 #include "disk/VolumeRecord.h"
 #include "disk/readWriteInterface.h"
+#include "fs/AllocationMap.h"
 #include "fs/FileContent.h"
 #include "fs/ReaderInput.h"
 #include "fs/ntfs/NtfsEntry.h"
@@ -110,6 +111,10 @@ public:
     /// Entry index's content (plain runs, decoded compression units, or the resident bytes) with
     /// its access and modification times; null where contentExtents gives none.
     std::unique_ptr<FileContent> openContent(std::uint64_t index);
+    /// The clusters $Bitmap (record 6) marks in use. Not known when the MFT was not found from the
+    /// boot sector (the Advanced and Deep modes rebuild entries from records found anywhere) or
+    /// $Bitmap cannot be read.
+    AllocationMap allocationMap();
     /// Writes entry index's content into out and sets its times.
     bool writeEntry(std::uint64_t index, OutputFile& out);
 

@@ -397,3 +397,21 @@ std::unique_ptr<FileContent> ntfs::openContent(std::uint64_t index) {
 }
 
 bool ntfs::writeEntry(std::uint64_t index, OutputFile& out) { return writeFileContent(openContent(index).get(), out); }
+
+AllocationMap ntfs::allocationMap() {
+    constexpr std::uint64_t kBitmapRecord = 6;
+    if (!mftLocated || scanMode != 1 || entryList.size() <= kBitmapRecord || entryName(entryList[kBitmapRecord]) != "$Bitmap")
+        return AllocationMap::notRead("$Bitmap is not known for this MFT");
+    const std::uint64_t clusters = volumeClusters();
+    const std::uint64_t cluster = clusterSize != 0 ? clusterSize : bootClusterSize();
+    std::unique_ptr<FileContent> content = openContent(kBitmapRecord);
+    if (!content || clusters == 0 || cluster == 0)
+        return AllocationMap::notRead("$Bitmap could not be read");
+    const std::uint64_t wanted = std::min<std::uint64_t>(content->length(), (clusters + 7) / 8);
+    std::vector<std::uint8_t> bits(wanted, 0);
+    if (content->read(0, bits.data(), bits.size()) < bits.size())
+        return AllocationMap::notRead("$Bitmap could not be read");
+    AllocationBuilder map(volumeSize != 0 ? volumeSize : clusters * cluster);
+    map.addBitmap(ByteView(bits.data(), bits.size()), 0, clusters, 0, cluster);
+    return map.finish();
+}

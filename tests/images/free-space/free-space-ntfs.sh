@@ -1,0 +1,3 @@
+#!/bin/bash
+# An NTFS volume with live and deleted photos (see free-space-common.sh).
+exec "$(dirname "$0")/free-space-common.sh" "$1" ntfs 64
