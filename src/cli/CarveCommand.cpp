@@ -5,6 +5,7 @@
 #include "CliTerminal.h"
 #include "Commands.h"
 #include "CarvedFileJson.h"
+#include "FoundFiles.h"
 #include "OutputChoice.h"
 #include "ReportOptions.h"
 #include "SourceFaults.h"
@@ -43,7 +44,7 @@ FreeSpacePlan freeSpaceToCarve(const VolumeOptions& options, const ResolvedVolum
                                StderrProgress& progress, Notifier& notifier) {
     const auto bytes = static_cast<std::uint64_t>(volume.byteLength);
     ReaderContext context{volume.volume, volume.record, volume.byteLength, app, progress, notifier, ScanMode::Standard, {}, nullptr, nullptr};
-    const FileSystemKind kind = fileSystemKind(volume.record.fileSystem);
+    const FileSystemKind kind = volume.record.kind;
     if (!hasReader(kind) && options.volume < 0 && options.startSector < 0) {
         const std::vector<VolumeRecord> partitions = standardVolumes(options, *app.currentSource);
         if (!partitions.empty())
@@ -65,20 +66,8 @@ int runCarve(const CarveOptions& options) {
     ApplicationState app;
     StderrNotifier notifier;
     myJpg engine;
-    if (!options.noDefault) {
-        const std::string path = defaultSignatureFilePath();
-        const SignatureLoad load = loadSignatureFile(path, SignatureFileRole::Default, engine, notifier);
-        if (load.status == SignatureLoadStatus::NotOpened)
-            std::fprintf(stderr, "the default signature set %s could not be opened\n", path.c_str());
-    }
-    for (const std::string& path : options.signatureFiles) {
-        if (loadSignatureFile(path, SignatureFileRole::User, engine, notifier).status != SignatureLoadStatus::Loaded)
-            return 1;
-    }
-    if (engine.signatureCount() == 0) {
-        std::fprintf(stderr, "no signatures to carve with\n");
+    if (!loadCarveSignatures(engine, options.noDefault, options.signatureFiles, notifier))
         return 1;
-    }
     const auto volume = resolveVolume(options.volume, app, notifier);
     if (!volume)
         return 1;

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 
-#include "browser/FileSystemKind.h"
 
 namespace {
 constexpr std::uint64_t kSector = 512;
@@ -32,7 +31,7 @@ FreeSpacePlan diskFreeSpace(const std::vector<VolumeRecord>& partitions, const R
         const std::uint64_t bytes = std::min(claimed, diskBytes - start);
         covered.push_back({start, bytes});
 
-        const FileSystemKind kind = fileSystemKind(record.fileSystem);
+        const FileSystemKind kind = record.kind;
         std::vector<VolumeSpan> inside{{0, bytes}};
         if (hasReader(kind)) {
             ReaderContext context = disk;
