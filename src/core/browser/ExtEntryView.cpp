@@ -109,10 +109,7 @@ private:
         return e != nullptr && hasType(*e, ext_layout::kModeRegular) ? e : nullptr;
     }
     const ExtEntry* find(EntryRef key) const {
-        if (key > 0xFFFFFFFFull)
-            return nullptr;
-        auto it = reader_->entryMap.find(static_cast<std::uint32_t>(key));
-        return it == reader_->entryMap.end() ? nullptr : &it->second;
+        return reader_->listedEntry(key);
     }
     std::unique_ptr<ext2Class> reader_;
 };

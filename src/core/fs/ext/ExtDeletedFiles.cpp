@@ -367,9 +367,9 @@ void ExtDeletedFiles::placeEntries() {
     const std::size_t count = entries_.size();
     for (std::size_t i = 0; i < count; ++i) {
         ExtDeletedEntry& e = entries_[i];
-        const auto live = reader_.entryMap.find(static_cast<std::uint32_t>(liveKey(e.folderInode)));
+        const ExtEntry* live = reader_.listedEntry(liveKey(e.folderInode));
         const InodeNow& folderNow = inodeNow(e.folderInode);
-        if (e.folderInode == 2 || (live != reader_.entryMap.end() && folderNow.links != 0 &&
+        if (e.folderInode == 2 || (live != nullptr && folderNow.links != 0 &&
                                    modeType(folderNow.mode) == kModeDirectory)) {
             e.parent = liveKey(e.folderInode);
         } else if (auto folder = deletedFolders.find(e.folderInode); folder != deletedFolders.end() && folder->second != i) {
@@ -433,8 +433,7 @@ void ExtDeletedFiles::find() {
         if (c.inode == 0)
             continue;
         // Named by a live folder: listed by the standard walk already (most entries met here).
-        const auto live = reader_.entryMap.find(static_cast<std::uint32_t>(liveKey(c.inode)));
-        if (live != reader_.entryMap.end() && !live->second.name.empty())
+        if (reader_.listedEntry(liveKey(c.inode)) != nullptr)
             continue;
         const InodeNow& now = inodeNow(c.inode);
         if (now.bytes.empty() || now.links != 0)

@@ -303,56 +303,45 @@ bool ext2Class::readDirectories() {
 
 void ext2Class::buildEntryMap() {
     progress_.setStatus("clearing vector....");
-    entryMap.clear();
-    for (ExtEntry& record : inodeRecords)
-        if (!record.name.empty())
-            entryMap.emplace(record.inodeIndex, std::move(record));
-    ExtEntry root;
+    if (inodeRecords.size() <= 2)
+        inodeRecords.resize(3);
+    // The root directory's own inode (number 2, key 1) gives ROOT its times and place.
+    ExtEntry root = inodeRecords[1];
     root.name = "ROOT";
     root.inodeIndex = 2;
     root.mode = kModeDirectory;
-    if (inodeRecords.size() > 1) {
-        // The root directory's own inode (number 2) gives ROOT its times.
-        root.tableBlock = inodeRecords[1].tableBlock;
-        root.tableSlot = inodeRecords[1].tableSlot;
-        root.timesKnown = inodeRecords[1].timesKnown;
-        root.inodeMode = inodeRecords[1].inodeMode;
-        root.accessTime = inodeRecords[1].accessTime;
-        root.changeTime = inodeRecords[1].changeTime;
-        root.modifyTime = inodeRecords[1].modifyTime;
-        root.createKnown = inodeRecords[1].createKnown;
-        root.createTime = inodeRecords[1].createTime;
-    }
-    entryMap[2] = root;
-    const std::uint32_t last = static_cast<std::uint32_t>(inodeRecords.size()) - 1;
-    if (!inodeRecords.empty() && entryMap.find(last) == entryMap.end())
-        entryMap[last] = ExtEntry{};
-    inodeRecords.clear();
-    inodeRecords.shrink_to_fit();
+    root.size = 0;
+    root.parentIndex = kExtNone;
+    root.firstChild = root.nextSibling = kExtNone;
+    inodeRecords[2] = std::move(root);
 }
 
 void ext2Class::linkEntries() {
     progress_.setStatus("Maintaining Parent Child....");
-    const auto total = static_cast<std::int64_t>(entryMap.size());
+    const auto total = static_cast<std::int64_t>(inodeRecords.size());
     progress_.setRange(0, total);
-    std::int64_t counter = 0;
-    for (auto& [key, entry] : entryMap) {
-        if (stopFlag.isSet()) {
-            stopFlag.clear();
-            break;
+    for (std::uint32_t key = 0; key < inodeRecords.size(); ++key) {
+        ExtEntry& entry = inodeRecords[key];
+        // The status and the stop are looked at once per thousand records, not per record.
+        if (key % 1024 == 0) {
+            if (stopFlag.isSet()) {
+                stopFlag.clear();
+                break;
+            }
+            progress_.setStatus(formatText("Maintaining Parent Child for record %d of %d....", static_cast<int>(key),
+                                           static_cast<int>(total)));
+            progress_.setPosition(key);
         }
-        progress_.setStatus(formatText("Maintaining Parent Child for record %d of %d....", static_cast<int>(counter),
-                                       static_cast<int>(total)));
-        progress_.setPosition(++counter);
-        if (static_cast<std::int32_t>(entry.parentIndex) <= 0)
+        if (entry.name.empty() || static_cast<std::int32_t>(entry.parentIndex) <= 0)
             continue;
-        auto parent = entryMap.find(entry.parentIndex);
-        if (parent == entryMap.end() || parent->second.inodeIndex == entry.inodeIndex || parent->first == key)
+        ExtEntry* parent = entry.parentIndex < inodeRecords.size() ? &inodeRecords[entry.parentIndex] : nullptr;
+        if (parent == nullptr || parent->name.empty() || parent->inodeIndex == entry.inodeIndex || entry.parentIndex == key)
             continue;
         // Pushing at the head gives the same order as appending after walking the chain, in O(1).
-        entry.nextSibling = parent->second.firstChild;
-        parent->second.firstChild = key;
+        entry.nextSibling = parent->firstChild;
+        parent->firstChild = key;
     }
+    progress_.setPosition(total);
 }
 
 bool ext2Class::readInode(const ExtEntry& entry, std::vector<std::uint8_t>& inode) {

@@ -12,7 +12,6 @@
 #include <array>
 #include <cstdint>
 #include <functional>
-#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -51,7 +50,7 @@ public:
     /// Walks the blocks of every directory inode and names the inodes it lists. False when there
     /// are no inode records.
     bool readDirectories();
-    /// Copies the named records into entryMap, with ROOT at key 2.
+    /// Makes the record at key 2 ROOT, with the root directory's times.
     void buildEntryMap();
     /// Links every entry under its parent (children end up highest key first).
     void linkEntries();
@@ -95,8 +94,13 @@ public:
     std::array<std::uint8_t, ext_layout::kSuperblockSize> superblock{};
     std::vector<std::uint8_t> groupDescriptors;
     StopFlag stopFlag;
+    /// One record per inode slot, keyed by inode number - 1 (ROOT at key 2); only the named
+    /// ones are listed. The one store the walks, the tree and the listing read.
     std::vector<ExtEntry> inodeRecords;
-    std::map<std::uint32_t, ExtEntry> entryMap;
+    /// The listed record at key (named, or ROOT), or null.
+    const ExtEntry* listedEntry(std::uint64_t key) const {
+        return key < inodeRecords.size() && !inodeRecords[key].name.empty() ? &inodeRecords[key] : nullptr;
+    }
     std::uint32_t inodeBase = 0;
     VolumeRecord volume;
 
