@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <ctime>
+#include <vector>
 
 #include "common/ListTextFormat.h"
 #include "common/TextFormat.h"
@@ -80,6 +82,23 @@ TEST(ListTextFormat, EntryTimesForTheListAndForMachines) {
         EXPECT_EQ(isoUtcTime(time), "2021-01-01T12:30:45Z");
     EXPECT_EQ(isoUtcTime(EntryTime{}), "");
     EXPECT_EQ(isoUtcTime(EntryTime::instant(-11644473600)), "1601-01-01T00:00:00Z");  // NTFS file time 0
+    // Worked out without gmtime: the same fields as gmtime over leap days, century years, times
+    // before 1970 and the ends of the four-digit years.
+    const auto gmtimeText = [](std::int64_t s) {
+        std::tm fields{};
+        const std::time_t time = s;
+        if (gmtime_r(&time, &fields) == nullptr)
+            return std::string("<gmtime failed>");
+        return formatText("%04d-%02d-%02dT%02d:%02d:%02dZ", fields.tm_year + 1900, fields.tm_mon + 1, fields.tm_mday,
+                          fields.tm_hour, fields.tm_min, fields.tm_sec);
+    };
+    std::vector<std::int64_t> samples{0, -1, 951782400, 951868799, 4107542400, 4102444799, 253402300799,
+                                      -62167219200, -62135596801, 1709164800, 2147483647, 4294967295};
+    for (std::int64_t t = -3000000000; t < 5000000000; t += 7777777)
+        samples.insert(samples.end(), {t, t + 86399});
+    for (const std::int64_t s : samples)
+        ASSERT_EQ(isoUtcTime(EntryTime::instant(s)), gmtimeText(s)) << s;
+    EXPECT_EQ(isoUtcTime(EntryTime::instant(253402300800)), "10000-01-01T00:00:00Z") << "five-digit years as before";
     if (saved != nullptr)
         setenv("TZ", previous.c_str(), 1);
     else
