@@ -35,7 +35,7 @@ SaveOutcome SaveJob::run(const std::vector<SaveStart>& starts, const OutputFolde
             break;
         }
     source_.setSkipAhead(true);
-    if (report_ != nullptr) {
+    if (report_ != nullptr && !leaveReportOpen_) {
         report_->finish(outcome.reportError);
         outcome.notes = report_->skippedNote();
     }

@@ -47,6 +47,9 @@ public:
     /// Each written file goes into report, its byte runs moved by volumeOffset; the report is
     /// finished at the end of run().
     void reportTo(RecoveryReport& report, std::uint64_t volumeOffset);
+    /// run() leaves the report open for a save that follows (files found by content), which
+    /// finishes it; the outcome's notes then leave out the report's.
+    void leaveReportOpen() { leaveReportOpen_ = true; }
     /// Deleted pictures that do not decode whole are left out and counted.
     void keepOnlyWhole();
     /// Files written so far, for a progress line.
@@ -60,4 +63,5 @@ private:
     SaveWalk walk_;
     RecoveryReport* report_ = nullptr;
     bool onlyWhole_ = false;
+    bool leaveReportOpen_ = false;
 };

@@ -9,3 +9,5 @@ std::string runCountsText(std::int64_t partial, const std::string& notes, std::o
         text += ", " + std::to_string(*notWhole) + " pictures left out as not whole";
     return text;
 }
+
+std::string foundByContentText(std::int64_t found) { return ", " + std::to_string(found) + " of them found by content"; }

@@ -11,3 +11,6 @@
 /// notes: already worded, each starting ", " (or empty); notWhole: none when only whole pictures
 /// were not asked for.
 std::string runCountsText(std::int64_t partial, const std::string& notes, std::optional<std::int64_t> notWhole);
+/// ", <k> of them found by content": how many of the files written a search of the free space
+/// found, after those the file system lists.
+std::string foundByContentText(std::int64_t found);

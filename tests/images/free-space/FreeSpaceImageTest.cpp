@@ -6,6 +6,7 @@
 
 #include <filesystem>
 #include <map>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -48,6 +49,39 @@ TEST_P(FreeSpaceImage, DeletedPhotosComeBackAndNoLiveFileIsWritten) {
         EXPECT_EQ(copies, 0) << name << " (live) is carved from the free space";
     EXPECT_EQ(carved.size(), filesBelow(originals / "deleted").size()) << "files carved that were never deleted photos";
     EXPECT_EQ(printed, std::to_string(carved.size()) + " files carved\n");
+}
+
+// One scan: the files the volume lists with their names, then a folder of what the free space
+// holds, by type. Every photo comes back once, named where the file system still names it; the
+// report and the result line count both.
+TEST_P(FreeSpaceImage, SaveWithFoundGivesEveryPhotoOnce) {
+    REQUIRE_IMAGE(image, std::string("free-space/free-space-") + GetParam() + ".sh");
+    const fs::path originals = fs::path(image.path).parent_path();
+    TempDir work;
+    const fs::path out = work.path() / "out", report = work.path() / "report.csv";
+    int status = -1;
+    const std::string printed = runCommand("'" + cliPath() + "' save '" + image.path + "' --with-found --out '" +
+                                               out.string() + "' --report '" + report.string() + "' 2>/dev/null",
+                                           &status);
+    ASSERT_EQ(status, 0);
+    const std::vector<fs::path> saved = filesBelow(out);
+    const std::vector<fs::path> found = filesBelow(out / "Found by content");
+    for (const fs::path& file : found)
+        EXPECT_EQ(file.parent_path().filename(), "JPEG") << file;
+    for (const char* kind : {"live", "deleted"})
+        for (const auto& [name, copies] : wholeCopies(originals / kind, saved))
+            EXPECT_EQ(copies, 1) << name << " (" << kind << ") does not come back once, whole";
+    for (const auto& [name, copies] : wholeCopies(originals / "live", found))
+        EXPECT_EQ(copies, 0) << name << " (live) is among the files found by content";
+    EXPECT_FALSE(found.empty());
+    EXPECT_EQ(printed, std::to_string(saved.size()) + " files written, 0 failed, " + std::to_string(found.size()) +
+                           " of them found by content\n");
+    std::size_t rows = 0, carvedRows = 0;
+    std::istringstream lines(readBytes(report));
+    for (std::string line; std::getline(lines, line); ++rows)
+        carvedRows += line.rfind("Found by content/", 0) == 0 ? 1 : 0;
+    EXPECT_EQ(rows, saved.size() + 1);  // and the header
+    EXPECT_EQ(carvedRows, found.size());
 }
 
 INSTANTIATE_TEST_SUITE_P(FileSystems, FreeSpaceImage, ::testing::Values("fat32", "exfat", "ntfs", "ext4"),

@@ -53,7 +53,7 @@ fat32)
     mdel -i "$work/image" ::/DCIM/IMG_0009.JPG
     mdeltree -i "$work/image" ::/Old
     : > "$work/empty"
-    for i in $(seq -w 1 12); do mcopy -i "$work/image" "$work/empty" "::/NOTE$i.TXT"; done
+    for i in $(seq -w 1 40); do mcopy -i "$work/image" "$work/empty" "::/NOTE$i.TXT"; done
     ;;
 *)
     case "$kind" in
@@ -74,7 +74,7 @@ fat32)
     rm "$mnt/DCIM/IMG_0009.JPG"
     rm -rf "$mnt/Old"
     sync
-    for i in $(seq -w 1 12); do : > "$mnt/note$i.txt"; done
+    for i in $(seq -w 1 40); do : > "$mnt/note$i.txt"; done
     umount "$mnt"
     losetup -d "$loop"
     loop=""

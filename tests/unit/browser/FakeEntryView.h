@@ -50,6 +50,8 @@ public:
         return {at, EntryTime{}, at, entries_.at(entry).deleted ? "-A" : ""};
     }
     std::optional<FileExtents> extents(EntryRef entry) override {
+        if (const auto at = placed.find(entry); at != placed.end())
+            return at->second;
         FileExtents extents;
         extents.length = entries_.at(entry).content.size();
         return extents;
@@ -73,6 +75,7 @@ public:
 
     StopFlag stop;
     std::set<EntryRef> metadata;      ///< the file system's own files
+    std::map<EntryRef, FileExtents> placed;  ///< where a file's bytes lie on the volume (default: nowhere)
     std::vector<std::string> writes;  ///< every target handed to writeContent, in order
     std::set<EntryRef> failing;       ///< entries whose content cannot be written
     std::size_t stopAfterWrites = 0;  ///< sets the stop flag after this many writes (0: never)
