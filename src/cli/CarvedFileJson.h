@@ -19,7 +19,7 @@ inline nlohmann::json carvedFileJson(const CarvedFile& file, const std::string& 
         {"length", file.length()},
         {"exact", file.exact()},
         {"type", type},
-        {"status", carvedStatusText(file.status)},
+        {"status", carvedFileStatusText(file)},
     };
     // Only a file in more than one piece has the key: a file in one piece is its offset and length.
     if (file.runs.size() > 1) {

@@ -28,3 +28,23 @@ image_done() {
     mv "$1" "$image"
     echo "$image"
 }
+
+# Mounts the exFAT image $1 through exfat-fuse at $mnt (below $work), on a loop device since
+# exfat-fuse mounts block devices only, and undoes it on exit; skips (77) where that cannot be
+# done here. exfat_unmount writes everything out and undoes it at once.
+exfat_mount() {
+    need_root "filling an exFAT image through exfat-fuse"
+    [ -e /dev/fuse ] || { echo "SKIP: no /dev/fuse"; exit 77; }
+    need_tools mount.exfat-fuse losetup
+    mnt="$work/mnt"
+    mkdir -p "$mnt"
+    loop=$(losetup -f --show "$1" 2>/dev/null) || { echo "SKIP: no loop device available"; exit 77; }
+    trap 'umount "$mnt" 2>/dev/null || true; losetup -d "$loop" 2>/dev/null || true; rm -rf "$work"' EXIT
+    mount.exfat-fuse "$loop" "$mnt" >/dev/null 2>&1 || { echo "SKIP: exfat-fuse cannot mount here"; exit 77; }
+}
+
+exfat_unmount() {
+    umount "$mnt"
+    losetup -d "$loop"
+    trap 'rm -rf "$work"' EXIT
+}

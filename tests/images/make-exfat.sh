@@ -2,32 +2,13 @@
 # exFAT test image: mkfs.exfat with 4 KiB clusters, filled through exfat-fuse: a root and a
 # subfolder longer than one cluster, deleted files, a contiguous and a fragmented file. Writes
 # the same manifest as fat-fill.sh. Needs root and /dev/fuse.
-set -euo pipefail
+source "$(dirname "$0")/lib.sh"
 export TZ=UTC LC_ALL=C.UTF-8
-out=${1:?usage: make-exfat.sh CACHEDIR}
-image="$out/exfat.img"
-if [ -s "$image" ] && [ -s "$image.manifest" ]; then echo "$image"; exit 0; fi
-[ "$(id -u)" -eq 0 ] || { echo "SKIP: filling an exFAT image through exfat-fuse needs root"; exit 77; }
-[ -e /dev/fuse ] || { echo "SKIP: no /dev/fuse"; exit 77; }
-for tool in mkfs.exfat mount.exfat-fuse losetup md5sum; do
-    command -v "$tool" >/dev/null || { echo "SKIP: $tool is not installed"; exit 77; }
-done
-mkdir -p "$out"
-work=$(mktemp -d)
-mnt="$work/mnt"
-loop=""
-cleanup() {
-    umount "$mnt" 2>/dev/null || true
-    [ -z "$loop" ] || losetup -d "$loop" 2>/dev/null || true
-    rm -rf "$work"
-}
-trap cleanup EXIT
+image_begin "${1:?usage: make-exfat.sh CACHEDIR}" exfat.img
+need_tools mkfs.exfat md5sum
 truncate -s 64M "$work/ex.img"
 mkfs.exfat -c 4K -L EXTEST "$work/ex.img" >/dev/null
-mkdir "$mnt"
-# exfat-fuse mounts block devices only.
-loop=$(losetup -f --show "$work/ex.img" 2>/dev/null) || { echo "SKIP: no loop device available"; exit 77; }
-mount.exfat-fuse "$loop" "$mnt" >/dev/null 2>&1 || { echo "SKIP: exfat-fuse cannot mount here"; exit 77; }
+exfat_mount "$work/ex.img"
 manifest="$work/manifest"
 : > "$manifest"
 put() {  # put PATH SIZE DELETED WHOLE
@@ -59,9 +40,6 @@ put "filler.bin" $((free - 16384)) 0 1
 rm "$mnt/frag/gap 02.bin" "$mnt/frag/gap 04.bin" "$mnt/frag/gap 06.bin"
 put "frag/fragmented.jpg" 50000 0 1
 rm "$mnt/Deleted Photo.jpg" "$mnt/Trip/Beach Day.jpg"
-umount "$mnt"
-losetup -d "$loop"
-loop=""
+exfat_unmount
 mv "$manifest" "$image.manifest"
-mv "$work/ex.img" "$image"
-echo "$image"
+image_done "$work/ex.img"

@@ -38,6 +38,7 @@ struct JpegGrading {
     bool headerRead = false;
     bool outOfMemory = false;
     std::uint32_t rowsBeforeDamage = 0;
+    std::uint64_t reached = 0;  ///< bytes the decoder had taken in when the damage was met
 };
 
 JpegGrading& grading(j_common_ptr cinfo) { return *static_cast<JpegGrading*>(cinfo->client_data); }
@@ -52,6 +53,7 @@ std::uint32_t rowsReadSoFar(const jpeg_decompress_struct& c) {
     JpegGrading& g = grading(cinfo);
     if (g.headerRead)
         g.rowsBeforeDamage = rowsReadSoFar(g.cinfo);
+    g.reached = g.next - std::min<std::uint64_t>(g.next, g.src.bytes_in_buffer);
     std::longjmp(g.escape, 1);
 }
 
@@ -144,7 +146,7 @@ bool decodeAll(JpegGrading& g) {
 
 }  // namespace
 
-std::optional<PictureGrade> decodeJpegGrade(ByteSource& source, std::uint64_t size) {
+std::optional<PictureGrade> decodeJpegGrade(ByteSource& source, std::uint64_t size, std::uint64_t* reached) {
     JpegGrading g;
     g.source = &source;
     g.size = size;
@@ -162,6 +164,8 @@ std::optional<PictureGrade> decodeJpegGrade(ByteSource& source, std::uint64_t si
     g.progress.progress_monitor = limitScans;
 
     const bool whole = decodeAll(g);
+    if (reached != nullptr)
+        *reached = whole ? size : g.reached;
     const std::uint32_t rows = g.headerRead ? g.cinfo.image_height : 0;
     jpeg_destroy_decompress(&g.cinfo);
     if (g.outOfMemory && g.headerRead)

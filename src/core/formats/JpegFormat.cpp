@@ -29,6 +29,56 @@ bool hasLength(std::uint8_t m) { return m >= 0xC0 && m <= 0xFE && !isRestart(m) 
 /// Kept strict, as random bytes reach this test thousands of times per GiB.
 bool canOpen(std::uint8_t m) { return (m >= 0xE0 && m <= 0xEF) || m == 0xDB || m == 0xC4 || m == 0xDD || m == 0xFE || isFrame(m); }
 
+/// What the frame header says of the picture's blocks, for the count of restart markers a scan
+/// holds. Only Huffman-coded sequential frames (SOF0, SOF1) are counted.
+struct FrameShape {
+    bool counted = false;
+    std::uint32_t width = 0, height = 0;
+    std::uint8_t components = 0, hMax = 1, vMax = 1;
+    std::uint8_t id[4] = {}, h[4] = {}, v[4] = {};
+};
+
+FrameShape readFrame(const ByteView frame, std::uint8_t marker) {
+    FrameShape f;
+    f.height = frame.be16(1);
+    f.width = frame.be16(3);
+    f.components = std::min<std::uint8_t>(frame.u8(5), 4);
+    f.counted = marker == 0xC0 || marker == 0xC1;
+    for (std::uint8_t c = 0; c < f.components; ++c) {
+        f.id[c] = frame.u8(6 + 3u * c);
+        f.h[c] = static_cast<std::uint8_t>(frame.u8(7 + 3u * c) >> 4);
+        f.v[c] = static_cast<std::uint8_t>(frame.u8(7 + 3u * c) & 15);
+        if (f.h[c] == 0 || f.v[c] == 0 || f.h[c] > 4 || f.v[c] > 4)
+            f.counted = false;
+        f.hMax = std::max(f.hMax, f.h[c]);
+        f.vMax = std::max(f.vMax, f.v[c]);
+    }
+    return f;
+}
+
+std::uint64_t ceilDiv(std::uint64_t a, std::uint64_t b) { return (a + b - 1) / b; }
+
+/// The restart markers a scan of the frame holds with a restart interval of interval units: one
+/// after every interval units but the last. Nothing when it cannot be told.
+std::optional<std::uint64_t> restartsInScan(const FrameShape& f, std::uint16_t interval, std::uint8_t scanComponents,
+                                            std::uint8_t firstId) {
+    if (!f.counted || interval == 0 || f.width == 0 || f.height == 0 || scanComponents == 0)
+        return std::nullopt;
+    std::uint64_t units = 0;
+    if (scanComponents == 1 && f.components > 1) {
+        // A scan of one component codes its blocks one by one.
+        const auto c = static_cast<std::size_t>(std::find(f.id, f.id + f.components, firstId) - f.id);
+        if (c >= f.components)
+            return std::nullopt;
+        units = ceilDiv(ceilDiv(std::uint64_t{f.width} * f.h[c], f.hMax), 8) * ceilDiv(ceilDiv(std::uint64_t{f.height} * f.v[c], f.vMax), 8);
+    } else if (scanComponents == f.components) {
+        units = ceilDiv(f.width, 8u * f.hMax) * ceilDiv(f.height, 8u * f.vMax);
+    } else {
+        return std::nullopt;
+    }
+    return ceilDiv(units, interval) - 1;
+}
+
 /// The MP index of an APP2 "MPF" segment: where each further image of an MPO starts and ends.
 struct MpIndex {
     std::uint64_t header = 0;  ///< the MP header's first byte; image offsets count from it
@@ -181,6 +231,8 @@ Validation validateJpeg(CandidateReader& r) {
         return Validation::notThisType();
     bool sawFrame = false;
     bool sawScan = false;
+    FrameShape shape;
+    std::uint16_t restartInterval = 0;
     MpIndex mp;
     XmpPacket xmp;
     // The segments before the first scan's data name what they hold (an EXIF thumbnail): a JPEG
@@ -228,8 +280,16 @@ Validation validateJpeg(CandidateReader& r) {
             const std::uint8_t components = frame.u8(5);
             if (components == 0 || components > 4 || length != 8 + 3u * components || frame.u8(0) == 0 || frame.be16(3) == 0)
                 break;
+            if (!sawFrame)
+                shape = readFrame(r.view(at + 4, 6 + 3u * components), m);
             sawFrame = true;
         }
+        // The restart interval and a scan header have lengths of their own: another one is no
+        // photo's segment.
+        if ((m == 0xDD && length != 4) || (m == kSos && (length < 8 || length != 6 + 2u * r.u8(at + 4) || length > 14)))
+            break;
+        if (m == 0xDD)
+            restartInterval = r.be16(at + 4);
         if (m == 0xE1 && xmp.length == 0 && length > 2 + kXmpName.size() && r.matches(at + 4, kXmpName))
             xmp = {at + 4 + kXmpName.size(), length - 2 - kXmpName.size()};
         if (m == 0xE2 && !mp.present && length >= 16 && r.matches(at + 4, std::string_view("MPF\0", 4)))
@@ -243,8 +303,13 @@ Validation validateJpeg(CandidateReader& r) {
         sawScan = true;
         header = header == 0 ? next : header;
         // Entropy-coded data: FF is followed by 00 (a stuffed byte), a restart marker or fill
-        // bytes; any other marker ends the scan.
+        // bytes; any other marker ends the scan. Restart markers count 0 to 7 over and over from
+        // each scan's start: one out of turn is where other bytes took the place of the photo's.
+        // A scan holds as many as its blocks and the restart interval make.
+        const std::optional<std::uint64_t> restartsDue = restartsInScan(shape, restartInterval, r.u8(at + 4), r.u8(at + 5));
         std::uint64_t q = next;
+        std::uint8_t restart = 0;
+        std::uint64_t restarts = 0;
         for (;;) {
             const auto hit = r.find(0xFF, q, r.limit());
             const std::uint64_t stretch = (hit ? *hit : readablePrefix(r, r.limit())) - q;
@@ -257,11 +322,17 @@ Validation validateJpeg(CandidateReader& r) {
             if (!hit || !r.has(*hit + 1, 1))
                 return damagedAt(readablePrefix(r, r.limit()));  // cut inside the scan
             const std::uint8_t b = r.u8(*hit + 1);
+            if (isRestart(b) && b != 0xD0 + restart)
+                return damagedAt(*hit);
             if (b == 0x00 || isRestart(b)) {
+                restart = isRestart(b) ? static_cast<std::uint8_t>((restart + 1) & 7) : restart;
+                restarts += isRestart(b) ? 1 : 0;
                 q = *hit + 2;
             } else if (b == 0xFF) {
                 q = *hit + 1;
             } else {
+                if (restartsDue && restarts != *restartsDue)
+                    return damagedAt(*hit);
                 pos = *hit;
                 break;
             }

@@ -28,8 +28,10 @@ inline PictureGrade decodedGrade(bool whole, std::uint32_t rows, std::uint32_t r
 }
 
 /// JPEG through libjpeg: every scan's entropy-coded data is decoded (at 1/8 scale: damage shows
-/// in the entropy decoding, and the scaled inverse transform keeps a large photo cheap).
-std::optional<PictureGrade> decodeJpegGrade(ByteSource& source, std::uint64_t size);
+/// in the entropy decoding, and the scaled inverse transform keeps a large photo cheap). reached,
+/// when given, gets how far into the bytes the decoder read before the damage stopped it (a few
+/// bytes past it: the decoder reads ahead), or size when it decoded whole.
+std::optional<PictureGrade> decodeJpegGrade(ByteSource& source, std::uint64_t size, std::uint64_t* reached = nullptr);
 
 /// PNG through libpng: every row inflated and unfiltered, every critical chunk's CRC checked.
 std::optional<PictureGrade> decodePngGrade(ByteSource& source, std::uint64_t size);

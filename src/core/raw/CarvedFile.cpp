@@ -14,6 +14,13 @@ const char* carvedStatusText(CarvedStatus status) {
     return "approximate";
 }
 
+std::string carvedFileStatusText(const CarvedFile& file) {
+    std::string text = carvedStatusText(file.status);
+    if (file.reassembled)
+        text += ", reassembled from " + std::to_string(file.runs.size()) + " pieces";
+    return text;
+}
+
 std::uint64_t CarvedFile::length() const { return runsLength(runs); }
 
 std::uint64_t runsLength(std::span<const CarvedRun> runs) {

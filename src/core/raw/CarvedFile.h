@@ -42,6 +42,8 @@ struct CarvedFile {
     std::string_view extension;     ///< the format's narrower extension ("mpo"); empty: the row's
     std::string title;              ///< its name from its own metadata, without extension; empty: none
     std::optional<formats::WallClock> when;  ///< its metadata date, the saved file's time
+    /// Found broken and made whole from pieces lying apart (its runs).
+    bool reassembled = false;
 
     bool exact() const { return status != CarvedStatus::Approximate; }
     /// Where its first byte lies on the volume (0 for a file without runs).
@@ -49,6 +51,10 @@ struct CarvedFile {
     /// Its bytes over all runs.
     std::uint64_t length() const;
 };
+
+/// Its status as the lists and the command line say it: the status's word, and for a file made
+/// whole from pieces "whole, reassembled from 2 pieces".
+std::string carvedFileStatusText(const CarvedFile& file);
 
 /// The runs of a file on a volume of volumeBytes that can be read: cut at the volume's end, and
 /// ending with the first run that reaches past it (what follows would stand at the wrong place

@@ -30,6 +30,15 @@ std::vector<CarvedFile> FoundFileStore::all() const {
     return files_;
 }
 
+void FoundFileStore::rejoin(std::uint64_t index, std::vector<CarvedRun> runs) {
+    std::lock_guard lock(mutex_);
+    if (index >= files_.size())
+        return;
+    files_[index].runs = std::move(runs);
+    files_[index].status = CarvedStatus::Whole;
+    files_[index].reassembled = true;
+}
+
 bool FoundFileStore::relength(std::uint64_t start, std::int32_t row, std::uint64_t length, CarvedStatus status) {
     std::lock_guard lock(mutex_);
     // From the newest: the scan cuts the file it found last but one.

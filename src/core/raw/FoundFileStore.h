@@ -20,6 +20,8 @@ public:
     /// Gives the file that format row found at start its new length (one run) and status. False
     /// when no such file is in the store.
     bool relength(std::uint64_t start, std::int32_t row, std::uint64_t length, CarvedStatus status);
+    /// The file at index was found broken and is whole in runs, its pieces in file order.
+    void rejoin(std::uint64_t index, std::vector<CarvedRun> runs);
 
 private:
     mutable std::mutex mutex_;

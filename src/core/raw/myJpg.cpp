@@ -9,6 +9,7 @@
 #include "common/PageBuffer.h"
 #include "disk/readWriteInterface.h"
 #include "formats/FormatTable.h"
+#include "raw/FragmentReassembly.h"
 #include "raw/VolumeByteSource.h"
 
 namespace {
@@ -426,6 +427,8 @@ bool myJpg::runCarving() {
     const bool stopped = pass.stopped;
     if (!stopped)
         carveRecoveredRanges(pass, zerosBefore);
+    if (!stopped)
+        joinBrokenJpegs(found_, *sectorSource, volumeBytes, stopFlag, progress);
     if (!stopped)
         progress.setPosition(static_cast<std::int64_t>(chunkCount));
     listUnmatchedStarts();

@@ -29,13 +29,14 @@ RawFileList::RawFileList(QObject* parent)
     list_->setHorizontalHeaderLabels({QStringLiteral("File(s) List"), QStringLiteral("Size"), QStringLiteral("Type"),
                                       QStringLiteral("Length"), QStringLiteral("Picture")});
     list_->horizontalHeaderItem(3)->setToolTip(
-        QStringLiteral("How the file's length was found: end found (exact), cut short (a broken file's valid part) or "
-                       "guessed (the signature's usual length); partial when the medium failed inside it"));
+        QStringLiteral("How the file's length was found: end found (exact), reassembled from pieces (a photo whose pieces "
+                       "lay apart, joined whole), cut short (a broken file's valid part) or guessed (the signature's usual "
+                       "length); partial when the medium failed inside it"));
     list_->horizontalHeaderItem(4)->setToolTip(
         QStringLiteral("How much of the picture decodes: whole, damaged (how many rows) or unreadable"));
     list_->setColumnWidth(0, 150);
     const QStringList samples[] = {{QStringLiteral("1023.99 MB")}, {QStringLiteral("JPEG")},
-                                   {QStringLiteral("cut short, partial")}};
+                                   {QStringLiteral("cut short, partial"), QStringLiteral("reassembled from 3 pieces")}};
     for (int column = 1; column <= 3; ++column)
         list_->setColumnWidth(column, fittedColumnWidth(list_->horizontalHeader()->fontMetrics(),
                                                         list_->horizontalHeaderItem(column)->text(), list_->fontMetrics(),
@@ -179,7 +180,8 @@ void RawFileList::showMarks(int row, std::uint64_t index, const CarvedFile& file
 
 ThumbnailDamage RawFileList::markCells(int row, std::uint64_t index, const CarvedFile& file) {
     const bool holdsUnreadable = partial(index, file);
-    const QString length = file.status == CarvedStatus::Whole     ? QStringLiteral("end found")
+    const QString length = file.reassembled ? QStringLiteral("reassembled from %1 pieces").arg(file.runs.size())
+                           : file.status == CarvedStatus::Whole   ? QStringLiteral("end found")
                            : file.status == CarvedStatus::Damaged ? QStringLiteral("cut short")
                                                                   : QStringLiteral("guessed");
     auto* status = new QTableWidgetItem(length +

@@ -3,6 +3,7 @@
 // raw page on a carved card and of the results page on a FAT16 volume made by mkfs.fat and
 // mcopy, each checked picture by picture and shot into the screenshots folder.
 
+#include <QBuffer>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
@@ -111,6 +112,43 @@ class ThumbnailTest : public QObject {
     Q_OBJECT
     QTemporaryDir dir_;
     QStringList messages_;
+
+    /// The raw page of an MBR disk whose one 4 MiB volume holds noise and the planted files at
+    /// their offsets in the volume, after its scan with the default set.
+    RawRecoveryDialog* carvedRawPage(const QList<std::pair<qint64, QByteArray>>& planted) {
+        constexpr std::uint32_t kStart = 2048;
+        constexpr std::uint32_t kMiB = 4;
+        std::vector<unsigned char> disk(kStart * 512 + (std::size_t{kMiB} << 20) + (1 << 20));
+        QRandomGenerator(3).fillRange(reinterpret_cast<quint32*>(disk.data()), static_cast<qsizetype>(disk.size() / 4));
+        std::fill(disk.begin(), disk.begin() + kStart * 512, 0);
+        disk_bytes::putMbrEntry(disk, 0, 0, 0x0C, kStart, kMiB * 2048);
+        for (const auto& [offset, bytes] : planted)
+            std::copy(bytes.begin(), bytes.end(), disk.begin() + kStart * 512 + offset);
+        const QString image = dir_.filePath(QStringLiteral("card.img"));
+        std::ofstream(image.toStdString(), std::ios::binary)
+            .write(reinterpret_cast<const char*>(disk.data()), static_cast<std::streamsize>(disk.size()));
+
+        if (!theApp()->startUp(false, {image}))
+            return nullptr;
+        button(current<Physical_DriveDialog>(), "nextButton")->click();
+        button(current<DriveParsingModes>(), "nextButton")->click();
+        auto* volumes = current<PopulateDriveDlg>();
+        if (volumes == nullptr || volumes->list()->rowCount() < 1)
+            return nullptr;
+        volumes->list()->selectRow(0);
+        volumes->customBox()->setChecked(true);
+        volumes->fileSystemList()->setCurrentText(QStringLiteral("RAW"));
+        volumes->nextButton()->click();
+        auto* page = current<RawRecoveryDialog>();
+        if (page == nullptr || !page->loadDefaultBox()->isChecked())
+            return nullptr;
+        QSignalSpy finished(page, &RawRecoveryDialog::scanFinished);
+        page->parseButton()->click();
+        if (finished.count() == 0 && !finished.wait(20000))
+            return nullptr;
+        theApp()->wizard()->show();
+        return page;
+    }
 
 private slots:
     void initTestCase() {
@@ -246,47 +284,20 @@ private slots:
     }
 
     void rawPageShowsCarvedPicturesAsThumbnails() {
-        // An MBR disk whose one volume holds noise and pictures at sector boundaries: JPEGs with
-        // and without their camera's small copy, a PNG, and a JPEG whose body was overwritten.
-        constexpr std::uint32_t kStart = 2048;
-        constexpr std::uint32_t kMiB = 4;
-        std::vector<unsigned char> disk(kStart * 512 + (std::size_t{kMiB} << 20) + (1 << 20));
-        QRandomGenerator(3).fillRange(reinterpret_cast<quint32*>(disk.data()), static_cast<qsizetype>(disk.size() / 4));
-        std::fill(disk.begin(), disk.begin() + kStart * 512, 0);
-        disk_bytes::putMbrEntry(disk, 0, 0, 0x0C, kStart, kMiB * 2048);
+        // JPEGs with and without their camera's small copy, a PNG, and a JPEG whose body was
+        // overwritten.
         const QByteArray small = encoded({160, 120}, QColor(30, 30, 220), "JPEG");
         // Its second half overwritten with zeros: the small copy in its head would show it whole.
         QByteArray overwritten = withExif(encoded({640, 480}, QColor(220, 30, 30), "JPEG", 100), small, 1);
         overwritten.replace(overwritten.size() / 2, overwritten.size() - overwritten.size() / 2,
                             QByteArray(overwritten.size() - overwritten.size() / 2, '\0'));
-        const QList<std::pair<qint64, QByteArray>> planted = {
+        RawRecoveryDialog* page = carvedRawPage({
             {65536, encoded({640, 480}, QColor(220, 30, 30), "JPEG")},
             {1 << 20, withExif(encoded({640, 480}, QColor(220, 30, 30), "JPEG"), small, 1)},
             {(2 << 20) + 512, encoded({300, 200}, QColor(30, 200, 30), "PNG")},
             {3 << 20, overwritten},
-        };
-        for (const auto& [offset, bytes] : planted)
-            std::copy(bytes.begin(), bytes.end(), disk.begin() + kStart * 512 + offset);
-        const QString image = dir_.filePath(QStringLiteral("card.img"));
-        std::ofstream(image.toStdString(), std::ios::binary)
-            .write(reinterpret_cast<const char*>(disk.data()), static_cast<std::streamsize>(disk.size()));
-
-        QVERIFY(theApp()->startUp(false, {image}));
-        button(current<Physical_DriveDialog>(), "nextButton")->click();
-        button(current<DriveParsingModes>(), "nextButton")->click();
-        auto* volumes = current<PopulateDriveDlg>();
-        QVERIFY(volumes != nullptr && volumes->list()->rowCount() >= 1);
-        volumes->list()->selectRow(0);
-        volumes->customBox()->setChecked(true);
-        volumes->fileSystemList()->setCurrentText(QStringLiteral("RAW"));
-        volumes->nextButton()->click();
-        auto* page = current<RawRecoveryDialog>();
+        });
         QVERIFY(page != nullptr);
-        QVERIFY(page->loadDefaultBox()->isChecked());
-        QSignalSpy finished(page, &RawRecoveryDialog::scanFinished);
-        page->parseButton()->click();
-        QVERIFY(finished.count() > 0 || finished.wait(20000));
-        theApp()->wizard()->show();
 
         const CheckTree& tree = page->tree()->tree();
         ListOrThumbnails* views = page->fileViews();
@@ -347,6 +358,30 @@ private slots:
         QCOMPARE(started.size(), 1);
         views->listButton()->click();
         QVERIFY(!views->showingThumbnails());
+    }
+
+    // A photo whose second piece lies 1 MiB on, noise between: listed whole, from its pieces.
+    void rawPageListsAPhotoInPiecesWhole() {
+        QImage noise(640, 480, QImage::Format_RGB32);
+        QRandomGenerator random(5);
+        for (int y = 0; y < noise.height(); ++y)
+            for (int x = 0; x < noise.width(); ++x)
+                noise.setPixel(x, y, random.generate() | 0xFF000000u);
+        QByteArray photo;
+        QBuffer buffer(&photo);
+        QVERIFY(buffer.open(QIODevice::WriteOnly) && noise.save(&buffer, "JPEG", 90));
+        RawRecoveryDialog* page = carvedRawPage({{65536, photo.left(16384)}, {1 << 20, photo.mid(16384)}});
+        QVERIFY(page != nullptr);
+        const CheckTree& tree = page->tree()->tree();
+        for (const TreeItemId root : tree.children(kTreeRoot))
+            for (const TreeItemId category : tree.children(root))
+                if (QString::fromStdString(tree.GetItemText(category)).startsWith(QLatin1String("JPEG (")))
+                    page->labelClicked(category);
+        QCOMPARE(page->fileList()->rowCount(), 1);
+        QCOMPARE(page->fileList()->item(0, 3)->text(), QStringLiteral("reassembled from 2 pieces"));
+        QTRY_VERIFY_WITH_TIMEOUT(page->gradingFinished(), 20000);
+        QTRY_COMPARE(page->fileList()->item(0, 4) ? page->fileList()->item(0, 4)->text() : QString(), QStringLiteral("whole"));
+        saveShot(QStringLiteral("raw-reassembled"));
     }
 
     void resultsPageShowsPicturesAsThumbnails() {

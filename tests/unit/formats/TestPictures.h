@@ -18,15 +18,24 @@ inline constexpr unsigned kWidth = 192;
 inline constexpr unsigned kHeight = 160;
 
 /// Noise compresses evenly, so the share of the data that survives is the share of rows.
-inline Bytes noisePixels(unsigned channels) {
-    std::mt19937 random(7);
-    Bytes pixels(std::size_t{kWidth} * kHeight * channels);
+inline Bytes noisePixels(unsigned channels, unsigned seed = 7, unsigned width = kWidth, unsigned height = kHeight) {
+    std::mt19937 random(seed);
+    Bytes pixels(std::size_t{width} * height * channels);
     for (auto& p : pixels)
         p = static_cast<std::uint8_t>(random());
     return pixels;
 }
 
-inline Bytes encodeJpeg(bool progressive) {
+/// A JPEG of noise as a camera writes one: the standard Huffman tables (so that one photo's coded
+/// data reads as another's), with a restart marker every restartRows rows of blocks when asked.
+struct JpegShape {
+    bool progressive = false;
+    unsigned restartRows = 0;
+    unsigned seed = 7;
+    unsigned width = kWidth, height = kHeight;
+};
+
+inline Bytes encodeJpeg(const JpegShape& shape) {
     jpeg_compress_struct c{};
     jpeg_error_mgr err{};
     c.err = jpeg_std_error(&err);
@@ -34,18 +43,19 @@ inline Bytes encodeJpeg(bool progressive) {
     unsigned char* out = nullptr;
     unsigned long outSize = 0;
     jpeg_mem_dest(&c, &out, &outSize);
-    c.image_width = kWidth;
-    c.image_height = kHeight;
+    c.image_width = shape.width;
+    c.image_height = shape.height;
     c.input_components = 3;
     c.in_color_space = JCS_RGB;
     jpeg_set_defaults(&c);
     jpeg_set_quality(&c, 90, TRUE);
-    if (progressive)
+    c.restart_in_rows = static_cast<int>(shape.restartRows);
+    if (shape.progressive)
         jpeg_simple_progression(&c);
     jpeg_start_compress(&c, TRUE);
-    Bytes pixels = noisePixels(3);
+    Bytes pixels = noisePixels(3, shape.seed, shape.width, shape.height);
     while (c.next_scanline < c.image_height) {
-        JSAMPROW row = pixels.data() + std::size_t{c.next_scanline} * kWidth * 3;
+        JSAMPROW row = pixels.data() + std::size_t{c.next_scanline} * shape.width * 3;
         jpeg_write_scanlines(&c, &row, 1);
     }
     jpeg_finish_compress(&c);
@@ -54,6 +64,8 @@ inline Bytes encodeJpeg(bool progressive) {
     std::free(out);
     return bytes;
 }
+
+inline Bytes encodeJpeg(bool progressive) { return encodeJpeg(JpegShape{.progressive = progressive}); }
 
 inline void appendPng(png_structp png, png_bytep data, png_size_t n) {
     auto* out = static_cast<Bytes*>(png_get_io_ptr(png));
