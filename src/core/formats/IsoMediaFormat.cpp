@@ -82,12 +82,26 @@ bool holdsMovieHeader(CandidateReader& r, std::uint64_t pos, const Box& moov) {
     return child && child->size != 0 && child->size <= moov.size - moov.header;
 }
 
+/// True when the movie box names a codec whose samples are whole JPEG pictures (Motion JPEG):
+/// a picture found in such a movie's media data is one of its frames.
+bool holdsJpegFrames(CandidateReader& r, std::uint64_t pos, const Box& moov) {
+    constexpr std::uint64_t kLooked = 256 * 1024;
+    const ByteView bytes = r.view(pos, static_cast<std::size_t>(std::min(moov.size, kLooked)));
+    const std::string_view text(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+    for (const std::string_view codec : {"jpeg", "mjpa", "mjpb", "AVDJ", "dmb1", "MJPG"})
+        if (text.find(codec) != std::string_view::npos)
+            return true;
+    return false;
+}
+
 /// Walks the top-level boxes from the first; the file ends before the first box of a type no
 /// such file holds at top level. Complete when the boxes the family needs were seen.
 Validation walkBoxes(CandidateReader& r, Family family, std::string_view extension) {
     std::uint64_t pos = 0;
     bool movie = false;  // moov, or moof for a fragmented movie
     bool meta = false;
+    std::uint64_t mediaFrom = 0, mediaTo = 0;  // the largest media data box
+    bool jpegFrames = false;
     for (std::uint64_t step = 0; step < kMaxWalkSteps; ++step) {
         const std::optional<Box> box = readBox(r, pos, kTopLevelTypes);
         if (!box)
@@ -97,11 +111,21 @@ Validation walkBoxes(CandidateReader& r, Family family, std::string_view extensi
         if (!fitsWithin(r, pos, box->size) || !reaches(r, pos + box->size))
             return Validation::damaged(pos, extension);
         movie = movie || (box->is("moov") && holdsMovieHeader(r, pos, *box)) || box->is("moof");
+        jpegFrames = jpegFrames || (box->is("moov") && holdsJpegFrames(r, pos, *box));
         meta = meta || box->is("meta");
+        if (box->is("mdat") && box->size - box->header > mediaTo - mediaFrom) {
+            mediaFrom = pos + box->header;
+            mediaTo = pos + box->size;
+        }
         pos += box->size;
     }
     const bool complete = family == Family::Heif ? meta : movie;
-    return complete ? Validation::whole(pos, extension) : Validation::damaged(pos, extension);
+    Validation v = complete ? Validation::whole(pos, extension) : Validation::damaged(pos, extension);
+    if ((family == Family::Mp4 || family == Family::QuickTime || family == Family::ThreeGp) && !jpegFrames) {
+        v.mediaFrom = mediaFrom;
+        v.mediaTo = mediaTo;
+    }
+    return v;
 }
 
 Validation validateFamily(CandidateReader& r, Family family) {

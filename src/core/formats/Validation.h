@@ -29,6 +29,10 @@ struct Validation {
     /// byte: a picture found whole there is a part of it, one found anywhere else means the file
     /// was cut short there.
     std::vector<std::uint64_t> parts;
+    /// Where a movie's media data lies, [mediaFrom, mediaTo) from its first byte: no marker ends
+    /// it, so a file found whole in it shows where other bytes took the movie's place (a movie
+    /// whose pieces lay apart, read on over what lies after its first piece). Empty: none.
+    std::uint64_t mediaFrom = 0, mediaTo = 0;
 
     static Validation whole(std::uint64_t n, std::string_view ext = {}) { return of(Verdict::Whole, n, ext); }
     static Validation damaged(std::uint64_t k, std::string_view ext = {}) { return of(Verdict::Damaged, k, ext); }

@@ -58,7 +58,8 @@ bool FormatSearch::insideContainer(std::uint64_t start, const formats::Validatio
     if (v.verdict != formats::Verdict::Whole)
         return true;
     const std::uint64_t at = start - container_->start;
-    if (std::find(container_->parts.begin(), container_->parts.end(), at) != container_->parts.end())
+    if (at < container_->dataFrom || at >= container_->dataTo ||
+        std::find(container_->parts.begin(), container_->parts.end(), at) != container_->parts.end())
         return true;
     finds.cutShort(container_->start, container_->row, at);
     container_.reset();
@@ -94,7 +95,10 @@ void FormatSearch::search(const std::uint8_t* bytes, std::uint64_t chunkStart, s
                 container_.reset();
             if (container_ && insideContainer(start, v, finds)) {
                 if (v.verdict == formats::Verdict::Whole) {
-                    resume_ = start + v.length;
+                    // A part of the container's own structure (a movie's boxes read as a movie of
+                    // their own) never steps over its media data.
+                    const std::uint64_t data = container_->start + container_->dataFrom;
+                    resume_ = start < data ? std::min(start + v.length, data) : start + v.length;
                     break;
                 }
                 continue;
@@ -104,10 +108,12 @@ void FormatSearch::search(const std::uint8_t* bytes, std::uint64_t chunkStart, s
                 resume_ = start + v.length;
                 if (sectorRowsActive_)
                     exactFiles_.emplace_back(start, resume_);
-                if (formats::holdsRawPixels(row)) {
-                    // Raw pixels end at no marker: the file may have been cut short and its length
-                    // run on over other files, which are searched for inside it.
-                    container_ = Container{start, resume_, it->row, v.parts};
+                if (formats::holdsRawPixels(row) || v.mediaTo > v.mediaFrom) {
+                    // Raw pixels and a movie's media data end at no marker: the file may have been
+                    // cut short (or lie in pieces) and its length run on over other files, which
+                    // are searched for inside it.
+                    const bool media = v.mediaTo > v.mediaFrom;
+                    container_ = Container{start, resume_, it->row, v.parts, media ? v.mediaFrom : 0, media ? v.mediaTo : v.length};
                     resume_ = start + 1;
                 }
             } else {

@@ -79,11 +79,13 @@ private:
     std::vector<FormatKey> formatsByKey_;  ///< sorted by key, table order within a key
     std::uint64_t resume_ = 0;
     std::deque<std::pair<std::uint64_t, std::uint64_t>> exactFiles_;  ///< [start, end) of recent whole finds
-    /// A whole file of raw pixels being searched through: [start, end), its row and its parts.
+    /// A whole file of raw pixels or media data being searched through: [start, end), its row,
+    /// its parts, and [dataFrom, dataTo) where a whole find means it was cut (from its start).
     struct Container {
         std::uint64_t start = 0, end = 0;
         std::int32_t row = 0;
         std::vector<std::uint64_t> parts;
+        std::uint64_t dataFrom = 0, dataTo = 0;
     };
     std::optional<Container> container_;
     /// Takes the find v at start inside the container: true when it is a part of it (stepped

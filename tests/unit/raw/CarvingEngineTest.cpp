@@ -12,6 +12,7 @@
 #include "RecordingSinks.h"
 #include "disk/MemoryReadSeek.h"
 #include "disk/readWriteInterface.h"
+#include "formats/IsoBoxBytes.h"
 #include "raw/MemoryTree.h"
 #include "raw/myJpg.h"
 
@@ -271,6 +272,36 @@ TEST(CarvingEngine, DamagedFilesKeepTheirValidPrefixAndHideNothingAfterIt) {
     EXPECT_EQ(c.run(), (std::vector<Found>{{1000, cutShort.size(), "1000.jpg"},
                                            {second, tinyJpeg().size(), std::to_string(second) + ".jpg"}}));
     EXPECT_EQ(c.statuses(), (std::vector<std::string>{"damaged", "whole"}));
+}
+
+// A movie whose media data box says it runs on over what lies after it (its pieces lay apart):
+// a file found whole inside its media data is where it was cut. A Motion JPEG movie's frames
+// are whole pictures of its own.
+TEST(CarvingEngine, AMovieIsCutWhereAFileFoundWholeLiesInItsMediaData) {
+    using namespace isobytes;
+    for (const std::string codec : {"avc1", "jpeg"}) {
+        SCOPED_TRACE(codec);
+        const isobytes::Bytes sampleEntry = be(16, 4) + text(codec) + Bytes(8, 0);
+        const isobytes::Bytes moov =
+            box("moov", fullBox("mvhd", 0, Bytes(96, 0)) +
+                            box("trak", box("mdia", box("minf", box("stbl", fullBox("stsd", 0, be(1, 4) + sampleEntry))))));
+        isobytes::Bytes media(64 * 1024);
+        for (std::size_t i = 0; i < media.size(); ++i)
+            media[i] = static_cast<std::uint8_t>(i * 7 % 251);  // never an FF: no format's magic
+        const isobytes::Bytes movie = box("ftyp", text("isom") + be(0, 4) + text("isom")) + moov + box("mdat", media);
+        const std::uint64_t at = 8192, photoAt = at + movie.size() - media.size() + 20000;
+        Carving c(MiB, {kDefaultJpg});
+        c.plant(at, movie);
+        c.plant(photoAt, tinyJpeg());
+        if (codec == "jpeg") {
+            EXPECT_EQ(c.run(), (std::vector<Found>{{at, movie.size(), "8192.mp4"}}));
+            EXPECT_EQ(c.statuses(), std::vector<std::string>{"whole"});
+        } else {
+            EXPECT_EQ(c.run(), (std::vector<Found>{{at, photoAt - at, "8192.mp4"},
+                                                   {photoAt, tinyJpeg().size(), std::to_string(photoAt) + ".jpg"}}));
+            EXPECT_EQ(c.statuses(), (std::vector<std::string>{"damaged", "whole"}));
+        }
+    }
 }
 
 TEST(CarvingEngine, UserSignaturesKeepTheSectorRulesAndNeverCarveAFormatsFileAgain) {
