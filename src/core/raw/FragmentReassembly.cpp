@@ -301,7 +301,7 @@ std::optional<std::vector<CarvedRun>> FragmentReassembly::joinJpeg(std::uint64_t
 }
 
 std::size_t joinBrokenJpegs(FoundFileStore& store, readWriteInterface& volume, std::uint64_t volumeBytes, const StopFlag& stop,
-                            ProgressSink& progress) {
+                            ProgressSink& progress, const std::vector<VolumeSpan>* searched) {
     const auto rows = formats::builtInFormats();
     const auto isJpeg = [&](const CarvedFile& file) {
         return file.format >= 0 && static_cast<std::size_t>(file.format) < rows.size() &&
@@ -326,6 +326,14 @@ std::size_t joinBrokenJpegs(FoundFileStore& store, readWriteInterface& volume, s
         if (file.status == CarvedStatus::Whole)
             for (const CarvedRun& run : file.runs)
                 joiner.claim(run.start, run.start + run.length);
+    if (searched != nullptr) {
+        std::uint64_t from = 0;
+        for (const VolumeSpan& span : *searched) {
+            joiner.claim(from, span.offset);
+            from = std::max(from, span.end());
+        }
+        joiner.claim(from, volumeBytes);
+    }
     // A photo joined claims its pieces, which are then no bait for the others: those not joined
     // are tried once more after the first round.
     std::vector<std::size_t> left;

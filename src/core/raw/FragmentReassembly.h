@@ -27,6 +27,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "common/VolumeSpans.h"
 #include "formats/JpegContinuation.h"
 #include "raw/CarvedFile.h"
 #include "raw/ClusterGeometry.h"
@@ -99,6 +100,8 @@ private:
 };
 
 /// Joins the damaged JPEG finds of store with their continuations on the volume; the clusters of
-/// grid come from the volume's boot sector and the whole finds' starts. Returns how many it joined.
+/// grid come from the volume's boot sector and the whole finds' starts. With searched (the spans
+/// a carve of free space went over), what lies outside them is held by the volume's own files.
+/// Returns how many it joined.
 std::size_t joinBrokenJpegs(FoundFileStore& store, readWriteInterface& volume, std::uint64_t volumeBytes,
-                            const StopFlag& stop, ProgressSink& progress);
+                            const StopFlag& stop, ProgressSink& progress, const std::vector<VolumeSpan>* searched = nullptr);

@@ -428,7 +428,7 @@ bool myJpg::runCarving() {
     if (!stopped)
         carveRecoveredRanges(pass, zerosBefore);
     if (!stopped)
-        joinBrokenJpegs(found_, *sectorSource, volumeBytes, stopFlag, progress);
+        joinBrokenJpegs(found_, *sectorSource, volumeBytes, stopFlag, progress, carvedSpans ? &*carvedSpans : nullptr);
     if (!stopped)
         progress.setPosition(static_cast<std::int64_t>(chunkCount));
     listUnmatchedStarts();

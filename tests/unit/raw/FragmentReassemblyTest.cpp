@@ -144,12 +144,19 @@ TEST(FragmentReassembly, EngineListsTheJoinedPhotoWhole) {
     engine.appendSignature(jpg, true);
     engine.sectorSource = &cursor;
     engine.volumeByteCount = static_cast<std::int64_t>(b.size());
-    ASSERT_TRUE(engine.runCarving());
-    std::vector<CarvedFile> jpegs;
-    for (const CarvedFile& file : engine.carvedFiles())
-        if (engine.carvedFileType(file) == "jpg")
-            jpegs.push_back(file);
-    ASSERT_EQ(jpegs.size(), 1u);
-    EXPECT_EQ(jpegs[0].runs, laid);
-    EXPECT_EQ(carvedFileStatusText(jpegs[0]), "whole, reassembled from 2 pieces");
+    const auto carvedJpeg = [&engine] {
+        std::vector<CarvedFile> jpegs;
+        EXPECT_TRUE(engine.runCarving());
+        for (const CarvedFile& file : engine.carvedFiles())
+            if (engine.carvedFileType(file) == "jpg")
+                jpegs.push_back(file);
+        EXPECT_EQ(jpegs.size(), 1u);
+        return jpegs.empty() ? CarvedFile{} : jpegs[0];
+    };
+    const CarvedFile joined = carvedJpeg();
+    EXPECT_EQ(joined.runs, laid);
+    EXPECT_EQ(carvedFileStatusText(joined), "whole, reassembled from 2 pieces");
+    // A carve of free space: the rest lies in space a file the volume lists holds.
+    engine.carvedSpans = std::vector<VolumeSpan>{{0, 20 * kCluster}};
+    EXPECT_EQ(carvedFileStatusText(carvedJpeg()), "damaged");
 }
