@@ -1,7 +1,5 @@
 #include "browser/ExtEntryView.h"
 
-#include <unordered_set>
-
 #include "app/StopFlag.h"
 #include "browser/ExtJournalView.h"
 #include "disk/readWriteInterface.h"
@@ -45,15 +43,16 @@ public:
         const ExtEntry* parent = find(folder);
         if (parent == nullptr || !hasType(*parent, ext_layout::kModeDirectory))
             return result;
-        // A chain that loops back ends at the first repeat.
-        std::unordered_set<std::uint32_t> seen;
-        for (std::uint32_t key = parent->firstChild; static_cast<std::int32_t>(key) > 0 && seen.insert(key).second;) {
+        // Each record is linked once, so a chain holds each record at most once: one longer than
+        // the store is a loop and ends.
+        std::size_t steps = 0;
+        for (std::uint32_t key = parent->firstChild; static_cast<std::int32_t>(key) > 0 && steps++ < reader_->inodeRecords.size();) {
             const ExtEntry* child = find(key);
             if (child == nullptr)
                 break;
             // Links, devices, pipes and sockets are listed too (entryType says which); an inode
             // of no known kind is left out.
-            if (!child->name.empty() && kindOf(*child) != Kind::Unknown)
+            if (child->named() && kindOf(*child) != Kind::Unknown)
                 result.push_back(key);
             key = child->nextSibling;
         }
@@ -71,7 +70,7 @@ public:
     bool isDeleted(EntryRef, bool) const override { return false; }
     std::string name(EntryRef entry) const override {
         const ExtEntry* e = find(entry);
-        return e != nullptr ? e->name : std::string();
+        return e != nullptr ? std::string(reader_->entryName(*e)) : std::string();
     }
     std::uint64_t byteSize(EntryRef entry) const override {
         const ExtEntry* e = find(entry);

@@ -26,7 +26,9 @@ std::string escapeListingText(const std::string& text) {
 }
 
 std::string formatTsvRow(const ListedEntry& entry, std::uint64_t size, const EntryDetails& details) {
-    std::string row = escapeListingText(entry.path);
+    std::string row;
+    row.reserve(entry.path.size() + 96);
+    row += escapeListingText(entry.path);
     row += entry.folder ? "\tD" : "\tF";
     row += entry.deleted ? "\t1\t" : "\t0\t";
     row += std::to_string(size);

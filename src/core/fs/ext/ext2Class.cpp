@@ -166,14 +166,11 @@ void ext2Class::collectInodes() {
                 record.inodeIndex = inodeBase + first + i;
                 record.mode = inode.le16(kInodeMode);
                 record.size = inode.le32(kInodeSizeLo) | static_cast<std::uint64_t>(inode.le32(kInodeSizeHi)) << 32;
-                record.tableBlock = table;
-                record.tableSlot = first + i;
                 if (haveChunk) {
                     // Kept now so that listing needs no second read of every inode.
                     record.timesKnown = true;
                     record.inodeMode = record.mode;
                     record.accessTime = inode.le32(kInodeAtime);
-                    record.changeTime = inode.le32(kInodeCtime);
                     record.modifyTime = inode.le32(kInodeMtime);
                     record.createKnown = hasCreationTime(inode);
                     record.createTime = inode.le32(kInodeCrtime);
@@ -241,7 +238,7 @@ void ext2Class::walkDirectoryBlock(const std::vector<std::uint8_t>& block) {
         // A name that claims to run past the block ends the block: its length lies.
         if (!view.has(offset + kDeName, nameLength))
             break;
-        const std::string name(reinterpret_cast<const char*>(view.data() + offset + kDeName), nameLength);
+        const std::string_view name(reinterpret_cast<const char*>(view.data() + offset + kDeName), nameLength);
         if (!firstEntryMet_) {
             // The walk starts with the root directory, whose "." names the ROOT key.
             firstEntryMet_ = true;
@@ -257,11 +254,13 @@ void ext2Class::walkDirectoryBlock(const std::vector<std::uint8_t>& block) {
     }
 }
 
-void ext2Class::nameInode(ExtEntry& record, const std::string& name) {
+void ext2Class::nameInode(ExtEntry& record, std::string_view name) {
     // A second link to one inode renames it, but it is still one entry found.
-    if (record.name.empty())
+    if (!record.named())
         progress_.entryFound();
-    record.name = name;
+    record.nameOffset = static_cast<std::uint32_t>(names_.size());
+    record.nameLength = static_cast<std::uint16_t>(name.size());
+    names_.append(name);
     record.parentIndex = currentParent_;
 }
 
@@ -307,8 +306,10 @@ void ext2Class::buildEntryMap() {
         inodeRecords.resize(3);
     // The root directory's own inode (number 2, key 1) gives ROOT its times and place.
     ExtEntry root = inodeRecords[1];
-    root.name = "ROOT";
-    root.inodeIndex = 2;
+    root.nameOffset = static_cast<std::uint32_t>(names_.size());
+    root.nameLength = 4;
+    names_.append("ROOT");
+    root.inodeIndex = 1;
     root.mode = kModeDirectory;
     root.size = 0;
     root.parentIndex = kExtNone;
@@ -332,10 +333,10 @@ void ext2Class::linkEntries() {
                                            static_cast<int>(total)));
             progress_.setPosition(key);
         }
-        if (entry.name.empty() || static_cast<std::int32_t>(entry.parentIndex) <= 0)
+        if (!entry.named() || static_cast<std::int32_t>(entry.parentIndex) <= 0)
             continue;
         ExtEntry* parent = entry.parentIndex < inodeRecords.size() ? &inodeRecords[entry.parentIndex] : nullptr;
-        if (parent == nullptr || parent->name.empty() || parent->inodeIndex == entry.inodeIndex || entry.parentIndex == key)
+        if (parent == nullptr || !parent->named() || parent->inodeIndex == entry.inodeIndex || entry.parentIndex == key)
             continue;
         // Pushing at the head gives the same order as appending after walking the chain, in O(1).
         entry.nextSibling = parent->firstChild;
@@ -345,26 +346,24 @@ void ext2Class::linkEntries() {
 }
 
 bool ext2Class::readInode(const ExtEntry& entry, std::vector<std::uint8_t>& inode) {
-    inode.assign(std::max<std::uint32_t>(inodeSize, kMinInodeSize), 0);
-    const std::uint64_t offset = entry.tableBlock * blockSize + static_cast<std::uint64_t>(entry.tableSlot) * inodeSize;
-    if (entry.tableBlock == 0 || entry.tableBlock >= blocksCount || !fitsInVolume(offset, inodeSize, volumeSize))
-        return false;
-    return sectorSource_.readAt(static_cast<std::int64_t>(offset), inode.data(), inodeSize);
+    return entry.inodeIndex != kExtNone && readInodeNumber(entry.inodeIndex + 1, inode);
 }
 
 bool ext2Class::readInodeNumber(std::uint32_t number, std::vector<std::uint8_t>& inode) {
-    if (number == 0 || inodesPerGroup == 0 || number > inodesCount)
+    inode.assign(std::max<std::uint32_t>(inodeSize, kMinInodeSize), 0);
+    if (number == 0 || inodesPerGroup == 0 || number > inodesCount || blockSize == 0)
         return false;
     const std::uint32_t index = number - 1;
     const std::uint32_t group = index / inodesPerGroup;
     if (group >= groupCount)
         return false;
-    const std::uint32_t slot = index % inodesPerGroup;
-    const std::uint32_t perBlock = blockSize / inodeSize;
-    ExtEntry where;
-    where.tableBlock = inodeTableBlock(group) + slot / perBlock;
-    where.tableSlot = slot % perBlock;
-    return readInode(where, inode);
+    const std::uint64_t table = inodeTableBlock(group);
+    if (table == 0 || table >= blocksCount)
+        return false;
+    const std::uint64_t offset = table * blockSize + static_cast<std::uint64_t>(index % inodesPerGroup) * inodeSize;
+    if (!fitsInVolume(offset, inodeSize, volumeSize))
+        return false;
+    return sectorSource_.readAt(static_cast<std::int64_t>(offset), inode.data(), inodeSize);
 }
 
 EntryDetails ext2Class::details(const ExtEntry& entry) {

@@ -15,6 +15,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <unordered_set>
 #include <vector>
 
@@ -99,7 +100,11 @@ public:
     std::vector<ExtEntry> inodeRecords;
     /// The listed record at key (named, or ROOT), or null.
     const ExtEntry* listedEntry(std::uint64_t key) const {
-        return key < inodeRecords.size() && !inodeRecords[key].name.empty() ? &inodeRecords[key] : nullptr;
+        return key < inodeRecords.size() && inodeRecords[key].named() ? &inodeRecords[key] : nullptr;
+    }
+    /// A record's name (empty when it has none).
+    std::string_view entryName(const ExtEntry& entry) const {
+        return std::string_view(names_).substr(std::min<std::size_t>(entry.nameOffset, names_.size()), entry.nameLength);
     }
     std::uint32_t inodeBase = 0;
     VolumeRecord volume;
@@ -128,11 +133,12 @@ private:
     bool readInode(const ExtEntry& entry, std::vector<std::uint8_t>& inode);
     void walkDirectoryBlock(const std::vector<std::uint8_t>& block);
     /// Gives the inode a name from a directory entry in the folder being walked.
-    void nameInode(ExtEntry& record, const std::string& name);
+    void nameInode(ExtEntry& record, std::string_view name);
 
     readWriteInterface sectorSource_;  ///< the reader's own cursor on its volume
     ProgressSink& progress_;
     Notifier& notifier_;
+    std::string names_;  ///< every record's name, one after another
     std::vector<DirectoryInode> directories_;  ///< directory inodes met while reading the tables
     std::unordered_set<std::uint64_t> walkedDirectoryBlocks_;  ///< each directory block is walked once
     std::uint32_t currentParent_ = 0;
