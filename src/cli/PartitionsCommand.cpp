@@ -6,7 +6,6 @@
 #include "Commands.h"
 #include "SourceFaults.h"
 #include "app/ApplicationState.h"
-#include "disk/FileReadSeek.h"
 #include "disk/Partition.h"
 
 namespace {
@@ -39,9 +38,9 @@ int runPartitions(const PartitionsOptions& options) {
     ApplicationState app;
     StderrNotifier notifier;
     if (!app.replaceAndOpenSource(options.source, &notifier)) {
-        const auto& file = static_cast<const FileReadSeek&>(*app.currentSource);
-        std::fprintf(stderr, "file not opened..\n%s: %s\n", options.source.c_str(), file.openFailure().c_str());
-        explainOpenFailure(file.openError());
+        const PositionedSource& source = *app.currentSource;
+        std::fprintf(stderr, "file not opened..\n%s: %s\n", options.source.c_str(), source.openFailure().c_str());
+        explainOpenFailure(source.openError());
         return 1;
     }
     if (app.currentSource->byteSize() <= 0) {

@@ -10,7 +10,6 @@
 #include "browser/FileSystemKind.h"
 #include "browser/ReaderRegistry.h"
 #include "disk/BootSectorProbe.h"
-#include "disk/FileReadSeek.h"
 #include "disk/Partition.h"
 #include "disk/readWriteInterface.h"
 #include "output/OutputFolder.h"
@@ -61,8 +60,7 @@ std::vector<VolumeRecord> standardVolumes(const VolumeOptions& options, Position
 
 std::optional<ResolvedVolume> resolveVolume(const VolumeOptions& options, ApplicationState& app, Notifier& notifier) {
     if (!app.replaceAndOpenSource(options.source, &notifier)) {
-        const auto* file = dynamic_cast<const FileReadSeek*>(app.currentSource.get());
-        std::fprintf(stderr, "%s: %s\n", options.source.c_str(), file != nullptr ? file->openFailure().c_str() : "");
+        std::fprintf(stderr, "%s: %s\n", options.source.c_str(), app.currentSource->openFailure().c_str());
         explainOpenFailure(app.currentSource->openError());
         return std::nullopt;
     }

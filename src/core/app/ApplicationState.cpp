@@ -1,11 +1,11 @@
 #include "app/ApplicationState.h"
 
-#include "disk/FileReadSeek.h"
+#include "disk/SourceOpener.h"
 
 bool ApplicationState::replaceAndOpenSource(const std::string& path, Notifier* notifier) {
     currentSource.reset();
     deviceSectorCount = 0;
-    auto source = std::make_unique<FileReadSeek>(notifier);
+    std::unique_ptr<PositionedSource> source = sourceFor(path, notifier);
     const bool opened = source->open(path);
     if (opened)
         deviceSectorCount = source->deviceSectorCount();

@@ -23,7 +23,6 @@ void FileReadSeek::close() {
 bool FileReadSeek::open(const std::string& path) {
     close();
     resetMediumState();
-    openFailure_.clear();
     int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     struct stat info {};
     if (fd >= 0 && ::fstat(fd, &info) != 0) {

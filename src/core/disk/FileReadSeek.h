@@ -15,8 +15,6 @@ public:
     std::int64_t byteSize() const override { return size_; }
     /// Image files: cursors read them ahead in windows.
     bool readsAhead() const override { return windowed_; }
-    /// The operating system's reason for the last failed open, for front ends to print.
-    const std::string& openFailure() const { return openFailure_; }
 
 protected:
     long readBytes(void* buffer, std::uint32_t n, std::int64_t position) override;
@@ -26,6 +24,5 @@ private:
     Notifier* notifier_;
     int fd_ = -1;
     std::int64_t size_ = 0;
-    std::string openFailure_;
     bool windowed_ = false;
 };

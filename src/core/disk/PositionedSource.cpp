@@ -33,6 +33,7 @@ void PositionedSource::resetMediumState() {
     inFailingRegion_ = false;
     retrySpent_ = {};
     openError_ = 0;
+    openFailure_.clear();
 }
 
 SourceRead PositionedSource::readAt(std::int64_t offset, std::span<unsigned char> out, Serving serving) {

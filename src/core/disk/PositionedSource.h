@@ -64,6 +64,9 @@ public:
     std::int64_t deviceSectorCount() const { return byteSize() / kSectorBytes; }
     /// The operating system's error code of the last failed open (errno), or 0.
     int openError() const { return openError_; }
+    /// Why the last open failed, in words for front ends to print: the operating system's
+    /// reason, or what a disk image container lacks; empty after a successful open.
+    const std::string& openFailure() const { return openFailure_; }
     /// Whether cursors should keep read-ahead windows for bulk scans (image files); devices keep
     /// none, so that a read error on failing media stays a failed read of the piece asked for.
     virtual bool readsAhead() const { return false; }
@@ -116,6 +119,7 @@ protected:
     /// Forgets what the previous medium taught: for open().
     void resetMediumState();
     int openError_ = 0;
+    std::string openFailure_;
 
 private:
     using Clock = std::chrono::steady_clock;

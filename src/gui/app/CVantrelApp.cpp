@@ -8,6 +8,7 @@
 #include <cerrno>
 
 #include "disk/FileReadSeek.h"
+#include "disk/SourceOpener.h"
 
 #include "app/AdminRights.h"
 #include "app/WizardWindow.h"
@@ -58,8 +59,8 @@ void CVantrelApp::replaceSource() {
 }
 
 bool CVantrelApp::openCurrentSource(const std::string& path) {
-    if (!currentSource)
-        replaceSource();
+    // The path's content decides the source: a disk image container is read through its library.
+    currentSource = sourceFor(path, sourceMessages_.get());
     sourceMessages_->texts.clear();
     deviceSectorCount = 0;
     if (currentSource->open(path)) {
@@ -67,10 +68,9 @@ bool CVantrelApp::openCurrentSource(const std::string& path) {
         currentSourcePath = path;
         return true;
     }
-    const auto* file = dynamic_cast<const FileReadSeek*>(currentSource.get());
-    const QString reason = file != nullptr ? QString::fromStdString(file->openFailure()) : QString();
+    const QString reason = QString::fromStdString(currentSource->openFailure());
     QString hint;
-    if (file != nullptr && (currentSource->openError() == EACCES || currentSource->openError() == EPERM))
+    if (currentSource->openError() == EACCES || currentSource->openError() == EPERM)
         hint = QStringLiteral("\nReading a disk needs the rights to open it: run Pictorva as root or "
                               "as a member of the disk group.");
     for (const std::string& text : sourceMessages_->texts)

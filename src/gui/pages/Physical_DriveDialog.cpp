@@ -18,7 +18,7 @@
 #include "app/CVantrelApp.h"
 #include "browser/TypeLists.h"
 #include "disk/BootSectorProbe.h"
-#include "disk/FileReadSeek.h"
+#include "disk/SourceOpener.h"
 #include "disk/StatedSize.h"
 #include "pages/DriveParsingModes.h"
 #include "pages/NextPages.h"
@@ -146,7 +146,8 @@ bool Physical_DriveDialog::addImage(const QString& path, ImageRole role) {
                           QMessageBox::Information, this);
         return false;
     }
-    FileReadSeek probe;
+    const std::unique_ptr<PositionedSource> source = sourceFor(file, nullptr);
+    PositionedSource& probe = *source;
     if (!probe.open(file)) {
         theApp()->message(QStringLiteral("file not opened..\n\n") + path + QStringLiteral(": ") +
                               QString::fromStdString(probe.openFailure()),
@@ -199,7 +200,12 @@ bool Physical_DriveDialog::addImage(const QString& path, ImageRole role) {
 void Physical_DriveDialog::addImageClicked() {
     const QString path = QFileDialog::getOpenFileName(
         this, QStringLiteral("Add disk image"), QString(),
-        QStringLiteral("Disk images (*.img *.dd *.raw *.bin *.iso *.dmg *.001 *.image);;All files (*)"));
+        QStringLiteral("Disk images (*.img *.dd *.raw *.bin *.iso *.dmg *.image *.E01 *.e01 *.Ex01 *.vmdk *.vhd *.vhdx "
+                       "*.qcow2 *.qcow *.000 *.001 *.aa);;"
+                       "Raw disk images (*.img *.dd *.raw *.bin *.iso *.dmg *.image);;"
+                       "Forensic images, EWF (*.E01 *.e01 *.Ex01);;"
+                       "Virtual machine disks, VMDK VHD VHDX QCOW2 (*.vmdk *.vhd *.vhdx *.qcow2 *.qcow);;"
+                       "Split raw images, first piece (*.000 *.001 *.aa);;All files (*)"));
     if (!path.isEmpty())
         addImage(path, ImageRole::Guess);  // its first sectors tell disk from volume; the menu changes it
 }

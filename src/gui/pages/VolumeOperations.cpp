@@ -9,7 +9,7 @@
 #include <cerrno>
 
 #include "app/CVantrelApp.h"
-#include "disk/FileReadSeek.h"
+#include "disk/SourceOpener.h"
 #include "pages/ParceModeNtfsDlg.h"
 #include "pages/Physical_DriveDialog.h"
 
@@ -39,10 +39,10 @@ bool VolumeOperations::initialise() {
             record_ = *record;
     }
     // A volume that cannot be read is refused where it was chosen, with the system's reason.
-    FileReadSeek probe;
-    if (!probe.open(record_.deviceName)) {
-        QString reason = QString::fromStdString(probe.openFailure());
-        if (probe.openError() == EACCES || probe.openError() == EPERM)
+    const std::unique_ptr<PositionedSource> probe = sourceFor(record_.deviceName, nullptr);
+    if (!probe->open(record_.deviceName)) {
+        QString reason = QString::fromStdString(probe->openFailure());
+        if (probe->openError() == EACCES || probe->openError() == EPERM)
             reason += QStringLiteral("\nReading a disk needs the rights to open it: run Pictorva as root or as a "
                                      "member of the disk group.");
         theApp()->message(QStringLiteral("file not opened..\n\n%1: %2").arg(QString::fromStdString(record_.deviceName), reason),
