@@ -331,7 +331,8 @@ Validation validateJpeg(CandidateReader& r) {
             } else if (b == 0xFF) {
                 q = *hit + 1;
             } else {
-                if (restartsDue && restarts != *restartsDue)
+                // Some writers put one more restart marker after the last interval.
+                if (restartsDue && restarts != *restartsDue && restarts != *restartsDue + 1)
                     return damagedAt(*hit);
                 pos = *hit;
                 break;
