@@ -244,7 +244,9 @@ void ntfs::buildEntryList() {
         slots = std::min(slots, mftRealSize / recordSize);
     if (volumeSize > 0)
         slots = std::min(slots, volumeSize / recordSize);
-    entryList.reserve(slots);
+    // One slot more for ORPHAN_ENTRY, added after the walk: growing a full list to make room for
+    // it would hold two copies of every record at once.
+    entryList.reserve(slots + 1);
     std::uint64_t slot = 0;
     std::uint64_t runFirstByte = 0;  // MFT byte at which the current run starts
     for (const RunPair& run : mftRunList) {
