@@ -1,6 +1,8 @@
 #include "raw/FragmentReassembly.h"
 
 #include <algorithm>
+#include <atomic>
+#include <thread>
 
 #include "app/ProgressSink.h"
 #include "app/StopFlag.h"
@@ -32,6 +34,8 @@ constexpr std::uint64_t kLookBytes = 64 * 1024;
 constexpr std::uint64_t kReadBlock = 256 * 1024;
 constexpr std::uint64_t kLeastLook = 4096;
 constexpr std::uint64_t kMaxJpegBytes = 256ull * 1024 * 1024;
+/// Threads that join photos at once, at most.
+constexpr unsigned kMostThreads = 4;
 
 /// The runs cut to length bytes.
 std::vector<CarvedRun> cutRuns(std::vector<CarvedRun> runs, std::uint64_t length) {
@@ -293,11 +297,14 @@ std::optional<std::vector<CarvedRun>> FragmentReassembly::joinJpeg(std::uint64_t
     if (v.owned >= broken)
         return std::nullopt;
     Budget budget;
-    auto joined = extend({{start, broken}}, start + broken, start + v.owned, budget, stop);
-    if (joined)
-        for (const CarvedRun& run : *joined)
-            claim(run.start, run.start + run.length);
-    return joined;
+    return extend({{start, broken}}, start + broken, start + v.owned, budget, stop);
+}
+
+bool FragmentReassembly::claimedAny(const std::vector<CarvedRun>& runs) const {
+    return std::any_of(runs.begin(), runs.end(), [this](const CarvedRun& run) {
+        const auto after = claims_.lower_bound(run.start + run.length);
+        return after != claims_.begin() && std::prev(after)->second > run.start;
+    });
 }
 
 std::size_t joinBrokenJpegs(FoundFileStore& store, readWriteInterface& volume, std::uint64_t volumeBytes, const StopFlag& stop,
@@ -321,41 +328,72 @@ std::size_t joinBrokenJpegs(FoundFileStore& store, readWriteInterface& volume, s
     std::vector<std::uint8_t> first(512);
     const bool bootRead = volumeBytes >= first.size() && volume.readAt(0, first.data(), static_cast<std::uint32_t>(first.size()));
     const auto boot = bootRead ? geometryFromBootSector(ByteView(first.data(), first.size())) : std::nullopt;
-    FragmentReassembly joiner(volume, volumeBytes, chooseGeometry(boot, starts));
-    for (const CarvedFile& file : files)
-        if (file.status == CarvedStatus::Whole)
-            for (const CarvedRun& run : file.runs)
-                joiner.claim(run.start, run.start + run.length);
-    if (searched != nullptr) {
-        std::uint64_t from = 0;
-        for (const VolumeSpan& span : *searched) {
-            joiner.claim(from, span.offset);
-            from = std::max(from, span.end());
+    const ClusterGeometry geometry = chooseGeometry(boot, starts);
+    // What no piece of a broken photo can be: the whole finds, and outside a carve of free space
+    // what the volume's own files hold.
+    const auto claimTaken = [&](FragmentReassembly& joiner) {
+        for (const CarvedFile& file : files)
+            if (file.status == CarvedStatus::Whole)
+                for (const CarvedRun& run : file.runs)
+                    joiner.claim(run.start, run.start + run.length);
+        if (searched != nullptr) {
+            std::uint64_t from = 0;
+            for (const VolumeSpan& span : *searched) {
+                joiner.claim(from, span.offset);
+                from = std::max(from, span.end());
+            }
+            joiner.claim(from, volumeBytes);
         }
-        joiner.claim(from, volumeBytes);
-    }
-    // A photo joined claims its pieces, which are then no bait for the others: those not joined
-    // are tried once more after the first round.
+    };
     std::vector<std::size_t> left;
     for (std::size_t i = 0; i < files.size(); ++i)
         if (isJpeg(files[i]) && files[i].status == CarvedStatus::Damaged && files[i].runs.size() == 1)
             left.push_back(i);
+
+    // First the photos are joined apart from each other, on every core (each with a cursor of
+    // its own), against what is taken before; then their joins are taken in the order the photos
+    // were found, each where no join taken before it holds its pieces.
+    std::vector<std::optional<std::vector<CarvedRun>>> apart(left.size());
+    std::atomic<std::size_t> nextPhoto{0};
+    const auto joinApart = [&] {
+        readWriteInterface cursor(volume.volume());
+        FragmentReassembly joiner(cursor, volumeBytes, geometry);
+        claimTaken(joiner);
+        for (std::size_t k = nextPhoto++; k < left.size() && !stop.isSet(); k = nextPhoto++)
+            apart[k] = joiner.joinJpeg(files[left[k]].start(), files[left[k]].length(), stop);
+    };
+    std::vector<std::thread> helpers;
+    for (unsigned t = 1; t < std::clamp(std::thread::hardware_concurrency(), 1u, kMostThreads) && t < left.size(); ++t)
+        helpers.emplace_back(joinApart);
+    joinApart();
+    for (std::thread& helper : helpers)
+        helper.join();
+
+    FragmentReassembly joiner(volume, volumeBytes, geometry);
+    claimTaken(joiner);
     std::size_t joined = 0;
-    for (int round = 0; round < 2 && !left.empty(); ++round) {
-        std::vector<std::size_t> still;
-        for (const std::size_t i : left) {
+    const auto take = [&](std::size_t i, std::vector<CarvedRun> runs) {
+        for (const CarvedRun& run : runs)
+            joiner.claim(run.start, run.start + run.length);
+        store.rejoin(i, std::move(runs));
+        ++joined;
+    };
+    std::vector<std::size_t> still;
+    for (std::size_t k = 0; k < left.size(); ++k) {
+        if (apart[k] && !joiner.claimedAny(*apart[k]))
+            take(left[k], std::move(*apart[k]));
+        else
+            still.push_back(left[k]);
+    }
+    // A photo joined claims its pieces, which are then no bait for the others: those not joined
+    // are tried once more, one after the other, when some were.
+    if (still.size() < left.size()) {
+        for (const std::size_t i : still) {
             if (stop.isSet())
-                return joined;
-            if (auto runs = joiner.joinJpeg(files[i].start(), files[i].length(), stop)) {
-                store.rejoin(i, std::move(*runs));
-                ++joined;
-            } else {
-                still.push_back(i);
-            }
+                break;
+            if (auto runs = joiner.joinJpeg(files[i].start(), files[i].length(), stop))
+                take(i, std::move(*runs));
         }
-        if (still.size() == left.size())
-            break;
-        left = std::move(still);
     }
     return joined;
 }

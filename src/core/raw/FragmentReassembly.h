@@ -45,8 +45,10 @@ public:
     /// [start, end) of the volume holds a file found whole: no piece of another file lies there.
     void claim(std::uint64_t start, std::uint64_t end);
     /// The runs of the JPEG that starts at start and broke at most brokenAt bytes in, when pieces
-    /// are found that make it whole (the pieces are then claimed); nothing otherwise.
+    /// are found that make it whole; nothing otherwise. The pieces are not claimed.
     std::optional<std::vector<CarvedRun>> joinJpeg(std::uint64_t start, std::uint64_t brokenAt, const StopFlag& stop);
+    /// Whether any byte of runs is claimed.
+    bool claimedAny(const std::vector<CarvedRun>& runs) const;
 
 private:
     struct Budget {
@@ -99,8 +101,8 @@ private:
     std::vector<std::uint8_t> block_;  ///< the clusters read for look()
 };
 
-/// Joins the damaged JPEG finds of store with their continuations on the volume; the clusters of
-/// grid come from the volume's boot sector and the whole finds' starts. With searched (the spans
+/// Joins the damaged JPEG finds of store with their continuations on the volume, on every core;
+/// the cluster grid comes from the volume's boot sector and the whole finds' starts. With searched (the spans
 /// a carve of free space went over), what lies outside them is held by the volume's own files.
 /// Returns how many it joined.
 std::size_t joinBrokenJpegs(FoundFileStore& store, readWriteInterface& volume, std::uint64_t volumeBytes,
