@@ -2,7 +2,12 @@
 // is planted where the row expects it, so inputs get past the first check), byte 1 how the
 // candidate is read: in place or through the reader's window, and with a limit below, at or
 // above the bytes held. A validator must not read outside its input, hang, or answer a length
-// past the bytes it could read; nor may the metadata readers over the same candidate.
+// past the bytes it could read; nor may the metadata readers over the same candidate. With bit
+// 3 of byte 1 set, the JPEG row's bytes are also a volume whose photo at its first byte is
+// joined from pieces (bits 4-5 the cluster size, 512 to 4096 bytes): the joined runs must lie
+// on the volume, apart from each other, three at most. Seeds: fuzz/corpus/format_validators
+// (photos in two or three pieces, with and without restart markers, progressive, and one whose
+// rest is gone, on small volumes of random bytes).
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -12,6 +17,12 @@
 #include "formats/ExifReader.h"
 #include "formats/FileMetadata.h"
 #include "formats/FormatTable.h"
+#include "formats/JpegContinuation.h"
+#include "formats/JpegFormat.h"
+#include "app/StopFlag.h"
+#include "disk/MemoryReadSeek.h"
+#include "disk/readWriteInterface.h"
+#include "raw/FragmentReassembly.h"
 
 namespace {
 
@@ -30,6 +41,28 @@ public:
 private:
     const std::vector<std::uint8_t>& bytes_;
 };
+
+void joinPieces(const std::vector<std::uint8_t>& bytes, std::uint8_t mode) {
+    static_cast<void>(formats::lookAsEntropyData(ByteView(bytes.data(), bytes.size())));
+    MemoryReadSeek medium(std::vector<unsigned char>(bytes.begin(), bytes.end()));
+    readWriteInterface volume{SourceVolume(medium)};
+    const std::uint64_t cluster = std::uint64_t{512} << ((mode >> 4) & 3);
+    FragmentReassembly joiner(volume, bytes.size(), ClusterGeometry{cluster, 0});
+    StopFlag stop;
+    const auto runs = joiner.joinJpeg(0, bytes.size(), stop);
+    if (!runs)
+        return;
+    if (runs->empty() || runs->size() > 3)
+        __builtin_trap();
+    for (std::size_t i = 0; i < runs->size(); ++i) {
+        const CarvedRun& run = (*runs)[i];
+        if (run.length == 0 || run.start + run.length > bytes.size())
+            __builtin_trap();
+        for (std::size_t j = 0; j < i; ++j)
+            if (run.start < (*runs)[j].start + (*runs)[j].length && (*runs)[j].start < run.start + run.length)
+                __builtin_trap();
+    }
+}
 
 }  // namespace
 
@@ -63,5 +96,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         __builtin_trap();
     formats::CandidateReader tags(source, limit);
     static_cast<void>(formats::readFileMetadata(row.extension, tags));
+    if (row.validate == formats::validateJpeg && (mode & 8) != 0)
+        joinPieces(bytes, mode);
     return 0;
 }
