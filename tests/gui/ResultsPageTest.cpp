@@ -70,7 +70,8 @@ class ResultsPageTest : public QObject {
     QStringList messages_;
     QList<QUrl> openedUrls_;
 
-    /// First page with image added and only Photo ticked, through Next to the recovery mode page.
+    /// First page with image added and only Photo ticked, through Next to the recovery mode page,
+    /// Standard chosen there.
     ParceModeNtfsDlg* modesFor(const QString& image) {
         messages_.clear();
         if (!theApp()->startUp(false, {image}))
@@ -83,7 +84,10 @@ class ResultsPageTest : public QObject {
         if (info == nullptr)
             return nullptr;
         buttonOf(info, "nextButton")->click();
-        return currentPage<ParceModeNtfsDlg>();
+        auto* modes = currentPage<ParceModeNtfsDlg>();
+        if (modes != nullptr)
+            modes->standardButton()->click();
+        return modes;
     }
 
     VolumeScanDlg* scannedStandard(const QString& image) {
@@ -668,6 +672,7 @@ private slots:
         QVERIFY(volumes != nullptr && volumes->list()->rowCount() > 0);
         volumes->list()->selectRow(0);
         volumes->nextButton()->click();
+        currentPage<ParceModeNtfsDlg>()->standardButton()->click();
         buttonOf(currentPage<ParceModeNtfsDlg>(), "nextButton")->click();
         auto* results = currentPage<VolumeScanDlg>();
         QVERIFY(results != nullptr);

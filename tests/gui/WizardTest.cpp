@@ -308,7 +308,8 @@ private slots:
         QVERIFY(recovery != nullptr);
         QCOMPARE(recovery->previousPageNumber(), 134);
         QCOMPARE(recovery->recordCopy().startSector, std::int64_t{6144});
-        QVERIFY(recovery->standardButton()->isChecked());
+        QVERIFY(recovery->everythingButton()->isChecked());  // the recommended mode for a file system a reader knows
+        QCOMPARE(recovery->mode(), static_cast<int>(ScanMode::Everything));
         recovery->advancedButton()->click();
         QVERIFY(recovery->formattedBox()->isVisibleTo(recovery));
         saveShot(theApp()->wizard(), QStringLiteral("recovery-mode"));

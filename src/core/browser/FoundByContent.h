@@ -7,6 +7,7 @@
 // searched: its entry may be stale, its clusters since given to a photo whose entry is gone.
 
 #include <cstdint>
+#include <memory>
 #include <span>
 #include <string>
 #include <unordered_map>
@@ -41,6 +42,17 @@ FreeSpacePlan spaceAfterListing(EntryView& view, const ListedFiles& listed, std:
 
 /// The carved files no listed file is, in their order.
 std::vector<CarvedSaveItem> itemsNotListed(std::vector<CarvedSaveItem> carved, const ListedFiles& listed);
+
+/// A listing and the files found by content after it, as one view: the listing as it is, and
+/// one more top-level folder, "Found by content", with a folder per type of file found (none
+/// when nothing was found). The found files are shown deleted and read from volume.
+std::unique_ptr<EntryView> withFoundFiles(std::unique_ptr<EntryView> listing, const SourceVolume& volume,
+                                          std::vector<CarvedSaveItem> found);
+
+/// The Everything mode: the standard walk of context's volume, then its free space, less what the
+/// live files hold, searched with the default signature set; what no listed file is joins the
+/// view. Stop during the search keeps what was found so far.
+ScanResult scanEverything(FileSystemKind kind, ReaderContext& context);
 
 /// The folder below the output folder that files found by content go to, one folder per type inside.
 inline constexpr const char* kFoundByContentFolder = "Found by content";

@@ -112,6 +112,7 @@ ScanResult scanNtfsVolume(ReaderContext& context) {
     switch (context.mode) {
     case ScanMode::Standard:
     case ScanMode::Journal:  // not offered for NTFS: the table refuses it before this
+    case ScanMode::Everything:  // the registry runs the standard walk for it
         r.readBootSector();
         r.scanMode = 1;
         context.progress.setStatus(" ParsingBasedOnMFT is going on....");

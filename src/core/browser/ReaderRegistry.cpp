@@ -6,6 +6,7 @@
 #include "browser/AdvancedOptionsFinder.h"
 #include "browser/ExtEntryView.h"
 #include "browser/FatEntryView.h"
+#include "browser/FoundByContent.h"
 #include "browser/HfsEntryView.h"
 #include "browser/NtfsEntryView.h"
 
@@ -61,6 +62,7 @@ bool offersMode(FileSystemKind kind, ScanMode mode) {
     case ScanMode::Advanced: return row.findAdvanced != nullptr;
     case ScanMode::Deep: return row.deepMode;
     case ScanMode::Journal: return row.journalMode != nullptr;
+    case ScanMode::Everything: return true;
     }
     return false;
 }
@@ -91,6 +93,8 @@ ScanResult scanVolume(FileSystemKind kind, ReaderContext& context) {
     const FileSystemRow& row = *fileSystemRow(kind);
     if (!offersMode(kind, context.mode))
         return {nullptr, {ScanFailure::ModeNotOffered, row.modeRefusal}};
+    if (context.mode == ScanMode::Everything)
+        return scanEverything(kind, context);
     ScanResult result = row.scan(context);
     if (result.view && (context.mode == ScanMode::Advanced || context.mode == ScanMode::Deep))
         result.view->gradeEveryPicture();

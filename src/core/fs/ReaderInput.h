@@ -16,7 +16,9 @@ class ProgressSink;
 class StopFlag;
 
 /// Journal: the standard walk, then deleted files found through the file system's journal.
-enum class ScanMode { Standard = 1, Advanced = 2, Deep = 3, Journal = 4 };
+/// Everything: the standard walk, then the volume's free space searched for files by their
+/// content; readers only ever see the standard walk of it.
+enum class ScanMode { Standard = 1, Advanced = 2, Deep = 3, Journal = 4, Everything = 5 };
 
 /// The Advanced mode's choices, as the advanced options page would offer them.
 struct AdvancedChoice {

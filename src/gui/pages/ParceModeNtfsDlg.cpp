@@ -26,7 +26,12 @@ ParceModeNtfsDlg::Offer ParceModeNtfsDlg::offeredModes(FileSystemKind kind) {
 }
 
 ParceModeNtfsDlg::ParceModeNtfsDlg(WizardPage* previous, int previousPageNumber)
-    : WizardPage(previous, previousPageNumber), standard_(new QRadioButton(QStringLiteral("Standard"))),
+    : WizardPage(previous, previousPageNumber),
+      everything_(new QRadioButton(QStringLiteral("Find everything (recommended)"))),
+      everythingNote_(new QLabel(QStringLiteral("Lists the volume's files under their names and folders, deleted ones "
+                                                "included, then searches its free space for photos, audio and video "
+                                                "the file system no longer names: one list, nothing twice."))),
+      standard_(new QRadioButton(QStringLiteral("Standard"))),
       advanced_(new QRadioButton(QStringLiteral("Advanced"))), deep_(new QRadioButton(QStringLiteral("Deep"))),
       journal_(new QRadioButton),
       signatures_(new QRadioButton(QStringLiteral("Search by file signatures (formatted or damaged card)"))),
@@ -35,7 +40,6 @@ ParceModeNtfsDlg::ParceModeNtfsDlg(WizardPage* previous, int previousPageNumber)
       formatted_(new QCheckBox(QStringLiteral("Is Drive Formatted..?"))) {
     auto* group = new QGroupBox(QStringLiteral("Select Recovery Mode:"));
     auto* grid = new QGridLayout(group);
-    grid->addWidget(standard_, 0, 0, 1, 3);
     auto* standardNote = new QLabel(QStringLiteral("Reads the file system's own records: fast; finds deleted files "
                                                    "whose records survive."));
     auto* advancedNote = new QLabel(QStringLiteral("First searches the volume for lost file-system structures, "
@@ -60,20 +64,24 @@ ParceModeNtfsDlg::ParceModeNtfsDlg(WizardPage* previous, int previousPageNumber)
     };
     for (QLabel* note : notes_)
         softText(note);
+    softText(everythingNote_);
     grid->setColumnMinimumWidth(0, 20);
-    grid->addWidget(standardNote, 1, 1, 1, 2);
-    grid->addWidget(advanced_, 2, 0, 1, 3);
-    grid->addWidget(advancedNote, 3, 1, 1, 2);
-    grid->addWidget(deep_, 4, 0, 1, 3);
-    grid->addWidget(deepNote, 5, 1, 1, 2);
-    grid->addWidget(journal_, 6, 0, 1, 3);
-    grid->addWidget(journalNote, 7, 1, 1, 2);
+    grid->addWidget(everything_, 0, 0, 1, 3);
+    grid->addWidget(everythingNote_, 1, 1, 1, 2);
+    grid->addWidget(standard_, 2, 0, 1, 3);
+    grid->addWidget(standardNote, 3, 1, 1, 2);
+    grid->addWidget(advanced_, 4, 0, 1, 3);
+    grid->addWidget(advancedNote, 5, 1, 1, 2);
+    grid->addWidget(deep_, 6, 0, 1, 3);
+    grid->addWidget(deepNote, 7, 1, 1, 2);
+    grid->addWidget(journal_, 8, 0, 1, 3);
+    grid->addWidget(journalNote, 9, 1, 1, 2);
     auto* signatureNote = new QLabel(QStringLiteral("Ignores the file system and finds photos, audio and video by "
                                                     "their contents: works after a format or on a damaged card; "
                                                     "names and folders are not known."));
     softText(signatureNote);
-    grid->addWidget(signatures_, 8, 0, 1, 3);
-    grid->addWidget(signatureNote, 9, 1, 1, 2);
+    grid->addWidget(signatures_, 10, 0, 1, 3);
+    grid->addWidget(signatureNote, 11, 1, 1, 2);
     grid->setColumnStretch(2, 1);
     body()->addWidget(group);
 
@@ -92,6 +100,7 @@ ParceModeNtfsDlg::ParceModeNtfsDlg(WizardPage* previous, int previousPageNumber)
     QPushButton* nextButton = addButton(QStringLiteral("Next"), "nextButton");
     connect(back, &QPushButton::clicked, this, &ParceModeNtfsDlg::goBack);
     connect(nextButton, &QPushButton::clicked, this, &ParceModeNtfsDlg::next);
+    connect(everything_, &QRadioButton::clicked, this, &ParceModeNtfsDlg::chooseEverything);
     connect(standard_, &QRadioButton::clicked, this, &ParceModeNtfsDlg::chooseStandard);
     connect(advanced_, &QRadioButton::clicked, this, &ParceModeNtfsDlg::chooseAdvanced);
     connect(deep_, &QRadioButton::clicked, this, &ParceModeNtfsDlg::chooseDeep);
@@ -122,6 +131,12 @@ bool ParceModeNtfsDlg::initialise() {
     notes_[1]->setVisible(offer.advanced);
     notes_[2]->setVisible(offer.deep);
     notes_[3]->setVisible(offer.journal);
+    // A volume whose file system a reader knows is best served by one scan that finds everything.
+    const bool everything = hasReader(kind_);
+    everything_->setVisible(everything);
+    everythingNote_->setVisible(everything);
+    if (everything)
+        chooseEverything();
     return true;
 }
 
@@ -138,13 +153,17 @@ void ParceModeNtfsDlg::clearFormatted() {
     formatted_->setChecked(false);
 }
 
-void ParceModeNtfsDlg::chooseStandard() {
+void ParceModeNtfsDlg::choosePlain(QRadioButton* button, int mode) {
     clearFormatted();
     showAdvancedOptions(false);
     formatted_->hide();
-    standard_->setChecked(true);
-    mode_ = 1;
+    button->setChecked(true);
+    mode_ = mode;
 }
+
+void ParceModeNtfsDlg::chooseEverything() { choosePlain(everything_, static_cast<int>(ScanMode::Everything)); }
+
+void ParceModeNtfsDlg::chooseStandard() { choosePlain(standard_, 1); }
 
 void ParceModeNtfsDlg::chooseAdvanced() {
     clearFormatted();
@@ -155,29 +174,11 @@ void ParceModeNtfsDlg::chooseAdvanced() {
     mode_ = 2;
 }
 
-void ParceModeNtfsDlg::chooseDeep() {
-    clearFormatted();
-    showAdvancedOptions(false);
-    formatted_->hide();
-    deep_->setChecked(true);
-    mode_ = 3;
-}
+void ParceModeNtfsDlg::chooseDeep() { choosePlain(deep_, 3); }
 
-void ParceModeNtfsDlg::chooseJournal() {
-    clearFormatted();
-    showAdvancedOptions(false);
-    formatted_->hide();
-    journal_->setChecked(true);
-    mode_ = static_cast<int>(ScanMode::Journal);
-}
+void ParceModeNtfsDlg::chooseJournal() { choosePlain(journal_, static_cast<int>(ScanMode::Journal)); }
 
-void ParceModeNtfsDlg::chooseSignatureSearch() {
-    clearFormatted();
-    showAdvancedOptions(false);
-    formatted_->hide();
-    signatures_->setChecked(true);
-    mode_ = kSignatureSearch;
-}
+void ParceModeNtfsDlg::chooseSignatureSearch() { choosePlain(signatures_, kSignatureSearch); }
 
 void ParceModeNtfsDlg::next() {
     if (mode_ == kSignatureSearch)

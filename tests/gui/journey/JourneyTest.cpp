@@ -121,6 +121,7 @@ class JourneyTest : public QObject {
             return nullptr;
         click(button(first, "nextButton"));
         click(button(current<VolumeOperations>(), "nextButton"));
+        click(current<ParceModeNtfsDlg>()->standardButton());
         click(button(current<ParceModeNtfsDlg>(), "nextButton"));
         return scanned();
     }
@@ -239,6 +240,7 @@ private slots:
         click(button(first, "nextButton"));
         shot(QStringLiteral("reformatted-1-volume"));
         click(button(current<VolumeOperations>(), "nextButton"));
+        click(current<ParceModeNtfsDlg>()->standardButton());
         click(button(current<ParceModeNtfsDlg>(), "nextButton"));
         VolumeScanDlg* results = scanned();
         QVERIFY(results != nullptr);

@@ -4,6 +4,7 @@
 
 #include "FakeEntryView.h"
 #include "browser/FoundByContent.h"
+#include "disk/MemoryReadSeek.h"
 
 namespace {
 FileExtents runs(std::vector<Extent> list) {
@@ -55,4 +56,46 @@ TEST(FoundByContent, CarvedFilesThatAreListedFilesAreLeftOutAndLiveSpaceIsNotSea
     EXPECT_EQ(plan.spans, (std::vector<VolumeSpan>{{0, 100000}, {104096, 395904}, {504096, 495904}}));
     ASSERT_EQ(plan.notes.size(), 1u);
     EXPECT_NE(plan.notes[0].find("the whole volume is searched"), std::string::npos);
+}
+
+TEST(FoundByContent, FoundFilesJoinTheListingInAFolderPerType) {
+    std::vector<unsigned char> volume(64 * 1024);
+    for (std::size_t i = 0; i < volume.size(); ++i)
+        volume[i] = static_cast<unsigned char>(i * 13 + 5);
+    MemoryReadSeek medium(volume);
+    auto listing = std::make_unique<FakeEntryView>();
+    const EntryRef dcim = listing->folder(0, "DCIM");
+    listing->file(dcim, "live.jpg");
+    const auto item = [](std::uint64_t index, std::vector<CarvedRun> runs, const char* name, const char* category) {
+        CarvedFile file;
+        file.runs = std::move(runs);
+        return CarvedSaveItem{index, file, name, category, "x", {}};
+    };
+    const std::unique_ptr<EntryView> view =
+        withFoundFiles(std::move(listing), SourceVolume(medium),
+                       {item(0, {{1000, 300}}, "1000.jpg", "JPEG"), item(1, {{5000, 100}, {9000, 50}}, "5000.png", "PNG"),
+                        item(2, {{20000, 10}}, "20000.jpg", "JPEG")});
+    const std::vector<EntryRef> top = view->topLevel();
+    ASSERT_EQ(top.size(), 2u);
+    EXPECT_EQ(view->name(top[0]), "DCIM");
+    const EntryRef found = top[1];
+    EXPECT_EQ(view->name(found), "Found by content");
+    EXPECT_TRUE(view->isFolder(found, Placement::TopLevel));
+    std::vector<std::string> types;
+    for (EntryRef type : view->children(found))
+        types.push_back(view->name(type) + ":" + std::to_string(view->children(type).size()));
+    EXPECT_EQ(types, (std::vector<std::string>{"JPEG:2", "PNG:1"}));
+    const EntryRef png = view->children(view->children(found)[1])[0];
+    EXPECT_EQ(view->name(png), "5000.png");
+    EXPECT_TRUE(view->isDeleted(png, false));
+    EXPECT_EQ(view->byteSize(png), 150u);
+    const std::optional<std::vector<std::uint8_t>> bytes = readEntryBytes(*view, png, 1000);
+    ASSERT_TRUE(bytes.has_value());
+    std::vector<std::uint8_t> expected(volume.begin() + 5000, volume.begin() + 5100);
+    expected.insert(expected.end(), volume.begin() + 9000, volume.begin() + 9050);
+    EXPECT_EQ(*bytes, expected);
+
+    auto empty = std::make_unique<FakeEntryView>();
+    empty->file(0, "a.jpg");
+    EXPECT_EQ(withFoundFiles(std::move(empty), SourceVolume(medium), {})->topLevel().size(), 1u);  // no empty folder
 }
