@@ -4,15 +4,17 @@
 # the card, and wall time, for pictorva-cli carve, a build without the joining of pieces
 # (BASELINE_CLI, e.g. main's pictorva-cli from before it), and photorec by default and with its
 # brute force (options,paranoid_bf). Usage: bench/fragmented-vs-photorec.sh [CACHE] [WORK]
-# (CACHE defaults to build/test-images, where the image tests leave the cards).
+# (CACHE defaults to build/test-images, where the image tests leave the cards). photorec's brute
+# force takes a quarter of an hour per card.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
-cache=${1:-$top/build/test-images}
+cache=$(realpath "${1:-$top/build/test-images}")
 work=${2:-/tmp/pictorva-fragmented}
 cli=${PICTORVA_CLI:-$top/build/pictorva-cli}
 source "$top/bench/lib.sh"
 bench_need photorec python3 /usr/bin/time
 mkdir -p "$work"
+work=$(realpath "$work")
 tally="$top/bench/fragmented_tally.py"
 seconds() { /usr/bin/time -f %e -o "$work/time" "$@" >/dev/null 2>&1 || true; cat "$work/time"; }
 for card in fragmented-fat32 fragmented-exfat; do
@@ -32,7 +34,8 @@ for card in fragmented-fat32 fragmented-exfat; do
         rm -rf "$work/photorec" && mkdir -p "$work/photorec"
         options=search
         [[ $mode == paranoid_bf ]] && options=options,paranoid_bf,search
-        t=$(seconds photorec /d "$work/photorec/out" /cmd "$image" "$options")
+        # photorec leaves its session file (photorec.ses) in the folder it runs in.
+        t=$(cd "$work/photorec" && seconds photorec /d "$work/photorec/out" /cmd "$image" "$options")
         printf '%-26s %6ss  %s\n' "photorec $mode" "$t" "$(python3 "$tally" "$manifest" "$work/photorec" | head -1)"
     done
 done

@@ -37,4 +37,4 @@ print(f"contiguous {sum(r[3] in found for r in one)}/{len(one)}  "
       f"{'wrong-but-whole' if called_whole is not None else 'foreign jpg files'} {foreign_whole}")
 for r in split:
     if r[3] not in found:
-        print("  missing", r[1], r[2], r[5], r[6])
+        print("  missing", r[1], r[2], r[5], r[6], file=sys.stderr)
