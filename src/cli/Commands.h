@@ -12,3 +12,4 @@ void registerCarveCommand(CLI::App& app, int& exitCode);
 void registerSignaturesCommand(CLI::App& app, int& exitCode);
 void registerListCommand(CLI::App& app, int& exitCode);
 void registerSaveCommand(CLI::App& app, int& exitCode);
+void registerImageCommand(CLI::App& app, int& exitCode);

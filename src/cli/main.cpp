@@ -19,6 +19,7 @@ int main(int argc, char** argv) {
     registerSignaturesCommand(app, exitCode);
     registerListCommand(app, exitCode);
     registerSaveCommand(app, exitCode);
+    registerImageCommand(app, exitCode);
     app.add_flag_callback("-q,--quiet", [] { silenceProgress(); }, "No status texts and no progress line")
         ->trigger_on_parse();
     app.set_version_flag("--version", "pictorva-cli " PICTORVA_VERSION);

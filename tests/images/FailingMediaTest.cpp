@@ -13,72 +13,18 @@
 #include <sstream>
 #include <thread>
 
+#include "FaultyMount.h"
 #include "ImageFixture.h"
 #include "TempFiles.h"
 
 namespace fs = std::filesystem;
 
 namespace {
-struct Range {
-    std::int64_t offset;
-    std::int64_t length;
-    bool operator==(const Range&) const = default;
-};
-
-/// The image served by the FUSE file server at mountpoint/image until destroyed.
-class FaultyMount {
-public:
-    FaultyMount(const std::string& image, const std::string& options) {
-#ifdef PICTORVA_FAULTY_FS
-        mountpoint_ = dir_.path() / "mnt";
-        fs::create_directory(mountpoint_);
-        runCommand(std::string("'") + PICTORVA_FAULTY_FS + "' '" + image + "' '" + mountpoint_.string() + "' " + options +
-                   " >/dev/null 2>&1 &");
-        for (int i = 0; i < 100 && !fs::exists(mountpoint_ / "image"); ++i)
-            std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        ready_ = fs::exists(mountpoint_ / "image");
-#else
-        (void)image;
-        (void)options;
-#endif
-    }
-    ~FaultyMount() {
-        if (!mountpoint_.empty())
-            runCommand("fusermount3 -u '" + mountpoint_.string() + "' 2>/dev/null");
-    }
-    bool ready() const { return ready_; }
-    std::string image() const { return (mountpoint_ / "image").string(); }
-
-private:
-    TempDir dir_;
-    fs::path mountpoint_;
-    bool ready_ = false;
-};
-
 /// Where bytes lie in the image (the first place they occur).
 std::int64_t offsetIn(const std::string& image, const std::string& bytes) {
     const std::string all = readBytes(image);
     const auto at = all.find(bytes.substr(0, 4096));
     return at == std::string::npos ? -1 : static_cast<std::int64_t>(at);
-}
-
-/// The unreadable ('-' and '*') blocks of a mapfile, neighbours joined.
-std::vector<Range> unreadableBlocks(const fs::path& mapfile) {
-    std::istringstream text(readBytes(mapfile));
-    std::vector<Range> blocks;
-    std::string line;
-    const std::regex block(R"(^0x([0-9A-F]+)\s+0x([0-9A-F]+)\s+([-*+?/])$)");
-    std::smatch m;
-    while (std::getline(text, line)) {
-        if (!std::regex_match(line, m, block) || (m[3] != "-" && m[3] != "*"))
-            continue;
-        const Range r{std::stoll(m[1], nullptr, 16), std::stoll(m[2], nullptr, 16)};
-        if (!blocks.empty() && blocks.back().offset + blocks.back().length == r.offset)
-            blocks.back().length += r.length;
-        else
-            blocks.push_back(r);
-    }
-    return blocks;
 }
 
 /// Each file below clean has its twin below faulty: equal, or (for damaged) equal but for zeros

@@ -116,6 +116,14 @@ std::vector<MediumRange> BadRangeMap::statesOf(bool (*wanted)(RangeState)) const
 std::vector<MediumRange> BadRangeMap::unreadable() const { return statesOf(isUnreadable); }
 std::vector<MediumRange> BadRangeMap::skipped() const { return statesOf(isSkipped); }
 
+std::vector<MediumRange> BadRangeMap::ranges() const {
+    std::vector<MediumRange> all;
+    all.reserve(ranges_.size());
+    for (const auto& [from, stored] : ranges_)
+        all.push_back({from, stored.end - from, stored.state});
+    return all;
+}
+
 std::string BadRangeMap::mapfileText(std::int64_t mediumSize, const std::string& commandLine) const {
     std::string text;
     char line[128];

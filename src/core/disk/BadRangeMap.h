@@ -40,6 +40,9 @@ public:
     std::vector<MediumRange> unreadable() const;
     /// The Skipped ranges, in order.
     std::vector<MediumRange> skipped() const;
+    /// Every range the map holds, in order, each with its own state (what lies between them is
+    /// Unread).
+    std::vector<MediumRange> ranges() const;
     /// Bytes in Bad and Skipped ranges.
     std::int64_t unreadableBytes() const { return unreadableBytes_; }
     /// "<n> bytes could not be read (<k> ranges); they were taken as zeros", or nothing when

@@ -34,6 +34,16 @@ OutputFile& OutputFile::operator=(OutputFile&& other) noexcept {
 
 OutputFile::~OutputFile() { closeAll(); }
 
+bool OutputFile::sync() {
+    if (fd_ < 0 || failed_)
+        return false;
+    if (::fdatasync(fd_) != 0) {
+        fail();
+        return false;
+    }
+    return true;
+}
+
 void OutputFile::fail() {
     if (!failed_)
         errno_ = errno;

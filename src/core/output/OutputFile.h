@@ -32,6 +32,8 @@ public:
     bool writeAt(const void* data, std::size_t size, std::uint64_t at);
     /// Makes the file exactly length bytes long (trailing holes become zeros).
     bool setLength(std::uint64_t length);
+    /// Makes what was written durable (fdatasync): before a record that vouches for it.
+    bool sync();
     /// Sets the times given (a missing one is left as the system set it) and closes the file.
     /// True when every write, the times and the close succeeded.
     bool finish(std::optional<timespec> accessed, std::optional<timespec> modified);

@@ -142,3 +142,44 @@ OutputFile OutputFolder::createFile(const std::string& name, std::string& error,
     error = joined(state_->path, clean) + ": no free name";
     return {};
 }
+
+OutputFile OutputFolder::reopenFile(const std::string& name, std::string& error) const {
+    if (!state_) {
+        error = "no output folder";
+        return {};
+    }
+    const int fd = ::openat(state_->fd, name.c_str(), O_WRONLY | O_NOFOLLOW | O_CLOEXEC);
+    struct stat info {};
+    if (fd < 0 || ::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        error = formatText("%s: %s", joined(state_->path, name).c_str(),
+                           fd < 0 ? std::strerror(errno) : "not a regular file");
+        if (fd >= 0)
+            ::close(fd);
+        return {};
+    }
+    return OutputFile(fd, joined(state_->path, name), ::fcntl(state_->fd, F_DUPFD_CLOEXEC, 0), name);
+}
+
+bool OutputFolder::replaceFile(const std::string& name, const std::string& text, std::string& error) const {
+    if (!state_) {
+        error = "no output folder";
+        return false;
+    }
+    // A temporary of this process's own: one left by a run that was killed is not in the way.
+    const std::string temporary = "." + name + "." + std::to_string(::getpid()) + ".new";
+    ::unlinkat(state_->fd, temporary.c_str(), 0);
+    OutputFile file = createFile(temporary, error, false);
+    if (!file.isOpen())
+        return false;
+    if (!file.write(text.data(), text.size()) || !file.sync() || !file.finish()) {
+        error = formatText("%s: %s", joined(state_->path, temporary).c_str(), file.errorText().c_str());
+        ::unlinkat(state_->fd, temporary.c_str(), 0);
+        return false;
+    }
+    if (::renameat(state_->fd, temporary.c_str(), state_->fd, name.c_str()) != 0) {
+        error = formatText("%s: %s", joined(state_->path, name).c_str(), std::strerror(errno));
+        ::unlinkat(state_->fd, temporary.c_str(), 0);
+        return false;
+    }
+    return true;
+}

@@ -44,6 +44,13 @@ public:
     /// A new file for name (cleaned), under the first free name (or only under name itself when
     /// numbering is off). Not open, with error set, when it cannot be made.
     OutputFile createFile(const std::string& name, std::string& error, bool numbering = true) const;
+    /// The file this program made at name in an earlier run, opened to go on writing it: only
+    /// an existing regular file, never through a link, never truncated. Not open, with error
+    /// set, otherwise.
+    OutputFile reopenFile(const std::string& name, std::string& error) const;
+    /// Replaces the file name with text in one step (a new file beside it, synced, renamed over
+    /// it), so that a reader finds the old text or the new one, never a part. False with error.
+    bool replaceFile(const std::string& name, const std::string& text, std::string& error) const;
 
 private:
     struct State;
