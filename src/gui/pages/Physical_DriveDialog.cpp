@@ -2,6 +2,7 @@
 
 #include "app/PageNumbers.h"
 #include <QCheckBox>
+#include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QGroupBox>
@@ -20,6 +21,7 @@
 #include "disk/BootSectorProbe.h"
 #include "disk/SourceOpener.h"
 #include "disk/StatedSize.h"
+#include "pages/CreateImageDialog.h"
 #include "pages/DriveParsingModes.h"
 #include "pages/NextPages.h"
 #include "pages/VolumeOperations.h"
@@ -62,9 +64,16 @@ Physical_DriveDialog::Physical_DriveDialog()
     admin_->setToolTip(QStringLiteral("Start Pictorva again with the rights to read every drive (asks for the password)."));
     admin_->hide();
     connect(admin_, &QPushButton::clicked, this, [this] { theApp()->restartAsAdministrator(this); });
+    auto* createImage = new QPushButton(QStringLiteral("Create disk image..."));
+    createImage->setObjectName(QStringLiteral("createImageButton"));
+    createImage->setAutoDefault(false);
+    createImage->setToolTip(QStringLiteral("Copy the selected drive or volume into an image file first, and recover "
+                                           "from the image: for a failing drive, which may not last many readings."));
+    connect(createImage, &QPushButton::clicked, this, &Physical_DriveDialog::createImageClicked);
     auto* imageRow = new QHBoxLayout;
     imageRow->addWidget(admin_);
     imageRow->addStretch(1);
+    imageRow->addWidget(createImage);
     imageRow->addWidget(addImage);
     groupLayout->addLayout(imageRow);
 
@@ -208,6 +217,33 @@ void Physical_DriveDialog::addImageClicked() {
                        "Split raw images, first piece (*.000 *.001 *.aa);;All files (*)"));
     if (!path.isEmpty())
         addImage(path, ImageRole::Guess);  // its first sectors tell disk from volume; the menu changes it
+}
+
+void Physical_DriveDialog::createImageClicked() {
+    const VolumeRecord* volume = selectedVolume();
+    const QString source = QString::fromStdString(volume != nullptr ? volume->deviceName : selectedDrivePath());
+    if (source.isEmpty()) {
+        theApp()->message(QStringLiteral("Select the drive or volume to copy into an image first.."),
+                          QMessageBox::Information, this);
+        return;
+    }
+    // An existing name is taken only to go on with its copy (its map beside it); nothing is replaced.
+    const QString image = QFileDialog::getSaveFileName(
+        this, QStringLiteral("Create disk image of %1").arg(source),
+        QDir::home().filePath(QFileInfo(source).completeBaseName() + QStringLiteral(".img")),
+        QStringLiteral("Raw disk images (*.img);;All files (*)"), nullptr, QFileDialog::DontConfirmOverwrite);
+    if (image.isEmpty())
+        return;
+    auto* dialog = new CreateImageDialog(source, image, this);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    connect(dialog, &CreateImageDialog::imageDone, this, [this, image](bool ready) {
+        if (ready)
+            addImage(image, ImageRole::Guess);
+    });
+    if (dialog->start())
+        dialog->open();
+    else
+        delete dialog;
 }
 
 void Physical_DriveDialog::readImageOtherWay(QTreeWidgetItem* item) {

@@ -45,6 +45,8 @@ public:
 public slots:
     void next();
     void addImageClicked();
+    /// Copies the selected drive or volume into an image file (CreateImageDialog), then adds it.
+    void createImageClicked();
     /// Straight to the raw recovery page over the whole selected drive, volume or image.
     void searchBySignatures();
 
