@@ -34,6 +34,7 @@
 #include "pages/DeadEndGuide.h"
 #include "pages/DriveParsingModes.h"
 #include "pages/ParceModeNtfsDlg.h"
+#include "pages/CreateImageDialog.h"
 #include "pages/Physical_DriveDialog.h"
 #include "pages/PopulateDriveDlg.h"
 #include "pages/VolumeOperations.h"
@@ -170,6 +171,32 @@ private slots:
         QCOMPARE(first->drivesRoot()->child(0)->text(0), QStringLiteral("Camera Card 32GB"));
         QVERIFY(first->photoBox()->isChecked() && first->audioBox()->isChecked() && first->videoBox()->isChecked());
         saveShot(theApp()->wizard(), QStringLiteral("drive-selection"));
+    }
+
+    void createDiskImageCopiesTheSourceAndRefusesToReplaceAnImage() {
+        Physical_DriveDialog* first = restart({disk_});
+        QVERIFY(first != nullptr);
+        const QString image = dir_.filePath(QStringLiteral("copy.img"));
+        messages_.clear();
+        {
+            CreateImageDialog dialog(disk_, image, first);
+            QSignalSpy done(&dialog, &CreateImageDialog::imageDone);
+            QVERIFY(dialog.start());
+            QVERIFY(done.wait(20000));
+            QCOMPARE(done.first().first().toBool(), true);
+            QCOMPARE(dialog.result().end, ImagingResult::End::Done);
+            QCOMPARE(dialog.result().bad, std::int64_t{0});
+        }
+        QVERIFY(messages_.last().contains(QStringLiteral("The image is ready")));
+        QFile copy(image), original(disk_);
+        QVERIFY(copy.open(QIODevice::ReadOnly) && original.open(QIODevice::ReadOnly));
+        QVERIFY(copy.readAll() == original.readAll());
+        QVERIFY(QFile::exists(image + QStringLiteral(".map")));
+        // Without its map the image is never written over.
+        QVERIFY(QFile::remove(image + QStringLiteral(".map")));
+        CreateImageDialog again(disk_, image, first);
+        QVERIFY(!again.start());
+        QVERIFY(messages_.last().contains(QStringLiteral("exists already, without its map")));
     }
 
     void unreadableDevicesAreMarkedAndOfferAdministrator() {
