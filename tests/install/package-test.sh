@@ -19,7 +19,8 @@ fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 deb=$(ls "$work"/out/pictorva_*.deb)
 
 depends=$(dpkg-deb -f "$deb" Depends)
-for library in libc6 libstdc++6 libqt6core6 libqt6widgets6; do
+# The disk image containers are read through their libraries, which the package must bring.
+for library in libc6 libstdc++6 libqt6core6 libqt6widgets6 libewf2 libvmdk1 libvhdi1 libqcow1 libsmraw1; do
     [[ ", $depends," == *", $library "* ]] || fail "Depends lacks $library: $depends"
 done
 dpkg-deb -c "$deb" | awk '{print $6}' >"$work/contents"
