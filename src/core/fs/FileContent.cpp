@@ -63,8 +63,8 @@ std::uint64_t FileExtents::appendWithin(std::uint64_t fileOffset, std::uint64_t 
     return length;
 }
 
-ExtentContent::ExtentContent(readWriteInterface& source, FileExtents extents, ContentTimes times)
-    : FileContent(extents.length, extents.whole, times), source_(source) {
+ExtentContent::ExtentContent(const readWriteInterface& source, FileExtents extents, ContentTimes times)
+    : FileContent(extents.length, extents.whole, times), cursor_(source.volume()) {
     for (const Extent& run : extents.runs)
         if (!run.hole() && run.fileOffset < length())
             data_.push_back({run.fileOffset, std::min(run.length, length() - run.fileOffset), run.volumeOffset});
@@ -117,7 +117,7 @@ std::size_t ExtentContent::read(std::uint64_t offset, std::uint8_t* out, std::si
         std::uint64_t at = 0;
         // A crafted run near the top of the number range names no byte of the volume past it.
         if (!__builtin_add_overflow(*run->volumeOffset, from - run->fileOffset, &at))
-            readVolumeBytes(source_, at, out + (from - offset), static_cast<std::size_t>(to - from));
+            readVolumeBytes(cursor_, at, out + (from - offset), static_cast<std::size_t>(to - from));
     }
     return n;
 }

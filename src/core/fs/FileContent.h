@@ -13,10 +13,11 @@
 #include <utility>
 #include <vector>
 
+#include "disk/readWriteInterface.h"
 #include "output/ReportRecord.h"
 
 class OutputFile;
-class readWriteInterface;
+
 
 /// length bytes of a file from fileOffset on, stored from volumeOffset on the volume; without a
 /// volumeOffset a hole (sparse, allocated but never written, past the initialized size, outside
@@ -96,14 +97,16 @@ void readVolumeBytes(readWriteInterface& source, std::uint64_t volumeOffset, std
 /// read from source with its origin at the volume's first byte.
 class ExtentContent final : public FileContent {
 public:
-    ExtentContent(readWriteInterface& source, FileExtents extents, ContentTimes times);
+    /// Reads through a cursor of its own on source's volume: contents of one reader may be read
+    /// from several threads at once, and reading one moves no reader's position.
+    ExtentContent(const readWriteInterface& source, FileExtents extents, ContentTimes times);
 
     std::size_t read(std::uint64_t offset, std::uint8_t* out, std::size_t n) override;
     std::pair<std::uint64_t, std::uint64_t> dataAfter(std::uint64_t offset) const override;
     std::vector<ByteRun> sourceRuns() const override;
 
 private:
-    readWriteInterface& source_;
+    readWriteInterface cursor_;
     std::vector<Extent> data_;  ///< the stored runs, in file order, inside length()
 };
 
